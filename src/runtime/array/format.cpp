@@ -1,0 +1,185 @@
+#include "runtime/array/format.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "runtime/array/error.hpp"
+
+namespace dg {
+namespace {
+
+struct Spec {
+  std::string flags;
+  int width = -1;
+  int precision = -1;
+  char conversion = 0;
+};
+
+// Reads one conversion starting just behind its '%'; returns the position
+// behind the conversion letter.
+std::size_t parse_spec(std::string_view format, std::size_t pos, Spec& spec) {
+  while (pos < format.size() &&
+         std::string_view("-+ 0#").find(format[pos]) != std::string_view::npos) {
+    spec.flags += format[pos++];
+  }
+  auto read_number = [&](int& into) {
+    if (pos < format.size() && format[pos] >= '0' && format[pos] <= '9') {
+      into = 0;
+      while (pos < format.size() && format[pos] >= '0' && format[pos] <= '9') {
+        into = into * 10 + (format[pos++] - '0');
+      }
+    }
+  };
+  read_number(spec.width);
+  if (pos < format.size() && format[pos] == '.') {
+    ++pos;
+    spec.precision = 0;
+    read_number(spec.precision);
+  }
+  if (pos >= format.size())
+    raise("The format \"" + std::string(format) + "\" ends inside a conversion.");
+  spec.conversion = format[pos];
+  if (std::string_view("gGfFeEdicsu").find(spec.conversion) == std::string_view::npos) {
+    raise("The format \"" + std::string(format) + "\" has the unsupported conversion %" +
+          std::string(1, spec.conversion) + ".");
+  }
+  return pos + 1;
+}
+
+void pad(std::string& out, std::string_view text, const Spec& spec) {
+  std::size_t width = spec.width > 0 ? static_cast<std::size_t>(spec.width) : 0;
+  if (text.size() >= width) {
+    out += text;
+  } else if (spec.flags.find('-') != std::string::npos) {
+    out += text;
+    out.append(width - text.size(), ' ');
+  } else {
+    out.append(width - text.size(), ' ');
+    out += text;
+  }
+}
+
+void format_number(std::string& out, const Spec& spec, double value) {
+  char conversion = spec.conversion;
+  if (!std::isfinite(value)) {
+    std::string text = std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
+    if (!std::isnan(value) && value > 0 && spec.flags.find('+') != std::string::npos) text = "+Inf";
+    pad(out, text, spec);
+    return;
+  }
+  if (conversion == 'c' || conversion == 's') {
+    if (value >= 0 && value < 256 && std::floor(value) == value) {
+      pad(out, std::string(1, static_cast<char>(value)), spec);
+      return;
+    }
+    conversion = 'g';
+  }
+  Spec s = spec;
+  if (conversion == 'd' || conversion == 'i' || conversion == 'u') {
+    // A fraction under an integer conversion is written in exponent form.
+    if (std::floor(value) != value) {
+      conversion = 'e';
+    } else {
+      conversion = 'f';
+      s.precision = 0;
+    }
+  }
+  if (conversion == 'g' && s.flags.empty() && s.width < 0 && s.precision < 0) {
+    append_g(out, value);
+    return;
+  }
+  std::string c_format = "%" + s.flags;
+  if (s.width >= 0) c_format += std::to_string(s.width);
+  if (s.precision >= 0) c_format += "." + std::to_string(s.precision);
+  c_format += conversion;
+  char buffer[512];
+  int n = std::snprintf(buffer, sizeof buffer, c_format.c_str(), value);
+  if (n < 0) raise("The number could not be formatted with \"" + c_format + "\".");
+  if (static_cast<std::size_t>(n) < sizeof buffer) {
+    out.append(buffer, static_cast<std::size_t>(n));
+  } else {
+    std::vector<char> big(static_cast<std::size_t>(n) + 1);
+    std::snprintf(big.data(), big.size(), c_format.c_str(), value);
+    out.append(big.data(), static_cast<std::size_t>(n));
+  }
+}
+
+void format_text(std::string& out, const Spec& spec, std::string_view text) {
+  if (spec.conversion == 's' || spec.conversion == 'c') {
+    std::string_view shown = text;
+    if (spec.conversion == 's' && spec.precision >= 0 &&
+        static_cast<std::size_t>(spec.precision) < text.size()) {
+      shown = text.substr(0, static_cast<std::size_t>(spec.precision));
+    }
+    pad(out, shown, spec);
+    return;
+  }
+  // A text under a numeric conversion writes its character codes.
+  for (unsigned char ch : text) format_number(out, spec, ch);
+}
+
+}  // namespace
+
+void append_g(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
+    return;
+  }
+  char buffer[32];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  out.append(buffer, result.ptr);
+}
+
+std::string sprintf(std::string_view format, std::span<const FormatArg> args) {
+  std::string out;
+  std::size_t next = 0;
+  while (true) {
+    bool consumed = false;
+    for (std::size_t pos = 0; pos < format.size();) {
+      char ch = format[pos];
+      if (ch != '%') {
+        out += ch;
+        ++pos;
+        continue;
+      }
+      if (pos + 1 < format.size() && format[pos + 1] == '%') {
+        out += '%';
+        pos += 2;
+        continue;
+      }
+      Spec spec;
+      std::size_t after = parse_spec(format, pos + 1, spec);
+      if (next >= args.size()) return out;
+      const FormatArg& arg = args[next++];
+      consumed = true;
+      if (const double* number = std::get_if<double>(&arg)) {
+        format_number(out, spec, *number);
+      } else {
+        format_text(out, spec, std::get<std::string_view>(arg));
+      }
+      pos = after;
+    }
+    if (!consumed || next >= args.size()) return out;
+  }
+}
+
+std::string sprintf(std::string_view format, double value) {
+  FormatArg arg = value;
+  return sprintf(format, std::span<const FormatArg>(&arg, 1));
+}
+
+std::string sprintf(std::string_view format, std::span<const double> values) {
+  std::vector<FormatArg> args(values.begin(), values.end());
+  return sprintf(format, args);
+}
+
+std::string num2str(double value) {
+  if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
+  if (std::floor(value) == value && std::fabs(value) < 1e15) return sprintf("%.0f", value);
+  int digits = std::max(5, static_cast<int>(std::floor(std::log10(std::fabs(value)))) + 5);
+  return sprintf("%." + std::to_string(std::min(digits, 17)) + "g", value);
+}
+
+}  // namespace dg

@@ -1,0 +1,31 @@
+// printf-compatible text formatting for the conversions the system writes:
+// %g, %f, %e, %d, %c, %s and %%, with flags, width and precision. Non-finite
+// numbers are always spelled NaN, Inf and -Inf (the spellings statistics
+// programs read), padded to the field width like any number.
+//
+// sprintf() cycles the format over all arguments, as the array runtime's
+// formatted print does: "%g " with three values gives three fields; with no
+// argument the literal text up to the first conversion is written.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace dg {
+
+using FormatArg = std::variant<double, std::string_view>;
+
+std::string sprintf(std::string_view format, std::span<const FormatArg> args);
+std::string sprintf(std::string_view format, double value);
+std::string sprintf(std::string_view format, std::span<const double> values);
+
+// Appends value as "%g" would write it (six significant digits) to out.
+void append_g(std::string& out, double value);
+
+// Number to text as a label shows it: whole numbers without decimals ("1"),
+// others with enough significant digits to be told apart ("0.5", "3.1416").
+std::string num2str(double value);
+
+}  // namespace dg
