@@ -37,6 +37,9 @@ void check_declared_counts(const FunctionEntry& entry, std::size_t nargin, int n
 class FunctionTable {
  public:
   void add(FunctionEntry entry);
+  void add(std::string name, int inputs, int outputs, FunctionBody body) {
+    add(FunctionEntry{std::move(name), inputs, outputs, std::move(body), {}, 1});
+  }
   const FunctionEntry* find(std::string_view name) const;
   const std::vector<FunctionEntry>& entries() const { return entries_; }
 

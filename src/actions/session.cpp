@@ -1,0 +1,15 @@
+#include "actions/session.hpp"
+
+#include <string>
+
+#include "actions/function_table.hpp"
+
+namespace dg {
+
+Session::Session(Platform& p) : platform(p), graphics(p), functions(make_function_table()) {}
+
+void Session::warn(std::string_view text) {
+  platform.console("Warning: " + std::string(text) + "\n");
+}
+
+}  // namespace dg

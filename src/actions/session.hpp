@@ -1,0 +1,40 @@
+// The state of one running program: its platform, the graphics tree, the table
+// of functions callable by name, and the action handler's four values. Tests
+// make a fresh session each; the apps make one for the process.
+#pragma once
+
+#include <string_view>
+
+#include "runtime/array/function_table.hpp"
+#include "runtime/array/matrix.hpp"
+#include "runtime/graphics/graphics.hpp"
+#include "runtime/graphics/platform.hpp"
+
+namespace dg {
+
+// What the action handler keeps between actions; all empty at start.
+struct HandlerState {
+  Matrix data;      // landmark data matrix: one specimen per row, size column last
+  Matrix tlengths;  // pair list: columns 2 and 3 hold landmark numbers
+  Matrix tangles;   // triple list: columns 2, 3 and 4 hold arm end, vertex, arm end
+  Matrix traddata;  // traditional dataset: one distance per pair, then the size column
+};
+
+class Session {
+ public:
+  explicit Session(Platform& platform);
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  Platform& platform;
+  Graphics graphics;
+  FunctionTable functions;
+  HandlerState handler;
+
+  // Writes text to the console as given.
+  void print(std::string_view text) { platform.console(text); }
+  // Writes a warning line to the console.
+  void warn(std::string_view text);
+};
+
+}  // namespace dg

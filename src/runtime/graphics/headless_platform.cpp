@@ -1,0 +1,70 @@
+#include "runtime/graphics/headless_platform.hpp"
+
+#include <ostream>
+
+#include "runtime/array/error.hpp"
+#include "runtime/graphics/graphics.hpp"
+
+namespace dg {
+
+FileChoice split_path(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {path, "./"};
+  return {path.substr(slash + 1), path.substr(0, slash + 1)};
+}
+
+HeadlessPlatform::HeadlessPlatform(std::ostream* console_stream) : stream_(console_stream) {}
+
+void HeadlessPlatform::answer(const std::string& path) {
+  answers_.push_back(split_path(path));
+}
+
+void HeadlessPlatform::answer_cancel() {
+  answers_.push_back(std::nullopt);
+}
+
+std::optional<FileChoice> HeadlessPlatform::next_answer(bool save, std::string_view filter,
+                                                        std::string_view title) {
+  dialogs_.push_back({save, std::string(filter), std::string(title)});
+  if (answers_.empty()) {
+    raise("No answer was given for the dialog \"" + std::string(title) + "\".");
+  }
+  auto choice = std::move(answers_.front());
+  answers_.pop_front();
+  return choice;
+}
+
+std::optional<FileChoice> HeadlessPlatform::get_file(std::string_view filter,
+                                                     std::string_view title) {
+  return next_answer(false, filter, title);
+}
+
+std::optional<FileChoice> HeadlessPlatform::put_file(std::string_view filter,
+                                                     std::string_view title) {
+  return next_answer(true, filter, title);
+}
+
+void HeadlessPlatform::print_figure(Graphics& graphics, Handle figure,
+                                    const std::vector<std::string>& options) {
+  PrintRecord record{figure, options, {}, {}};
+  Handle axes = graphics.gca();
+  record.axes_limits = graphics.limits_of(axes);
+  const Matrix& position = graphics.get(axes, "Position").matrix();
+  record.axes_position.assign(position.data(), position.data() + position.size());
+  prints_.push_back(std::move(record));
+}
+
+void HeadlessPlatform::drawnow(Graphics& graphics) {
+  ++drawnow_count_;
+  for (Handle figure : graphics.figures()) graphics.take_stale(figure);
+}
+
+void HeadlessPlatform::console(std::string_view text) {
+  console_ += text;
+  if (stream_) {
+    *stream_ << text;
+    stream_->flush();
+  }
+}
+
+}  // namespace dg

@@ -1,0 +1,67 @@
+// The platform without a window: dialogs answered from a script, an in-memory
+// clipboard, a fixed screen, and a console that writes to a stream and keeps
+// a copy. Tests and the batch tool run every action on it.
+#pragma once
+
+#include <deque>
+#include <iosfwd>
+#include <string>
+
+#include "runtime/graphics/platform.hpp"
+
+namespace dg {
+
+struct DialogRequest {
+  bool save = false;
+  std::string filter;
+  std::string title;
+};
+
+struct PrintRecord {
+  Handle figure = 0;
+  std::vector<std::string> options;
+  std::array<double, 4> axes_limits{};  // the current axes' limits while printing
+  std::vector<double> axes_position;    // the current axes' position while printing
+};
+
+class HeadlessPlatform : public Platform {
+ public:
+  explicit HeadlessPlatform(std::ostream* console_stream = nullptr);
+
+  // Scripted dialog answers, used in order; a dialog with no answer left raises an error.
+  void answer(const std::string& path);
+  void answer_cancel();
+  std::size_t pending_answers() const { return answers_.size(); }
+  const std::vector<DialogRequest>& dialogs() const { return dialogs_; }
+
+  const std::vector<PrintRecord>& prints() const { return prints_; }
+  const std::string& console_text() const { return console_; }
+  void clear_console() { console_.clear(); }
+  std::size_t drawnow_count() const { return drawnow_count_; }
+
+  void set_screen_size(double width, double height) { screen_ = {width, height}; }
+
+  std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
+  std::optional<FileChoice> put_file(std::string_view filter, std::string_view title) override;
+  void print_figure(Graphics& graphics, Handle figure,
+                    const std::vector<std::string>& options) override;
+  std::array<double, 2> screen_size() const override { return screen_; }
+  std::array<double, 2> character_size() const override { return {7, 16}; }
+  std::array<double, 3> default_control_background() const override { return {0.94, 0.94, 0.94}; }
+  std::array<double, 4> frame_margins() const override { return {0, 0, 0, 0}; }
+  void drawnow(Graphics& graphics) override;
+  void console(std::string_view text) override;
+
+ private:
+  std::optional<FileChoice> next_answer(bool save, std::string_view filter, std::string_view title);
+
+  std::ostream* stream_;
+  std::deque<std::optional<FileChoice>> answers_;
+  std::vector<DialogRequest> dialogs_;
+  std::vector<PrintRecord> prints_;
+  std::string console_;
+  std::array<double, 2> screen_{1024, 768};
+  std::size_t drawnow_count_ = 0;
+};
+
+}  // namespace dg
