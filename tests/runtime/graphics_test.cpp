@@ -1,0 +1,190 @@
+#include "runtime/graphics/graphics.hpp"
+
+#include "runtime/array/format.hpp"
+
+#include "runtime/graphics/headless_platform.hpp"
+#include "test_support.hpp"
+
+namespace dg {
+namespace {
+
+class GraphicsTest : public ::testing::Test {
+ protected:
+  HeadlessPlatform platform;
+  Graphics g{platform};
+};
+
+TEST_F(GraphicsTest, PropertyNamesMatchInAnyLetterCase) {
+  Handle fig = g.new_figure();
+  Handle control = g.new_uicontrol(fig);
+  g.set(control, "eNaBlE", Value("Off"));
+  EXPECT_EQ(g.get(control, "Enable").text(), "off");
+  g.set(control, "TAG", Value("Load"));
+  EXPECT_EQ(g.get(control, "tag").text(), "Load");
+  Handle line = g.plot(std::vector<double>{1}, std::vector<double>{2}, "ko");
+  g.set(line, "markersize", Value(3.0));
+  EXPECT_EQ(g.get(line, "MARKERSIZE").scalar(), 3.0);
+  EXPECT_EQ(g.get(line, "Type").text(), "line");
+  EXPECT_THROW_MSG(g.get(line, "Bogus"), "There is no \"Bogus\" property on the line object.");
+  EXPECT_THROW_HAS(g.set(control, "Enable", Value("maybe")), "takes one of \"on\", \"off\"");
+  EXPECT_THROW_HAS(g.set(line, "MarkerSize", Value(-1.0)), "needs a positive number, not -1");
+}
+
+TEST_F(GraphicsTest, TagSearchReachesEveryTaggedObjectInEveryFigure) {
+  Handle f1 = g.new_figure();
+  Handle a = g.new_uicontrol(f1);
+  Handle menu = g.new_uimenu(f1);
+  Handle item = g.new_uimenu(menu);
+  Handle f2 = g.new_figure();
+  Handle b = g.new_uicontrol(f2);
+  for (Handle h : {a, item, b}) g.set(h, "Tag", Value("Save"));
+  g.set(f2, "Tag", Value("Save"));
+  EXPECT_EQ(g.find_by_tag("Save"), (std::vector<Handle>{a, item, f2, b}));
+  EXPECT_TRUE(g.find_by_tag("save").empty());
+  EXPECT_TRUE(g.find_by_tag("Nothing").empty());
+  g.close(f1);
+  EXPECT_EQ(g.find_by_tag("Save"), (std::vector<Handle>{f2, b}));
+}
+
+TEST_F(GraphicsTest, FindallVisitsParentsBeforeChildrenInCreationOrder) {
+  Handle fig = g.new_figure();
+  Handle c1 = g.new_uicontrol(fig);
+  Handle menu = g.new_uimenu(fig);
+  Handle item = g.new_uimenu(menu);
+  Handle c2 = g.new_uicontrol(fig);
+  EXPECT_EQ(g.findall(fig), (std::vector<Handle>{fig, c1, menu, item, c2}));
+  EXPECT_EQ(g.figure_of(item), fig);
+  EXPECT_EQ(g.parent(fig), Handle(0));
+  EXPECT_EQ(g.parent(0), std::nullopt);
+}
+
+TEST_F(GraphicsTest, HandlesDieWithTheirFigureAndAreNeverReused) {
+  Handle fig = g.new_figure();
+  Handle axes = g.gca();
+  Handle line = g.plot(std::vector<double>{0, 1}, std::vector<double>{0, 1}, "k");
+  g.close(fig);
+  EXPECT_FALSE(g.is_handle(fig));
+  EXPECT_FALSE(g.is_handle(axes));
+  EXPECT_FALSE(g.is_handle(line));
+  EXPECT_THROW_MSG(g.get(line, "Type"),
+                   "Invalid handle " + num2str(line) + ": no graphics object has this handle.");
+  EXPECT_EQ(g.current_figure(), std::nullopt);
+  Handle fig2 = g.new_figure();
+  EXPECT_EQ(fig2, fig);  // figure numbers start again from the lowest free one
+  Handle line2 = g.plot(std::vector<double>{0}, std::vector<double>{0}, "k.");
+  EXPECT_NE(line2, line);
+  EXPECT_FALSE(g.is_handle(line));
+  EXPECT_TRUE(g.is_handle(0));
+  EXPECT_FALSE(g.is_handle(0.25));
+}
+
+TEST_F(GraphicsTest, CurrentFigureAndAxesAreCreatedOnDemand) {
+  EXPECT_EQ(g.current_figure(), std::nullopt);
+  Handle axes = g.gca();
+  ASSERT_TRUE(g.current_figure());
+  EXPECT_EQ(g.type(axes), ObjectType::Axes);
+  EXPECT_EQ(g.gca(), axes);
+  Handle second = g.new_figure();
+  EXPECT_EQ(g.gcf(), second);
+  EXPECT_NE(g.gca(), axes);
+  g.raise_figure(*g.figure_of(axes));
+  EXPECT_EQ(g.gca(), axes);
+}
+
+TEST_F(GraphicsTest, HoldDecidesWhetherPlotReplacesOrAdds) {
+  std::vector<double> x{1}, y{1};
+  g.plot(x, y, "ko");
+  g.plot(x, y, "ko");
+  EXPECT_EQ(g.children(g.gca()).size(), 1u);
+  g.hold(true);
+  g.plot(x, y, "ko");
+  Handle label = g.text(1, 1, "1");
+  EXPECT_EQ(g.children(g.gca()).size(), 3u);
+  EXPECT_EQ(g.get(label, "String").text(), "1");
+  g.clear_axes(g.gca());
+  EXPECT_TRUE(g.children(g.gca()).empty());
+  EXPECT_EQ(g.get(g.gca(), "NextPlot").text(), "add");
+}
+
+TEST_F(GraphicsTest, PlotStylesSetColourMarkerAndLineStyle) {
+  std::vector<double> x{1, 2}, y{3, 4};
+  g.hold(true);
+  Handle segment = g.plot(x, y, "k");
+  Handle circles = g.plot(x, y, "ro");
+  Handle points = g.plot(x, y, "k.");
+  EXPECT_EQ(g.get(segment, "LineStyle").text(), "-");
+  EXPECT_EQ(g.get(segment, "Marker").text(), "none");
+  EXPECT_EQ(g.get(circles, "LineStyle").text(), "none");
+  EXPECT_EQ(g.get(circles, "Marker").text(), "o");
+  EXPECT_EQ(g.get(circles, "Color").matrix(), (Matrix{{1, 0, 0}}));
+  EXPECT_EQ(g.get(circles, "MarkerFaceColor").text(), "none");
+  EXPECT_EQ(g.get(points, "Marker").text(), ".");
+  EXPECT_EQ(g.get(points, "XData").matrix(), (Matrix{{1, 2}}));
+  EXPECT_THROW_HAS(g.plot(x, y, "kq"), "unknown character 'q'");
+  g.set(circles, "MarkerFaceColor", g.get(circles, "Color"));
+  EXPECT_EQ(g.get(circles, "MarkerFaceColor").matrix(), (Matrix{{1, 0, 0}}));
+}
+
+TEST_F(GraphicsTest, AxisModesAndTheLimitsQuery) {
+  g.hold(true);
+  g.plot(std::vector<double>{0.12, 0.93}, std::vector<double>{-0.4, 0.38}, "ko");
+  auto automatic = g.axis_limits();
+  EXPECT_LE(automatic[0], 0.12);
+  EXPECT_GE(automatic[1], 0.93);
+  EXPECT_LE(automatic[2], -0.4);
+  EXPECT_GE(automatic[3], 0.38);
+  g.axis_limits({0, 10, 0, 20});
+  EXPECT_EQ(g.axis_limits(), (std::array<double, 4>{0, 10, 0, 20}));
+  EXPECT_EQ(g.get(g.gca(), "XLimMode").text(), "manual");
+  g.axis_equal();
+  EXPECT_EQ(g.get(g.gca(), "DataAspectRatioMode").text(), "manual");
+  g.axis_auto();
+  EXPECT_EQ(g.axis_limits(), automatic);
+  EXPECT_THROW_HAS(g.axis_limits({1, 0, 0, 1}), "need xmin < xmax");
+}
+
+TEST_F(GraphicsTest, ApplicationDataAndCallbackContext) {
+  Handle fig = g.new_figure();
+  Handle control = g.new_uicontrol(fig);
+  EXPECT_TRUE(g.getappdata(fig, "X").is_empty());
+  g.setappdata(fig, "X", Value(1.0));
+  g.setappdata(fig, "X", Value(2.0));
+  EXPECT_EQ(g.getappdata(fig, "X").scalar(), 2.0);
+  EXPECT_FALSE(g.isappdata(control, "X"));
+  EXPECT_EQ(g.gcbo(), std::nullopt);
+  {
+    Graphics::CallbackScope scope(g, control);
+    EXPECT_EQ(g.gcbo(), control);
+    EXPECT_EQ(g.gcbf(), fig);
+    g.close(fig);  // a callback may close its own window
+    EXPECT_EQ(g.gcbf(), std::nullopt);
+  }
+  EXPECT_EQ(g.gcbo(), std::nullopt);
+}
+
+TEST_F(GraphicsTest, PositionsFollowTheirUnits) {
+  Handle fig = g.new_figure();
+  g.set(fig, "Position", Value(Matrix{{70, 32, 700, 480}}));
+  g.set(fig, "Units", Value("characters"));
+  EXPECT_EQ(g.get(fig, "Position").matrix(), (Matrix{{10, 2, 100, 30}}));
+  g.set(fig, "Position", Value(Matrix{{10, 2, 50, 30}}));
+  g.set(fig, "Units", Value("pixels"));
+  EXPECT_EQ(g.get(fig, "Position").matrix(), (Matrix{{70, 32, 350, 480}}));
+  EXPECT_EQ(g.get(0, "ScreenSize").matrix(), (Matrix{{1, 1, 1024, 768}}));
+  Handle control = g.new_uicontrol(fig);
+  g.set(control, "Units", Value("normalized"));
+  g.set(control, "Position", Value(Matrix{{0.5, 0.5, 0.25, 0.25}}));
+  EXPECT_EQ(g.pixel_position(control), (std::array<double, 4>{175, 240, 87.5, 120}));
+}
+
+TEST_F(GraphicsTest, ChangesMarkTheFigureStaleOnce) {
+  Handle fig = g.new_figure();
+  g.take_stale(fig);
+  g.hold(true);
+  for (int i = 0; i < 100; ++i) g.plot(std::vector<double>{1.0 * i}, std::vector<double>{0}, "ko");
+  EXPECT_TRUE(g.take_stale(fig));
+  EXPECT_FALSE(g.take_stale(fig));
+}
+
+}  // namespace
+}  // namespace dg

@@ -1,0 +1,30 @@
+// Small helpers shared by the test executables.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/array/error.hpp"
+
+// Expects the statement to raise a RuntimeError whose message is exactly `message`.
+#define EXPECT_THROW_MSG(statement, message)                       \
+  do {                                                             \
+    try {                                                          \
+      statement;                                                   \
+      ADD_FAILURE() << "Expected a RuntimeError: " << (message);   \
+    } catch (const dg::RuntimeError& error_) {                     \
+      EXPECT_EQ(std::string(error_.what()), std::string(message)); \
+    }                                                              \
+  } while (false)
+
+// Expects the statement to raise a RuntimeError whose message contains `part`.
+#define EXPECT_THROW_HAS(statement, part)                                                   \
+  do {                                                                                      \
+    try {                                                                                   \
+      statement;                                                                            \
+      ADD_FAILURE() << "Expected a RuntimeError containing: " << (part);                    \
+    } catch (const dg::RuntimeError& error_) {                                              \
+      EXPECT_NE(std::string(error_.what()).find(part), std::string::npos) << error_.what(); \
+    }                                                                                       \
+  } while (false)
