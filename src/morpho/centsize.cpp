@@ -1,0 +1,31 @@
+#include "morpho/centsize.hpp"
+
+#include <cmath>
+
+#include "morpho/centpos.hpp"
+
+namespace dg {
+
+double centsize(std::span<const double> row) {
+  const std::size_t k = row.size() / 2;
+  const auto [cx, cy] = centpos(row);
+  double s = 0.0;
+  // The x term of a landmark is added before its y term; callers rely on this
+  // order for reproducible sums.
+  for (std::size_t j = 0; j < k; ++j) {
+    const double dx = row[2 * j] - cx;
+    const double dy = row[2 * j + 1] - cy;
+    s += dx * dx;
+    s += dy * dy;
+  }
+  return std::sqrt(s);
+}
+
+std::vector<double> centsize(const Matrix& x) {
+  std::vector<double> sizes;
+  sizes.reserve(x.rows());
+  for (std::size_t i = 0; i < x.rows(); ++i) sizes.push_back(centsize(x.row(i)));
+  return sizes;
+}
+
+}  // namespace dg

@@ -1,0 +1,20 @@
+// Traditional distance measurements: brings every configuration of an
+// r x (2k+1) landmark matrix to the size held in its trailing column, then
+// measures the straight-line distance between the two landmarks of each pair.
+//
+// pairs: p x 2 (further columns are ignored), 1-based landmark numbers held
+// in doubles. Result: r x (p+1), the p distances in pair order followed by
+// the trailing column. p = 0 gives the sizes alone; a matrix without rows
+// gives the empty matrix. Raises a RuntimeError, before computing anything,
+// when pairs has rows but fewer than two columns or names a landmark that is
+// not a whole number from 1 to k. A zero-size configuration gives NaN
+// distances without raising.
+#pragma once
+
+#include "runtime/array/matrix.hpp"
+
+namespace dg {
+
+Matrix formtrad2(const Matrix& x, const Matrix& pairs);
+
+}  // namespace dg

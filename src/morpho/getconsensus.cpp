@@ -1,0 +1,116 @@
+#include "morpho/getconsensus.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "morpho/centpos.hpp"
+#include "morpho/centsize.hpp"
+#include "runtime/array/error.hpp"
+
+namespace dg {
+namespace {
+
+// The iteration stops once the summed squared change of the consensus
+// coordinates between two passes is at most this (0.1 * 2^-27).
+constexpr double kConvergence = 7.450580596923829e-10;
+
+// Centres one row on its centroid, then divides its coordinates by its
+// centroid size; the trailing value is left alone.
+void normalise_row(std::span<double> row) {
+  const std::size_t coords = row.size() - 1;
+  const auto [cx, cy] = centpos(row);
+  for (std::size_t c = 0; c < coords; c += 2) row[c] -= cx;
+  for (std::size_t c = 1; c < coords; c += 2) row[c] -= cy;
+  const double size = centsize(std::span<const double>(row));
+  for (std::size_t c = 0; c < coords; ++c) row[c] /= size;
+}
+
+// Rotates one row about the origin by the angle that best fits it to ref in
+// the least-squares sense. Only proper rotations are used, so a mirror image
+// stays mirrored.
+void rotate_onto(std::span<double> row, const std::vector<double>& ref) {
+  const std::size_t k = (row.size() - 1) / 2;
+  double ct = 0.0;
+  double st = 0.0;
+  for (std::size_t j = 0; j < k; ++j) {
+    const double u = row[2 * j];
+    const double v = row[2 * j + 1];
+    const double a = ref[2 * j];
+    const double b = ref[2 * j + 1];
+    ct += a * u + b * v;
+    st += u * b - v * a;
+  }
+  const double theta = std::atan2(st, ct);
+  const double c = std::cos(theta);
+  const double s = std::sin(theta);
+  for (std::size_t j = 0; j < k; ++j) {
+    const double u = row[2 * j];
+    const double v = row[2 * j + 1];
+    row[2 * j] = u * c - v * s;
+    row[2 * j + 1] = u * s + v * c;
+  }
+}
+
+}  // namespace
+
+ConsensusResult getconsensus(const Matrix& x) {
+  const std::size_t r = x.rows();
+  const std::size_t n = x.cols();
+  if (r == 0) raise("The landmark matrix has no specimens; a consensus needs at least one.");
+  if (n % 2 == 0) {
+    raise("The landmark matrix has " + std::to_string(n) +
+          " columns, an even number; the landmark coordinates must be followed by a trailing "
+          "size column.");
+  }
+
+  ConsensusResult result;
+  result.superimposed = x;
+  Matrix& xpt = result.superimposed;
+  for (std::size_t i = 0; i < r; ++i) normalise_row(xpt.row(i));
+
+  // The first specimen is the first reference, so the results take its orientation.
+  const auto first = xpt.row(0);
+  std::vector<double> xref(first.begin(), first.end());
+  std::vector<double> xrefold(n);
+  std::vector<double> sums(n);
+  const double rows = static_cast<double>(r);
+  double xd = 1.0;
+
+  while (xd > kConvergence) {
+    if (result.passes == kConsensusPassLimit) {
+      result.reached_pass_limit = true;
+      break;
+    }
+    ++result.passes;
+
+    // Every row is fitted to the same reference; the column sums for the new
+    // mean are gathered row by row as the rows are rotated.
+    std::fill(sums.begin(), sums.end(), 0.0);
+    for (std::size_t i = 0; i < r; ++i) {
+      const auto row = xpt.row(i);
+      rotate_onto(row, xref);
+      for (std::size_t c = 0; c < n; ++c) sums[c] += row[c];
+    }
+
+    xrefold.swap(xref);
+    for (std::size_t c = 0; c < n; ++c) xref[c] = sums[c] / rows;
+    double squares = 0.0;
+    for (std::size_t c = 0; c + 1 < n; ++c) squares += xref[c] * xref[c];
+    const double f = std::sqrt(squares);
+    for (std::size_t c = 0; c < n; ++c) xref[c] /= f;
+
+    xd = 0.0;
+    for (std::size_t c = 0; c + 1 < n; ++c) {
+      const double d = xref[c] - xrefold[c];
+      xd += d * d;
+    }
+  }
+
+  result.non_finite = !std::isfinite(xd);
+  result.consensus = Matrix::row_vector(xref);
+  return result;
+}
+
+}  // namespace dg

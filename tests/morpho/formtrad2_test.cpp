@@ -1,0 +1,62 @@
+#include "morpho/formtrad2.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "test_support.hpp"
+
+namespace dg {
+namespace {
+
+// Six landmarks and a trailing size: 13 columns.
+const Matrix kSix = {{0, 0, 4, 0, 5, 3, 2, 6, -1, 4, -2, 1, 10}};
+
+TEST(Formtrad2Test, SquareRowPairOrderAndRepeatedLandmark) {
+  // A unit-size square with stored size sqrt(8) comes back with corners (+-1, +-1).
+  const double a = 0.35355339, root8 = std::sqrt(8.0);
+  const Matrix y = formtrad2(Matrix{{-a, -a, a, -a, a, a, -a, a, root8}},
+                             Matrix{{1, 2}, {1, 3}, {3, 1}, {2, 2}});
+  ASSERT_EQ(y.cols(), 5u);
+  EXPECT_NEAR(y(0, 0), 2.0, 1e-12);
+  EXPECT_NEAR(y(0, 1), root8, 1e-12);
+  EXPECT_EQ(y(0, 2), y(0, 1));
+  EXPECT_EQ(y(0, 3), 0.0);
+  EXPECT_EQ(y(0, 4), root8);
+}
+
+TEST(Formtrad2Test, NoPairsNoRowsAndZeroSize) {
+  EXPECT_EQ(formtrad2(Matrix{{0, 0, 1, 0, 1, 1, 2}, {0, 0, 3, 0, 3, 3, 5}}, Matrix()),
+            (Matrix{{2}, {5}}));
+  EXPECT_TRUE(formtrad2(Matrix(), Matrix{{1, 2}}).empty());
+  EXPECT_TRUE(std::isnan(formtrad2(Matrix{{1, 1, 1, 1, 4}}, Matrix{{1, 2}})(0, 0)));
+}
+
+TEST(Formtrad2Test, DistancesDependOnShapeAndStoredSizeOnly) {
+  // kSix, then turned a quarter turn and moved, then also with its stored size tripled.
+  Matrix x = kSix;
+  x.append_row(std::vector<double>{5, 5, 5, 9, 2, 10, -1, 7, 1, 4, 4, 3, 10});
+  x.append_row(std::vector<double>{5, 5, 5, 9, 2, 10, -1, 7, 1, 4, 4, 3, 30});
+  const Matrix y = formtrad2(x, Matrix{{1, 2}, {3, 6}, {4, 5}});
+  for (std::size_t j = 0; j < 3; ++j) {
+    EXPECT_NEAR(y(1, j), y(0, j), 1e-12);
+    EXPECT_NEAR(y(2, j), 3 * y(0, j), 1e-12);
+  }
+}
+
+TEST(Formtrad2Test, RejectsBadLandmarkNumbers) {
+  EXPECT_THROW_MSG(formtrad2(kSix, Matrix{{1, 2}, {3, 4}, {2, 7}}),
+                   "Pair 3 names landmark 7, but the data have 6 landmarks.");
+  const std::string tail = ", which is not a whole positive landmark number.";
+  EXPECT_THROW_MSG(formtrad2(kSix, Matrix{{0, 2}}), "Pair 1 names landmark 0" + tail);
+  EXPECT_THROW_MSG(formtrad2(kSix, Matrix{{1, 2}, {-3, 2}}), "Pair 2 names landmark -3" + tail);
+  EXPECT_THROW_MSG(formtrad2(kSix, Matrix{{1, 2.5}}), "Pair 1 names landmark 2.5" + tail);
+  EXPECT_THROW_MSG(formtrad2(kSix, Matrix{{std::numeric_limits<double>::quiet_NaN(), 1}}),
+                   "Pair 1 names landmark NaN" + tail);
+  EXPECT_THROW_MSG(formtrad2(kSix, Matrix{{1}}),
+                   "The pair list has only one column; each row must hold two landmark numbers.");
+}
+
+}  // namespace
+}  // namespace dg
