@@ -1,0 +1,47 @@
+// A session with a stand-in main window: one figure with one axes and a
+// control for each tag the handler changes, so actions can be run and their
+// effects read back from the graphics tree.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "actions/dahand.hpp"
+#include "actions/session.hpp"
+#include "runtime/graphics/headless_platform.hpp"
+
+namespace dg {
+
+class WindowFixture : public ::testing::Test {
+ protected:
+  WindowFixture() {
+    figure = session.graphics.new_figure();
+    axes = session.graphics.new_axes(figure);
+    for (const char* tag : {"DataBox", "LengthBox", "Load", "GetPairs", "Calc", "Save"}) {
+      Handle control = session.graphics.new_uicontrol(figure);
+      session.graphics.set(control, "Tag", Value(tag));
+      controls[tag] = control;
+    }
+  }
+
+  void run(const std::string& action) { dahand(session, Value(action)); }
+  std::string enable(const std::string& tag) {
+    return session.graphics.get(controls.at(tag), "Enable").text();
+  }
+  std::vector<std::string> box(const std::string& tag) {
+    return session.graphics.get(controls.at(tag), "String").lines();
+  }
+  std::size_t drawn() { return session.graphics.children(axes).size(); }
+
+  std::ostringstream console;
+  HeadlessPlatform platform{&console};
+  Session session{platform};
+  Handle figure = 0;
+  Handle axes = 0;
+  std::map<std::string, Handle> controls;
+};
+
+}  // namespace dg
