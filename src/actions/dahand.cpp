@@ -3,7 +3,6 @@
 #include <string>
 
 #include "actions/dahand_actions.hpp"
-#include "runtime/array/error.hpp"
 
 namespace dg {
 
@@ -18,16 +17,41 @@ void dahand(Session& session, const Value& action) {
       }
     }
   }
+  using actions::Export;
+  using actions::Source;
   switch (index) {
+    case 0:
+      return actions::load(session, Source::Matrix);
+    case 1:
+      return actions::load(session, Source::Tps);
+    case 2:
+      return actions::load(session, Source::TpsScale);
+    case 3:
+      return actions::get_lengths(session);
+    case 4:
+      return actions::get_angles(session);
+    case 5:
+      return actions::show_angles(session);
+    case 6:
+      return actions::save(session, Export::Angles);
+    case 7:
+      return actions::save(session, Export::Degrees);
     case 8:
       return actions::exit(session);
+    case 9:
+      return actions::save(session, Export::Lengths);
+    case 10:
+      return actions::save(session, Export::LogLengths);
+    case 11:
+      return actions::save(session, Export::Constrained);
+    case 12:
+      return actions::calc_lengths(session);
     case 13:
       return actions::clear(session);
-    case kActionWords.size():
-      session.print("Fell through case!  \n");
-      return;
+    case 14:
+      return actions::plot_protocol(session);
     default:
-      raise("The action \"" + word + "\" is not available yet.");
+      session.print("Fell through case!  \n");
   }
 }
 

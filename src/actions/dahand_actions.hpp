@@ -1,5 +1,5 @@
-// The actions of the handler, one function each, and the helpers they share
-// for finding controls by tag. Only dahand calls these.
+// The actions of the handler, one function each, and the helpers they share.
+// Only dahand calls the actions.
 #pragma once
 
 #include <string_view>
@@ -14,7 +14,34 @@ void set_tagged(Session& session, std::string_view tag, std::string_view propert
                 const Value& value);
 void enable(Session& session, std::string_view tag, bool on);
 
-void clear(Session& session);
-void exit(Session& session);
+enum class Source { Matrix, Tps, TpsScale };
+void load(Session& session, Source source);  // "GetData", "GetTPSData", "GetTPSScale"
+
+void get_lengths(Session& session);  // "GetLengths"
+void get_angles(Session& session);   // "GetAngles"
+void calc_lengths(Session& session);  // "CalcLengths"
+
+enum class Export { Angles, Degrees, Lengths, LogLengths, Constrained };
+void save(Session& session, Export what);
+
+void draw_pairs(Session& session);           // the pairs over the current picture
+void draw_triples(Session& session);         // the triples over the current picture
+void plot_protocol(Session& session);        // "PlotProtocol"
+void show_angles(Session& session);          // "ShowAngles"
+
+void clear(Session& session);  // "Clear"
+void exit(Session& session);   // "Exit"
+
+// The angle at the vertex of each triple (columns 2, 3, 4 of `triples`) for
+// every specimen, in radians from 0 to pi: one row per specimen, one column per
+// triple. Landmark numbers are checked first and named in the error.
+Matrix tradangle(const Matrix& data, const Matrix& triples);
+
+// The landmark numbers in the given columns (1-based) of each row of a list,
+// checked to be whole numbers from 1 to `landmarks`; `what` names the list in
+// errors ("Pair", "Triple"). Returns 0-based landmark indices, row by row.
+std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_column,
+                                          std::size_t count, std::size_t landmarks,
+                                          const char* what);
 
 }  // namespace dg::actions

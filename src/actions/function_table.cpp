@@ -3,7 +3,16 @@
 #include "actions/dahand.hpp"
 #include "actions/distangler.hpp"
 #include "actions/session.hpp"
+#include "display/showshape.hpp"
 #include "guisupport/cla.hpp"
+#include "input/dload.hpp"
+#include "input/gettpsfile2.hpp"
+#include "input/gettpsfilescale.hpp"
+#include "input/mfload.hpp"
+#include "morpho/centpos.hpp"
+#include "morpho/centsize.hpp"
+#include "morpho/formtrad2.hpp"
+#include "morpho/getconsensus.hpp"
 #include "runtime/array/error.hpp"
 
 namespace dg {
@@ -19,6 +28,30 @@ std::vector<std::string> texts(std::span<const Value> args, const char* function
     out.push_back(arg.text());
   }
   return out;
+}
+
+const Value& arg(std::span<const Value> args, std::size_t i, const char* function) {
+  if (i >= args.size()) {
+    raise(std::string("Not enough input arguments: \"") + function + "\" needs " +
+          std::to_string(i + 1) + ".");
+  }
+  return args[i];
+}
+
+Value column(const std::vector<double>& values) {
+  Matrix m(values.size(), 1);
+  std::copy(values.begin(), values.end(), m.data());
+  return Value(std::move(m));
+}
+
+// The outputs of a TPS reader called by name; a cancelled dialog gives empties.
+Values tps_outputs(const std::optional<TpsLoad>& load) {
+  if (!load) return {Value(), Value(), Value()};
+  std::vector<Value> names;
+  for (const auto& entry : load->namelist) names.emplace_back(entry);
+  names.emplace_back(-1.0);  // the reading ended at the end of the file
+  Cell cell{names.size(), 1, std::move(names)};
+  return {Value(load->y), Value(load->fname), Value(std::move(cell))};
 }
 
 }  // namespace
@@ -38,12 +71,45 @@ FunctionTable make_function_table() {
     dahand(s, args[0]);
     return {};
   });
+  table.add("centsize", 1, 1, [](Session&, std::span<const Value> args, int) -> Values {
+    return {column(centsize(arg(args, 0, "centsize").matrix()))};
+  });
   table.add("cla", kAnyCount, 1,
             [](Session& s, std::span<const Value> args, int nargout) -> Values {
               Handle axes = cla(s.graphics, texts(args, "cla"));
               if (nargout > 0) return {Value(axes)};
               return {};
             });
+  table.add("formtrad2", 2, 1, [](Session&, std::span<const Value> args, int) -> Values {
+    return {Value(formtrad2(arg(args, 0, "formtrad2").matrix(), arg(args, 1, "formtrad2").matrix()))};
+  });
+  table.add("getconsensus", 1, 2, [](Session&, std::span<const Value> args, int) -> Values {
+    ConsensusResult fit = getconsensus(arg(args, 0, "getconsensus").matrix());
+    return {Value(std::move(fit.consensus)), Value(std::move(fit.superimposed))};
+  });
+  table.add("gettpsfile2", 1, 3, [](Session& s, std::span<const Value> args, int) -> Values {
+    return tps_outputs(gettpsfile2(s.platform, arg(args, 0, "gettpsfile2").scalar()));
+  });
+  table.add("gettpsfilescale", 1, 3, [](Session& s, std::span<const Value> args, int) -> Values {
+    return tps_outputs(gettpsfilescale(s.platform, arg(args, 0, "gettpsfilescale").scalar()));
+  });
+  table.add("mfload", 1, 2, [](Session& s, std::span<const Value>, int) -> Values {
+    auto load = mfload(s.platform);
+    if (!load) return {Value(), Value()};
+    return {Value(std::move(load->y)), Value(load->fn)};
+  });
+  table.add("showshape", 2, 1, [](Session& s, std::span<const Value> args, int) -> Values {
+    const Matrix& x = arg(args, 0, "showshape").matrix();
+    std::string style = args.size() > 1 ? args[1].text() : "k.";
+    return {Value(showshape(s.graphics, x, style))};
+  });
+  table.add("centpos", 1, 1, [](Session&, std::span<const Value> args, int) -> Values {
+    auto c = centpos(arg(args, 0, "centpos").matrix().values());
+    return {Value(Matrix{{c[0], c[1]}})};
+  });
+  table.add("dload", 1, 1, [](Session&, std::span<const Value> args, int) -> Values {
+    return {Value(dload(arg(args, 0, "dload").text()))};
+  });
   return table;
 }
 

@@ -30,6 +30,9 @@ class Session {
   Graphics graphics;
   FunctionTable functions;
   HandlerState handler;
+  // Whether actions draw. The batch tool turns drawing off unless it is asked
+  // for a picture; the datasets do not depend on it.
+  bool draws = true;
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }

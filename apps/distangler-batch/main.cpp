@@ -1,0 +1,112 @@
+// distangler-batch: runs the handler's actions without a window, answering
+// each file dialog from the command line, so that the datasets it writes are
+// byte for byte those of the window's actions.
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "actions/dahand.hpp"
+#include "actions/dataset_file.hpp"
+#include "actions/session.hpp"
+#include "runtime/graphics/headless_platform.hpp"
+
+namespace {
+
+struct Options {
+  std::string tps, tps_scale, matrix, pairs;
+  std::string lengths, log_lengths, constrained, superimposed;
+  bool timings = false;
+};
+
+// Runs one action with the given dialog answers, timing it when asked.
+class Runner {
+ public:
+  Runner(dg::Session& session, dg::HeadlessPlatform& platform, bool timings)
+      : session_(session), platform_(platform), timings_(timings) {}
+
+  void run(const std::string& action, const std::vector<std::string>& answers) {
+    for (const auto& path : answers) platform_.answer(path);
+    auto start = std::chrono::steady_clock::now();
+    dg::dahand(session_, dg::Value(action));
+    report(action, start);
+  }
+
+  template <class F>
+  void step(const std::string& name, F&& body) {
+    auto start = std::chrono::steady_clock::now();
+    body();
+    report(name, start);
+  }
+
+ private:
+  void report(const std::string& name, std::chrono::steady_clock::time_point start) {
+    if (!timings_) return;
+    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    std::cerr << "timing: " << name << " " << elapsed.count() << " s\n";
+  }
+
+  dg::Session& session_;
+  dg::HeadlessPlatform& platform_;
+  bool timings_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  CLI::App app{
+      "Runs Distangler's actions without a window: loads a sample, loads a pair list,\n"
+      "calculates the distances and writes the datasets, one line per specimen."};
+  auto* input = app.add_option_group("input", "The sample to load (exactly one)");
+  input->add_option("--tps", o.tps, "TPS landmark file; the sample is superimposed")
+      ->check(CLI::ExistingFile);
+  input->add_option("--matrix", o.matrix,
+                    "Plain numeric matrix, one specimen per line (x1 y1 ... xk yk size), "
+                    "taken as it is")
+      ->check(CLI::ExistingFile);
+  input->require_option(1);
+  app.add_option("--pairs", o.pairs,
+                 "Pair list: one distance per line, \"n a b\" with landmark numbers a and b")
+      ->check(CLI::ExistingFile);
+  app.add_option("--lengths", o.lengths, "Write the distances and the size column (needs --pairs)");
+  app.add_option("--log-lengths", o.log_lengths,
+                 "Write the natural logarithms of the distances and the size column (needs --pairs)");
+  app.add_option("--constrained", o.constrained,
+                 "Write each specimen's distances divided by their root sum of squares, and the "
+                 "size column (needs --pairs)");
+  app.add_option("--superimposed", o.superimposed,
+                 "Write the sample as loaded (superimposed for TPS input, with its size column), "
+                 "each value exactly");
+  app.add_flag("--timings", o.timings, "Print each stage's time on standard error");
+  CLI11_PARSE(app, argc, argv);
+
+  bool distances = !o.lengths.empty() || !o.log_lengths.empty() || !o.constrained.empty();
+  if (distances && o.pairs.empty()) {
+    std::cerr << "distangler-batch: --lengths, --log-lengths and --constrained need --pairs.\n";
+    return 2;
+  }
+
+  dg::HeadlessPlatform platform(&std::cerr);
+  dg::Session session(platform);
+  session.draws = false;
+  Runner runner(session, platform, o.timings);
+  try {
+    if (!o.tps.empty()) runner.run("GetTPSData", {o.tps});
+    if (!o.matrix.empty()) runner.run("GetData", {o.matrix});
+    if (!o.pairs.empty()) runner.run("GetLengths", {o.pairs});
+    if (distances) runner.run("CalcLengths", {});
+    if (!o.lengths.empty()) runner.run("SaveLengths", {o.lengths});
+    if (!o.log_lengths.empty()) runner.run("SaveLogLengths", {o.log_lengths});
+    if (!o.constrained.empty()) runner.run("SaveConstrained", {o.constrained});
+    if (!o.superimposed.empty()) {
+      runner.step("superimposed", [&] { dg::write_exact(o.superimposed, session.handler.data); });
+    }
+  } catch (const dg::RuntimeError& error) {
+    std::cerr << "distangler-batch: " << error.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

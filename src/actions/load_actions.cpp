@@ -1,0 +1,66 @@
+#include <cmath>
+
+#include "actions/dahand_actions.hpp"
+#include "display/showshape.hpp"
+#include "input/gettpsfile2.hpp"
+#include "input/gettpsfilescale.hpp"
+#include "input/mfload.hpp"
+#include "morpho/getconsensus.hpp"
+#include "runtime/array/error.hpp"
+#include "runtime/array/format.hpp"
+
+namespace dg::actions {
+namespace {
+
+struct Loaded {
+  Matrix data;
+  std::string name;
+};
+
+std::optional<Loaded> read_sample(Session& session, Source source) {
+  if (source == Source::Matrix) {
+    auto load = mfload(session.platform);
+    if (!load) return std::nullopt;
+    if (load->y.empty()) {
+      raise("The file \"" + load->fn + "\" holds no numbers; a landmark matrix needs at least one row.");
+    }
+    return Loaded{std::move(load->y), std::move(load->fn)};
+  }
+  auto load = source == Source::Tps ? gettpsfile2(session.platform, 1)
+                                    : gettpsfilescale(session.platform, 1);
+  if (!load) return std::nullopt;
+  // Superimposed before anything is stored, so a failure leaves the old sample.
+  ConsensusResult fit = getconsensus(load->y);
+  if (fit.reached_pass_limit) {
+    session.warn("the superimposition of \"" + load->fname + "\" did not settle within " +
+                 std::to_string(kConsensusPassLimit) + " passes; the last pass is kept.");
+  } else if (fit.non_finite) {
+    session.warn("\"" + load->fname +
+                 "\" has specimens with missing (NaN) or coinciding coordinates; the "
+                 "superimposition stopped after its first pass.");
+  }
+  return Loaded{std::move(fit.superimposed), std::move(load->fname)};
+}
+
+}  // namespace
+
+void load(Session& session, Source source) {
+  auto sample = read_sample(session, source);
+  if (!sample) return;
+  session.handler.data = std::move(sample->data);
+  const Matrix& data = session.handler.data;
+  double m = static_cast<double>(data.rows());
+  double n = static_cast<double>(data.cols());
+  set_tagged(session, "DataBox", "String",
+             Value::text_cell({sample->name, sprintf("%3.0f Landmarks", std::ceil((n - 1) / 2)),
+                               sprintf("%3.0f Samples", m)}));
+  if (session.draws) {
+    showshape(session.graphics, data, "ko");
+    session.graphics.axis_auto();
+    session.graphics.axis_equal();
+  }
+  enable(session, "GetPairs", true);
+  enable(session, "Load", false);
+}
+
+}  // namespace dg::actions

@@ -1,0 +1,88 @@
+#include "actions/dahand_actions.hpp"
+#include "display/showshape.hpp"
+#include "guisupport/cla.hpp"
+#include "runtime/array/format.hpp"
+
+namespace dg::actions {
+namespace {
+
+// The column-wise mean of the sample: the mean configuration, size last.
+Matrix mean_configuration(const Matrix& data) {
+  Matrix mean(data.rows() ? 1 : 0, data.cols());
+  for (std::size_t i = 0; i < data.rows(); ++i) {
+    auto row = data.row(i);
+    for (std::size_t c = 0; c < data.cols(); ++c) mean(0, c) += row[c];
+  }
+  for (std::size_t c = 0; c < mean.cols(); ++c) mean(0, c) /= static_cast<double>(data.rows());
+  return mean;
+}
+
+struct Point {
+  double x, y;
+};
+
+Point landmark(const Matrix& mpt, std::size_t index) { return {mpt(0, 2 * index), mpt(0, 2 * index + 1)}; }
+
+void segment(Graphics& g, std::initializer_list<Point> points, const char* style) {
+  std::vector<double> x, y;
+  for (const Point& p : points) x.push_back(p.x), y.push_back(p.y);
+  g.plot(x, y, style);
+}
+
+void label(Graphics& g, Point a, Point b, std::size_t row) {
+  Handle text = g.text((a.x + b.x) / 2, (a.y + b.y) / 2, num2str(static_cast<double>(row)));
+  g.set(text, "Color", Value("r"));
+}
+
+std::size_t landmarks_of(const Matrix& mpt) { return mpt.cols() / 2; }
+
+void pairs_on(Session& session, const Matrix& mpt, bool labels) {
+  const Matrix& list = session.handler.tlengths;
+  auto index = landmark_indices(list, 2, 2, mpt.empty() ? 0 : landmarks_of(mpt), "Pair");
+  Graphics& g = session.graphics;
+  for (std::size_t i = 0; i < index.size() / 2; ++i) {
+    Point a = landmark(mpt, index[2 * i]), b = landmark(mpt, index[2 * i + 1]);
+    segment(g, {a, b}, "k");
+    if (labels) label(g, a, b, i + 1);
+  }
+}
+
+void triples_on(Session& session, const Matrix& mpt, const char* vertex_style) {
+  const Matrix& list = session.handler.tangles;
+  auto index = landmark_indices(list, 2, 3, mpt.empty() ? 0 : landmarks_of(mpt), "Triple");
+  Graphics& g = session.graphics;
+  for (std::size_t i = 0; i < index.size() / 3; ++i) {
+    Point a = landmark(mpt, index[3 * i]), v = landmark(mpt, index[3 * i + 1]),
+          b = landmark(mpt, index[3 * i + 2]);
+    segment(g, {a, v, b}, "k");
+    segment(g, {v}, vertex_style);
+    label(g, a, v, i + 1);
+  }
+}
+
+}  // namespace
+
+void draw_pairs(Session& session) {
+  pairs_on(session, mean_configuration(session.handler.data), true);
+}
+
+void draw_triples(Session& session) {
+  triples_on(session, mean_configuration(session.handler.data), "ko");
+}
+
+void plot_protocol(Session& session) {
+  Matrix mpt = mean_configuration(session.handler.data);
+  cla(session.graphics);
+  showshape(session.graphics, mpt, "ko");
+  pairs_on(session, mpt, false);
+}
+
+void show_angles(Session& session) {
+  Matrix mpt = mean_configuration(session.handler.data);
+  cla(session.graphics);
+  showshape(session.graphics, mpt, "ko");
+  session.graphics.hold(true);
+  triples_on(session, mpt, "ro");
+}
+
+}  // namespace dg::actions

@@ -1,0 +1,31 @@
+// Asks for a TPS landmark file ("*.tps", "Specify TPS file to load") and reads
+// every specimen: N x 2k coordinates in file order, k from the first specimen,
+// with each specimen's centroid size appended as a last column when cs is 1.
+// Returns nullopt when the dialog is cancelled. Raises a RuntimeError naming
+// the file and the specimen for a file that cannot be read or is malformed;
+// warnings (a specimen whose LM= count differs from the first) go to the
+// console. After a load the current folder is the file's folder.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/graphics/platform.hpp"
+#include "runtime/array/matrix.hpp"
+
+namespace dg {
+
+struct TpsLoad {
+  Matrix y;                           // N x 2k, or N x (2k+1) with the size column
+  std::string fname;                  // the file name without its folder
+  std::vector<std::string> namelist;  // the text behind each keyword's count, line end included
+};
+
+std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs);
+
+// Shared by the TPS readers: the dialog, the reading and the size column.
+std::optional<TpsLoad> load_tps(Platform& platform, double cs, bool with_scale,
+                                const char* title);
+
+}  // namespace dg

@@ -1,0 +1,14 @@
+// Asks for a TPS file whose specimens each carry a SCALE= factor after their
+// coordinates ("*.tps", "Specify TPS (with scale factor) file to load") and
+// reads it as gettpsfile2 does, each specimen's coordinates multiplied by its
+// own factor (so the size column is in scaled units too). A specimen without a
+// SCALE= line before the next specimen fails the whole load, naming it.
+#pragma once
+
+#include "input/gettpsfile2.hpp"
+
+namespace dg {
+
+std::optional<TpsLoad> gettpsfilescale(Platform& platform, double cs);
+
+}  // namespace dg

@@ -1,0 +1,22 @@
+// Asks for a plain numeric file ("*.*", "Enter file to Load?") and reads it as
+// a matrix with dload, one row per line. Returns nullopt when the dialog is
+// cancelled; read errors raise a RuntimeError naming the file and line. After a
+// load the current folder is the file's folder.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "runtime/graphics/platform.hpp"
+#include "runtime/array/matrix.hpp"
+
+namespace dg {
+
+struct MatrixLoad {
+  Matrix y;
+  std::string fn;  // the file name without its folder
+};
+
+std::optional<MatrixLoad> mfload(Platform& platform);
+
+}  // namespace dg
