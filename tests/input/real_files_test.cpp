@@ -1,0 +1,182 @@
+// The published TPS files under the shared data folder, each with the outcome
+// decided from reading it: a load equal to the file's numbers, or an error that
+// names the specimen and the problem.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "input/input_test_support.hpp"
+#include "input/tps_scan.hpp"
+
+namespace dg {
+namespace {
+
+std::string real(const std::string& name) {
+  return std::string(DISTANGLER_REAL_DATA_DIR) + "/" + name;
+}
+
+std::vector<std::string> lines_of(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool starts_with_nocase(const std::string& line, const std::string& keyword) {
+  if (line.size() < keyword.size()) return false;
+  for (std::size_t i = 0; i < keyword.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(line[i])) != keyword[i]) return false;
+  }
+  return true;
+}
+
+// A reading that works line by line with strtod, for files whose keywords
+// stand at line starts and whose coordinates start on the next line.
+Matrix reference_coordinates(const std::string& path, std::size_t k) {
+  Matrix m;
+  std::vector<double> row;
+  bool in_block = false;
+  for (const std::string& line : lines_of(path)) {
+    if (starts_with_nocase(line, "lm=")) {
+      row.clear();
+      in_block = true;
+      continue;
+    }
+    const char* p = line.c_str();
+    for (char* e = nullptr; in_block && row.size() < 2 * k; p = e) {
+      const double v = std::strtod(p, &e);
+      if (e == p) break;
+      row.push_back(v);
+    }
+    if (in_block && row.size() == 2 * k) {
+      m.append_row(row);
+      in_block = false;
+    }
+  }
+  return m;
+}
+
+std::vector<double> reference_scales(const std::string& path) {
+  std::vector<double> scales;
+  for (const std::string& line : lines_of(path)) {
+    if (starts_with_nocase(line, "scale="))
+      scales.push_back(std::strtod(line.c_str() + 6, nullptr));
+  }
+  return scales;
+}
+
+// Equal, with NaN equal to NaN.
+void expect_same_values(const Matrix& actual, const Matrix& expected) {
+  ASSERT_EQ(actual.rows(), expected.rows());
+  ASSERT_EQ(actual.cols(), expected.cols());
+  for (std::size_t i = 0; i < actual.size(); ++i) {
+    const double a = actual.values()[i], b = expected.values()[i];
+    if (!(std::isnan(a) && std::isnan(b))) {
+      ASSERT_EQ(a, b) << "value " << i;
+    }
+  }
+}
+
+std::string no_scale_error(const std::string& path, std::size_t next_keyword_line) {
+  return "\"" + path +
+         "\", specimen 1 (line 1): no SCALE= follows its coordinates before the next LM= (line " +
+         std::to_string(next_keyword_line) + ").";
+}
+
+struct LoadingFile {
+  const char* name;
+  std::size_t rows;
+  std::size_t landmarks;
+  std::size_t spot_row;  // a specimen whose first and last numbers are checked
+  double spot_first;
+  double spot_last;
+  std::size_t second_keyword_line;  // 0 when every specimen has a SCALE= line
+};
+
+const LoadingFile kLoadingFiles[] = {
+    {"bluegill-body-417spec-k19-scale-crlf.TPS", 417, 19, 416, 1328, 1589, 0},
+    {"dragonfly-forewing-120spec-k20-noscale.tps", 120, 20, 119, 501, 500, 24},
+    {"fixture-lowercase-6spec-k4.tps", 6, 4, 5, 104, 254, 8},
+    {"horsefly-wing-60spec-k30-padded-sentinel.tps", 60, 30, 0, 4.088370, -1000001, 33},
+    {"lithic-flake-1158spec-k9-blanklines.tps", 1158, 9, 1157, 12.3705, 13.96, 13},
+    {"shape-coords-4spec-k14-exponent.tps", 4, 14, 3, 3.12177531888443E-001, -1.02365135304926E-001,
+     17},
+    {"trilobite-cephala-300spec-k16-curves.tps", 300, 16, 9, 5.761034, -5.593128, 0},
+};
+
+TEST(RealFiles, LoadAsTheFileReads) {
+  for (const LoadingFile& f : kLoadingFiles) {
+    SCOPED_TRACE(f.name);
+    const std::string path = real(f.name);
+    const TpsData d = read_tps_file(path, false);
+    ASSERT_EQ(d.coordinates.rows(), f.rows);
+    ASSERT_EQ(d.coordinates.cols(), 2 * f.landmarks);
+    EXPECT_EQ(d.namelist.size(), f.rows);
+    EXPECT_TRUE(d.warnings.empty());
+    expect_same_values(d.coordinates, reference_coordinates(path, f.landmarks));
+    EXPECT_EQ(d.coordinates(f.spot_row, 0), f.spot_first);
+    EXPECT_EQ(d.coordinates(f.spot_row, 2 * f.landmarks - 1), f.spot_last);
+    if (f.second_keyword_line != 0) {
+      EXPECT_ERROR_MSG(read_tps_file(path, true), no_scale_error(path, f.second_keyword_line));
+    }
+  }
+}
+
+TEST(RealFiles, ScaleFactorsMultiplyEachSpecimen) {
+  const std::string path = real("bluegill-body-417spec-k19-scale-crlf.TPS");
+  const Matrix raw = read_tps_file(path, false).coordinates;
+  const Matrix scaled = read_tps_file(path, true).coordinates;
+  const std::vector<double> scales = reference_scales(path);
+  ASSERT_EQ(scales.size(), raw.rows());
+  ASSERT_EQ(scaled.rows(), raw.rows());
+  for (std::size_t r = 0; r < raw.rows(); ++r) {
+    for (std::size_t c = 0; c < raw.cols(); ++c) ASSERT_EQ(scaled(r, c), raw(r, c) * scales[r]);
+  }
+  EXPECT_EQ(scaled(416, 0), 1328 * 0.053482);
+}
+
+TEST(RealFiles, ScaleMissingInAMiddleSpecimenNamesIt) {
+  const std::string path = real("trilobite-cephala-300spec-k16-curves.tps");
+  EXPECT_ERROR_MSG(read_tps_file(path, true),
+                   "\"" + path +
+                       "\", specimen 23 (line 2113): no SCALE= follows its coordinates before the "
+                       "next LM= (line 2208).");
+}
+
+TEST(RealFiles, BrokenFilesFailNamingSpecimenAndProblem) {
+  struct Case {
+    const char* name;
+    std::string problem;  // after the file name
+  };
+  const Case cases[] = {
+      {"horsefly-wing-1spec-k30-latin1-crlf.tps",
+       "specimen 1 (line 1): found 58 numbers where 60 were expected (30 landmarks); "
+       "reading stopped at \"NA NA\" (line 31)."},
+      {"insect-wing-200blocks-k14-mixedk.tps",
+       "specimen 191 (line 3043): no coordinates follow LM=0; reading stopped at "
+       "\"IMAGE=P-334.tif\" (line 3044)."},
+      {"bluegill-gillraker-36spec-lm0-partialscale-crlf.TPS",
+       "specimen 1 (line 1): no coordinates follow LM=0; reading stopped at "
+       "\"IMAGE=C:\\Users\\Chelsea\\Documents\\MCGILL\\...\" (line 2)."},
+      {"trilobite-phacops-144spec-lm21-3D-tabs-crlf.tps",
+       "specimen 1 (line 1): holds 63 numbers where LM=21 announces 42 (x and y of each "
+       "landmark); it may be 3-D data."},
+  };
+  for (const Case& c : cases) {
+    const std::string expected = "\"" + real(c.name) + "\", " + c.problem;
+    EXPECT_ERROR_MSG(read_tps_file(real(c.name), false), expected);
+    // The same fault stops the scaled load, unless a missing factor comes first.
+    const std::string scaled_expected =
+        c.name == std::string("insect-wing-200blocks-k14-mixedk.tps")
+            ? no_scale_error(real(c.name), 17)
+            : expected;
+    EXPECT_ERROR_MSG(read_tps_file(real(c.name), true), scaled_expected);
+  }
+}
+
+}  // namespace
+}  // namespace dg

@@ -1,0 +1,195 @@
+#include "input/tps_scan.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "input/input_test_support.hpp"
+
+namespace dg {
+namespace {
+
+TpsData tps(std::string_view text, bool with_scale = false) {
+  return read_tps(text, "t.tps", with_scale);
+}
+
+const Matrix kTwoSpecimens{{1, 2, 3, 4}, {5, 6, 7, 8}};
+
+TEST(TpsScanKeyword, AnyLetterCaseStartsASpecimen) {
+  for (const std::string kw : {"LM=", "lm=", "Lm=", "lM="}) {
+    EXPECT_EQ(tps(kw + "2\n1 2\n3 4\n" + kw + "2\n5 6\n7 8\n").coordinates, kTwoSpecimens) << kw;
+  }
+}
+
+TEST(TpsScanKeyword, BrokenPartialMatchDoesNotHideTheKeyword) {
+  EXPECT_EQ(tps("LLM=2\n1 2\n3 4\nxlLm=2\n5 6\n7 8\n").coordinates, kTwoSpecimens);
+  EXPECT_EQ(tps("LMLM=2\n1 2\n3 4\nLM=2\n5 6\n7 8\n").coordinates, kTwoSpecimens);
+}
+
+TEST(TpsScanKeyword, DigitOrBlankInsideTheKeywordHidesIt) {
+  EXPECT_ERROR_MSG(tps("LM3=2\n1 2\n3 4\n"), "No LM= keyword found in \"t.tps\".");
+  EXPECT_ERROR_MSG(tps("LM =2\n1 2\n3 4\n"), "No LM= keyword found in \"t.tps\".");
+  EXPECT_ERROR_MSG(tps(""), "No LM= keyword found in \"t.tps\".");
+  EXPECT_EQ(tps("LM=2\n1 2\n3 4\nLM3=9\nLM =9\nLM=2\n5 6\n7 8\n").coordinates, kTwoSpecimens);
+}
+
+TEST(TpsScanLayout, CoordinatesMayBeBrokenAnywhere) {
+  const char* layouts[] = {
+      "LM=2\n1 2 3 4\nLM=2\n5 6 7 8\n",
+      "LM=  2\n1\n2 3\n\n\n4\nLM=\t2\n 5\t6 \n7\n8",
+      "\n\nLM=2\n\n1 2\n\n3 4\n\n\nLM=2\n5 6\n7 8\n\n",
+      "LM=2\r\n1 2\r\n3 4\r\nLM=2\r\n5 6\r\n7 8",
+  };
+  for (const char* text : layouts) EXPECT_EQ(tps(text).coordinates, kTwoSpecimens) << text;
+}
+
+TEST(TpsScanLayout, CrLfGivesTheSameMatrixAndNamelistKeepsTheLineEnd) {
+  const TpsData lf = tps("LM=2 spec-a\n1 2\n3 4\nLM=2\n5 6\n7 8\n");
+  const TpsData crlf = tps("LM=2 spec-a\r\n1 2\r\n3 4\r\nLM=2\r\n5 6\r\n7 8\r\n");
+  EXPECT_EQ(lf.coordinates, crlf.coordinates);
+  EXPECT_EQ(lf.namelist, (std::vector<std::string>{" spec-a\n", "\n"}));
+  EXPECT_EQ(crlf.namelist, (std::vector<std::string>{" spec-a\r\n", "\r\n"}));
+  EXPECT_TRUE(crlf.warnings.empty());
+}
+
+TEST(TpsScanLayout, NumbersOnTheKeywordLineBelongToTheNamelist) {
+  const TpsData d = tps("LM=2 9 9 9 9\n1 2\n3 4\n");
+  EXPECT_EQ(d.coordinates, (Matrix{{1, 2, 3, 4}}));
+  EXPECT_EQ(d.namelist, std::vector<std::string>{" 9 9 9 9\n"});
+}
+
+TEST(TpsScanLayout, OtherKeywordLinesAndCurvesAreSkipped) {
+  const char* text =
+      "IMAGE=a.jpg\nCOMMENT=first LM 1\nLM=2\n1 2\n3 4\nIMAGE=LM.jpg\nID=ALL Chill\xE1n\n"
+      "SCALE=2\nCOMMENT=lm\nLM=2\n5 6\n7 8\nCURVES=1\nPOINTS=2\n9 9\n9 9\nID=LIBDEP012\n"
+      "SCALE=3\nID=last";
+  EXPECT_EQ(tps(text).coordinates, kTwoSpecimens);
+  EXPECT_EQ(tps(text, true).coordinates, (Matrix{{2, 4, 6, 8}, {15, 18, 21, 24}}));
+}
+
+TEST(TpsScanNumbers, SignsExponentsAndNonFiniteValuesAsWritten) {
+  const Matrix m =
+      tps("LM=3\n+1.5 -2e1\n3.13045250691872E-001 nan\n-inf -1000001.000000\n").coordinates;
+  ASSERT_EQ(m.cols(), 6u);
+  EXPECT_EQ(m(0, 0), 1.5);
+  EXPECT_EQ(m(0, 1), -20.0);
+  EXPECT_EQ(m(0, 2), 0.313045250691872);
+  EXPECT_TRUE(std::isnan(m(0, 3)));
+  EXPECT_EQ(m(0, 4), -INFINITY);
+  EXPECT_EQ(m(0, 5), -1000001.0);
+}
+
+TEST(TpsScanErrors, MissingOrInvalidCount) {
+  EXPECT_ERROR_MSG(tps("LM=\nID=a\n1 2\n"),
+                   "\"t.tps\", specimen 1 (line 1): LM= is followed by no landmark count; "
+                   "reading stopped at \"ID=a\" (line 2).");
+  EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nLM="),
+                   "\"t.tps\", specimen 2 (line 4): LM= is followed by no landmark count; "
+                   "reading stopped at the end of the file.");
+  EXPECT_ERROR_MSG(tps("LM=2.5\n1 2\n3 4\n"),
+                   "\"t.tps\", specimen 1 (line 1): \"2.5\" is not a valid landmark count.");
+  EXPECT_ERROR_MSG(tps("LM=-2\n1 2\n3 4\n"),
+                   "\"t.tps\", specimen 1 (line 1): \"-2\" is not a valid landmark count.");
+}
+
+TEST(TpsScanErrors, SpecimenWithoutCoordinates) {
+  EXPECT_ERROR_MSG(tps("LM=0\r\nIMAGE=a b.jpg\r\nID=0\r\nSCALE=0.06\r\nLM=0\r\n"),
+                   "\"t.tps\", specimen 1 (line 1): no coordinates follow LM=0; "
+                   "reading stopped at \"IMAGE=a b.jpg\" (line 2).");
+  EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nLM=0\nIMAGE=P-334.tif\nLM=2\n5 6\n7 8\n"),
+                   "\"t.tps\", specimen 2 (line 4): no coordinates follow LM=0; "
+                   "reading stopped at \"IMAGE=P-334.tif\" (line 5).");
+  EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nLM=2\n"),
+                   "\"t.tps\", specimen 2 (line 4): no coordinates follow LM=2; "
+                   "reading stopped at the end of the file.");
+}
+
+TEST(TpsScanErrors, ShortSpecimenNamesTheTextThatStoppedIt) {
+  EXPECT_ERROR_MSG(tps("LM=3\n1 2\n3 4\n5 6\nLM=3\r\n1 2\r\nNA NA\r\n5 6\r\n"),
+                   "\"t.tps\", specimen 2 (line 5): found 2 numbers where 6 were expected "
+                   "(3 landmarks); reading stopped at \"NA NA\" (line 7).");
+  EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nLM=1\n5 6\nID=b\n"),
+                   "\"t.tps\", specimen 2 (line 4): found 2 numbers where 4 were expected "
+                   "(2 landmarks); reading stopped at \"ID=b\" (line 6).");
+  EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3"),
+                   "\"t.tps\", specimen 1 (line 1): found 3 numbers where 4 were expected "
+                   "(2 landmarks); reading stopped at the end of the file.");
+  // A number glued to text is text; long text is shortened.
+  EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4x 0123456789012345678901234567890123456789\n"),
+                   "\"t.tps\", specimen 1 (line 1): found 3 numbers where 4 were expected "
+                   "(2 landmarks); reading stopped at "
+                   "\"4x 0123456789012345678901234567890123456...\" (line 3).");
+}
+
+TEST(TpsScanCounts, LargerLaterCountKeepsTheFirstLandmarksWithAWarning) {
+  const TpsData d =
+      tps("LM=2\n1 2\n3 4\nLM=3\n5 6\n7 8\n9 9\nLM=3\n1 1\n2 2\nID=x\nLM=2\n0 1\n2 3\n");
+  EXPECT_EQ(d.coordinates, (Matrix{{1, 2, 3, 4}, {5, 6, 7, 8}, {1, 1, 2, 2}, {0, 1, 2, 3}}));
+  EXPECT_EQ(d.warnings,
+            (std::vector<std::string>{
+                "\"t.tps\", specimen 2 (line 4): LM=3 differs from the first specimen's LM=2; "
+                "its first 2 landmarks are kept.",
+                "\"t.tps\", specimen 3 (line 8): LM=3 differs from the first specimen's LM=2; "
+                "its first 2 landmarks are kept."}));
+}
+
+TEST(TpsScanCounts, MoreNumbersThanTheCountAnnouncesFail) {
+  EXPECT_ERROR_MSG(tps("lm=2\tPf-001\r\n10.0\t1\t2\r\n3\t4\t5\r\nlm=2\tPf-002\r\n"),
+                   "\"t.tps\", specimen 1 (line 1): holds 6 numbers where LM=2 announces 4 "
+                   "(x and y of each landmark); it may be 3-D data.");
+  EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nLM=1\n5 6\n7 8\n"),
+                   "\"t.tps\", specimen 2 (line 4): holds 4 numbers where LM=1 announces 2 "
+                   "(x and y of each landmark).");
+  EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nLM=3\n1 2 3\n4 5 6\n7 8 9\n"),
+                   "\"t.tps\", specimen 2 (line 4): holds 9 numbers where LM=3 announces 6 "
+                   "(x and y of each landmark); it may be 3-D data.");
+}
+
+TEST(TpsScanScale, EachSpecimenIsMultipliedByItsOwnFactor) {
+  const char* text =
+      "LM=2\n1 2\n3 4\nSCALE=2\nLM=2\n1 2\n3 4\nID=Lemur L\nscale=0.0125\r\n"
+      "LM=2\n1 2\n3 4\nIMAGE=a.jpg\nScale= -1.5e0 \r\nCOMMENT=LLL\nLM=2\n1 2\n3 4\nSCALE=+4";
+  const Matrix m = tps(text, true).coordinates;
+  const double f = 0.0125;
+  EXPECT_EQ(
+      m,
+      (Matrix{{2, 4, 6, 8}, {1 * f, 2 * f, 3 * f, 4 * f}, {-1.5, -3, -4.5, -6}, {4, 8, 12, 16}}));
+  EXPECT_EQ(tps(text, false).coordinates.row(1)[0], 1.0);
+}
+
+TEST(TpsScanScale, SpecimenWithoutFactorFailsTheLoad) {
+  EXPECT_ERROR_MSG(
+      tps("LM=2\n1 2\n3 4\nSCALE=1\nLM=2\n5 6\n7 8\nID=b\nLM=2\n1 1\n2 2\nSCALE=2\n", true),
+      "\"t.tps\", specimen 2 (line 5): no SCALE= follows its coordinates before "
+      "the next LM= (line 9).");
+  EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nSCALE=1\nLM=2\n5 6\n7 8\nID=b\n", true),
+                   "\"t.tps\", specimen 2 (line 5): no SCALE= follows its coordinates before "
+                   "the end of the file.");
+  // A factor written before its own keyword belongs to the previous specimen.
+  EXPECT_ERROR_MSG(tps("SCALE=1\nLM=2\n1 2\n3 4\nSCALE=2\nLM=2\n5 6\n7 8\n", true),
+                   "\"t.tps\", specimen 2 (line 6): no SCALE= follows its coordinates before "
+                   "the end of the file.");
+}
+
+TEST(TpsScanScale, FactorTextMustBeOneNumber) {
+  const std::string head = "LM=2\n1 2\n3 4\n";
+  EXPECT_ERROR_MSG(tps(head + "SCALE=0.5 mm\r\n", true),
+                   "\"t.tps\", specimen 1 (line 1): SCALE= on line 4 holds \"0.5 mm\", "
+                   "which is not a single number.");
+  for (const char* bad : {"SCALE=\n", "SCALE=1 2\n", "SCALE=nan\n", "SCALE=abc\n", "SCALE=1,5"}) {
+    EXPECT_NE(error_message([&] { tps(head + bad, true); }).find("which is not a single number"),
+              std::string::npos)
+        << bad;
+  }
+}
+
+TEST(TpsScanFile, UnreadableFileNamesPathAndReason) {
+  EXPECT_ERROR_MSG(read_tps_file("/nonexistent/a.tps", false),
+                   "Error on file open: \"/nonexistent/a.tps\" (No such file or directory)");
+  EXPECT_ERROR_MSG(read_tps_file("/", false), "Error on file open: \"/\" (Is a directory)");
+}
+
+}  // namespace
+}  // namespace dg
