@@ -11,6 +11,7 @@
 #include "actions/dahand.hpp"
 #include "actions/dataset_file.hpp"
 #include "actions/session.hpp"
+#include "runtime/array/error.hpp"
 #include "runtime/graphics/headless_platform.hpp"
 
 namespace {
@@ -63,17 +64,19 @@ int main(int argc, char** argv) {
   auto* input = app.add_option_group("input", "The sample to load (exactly one)");
   input->add_option("--tps", o.tps, "TPS landmark file; the sample is superimposed")
       ->check(CLI::ExistingFile);
-  input->add_option("--matrix", o.matrix,
-                    "Plain numeric matrix, one specimen per line (x1 y1 ... xk yk size), "
-                    "taken as it is")
+  input
+      ->add_option("--matrix", o.matrix,
+                   "Plain numeric matrix, one specimen per line (x1 y1 ... xk yk size), "
+                   "taken as it is")
       ->check(CLI::ExistingFile);
   input->require_option(1);
   app.add_option("--pairs", o.pairs,
                  "Pair list: one distance per line, \"n a b\" with landmark numbers a and b")
       ->check(CLI::ExistingFile);
   app.add_option("--lengths", o.lengths, "Write the distances and the size column (needs --pairs)");
-  app.add_option("--log-lengths", o.log_lengths,
-                 "Write the natural logarithms of the distances and the size column (needs --pairs)");
+  app.add_option(
+      "--log-lengths", o.log_lengths,
+      "Write the natural logarithms of the distances and the size column (needs --pairs)");
   app.add_option("--constrained", o.constrained,
                  "Write each specimen's distances divided by their root sum of squares, and the "
                  "size column (needs --pairs)");

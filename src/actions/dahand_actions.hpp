@@ -17,17 +17,17 @@ void enable(Session& session, std::string_view tag, bool on);
 enum class Source { Matrix, Tps, TpsScale };
 void load(Session& session, Source source);  // "GetData", "GetTPSData", "GetTPSScale"
 
-void get_lengths(Session& session);  // "GetLengths"
-void get_angles(Session& session);   // "GetAngles"
+void get_lengths(Session& session);   // "GetLengths"
+void get_angles(Session& session);    // "GetAngles"
 void calc_lengths(Session& session);  // "CalcLengths"
 
 enum class Export { Angles, Degrees, Lengths, LogLengths, Constrained };
 void save(Session& session, Export what);
 
-void draw_pairs(Session& session);           // the pairs over the current picture
-void draw_triples(Session& session);         // the triples over the current picture
-void plot_protocol(Session& session);        // "PlotProtocol"
-void show_angles(Session& session);          // "ShowAngles"
+void draw_pairs(Session& session);     // the pairs over the current picture
+void draw_triples(Session& session);   // the triples over the current picture
+void plot_protocol(Session& session);  // "PlotProtocol"
+void show_angles(Session& session);    // "ShowAngles"
 
 void clear(Session& session);  // "Clear"
 void exit(Session& session);   // "Exit"

@@ -81,7 +81,8 @@ FunctionTable make_function_table() {
               return {};
             });
   table.add("formtrad2", 2, 1, [](Session&, std::span<const Value> args, int) -> Values {
-    return {Value(formtrad2(arg(args, 0, "formtrad2").matrix(), arg(args, 1, "formtrad2").matrix()))};
+    return {
+        Value(formtrad2(arg(args, 0, "formtrad2").matrix(), arg(args, 1, "formtrad2").matrix()))};
   });
   table.add("getconsensus", 1, 2, [](Session&, std::span<const Value> args, int) -> Values {
     ConsensusResult fit = getconsensus(arg(args, 0, "getconsensus").matrix());

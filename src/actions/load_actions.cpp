@@ -22,7 +22,8 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
     auto load = mfload(session.platform);
     if (!load) return std::nullopt;
     if (load->y.empty()) {
-      raise("The file \"" + load->fn + "\" holds no numbers; a landmark matrix needs at least one row.");
+      raise("The file \"" + load->fn +
+            "\" holds no numbers; a landmark matrix needs at least one row.");
     }
     return Loaded{std::move(load->y), std::move(load->fn)};
   }

@@ -31,24 +31,24 @@ std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_
   if (list.empty()) return out;
   if (list.cols() < first_column + count - 1) {
     raise(std::string(what) + " list rows need " + std::to_string(first_column + count - 1) +
-          " columns (a number, then " + std::to_string(count) + " landmark numbers); this list has " +
-          std::to_string(list.cols()) + ".");
+          " columns (a number, then " + std::to_string(count) +
+          " landmark numbers); this list has " + std::to_string(list.cols()) + ".");
   }
   out.reserve(list.rows() * count);
   for (std::size_t i = 0; i < list.rows(); ++i) {
     for (std::size_t c = 0; c < count; ++c) {
       double value = list(i, first_column - 1 + c);
       if (!(value >= 1) || std::floor(value) != value) {
-        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " + num2str(value) +
-              ", which is not a whole positive landmark number.");
+        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " +
+              num2str(value) + ", which is not a whole positive landmark number.");
       }
       if (landmarks == 0) {
-        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " + num2str(value) +
-              ", but no sample is loaded.");
+        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " +
+              num2str(value) + ", but no sample is loaded.");
       }
       if (value > static_cast<double>(landmarks)) {
-        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " + num2str(value) +
-              ", but the data have " + std::to_string(landmarks) + " landmarks.");
+        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " +
+              num2str(value) + ", but the data have " + std::to_string(landmarks) + " landmarks.");
       }
       out.push_back(static_cast<std::size_t>(value) - 1);
     }

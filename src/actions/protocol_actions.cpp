@@ -21,7 +21,9 @@ struct Point {
   double x, y;
 };
 
-Point landmark(const Matrix& mpt, std::size_t index) { return {mpt(0, 2 * index), mpt(0, 2 * index + 1)}; }
+Point landmark(const Matrix& mpt, std::size_t index) {
+  return {mpt(0, 2 * index), mpt(0, 2 * index + 1)};
+}
 
 void segment(Graphics& g, std::initializer_list<Point> points, const char* style) {
   std::vector<double> x, y;
@@ -34,7 +36,9 @@ void label(Graphics& g, Point a, Point b, std::size_t row) {
   g.set(text, "Color", Value("r"));
 }
 
-std::size_t landmarks_of(const Matrix& mpt) { return mpt.cols() / 2; }
+std::size_t landmarks_of(const Matrix& mpt) {
+  return mpt.cols() / 2;
+}
 
 void pairs_on(Session& session, const Matrix& mpt, bool labels) {
   const Matrix& list = session.handler.tlengths;

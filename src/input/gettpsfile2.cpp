@@ -7,8 +7,7 @@
 
 namespace dg {
 
-std::optional<TpsLoad> load_tps(Platform& platform, double cs, bool with_scale,
-                                const char* title) {
+std::optional<TpsLoad> load_tps(Platform& platform, double cs, bool with_scale, const char* title) {
   auto choice = platform.get_file("*.tps", title);
   if (!choice) return std::nullopt;
   TpsData data = read_tps_file(choice->path(), with_scale);

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/graphics/platform.hpp"
 #include "runtime/array/matrix.hpp"
+#include "runtime/graphics/platform.hpp"
 
 namespace dg {
 
@@ -25,7 +25,6 @@ struct TpsLoad {
 std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs);
 
 // Shared by the TPS readers: the dialog, the reading and the size column.
-std::optional<TpsLoad> load_tps(Platform& platform, double cs, bool with_scale,
-                                const char* title);
+std::optional<TpsLoad> load_tps(Platform& platform, double cs, bool with_scale, const char* title);
 
 }  // namespace dg

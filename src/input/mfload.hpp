@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "runtime/graphics/platform.hpp"
 #include "runtime/array/matrix.hpp"
+#include "runtime/graphics/platform.hpp"
 
 namespace dg {
 
