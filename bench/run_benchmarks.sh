@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Builds the release preset, generates synthetic samples, times the batch tool
+# on each (3 runs, median wall time, peak memory, throughput) and then runs the
+# graphics tree benchmark.
+#
+#   bench/run_benchmarks.sh [--no-build] [--keep]
+#
+#   --no-build  use the existing build/release binaries
+#   --keep      keep the generated samples and outputs (the folder is printed)
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build=1
+keep=0
+for arg in "$@"; do
+  case "$arg" in
+    --no-build) build=0 ;;
+    --keep) keep=1 ;;
+    *) echo "usage: $0 [--no-build] [--keep]" >&2; exit 2 ;;
+  esac
+done
+
+cd "$root"
+if [[ $build == 1 ]]; then
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j2
+fi
+
+bin="$root/build/release"
+make_tps="$bin/bench/make_tps"
+graphics_bench="$bin/bench/graphics_bench"
+batch="$bin/distangler-batch"
+runs=3
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/distangler-bench.XXXXXX")"
+if [[ $keep == 1 ]]; then
+  echo "samples and outputs kept in $work"
+else
+  trap 'rm -rf "$work"' EXIT
+fi
+
+if [[ -x /usr/bin/time ]]; then
+  have_time=1
+else
+  have_time=0
+  echo "note: /usr/bin/time not found; wall times only, peak memory unavailable"
+fi
+
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+now_ns() { date +%s%N; }
+
+# Samples: specimens x landmarks.
+sizes=("1000 20" "10000 30" "100000 50")
+echo "== generating samples in $work"
+for size in "${sizes[@]}"; do
+  read -r n k <<<"$size"
+  file="$work/sample_${n}x${k}.tps"
+  start=$(now_ns)
+  "$make_tps" --specimens "$n" --landmarks "$k" --scale --seed 1 "$file"
+  end=$(now_ns)
+  awk -v b="$(stat -c %s "$file")" -v ns=$((end - start)) -v f="$(basename "$file")" \
+    'BEGIN { printf "  %-24s %8.1f MB  written in %.3f s\n", f, b / 1e6, ns / 1e9 }'
+done
+
+# 50 landmark pairs, numbered within the smallest sample's 20 landmarks: each
+# landmark paired with the ones 3, 6 and 9 further round.
+pairs="$work/pairs.txt"
+awk 'BEGIN { for (i = 1; i <= 50; i++) {
+  a = (i - 1) % 20 + 1; b = (a - 1 + 3 * (int((i - 1) / 20) + 1)) % 20 + 1
+  printf "%d  %d  %d\n", i, a, b } }' >"$pairs"
+
+if [[ ! -x "$batch" ]]; then
+  echo
+  echo "== $batch not built; skipping the batch runs"
+else
+  timings_flag=()
+  if "$batch" --help 2>&1 | grep -q -- '--timings'; then timings_flag=(--timings); fi
+
+  echo
+  echo "== distangler-batch: read, superimpose, measure, write three distance datasets"
+  echo "   (median of $runs runs; whole run, including process start)"
+  printf "  %-14s %9s %10s %12s %10s\n" "sample" "input MB" "wall s" "peak RSS MB" "MB/s"
+  for size in "${sizes[@]}"; do
+    read -r n k <<<"$size"
+    file="$work/sample_${n}x${k}.tps"
+    bytes=$(stat -c %s "$file")
+    walls=()
+    peaks=()
+    for run in $(seq 1 $runs); do
+      out="$work/out_${n}x${k}_$run"
+      cmd=("$batch" --tps "$file" --pairs "$pairs" --lengths "$out.lengths"
+        --log-lengths "$out.loglengths" --constrained "$out.constrained" "${timings_flag[@]}")
+      start=$(now_ns)
+      if [[ $have_time == 1 ]]; then
+        status=0
+        /usr/bin/time -v -o "$out.time" "${cmd[@]}" >"$out.stdout" 2>"$out.stderr" || status=$?
+        peaks+=("$(awk -F: '/Maximum resident set size/ { print $2 + 0 }' "$out.time")")
+      else
+        status=0
+        "${cmd[@]}" >"$out.stdout" 2>"$out.stderr" || status=$?
+      fi
+      end=$(now_ns)
+      if [[ $status != 0 ]]; then
+        echo "  ${n}x${k}: distangler-batch failed (exit $status):" >&2
+        sed 's/^/    /' "$out.stderr" >&2
+        exit 1
+      fi
+      walls+=("$(awk -v ns=$((end - start)) 'BEGIN { printf "%.4f", ns / 1e9 }')")
+    done
+    wall=$(printf '%s\n' "${walls[@]}" | median)
+    if [[ $have_time == 1 ]]; then
+      peak=$(printf '%s\n' "${peaks[@]}" | sort -g | tail -1)
+      peak_mb=$(awk -v kb="$peak" 'BEGIN { printf "%.1f", kb * 1024 / 1e6 }')
+    else
+      peak_mb="n/a"
+    fi
+    awk -v s="${n}x${k}" -v b="$bytes" -v w="$wall" -v p="$peak_mb" \
+      'BEGIN { printf "  %-14s %9.1f %10.3f %12s %10.1f\n", s, b / 1e6, w, p, b / 1e6 / w }'
+
+    # Per-stage timings of the run whose wall time was the median.
+    if [[ ${#timings_flag[@]} -gt 0 ]]; then
+      for run in $(seq 1 $runs); do
+        if [[ "${walls[run - 1]}" == "$wall" ]]; then
+          stderr="$work/out_${n}x${k}_$run.stderr"
+          grep '^timing:' "$stderr" | sed 's/^/      /' || true
+          read_s=$(awk '$1 == "timing:" && $2 == "read" { print $3 }' "$stderr")
+          if [[ -n "$read_s" ]]; then
+            awk -v b="$bytes" -v s="$read_s" \
+              'BEGIN { if (s > 0) printf "      reading: %.0f MB/s (target 500 MB/s or more)\n", b / 1e6 / s }'
+          fi
+          break
+        fi
+      done
+    fi
+  done
+  echo "  target: 100000x50 under 2 s for the whole run"
+fi
+
+echo
+echo "== graphics tree"
+"$graphics_bench" 2>/dev/null
