@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -90,6 +91,13 @@ int main(int argc, char** argv) {
   if (distances && o.pairs.empty()) {
     std::cerr << "distangler-batch: --lengths, --log-lengths and --constrained need --pairs.\n";
     return 2;
+  }
+
+  // Loading moves the current folder to the file's folder, so relative paths
+  // are made absolute first.
+  for (std::string* path : {&o.tps, &o.matrix, &o.pairs, &o.lengths, &o.log_lengths, &o.constrained,
+                            &o.superimposed}) {
+    if (!path->empty()) *path = std::filesystem::absolute(*path).string();
   }
 
   dg::HeadlessPlatform platform(&std::cerr);

@@ -102,11 +102,16 @@ void write_rows(const std::string& path, const Matrix& rows, WriteRow write_row)
 void write_dataset(const std::string& path, const Matrix& rows, const RowTransform& transform) {
   write_rows(path, rows, [&](std::string& out, std::span<double> row) {
     if (transform) transform(row);
+    std::size_t used = out.size();
+    out.resize(used + row.size() * (kMaxG + 1) + 2);
+    char* p = out.data() + used;
     for (double v : row) {
-      append_g(out, v);
-      out += ' ';
+      p = write_g(p, v);
+      *p++ = ' ';
     }
-    out += " \n";
+    *p++ = ' ';
+    *p++ = '\n';
+    out.resize(static_cast<std::size_t>(p - out.data()));
   });
 }
 

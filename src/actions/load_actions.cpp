@@ -31,7 +31,7 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
                                     : gettpsfilescale(session.platform, 1);
   if (!load) return std::nullopt;
   // Superimposed before anything is stored, so a failure leaves the old sample.
-  ConsensusResult fit = getconsensus(load->y);
+  ConsensusResult fit = getconsensus(std::move(load->y));
   if (fit.reached_pass_limit) {
     session.warn("the superimposition of \"" + load->fname + "\" did not settle within " +
                  std::to_string(kConsensusPassLimit) + " passes; the last pass is kept.");

@@ -3,17 +3,15 @@
 #include <filesystem>
 
 #include "input/tps_scan.hpp"
-#include "morpho/centsize.hpp"
 
 namespace dg {
 
 std::optional<TpsLoad> load_tps(Platform& platform, double cs, bool with_scale, const char* title) {
   auto choice = platform.get_file("*.tps", title);
   if (!choice) return std::nullopt;
-  TpsData data = read_tps_file(choice->path(), with_scale);
+  TpsData data = read_tps_file(choice->path(), with_scale, cs == 1);
   for (const auto& warning : data.warnings) platform.console("Warning: " + warning + "\n");
   TpsLoad load{std::move(data.coordinates), choice->name, std::move(data.namelist)};
-  if (cs == 1) load.y.append_column(centsize(load.y));
   std::error_code ignored;
   std::filesystem::current_path(choice->folder, ignored);
   return load;

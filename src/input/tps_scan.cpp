@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "input/text_input.hpp"
+#include "morpho/centsize.hpp"
 #include "runtime/array/error.hpp"
 
 namespace dg {
@@ -57,11 +58,12 @@ const char* find_keyword(const char* from, const char* end, const char** scale_e
 
 class TpsScanner {
  public:
-  TpsScanner(std::string_view text, const std::string& file, bool with_scale)
+  TpsScanner(std::string_view text, const std::string& file, bool with_scale, bool size_column)
       : begin_(text.data()),
         end_(text.data() + text.size()),
         file_(file),
         with_scale_(with_scale),
+        size_column_(size_column),
         counted_to_(begin_) {}
 
   TpsData run();
@@ -82,6 +84,7 @@ class TpsScanner {
   const char* end_;
   const std::string& file_;
   bool with_scale_;
+  bool size_column_;
   // Line numbers are counted forward from the last position asked for.
   mutable const char* counted_to_;
   mutable std::size_t line_ = 1;
@@ -252,14 +255,21 @@ TpsData TpsScanner::run() {
       for (double& v : row) v *= factor;
     }
 
-    out.coordinates.append_row(row);
+    if (size_column_) {
+      // The size is computed while the row is at hand, so the matrix is built once.
+      row.push_back(centsize(std::span<const double>(row)));
+      out.coordinates.append_row(row);
+      row.pop_back();
+    } else {
+      out.coordinates.append_row(row);
+    }
     if (specimen == 1 && eq != nullptr) {
       // Later blocks are about as long as the first one.
       const auto block = static_cast<std::size_t>(eq - 2 - keyword);
       const std::size_t rows = static_cast<std::size_t>(end_ - keyword) / block + 1;
       out.coordinates.reserve_rows(rows);
       out.namelist.reserve(rows);
-      advise_huge_pages(out.coordinates.data(), rows * width * sizeof(double));
+      advise_huge_pages(out.coordinates.data(), rows * out.coordinates.cols() * sizeof(double));
     }
   }
   return out;
@@ -267,16 +277,17 @@ TpsData TpsScanner::run() {
 
 }  // namespace
 
-TpsData read_tps(std::string_view text, const std::string& file, bool with_scale) {
-  return TpsScanner(text, file, with_scale).run();
+TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,
+                 bool size_column) {
+  return TpsScanner(text, file, with_scale, size_column).run();
 }
 
-TpsData read_tps_file(const std::string& path, bool with_scale) {
+TpsData read_tps_file(const std::string& path, bool with_scale, bool size_column) {
   FileText text;
   if (const int error = read_whole_file(path, text); error != 0) {
     raise("Error on file open: \"" + path + "\" (" + std::strerror(error) + ")");
   }
-  return read_tps(text.view(), path, with_scale);
+  return read_tps(text.view(), path, with_scale, size_column);
 }
 
 }  // namespace dg

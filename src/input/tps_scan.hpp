@@ -25,16 +25,18 @@
 namespace dg {
 
 struct TpsData {
-  Matrix coordinates;                 // N x 2k, as read (scaled when a scale was applied)
+  Matrix coordinates;  // N x 2k as read (scaled when a scale was applied), plus the size column
   std::vector<std::string> namelist;  // per specimen: the text after its count, line end included
   std::vector<std::string> warnings;  // e.g. differing LM= counts; the caller prints them
 };
 
-// Parses TPS text; `file` names the file in messages.
-TpsData read_tps(std::string_view text, const std::string& file, bool with_scale);
+// Parses TPS text; `file` names the file in messages. With `size_column`, each
+// row ends with its configuration's centroid size (of the scaled coordinates).
+TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,
+                 bool size_column = false);
 
 // Reads the whole file, then parses it with read_tps. A file that cannot be
 // read raises `Error on file open: "<path>" (<reason>)`.
-TpsData read_tps_file(const std::string& path, bool with_scale);
+TpsData read_tps_file(const std::string& path, bool with_scale, bool size_column = false);
 
 }  // namespace dg

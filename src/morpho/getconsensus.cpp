@@ -55,7 +55,7 @@ void rotate_onto(std::span<double> row, const std::vector<double>& ref) {
 
 }  // namespace
 
-ConsensusResult getconsensus(const Matrix& x) {
+ConsensusResult getconsensus(Matrix x) {
   const std::size_t r = x.rows();
   const std::size_t n = x.cols();
   if (r == 0) raise("The landmark matrix has no specimens; a consensus needs at least one.");
@@ -66,7 +66,7 @@ ConsensusResult getconsensus(const Matrix& x) {
   }
 
   ConsensusResult result;
-  result.superimposed = x;
+  result.superimposed = std::move(x);
   Matrix& xpt = result.superimposed;
   for (std::size_t i = 0; i < r; ++i) normalise_row(xpt.row(i));
 

@@ -30,6 +30,6 @@ struct ConsensusResult {
 // A guard against a sample that never settles; real samples need a handful of passes.
 inline constexpr std::size_t kConsensusPassLimit = 10000;
 
-ConsensusResult getconsensus(const Matrix& x);
+ConsensusResult getconsensus(Matrix x);
 
 }  // namespace dg

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "runtime/array/error.hpp"
@@ -122,14 +123,99 @@ void format_text(std::string& out, const Spec& spec, std::string_view text) {
 
 }  // namespace
 
-void append_g(std::string& out, double value) {
-  if (!std::isfinite(value)) {
-    out += std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
-    return;
+namespace {
+
+// Exact powers of ten: every one up to 1e22 is a double without rounding.
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The six significant digits of |value| and its decimal exponent, when one
+// multiplication or division by an exact power of ten decides them safely:
+// the product carries at most half a unit of rounding, so only a value within
+// a hair of a rounding tie needs the slow exact path.
+bool six_digits(double magnitude, int& exponent, long& digits) {
+  // The binary exponent gives the decimal one to within one; the scaled value
+  // tells which.
+  int binary = 0;
+  std::frexp(magnitude, &binary);
+  int e = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    int shift = 5 - e;
+    if (shift > 22 || shift < -22) return false;
+    double m = shift >= 0 ? magnitude * kPow10[shift] : magnitude / kPow10[-shift];
+    if (m < 1e5) {
+      --e;
+      continue;
+    }
+    if (m >= 1e6) {
+      ++e;
+      continue;
+    }
+    double whole = std::floor(m);
+    double fraction = m - whole;
+    if (std::fabs(fraction - 0.5) < 1e-7) return false;
+    digits = static_cast<long>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (digits == 1000000) {
+      digits = 100000;
+      ++e;
+    }
+    exponent = e;
+    return true;
   }
-  char buffer[32];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-  out.append(buffer, result.ptr);
+  return false;
+}
+
+}  // namespace
+
+char* write_g(char* out, double value) {
+  if (!std::isfinite(value)) {
+    const char* text = std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
+    std::size_t n = std::strlen(text);
+    std::memcpy(out, text, n);
+    return out + n;
+  }
+  int exponent = 0;
+  long digits = 0;
+  if (value == 0 || !six_digits(std::fabs(value), exponent, digits)) {
+    return std::to_chars(out, out + kMaxG, value, std::chars_format::general, 6).ptr;
+  }
+  char d[6];
+  for (int i = 5; i >= 0; --i, digits /= 10) d[i] = static_cast<char>('0' + digits % 10);
+  int last = 5;  // trailing zeros are dropped
+  while (last > 0 && d[last] == '0') --last;
+  if (value < 0) *out++ = '-';
+  if (exponent >= -4 && exponent < 6) {
+    if (exponent < 0) {
+      *out++ = '0';
+      *out++ = '.';
+      for (int i = 0; i < -exponent - 1; ++i) *out++ = '0';
+      for (int i = 0; i <= last; ++i) *out++ = d[i];
+    } else {
+      for (int i = 0; i <= exponent; ++i) *out++ = d[i];
+      if (last > exponent) {
+        *out++ = '.';
+        for (int i = exponent + 1; i <= last; ++i) *out++ = d[i];
+      }
+    }
+    return out;
+  }
+  *out++ = d[0];
+  if (last > 0) {
+    *out++ = '.';
+    for (int i = 1; i <= last; ++i) *out++ = d[i];
+  }
+  *out++ = 'e';
+  *out++ = exponent < 0 ? '-' : '+';
+  int e = std::abs(exponent);
+  if (e >= 100) *out++ = static_cast<char>('0' + e / 100);
+  *out++ = static_cast<char>('0' + e / 10 % 10);
+  *out++ = static_cast<char>('0' + e % 10);
+  return out;
+}
+
+void append_g(std::string& out, double value) {
+  char buffer[kMaxG];
+  out.append(buffer, write_g(buffer, value));
 }
 
 std::string sprintf(std::string_view format, std::span<const FormatArg> args) {

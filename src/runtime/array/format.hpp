@@ -21,7 +21,10 @@ std::string sprintf(std::string_view format, std::span<const FormatArg> args);
 std::string sprintf(std::string_view format, double value);
 std::string sprintf(std::string_view format, std::span<const double> values);
 
-// Appends value as "%g" would write it (six significant digits) to out.
+// Writes value as "%g" would (six significant digits) at out, which must have
+// room for kMaxG characters; returns the end of what was written.
+inline constexpr std::size_t kMaxG = 32;
+char* write_g(char* out, double value);
 void append_g(std::string& out, double value);
 
 // Number to text as a label shows it: whole numbers without decimals ("1"),
