@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Runs distangler-batch as a user would and checks its files and exit codes.
+# Usage: batch_test.sh BATCH_TOOL TEST_DATA_DIR
+set -u
+tool=$(realpath "$1")
+road=$(realpath "$2")/road
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {  # check NAME COMMAND...
+  local name=$1
+  shift
+  if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
+}
+
+# Relative paths, given from another folder than the data's.
+cp "$road/small.tps" "$road/pairs.txt" "$work/"
+(cd "$work" && "$tool" --tps small.tps --pairs pairs.txt --lengths l.txt --log-lengths ll.txt \
+  --constrained c.txt --superimposed s.txt) >"$work/out" 2>&1
+check "exit status 0 for a good run" test $? -eq 0
+check "no output on success" test ! -s "$work/out"
+check "lengths equal the expected file" cmp -s "$work/l.txt" "$road/expected-lengths.txt"
+check "log lengths equal the expected file" cmp -s "$work/ll.txt" "$road/expected-log-lengths.txt"
+check "constrained equal the expected file" cmp -s "$work/c.txt" "$road/expected-constrained.txt"
+check "superimposed has one line of 9 values per specimen" \
+  test "$(awk '{print NF}' "$work/s.txt" | sort -u)" = "9" -a "$(wc -l <"$work/s.txt")" -eq 4
+
+# Distances without a pair list are refused before anything runs.
+"$tool" --tps "$road/small.tps" --lengths "$work/x.txt" 2>"$work/err"
+check "exit status 2 without --pairs" test $? -eq 2
+check "message names --pairs" grep -q -- "need --pairs" "$work/err"
+check "no file written without --pairs" test ! -e "$work/x.txt"
+
+# A malformed file: a message naming the specimen, a non-zero exit, the old output kept.
+printf 'LM=2\n1 2\nNA NA\n' >"$work/bad.tps"
+echo "previous results" >"$work/keep.txt"
+"$tool" --tps "$work/bad.tps" --superimposed "$work/keep.txt" 2>"$work/err"
+check "exit status 1 for a malformed file" test $? -eq 1
+check "message names the specimen and the text" grep -q 'specimen 1 (line 1): found 2 numbers where 4 were expected.*"NA NA"' "$work/err"
+check "existing output left untouched" grep -q "previous results" "$work/keep.txt"
+
+# Exactly one input.
+"$tool" --pairs "$road/pairs.txt" 2>/dev/null
+check "an input is required" test $? -ne 0
+"$tool" --help | grep -q -- "--superimposed"
+check "help lists the options" test $? -eq 0
+
+exit $((failures > 0))
