@@ -18,8 +18,8 @@
 namespace {
 
 struct Options {
-  std::string tps, tps_scale, matrix, pairs;
-  std::string lengths, log_lengths, constrained, superimposed;
+  std::string tps, tps_scale, matrix, pairs, triples;
+  std::string lengths, log_lengths, constrained, angles, degrees, superimposed;
   bool timings = false;
 };
 
@@ -60,8 +60,10 @@ class Runner {
 int main(int argc, char** argv) {
   Options o;
   CLI::App app{
-      "Runs Distangler's actions without a window: loads a sample, loads a pair list,\n"
-      "calculates the distances and writes the datasets, one line per specimen."};
+      "Runs Distangler's actions without a window: loads a sample, loads the pair and\n"
+      "triple lists, calculates the distances and angles and writes the datasets, one\n"
+      "line per specimen. Actions run in this order: load, pairs, triples, calculate,\n"
+      "then the saves in the order the options are listed below."};
   auto* input = app.add_option_group("input", "The sample to load (exactly one)");
   input->add_option("--tps", o.tps, "TPS landmark file; the sample is superimposed")
       ->check(CLI::ExistingFile);
@@ -74,6 +76,10 @@ int main(int argc, char** argv) {
   app.add_option("--pairs", o.pairs,
                  "Pair list: one distance per line, \"n a b\" with landmark numbers a and b")
       ->check(CLI::ExistingFile);
+  app.add_option("--triples", o.triples,
+                 "Triple list: one angle per line, \"n a v b\", the angle at landmark v between "
+                 "the arms to a and b")
+      ->check(CLI::ExistingFile);
   app.add_option("--lengths", o.lengths, "Write the distances and the size column (needs --pairs)");
   app.add_option(
       "--log-lengths", o.log_lengths,
@@ -81,6 +87,8 @@ int main(int argc, char** argv) {
   app.add_option("--constrained", o.constrained,
                  "Write each specimen's distances divided by their root sum of squares, and the "
                  "size column (needs --pairs)");
+  app.add_option("--angles", o.angles, "Write the angles in radians (needs --triples)");
+  app.add_option("--degrees", o.degrees, "Write the angles in degrees (needs --triples)");
   app.add_option("--superimposed", o.superimposed,
                  "Write the sample as loaded (superimposed for TPS input, with its size column), "
                  "each value exactly");
@@ -92,11 +100,16 @@ int main(int argc, char** argv) {
     std::cerr << "distangler-batch: --lengths, --log-lengths and --constrained need --pairs.\n";
     return 2;
   }
+  if ((!o.angles.empty() || !o.degrees.empty()) && o.triples.empty()) {
+    std::cerr << "distangler-batch: --angles and --degrees need --triples.\n";
+    return 2;
+  }
 
   // Loading moves the current folder to the file's folder, so relative paths
   // are made absolute first.
-  for (std::string* path : {&o.tps, &o.matrix, &o.pairs, &o.lengths, &o.log_lengths, &o.constrained,
-                            &o.superimposed}) {
+  for (std::string* path :
+       {&o.tps, &o.tps_scale, &o.matrix, &o.pairs, &o.triples, &o.lengths, &o.log_lengths,
+        &o.constrained, &o.angles, &o.degrees, &o.superimposed}) {
     if (!path->empty()) *path = std::filesystem::absolute(*path).string();
   }
 
@@ -106,12 +119,16 @@ int main(int argc, char** argv) {
   Runner runner(session, platform, o.timings);
   try {
     if (!o.tps.empty()) runner.run("GetTPSData", {o.tps});
+    if (!o.tps_scale.empty()) runner.run("GetTPSScale", {o.tps_scale});
     if (!o.matrix.empty()) runner.run("GetData", {o.matrix});
     if (!o.pairs.empty()) runner.run("GetLengths", {o.pairs});
+    if (!o.triples.empty()) runner.run("GetAngles", {o.triples});
     if (distances) runner.run("CalcLengths", {});
     if (!o.lengths.empty()) runner.run("SaveLengths", {o.lengths});
     if (!o.log_lengths.empty()) runner.run("SaveLogLengths", {o.log_lengths});
     if (!o.constrained.empty()) runner.run("SaveConstrained", {o.constrained});
+    if (!o.angles.empty()) runner.run("SaveAngles", {o.angles});
+    if (!o.degrees.empty()) runner.run("SaveDegrees", {o.degrees});
     if (!o.superimposed.empty()) {
       runner.step("superimposed", [&] { dg::write_exact(o.superimposed, session.handler.data); });
     }

@@ -1,0 +1,196 @@
+// Angles, their degrees, and samples with scale factors, through the handler.
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "actions/dahand_actions.hpp"
+#include "input/tps_scan.hpp"
+#include "runtime/array/format.hpp"
+#include "test_support.hpp"
+#include "window_fixture.hpp"
+
+namespace dg {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FilesFixture : public WindowFixture {
+ protected:
+  FilesFixture()
+      : out(fs::temp_directory_path() /
+            ("angles_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+    fs::create_directories(out);
+  }
+  ~FilesFixture() override { fs::remove_all(out); }
+
+  std::string file(const std::string& name, const std::string& text) {
+    std::ofstream(out / name, std::ios::binary) << text;
+    return (out / name).string();
+  }
+  std::string read(const std::string& name) {
+    std::ifstream in(out / name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  void answer_run(const std::string& path, const std::string& action) {
+    platform.answer(path);
+    run(action);
+  }
+
+  fs::path out;
+};
+
+using AnglesTest = FilesFixture;
+using ScaleTest = FilesFixture;
+
+// Landmarks 1 (1,0), 2 (0,0), 3 (0,1), 4 (-1,0); size column 1.
+const char* kCross = "1 0 0 0 0 1 -1 0 1\n";
+
+TEST_F(AnglesTest, RightStraightZeroAndUndefinedAngles) {
+  answer_run(file("cross.txt", kCross), "GetData");
+  answer_run(file("triples.txt", "1 1 2 3\n2 1 2 4\n3 1 2 1\n4 1 2 2\n"), "GetAngles");
+  EXPECT_EQ(box("LengthBox"), (std::vector<std::string>{"triples.txt", "  4 Angles requested"}));
+  answer_run((out / "rad.txt").string(), "SaveAngles");
+  answer_run((out / "deg.txt").string(), "SaveDegrees");
+  EXPECT_EQ(read("rad.txt"), "1.5708 3.14159 0 NaN  \n");
+  EXPECT_EQ(read("deg.txt"), "90 180 0 NaN  \n");
+  auto& dialogs = platform.dialogs();
+  EXPECT_EQ(dialogs[dialogs.size() - 1].title, "File Name for Angular Dataset");
+  EXPECT_EQ(dialogs[dialogs.size() - 2].title, "File Name for Angular Dataset");
+}
+
+TEST_F(AnglesTest, AStraightAngleStaysPiDespiteRounding) {
+  // Three points on one line whose cosine rounds to -1.0000000000000002.
+  Matrix data{{-0.7312715117751976, 0.6948674738744653, -0.4898619485211566, -0.009129825816118098,
+               0.06898824966007866, -1.638845836847224, 1}};
+  Matrix triples{{1, 1, 2, 3}};
+  Matrix angle = actions::tradangle(data, triples);
+  EXPECT_EQ(angle(0, 0), M_PI);
+}
+
+TEST_F(AnglesTest, AnglesIgnoreRotationTranslationAndScaleAndDegreesFollowRadians) {
+  // Specimen 2 is specimen 1 turned by 0.7 rad, scaled by 3.5 and moved.
+  std::vector<double> a{0, 0, 4, 0.5, 3, 3, 0.5, 2.5, 2, -1};
+  std::string text;
+  for (int s = 0; s < 2; ++s) {
+    for (std::size_t j = 0; j < a.size(); j += 2) {
+      double x = a[j], y = a[j + 1];
+      if (s == 1) {
+        double c = std::cos(0.7), n = std::sin(0.7);
+        double rx = 3.5 * (c * x - n * y) + 12, ry = 3.5 * (n * x + c * y) - 7;
+        x = rx, y = ry;
+      }
+      std::ostringstream v;
+      v.precision(17);
+      v << x << " " << y << " ";
+      text += v.str();
+    }
+    text += "1\n";
+  }
+  answer_run(file("two.txt", text), "GetData");
+  answer_run(file("t.txt", "1 1 2 3\n2 5 1 4\n3 2 3 4\n"), "GetAngles");
+  Matrix angles = actions::tradangle(session.handler.data, session.handler.tangles);
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(angles(0, i), angles(1, i), 1e-12);
+  answer_run((out / "rad.txt").string(), "SaveAngles");
+  answer_run((out / "deg.txt").string(), "SaveDegrees");
+  std::istringstream rad(read("rad.txt")), deg(read("deg.txt"));
+  std::string line;
+  for (std::size_t s = 0; s < 2; ++s) {
+    std::string expected;
+    for (int i = 0; i < 3; ++i)
+      expected += dg::sprintf("%g ", angles(s, i) * 180 / 3.141592653589793);
+    std::getline(deg, line);
+    EXPECT_EQ(line + "\n", expected + " \n");
+  }
+}
+
+TEST_F(AnglesTest, NoTriplesGiveAnEmptyFileAndBadNumbersNameTheirRow) {
+  answer_run(file("cross.txt", kCross), "GetData");
+  answer_run((out / "none.txt").string(), "SaveAngles");
+  EXPECT_EQ(read("none.txt"), "");
+  platform.answer(file("t.txt", "1 1 2 3\n2 1 9 3\n"));
+  EXPECT_THROW_MSG(run("GetAngles"), "Triple 2 names landmark 9, but the data have 4 landmarks.");
+  platform.answer((out / "bad.txt").string());
+  EXPECT_THROW_MSG(run("SaveDegrees"), "Triple 2 names landmark 9, but the data have 4 landmarks.");
+  EXPECT_EQ(platform.pending_answers(), 1u);  // the dialog never opened
+  EXPECT_FALSE(fs::exists(out / "bad.txt"));
+}
+
+TEST_F(ScaleTest, EachSpecimenIsMultipliedByItsOwnFactor) {
+  std::string square = "0 0\n2 0\n2 2\n0 2\n";
+  std::string path =
+      file("s.tps", "LM=4\n" + square + "ID=Lepomis L1\nSCALE=0.0125\n" + "lm=4\n" + square +
+                        "IMAGE=a.jpg\nscale=0.025\nCOMMENT=x\n" + "Lm=4\n" + square + "Scale=1\n");
+  answer_run(path, "GetTPSScale");
+  const Matrix& data = session.handler.data;
+  ASSERT_EQ(data.rows(), 3u);
+  EXPECT_NEAR(data(0, 8), 0.0125 * std::sqrt(8), 1e-15);
+  EXPECT_NEAR(data(1, 8), 0.025 * std::sqrt(8), 1e-15);
+  EXPECT_NEAR(data(2, 8), std::sqrt(8), 1e-15);
+  answer_run(file("p.txt", "1 1 2\n"), "GetLengths");
+  run("CalcLengths");
+  EXPECT_NEAR(session.handler.traddata(0, 0), 0.025, 1e-15);
+  EXPECT_NEAR(session.handler.traddata(1, 0) / session.handler.traddata(0, 0), 2, 1e-12);
+}
+
+TEST_F(ScaleTest, ASpecimenWithoutItsFactorFailsTheWholeLoad) {
+  answer_run(file("ok.txt", kCross), "GetData");
+  Matrix before = session.handler.data;
+  std::string square = "0 0\n2 0\n2 2\n0 2\n";
+  std::string middle = file("middle.tps", "LM=4\n" + square + "SCALE=2\nLM=4\n" + square +
+                                              "ID=2\nLM=4\n" + square + "SCALE=3\n");
+  platform.answer(middle);
+  EXPECT_THROW_HAS(run("GetTPSScale"),
+                   "specimen 2 (line 7): no SCALE= follows its coordinates before the next LM= "
+                   "(line 13)");
+  std::string last = file("last.tps", "LM=4\n" + square + "SCALE=2\nLM=4\n" + square);
+  platform.answer(last);
+  EXPECT_THROW_HAS(
+      run("GetTPSScale"),
+      "specimen 2 (line 7): no SCALE= follows its coordinates before the end of the file");
+  // A factor written before its own specimen belongs to the previous one.
+  std::string before_lm =
+      file("early.tps", "SCALE=2\nLM=4\n" + square + "SCALE=3\nLM=4\n" + square);
+  platform.answer(before_lm);
+  EXPECT_THROW_HAS(run("GetTPSScale"), "specimen 2 (line 8)");
+  std::string text = file("text.tps", "LM=4\n" + square + "SCALE=0.5 mm\n");
+  platform.answer(text);
+  EXPECT_THROW_HAS(run("GetTPSScale"), "0.5 mm");
+  EXPECT_EQ(session.handler.data, before);
+  EXPECT_EQ(box("DataBox")[0], "ok.txt");
+}
+
+TEST_F(ScaleTest, PublishedFilesWithAFactorForEverySpecimen) {
+  const std::string real = DISTANGLER_REAL_DATA_DIR "/";
+  platform.answer(real + "bluegill-body-417spec-k19-scale-crlf.TPS");
+  run("GetTPSScale");
+  session.handler.tlengths = Matrix{{1, 1, 2}, {2, 3, 19}, {3, 7, 12}};
+  run("CalcLengths");
+  TpsData raw = read_tps_file(real + "bluegill-body-417spec-k19-scale-crlf.TPS", false);
+  TpsData scaled = read_tps_file(real + "bluegill-body-417spec-k19-scale-crlf.TPS", true);
+  const Matrix& d = session.handler.traddata;
+  ASSERT_EQ(d.rows(), 417u);
+  for (std::size_t s = 0; s < d.rows(); ++s) {
+    double factor = scaled.coordinates(s, 0) / raw.coordinates(s, 0);
+    for (std::size_t p = 0; p < 3; ++p) {
+      auto a = static_cast<std::size_t>(session.handler.tlengths(p, 1)) - 1;
+      auto b = static_cast<std::size_t>(session.handler.tlengths(p, 2)) - 1;
+      double expected =
+          factor * std::hypot(raw.coordinates(s, 2 * a) - raw.coordinates(s, 2 * b),
+                              raw.coordinates(s, 2 * a + 1) - raw.coordinates(s, 2 * b + 1));
+      ASSERT_NEAR(d(s, p), expected, 1e-9 * expected) << "specimen " << s + 1;
+    }
+  }
+  for (const char* name :
+       {"dragonfly-forewing-120spec-k20-noscale.tps", "trilobite-cephala-300spec-k16-curves.tps"}) {
+    platform.answer(real + name);
+    EXPECT_THROW_HAS(run("GetTPSScale"), "no SCALE= follows its coordinates");
+  }
+  EXPECT_EQ(session.handler.data.rows(), 417u);
+}
+
+}  // namespace
+}  // namespace dg
