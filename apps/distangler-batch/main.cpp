@@ -68,6 +68,11 @@ int main(int argc, char** argv) {
   input->add_option("--tps", o.tps, "TPS landmark file; the sample is superimposed")
       ->check(CLI::ExistingFile);
   input
+      ->add_option("--tps-scale", o.tps_scale,
+                   "TPS landmark file with a SCALE= line after each specimen; coordinates are "
+                   "multiplied by their specimen's factor, then superimposed")
+      ->check(CLI::ExistingFile);
+  input
       ->add_option("--matrix", o.matrix,
                    "Plain numeric matrix, one specimen per line (x1 y1 ... xk yk size), "
                    "taken as it is")

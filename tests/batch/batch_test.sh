@@ -25,6 +25,25 @@ check "constrained equal the expected file" cmp -s "$work/c.txt" "$road/expected
 check "superimposed has one line of 9 values per specimen" \
   test "$(awk '{print NF}' "$work/s.txt" | sort -u)" = "9" -a "$(wc -l <"$work/s.txt")" -eq 4
 
+# All five datasets of the bundled example, with its scale factors.
+examples=$(realpath "$(dirname "$0")/../../examples")
+"$tool" --tps-scale "$examples/sample.tps" --pairs "$examples/pairs.txt" \
+  --triples "$examples/triples.txt" --lengths "$work/e-l.txt" --log-lengths "$work/e-ll.txt" \
+  --constrained "$work/e-c.txt" --angles "$work/e-a.txt" --degrees "$work/e-d.txt"
+check "the example runs" test $? -eq 0
+for f in e-l e-ll e-c; do
+  check "$f: 18 specimens of 8 distances and a size" \
+    test "$(awk '{print NF}' "$work/$f.txt" | sort -u)" = "9" -a "$(wc -l <"$work/$f.txt")" -eq 18
+done
+for f in e-a e-d; do
+  check "$f: 18 specimens of 5 angles" \
+    test "$(awk '{print NF}' "$work/$f.txt" | sort -u)" = "5" -a "$(wc -l <"$work/$f.txt")" -eq 18
+done
+check "degrees are the radians times 180 / pi" awk '
+  NR == FNR { for (i = 1; i <= NF; i++) r[FNR, i] = $i; next }
+  { for (i = 1; i <= NF; i++) if ((r[FNR, i] * 180 / 3.141592653589793 - $i) ^ 2 > (1e-5 * $i) ^ 2) exit 1 }
+' "$work/e-a.txt" "$work/e-d.txt"
+
 # Distances without a pair list are refused before anything runs.
 "$tool" --tps "$road/small.tps" --lengths "$work/x.txt" 2>"$work/err"
 check "exit status 2 without --pairs" test $? -eq 2

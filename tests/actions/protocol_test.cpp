@@ -1,0 +1,134 @@
+// The protocol drawings, read back from the graphics tree.
+#include "actions/dahand_actions.hpp"
+#include "test_support.hpp"
+#include "window_fixture.hpp"
+
+namespace dg {
+namespace {
+
+class ProtocolTest : public WindowFixture {
+ protected:
+  ProtocolTest() {
+    // Two specimens of 7 landmarks; their mean has landmark p at (p, 10 p).
+    Matrix data(2, 15);
+    for (int p = 0; p < 7; ++p) {
+      data(0, 2 * p) = p + 1 - 0.5, data(0, 2 * p + 1) = 10 * (p + 1) + 2;
+      data(1, 2 * p) = p + 1 + 0.5, data(1, 2 * p + 1) = 10 * (p + 1) - 2;
+    }
+    session.handler.data = data;
+    session.graphics.hold(true);  // as a load leaves it
+  }
+
+  struct Drawn {
+    std::vector<Handle> lines, texts;
+  };
+  Drawn children() {
+    Drawn d;
+    for (Handle h : session.graphics.children(session.graphics.gca())) {
+      (session.graphics.type(h) == ObjectType::Line ? d.lines : d.texts).push_back(h);
+    }
+    return d;
+  }
+  Matrix get(Handle h, const char* property) { return session.graphics.get(h, property).matrix(); }
+  std::string text(Handle h, const char* property) {
+    return session.graphics.get(h, property).text();
+  }
+};
+
+TEST_F(ProtocolTest, PairsAreBlackSegmentsWithRedNumbersAtTheirMidpoints) {
+  session.handler.tlengths = Matrix{{7, 1, 2}, {8, 3, 7}, {9, 6, 4}};
+  actions::draw_pairs(session);
+  Drawn d = children();
+  ASSERT_EQ(d.lines.size(), 3u);
+  ASSERT_EQ(d.texts.size(), 3u);
+  EXPECT_EQ(get(d.lines[1], "XData"), (Matrix{{3, 7}}));
+  EXPECT_EQ(get(d.lines[1], "YData"), (Matrix{{30, 70}}));
+  for (Handle line : d.lines) {
+    EXPECT_EQ(get(line, "Color"), (Matrix{{0, 0, 0}}));
+    EXPECT_EQ(text(line, "LineStyle"), "-");
+    EXPECT_EQ(text(line, "Marker"), "none");
+  }
+  std::vector<std::string> labels;
+  for (Handle t : d.texts) {
+    labels.push_back(text(t, "String"));
+    EXPECT_EQ(get(t, "Color"), (Matrix{{1, 0, 0}}));
+  }
+  EXPECT_EQ(labels, (std::vector<std::string>{"1", "2", "3"}));  // row numbers, not column 1
+  EXPECT_EQ(get(d.texts[2], "Position"), (Matrix{{5, 50, 0}}));
+}
+
+TEST_F(ProtocolTest, PlotProtocolRedrawsTheMeanWithUnlabelledSegments) {
+  session.graphics.hold(true);
+  session.graphics.plot(std::vector<double>{100}, std::vector<double>{100}, "ro");
+  session.handler.tlengths = Matrix{{1, 1, 2}, {2, 3, 7}, {3, 6, 4}};
+  run("PlotProtocol");
+  Drawn d = children();
+  EXPECT_TRUE(d.texts.empty());
+  ASSERT_EQ(d.lines.size(), 7u + 3u);
+  for (int p = 0; p < 7; ++p) {
+    EXPECT_EQ(get(d.lines[p], "XData"), (Matrix{{p + 1.0}}));
+    EXPECT_EQ(text(d.lines[p], "Marker"), "o");
+    EXPECT_EQ(get(d.lines[p], "MarkerSize"), Matrix::scalar(3));
+  }
+  EXPECT_EQ(get(d.lines[9], "XData"), (Matrix{{6, 4}}));
+}
+
+TEST_F(ProtocolTest, TriplesArePathsThroughTheVertexWithACircleAndALabel) {
+  session.handler.tangles = Matrix{{1, 2, 5, 7}};
+  actions::draw_triples(session);
+  Drawn d = children();
+  ASSERT_EQ(d.lines.size(), 2u);
+  EXPECT_EQ(get(d.lines[0], "XData"), (Matrix{{2, 5, 7}}));
+  EXPECT_EQ(get(d.lines[0], "YData"), (Matrix{{20, 50, 70}}));
+  EXPECT_EQ(get(d.lines[1], "XData"), (Matrix{{5}}));
+  EXPECT_EQ(text(d.lines[1], "Marker"), "o");
+  EXPECT_EQ(get(d.lines[1], "Color"), (Matrix{{0, 0, 0}}));
+  EXPECT_EQ(get(d.texts[0], "Position"), (Matrix{{3.5, 35, 0}}));
+
+  run("ShowAngles");
+  d = children();
+  ASSERT_EQ(d.lines.size(), 7u + 2u);
+  EXPECT_EQ(get(d.lines[8], "Color"), (Matrix{{1, 0, 0}}));
+  EXPECT_EQ(text(d.texts[0], "String"), "1");
+}
+
+TEST_F(ProtocolTest, BothProtocolsStayWhenNothingRedraws) {
+  session.handler.tlengths = Matrix{{1, 1, 2}, {2, 3, 4}};
+  session.handler.tangles = Matrix{{1, 2, 5, 7}};
+  actions::draw_pairs(session);
+  actions::draw_triples(session);
+  Drawn d = children();
+  EXPECT_EQ(d.lines.size(), 2u + 2u);
+  std::vector<std::string> labels;
+  for (Handle t : d.texts) labels.push_back(text(t, "String"));
+  EXPECT_EQ(labels, (std::vector<std::string>{"1", "2", "1"}));
+}
+
+TEST_F(ProtocolTest, EmptyListsAndASingleSpecimen) {
+  actions::draw_pairs(session);
+  actions::draw_triples(session);
+  EXPECT_TRUE(session.graphics.children(session.graphics.gca()).empty());
+  run("PlotProtocol");
+  EXPECT_EQ(children().lines.size(), 7u);
+  run("ShowAngles");
+  EXPECT_EQ(children().lines.size(), 7u);
+
+  session.handler.data = Matrix{{0, 0, 4, 0, 4, 2, 9}};
+  session.handler.tlengths = Matrix{{1, 1, 3}};
+  run("PlotProtocol");
+  Drawn d = children();
+  ASSERT_EQ(d.lines.size(), 4u);
+  EXPECT_EQ(get(d.lines[3], "XData"), (Matrix{{0, 4}}));
+  EXPECT_EQ(get(d.lines[3], "YData"), (Matrix{{0, 2}}));
+}
+
+TEST_F(ProtocolTest, ListsWithoutASampleAreStoredThenRefusedByTheDrawing) {
+  session.handler.data = Matrix();
+  session.handler.tlengths = Matrix{{1, 1, 2}};
+  EXPECT_THROW_MSG(actions::draw_pairs(session),
+                   "Pair 1 names landmark 1, but no sample is loaded.");
+  EXPECT_TRUE(session.graphics.children(session.graphics.gca()).empty());
+}
+
+}  // namespace
+}  // namespace dg
