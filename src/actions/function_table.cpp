@@ -3,6 +3,12 @@
 #include "actions/dahand.hpp"
 #include "actions/distangler.hpp"
 #include "actions/session.hpp"
+#include "display/CopyBigImage.hpp"
+#include "display/incrementlinethickness.hpp"
+#include "display/incrementsymbolsize.hpp"
+#include "display/setlinethickness.hpp"
+#include "display/setsymbolbw.hpp"
+#include "display/setsymbolfill.hpp"
 #include "display/showshape.hpp"
 #include "guisupport/cla.hpp"
 #include "input/dload.hpp"
@@ -36,6 +42,24 @@ const Value& arg(std::span<const Value> args, std::size_t i, const char* functio
           std::to_string(i + 1) + ".");
   }
   return args[i];
+}
+
+double number(std::span<const Value> args, std::size_t i, const char* function) {
+  const Value& v = arg(args, i, function);
+  if (!v.is_double() || v.numel() != 1) {
+    raise(std::string("Input ") + std::to_string(i + 1) + " of \"" + function +
+          "\" must be a single number, not " + v.kind_name() + ".");
+  }
+  return v.scalar();
+}
+
+// A styling command: a handle and a number, no result.
+void add_styling(FunctionTable& table, const char* name,
+                 void (*command)(Graphics&, Handle, double)) {
+  table.add(name, 2, 0, [name, command](Session& s, std::span<const Value> args, int) -> Values {
+    command(s.graphics, number(args, 0, name), number(args, 1, name));
+    return {};
+  });
 }
 
 Value column(const std::vector<double>& values) {
@@ -73,6 +97,18 @@ FunctionTable make_function_table() {
   });
   table.add("centsize", 1, 1, [](Session&, std::span<const Value> args, int) -> Values {
     return {column(centsize(arg(args, 0, "centsize").matrix()))};
+  });
+  add_styling(table, "setsymbolfill", setsymbolfill);
+  add_styling(table, "incrementsymbolsize", incrementsymbolsize);
+  add_styling(table, "incrementlinethickness", incrementlinethickness);
+  table.add("CopyBigImage", 1, 0, [](Session& s, std::span<const Value>, int) -> Values {
+    CopyBigImage(s.graphics);
+    return {};
+  });
+  add_styling(table, "setlinethickness", setlinethickness);
+  table.add("setsymbolbw", 1, 0, [](Session& s, std::span<const Value> args, int) -> Values {
+    setsymbolbw(s.graphics, number(args, 0, "setsymbolbw"));
+    return {};
   });
   table.add("cla", kAnyCount, 1,
             [](Session& s, std::span<const Value> args, int nargout) -> Values {

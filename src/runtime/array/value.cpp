@@ -79,7 +79,9 @@ std::string Value::kind_name() const {
   return "a value";
 }
 
-const Matrix& Value::matrix() const {
+Matrix Value::matrix() && { return static_cast<const Value&>(*this).matrix(); }
+
+const Matrix& Value::matrix() const& {
   static const Matrix empty;
   if (kind() == Kind::Empty) return empty;
   if (!is_double()) raise("Expected a number array but found " + kind_name() + ".");

@@ -67,7 +67,8 @@ class Value {
 
   // Typed access; each raises a RuntimeError naming the kind found when the
   // value is of another kind.
-  const Matrix& matrix() const;
+  const Matrix& matrix() const&;
+  Matrix matrix() &&;
   double scalar() const;     // a 1 x 1 double
   std::string text() const;  // character rows joined with line ends
   const CharArray& chars() const;

@@ -49,7 +49,7 @@ void HeadlessPlatform::print_figure(Graphics& graphics, Handle figure,
   PrintRecord record{figure, options, {}, {}};
   Handle axes = graphics.gca();
   record.axes_limits = graphics.limits_of(axes);
-  const Matrix& position = graphics.get(axes, "Position").matrix();
+  const Matrix position = graphics.get(axes, "Position").matrix();
   record.axes_position.assign(position.data(), position.data() + position.size());
   prints_.push_back(std::move(record));
 }

@@ -1,0 +1,43 @@
+#include "display/CopyBigImage.hpp"
+
+#include <exception>
+
+namespace dg {
+
+void CopyBigImage(Graphics& graphics) {
+  std::array<double, 4> t = graphics.axis_limits();
+  double trrx = t[1] - t[0];
+  double trry = t[3] - t[2];
+  t = {t[0] - 0.03 * trrx, t[1] + 0.03 * trrx, t[2] - 0.03 * trry, t[3] + 0.03 * trry};
+
+  Handle figure = graphics.gcf();
+  Handle axes = graphics.gca();
+  Value iposition = graphics.get(axes, "Position");
+  Value iunits = graphics.get(axes, "Units");
+  Value ifunits = graphics.get(figure, "Units");
+
+  // Whatever happens while the picture is made, the window gets its layout back.
+  auto restore = [&] {
+    graphics.set(figure, "Units", ifunits);
+    graphics.set(axes, "Units", iunits);
+    graphics.set(axes, "Position", iposition);
+  };
+  try {
+    graphics.set(figure, "Units", Value("characters"));
+    const Matrix f = graphics.get(figure, "Position").matrix();
+    Matrix fposition{{12, 3, f(0, 2) - 5, f(0, 3) - 4}};
+    graphics.set(axes, "Units", graphics.get(figure, "Units"));
+    graphics.set(axes, "Position", Value(fposition));
+    graphics.axis_limits(t);
+    graphics.axis_equal();
+    graphics.platform().print_figure(graphics, figure, {"-noui", "-dmeta"});
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+  graphics.axis_auto();
+  graphics.axis_equal();
+}
+
+}  // namespace dg
