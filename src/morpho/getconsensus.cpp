@@ -55,7 +55,7 @@ void rotate_onto(std::span<double> row, const std::vector<double>& ref) {
 
 }  // namespace
 
-ConsensusResult getconsensus(Matrix x) {
+ConsensusResult getconsensus(Matrix x, std::size_t pass_limit) {
   const std::size_t r = x.rows();
   const std::size_t n = x.cols();
   if (r == 0) raise("The landmark matrix has no specimens; a consensus needs at least one.");
@@ -79,7 +79,7 @@ ConsensusResult getconsensus(Matrix x) {
   double xd = 1.0;
 
   while (xd > kConvergence) {
-    if (result.passes == kConsensusPassLimit) {
+    if (result.passes == pass_limit) {
       result.reached_pass_limit = true;
       break;
     }

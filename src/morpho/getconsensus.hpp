@@ -30,6 +30,8 @@ struct ConsensusResult {
 // A guard against a sample that never settles; real samples need a handful of passes.
 inline constexpr std::size_t kConsensusPassLimit = 10000;
 
-ConsensusResult getconsensus(Matrix x);
+// `pass_limit` bounds the iteration; the default is far above what real
+// samples need.
+ConsensusResult getconsensus(Matrix x, std::size_t pass_limit = kConsensusPassLimit);
 
 }  // namespace dg

@@ -99,6 +99,11 @@ TEST(GetconsensusTest, NoisySampleSettlesOnItsMean) {
     }
     EXPECT_LT(std::fabs(std::atan2(st, ct)), 1e-4);  // almost no turn left to the consensus
   }
+  // A limit below the passes needed stops there and says so, keeping the last pass.
+  const ConsensusResult cut = getconsensus(x, res.passes - 1);
+  EXPECT_TRUE(cut.reached_pass_limit);
+  EXPECT_EQ(cut.passes, res.passes - 1);
+  EXPECT_NEAR(centsize(cut.consensus.row(0)), 1.0, 1e-12);
 }
 
 TEST(GetconsensusTest, SingleAndZeroSizeSpecimens) {
