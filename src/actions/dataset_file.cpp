@@ -121,7 +121,7 @@ void write_exact(const std::string& path, const Matrix& rows) {
       if (j) out += ' ';
       double v = row[j];
       if (!std::isfinite(v)) {
-        out += std::isnan(v) ? "NaN" : (v < 0 ? "-Inf" : "Inf");
+        out += non_finite_text(v);
         continue;
       }
       char text[32];

@@ -1,7 +1,5 @@
 // Angles, their degrees, and samples with scale factors, through the handler.
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "actions/dahand_actions.hpp"
@@ -14,34 +12,6 @@ namespace dg {
 namespace {
 
 namespace fs = std::filesystem;
-
-class FilesFixture : public WindowFixture {
- protected:
-  FilesFixture()
-      : out(fs::temp_directory_path() /
-            ("angles_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-    fs::create_directories(out);
-  }
-  ~FilesFixture() override { fs::remove_all(out); }
-
-  std::string file(const std::string& name, const std::string& text) {
-    std::ofstream(out / name, std::ios::binary) << text;
-    return (out / name).string();
-  }
-  std::string read(const std::string& name) {
-    std::ifstream in(out / name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  void answer_run(const std::string& path, const std::string& action) {
-    platform.answer(path);
-    run(action);
-  }
-
-  fs::path out;
-};
 
 using AnglesTest = FilesFixture;
 using ScaleTest = FilesFixture;

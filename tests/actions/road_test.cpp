@@ -1,8 +1,6 @@
 // The road of a sample through the handler: load, pairs, calculate, save.
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "input/tps_scan.hpp"
 #include "test_support.hpp"
@@ -15,23 +13,8 @@ namespace fs = std::filesystem;
 
 const std::string kRoad = DISTANGLER_TEST_DATA_DIR "/road/";
 
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-class RoadTest : public WindowFixture {
+class RoadTest : public FilesFixture {
  protected:
-  RoadTest()
-      : out(fs::temp_directory_path() /
-            ("road_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-    fs::create_directories(out);
-  }
-  ~RoadTest() override { fs::remove_all(out); }
-
   void load_tps(const std::string& path) {
     platform.answer(path);
     run("GetTPSData");
@@ -41,15 +24,9 @@ class RoadTest : public WindowFixture {
     run("GetLengths");
   }
   std::string save(const std::string& action, const std::string& name) {
-    platform.answer((out / name).string());
-    run(action);
-    return slurp(out / name);
+    answer_run((out / name).string(), action);
+    return read(name);
   }
-  void write(const std::string& name, const std::string& text) {
-    std::ofstream(out / name, std::ios::binary) << text;
-  }
-
-  fs::path out;
 };
 
 TEST_F(RoadTest, SmallSampleGivesTheIndependentlyComputedDatasets) {
@@ -100,14 +77,14 @@ TEST_F(RoadTest, PlainMatrixIsStoredAsReadAndReportedByLandmarkCount) {
   for (int s = 0; s < 7; ++s) {
     for (int c = 0; c < 25; ++c) text += std::to_string(s * 100 + c) + (c < 24 ? " " : "\n");
   }
-  write("m.txt", text);
+  file("m.txt", text);
   platform.answer((out / "m.txt").string());
   run("GetData");
   EXPECT_EQ(box("DataBox"), (std::vector<std::string>{"m.txt", " 12 Landmarks", "  7 Samples"}));
   EXPECT_EQ(session.handler.data(6, 24), 624);
   EXPECT_EQ(session.handler.data(0, 1), 1);
   EXPECT_EQ(drawn(), 7u * 12);
-  write("even.txt", "1 2 3 4\n");
+  file("even.txt", "1 2 3 4\n");
   platform.answer((out / "even.txt").string());
   run("GetData");
   EXPECT_EQ(box("DataBox")[1], "  2 Landmarks");  // ceil((4 - 1) / 2)
@@ -124,7 +101,7 @@ TEST_F(RoadTest, CancelledOrFailedLoadsChangeNothing) {
   run("GetTPSData");
   platform.answer_cancel();
   run("GetLengths");
-  write("empty.txt", "");
+  file("empty.txt", "");
   platform.answer((out / "empty.txt").string());
   EXPECT_THROW_MSG(
       run("GetData"),
@@ -133,7 +110,7 @@ TEST_F(RoadTest, CancelledOrFailedLoadsChangeNothing) {
   EXPECT_THROW_HAS(run("GetData"), "missing.txt\": No such file or directory");
   platform.answer((out / "missing.tps").string());
   EXPECT_THROW_HAS(run("GetTPSData"), "Error on file open: \"" + (out / "missing.tps").string());
-  write("lm0.tps", "LM=2\n1 2\n3 4\nLM=0\nIMAGE=x.jpg\nLM=2\n5 6\n7 8\n");
+  file("lm0.tps", "LM=2\n1 2\n3 4\nLM=0\nIMAGE=x.jpg\nLM=2\n5 6\n7 8\n");
   platform.answer((out / "lm0.tps").string());
   EXPECT_THROW_HAS(run("GetTPSData"), "specimen 2 (line 4): no coordinates follow LM=0");
 
@@ -145,7 +122,7 @@ TEST_F(RoadTest, CancelledOrFailedLoadsChangeNothing) {
 }
 
 TEST_F(RoadTest, DifferingLandmarkCountsWarnAndKeepTheFirstK) {
-  write("mixed.tps", "LM=2\n0 0\n1 0\nLM=3\n0 0\n2 0\n9 9\nID=2\n");
+  file("mixed.tps", "LM=2\n0 0\n1 0\nLM=3\n0 0\n2 0\n9 9\nID=2\n");
   load_tps((out / "mixed.tps").string());
   EXPECT_EQ(session.handler.data.rows(), 2u);
   EXPECT_EQ(console.str(),
@@ -158,7 +135,7 @@ TEST_F(RoadTest, SavesReplaceFilesOnlyWhenWholeAndReportFailures) {
   load_tps(kRoad + "small.tps");
   load_pairs(kRoad + "pairs.txt");
   run("CalcLengths");
-  write("old.txt", "old contents\n");
+  file("old.txt", "old contents\n");
   EXPECT_EQ(save("SaveLengths", "old.txt"), slurp(kRoad + "expected-lengths.txt"));
 
   // A folder that does not exist: an error naming the file; "Save" stays on.
@@ -183,17 +160,17 @@ TEST_F(RoadTest, SavesReplaceFilesOnlyWhenWholeAndReportFailures) {
 
 TEST_F(RoadTest, DatasetEdgeValues) {
   // Distances of zero: log gives -Inf, the constraint 0/0 gives NaN.
-  write("flat.txt", "0 0 0 0 0 5\n");
+  file("flat.txt", "0 0 0 0 0 5\n");
   platform.answer((out / "flat.txt").string());
   run("GetData");
-  write("same.txt", "1 1 2\n");
+  file("same.txt", "1 1 2\n");
   load_pairs((out / "same.txt").string());
   run("CalcLengths");
   EXPECT_EQ(save("SaveLengths", "l.txt"), "0 5  \n");
   EXPECT_EQ(save("SaveLogLengths", "ll.txt"), "-Inf 5  \n");
   EXPECT_EQ(save("SaveConstrained", "c.txt"), "NaN 5  \n");
   // No pairs: the dataset holds the sizes only; nothing calculated yet: an empty file.
-  write("none.txt", "");
+  file("none.txt", "");
   load_pairs((out / "none.txt").string());
   EXPECT_EQ(box("LengthBox")[1], "  0 Lengths requested");
   run("CalcLengths");
@@ -204,7 +181,7 @@ TEST_F(RoadTest, DatasetEdgeValues) {
 
 TEST_F(RoadTest, BadLandmarkNumbersStopTheCalculationWithTheirRow) {
   load_tps(kRoad + "small.tps");
-  write("bad.txt", "1 1 2\n2 3 5\n");
+  file("bad.txt", "1 1 2\n2 3 5\n");
   EXPECT_THROW_MSG(load_pairs((out / "bad.txt").string()),
                    "Pair 2 names landmark 5, but the data have 4 landmarks.");
   EXPECT_EQ(session.handler.tlengths.rows(), 2u);  // stored before the drawing failed
@@ -219,7 +196,7 @@ TEST_F(RoadTest, StateSurvivesANewLoadUntilTheNextCalculation) {
   Matrix first = session.handler.traddata;
   run("CalcLengths");
   EXPECT_EQ(session.handler.traddata, first);
-  write("one.tps", "LM=4\n0 0\n1 0\n1 1\n0 1\n");
+  file("one.tps", "LM=4\n0 0\n1 0\n1 1\n0 1\n");
   load_tps((out / "one.tps").string());
   EXPECT_EQ(session.handler.traddata, first);
   EXPECT_EQ(session.handler.tlengths.rows(), 5u);

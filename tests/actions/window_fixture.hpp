@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -42,6 +46,39 @@ class WindowFixture : public ::testing::Test {
   Handle figure = 0;
   Handle axes = 0;
   std::map<std::string, Handle> controls;
+};
+
+// The whole contents of a file.
+inline std::string slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A window fixture with a scratch folder for the files a test writes and reads.
+class FilesFixture : public WindowFixture {
+ protected:
+  FilesFixture()
+      : out(std::filesystem::temp_directory_path() /
+            ("distangler_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+    std::filesystem::create_directories(out);
+  }
+  ~FilesFixture() override { std::filesystem::remove_all(out); }
+
+  // Writes a file in the scratch folder and returns its path.
+  std::string file(const std::string& name, const std::string& text) {
+    std::ofstream(out / name, std::ios::binary) << text;
+    return (out / name).string();
+  }
+  std::string read(const std::string& name) { return slurp(out / name); }
+  void answer_run(const std::string& path, const std::string& action) {
+    platform.answer(path);
+    run(action);
+  }
+
+  std::filesystem::path out;
 };
 
 }  // namespace dg

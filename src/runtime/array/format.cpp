@@ -65,7 +65,7 @@ void pad(std::string& out, std::string_view text, const Spec& spec) {
 void format_number(std::string& out, const Spec& spec, double value) {
   char conversion = spec.conversion;
   if (!std::isfinite(value)) {
-    std::string text = std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
+    std::string text = non_finite_text(value);
     if (!std::isnan(value) && value > 0 && spec.flags.find('+') != std::string::npos) text = "+Inf";
     pad(out, text, spec);
     return;
@@ -167,9 +167,13 @@ bool six_digits(double magnitude, int& exponent, long& digits) {
 
 }  // namespace
 
+const char* non_finite_text(double value) {
+  return std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
+}
+
 char* write_g(char* out, double value) {
   if (!std::isfinite(value)) {
-    const char* text = std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
+    const char* text = non_finite_text(value);
     std::size_t n = std::strlen(text);
     std::memcpy(out, text, n);
     return out + n;
@@ -262,7 +266,7 @@ std::string sprintf(std::string_view format, std::span<const double> values) {
 }
 
 std::string num2str(double value) {
-  if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
+  if (!std::isfinite(value)) return non_finite_text(value);
   if (std::floor(value) == value && std::fabs(value) < 1e15) return sprintf("%.0f", value);
   int digits = std::max(5, static_cast<int>(std::floor(std::log10(std::fabs(value)))) + 5);
   return sprintf("%." + std::to_string(std::min(digits, 17)) + "g", value);

@@ -27,6 +27,9 @@ inline constexpr std::size_t kMaxG = 32;
 char* write_g(char* out, double value);
 void append_g(std::string& out, double value);
 
+// "NaN", "Inf" or "-Inf" for a non-finite value.
+const char* non_finite_text(double value);
+
 // Number to text as a label shows it: whole numbers without decimals ("1"),
 // others with enough significant digits to be told apart ("0.5", "3.1416").
 std::string num2str(double value);
