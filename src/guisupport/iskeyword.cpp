@@ -9,7 +9,8 @@ bool iskeyword(std::string_view s) {
 }
 
 bool iskeyword(const Value& s) {
-  return s.is_char() && s.chars().rows.size() == 1 && iskeyword(std::string_view(s.chars().rows.front()));
+  return s.is_char() && s.chars().rows.size() == 1 &&
+         iskeyword(std::string_view(s.chars().rows.front()));
 }
 
 const Value& iskeyword() {

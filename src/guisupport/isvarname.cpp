@@ -20,7 +20,8 @@ bool isvarname(std::string_view s) {
 }
 
 bool isvarname(const Value& s) {
-  return s.is_char() && s.chars().rows.size() == 1 && isvarname(std::string_view(s.chars().rows.front()));
+  return s.is_char() && s.chars().rows.size() == 1 &&
+         isvarname(std::string_view(s.chars().rows.front()));
 }
 
 }  // namespace dg
