@@ -1,8 +1,12 @@
 #include "actions/distangler.hpp"
 
 #include <array>
+#include <limits>
 #include <string>
 
+#include "guisupport/guidata.hpp"
+#include "guisupport/guihandles.hpp"
+#include "guisupport/openfig.hpp"
 #include "runtime/array/error.hpp"
 
 namespace dg {
@@ -14,7 +18,7 @@ constexpr std::array<const char*, 3> kPlaceholders{"pushbutton5", "pushbutton6",
 bool run_placeholder(Session& session, const std::string& name, std::size_t nargin) {
   for (const char* button : kPlaceholders) {
     if (name == std::string(button) + "_Callback") {
-      (void)nargin;
+      check_nargin(nargin, 3, std::numeric_limits<std::size_t>::max());
       session.print(std::string(button) + " Callback not implemented yet.\n");
       return true;
     }
@@ -22,10 +26,19 @@ bool run_placeholder(Session& session, const std::string& name, std::size_t narg
   return false;
 }
 
+Values open_main_window(Session& session, int nargout) {
+  Graphics& g = session.graphics;
+  Handle fig = openfig(g, "Distangler", "reuse");
+  g.set(fig, "Color", g.get(0, "defaultUicontrolBackgroundColor"));
+  guidata(g, fig, guihandles(g, fig));
+  if (nargout > 0) return {Value(fig)};
+  return {};
+}
+
 }  // namespace
 
 Values distangler(Session& session, std::span<const Value> args, int nargout) {
-  if (args.empty()) raise("The main window is not available yet.");
+  if (args.empty()) return open_main_window(session, nargout);
   if (!args[0].is_char()) return {};
   std::string name = args[0].text();
   try {

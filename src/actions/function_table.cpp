@@ -11,6 +11,13 @@
 #include "display/setsymbolfill.hpp"
 #include "display/showshape.hpp"
 #include "guisupport/cla.hpp"
+#include "guisupport/getParentFigure.hpp"
+#include "guisupport/guidata.hpp"
+#include "guisupport/guihandles.hpp"
+#include "guisupport/iskeyword.hpp"
+#include "guisupport/isvarname.hpp"
+#include "guisupport/movegui.hpp"
+#include "guisupport/openfig.hpp"
 #include "input/dload.hpp"
 #include "input/gettpsfile2.hpp"
 #include "input/gettpsfilescale.hpp"
@@ -110,6 +117,26 @@ FunctionTable make_function_table() {
     setsymbolbw(s.graphics, number(args, 0, "setsymbolbw"));
     return {};
   });
+  table.add("guidata", 2, 1, [](Session& s, std::span<const Value> args, int nargout) -> Values {
+    check_nargin(args.size(), 1, 2);
+    if (args.size() == 2) {
+      check_nargout(nargout, 0, 0);
+      guidata(s.graphics, holder_figure(s.graphics, args[0]), args[1]);
+      return {};
+    }
+    return {guidata(s.graphics, holder_figure(s.graphics, args[0]))};
+  });
+  table.add("guihandles", 1, 1, [](Session& s, std::span<const Value> args, int) -> Values {
+    if (args.empty()) return {guihandles(s.graphics)};
+    return {guihandles(s.graphics, holder_figure(s.graphics, args[0]))};
+  });
+  table.add("openfig", 2, 1, [](Session& s, std::span<const Value> args, int) -> Values {
+    check_nargin(args.size(), 1, 2);
+    if (!args[0].is_char()) raise("The figure file name must be a text.");
+    // A policy that is not a text matches neither word.
+    std::string policy = args.size() < 2 ? "new" : args[1].is_char() ? args[1].text() : "";
+    return {Value(openfig(s.graphics, args[0].text(), policy))};
+  });
   table.add("cla", kAnyCount, 1,
             [](Session& s, std::span<const Value> args, int nargout) -> Values {
               Handle axes = cla(s.graphics, texts(args, "cla"));
@@ -144,8 +171,20 @@ FunctionTable make_function_table() {
     auto c = centpos(arg(args, 0, "centpos").matrix().values());
     return {Value(Matrix{{c[0], c[1]}})};
   });
+  table.add("isvarname", 1, 1, [](Session&, std::span<const Value> args, int) -> Values {
+    check_nargin(args.size(), 1, 1);
+    return {Value(isvarname(args[0]) ? 1.0 : 0.0)};
+  });
+  table.add("movegui", kAnyCount, 0, [](Session& s, std::span<const Value> args, int) -> Values {
+    movegui(s.graphics, args);
+    return {};
+  });
   table.add("dload", 1, 1, [](Session&, std::span<const Value> args, int) -> Values {
     return {Value(dload(arg(args, 0, "dload").text()))};
+  });
+  table.add("iskeyword", 1, 1, [](Session&, std::span<const Value> args, int) -> Values {
+    if (args.empty()) return {iskeyword()};
+    return {Value(iskeyword(args[0]) ? 1.0 : 0.0)};
   });
   return table;
 }

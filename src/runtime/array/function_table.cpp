@@ -24,6 +24,16 @@ void check_declared_counts(const FunctionEntry& entry, std::size_t nargin, int n
   }
 }
 
+void check_nargin(std::size_t nargin, std::size_t low, std::size_t high) {
+  if (nargin < low) raise("Not enough input arguments.");
+  if (nargin > high) raise("Too many input arguments.");
+}
+
+void check_nargout(int nargout, int low, int high) {
+  if (nargout < low) raise("Not enough output arguments.");
+  if (nargout > high) raise("Too many output arguments.");
+}
+
 void FunctionTable::add(FunctionEntry entry) {
   if (find(entry.name)) raise("The function \"" + entry.name + "\" is registered twice.");
   entries_.push_back(std::move(entry));

@@ -34,6 +34,12 @@ struct FunctionEntry {
 // declared counts, checking outputs first.
 void check_declared_counts(const FunctionEntry& entry, std::size_t nargin, int nargout);
 
+// The runtime's count checks for functions that accept a range of counts and
+// check it in their body: "Not enough input arguments.", "Too many input
+// arguments.", "Not enough output arguments." and "Too many output arguments.".
+void check_nargin(std::size_t nargin, std::size_t low, std::size_t high);
+void check_nargout(int nargout, int low, int high);
+
 class FunctionTable {
  public:
   void add(FunctionEntry entry);

@@ -1,0 +1,57 @@
+#include "runtime/graphics/figure_files.hpp"
+
+#include "runtime/array/error.hpp"
+#include "runtime/graphics/layout_file.hpp"
+
+namespace dg {
+
+// Generated at build time from resources/Distangler.fig.
+extern const std::string_view kBuiltInDistanglerFig;
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> figure_folders() {
+  std::vector<fs::path> folders;
+  std::error_code error;
+  fs::path current = fs::current_path(error);
+  if (!error) folders.push_back(current);
+  fs::path program = fs::read_symlink("/proc/self/exe", error);
+  if (!error) folders.push_back(program.parent_path());
+  folders.emplace_back(DISTANGLER_DATA_DIR);
+  return folders;
+}
+
+std::optional<fs::path> find_figure_file(const std::string& file) {
+  fs::path path(file);
+  std::error_code error;
+  if (path.has_parent_path()) {
+    if (fs::is_regular_file(path, error)) return path;
+    return std::nullopt;
+  }
+  for (const fs::path& folder : figure_folders()) {
+    if (fs::is_regular_file(folder / path, error)) return folder / path;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string_view> built_in_figure(std::string_view name) {
+  if (name == "Distangler.fig") return kBuiltInDistanglerFig;
+  return std::nullopt;
+}
+
+Handle load_figure(Graphics& graphics, const std::string& file) {
+  if (auto path = find_figure_file(file)) return load_figure_file(graphics, path->string());
+  if (!fs::path(file).has_parent_path()) {
+    if (auto text = built_in_figure(file)) {
+      return load_figure_text(graphics, *text, "built-in " + file);
+    }
+    std::string searched;
+    for (const fs::path& folder : figure_folders()) {
+      searched += (searched.empty() ? "" : ", ") + folder.string();
+    }
+    raise("The figure file \"" + file + "\" was not found in " + searched + ".");
+  }
+  raise("The figure file \"" + file + "\" was not found.");
+}
+
+}  // namespace dg

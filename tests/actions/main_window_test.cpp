@@ -1,0 +1,145 @@
+// The main window as its layout file builds it: the tags and callbacks the
+// handler relies on, and a user's whole order of work clicked through it.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "actions/dahand.hpp"
+#include "actions/distangler.hpp"
+#include "actions/run_callback.hpp"
+#include "guisupport/guidata.hpp"
+#include "runtime/graphics/callback_text.hpp"
+#include "runtime/graphics/headless_platform.hpp"
+#include "test_support.hpp"
+#include "window_fixture.hpp"
+
+namespace dg {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kRoad = DISTANGLER_TEST_DATA_DIR "/road/";
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() {
+    fs::create_directories(out);
+    fig = distangler(session, {}, 1).at(0).scalar();
+    for (Handle h : g.findall(fig)) {
+      ObjectType t = g.type(h);
+      if (t != ObjectType::UIControl && t != ObjectType::UIMenu) continue;
+      std::string text = g.get(h, "Callback").text();
+      if (text.empty()) continue;  // the boxes and the menu title
+      CallbackCall call = parse_callback(text);
+      if (call.args.size() == 2 && std::get<std::string>(call.args[0]) == "dahand") {
+        EXPECT_TRUE(by_action.emplace(std::get<std::string>(call.args[1]), h).second);
+      }
+      callbacks.emplace_back(h, std::move(call));
+    }
+  }
+  ~MainWindowTest() override { fs::remove_all(out); }
+
+  // Clicks the control that sends the action word, as a user would: it must be enabled.
+  void click(const std::string& action, const std::string& answer = "") {
+    Handle h = by_action.at(action);
+    EXPECT_EQ(g.get(h, "Enable").text(), "on") << action << " is not enabled";
+    if (!answer.empty()) platform.answer(answer);
+    run_callback(session, h);
+  }
+  std::vector<std::string> box(const char* tag) {
+    return g.get(g.find_by_tag(tag).at(0), "String").lines();
+  }
+
+  fs::path out = fs::temp_directory_path() / ("main_window_" + std::to_string(::getpid()));
+  std::ostringstream console;
+  HeadlessPlatform platform{&console};
+  Session session{platform};
+  Graphics& g = session.graphics;
+  Handle fig = 0;
+  std::vector<std::pair<Handle, CallbackCall>> callbacks;
+  std::map<std::string, Handle> by_action;
+};
+
+TEST_F(MainWindowTest, OpensOnceWithTheTagsTheHandlerUses) {
+  EXPECT_EQ(distangler(session, {}, 1).at(0).scalar(), fig);
+  EXPECT_EQ(g.figures(), std::vector<Handle>{fig});
+  EXPECT_EQ(g.get(fig, "Color"), g.get(0, "defaultUicontrolBackgroundColor"));
+  Value data = guidata(g, fig);
+  const std::pair<const char*, std::size_t> tags[] = {
+      {"DataBox", 1}, {"LengthBox", 1}, {"Load", 3}, {"GetPairs", 1}, {"Calc", 1}, {"Save", 2}};
+  for (const auto& [tag, count] : tags) {
+    ASSERT_TRUE(data.structure().find(tag)) << tag;
+    EXPECT_EQ(data.structure().find(tag)->numel(), count) << tag;
+  }
+  EXPECT_EQ(box("DataBox").size(), 3u);
+  EXPECT_EQ(box("LengthBox").size(), 2u);
+  EXPECT_EQ(g.type(g.get(fig, "CurrentAxes").scalar()), ObjectType::Axes);
+}
+
+TEST_F(MainWindowTest, EveryCallbackGoesThroughTheDispatcherToAKnownFunction) {
+  std::set<std::string> actions;
+  for (const auto& [h, call] : callbacks) {
+    ASSERT_EQ(call.function, "distangler");
+    std::string name = std::get<std::string>(call.args.at(0));
+    if (name == "dahand") actions.insert(std::get<std::string>(call.args.at(1)));
+    if (g.type(h) == ObjectType::UIControl) {
+      EXPECT_FALSE(g.get(h, "TooltipString").text().empty()) << name;
+    }
+    EXPECT_TRUE(session.functions.find(name)) << name;
+  }
+  EXPECT_EQ(actions, std::set<std::string>(kActionWords.begin(), kActionWords.end()));
+}
+
+TEST_F(MainWindowTest, AUserClicksThroughTheWholeOrderOfWork) {
+  click("GetTPSData", kRoad + "small.tps");
+  EXPECT_EQ(box("DataBox"),
+            (std::vector<std::string>{"small.tps", "  4 Landmarks", "  4 Samples"}));
+  click("GetLengths", kRoad + "pairs.txt");
+  click("GetAngles", kRoad + "triples.txt");
+  EXPECT_EQ(box("LengthBox"), (std::vector<std::string>{"triples.txt", "  3 Angles requested"}));
+  click("CalcLengths");
+  // The column's order; each save must still be enabled when its turn comes.
+  for (const char* action :
+       {"SaveLogLengths", "SaveLengths", "SaveConstrained", "SaveAngles", "SaveDegrees"}) {
+    click(action, (out / action).string());
+  }
+  EXPECT_EQ(slurp(out / "SaveLengths"), slurp(kRoad + "expected-lengths.txt"));
+  EXPECT_EQ(slurp(out / "SaveLogLengths"), slurp(kRoad + "expected-log-lengths.txt"));
+  EXPECT_EQ(slurp(out / "SaveConstrained"), slurp(kRoad + "expected-constrained.txt"));
+  for (const char* angles : {"SaveAngles", "SaveDegrees"}) {
+    std::string text = slurp(out / angles);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << angles;  // one per specimen
+  }
+  Handle axes = g.get(fig, "CurrentAxes").scalar();
+  click("PlotProtocol");
+  click("ShowAngles");
+  EXPECT_FALSE(g.children(axes).empty());
+  click("Clear");
+  EXPECT_TRUE(g.children(axes).empty());
+  EXPECT_EQ(box("DataBox"), std::vector<std::string>{"   "});
+  EXPECT_EQ(g.get(by_action.at("GetTPSData"), "Enable").text(), "on");
+  EXPECT_EQ(console.str(), "");
+  EXPECT_EQ(platform.pending_answers(), 0u);
+
+  // Every menu item (the styling commands and the plot copy) runs without an error.
+  click("GetTPSData", kRoad + "small.tps");
+  std::size_t menus = 0;
+  for (const auto& [h, call] : callbacks) {
+    if (g.type(h) != ObjectType::UIMenu) continue;
+    ++menus;
+    run_callback(session, h);
+  }
+  EXPECT_EQ(menus, 8u);
+  EXPECT_EQ(console.str(), "");
+  EXPECT_EQ(platform.prints().size(), 1u);
+
+  click("Exit");
+  EXPECT_TRUE(g.figures().empty());
+  distangler(session, {}, 0);  // opens anew after the window was closed
+  EXPECT_EQ(g.figures().size(), 1u);
+}
+
+}  // namespace
+}  // namespace dg
