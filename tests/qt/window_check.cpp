@@ -2,8 +2,9 @@
 // and menus the handler needs, the example sample and its protocol drawn by
 // the handler's own actions (dialogs answered by script). It then clicks a
 // control through the event loop, checks that the callback reached the
-// runner with its object and text, saves a picture of the window as the
-// screen shows it, closes the window and checks that the event loop ended.
+// runner with its object and text and that showing the window kept the
+// figure's place and size, saves a picture of the window as the screen shows
+// it, closes the window and checks that the event loop ended.
 //
 //   qt_window_check --examples DIR [--screenshot OUT.png]
 //
@@ -13,6 +14,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -118,11 +120,16 @@ int main(int argc, char** argv) {
     std::cout << (ok ? "ok: " : "FAILED: ") << what << "\n";
     failures += ok ? 0 : 1;
   };
+  const auto placed = session.graphics.pixel_position(w.figure);
   QWidget* window = platform.window_of(w.figure);
   check(window && window->isVisible(), "the figure has a visible window");
   check(QGuiApplication::platformName() != "offscreen", "the window is on a real display");
 
   QTimer::singleShot(100, [&] {
+    auto shown = session.graphics.pixel_position(w.figure);
+    bool kept = true;
+    for (int i = 0; i < 4; ++i) kept = kept && std::abs(shown[i] - placed[i]) < 1;
+    check(kept, "the shown window keeps the figure's Position");
     auto* button = qobject_cast<QAbstractButton*>(platform.widget_of(w.calculate));
     check(button != nullptr, "the Calc control is a button");
     if (button) button->click();
