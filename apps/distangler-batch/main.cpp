@@ -1,6 +1,7 @@
 // distangler-batch: runs the handler's actions without a window, answering
 // each file dialog from the command line, so that the datasets it writes are
-// byte for byte those of the window's actions.
+// byte for byte those of the window's actions. With --plot it also paints the
+// picture the window's axes would show, offscreen, with the window's painter.
 #include <CLI/CLI.hpp>
 
 #include <chrono>
@@ -15,11 +16,18 @@
 #include "runtime/array/error.hpp"
 #include "runtime/graphics/headless_platform.hpp"
 
+#if DISTANGLER_PLOT
+#include <QGuiApplication>
+#include <optional>
+
+#include "runtime/qt/figure_export.hpp"
+#endif
+
 namespace {
 
 struct Options {
   std::string tps, tps_scale, matrix, pairs, triples;
-  std::string lengths, log_lengths, constrained, angles, degrees, superimposed;
+  std::string lengths, log_lengths, constrained, angles, degrees, superimposed, plot;
   bool timings = false;
 };
 
@@ -97,6 +105,21 @@ int main(int argc, char** argv) {
   app.add_option("--superimposed", o.superimposed,
                  "Write the sample as loaded (superimposed for TPS input, with its size column), "
                  "each value exactly");
+#if DISTANGLER_PLOT
+  app.add_option("--plot", o.plot,
+                 "Paint the plot the window would show after the actions into this file: "
+                 "SVG, PNG or PDF by its extension (.svg, .png, .pdf)")
+      ->check(CLI::Validator(
+          [](std::string& path) {
+            try {
+              dg::plot_format(path);
+              return std::string();
+            } catch (const dg::RuntimeError& error) {
+              return std::string(error.what());
+            }
+          },
+          "FILE.svg|.png|.pdf"));
+#endif
   app.add_flag("--timings", o.timings, "Print each stage's time on standard error");
   CLI11_PARSE(app, argc, argv);
 
@@ -114,13 +137,13 @@ int main(int argc, char** argv) {
   // are made absolute first.
   for (std::string* path :
        {&o.tps, &o.tps_scale, &o.matrix, &o.pairs, &o.triples, &o.lengths, &o.log_lengths,
-        &o.constrained, &o.angles, &o.degrees, &o.superimposed}) {
+        &o.constrained, &o.angles, &o.degrees, &o.superimposed, &o.plot}) {
     if (!path->empty()) *path = std::filesystem::absolute(*path).string();
   }
 
   dg::HeadlessPlatform platform(&std::cerr);
   dg::Session session(platform);
-  session.draws = false;
+  session.draws = !o.plot.empty();
   Runner runner(session, platform, o.timings);
   try {
     if (!o.tps.empty()) runner.run("GetTPSData", {o.tps});
@@ -137,6 +160,22 @@ int main(int argc, char** argv) {
     if (!o.superimposed.empty()) {
       runner.step("superimposed", [&] { dg::write_exact(o.superimposed, session.handler.data); });
     }
+#if DISTANGLER_PLOT
+    if (!o.plot.empty()) {
+      runner.step("plot", [&] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        int qt_argc = 1;
+        // Qt's start-up notes (such as a missing runtime folder) do not concern the user.
+        QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        QGuiApplication gui(qt_argc, argv);
+        qInstallMessageHandler(previous);
+        dg::Graphics& graphics = session.graphics;
+        auto figure = graphics.figure_of(graphics.gca());
+        dg::write_plot(graphics, *figure, o.plot);
+      });
+    }
+#endif
   } catch (const dg::RuntimeError& error) {
     std::cerr << "distangler-batch: " << error.what() << "\n";
     return 1;

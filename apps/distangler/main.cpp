@@ -1,22 +1,84 @@
-// The distangler program. With arguments, the first names a function callable
-// by name, which is called through the main window's dispatcher with the other
-// arguments as texts; errors are printed on a line of their own.
+// The distangler program. Without arguments it opens the main window; with
+// arguments the first names a function callable by name, which is called
+// through the main window's dispatcher with the other arguments as texts,
+// and the event loop then runs while a figure is open. Without a display the
+// window cannot open: the program says so in one line, but a call by name
+// still runs, without a window.
+#include <QApplication>
 #include <iostream>
+#include <optional>
 
 #include "actions/distangler.hpp"
 #include "actions/function_table.hpp"
+#include "actions/run_callback.hpp"
 #include "actions/session.hpp"
+#include "runtime/array/error.hpp"
 #include "runtime/graphics/headless_platform.hpp"
+#include "runtime/qt/qt_platform.hpp"
 
-int main(int argc, char** argv) {
+namespace {
+
+constexpr const char* kNoDisplay =
+    "distangler: no display is available, so the window cannot open; run the actions without a "
+    "window with distangler-batch (see distangler-batch --help).\n";
+
+// The platforms Qt may try: those of the display variables that are set,
+// then offscreen, so that a display that cannot be reached is reported by
+// this program instead of ending it inside Qt. Empty when no display is set.
+QByteArray platform_list() {
+  QByteArrayList list;
+  if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) list << "wayland";
+  if (!qEnvironmentVariableIsEmpty("DISPLAY")) list << "xcb";
+  if (list.isEmpty()) return {};
+  list << "offscreen";
+  return list.join(';');
+}
+
+// Qt's start-up messages about displays it cannot reach are replaced by ours.
+void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+int call_headless(int argc, char** argv) {
   dg::HeadlessPlatform platform(&std::cout);
   dg::Session session(platform);
-  if (argc < 2) {
-    std::cout << "The window is not available yet. Run a function by name, for example:\n"
-                 "  distangler dahand Clear\n";
-    return 0;
-  }
-  dg::Values args = dg::text_arguments(argc - 1, argv + 1);
-  dg::distangler(session, args, 0);
+  dg::distangler(session, dg::text_arguments(argc - 1, argv + 1), 0);
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool call = argc > 1;
+  // A platform the user chose (for instance "offscreen" in tests) is used as it is.
+  const bool chosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+  if (!chosen) {
+    QByteArray platforms = platform_list();
+    if (platforms.isEmpty()) {
+      if (call) return call_headless(argc, argv);
+      std::cerr << kNoDisplay;
+      return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", platforms);
+  }
+  QtMessageHandler previous = qInstallMessageHandler(quiet);
+  QApplication app(argc, argv);
+  qInstallMessageHandler(previous);
+  if (!chosen && QGuiApplication::platformName() == "offscreen") {
+    if (call) return call_headless(argc, argv);
+    std::cerr << kNoDisplay;
+    return 2;
+  }
+
+  dg::QtPlatform platform;
+  dg::Session session(platform);
+  platform.attach(session.graphics);
+  platform.set_callback_runner([&session](dg::Handle object, const std::string& text) {
+    dg::run_callback(session, object, text);
+  });
+  try {
+    dg::distangler(session, dg::text_arguments(argc - 1, argv + 1), 0);
+  } catch (const dg::RuntimeError& error) {
+    std::cerr << error.what() << "\n";
+    return 1;
+  }
+  return platform.exec();
 }

@@ -1,0 +1,480 @@
+#include "runtime/qt/axes_painter.hpp"
+
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QPaintEngine>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <unordered_set>
+
+namespace dg {
+namespace {
+
+const QColor kAxisColor(38, 38, 38);
+constexpr double kTickLength = 5;
+constexpr double kTickFontPoints = 9;
+// Batches of more markers than this skip markers landing where an identical
+// one was already stamped; smaller batches are drawn as they come.
+constexpr std::size_t kDedupeFrom = 256;
+
+QColor spec_color(const ColorSpec& spec, const QColor& line) {
+  switch (spec.kind) {
+    case ColorSpec::Kind::None:
+      return Qt::transparent;
+    case ColorSpec::Kind::Auto:
+      return line;
+    case ColorSpec::Kind::Rgb:
+      return to_qcolor(spec.rgb);
+  }
+  return line;
+}
+
+QPainterPath polygon_path(std::initializer_list<QPointF> points) {
+  QPainterPath path;
+  path.addPolygon(QPolygonF(points));
+  path.closeSubpath();
+  return path;
+}
+
+QPainterPath star_path(int tips, double outer, double inner) {
+  QPolygonF polygon;
+  for (int i = 0; i < 2 * tips; ++i) {
+    double angle = -std::numbers::pi / 2 + i * std::numbers::pi / tips;
+    double r = i % 2 == 0 ? outer : inner;
+    polygon << QPointF(r * std::cos(angle), r * std::sin(angle));
+  }
+  QPainterPath path;
+  path.addPolygon(polygon);
+  path.closeSubpath();
+  return path;
+}
+
+QFont font_of_points(double points) {
+  QFont font = QGuiApplication::font();
+  font.setPointSizeF(points);
+  return font;
+}
+
+// Collects marker positions of one style and draws them together.
+class MarkerBatch {
+ public:
+  MarkerBatch(QPainter& painter, MarkerSprites& sprites, const QRectF& clip)
+      : painter_(painter), sprites_(sprites) {
+    const QTransform device = painter.deviceTransform();
+    raster_ = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster &&
+              device.type() <= QTransform::TxScale && device.m11() == device.m22() &&
+              device.m11() > 0;
+    scale_ = raster_ ? device.m11() : 1.0;
+    to_device_ = raster_ ? device : QTransform();
+    clip_ = to_device_.mapRect(clip);
+  }
+  ~MarkerBatch() = default;
+  MarkerBatch(const MarkerBatch&) = delete;
+  MarkerBatch& operator=(const MarkerBatch&) = delete;
+
+  // Starts collecting markers of this style, drawing what was collected when the style differs.
+  void style(Marker marker, double size, double width, const QColor& edge, const QColor& face) {
+    // On raster devices an edge is at least one device pixel wide, so that thin
+    // edges stay sharp instead of fading into grey.
+    double device_width = raster_ ? std::max(1.0, width * scale_) : width;
+    MarkerSprites::Key key{marker, static_cast<std::int32_t>(std::lround(size * scale_ * 16)),
+                           static_cast<std::int32_t>(std::lround(device_width * 16)), edge.rgba(),
+                           face.rgba()};
+    if (has_key_ && key == key_) return;
+    flush();
+    key_ = key;
+    has_key_ = true;
+    reach_ = (size + width) * scale_ / 2 + 1;
+  }
+
+  // The narrowest line width in logical pixels that covers a whole device pixel.
+  double thinnest() const { return raster_ ? 1.0 / scale_ : 0.0; }
+
+  void add(QPointF logical) {
+    QPointF p = to_device_.map(logical);
+    if (!std::isfinite(p.x()) || !std::isfinite(p.y())) return;
+    if (p.x() < clip_.left() - reach_ || p.x() > clip_.right() + reach_ ||
+        p.y() < clip_.top() - reach_ || p.y() > clip_.bottom() + reach_) {
+      return;
+    }
+    points_.push_back(p);
+  }
+
+  void flush() {
+    if (points_.empty()) return;
+    if (points_.size() >= kDedupeFrom) dedupe();
+    if (raster_) {
+      stamp();
+    } else {
+      trace();
+    }
+    points_.clear();
+  }
+
+ private:
+  // Keeps the first of the markers whose centres share a device pixel (a
+  // logical pixel, 1/96 inch, on vector devices): identical markers that
+  // close would look the same, and a dense sample stamps far fewer.
+  void dedupe() {
+    std::unordered_set<std::uint64_t> seen;
+    seen.reserve(points_.size());
+    std::size_t kept = 0;
+    for (const QPointF& p : points_) {
+      auto ix = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::floor(p.x())));
+      auto iy = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::floor(p.y())));
+      if (seen.insert((std::uint64_t{ix} << 32) | iy).second) points_[kept++] = p;
+    }
+    points_.resize(kept);
+  }
+
+  void stamp() {
+    const QImage& sprite = sprites_.get(key_);
+    const double half = sprite.width() / 2.0;
+    painter_.save();
+    painter_.resetTransform();
+    painter_.setWorldTransform(painter_.deviceTransform().inverted());
+    for (const QPointF& p : points_) {
+      painter_.drawImage(QPoint(static_cast<int>(std::floor(p.x() - half + 0.5)),
+                                static_cast<int>(std::floor(p.y() - half + 0.5))),
+                         sprite);
+    }
+    painter_.restore();
+  }
+
+  void trace() {
+    bool filled = false;
+    QPainterPath path = marker_path(key_.marker, key_.size / 16.0, &filled);
+    QColor edge = QColor::fromRgba(key_.edge), face = QColor::fromRgba(key_.face);
+    painter_.save();
+    if (edge.alpha() == 0) {
+      painter_.setPen(Qt::NoPen);
+    } else {
+      QPen pen(edge, key_.width / 16.0);
+      pen.setJoinStyle(Qt::MiterJoin);
+      painter_.setPen(pen);
+    }
+    painter_.setBrush(filled && face.alpha() != 0 ? QBrush(face) : Qt::NoBrush);
+    // One path for the batch keeps vector files small: one element, not one per marker.
+    QPainterPath all;
+    all.setFillRule(Qt::WindingFill);
+    for (const QPointF& p : points_) all.addPath(path.translated(p));
+    painter_.drawPath(all);
+    painter_.restore();
+  }
+
+  QPainter& painter_;
+  MarkerSprites& sprites_;
+  bool raster_ = false;
+  double scale_ = 1;
+  QTransform to_device_;
+  QRectF clip_;
+  MarkerSprites::Key key_{};
+  bool has_key_ = false;
+  double reach_ = 0;
+  std::vector<QPointF> points_;
+};
+
+QPen line_pen(const QColor& color, double width, LineStyle style) {
+  QPen pen(color, width);
+  pen.setJoinStyle(Qt::RoundJoin);
+  pen.setCapStyle(style == LineStyle::Solid ? Qt::RoundCap : Qt::FlatCap);
+  auto pattern = [&](std::initializer_list<double> lengths) {
+    QList<qreal> dashes;
+    for (double l : lengths) dashes << l / width;  // Qt measures dashes in pen widths
+    pen.setDashPattern(dashes);
+  };
+  if (style == LineStyle::Dashed) pattern({6, 4});
+  if (style == LineStyle::Dotted) pattern({1.5, 3});
+  if (style == LineStyle::DashDot) pattern({6, 3, 1.5, 3});
+  return pen;
+}
+
+}  // namespace
+
+QColor to_qcolor(const Rgb& rgb) {
+  return QColor::fromRgbF(static_cast<float>(std::clamp(rgb.r, 0.0, 1.0)),
+                          static_cast<float>(std::clamp(rgb.g, 0.0, 1.0)),
+                          static_cast<float>(std::clamp(rgb.b, 0.0, 1.0)));
+}
+
+std::size_t MarkerSprites::Hash::operator()(const Key& k) const {
+  std::size_t h = static_cast<std::size_t>(k.marker);
+  for (std::uint64_t v :
+       {std::uint64_t(std::uint32_t(k.size)), std::uint64_t(std::uint32_t(k.width)),
+        std::uint64_t(k.edge), std::uint64_t(k.face)}) {
+    h = h * 1000003u ^ static_cast<std::size_t>(v);
+  }
+  return h;
+}
+
+const QImage& MarkerSprites::get(const Key& key) {
+  auto it = images_.find(key);
+  if (it != images_.end()) return it->second;
+  double size = key.size / 16.0, width = key.width / 16.0;
+  int side = static_cast<int>(std::ceil(size + width)) + 3;
+  if (side % 2 == 0) ++side;  // an odd side puts the centre on a pixel centre
+  QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  {
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(side / 2.0, side / 2.0);
+    bool filled = false;
+    QPainterPath path = marker_path(key.marker, size, &filled);
+    QColor edge = QColor::fromRgba(key.edge), face = QColor::fromRgba(key.face);
+    if (edge.alpha() == 0) {
+      p.setPen(Qt::NoPen);
+    } else {
+      QPen pen(edge, width);
+      pen.setJoinStyle(Qt::MiterJoin);
+      p.setPen(pen);
+    }
+    p.setBrush(filled && face.alpha() != 0 ? QBrush(face) : Qt::NoBrush);
+    p.drawPath(path);
+  }
+  return images_.emplace(key, std::move(image)).first->second;
+}
+
+QPainterPath marker_path(Marker marker, double size, bool* filled) {
+  const double r = size / 2;
+  bool closed = true;
+  QPainterPath path;
+  switch (marker) {
+    case Marker::None:
+      closed = false;
+      break;
+    case Marker::Circle:
+      path.addEllipse(QPointF(0, 0), r, r);
+      break;
+    case Marker::Point:  // a small filled dot, a third of the marker size
+      path.addEllipse(QPointF(0, 0), std::max(r / 3, 0.75), std::max(r / 3, 0.75));
+      break;
+    case Marker::Plus:
+      closed = false;
+      path.moveTo(-r, 0), path.lineTo(r, 0), path.moveTo(0, -r), path.lineTo(0, r);
+      break;
+    case Marker::Cross: {
+      closed = false;
+      double d = r * std::numbers::sqrt2 / 2;
+      path.moveTo(-d, -d), path.lineTo(d, d), path.moveTo(-d, d), path.lineTo(d, -d);
+      break;
+    }
+    case Marker::Star: {
+      closed = false;
+      double d = r * std::numbers::sqrt2 / 2;
+      path.moveTo(-r, 0), path.lineTo(r, 0), path.moveTo(0, -r), path.lineTo(0, r);
+      path.moveTo(-d, -d), path.lineTo(d, d), path.moveTo(-d, d), path.lineTo(d, -d);
+      break;
+    }
+    case Marker::Square: {
+      double s = r * 0.9;
+      path.addRect(QRectF(-s, -s, 2 * s, 2 * s));
+      break;
+    }
+    case Marker::Diamond:
+      path = polygon_path({{0, -r}, {r, 0}, {0, r}, {-r, 0}});
+      break;
+    case Marker::Up:
+      path = polygon_path({{0, -r}, {r * 0.866, r / 2}, {-r * 0.866, r / 2}});
+      break;
+    case Marker::Down:
+      path = polygon_path({{0, r}, {r * 0.866, -r / 2}, {-r * 0.866, -r / 2}});
+      break;
+    case Marker::Right:
+      path = polygon_path({{r, 0}, {-r / 2, r * 0.866}, {-r / 2, -r * 0.866}});
+      break;
+    case Marker::Left:
+      path = polygon_path({{-r, 0}, {r / 2, r * 0.866}, {r / 2, -r * 0.866}});
+      break;
+    case Marker::Pentagram:
+      path = star_path(5, r, r * 0.4);
+      break;
+    case Marker::Hexagram:
+      path = star_path(6, r, r * 0.58);
+      break;
+  }
+  if (filled) *filled = closed;
+  return path;
+}
+
+std::array<double, 4> shown_limits(const Graphics& graphics, Handle axes, QSizeF box) {
+  auto lim = graphics.limits_of(axes);
+  const auto& a = static_cast<const Axes&>(graphics.object(axes));
+  if (!a.equal || box.width() <= 0 || box.height() <= 0) return lim;
+  double xr = lim[1] - lim[0], yr = lim[3] - lim[2];
+  double per_pixel = std::max(xr / box.width(), yr / box.height());
+  double xc = (lim[0] + lim[1]) / 2, yc = (lim[2] + lim[3]) / 2;
+  double xh = per_pixel * box.width() / 2, yh = per_pixel * box.height() / 2;
+  return {xc - xh, xc + xh, yc - yh, yc + yh};
+}
+
+std::vector<double> nice_ticks(double lo, double hi, double target, double* step_out) {
+  std::vector<double> ticks;
+  if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi)) return ticks;
+  target = std::max(target, 1.0);
+  double magnitude = std::pow(10.0, std::floor(std::log10((hi - lo) / target)));
+  // The finest step that gives no more than half as many ticks again as wanted.
+  double step = 10 * magnitude;
+  for (double f : {1.0, 2.0, 5.0}) {
+    if ((hi - lo) / (f * magnitude) <= 1.5 * target) {
+      step = f * magnitude;
+      break;
+    }
+  }
+  double eps = step * 1e-9;
+  for (double k = std::ceil((lo - eps) / step); k * step <= hi + eps; k += 1) {
+    ticks.push_back(k * step);
+  }
+  if (step_out) *step_out = step;
+  return ticks;
+}
+
+QString tick_label(double value, double step) {
+  if (std::abs(value) < step * 1e-6) value = 0;
+  double big = std::max(std::abs(value), step);
+  if (big >= 1e6 || step < 1e-5) return QString::number(value, 'g', 6);
+  int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
+  QString text = QString::number(value, 'f', decimals);
+  if (text.contains('.')) {
+    while (text.endsWith('0')) text.chop(1);
+    if (text.endsWith('.')) text.chop(1);
+  }
+  return text;
+}
+
+QRectF axes_box(const Graphics& graphics, Handle figure, Handle axes) {
+  auto f = graphics.pixel_position(figure);
+  auto a = graphics.pixel_position(axes);
+  // Snapped to pixel centres so that a one-pixel box and its ticks stay sharp.
+  double left = std::floor(a[0]) + 0.5;
+  double top = std::floor(f[3] - a[1] - a[3]) + 0.5;
+  return QRectF(left, top, std::max(1.0, std::round(a[2])), std::max(1.0, std::round(a[3])));
+}
+
+void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const QRectF& box,
+                MarkerSprites& sprites) {
+  const auto& a = static_cast<const Axes&>(graphics.object(axes));
+  const auto lim = shown_limits(graphics, axes, box.size());
+  const double sx = box.width() / (lim[1] - lim[0]);
+  const double sy = box.height() / (lim[3] - lim[2]);
+  auto map = [&](double x, double y) {
+    return QPointF(box.left() + (x - lim[0]) * sx, box.bottom() - (y - lim[2]) * sy);
+  };
+
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  if (a.visible) painter.fillRect(box, to_qcolor(a.color));
+
+  // Colours by palette index, converted once per paint rather than per object.
+  std::vector<QColor> colours;
+  std::vector<bool> known;
+  auto colour = [&](std::uint32_t index, const QColor& line) {
+    ColorSpec spec = graphics.color_spec(index);
+    if (spec.kind != ColorSpec::Kind::Rgb) return spec_color(spec, line);
+    if (index >= colours.size()) colours.resize(index + 1), known.resize(index + 1);
+    if (!known[index]) colours[index] = to_qcolor(spec.rgb), known[index] = true;
+    return colours[index];
+  };
+
+  painter.setClipRect(box);
+  MarkerBatch batch(painter, sprites, box);
+  QPolygonF run;
+  for (ObjectId id : a.children) {
+    const Object& o = graphics.object(graphics.handle_of(id));
+    if (!o.visible) continue;
+    if (o.type == ObjectType::Line) {
+      const auto& line = static_cast<const Line&>(o);
+      const QColor color = colour(line.color, Qt::black);
+      const double width = std::max(line.line_width * kPixelsPerPoint, batch.thinnest());
+      const Points& pts = line.points;
+      if (line.style != LineStyle::None && pts.size() >= 2) {
+        batch.flush();
+        painter.setPen(line_pen(color, width, line.style));
+        painter.setBrush(Qt::NoBrush);
+        run.clear();
+        for (std::size_t i = 0; i <= pts.size(); ++i) {
+          bool ok = i < pts.size() && std::isfinite(pts.x(i)) && std::isfinite(pts.y(i));
+          if (ok) run << map(pts.x(i), pts.y(i));
+          if (!ok && !run.isEmpty()) {
+            if (run.size() > 1) painter.drawPolyline(run);
+            run.clear();
+          }
+        }
+      }
+      if (line.marker != Marker::None) {
+        QColor edge = colour(line.edge_color, color);
+        QColor face = colour(line.face_color, color);
+        if (line.marker == Marker::Point) face = edge;
+        if (edge.alpha() == 0 && face.alpha() == 0) continue;
+        batch.style(line.marker, line.marker_size * kPixelsPerPoint, width, edge, face);
+        for (std::size_t i = 0; i < pts.size(); ++i) batch.add(map(pts.x(i), pts.y(i)));
+      }
+    } else if (o.type == ObjectType::Text) {
+      batch.flush();
+      const auto& text = static_cast<const Text&>(o);
+      QPointF at = map(text.x, text.y);
+      if (!std::isfinite(at.x()) || !std::isfinite(at.y())) continue;
+      QFont font = font_of_points(text.font_size);
+      QFontMetricsF metrics(font, painter.device());
+      painter.save();
+      painter.setClipping(false);
+      painter.setFont(font);
+      painter.setPen(spec_color(graphics.color_spec(text.color), Qt::black));
+      painter.drawText(at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2),
+                       QString::fromStdString(text.string));
+      painter.restore();
+    }
+  }
+  batch.flush();
+  painter.setClipping(false);
+
+  if (a.visible) {
+    QPen pen(kAxisColor, 1);
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if (a.box) {
+      painter.drawRect(box);
+    } else {
+      painter.drawLine(box.bottomLeft(), box.bottomRight());
+      painter.drawLine(box.bottomLeft(), box.topLeft());
+    }
+    QFont font = font_of_points(kTickFontPoints);
+    painter.setFont(font);
+    QFontMetricsF metrics(font, painter.device());
+    const double label_height = metrics.height();
+    double step = 1;
+    for (double t : nice_ticks(lim[0], lim[1], box.width() / 90, &step)) {
+      double x = std::floor(map(t, 0).x()) + 0.5;
+      painter.drawLine(QPointF(x, box.bottom()), QPointF(x, box.bottom() - kTickLength));
+      if (a.box) painter.drawLine(QPointF(x, box.top()), QPointF(x, box.top() + kTickLength));
+      painter.drawText(QRectF(x - 60, box.bottom() + 3, 120, label_height),
+                       Qt::AlignHCenter | Qt::AlignTop, tick_label(t, step));
+    }
+    for (double t : nice_ticks(lim[2], lim[3], box.height() / 70, &step)) {
+      double y = std::floor(map(0, t).y()) + 0.5;
+      painter.drawLine(QPointF(box.left(), y), QPointF(box.left() + kTickLength, y));
+      if (a.box) painter.drawLine(QPointF(box.right(), y), QPointF(box.right() - kTickLength, y));
+      painter.drawText(QRectF(box.left() - 124, y - label_height / 2, 120, label_height),
+                       Qt::AlignRight | Qt::AlignVCenter, tick_label(t, step));
+    }
+  }
+  painter.restore();
+}
+
+void paint_figure(QPainter& painter, const Graphics& graphics, Handle figure,
+                  const QColor& background, MarkerSprites& sprites) {
+  auto f = graphics.pixel_position(figure);
+  painter.fillRect(QRectF(0, 0, f[2], f[3]), background);
+  for (Handle child : graphics.children(figure)) {
+    if (graphics.type(child) != ObjectType::Axes) continue;
+    paint_axes(painter, graphics, child, axes_box(graphics, figure, child), sprites);
+  }
+}
+
+}  // namespace dg

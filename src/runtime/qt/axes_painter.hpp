@@ -1,0 +1,81 @@
+// Paints axes of the graphics tree with a QPainter: the one painter behind the
+// window, PNG, SVG and PDF output and the clipboard picture. Coordinates are
+// logical pixels (1/96 inch); sizes given in points (marker sizes, widths,
+// font sizes) are converted at 96/72 pixels per point. Raster devices get
+// markers stamped from cached images in device pixels, which keeps them crisp
+// at any device pixel ratio; vector devices get one path per marker.
+//
+// Painting reads the tree and never changes it; it raises nothing for valid
+// handles (an invalid handle raises the tree's RuntimeError).
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QRectF>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "runtime/graphics/graphics.hpp"
+
+namespace dg {
+
+inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
+
+// Marker images reused between paints, one per marker shape, size, colours,
+// edge width and device pixel ratio. Keep one per window.
+class MarkerSprites {
+ public:
+  struct Key {
+    Marker marker;
+    std::int32_t size;   // marker size in 1/16 device pixels
+    std::int32_t width;  // edge width in 1/16 device pixels
+    QRgb edge;           // transparent when there is no edge
+    QRgb face;           // transparent when the marker is hollow
+    bool operator==(const Key&) const = default;
+  };
+  // The marker drawn into a square image with its centre at the image centre.
+  const QImage& get(const Key& key);
+  std::size_t size() const { return images_.size(); }
+
+ private:
+  struct Hash {
+    std::size_t operator()(const Key& k) const;
+  };
+  std::unordered_map<Key, QImage, Hash> images_;
+};
+
+// The outline of a marker of `size` pixels centred at the origin. `filled`
+// tells whether the shape encloses an area (a face colour applies).
+QPainterPath marker_path(Marker marker, double size, bool* filled = nullptr);
+
+// The limits the axes show in a plot box of `box` pixels: its own limits
+// (fitted when automatic) and, under "equal", one range widened about its
+// centre so that a data unit is as long in x as in y. [xmin, xmax, ymin, ymax].
+std::array<double, 4> shown_limits(const Graphics& graphics, Handle axes, QSizeF box);
+
+// Tick positions at a step of 1, 2 or 5 times a power of ten, about
+// `target` ticks over [lo, hi]; the step is returned through `step`.
+std::vector<double> nice_ticks(double lo, double hi, double target, double* step);
+// A tick label: at most the decimals the step needs, no trailing zeros, never "-0".
+QString tick_label(double value, double step);
+
+// Paints one axes (background, children in creation order, box, ticks and
+// tick labels) with its plot box at `box`.
+void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const QRectF& box,
+                MarkerSprites& sprites);
+
+// Paints a figure without its controls: `background`, then every visible axes
+// at its position. The painter's logical area is the figure's pixel size.
+void paint_figure(QPainter& painter, const Graphics& graphics, Handle figure,
+                  const QColor& background, MarkerSprites& sprites);
+
+// The plot box of an axes in the figure's logical coordinates (y down).
+QRectF axes_box(const Graphics& graphics, Handle figure, Handle axes);
+
+QColor to_qcolor(const Rgb& rgb);
+
+}  // namespace dg

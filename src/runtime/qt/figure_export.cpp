@@ -1,0 +1,116 @@
+#include "runtime/qt/figure_export.hpp"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <cmath>
+
+#include "runtime/array/error.hpp"
+#include "runtime/qt/axes_painter.hpp"
+
+namespace dg {
+namespace {
+
+constexpr int kDotsPerMeter96 = 3780;  // 96 dots per inch: one point is 4/3 pixel
+constexpr double kPictureScale = 2;    // bitmaps at twice the figure's pixels
+
+std::string lower_extension(const std::string& path) {
+  auto dot = path.find_last_of('.');
+  auto slash = path.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string ext = path.substr(dot);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+QSizeF figure_size(const Graphics& graphics, Handle figure) {
+  auto f = graphics.pixel_position(figure);
+  return {std::max(1.0, f[2]), std::max(1.0, f[3])};
+}
+
+void paint_on(QPaintDevice& device, const Graphics& graphics, Handle figure) {
+  MarkerSprites sprites;
+  QPainter painter(&device);
+  paint_figure(painter, graphics, figure, Qt::white, sprites);
+}
+
+}  // namespace
+
+QImage figure_image(const Graphics& graphics, Handle figure, double scale) {
+  QSizeF size = figure_size(graphics, figure);
+  QImage image(static_cast<int>(std::ceil(size.width() * scale)),
+               static_cast<int>(std::ceil(size.height() * scale)),
+               QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(scale);
+  image.setDotsPerMeterX(kDotsPerMeter96);
+  image.setDotsPerMeterY(kDotsPerMeter96);
+  paint_on(image, graphics, figure);
+  // Recorded so that programs place the picture at the figure's physical size.
+  image.setDotsPerMeterX(static_cast<int>(std::lround(kDotsPerMeter96 * scale)));
+  image.setDotsPerMeterY(static_cast<int>(std::lround(kDotsPerMeter96 * scale)));
+  return image;
+}
+
+QByteArray figure_svg(const Graphics& graphics, Handle figure) {
+  QSizeF size = figure_size(graphics, figure);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QSvgGenerator svg;
+  svg.setOutputDevice(&buffer);
+  svg.setSize(size.toSize());
+  svg.setViewBox(QRectF(QPointF(0, 0), size));
+  svg.setResolution(96);
+  svg.setTitle(QStringLiteral("Distangler plot"));
+  paint_on(svg, graphics, figure);
+  return bytes;
+}
+
+PlotFormat plot_format(const std::string& path) {
+  std::string ext = lower_extension(path);
+  if (ext == ".svg") return PlotFormat::Svg;
+  if (ext == ".png") return PlotFormat::Png;
+  if (ext == ".pdf") return PlotFormat::Pdf;
+  raise("The plot file \"" + path + "\" needs the extension .svg, .png or .pdf.");
+}
+
+void write_plot(const Graphics& graphics, Handle figure, const std::string& path) {
+  PlotFormat format = plot_format(path);
+  QString name = QString::fromStdString(path);
+  bool ok = false;
+  if (format == PlotFormat::Png) {
+    ok = figure_image(graphics, figure, kPictureScale).save(name, "PNG");
+  } else if (format == PlotFormat::Svg) {
+    QFile file(name);
+    QByteArray svg = figure_svg(graphics, figure);
+    ok = file.open(QIODevice::WriteOnly) && file.write(svg) == svg.size();
+  } else {
+    QFile file(name);
+    if (file.open(QIODevice::WriteOnly)) {
+      QSizeF size = figure_size(graphics, figure);
+      QPdfWriter pdf(&file);
+      pdf.setResolution(96);
+      pdf.setPageSize(QPageSize(size * 72.0 / 96.0, QPageSize::Point));
+      pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+      pdf.setTitle(QStringLiteral("Distangler plot"));
+      paint_on(pdf, graphics, figure);
+      ok = file.error() == QFile::NoError;
+    }
+  }
+  if (!ok) raise("The plot could not be written to \"" + path + "\".");
+}
+
+void copy_figure(const Graphics& graphics, Handle figure) {
+  auto* mime = new QMimeData;
+  mime->setData(QStringLiteral("image/svg+xml"), figure_svg(graphics, figure));
+  mime->setImageData(figure_image(graphics, figure, kPictureScale));
+  QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+}  // namespace dg

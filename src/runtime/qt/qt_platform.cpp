@@ -1,0 +1,271 @@
+#include "runtime/qt/qt_platform.hpp"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFontMetricsF>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <iostream>
+
+#include "runtime/array/error.hpp"
+#include "runtime/qt/figure_export.hpp"
+#include "runtime/qt/figure_window.hpp"
+
+namespace dg {
+namespace {
+
+// "*.tps" -> "*.tps files (*.tps);;All files (*)"; "*.*" stands for every file.
+QString dialog_filter(std::string_view filter) {
+  QStringList patterns;
+  for (const QString& p : QString::fromUtf8(filter.data(), static_cast<int>(filter.size()))
+                              .split(';', Qt::SkipEmptyParts)) {
+    QString pattern = p.trimmed();
+    if (pattern != "*.*" && pattern != "*") patterns << pattern;
+  }
+  const QString all = QStringLiteral("All files (*)");
+  if (patterns.isEmpty()) return all;
+  return patterns.join(' ') + " files (" + patterns.join(' ') + ");;" + all;
+}
+
+// The last line of the console that holds more than blanks.
+QString last_line(const std::string& text) {
+  std::size_t end = text.find_last_not_of(" \t\r\n");
+  if (end == std::string::npos) return {};
+  std::size_t start = text.find_last_of('\n', end);
+  start = start == std::string::npos ? 0 : start + 1;
+  return QString::fromStdString(text.substr(start, end + 1 - start));
+}
+
+}  // namespace
+
+QtPlatform::QtPlatform() {
+  QGuiApplication::setQuitOnLastWindowClosed(false);
+}
+
+QtPlatform::~QtPlatform() {
+  for (auto& [figure, window] : windows_) delete window;
+  for (auto& window : closing_) delete window.data();
+}
+
+void QtPlatform::attach(Graphics& graphics) {
+  graphics_ = &graphics;
+  for (Handle figure : graphics.figures()) pending_.insert(figure);
+  if (!pending_.empty()) schedule();
+}
+
+void QtPlatform::guarded(const std::function<void()>& body) noexcept {
+  try {
+    body();
+  } catch (const std::exception& error) {
+    console(std::string(error.what()) + "\n");
+  } catch (...) {
+    console("An unknown error ended the callback.\n");
+  }
+}
+
+void QtPlatform::run_callback(Handle object, const std::string& callback) {
+  if (callback.empty()) return;
+  guarded([&] {
+    if (!runner_) raise("No callback runner is set, so \"" + callback + "\" did not run.");
+    runner_(object, callback);
+  });
+}
+
+int QtPlatform::exec() {
+  flush();
+  if (!graphics_ || graphics_->figures().empty()) return 0;
+  QEventLoop loop;
+  loop_ = &loop;
+  int status = loop.exec();
+  loop_ = nullptr;
+  return status;
+}
+
+void QtPlatform::schedule() {
+  if (scheduled_) return;
+  scheduled_ = true;
+  QTimer::singleShot(0, &context_, [this] { flush(); });
+}
+
+void QtPlatform::flush() {
+  scheduled_ = false;
+  std::set<Handle> figures;
+  figures.swap(pending_);
+  for (Handle figure : figures) sync(figure);
+}
+
+void QtPlatform::sync(Handle figure) {
+  if (!graphics_ || !graphics_->is_handle(figure) ||
+      graphics_->type(figure) != ObjectType::Figure) {
+    return;
+  }
+  graphics_->take_stale(figure);
+  FigureWindow* window = find(figure);
+  if (!window) {
+    window = new FigureWindow(*this, *graphics_, figure);
+    windows_[figure] = window;
+  }
+  guarded([&] { window->sync(); });
+}
+
+FigureWindow* QtPlatform::find(Handle figure) const {
+  auto it = windows_.find(figure);
+  return it == windows_.end() ? nullptr : it->second;
+}
+
+void QtPlatform::figure_stale(Handle figure) {
+  pending_.insert(figure);
+  schedule();
+}
+
+void QtPlatform::figure_closed(Handle figure) {
+  pending_.erase(figure);
+  if (FigureWindow* window = find(figure)) {
+    windows_.erase(figure);
+    // The window may be running the callback that closed it: it goes later.
+    window->detach();
+    window->hide();
+    window->deleteLater();
+    closing_.emplace_back(window);
+  }
+  while (!closing_.empty() && !closing_.front()) closing_.pop_front();
+  if (loop_ && graphics_ && graphics_->figures().empty()) loop_->quit();
+}
+
+void QtPlatform::figure_raised(Handle figure) {
+  if (FigureWindow* window = find(figure); window && window->isVisible()) {
+    window->raise();
+    window->activateWindow();
+  }
+}
+
+QWidget* QtPlatform::window_of(Handle figure) {
+  flush();
+  return find(figure);
+}
+
+QWidget* QtPlatform::widget_of(Handle control) {
+  flush();
+  if (!graphics_ || !graphics_->is_handle(control)) return nullptr;
+  auto figure = graphics_->figure_of(control);
+  FigureWindow* window = figure ? find(*figure) : nullptr;
+  return window ? window->widget_of(control) : nullptr;
+}
+
+QAction* QtPlatform::action_of(Handle menu) {
+  flush();
+  if (!graphics_ || !graphics_->is_handle(menu)) return nullptr;
+  auto figure = graphics_->figure_of(menu);
+  FigureWindow* window = figure ? find(*figure) : nullptr;
+  return window ? window->action_of(menu) : nullptr;
+}
+
+void QtPlatform::answer(const std::string& path) {
+  answers_.emplace_back(path);
+}
+
+void QtPlatform::answer_cancel() {
+  answers_.emplace_back(std::nullopt);
+}
+
+QWidget* QtPlatform::dialog_parent() const {
+  if (!graphics_) return nullptr;
+  auto current = graphics_->current_figure();
+  FigureWindow* window = current ? find(*current) : nullptr;
+  return window && window->isVisible() ? window : nullptr;
+}
+
+std::optional<FileChoice> QtPlatform::dialog(bool save, std::string_view filter,
+                                             std::string_view title) {
+  if (!answers_.empty()) {
+    auto answer = std::move(answers_.front());
+    answers_.pop_front();
+    if (!answer) return std::nullopt;
+    return split_path(*answer);
+  }
+  flush();
+  const QString caption = QString::fromUtf8(title.data(), static_cast<int>(title.size()));
+  const QString start = QDir::currentPath();
+  const QString path =
+      save ? QFileDialog::getSaveFileName(dialog_parent(), caption, start, dialog_filter(filter))
+           : QFileDialog::getOpenFileName(dialog_parent(), caption, start, dialog_filter(filter));
+  if (path.isEmpty()) return std::nullopt;
+  return split_path(path.toStdString());
+}
+
+std::optional<FileChoice> QtPlatform::get_file(std::string_view filter, std::string_view title) {
+  return dialog(false, filter, title);
+}
+
+std::optional<FileChoice> QtPlatform::put_file(std::string_view filter, std::string_view title) {
+  return dialog(true, filter, title);
+}
+
+void QtPlatform::print_figure(Graphics& graphics, Handle figure,
+                              const std::vector<std::string>& options) {
+  bool noui = false;
+  for (const std::string& option : options) {
+    if (option == "-noui") {
+      noui = true;
+    } else if (option != "-dmeta" && option != "-dbitmap") {
+      raise("Printing takes the options -noui, -dmeta and -dbitmap, not \"" + option + "\".");
+    }
+  }
+  if (!noui) raise("Only a figure without its controls (-noui) can be printed to the clipboard.");
+  copy_figure(graphics, figure);
+}
+
+std::array<double, 2> QtPlatform::screen_size() const {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return {1024, 768};
+  QSize size = screen->geometry().size();
+  return {double(size.width()), double(size.height())};
+}
+
+std::array<double, 2> QtPlatform::character_size() const {
+  QFontMetricsF metrics(QApplication::font());
+  return {metrics.averageCharWidth(), metrics.height()};
+}
+
+std::array<double, 3> QtPlatform::default_control_background() const {
+  QColor c = QApplication::palette().color(QPalette::Button);
+  return {c.redF(), c.greenF(), c.blueF()};
+}
+
+std::array<double, 4> QtPlatform::frame_margins() const {
+  FigureWindow* window = nullptr;
+  if (graphics_) {
+    if (auto current = graphics_->current_figure()) window = find(*current);
+  }
+  for (auto& [figure, w] : windows_) {
+    if (!window || !window->isVisible()) window = w;
+  }
+  if (window && window->isVisible()) return window->margins();
+  // Before any window shows, the status line is the one part known for sure.
+  static const double status_height = QStatusBar().sizeHint().height();
+  return {0, 0, status_height, 0};
+}
+
+void QtPlatform::drawnow(Graphics&) {
+  flush();
+  for (auto& [figure, window] : windows_) {
+    if (window->isVisible()) window->canvas()->repaint();
+  }
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  flush();
+}
+
+void QtPlatform::console(std::string_view text) {
+  std::cout << text << std::flush;
+  console_.append(text);
+  QString line = last_line(console_);
+  if (line == status_) return;
+  status_ = line;
+  for (auto& [figure, window] : windows_) window->show_status(status_);
+}
+
+}  // namespace dg

@@ -1,0 +1,104 @@
+// The real platform: one top-level window per figure of the graphics tree,
+// native widgets for its controls, a menu bar for its menus, the axes painted
+// by the axes painter, Qt file dialogs, the system clipboard and the screen.
+//
+// Changes to the tree reach the windows in batches: a figure turning stale
+// schedules one sync of that figure for when the event loop is next idle;
+// drawnow() runs the pending syncs and paints at once. Every callback and
+// every change a window makes to the tree runs guarded: an exception never
+// crosses into Qt, its message goes to the console (standard output and each
+// window's status line). A QApplication must exist for the platform's life.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "runtime/graphics/graphics.hpp"
+#include "runtime/graphics/platform.hpp"
+
+class QAction;
+class QEventLoop;
+class QWidget;
+
+namespace dg {
+
+class FigureWindow;
+
+class QtPlatform : public Platform {
+ public:
+  QtPlatform();
+  ~QtPlatform() override;
+  QtPlatform(const QtPlatform&) = delete;
+  QtPlatform& operator=(const QtPlatform&) = delete;
+
+  // The tree whose figures the windows show; once, right after it is made.
+  void attach(Graphics& graphics);
+
+  // Runs a control's or menu's callback text; the object is the control or menu.
+  using CallbackRunner = std::function<void(Handle object, const std::string& callback)>;
+  void set_callback_runner(CallbackRunner runner) { runner_ = std::move(runner); }
+  // Calls the runner with a non-empty callback text, guarded.
+  void run_callback(Handle object, const std::string& callback);
+  // Runs `body`; an exception's message goes to the console and no further.
+  void guarded(const std::function<void()>& body) noexcept;
+
+  // Runs the event loop until no figure is open; returns 0 at once when none is.
+  int exec();
+
+  // Scripted dialog answers, used in order instead of showing a dialog.
+  void answer(const std::string& path);
+  void answer_cancel();
+
+  // Windows and widgets, for tests and screenshots; pending syncs run first.
+  QWidget* window_of(Handle figure);
+  QWidget* widget_of(Handle control);
+  QAction* action_of(Handle menu);
+  // Everything written to the console, and the line the status bars show.
+  const std::string& console_text() const { return console_; }
+  const QString& status_line() const { return status_; }
+
+  std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
+  std::optional<FileChoice> put_file(std::string_view filter, std::string_view title) override;
+  // Puts the figure without its controls on the clipboard as SVG and as a
+  // bitmap; options "-noui" and "-dmeta" or "-dbitmap".
+  void print_figure(Graphics& graphics, Handle figure,
+                    const std::vector<std::string>& options) override;
+  std::array<double, 2> screen_size() const override;
+  std::array<double, 2> character_size() const override;
+  std::array<double, 3> default_control_background() const override;
+  std::array<double, 4> frame_margins() const override;
+  void drawnow(Graphics& graphics) override;
+  void console(std::string_view text) override;
+  void figure_stale(Handle figure) override;
+  void figure_closed(Handle figure) override;
+  void figure_raised(Handle figure) override;
+
+ private:
+  void schedule();
+  void flush();
+  void sync(Handle figure);
+  FigureWindow* find(Handle figure) const;
+  QWidget* dialog_parent() const;
+  std::optional<FileChoice> dialog(bool save, std::string_view filter, std::string_view title);
+
+  Graphics* graphics_ = nullptr;
+  CallbackRunner runner_;
+  QObject context_;  // owns the scheduled sync, so it cannot outlive the platform
+  bool scheduled_ = false;
+  std::set<Handle> pending_;
+  std::map<Handle, FigureWindow*> windows_;
+  std::deque<QPointer<FigureWindow>> closing_;
+  std::deque<std::optional<std::string>> answers_;
+  QEventLoop* loop_ = nullptr;
+  std::string console_;
+  QString status_;
+};
+
+}  // namespace dg
