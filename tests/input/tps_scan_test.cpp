@@ -46,11 +46,11 @@ TEST(TpsScanLayout, CoordinatesMayBeBrokenAnywhere) {
 }
 
 TEST(TpsScanLayout, CrLfGivesTheSameMatrixAndNamelistKeepsTheLineEnd) {
-  const TpsData lf = tps("LM=2 spec-a\n1 2\n3 4\nLM=2\n5 6\n7 8\n");
-  const TpsData crlf = tps("LM=2 spec-a\r\n1 2\r\n3 4\r\nLM=2\r\n5 6\r\n7 8\r\n");
+  const TpsData lf = tps("LM=2 name-a\n1 2\n3 4\nLM=2\n5 6\n7 8\n");
+  const TpsData crlf = tps("LM=2 name-a\r\n1 2\r\n3 4\r\nLM=2\r\n5 6\r\n7 8\r\n");
   EXPECT_EQ(lf.coordinates, crlf.coordinates);
-  EXPECT_EQ(lf.namelist, (std::vector<std::string>{" spec-a\n", "\n"}));
-  EXPECT_EQ(crlf.namelist, (std::vector<std::string>{" spec-a\r\n", "\r\n"}));
+  EXPECT_EQ(lf.namelist, (std::vector<std::string>{" name-a\n", "\n"}));
+  EXPECT_EQ(crlf.namelist, (std::vector<std::string>{" name-a\r\n", "\r\n"}));
   EXPECT_TRUE(crlf.warnings.empty());
 }
 

@@ -11,7 +11,7 @@
 namespace dg {
 namespace {
 
-struct Spec {
+struct Conversion {
   std::string flags;
   int width = -1;
   int precision = -1;
@@ -20,10 +20,10 @@ struct Spec {
 
 // Reads one conversion starting just behind its '%'; returns the position
 // behind the conversion letter.
-std::size_t parse_spec(std::string_view format, std::size_t pos, Spec& spec) {
+std::size_t parse_conversion(std::string_view format, std::size_t pos, Conversion& conv) {
   while (pos < format.size() &&
          std::string_view("-+ 0#").find(format[pos]) != std::string_view::npos) {
-    spec.flags += format[pos++];
+    conv.flags += format[pos++];
   }
   auto read_number = [&](int& into) {
     if (pos < format.size() && format[pos] >= '0' && format[pos] <= '9') {
@@ -33,27 +33,27 @@ std::size_t parse_spec(std::string_view format, std::size_t pos, Spec& spec) {
       }
     }
   };
-  read_number(spec.width);
+  read_number(conv.width);
   if (pos < format.size() && format[pos] == '.') {
     ++pos;
-    spec.precision = 0;
-    read_number(spec.precision);
+    conv.precision = 0;
+    read_number(conv.precision);
   }
   if (pos >= format.size())
     raise("The format \"" + std::string(format) + "\" ends inside a conversion.");
-  spec.conversion = format[pos];
-  if (std::string_view("gGfFeEdicsu").find(spec.conversion) == std::string_view::npos) {
+  conv.conversion = format[pos];
+  if (std::string_view("gGfFeEdicsu").find(conv.conversion) == std::string_view::npos) {
     raise("The format \"" + std::string(format) + "\" has the unsupported conversion %" +
-          std::string(1, spec.conversion) + ".");
+          std::string(1, conv.conversion) + ".");
   }
   return pos + 1;
 }
 
-void pad(std::string& out, std::string_view text, const Spec& spec) {
-  std::size_t width = spec.width > 0 ? static_cast<std::size_t>(spec.width) : 0;
+void pad(std::string& out, std::string_view text, const Conversion& conv) {
+  std::size_t width = conv.width > 0 ? static_cast<std::size_t>(conv.width) : 0;
   if (text.size() >= width) {
     out += text;
-  } else if (spec.flags.find('-') != std::string::npos) {
+  } else if (conv.flags.find('-') != std::string::npos) {
     out += text;
     out.append(width - text.size(), ' ');
   } else {
@@ -62,22 +62,22 @@ void pad(std::string& out, std::string_view text, const Spec& spec) {
   }
 }
 
-void format_number(std::string& out, const Spec& spec, double value) {
-  char conversion = spec.conversion;
+void format_number(std::string& out, const Conversion& conv, double value) {
+  char conversion = conv.conversion;
   if (!std::isfinite(value)) {
     std::string text = non_finite_text(value);
-    if (!std::isnan(value) && value > 0 && spec.flags.find('+') != std::string::npos) text = "+Inf";
-    pad(out, text, spec);
+    if (!std::isnan(value) && value > 0 && conv.flags.find('+') != std::string::npos) text = "+Inf";
+    pad(out, text, conv);
     return;
   }
   if (conversion == 'c' || conversion == 's') {
     if (value >= 0 && value < 256 && std::floor(value) == value) {
-      pad(out, std::string(1, static_cast<char>(value)), spec);
+      pad(out, std::string(1, static_cast<char>(value)), conv);
       return;
     }
     conversion = 'g';
   }
-  Spec s = spec;
+  Conversion s = conv;
   if (conversion == 'd' || conversion == 'i' || conversion == 'u') {
     // A fraction under an integer conversion is written in exponent form.
     if (std::floor(value) != value) {
@@ -107,18 +107,18 @@ void format_number(std::string& out, const Spec& spec, double value) {
   }
 }
 
-void format_text(std::string& out, const Spec& spec, std::string_view text) {
-  if (spec.conversion == 's' || spec.conversion == 'c') {
+void format_text(std::string& out, const Conversion& conv, std::string_view text) {
+  if (conv.conversion == 's' || conv.conversion == 'c') {
     std::string_view shown = text;
-    if (spec.conversion == 's' && spec.precision >= 0 &&
-        static_cast<std::size_t>(spec.precision) < text.size()) {
-      shown = text.substr(0, static_cast<std::size_t>(spec.precision));
+    if (conv.conversion == 's' && conv.precision >= 0 &&
+        static_cast<std::size_t>(conv.precision) < text.size()) {
+      shown = text.substr(0, static_cast<std::size_t>(conv.precision));
     }
-    pad(out, shown, spec);
+    pad(out, shown, conv);
     return;
   }
   // A text under a numeric conversion writes its character codes.
-  for (unsigned char ch : text) format_number(out, spec, ch);
+  for (unsigned char ch : text) format_number(out, conv, ch);
 }
 
 }  // namespace
@@ -239,15 +239,15 @@ std::string sprintf(std::string_view format, std::span<const FormatArg> args) {
         pos += 2;
         continue;
       }
-      Spec spec;
-      std::size_t after = parse_spec(format, pos + 1, spec);
+      Conversion conv;
+      std::size_t after = parse_conversion(format, pos + 1, conv);
       if (next >= args.size()) return out;
       const FormatArg& arg = args[next++];
       consumed = true;
       if (const double* number = std::get_if<double>(&arg)) {
-        format_number(out, spec, *number);
+        format_number(out, conv, *number);
       } else {
-        format_text(out, spec, std::get<std::string_view>(arg));
+        format_text(out, conv, std::get<std::string_view>(arg));
       }
       pos = after;
     }

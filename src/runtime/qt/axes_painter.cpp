@@ -20,14 +20,14 @@ constexpr double kTickFontPoints = 9;
 // one was already stamped; smaller batches are drawn as they come.
 constexpr std::size_t kDedupeFrom = 256;
 
-QColor spec_color(const ColorSpec& spec, const QColor& line) {
-  switch (spec.kind) {
+QColor resolved_color(const ColorSpec& color, const QColor& line) {
+  switch (color.kind) {
     case ColorSpec::Kind::None:
       return Qt::transparent;
     case ColorSpec::Kind::Auto:
       return line;
     case ColorSpec::Kind::Rgb:
-      return to_qcolor(spec.rgb);
+      return to_qcolor(color.rgb);
   }
   return line;
 }
@@ -373,10 +373,10 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
   std::vector<QColor> colours;
   std::vector<bool> known;
   auto colour = [&](std::uint32_t index, const QColor& line) {
-    ColorSpec spec = graphics.color_spec(index);
-    if (spec.kind != ColorSpec::Kind::Rgb) return spec_color(spec, line);
+    ColorSpec color = graphics.color_spec(index);
+    if (color.kind != ColorSpec::Kind::Rgb) return resolved_color(color, line);
     if (index >= colours.size()) colours.resize(index + 1), known.resize(index + 1);
-    if (!known[index]) colours[index] = to_qcolor(spec.rgb), known[index] = true;
+    if (!known[index]) colours[index] = to_qcolor(color.rgb), known[index] = true;
     return colours[index];
   };
 
@@ -423,7 +423,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
       painter.save();
       painter.setClipping(false);
       painter.setFont(font);
-      painter.setPen(spec_color(graphics.color_spec(text.color), Qt::black));
+      painter.setPen(resolved_color(graphics.color_spec(text.color), Qt::black));
       painter.drawText(at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2),
                        QString::fromStdString(text.string));
       painter.restore();
