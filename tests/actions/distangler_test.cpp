@@ -50,6 +50,7 @@ TEST_F(DistanglerTest, CallbacksSeeTheirObjectFigureAndAxesAndNeverRaise) {
                         });
   Handle button = controls.at("Load");
   session.graphics.set(button, "Callback", Value("probe(gcbo, gcbf, gcf, gca, 'x', 2)"));
+  session.graphics.new_figure();  // another window is current until the click
   run_callback(session, button);
   EXPECT_EQ(seen, (Values{Value(button), Value(figure), Value(figure), Value(axes), Value("x"),
                           Value(2.0)}));
