@@ -22,18 +22,25 @@ bool load_list(Session& session, Matrix& list, const char* line) {
   return true;
 }
 
+// Raises when a non-empty list has fewer columns than a label and `count`
+// landmark numbers starting at `first_column` need.
+void check_width(const Matrix& list, std::size_t first_column, std::size_t count,
+                 const char* what) {
+  if (!list.empty() && list.cols() < first_column + count - 1) {
+    raise(std::string(what) + " list rows need " + std::to_string(first_column + count - 1) +
+          " columns (a number, then " + std::to_string(count) +
+          " landmark numbers); this list has " + std::to_string(list.cols()) + ".");
+  }
+}
+
 }  // namespace
 
 std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_column,
                                           std::size_t count, std::size_t landmarks,
                                           const char* what) {
   std::vector<std::size_t> out;
+  check_width(list, first_column, count, what);
   if (list.empty()) return out;
-  if (list.cols() < first_column + count - 1) {
-    raise(std::string(what) + " list rows need " + std::to_string(first_column + count - 1) +
-          " columns (a number, then " + std::to_string(count) +
-          " landmark numbers); this list has " + std::to_string(list.cols()) + ".");
-  }
   out.reserve(list.rows() * count);
   for (std::size_t i = 0; i < list.rows(); ++i) {
     for (std::size_t c = 0; c < count; ++c) {
@@ -69,11 +76,8 @@ void get_angles(Session& session) {
 void calc_lengths(Session& session) {
   const Matrix& list = session.handler.tlengths;
   Matrix pairs;
+  check_width(list, 2, 2, "Pair");
   if (!list.empty()) {
-    if (list.cols() < 3) {
-      raise("Pair list rows need 3 columns (a number, then 2 landmark numbers); this list has " +
-            std::to_string(list.cols()) + ".");
-    }
     pairs = Matrix(list.rows(), 2);
     for (std::size_t i = 0; i < list.rows(); ++i) {
       pairs(i, 0) = list(i, 1);

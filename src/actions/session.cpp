@@ -9,7 +9,7 @@ namespace dg {
 Session::Session(Platform& p) : platform(p), graphics(p), functions(make_function_table()) {}
 
 void Session::warn(std::string_view text) {
-  platform.console("Warning: " + std::string(text) + "\n");
+  dg::warn(platform, text);
 }
 
 }  // namespace dg

@@ -10,7 +10,7 @@ std::optional<TpsLoad> load_tps(Platform& platform, double cs, bool with_scale, 
   auto choice = platform.get_file("*.tps", title);
   if (!choice) return std::nullopt;
   TpsData data = read_tps_file(choice->path(), with_scale, cs == 1);
-  for (const auto& warning : data.warnings) platform.console("Warning: " + warning + "\n");
+  for (const auto& warning : data.warnings) warn(platform, warning);
   TpsLoad load{std::move(data.coordinates), choice->name, std::move(data.namelist)};
   std::error_code ignored;
   std::filesystem::current_path(choice->folder, ignored);

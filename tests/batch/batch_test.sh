@@ -4,14 +4,7 @@
 set -u
 tool=$(realpath "$1")
 road=$(realpath "$2")/road
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # check NAME COMMAND...
-  local name=$1
-  shift
-  if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/../check.sh"
 
 # Relative paths, given from another folder than the data's.
 cp "$road/small.tps" "$road/pairs.txt" "$work/"

@@ -5,14 +5,7 @@ set -u
 app=$(realpath "$1")
 batch=$(realpath "$2")
 examples=$(realpath "$3")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # check NAME COMMAND...
-  local name=$1
-  shift
-  if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/../check.sh"
 headless() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"; }
 
 # Without a display the window cannot open: one line naming the batch tool.

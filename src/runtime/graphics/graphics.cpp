@@ -78,21 +78,6 @@ Points::Points(std::span<const double> x, std::span<const double> y) {
   }
 }
 
-const Value* Widget::find(const std::string& key) const {
-  for (const auto& [name, value] : props) {
-    if (name == key) return &value;
-  }
-  return nullptr;
-}
-
-Value& Widget::slot(const std::string& key) {
-  for (auto& [name, value] : props) {
-    if (name == key) return value;
-  }
-  props.emplace_back(key, Value());
-  return props.back().second;
-}
-
 Graphics::Graphics(Platform& platform) : platform_(platform) {
   objects_.push_back(std::make_unique<Root>());
   palette_.resize(2);  // "none" and "auto"

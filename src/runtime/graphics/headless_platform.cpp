@@ -13,6 +13,10 @@ FileChoice split_path(const std::string& path) {
   return {path.substr(slash + 1), path.substr(0, slash + 1)};
 }
 
+void warn(Platform& platform, std::string_view text) {
+  platform.console("Warning: " + std::string(text) + "\n");
+}
+
 HeadlessPlatform::HeadlessPlatform(std::ostream* console_stream) : stream_(console_stream) {}
 
 void HeadlessPlatform::answer(const std::string& path) {

@@ -133,9 +133,9 @@ struct Axes : Placed {
 // Controls and menus keep their few properties as values by property name.
 struct Widget : Placed {
   using Placed::Placed;
-  std::vector<std::pair<std::string, Value>> props;  // lower-case name -> value
-  const Value* find(const std::string& key) const;
-  Value& slot(const std::string& key);
+  Struct props;  // lower-case name -> value
+  const Value* find(const std::string& key) const { return props.find(key); }
+  Value& slot(const std::string& key) { return props.field(key); }
 };
 
 struct Root : Object {

@@ -55,4 +55,7 @@ class Platform {
   virtual void figure_raised(Handle /*figure*/) {}
 };
 
+// Writes "Warning: " and the text as one console line.
+void warn(Platform& platform, std::string_view text);
+
 }  // namespace dg
