@@ -101,13 +101,12 @@ Matrix tradangle(const Matrix& data, const Matrix& triples) {
       std::size_t a = index[3 * i], v = index[3 * i + 1], b = index[3 * i + 2];
       double dx1 = row[2 * a] - row[2 * v], dy1 = row[2 * a + 1] - row[2 * v + 1];
       double dx2 = row[2 * b] - row[2 * v], dy2 = row[2 * b + 1] - row[2 * v + 1];
-      double dp = dx1 * dx2 + dy1 * dy2;
-      double mag1 = std::sqrt(dx1 * dx1 + dy1 * dy1);
-      double mag2 = std::sqrt(dx2 * dx2 + dy2 * dy2);
-      double cosine = dp / (mag1 * mag2);
-      // Rounding may push a straight or zero angle's cosine just past +-1.
-      if (!std::isnan(cosine)) cosine = std::clamp(cosine, -1.0, 1.0);
-      angles(s, i) = std::acos(cosine);
+      // atan2 of the cross and dot products keeps every digit near 0 and pi,
+      // where the arc cosine of the normalised dot product loses half of them.
+      const double cross = dx1 * dy2 - dy1 * dx2;
+      const double dot = dx1 * dx2 + dy1 * dy2;
+      const bool zero_arm = (dx1 == 0 && dy1 == 0) || (dx2 == 0 && dy2 == 0);
+      angles(s, i) = zero_arm ? std::nan("") : std::atan2(std::abs(cross), dot);
     }
   }
   return angles;

@@ -41,6 +41,20 @@ TEST_F(AnglesTest, AStraightAngleStaysPiDespiteRounding) {
   EXPECT_EQ(angle(0, 0), M_PI);
 }
 
+TEST_F(AnglesTest, AnglesKeepEveryDigitNearZeroAndPi) {
+  // Vertex at the origin; the arms end at landmarks 1 and 3.
+  auto angle = [](double ax, double ay, double bx, double by) {
+    return actions::tradangle(Matrix{{ax, ay, 0, 0, bx, by, 1}}, Matrix{{1, 1, 2, 3}})(0, 0);
+  };
+  EXPECT_EQ(angle(0.3, 0.7, 0.3, 0.7), 0);                        // identical arms
+  EXPECT_DOUBLE_EQ(angle(1, 0, 1, 1e-9), 1e-9);                   // atan(1e-9) = 1e-9 - 3e-28
+  EXPECT_DOUBLE_EQ(angle(1, 0, -1, 1e-9), M_PI - 1e-9);           // just short of straight
+  EXPECT_DOUBLE_EQ(angle(2e-5, 1, -2e-5, 1), 4e-5 - 16e-15 / 3);  // 2 atan(2e-5)
+  EXPECT_EQ(angle(3, 0, 0, 2), M_PI / 2);
+  EXPECT_TRUE(std::isnan(angle(0, 0, 1, 1)));
+  EXPECT_TRUE(std::isnan(angle(1, 1, 0, 0)));
+}
+
 TEST_F(AnglesTest, AnglesIgnoreRotationTranslationAndScaleAndDegreesFollowRadians) {
   // Specimen 2 is specimen 1 turned by 0.7 rad, scaled by 3.5 and moved.
   std::vector<double> a{0, 0, 4, 0.5, 3, 3, 0.5, 2.5, 2, -1};
@@ -134,7 +148,8 @@ TEST_F(ScaleTest, ASpecimenWithoutItsFactorFailsTheWholeLoad) {
 }
 
 TEST_F(ScaleTest, PublishedFilesWithAFactorForEverySpecimen) {
-  const std::string real = DISTANGLER_REAL_DATA_DIR "/";
+  SKIP_WITHOUT_REAL_DATA();
+  const std::string real = real_data("");
   platform.answer(real + "bluegill-body-417spec-k19-scale-crlf.TPS");
   run("GetTPSScale");
   session.handler.tlengths = Matrix{{1, 1, 2}, {2, 3, 19}, {3, 7, 12}};

@@ -10,7 +10,7 @@
 namespace dg {
 namespace {
 
-const std::string kReal = DISTANGLER_REAL_DATA_DIR "/";
+const std::string kReal = real_data("");
 
 struct Loadable {
   const char* file;
@@ -36,6 +36,7 @@ class RealFilesTest : public WindowFixture {
 };
 
 TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
+  SKIP_WITHOUT_REAL_DATA();
   for (const Loadable& f : {Loadable{"bluegill-body-417spec-k19-scale-crlf.TPS", 417, 19, 0},
                             Loadable{"dragonfly-forewing-120spec-k20-noscale.tps", 120, 20, 0},
                             Loadable{"lithic-flake-1158spec-k9-blanklines.tps", 1158, 9, 0},

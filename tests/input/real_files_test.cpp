@@ -11,13 +11,10 @@
 
 #include "input/input_test_support.hpp"
 #include "input/tps_scan.hpp"
+#include "test_support.hpp"
 
 namespace dg {
 namespace {
-
-std::string real(const std::string& name) {
-  return std::string(DISTANGLER_REAL_DATA_DIR) + "/" + name;
-}
 
 std::vector<std::string> lines_of(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -109,9 +106,10 @@ const LoadingFile kLoadingFiles[] = {
 };
 
 TEST(RealFiles, LoadAsTheFileReads) {
+  SKIP_WITHOUT_REAL_DATA();
   for (const LoadingFile& f : kLoadingFiles) {
     SCOPED_TRACE(f.name);
-    const std::string path = real(f.name);
+    const std::string path = real_data(f.name);
     const TpsData d = read_tps_file(path, false);
     ASSERT_EQ(d.coordinates.rows(), f.rows);
     ASSERT_EQ(d.coordinates.cols(), 2 * f.landmarks);
@@ -127,7 +125,8 @@ TEST(RealFiles, LoadAsTheFileReads) {
 }
 
 TEST(RealFiles, ScaleFactorsMultiplyEachSpecimen) {
-  const std::string path = real("bluegill-body-417spec-k19-scale-crlf.TPS");
+  SKIP_WITHOUT_REAL_DATA();
+  const std::string path = real_data("bluegill-body-417spec-k19-scale-crlf.TPS");
   const Matrix raw = read_tps_file(path, false).coordinates;
   const Matrix scaled = read_tps_file(path, true).coordinates;
   const std::vector<double> scales = reference_scales(path);
@@ -140,7 +139,8 @@ TEST(RealFiles, ScaleFactorsMultiplyEachSpecimen) {
 }
 
 TEST(RealFiles, ScaleMissingInAMiddleSpecimenNamesIt) {
-  const std::string path = real("trilobite-cephala-300spec-k16-curves.tps");
+  SKIP_WITHOUT_REAL_DATA();
+  const std::string path = real_data("trilobite-cephala-300spec-k16-curves.tps");
   EXPECT_ERROR_MSG(read_tps_file(path, true),
                    "\"" + path +
                        "\", specimen 23 (line 2113): no SCALE= follows its coordinates before the "
@@ -148,6 +148,7 @@ TEST(RealFiles, ScaleMissingInAMiddleSpecimenNamesIt) {
 }
 
 TEST(RealFiles, BrokenFilesFailNamingSpecimenAndProblem) {
+  SKIP_WITHOUT_REAL_DATA();
   struct Case {
     const char* name;
     std::string problem;  // after the file name
@@ -167,14 +168,14 @@ TEST(RealFiles, BrokenFilesFailNamingSpecimenAndProblem) {
        "landmark); it may be 3-D data."},
   };
   for (const Case& c : cases) {
-    const std::string expected = "\"" + real(c.name) + "\", " + c.problem;
-    EXPECT_ERROR_MSG(read_tps_file(real(c.name), false), expected);
+    const std::string expected = "\"" + real_data(c.name) + "\", " + c.problem;
+    EXPECT_ERROR_MSG(read_tps_file(real_data(c.name), false), expected);
     // The same fault stops the scaled load, unless a missing factor comes first.
     const std::string scaled_expected =
         c.name == std::string("insect-wing-200blocks-k14-mixedk.tps")
-            ? no_scale_error(real(c.name), 17)
+            ? no_scale_error(real_data(c.name), 17)
             : expected;
-    EXPECT_ERROR_MSG(read_tps_file(real(c.name), true), scaled_expected);
+    EXPECT_ERROR_MSG(read_tps_file(real_data(c.name), true), scaled_expected);
   }
 }
 
