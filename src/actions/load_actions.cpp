@@ -6,6 +6,7 @@
 #include "input/gettpsfilescale.hpp"
 #include "input/mfload.hpp"
 #include "morpho/getconsensus.hpp"
+#include "morpho/landmark_count.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
@@ -24,6 +25,14 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
     if (load->y.empty()) {
       raise("The file \"" + load->fn +
             "\" holds no numbers; a landmark matrix needs at least one row.");
+    }
+    if (const std::size_t width = load->y.cols(); width % 2 == 0) {
+      session.warn("\"" + load->fn + "\" has " + std::to_string(width) +
+                   " columns where a sample of k landmarks has 2k + 1 (x and y of each "
+                   "landmark, then the size); it is read as " +
+                   std::to_string(landmark_count(width)) +
+                   " landmarks with the size in its last column, and column " +
+                   std::to_string(width - 1) + " is not used.");
     }
     return Loaded{std::move(load->y), std::move(load->fn)};
   }
@@ -51,10 +60,11 @@ void load(Session& session, Source source) {
   session.handler.data = std::move(sample->data);
   const Matrix& data = session.handler.data;
   double m = static_cast<double>(data.rows());
-  double n = static_cast<double>(data.cols());
   set_tagged(session, "DataBox", "String",
-             Value::text_cell({sample->name, sprintf("%3.0f Landmarks", std::ceil((n - 1) / 2)),
-                               sprintf("%3.0f Samples", m)}));
+             Value::text_cell(
+                 {sample->name,
+                  sprintf("%3.0f Landmarks", static_cast<double>(landmark_count(data.cols()))),
+                  sprintf("%3.0f Samples", m)}));
   if (session.draws) {
     showshape(session.graphics, data, "ko");
     session.graphics.axis_auto();

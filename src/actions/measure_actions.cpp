@@ -4,6 +4,7 @@
 #include "actions/dahand_actions.hpp"
 #include "input/mfload.hpp"
 #include "morpho/formtrad2.hpp"
+#include "morpho/landmark_count.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
@@ -91,7 +92,7 @@ void calc_lengths(Session& session) {
 }
 
 Matrix tradangle(const Matrix& data, const Matrix& triples) {
-  std::size_t landmarks = data.cols() / 2;
+  std::size_t landmarks = landmark_count(data.cols());
   auto index = landmark_indices(triples, 2, 3, landmarks, "Triple");
   std::size_t t = index.size() / 3;
   Matrix angles(data.rows(), t);

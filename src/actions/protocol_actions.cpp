@@ -1,6 +1,7 @@
 #include "actions/dahand_actions.hpp"
 #include "display/showshape.hpp"
 #include "guisupport/cla.hpp"
+#include "morpho/landmark_count.hpp"
 #include "runtime/array/format.hpp"
 
 namespace dg::actions {
@@ -36,13 +37,9 @@ void label(Graphics& g, Point a, Point b, std::size_t row) {
   g.set(text, "Color", Value("r"));
 }
 
-std::size_t landmarks_of(const Matrix& mpt) {
-  return mpt.cols() / 2;
-}
-
 void pairs_on(Session& session, const Matrix& mpt, bool labels) {
   const Matrix& list = session.handler.tlengths;
-  auto index = landmark_indices(list, 2, 2, mpt.empty() ? 0 : landmarks_of(mpt), "Pair");
+  auto index = landmark_indices(list, 2, 2, landmark_count(mpt.cols()), "Pair");
   Graphics& g = session.graphics;
   for (std::size_t i = 0; i < index.size() / 2; ++i) {
     Point a = landmark(mpt, index[2 * i]), b = landmark(mpt, index[2 * i + 1]);
@@ -53,7 +50,7 @@ void pairs_on(Session& session, const Matrix& mpt, bool labels) {
 
 void triples_on(Session& session, const Matrix& mpt, const char* vertex_style) {
   const Matrix& list = session.handler.tangles;
-  auto index = landmark_indices(list, 2, 3, mpt.empty() ? 0 : landmarks_of(mpt), "Triple");
+  auto index = landmark_indices(list, 2, 3, landmark_count(mpt.cols()), "Triple");
   Graphics& g = session.graphics;
   for (std::size_t i = 0; i < index.size() / 3; ++i) {
     Point a = landmark(mpt, index[3 * i]), v = landmark(mpt, index[3 * i + 1]),

@@ -1,8 +1,10 @@
 #include "input/dload.hpp"
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "input/excerpt.hpp"
 #include "input/text_input.hpp"
 #include "runtime/array/error.hpp"
 
@@ -14,12 +16,7 @@ bool is_separator(char c) {
 }
 
 std::string quoted(const char* p, const char* e) {
-  constexpr std::ptrdiff_t kLimit = 60;
-  const bool shortened = e - p > kLimit;
-  std::string text(1, '"');
-  text.append(p, shortened ? p + kLimit : e);
-  text += shortened ? "...\"" : "\"";
-  return text;
+  return excerpt({p, static_cast<std::size_t>(e - p)}, 60);
 }
 
 }  // namespace
@@ -27,18 +24,25 @@ std::string quoted(const char* p, const char* e) {
 Matrix parse_matrix(std::string_view text, const std::string& file) {
   Matrix m;
   std::vector<double> row;
+  text = skip_byte_order_mark(text);
   const char* p = text.data();
   const char* const end = p + text.size();
-  for (std::size_t line = 1; p != end; ++line) {
-    const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
-    const char* e = nl != nullptr ? nl : end;
-    if (e != p && e[-1] == '\r') --e;
-
+  std::size_t blank = 0;  // the first blank line, once one is met
+  for (std::size_t line = 1; p != end; ++line, p = past_line_end(p, end)) {
+    const char* e = line_end(p, end);
     const char* q = p;
     while (q != e && (*q == ' ' || *q == '\t')) ++q;
-    if (q == e) break;  // a blank line ends the data
-
     const auto where = [&] { return "\"" + file + "\", line " + std::to_string(line); };
+    if (q == e) {  // a blank line ends the data; only blank lines may follow it
+      if (blank == 0) blank = line;
+      p = e;
+      continue;
+    }
+    if (blank != 0) {
+      raise(where() + ": " + quoted(p, e) + " follows the blank line " + std::to_string(blank) +
+            ", which ends the data; remove the blank line or the rows after it.");
+    }
+
     row.clear();
     for (;;) {
       while (q != e && is_separator(*q)) ++q;
@@ -50,6 +54,9 @@ Matrix parse_matrix(std::string_view text, const std::string& file) {
         while (token_end != e && !is_separator(*token_end)) ++token_end;
         raise(where() + ": " + quoted(q, token_end) + " in " + quoted(p, e) + " is not a number.");
       }
+      if (std::isinf(value) && overflows(q, after)) {
+        raise(where() + ": " + quoted(q, after) + " is too large for a number.");
+      }
       row.push_back(value);
       q = after;
     }
@@ -59,7 +66,7 @@ Matrix parse_matrix(std::string_view text, const std::string& file) {
             std::to_string(m.cols()) + ".");
     }
     m.append_row(row);
-    p = nl != nullptr ? nl + 1 : end;
+    p = e;
   }
   return m;
 }

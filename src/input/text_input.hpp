@@ -2,6 +2,7 @@
 // reading one number from a byte range. They report failures by return value.
 #pragma once
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -85,6 +86,46 @@ inline const char* parse_number(const char* p, const char* end, double& value) {
   const auto result = fast_float::from_chars(p, end, value);
   if (result.ec != std::errc() && result.ec != std::errc::result_out_of_range) return nullptr;
   return result.ptr;
+}
+
+// Whether the number text [p, e) that read as +-inf overflowed a double
+// (1e999), rather than naming infinity itself.
+inline bool overflows(const char* p, const char* e) {
+  for (; p != e; ++p) {
+    if (*p == 'i' || *p == 'I') return false;
+  }
+  return true;
+}
+
+// Lines end at LF, CR LF or a lone CR.
+// The first line end (LF or CR) at or after p, or `end`.
+inline const char* line_end(const char* p, const char* end) {
+  while (p != end && *p != '\n' && *p != '\r') ++p;
+  return p;
+}
+
+// Past the line end at p (CR LF counts as one); p itself at the end of the text.
+inline const char* past_line_end(const char* p, const char* end) {
+  if (p == end) return p;
+  if (*p == '\r' && p + 1 != end && p[1] == '\n') return p + 2;
+  return p + 1;
+}
+
+// How many line ends lie in [p, e); a CR directly before an LF is not counted
+// (it ends its line together with that LF). `end` is the end of the text.
+inline std::size_t count_line_ends(const char* p, const char* e, const char* end) {
+  auto n = static_cast<std::size_t>(std::count(p, e, '\n'));
+  while ((p = static_cast<const char*>(std::memchr(p, '\r', e - p))) != nullptr) {
+    if (p + 1 == end || p[1] != '\n') ++n;
+    ++p;
+  }
+  return n;
+}
+
+// The text without a UTF-8 byte-order mark at its start.
+inline std::string_view skip_byte_order_mark(std::string_view text) {
+  if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  return text;
 }
 
 }  // namespace dg

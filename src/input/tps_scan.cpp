@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "input/excerpt.hpp"
 #include "input/text_input.hpp"
 #include "morpho/centsize.hpp"
 #include "runtime/array/error.hpp"
@@ -14,6 +15,8 @@ namespace {
 // Larger counts cannot be met by any file; the bound keeps 2 * count exact.
 constexpr double kMaxCount = 1e12;
 constexpr std::size_t kExcerptLength = 40;
+// Differing LM= counts are listed one by one up to this many, then summed up.
+constexpr std::size_t kListedMismatches = 3;
 
 bool is_space(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
@@ -36,24 +39,40 @@ const char* number_token(const char* p, const char* end, double& value) {
   return e;
 }
 
-// The '=' of the first L M = (either letter case) that starts at or after
-// `from`, or nullptr. A character that breaks a partial match may start the
-// next one, so LLM= is found; LM3= and "LM =" are not keywords. When
-// `scale_eq` is given, the '=' of the first L E = standing before that keyword
-// is recorded there (it ends SCALE=).
-const char* find_keyword(const char* from, const char* end, const char** scale_eq) {
+// Whether the `length` letters before `eq` spell `word` (lower case) in any
+// letter case, as a whole word that starts its line after optional blanks.
+bool keyword_before(const char* eq, std::size_t length, const char* word, const char* begin) {
+  if (static_cast<std::size_t>(eq - begin) < length) return false;
+  const char* w = eq - length;
+  for (std::size_t i = 0; i < length; ++i) {
+    if ((w[i] | 0x20) != word[i]) return false;
+  }
+  while (w != begin && (w[-1] == ' ' || w[-1] == '\t')) --w;
+  return w == begin || w[-1] == '\n' || w[-1] == '\r';
+}
+
+// The '=' of the first LM= (any letter case) at or after `from` that stands
+// as a whole word at the start of a line, after optional blanks; nullptr when
+// there is none. "LLM=", "ALM=", "LM3=" and "LM =" are not keywords. When
+// `scale_eq` is given, the '=' of the first SCALE= keyword standing before
+// that LM= is recorded there.
+const char* find_keyword(const char* from, const char* end, const char* begin,
+                         const char** scale_eq) {
   const char* p = from;
   while (p != end) {
     const char* eq = static_cast<const char*>(std::memchr(p, '=', end - p));
     if (eq == nullptr) return nullptr;
-    if (eq - from >= 2 && (eq[-2] | 0x20) == 'l') {
-      const int second = eq[-1] | 0x20;
-      if (second == 'm') return eq;
-      if (second == 'e' && scale_eq != nullptr && *scale_eq == nullptr) *scale_eq = eq;
+    if (keyword_before(eq, 2, "lm", begin)) return eq;
+    if (scale_eq != nullptr && *scale_eq == nullptr && keyword_before(eq, 5, "scale", begin)) {
+      *scale_eq = eq;
     }
     p = eq + 1;
   }
   return nullptr;
+}
+
+std::string landmarks_text(std::size_t n) {
+  return n == 1 ? "landmark" : std::to_string(n) + " landmarks";
 }
 
 class TpsScanner {
@@ -74,6 +93,7 @@ class TpsScanner {
   std::size_t read_numbers(const char*& p, double* row, std::size_t limit, const char*& stop) const;
   std::size_t count_numbers(const char* p) const;
   double read_scale(const char* eq, std::size_t specimen, const char* keyword) const;
+  void warn_mismatches(TpsData& out, std::size_t k) const;
 
   std::size_t line_of(const char* p) const;
   std::string where(const char* p) const;
@@ -85,6 +105,14 @@ class TpsScanner {
   const std::string& file_;
   bool with_scale_;
   bool size_column_;
+  // The specimen being read, for messages about its numbers.
+  std::size_t specimen_ = 0;
+  const char* keyword_ = nullptr;
+  // Specimens whose LM= count differs from the first one's: how many, and
+  // the first few with their own warning.
+  std::size_t mismatches_ = 0;
+  std::vector<std::string> listed_;
+  std::vector<std::string> listed_places_;
   // Line numbers are counted forward from the last position asked for.
   mutable const char* counted_to_;
   mutable std::size_t line_ = 1;
@@ -99,6 +127,11 @@ std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t li
     if (e == nullptr) {
       stop = q;
       return n;
+    }
+    if (std::isinf(row[n]) && overflows(q, e)) {
+      fail(specimen_, keyword_,
+           excerpt({q, static_cast<std::size_t>(e - q)}, kExcerptLength) + " on line " +
+               std::to_string(line_of(q)) + " is too large for a number.");
     }
     ++n;
     p = e;
@@ -120,9 +153,8 @@ std::size_t TpsScanner::count_numbers(const char* p) const {
 }
 
 double TpsScanner::read_scale(const char* eq, std::size_t specimen, const char* keyword) const {
-  const char* nl = static_cast<const char*>(std::memchr(eq + 1, '\n', end_ - (eq + 1)));
   const char* s = eq + 1;
-  const char* e = nl != nullptr ? nl : end_;
+  const char* e = line_end(s, end_);
   while (s != e && is_space(*s)) ++s;
   while (e != s && is_space(e[-1])) --e;
   double factor = 0;
@@ -133,8 +165,9 @@ double TpsScanner::read_scale(const char* eq, std::size_t specimen, const char* 
   const char* name = eq;
   while (name != begin_ && is_letter(name[-1])) --name;
   fail(specimen, keyword,
-       std::string(name, eq + 1) + " on line " + std::to_string(line_of(eq)) + " holds \"" +
-           std::string(s, e) + "\", which is not a single number.");
+       std::string(name, eq + 1) + " on line " + std::to_string(line_of(eq)) + " holds " +
+           excerpt({s, static_cast<std::size_t>(e - s)}, kExcerptLength) +
+           ", which is not a single number.");
 }
 
 std::size_t TpsScanner::line_of(const char* p) const {
@@ -142,7 +175,7 @@ std::size_t TpsScanner::line_of(const char* p) const {
     counted_to_ = begin_;
     line_ = 1;
   }
-  line_ += static_cast<std::size_t>(std::count(counted_to_, p, '\n'));
+  line_ += count_line_ends(counted_to_, p, end_);
   counted_to_ = p;
   return line_;
 }
@@ -150,13 +183,9 @@ std::size_t TpsScanner::line_of(const char* p) const {
 // "the end of the file", or the text from p to its line end (shortened) and its line.
 std::string TpsScanner::where(const char* p) const {
   if (p == end_) return "the end of the file";
-  const char* e = p;
-  while (e != end_ && *e != '\n' && *e != '\r' &&
-         e - p < static_cast<std::ptrdiff_t>(kExcerptLength))
-    ++e;
-  std::string excerpt(p, e);
-  if (e != end_ && *e != '\n' && *e != '\r') excerpt += "...";
-  return "\"" + excerpt + "\" (line " + std::to_string(line_of(p)) + ")";
+  const char* e = line_end(p, std::min(end_, p + kExcerptLength + 1));
+  return excerpt({p, static_cast<std::size_t>(e - p)}, kExcerptLength) + " (line " +
+         std::to_string(line_of(p)) + ")";
 }
 
 std::string TpsScanner::specimen_text(std::size_t specimen, const char* keyword) const {
@@ -171,13 +200,15 @@ void TpsScanner::fail(std::size_t specimen, const char* keyword, const std::stri
 TpsData TpsScanner::run() {
   TpsData out;
   const char* scale_eq = nullptr;
-  const char* eq = find_keyword(begin_, end_, nullptr);
+  const char* eq = find_keyword(begin_, end_, begin_, nullptr);
   if (eq == nullptr) raise("No LM= keyword found in \"" + file_ + "\".");
 
   std::vector<double> row;
   std::size_t k = 0;
   for (std::size_t specimen = 1; eq != nullptr; ++specimen) {
     const char* keyword = eq - 2;
+    specimen_ = specimen;
+    keyword_ = keyword;
 
     const char* p = skip_space(eq + 1, end_);
     double count_value = 0;
@@ -188,14 +219,13 @@ TpsData TpsScanner::run() {
     }
     if (!(count_value >= 0 && count_value <= kMaxCount && std::floor(count_value) == count_value)) {
       fail(specimen, keyword,
-           "\"" + std::string(p, count_end) + "\" is not a valid landmark count.");
+           excerpt({p, static_cast<std::size_t>(count_end - p)}, kExcerptLength) +
+               " is not a valid landmark count.");
     }
     const auto count = static_cast<std::size_t>(count_value);
 
-    const char* nl = static_cast<const char*>(std::memchr(count_end, '\n', end_ - count_end));
-    const char* line_end = nl != nullptr ? nl + 1 : end_;
-    out.namelist.emplace_back(count_end, line_end);
-    p = line_end;
+    p = past_line_end(line_end(count_end, end_), end_);
+    out.namelist.emplace_back(count_end, p);
 
     if (specimen == 1) {
       k = count;
@@ -235,14 +265,21 @@ TpsData TpsScanner::run() {
                " announces " + std::to_string(announced) + " (x and y of each landmark)" +
                (held == 3 * count ? "; it may be 3-D data." : "."));
     }
-    if (count != k) {
-      out.warnings.push_back(specimen_text(specimen, keyword) + "LM=" + std::to_string(count) +
-                             " differs from the first specimen's LM=" + std::to_string(k) +
-                             "; its first " + std::to_string(k) + " landmarks are kept.");
+    if (count != k && ++mismatches_ <= kListedMismatches) {
+      std::string what = specimen_text(specimen, keyword) + "LM=" + std::to_string(count) +
+                         " differs from the first specimen's LM=" + std::to_string(k);
+      if (n < announced) {
+        what += ", and only " + std::to_string(n) + " of its " + std::to_string(announced) +
+                " numbers follow it";
+      }
+      listed_.push_back(what + "; its first " + landmarks_text(k) +
+                        (k == 1 ? " is kept." : " are kept."));
+      listed_places_.push_back(std::to_string(specimen) + " (line " +
+                               std::to_string(line_of(keyword)) + ")");
     }
 
     scale_eq = nullptr;
-    eq = find_keyword(p, end_, with_scale_ ? &scale_eq : nullptr);
+    eq = find_keyword(p, end_, begin_, with_scale_ ? &scale_eq : nullptr);
     if (with_scale_) {
       if (scale_eq == nullptr) {
         fail(specimen, keyword,
@@ -274,13 +311,33 @@ TpsData TpsScanner::run() {
       advise_huge_pages(out.coordinates.data(), rows * out.coordinates.cols() * sizeof(double));
     }
   }
+  warn_mismatches(out, k);
   return out;
+}
+
+// One warning per specimen with a differing count when there are few; a file
+// with many gets one line that counts them and names the first few.
+void TpsScanner::warn_mismatches(TpsData& out, std::size_t k) const {
+  if (mismatches_ <= kListedMismatches) {
+    out.warnings = listed_;
+    return;
+  }
+  std::string places;
+  for (std::size_t i = 0; i < listed_places_.size(); ++i) {
+    places += (i == 0 ? "" : i + 1 == listed_places_.size() ? " and " : ", ") + listed_places_[i];
+  }
+  out.warnings.push_back("\"" + file_ + "\": " + std::to_string(mismatches_) +
+                         " specimens have an LM= count that differs from the first specimen's LM=" +
+                         std::to_string(k) + ", the first of them specimens " + places +
+                         "; the first " + landmarks_text(k) + " of each " +
+                         (k == 1 ? "is" : "are") + " kept.");
 }
 
 }  // namespace
 
 TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,
                  bool size_column) {
+  text = skip_byte_order_mark(text);
   return TpsScanner(text, file, with_scale, size_column).run();
 }
 

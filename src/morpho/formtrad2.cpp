@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "morpho/centsize.hpp"
+#include "morpho/landmark_count.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
@@ -37,7 +38,7 @@ Matrix formtrad2(const Matrix& x, const Matrix& pairs) {
     raise("The pair list has only one column; each row must hold two landmark numbers.");
   }
 
-  const std::size_t k = (n - 1) / 2;
+  const std::size_t k = landmark_count(n);
   std::vector<std::size_t> first(p);
   std::vector<std::size_t> second(p);
   for (std::size_t j = 0; j < p; ++j) {

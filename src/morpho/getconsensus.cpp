@@ -1,5 +1,7 @@
 #include "morpho/getconsensus.hpp"
 
+#include "morpho/landmark_count.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -31,7 +33,7 @@ void normalise_row(std::span<double> row) {
 // the least-squares sense. Only proper rotations are used, so a mirror image
 // stays mirrored.
 void rotate_onto(std::span<double> row, const std::vector<double>& ref) {
-  const std::size_t k = (row.size() - 1) / 2;
+  const std::size_t k = landmark_count(row.size());
   double ct = 0.0;
   double st = 0.0;
   for (std::size_t j = 0; j < k; ++j) {

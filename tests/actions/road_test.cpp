@@ -84,10 +84,20 @@ TEST_F(RoadTest, PlainMatrixIsStoredAsReadAndReportedByLandmarkCount) {
   EXPECT_EQ(session.handler.data(6, 24), 624);
   EXPECT_EQ(session.handler.data(0, 1), 1);
   EXPECT_EQ(drawn(), 7u * 12);
-  file("even.txt", "1 2 3 4\n");
+  // An even width counts its landmarks by the same rule everywhere, and says so.
+  file("even.txt", "1 2 3 4 5 6\n");
   platform.answer((out / "even.txt").string());
+  console.str("");
   run("GetData");
-  EXPECT_EQ(box("DataBox")[1], "  2 Landmarks");  // ceil((4 - 1) / 2)
+  EXPECT_EQ(console.str(),
+            "Warning: \"even.txt\" has 6 columns where a sample of k landmarks has 2k + 1 (x and "
+            "y of each landmark, then the size); it is read as 2 landmarks with the size in its "
+            "last column, and column 5 is not used.\n");
+  EXPECT_EQ(box("DataBox")[1], "  2 Landmarks");
+  platform.answer(file("pairs.txt", "1 1 3\n"));
+  EXPECT_THROW_MSG(run("GetLengths"), "Pair 1 names landmark 3, but the data have 2 landmarks.");
+  platform.answer(file("triples.txt", "1 1 2 3\n"));
+  EXPECT_THROW_MSG(run("GetAngles"), "Triple 1 names landmark 3, but the data have 2 landmarks.");
 }
 
 TEST_F(RoadTest, CancelledOrFailedLoadsChangeNothing) {

@@ -38,12 +38,24 @@ TEST(DloadParse, NumberSyntax) {
   EXPECT_EQ(m.row(0)[5], -INFINITY);
 }
 
-TEST(DloadParse, BlankLineEndsTheData) {
+TEST(DloadParse, BlankLinesEndTheDataAndNothingMayFollowThem) {
   const Matrix two{{1, 2, 3}, {4, 5, 6}};
-  EXPECT_EQ(parse("1 2 3\n4 5 6\n\n7 8 9\n"), two);
-  EXPECT_EQ(parse("1 2 3\r\n4 5 6\r\n\r\n7 8 9\r\n"), two);
-  EXPECT_EQ(parse("1 2 3\n4 5 6\n \t \nnot read at all\n"), two);
-  EXPECT_EQ(parse("\n1 2 3\n"), Matrix());
+  EXPECT_EQ(parse("1 2 3\r\n4 5 6\r\n\r\n \t \n"), two);
+  EXPECT_ERROR_MSG(parse("1 2 3\n4 5 6\n\n \n7 8 9\n"),
+                   "\"m.txt\", line 5: \"7 8 9\" follows the blank line 3, which ends the data; "
+                   "remove the blank line or the rows after it.");
+  EXPECT_ERROR_MSG(parse("\n1 2 3\n"),
+                   "\"m.txt\", line 2: \"1 2 3\" follows the blank line 1, which ends the data; "
+                   "remove the blank line or the rows after it.");
+}
+
+TEST(DloadParse, ByteOrderMarkLoneCarriageReturnsAndOverflow) {
+  EXPECT_EQ(parse("\xEF\xBB\xBF" "1 2 3\r4 5 6\r7 8 9"), kThreeByThree);
+  EXPECT_ERROR_MSG(parse("1 2\r3 1e999\r"),
+                   "\"m.txt\", line 2: \"1e999\" is too large for a number.");
+  EXPECT_ERROR_MSG(
+      parse("1 2\n3 \x7f\xff\xC3\xA9\n"),
+      "\"m.txt\", line 2: \"\\x7F\\xFF\xC3\xA9\" in \"3 \\x7F\\xFF\xC3\xA9\" is not a number.");
 }
 
 TEST(DloadParse, LastLineWithoutLineEndIsKept) {

@@ -23,9 +23,24 @@ TEST(TpsScanKeyword, AnyLetterCaseStartsASpecimen) {
   }
 }
 
-TEST(TpsScanKeyword, BrokenPartialMatchDoesNotHideTheKeyword) {
-  EXPECT_EQ(tps("LLM=2\n1 2\n3 4\nxlLm=2\n5 6\n7 8\n").coordinates, kTwoSpecimens);
-  EXPECT_EQ(tps("LMLM=2\n1 2\n3 4\nLM=2\n5 6\n7 8\n").coordinates, kTwoSpecimens);
+TEST(TpsScanKeyword, AKeywordIsAWholeWordAtTheStartOfALine) {
+  EXPECT_EQ(tps(" \tLM=2\n1 2\n3 4\nIMAGE=realm=1.jpg\nID=x LM=9\n\tlm=2\n5 6\n7 8\n").coordinates,
+            kTwoSpecimens);
+  EXPECT_ERROR_MSG(tps("LLM=2\n1 2\nALM=2\nID=LM=2\n"), "No LM= keyword found in \"t.tps\".");
+  // Only SCALE= itself gives the factor, not a key that ends like it.
+  const std::string two = "LM=2\n1 2\n3 4\nSAMPLE=3\nID=female=3\n SCALE=2\n";
+  EXPECT_EQ(tps(two + "LM=2\n5 6\n7 8\nSCALE=1\n", true).coordinates,
+            (Matrix{{2, 4, 6, 8}, {5, 6, 7, 8}}));
+}
+
+TEST(TpsScanKeyword, ByteOrderMarkAndLoneCarriageReturns) {
+  EXPECT_EQ(tps("\xEF\xBB\xBFLM=2\r1 2\r3 4\rLM=2\r5 6\r7 8\r").coordinates, kTwoSpecimens);
+  EXPECT_ERROR_MSG(tps("LM=2\r1 2\r3 4\rLM=2\r5 6\r7 \x01x\r"),
+                   "\"t.tps\", specimen 2 (line 4): found 3 numbers where 4 were expected "
+                   "(2 landmarks); reading stopped at \"\\x01x\" (line 6).");
+  EXPECT_ERROR_MSG(
+      tps("LM=2\n1 2\n3 1e999\n"),
+      "\"t.tps\", specimen 1 (line 1): \"1e999\" on line 3 is too large for a number.");
 }
 
 TEST(TpsScanKeyword, DigitOrBlankInsideTheKeywordHidesIt) {
@@ -131,8 +146,16 @@ TEST(TpsScanCounts, LargerLaterCountKeepsTheFirstLandmarksWithAWarning) {
             (std::vector<std::string>{
                 "\"t.tps\", specimen 2 (line 4): LM=3 differs from the first specimen's LM=2; "
                 "its first 2 landmarks are kept.",
-                "\"t.tps\", specimen 3 (line 8): LM=3 differs from the first specimen's LM=2; "
-                "its first 2 landmarks are kept."}));
+                "\"t.tps\", specimen 3 (line 8): LM=3 differs from the first specimen's LM=2, "
+                "and only 4 of its 6 numbers follow it; its first 2 landmarks are kept."}));
+  // Many differing counts give one line that counts them.
+  std::string many = "LM=1\n0 0\n";
+  for (int i = 0; i < 1000; ++i) many += "LM=2\n1 1 2 2\n";
+  EXPECT_EQ(tps(many).warnings,
+            std::vector<std::string>{
+                "\"t.tps\": 1000 specimens have an LM= count that differs from the first "
+                "specimen's LM=1, the first of them specimens 2 (line 3), 3 (line 5) and 4 "
+                "(line 7); the first landmark of each is kept."});
 }
 
 TEST(TpsScanCounts, MoreNumbersThanTheCountAnnouncesFail) {

@@ -1,0 +1,15 @@
+// Quotes a piece of a user's file for a message: the text between double
+// quotes, cut after `limit` bytes with "..." added, control bytes and bytes
+// that are not UTF-8 shown as \xNN, so a message never carries raw binary or
+// a whole line of megabytes. Valid UTF-8 letters are kept as they are.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace dg {
+
+std::string excerpt(std::string_view text, std::size_t limit);
+
+}  // namespace dg
