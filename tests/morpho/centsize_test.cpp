@@ -19,6 +19,11 @@ TEST(CentsizeTest, SquareIgnoresTrailingValueAndRowsKeepTheirOrder) {
   EXPECT_EQ(centsize(x), (std::vector<double>{2 * centsize(square), centsize(square)}));
 }
 
+TEST(CentsizeTest, SumsEachLandmarksXTermBeforeItsYTerm) {
+  // Adding dx^2 + dy^2 per landmark, or all x terms first, ends in ...925.
+  EXPECT_EQ(centsize(std::vector<double>{-2.0, -4.7, 3.7, -0.3, 2.2, 3.8}), 7.321202087089251);
+}
+
 TEST(CentsizeTest, DegenerateConfigurations) {
   EXPECT_EQ(centsize(std::vector<double>{7, 7, 7, 7, 9}), 0.0);  // coincident landmarks
   EXPECT_EQ(centsize(Matrix{{4}, {5}}), (std::vector<double>{0, 0}));

@@ -26,6 +26,12 @@ TEST(Formtrad2Test, SquareRowPairOrderAndRepeatedLandmark) {
   EXPECT_EQ(y(0, 4), root8);
 }
 
+TEST(Formtrad2Test, ScalesEachCoordinateByMultiplyingFirst) {
+  // (v * size) / centroid size; v * (size / cs) ends in ...335, (v / cs) * size in ...334.
+  const Matrix x{{4.3, 3.6, 4.9, 1.7, -3.4, 3.6, 2.9}};
+  EXPECT_EQ(formtrad2(x, Matrix{{1, 2}})(0, 0), 0.8589501581522332);
+}
+
 TEST(Formtrad2Test, NoPairsNoRowsAndZeroSize) {
   EXPECT_EQ(formtrad2(Matrix{{0, 0, 1, 0, 1, 1, 2}, {0, 0, 3, 0, 3, 3, 5}}, Matrix()),
             (Matrix{{2}, {5}}));

@@ -180,10 +180,22 @@ TEST_F(GraphicsTest, PositionsFollowTheirUnits) {
 TEST_F(GraphicsTest, ChangesMarkTheFigureStaleOnce) {
   Handle fig = g.new_figure();
   g.take_stale(fig);
+  const std::size_t before = platform.stale_notifications();
   g.hold(true);
   for (int i = 0; i < 100; ++i) g.plot(std::vector<double>{1.0 * i}, std::vector<double>{0}, "ko");
+  EXPECT_EQ(platform.stale_notifications(), before + 1);
   EXPECT_TRUE(g.take_stale(fig));
   EXPECT_FALSE(g.take_stale(fig));
+}
+
+TEST_F(GraphicsTest, TheConsoleCopyKeepsTheLastWholeLines) {
+  const std::string line(999, 'w');
+  for (int i = 0; i < 5000; ++i) platform.console(line + std::to_string(i % 10) + "\n");
+  const std::string& kept = platform.console_text();
+  EXPECT_LE(kept.size(), 2 * kConsoleKept);
+  EXPECT_GE(kept.size(), kConsoleKept);
+  EXPECT_EQ(kept.substr(0, 3), "www");
+  EXPECT_EQ(kept.substr(kept.size() - 3), "w9\n");
 }
 
 }  // namespace

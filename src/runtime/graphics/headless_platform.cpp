@@ -13,6 +13,15 @@ FileChoice split_path(const std::string& path) {
   return {path.substr(slash + 1), path.substr(0, slash + 1)};
 }
 
+void keep_console_text(std::string& kept, std::string_view text) {
+  kept += text;
+  if (kept.size() > 2 * kConsoleKept) {
+    // Drops the oldest lines; the erase runs once per kConsoleKept bytes printed.
+    std::size_t cut = kept.find('\n', kept.size() - kConsoleKept);
+    kept.erase(0, cut == std::string::npos ? kept.size() - kConsoleKept : cut + 1);
+  }
+}
+
 void warn(Platform& platform, std::string_view text) {
   platform.console("Warning: " + std::string(text) + "\n");
 }
@@ -64,7 +73,7 @@ void HeadlessPlatform::drawnow(Graphics& graphics) {
 }
 
 void HeadlessPlatform::console(std::string_view text) {
-  console_ += text;
+  keep_console_text(console_, text);
   if (stream_) {
     *stream_ << text;
     stream_->flush();

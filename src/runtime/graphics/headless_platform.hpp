@@ -1,6 +1,6 @@
 // The platform without a window: dialogs answered from a script, an in-memory
 // clipboard, a fixed screen, and a console that writes to a stream and keeps
-// a copy. Tests and the batch tool run every action on it.
+// a bounded copy. Tests and the batch tool run every action on it.
 #pragma once
 
 #include <deque>
@@ -38,6 +38,7 @@ class HeadlessPlatform : public Platform {
   const std::string& console_text() const { return console_; }
   void clear_console() { console_.clear(); }
   std::size_t drawnow_count() const { return drawnow_count_; }
+  std::size_t stale_notifications() const { return stale_notifications_; }
 
   void set_screen_size(double width, double height) { screen_ = {width, height}; }
 
@@ -51,6 +52,7 @@ class HeadlessPlatform : public Platform {
   std::array<double, 4> frame_margins() const override { return {0, 0, 0, 0}; }
   void drawnow(Graphics& graphics) override;
   void console(std::string_view text) override;
+  void figure_stale(Handle) override { ++stale_notifications_; }
 
  private:
   std::optional<FileChoice> next_answer(bool save, std::string_view filter, std::string_view title);
@@ -62,6 +64,7 @@ class HeadlessPlatform : public Platform {
   std::string console_;
   std::array<double, 2> screen_{1024, 768};
   std::size_t drawnow_count_ = 0;
+  std::size_t stale_notifications_ = 0;
 };
 
 }  // namespace dg

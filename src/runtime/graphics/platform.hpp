@@ -55,6 +55,12 @@ class Platform {
   virtual void figure_raised(Handle /*figure*/) {}
 };
 
+// A platform's copy of what the console printed keeps whole lines of about
+// the last kConsoleKept bytes (at most twice that), so a run that prints
+// without end holds bounded memory.
+constexpr std::size_t kConsoleKept = std::size_t{1} << 20;
+void keep_console_text(std::string& kept, std::string_view text);
+
 // Writes "Warning: " and the text as one console line.
 void warn(Platform& platform, std::string_view text);
 

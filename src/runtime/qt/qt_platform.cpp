@@ -261,7 +261,7 @@ void QtPlatform::drawnow(Graphics&) {
 
 void QtPlatform::console(std::string_view text) {
   std::cout << text << std::flush;
-  console_.append(text);
+  keep_console_text(console_, text);
   QString line = last_line(console_);
   if (line == status_) return;
   status_ = line;
