@@ -63,6 +63,12 @@ class Runner {
   bool timings_;
 };
 
+// An output option needs a file name; an empty one would write nothing and
+// still succeed.
+const CLI::Validator kFileName(
+    [](std::string& path) { return path.empty() ? std::string("an empty file name") : ""; },
+    "FILE");
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,18 +99,24 @@ int main(int argc, char** argv) {
                  "Triple list: one angle per line, \"n a v b\", the angle at landmark v between "
                  "the arms to a and b")
       ->check(CLI::ExistingFile);
-  app.add_option("--lengths", o.lengths, "Write the distances and the size column (needs --pairs)");
+  app.add_option("--lengths", o.lengths, "Write the distances and the size column (needs --pairs)")
+      ->check(kFileName);
   app.add_option(
-      "--log-lengths", o.log_lengths,
-      "Write the natural logarithms of the distances and the size column (needs --pairs)");
+         "--log-lengths", o.log_lengths,
+         "Write the natural logarithms of the distances and the size column (needs --pairs)")
+      ->check(kFileName);
   app.add_option("--constrained", o.constrained,
                  "Write each specimen's distances divided by their root sum of squares, and the "
-                 "size column (needs --pairs)");
-  app.add_option("--angles", o.angles, "Write the angles in radians (needs --triples)");
-  app.add_option("--degrees", o.degrees, "Write the angles in degrees (needs --triples)");
+                 "size column (needs --pairs)")
+      ->check(kFileName);
+  app.add_option("--angles", o.angles, "Write the angles in radians (needs --triples)")
+      ->check(kFileName);
+  app.add_option("--degrees", o.degrees, "Write the angles in degrees (needs --triples)")
+      ->check(kFileName);
   app.add_option("--superimposed", o.superimposed,
                  "Write the sample as loaded (superimposed for TPS input, with its size column), "
-                 "each value exactly");
+                 "each value exactly")
+      ->check(kFileName);
 #if DISTANGLER_PLOT
   app.add_option("--plot", o.plot,
                  "Paint the plot the window would show after the actions into this file: "

@@ -42,6 +42,9 @@ check "degrees are the radians times 180 / pi" awk '
 check "exit status 2 without --pairs" test $? -eq 2
 check "message names --pairs" grep -q -- "need --pairs" "$work/err"
 check "no file written without --pairs" test ! -e "$work/x.txt"
+"$tool" --tps "$road/small.tps" --pairs "$road/pairs.txt" --lengths "" 2>"$work/err"
+check "an empty output name is refused" test $? -ne 0
+check "message names the option" grep -q -- "--lengths: an empty file name" "$work/err"
 
 # A malformed file: a message naming the specimen, a non-zero exit, the old output kept.
 printf 'LM=2\n1 2\nNA NA\n' >"$work/bad.tps"
