@@ -18,8 +18,9 @@
 #include "runtime/graphics/headless_platform.hpp"
 
 #if defined(_WIN32)
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 #endif
 
 #if DISTANGLER_PLOT
