@@ -170,10 +170,10 @@ TEST_F(PainterTest, AFailedPlotLeavesTheOldFileAndSaysWhy) {
   fs::create_directories(dir);
   const std::string png = (dir / "plot.png").string();
   std::ofstream(png, std::ios::binary) << "old picture";
-  g.set(figure, "Position", row({0, 0, 200000, 200000}));  // 640 GB at twice the pixels
+  g.set(figure, "Position", row({0, 0, 40000000, 200}));  // wider than any bitmap
   EXPECT_THROW_MSG(write_plot(g, figure, png),
                    "The plot could not be written to \"" + png +
-                       "\": a picture of 400000 x 400000 pixels does not fit in memory.");
+                       "\": a picture of 80000000 x 400 pixels does not fit in memory.");
   std::stringstream kept;
   kept << std::ifstream(png, std::ios::binary).rdbuf();
   EXPECT_EQ(kept.str(), "old picture");
