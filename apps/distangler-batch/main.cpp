@@ -14,7 +14,14 @@
 #include "actions/dataset_file.hpp"
 #include "actions/session.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/file_io.hpp"
 #include "runtime/graphics/headless_platform.hpp"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <shellapi.h>
+#endif
 
 #if DISTANGLER_PLOT
 #include <QGuiApplication>
@@ -69,9 +76,57 @@ const CLI::Validator kFileName(
     [](std::string& path) { return path.empty() ? std::string("an empty file name") : ""; },
     "FILE");
 
+// CLI11's check for an existing file, reading the name as UTF-8 on every system.
+const CLI::Validator kExistingFile(
+    [](std::string& name) {
+      std::error_code ignored;
+      auto type = std::filesystem::status(dg::file_path(name), ignored).type();
+      if (type == std::filesystem::file_type::not_found ||
+          type == std::filesystem::file_type::none) {
+        return "File does not exist: " + name;
+      }
+      if (type == std::filesystem::file_type::directory) {
+        return "File is actually a directory: " + name;
+      }
+      return std::string();
+    },
+    "FILE");
+
+// The absolute form of a path, with forward slashes as the file dialogs give
+// them on every system (the folder and the name are split at the last one).
+std::string absolute_path(const std::string& path) {
+  const std::u8string text = std::filesystem::absolute(dg::file_path(path)).generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
+#if defined(_WIN32)
+// The command line as UTF-8: the argv Windows gives is in the local code page,
+// which cannot spell every folder name.
+std::vector<std::string> utf8_arguments() {
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  for (int i = 0; wide != nullptr && i < count; ++i) {
+    arguments.push_back(dg::path_text(std::filesystem::path(wide[i])));
+  }
+  ::LocalFree(wide);
+  return arguments;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+  std::vector<std::string> arguments = utf8_arguments();
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  if (!arguments.empty()) {
+    argc = static_cast<int>(arguments.size());
+    argv = pointers.data();
+  }
+#endif
   Options o;
   CLI::App app{
       "Runs Distangler's actions without a window: loads a sample, loads the pair and\n"
@@ -80,25 +135,25 @@ int main(int argc, char** argv) {
       "then the saves in the order the options are listed below."};
   auto* input = app.add_option_group("input", "The sample to load (exactly one)");
   input->add_option("--tps", o.tps, "TPS landmark file; the sample is superimposed")
-      ->check(CLI::ExistingFile);
+      ->check(kExistingFile);
   input
       ->add_option("--tps-scale", o.tps_scale,
                    "TPS landmark file with a SCALE= line after each specimen; coordinates are "
                    "multiplied by their specimen's factor, then superimposed")
-      ->check(CLI::ExistingFile);
+      ->check(kExistingFile);
   input
       ->add_option("--matrix", o.matrix,
                    "Plain numeric matrix, one specimen per line (x1 y1 ... xk yk size), "
                    "taken as it is")
-      ->check(CLI::ExistingFile);
+      ->check(kExistingFile);
   input->require_option(1);
   app.add_option("--pairs", o.pairs,
                  "Pair list: one distance per line, \"n a b\" with landmark numbers a and b")
-      ->check(CLI::ExistingFile);
+      ->check(kExistingFile);
   app.add_option("--triples", o.triples,
                  "Triple list: one angle per line, \"n a v b\", the angle at landmark v between "
                  "the arms to a and b")
-      ->check(CLI::ExistingFile);
+      ->check(kExistingFile);
   app.add_option("--lengths", o.lengths, "Write the distances and the size column (needs --pairs)")
       ->check(kFileName);
   app.add_option(
@@ -150,7 +205,7 @@ int main(int argc, char** argv) {
   for (std::string* path :
        {&o.tps, &o.tps_scale, &o.matrix, &o.pairs, &o.triples, &o.lengths, &o.log_lengths,
         &o.constrained, &o.angles, &o.degrees, &o.superimposed, &o.plot}) {
-    if (!path->empty()) *path = std::filesystem::absolute(*path).string();
+    if (!path->empty()) *path = absolute_path(*path);
   }
 
   dg::HeadlessPlatform platform(&std::cerr);

@@ -73,8 +73,8 @@ Matrix parse_matrix(std::string_view text, const std::string& file) {
 
 Matrix dload(const std::string& path) {
   FileText text;
-  if (const int error = read_whole_file(path, text); error != 0) {
-    raise("Cannot open \"" + path + "\": " + std::strerror(error));
+  if (std::string reason; !read_whole_file(path, text, reason)) {
+    raise("Cannot open \"" + path + "\": " + reason);
   }
   return parse_matrix(text.view(), path);
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "input/dload.hpp"
+#include "runtime/array/file_io.hpp"
 
 namespace dg {
 
@@ -11,7 +12,7 @@ std::optional<MatrixLoad> mfload(Platform& platform) {
   if (!choice) return std::nullopt;
   MatrixLoad load{dload(choice->path()), choice->name};
   std::error_code ignored;
-  std::filesystem::current_path(choice->folder, ignored);
+  std::filesystem::current_path(file_path(choice->folder), ignored);
   return load;
 }
 

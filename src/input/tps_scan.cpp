@@ -343,8 +343,8 @@ TpsData read_tps(std::string_view text, const std::string& file, bool with_scale
 
 TpsData read_tps_file(const std::string& path, bool with_scale, bool size_column) {
   FileText text;
-  if (const int error = read_whole_file(path, text); error != 0) {
-    raise("Error on file open: \"" + path + "\" (" + std::strerror(error) + ")");
+  if (std::string reason; !read_whole_file(path, text, reason)) {
+    raise("Error on file open: \"" + path + "\" (" + reason + ")");
   }
   return read_tps(text.view(), path, with_scale, size_column);
 }

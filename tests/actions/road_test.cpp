@@ -162,8 +162,17 @@ TEST_F(RoadTest, SavesReplaceFilesOnlyWhenWholeAndReportFailures) {
   platform.answer_cancel();
   run("SaveLengths");
   EXPECT_EQ(enable("Save"), "off");
+
+  // A folder in the way: the new file is complete before the replacement
+  // fails, and it is removed.
+  fs::create_directory(out / "folder");
+  run("CalcLengths");
+  platform.answer((out / "folder").string());
+  EXPECT_THROW_MSG(run("SaveLengths"), "Cannot write \"" + (out / "folder").string() +
+                                           "\": Is a directory; the file was left as it was.");
+  EXPECT_TRUE(fs::is_empty(out / "folder"));
   for (const auto& entry : fs::directory_iterator(out)) {
-    EXPECT_EQ(entry.path().filename().string().find(".old.txt."), std::string::npos)
+    EXPECT_EQ(entry.path().filename().string().find(".folder."), std::string::npos)
         << "temporary file left: " << entry.path();
   }
 }

@@ -65,7 +65,12 @@ class FilesFixture : public WindowFixture {
              ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
     std::filesystem::create_directories(out);
   }
-  ~FilesFixture() override { std::filesystem::remove_all(out); }
+  // Loading moves the current folder to the file's; Windows removes no folder
+  // that is some program's current one.
+  ~FilesFixture() override {
+    std::filesystem::current_path(start);
+    std::filesystem::remove_all(out);
+  }
 
   // Writes a file in the scratch folder and returns its path.
   std::string file(const std::string& name, const std::string& text) {
@@ -79,6 +84,7 @@ class FilesFixture : public WindowFixture {
   }
 
   std::filesystem::path out;
+  const std::filesystem::path start = std::filesystem::current_path();
 };
 
 }  // namespace dg

@@ -1,10 +1,14 @@
 #include "runtime/qt/axes_painter.hpp"
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "qt_test_support.hpp"
 #include "runtime/graphics/headless_platform.hpp"
 #include "runtime/qt/figure_export.hpp"
+#include "test_support.hpp"
 
 namespace dg {
 namespace {
@@ -158,6 +162,25 @@ TEST_F(PainterTest, EqualAspectKeepsASquareSquareInAWideAxes) {
   auto [x, y] = spread(picture(), inside);
   EXPECT_NEAR(x, 80, 1.5);  // the 160-pixel height holds one unit
   EXPECT_NEAR(y, 80, 1.5);
+}
+
+TEST_F(PainterTest, AFailedPlotLeavesTheOldFileAndSaysWhy) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("distangler_plot_" + std::to_string(figure));
+  fs::create_directories(dir);
+  const std::string png = (dir / "plot.png").string();
+  std::ofstream(png, std::ios::binary) << "old picture";
+  g.set(figure, "Position", row({0, 0, 40000000, 200}));  // wider than any bitmap
+  EXPECT_THROW_MSG(write_plot(g, figure, png),
+                   "The plot could not be written to \"" + png +
+                       "\": a picture of 80000000 x 400 pixels does not fit in memory.");
+  std::stringstream kept;
+  kept << std::ifstream(png, std::ios::binary).rdbuf();
+  EXPECT_EQ(kept.str(), "old picture");
+  const std::string nowhere = (dir / "no" / "plot.svg").string();
+  EXPECT_THROW_MSG(write_plot(g, figure, nowhere),
+                   "Cannot open \"" + nowhere + "\" for writing: No such file or directory.");
+  fs::remove_all(dir);
 }
 
 TEST(TickTest, StepsAreOneTwoOrFiveTimesAPowerOfTen) {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "runtime/array/error.hpp"
+#include "runtime/array/file_io.hpp"
 #include "runtime/graphics/callback_text.hpp"
 
 namespace dg {
@@ -160,11 +161,12 @@ Handle load_figure_text(Graphics& graphics, std::string_view text, const std::st
 }
 
 Handle load_figure_file(Graphics& graphics, const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) raise("The layout file \"" + path + "\" cannot be opened.");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return load_figure_text(graphics, text.str(), path);
+  FileText text;
+  std::string reason;
+  if (!read_whole_file(path, text, reason)) {
+    raise("The layout file \"" + path + "\" cannot be opened.");
+  }
+  return load_figure_text(graphics, text.view(), path);
 }
 
 }  // namespace dg

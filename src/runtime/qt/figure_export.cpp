@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QClipboard>
-#include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPageSize>
@@ -10,8 +9,10 @@
 #include <QPdfWriter>
 #include <QSvgGenerator>
 #include <cmath>
+#include <string_view>
 
 #include "runtime/array/error.hpp"
+#include "runtime/array/file_io.hpp"
 #include "runtime/qt/axes_painter.hpp"
 
 namespace dg {
@@ -47,6 +48,7 @@ QImage figure_image(const Graphics& graphics, Handle figure, double scale) {
   QImage image(static_cast<int>(std::ceil(size.width() * scale)),
                static_cast<int>(std::ceil(size.height() * scale)),
                QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return image;  // too large to allocate
   image.setDevicePixelRatio(scale);
   image.setDotsPerMeterX(kDotsPerMeter96);
   image.setDotsPerMeterY(kDotsPerMeter96);
@@ -82,28 +84,39 @@ PlotFormat plot_format(const std::string& path) {
 
 void write_plot(const Graphics& graphics, Handle figure, const std::string& path) {
   PlotFormat format = plot_format(path);
-  QString name = QString::fromStdString(path);
-  bool ok = false;
-  if (format == PlotFormat::Png) {
-    ok = figure_image(graphics, figure, kPictureScale).save(name, "PNG");
-  } else if (format == PlotFormat::Svg) {
-    QFile file(name);
-    QByteArray svg = figure_svg(graphics, figure);
-    ok = file.open(QIODevice::WriteOnly) && file.write(svg) == svg.size();
+  auto failed = [&](const std::string& reason) {
+    raise("The plot could not be written to \"" + path + "\": " + reason + ".");
+  };
+  // Painted into memory first, so that a failure leaves an existing file as it was.
+  QByteArray bytes;
+  if (format == PlotFormat::Svg) {
+    bytes = figure_svg(graphics, figure);
   } else {
-    QFile file(name);
-    if (file.open(QIODevice::WriteOnly)) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (format == PlotFormat::Png) {
+      QImage image = figure_image(graphics, figure, kPictureScale);
+      if (image.isNull()) {
+        QSizeF size = figure_size(graphics, figure) * kPictureScale;
+        failed("a picture of " + std::to_string(static_cast<long long>(std::ceil(size.width()))) +
+               " x " + std::to_string(static_cast<long long>(std::ceil(size.height()))) +
+               " pixels does not fit in memory");
+      }
+      if (!image.save(&buffer, "PNG")) failed("the PNG encoder failed");
+    } else {
       QSizeF size = figure_size(graphics, figure);
-      QPdfWriter pdf(&file);
+      QPdfWriter pdf(&buffer);
       pdf.setResolution(96);
       pdf.setPageSize(QPageSize(size * 72.0 / 96.0, QPageSize::Point));
       pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
       pdf.setTitle(QStringLiteral("Distangler plot"));
       paint_on(pdf, graphics, figure);
-      ok = file.error() == QFile::NoError;
     }
   }
-  if (!ok) raise("The plot could not be written to \"" + path + "\".");
+  if (bytes.isEmpty()) failed("nothing was painted");
+  AtomicFile file(path);
+  file.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  file.commit();
 }
 
 void copy_figure(const Graphics& graphics, Handle figure) {

@@ -3,7 +3,9 @@
 // file, and the clipboard (SVG as image/svg+xml plus the bitmap).
 //
 // write_plot raises a RuntimeError for an extension other than .svg, .png or
-// .pdf (any letter case) and when the file cannot be written. A
+// .pdf (any letter case), when the picture cannot be painted and when the
+// file cannot be written, giving the reason; the picture is painted in memory
+// and replaces the file whole, so an existing file is left as it was. A
 // QGuiApplication must exist before any of these is called.
 #pragma once
 

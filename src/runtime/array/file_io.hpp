@@ -1,0 +1,75 @@
+// Reading user files and replacing them whole, on POSIX systems and on Windows.
+//
+// Paths are UTF-8 text everywhere in the program; file_path turns one into a
+// std::filesystem::path (wide on Windows) and path_text turns it back.
+//
+// read_whole_file reads a regular file into memory. Anything else (a folder,
+// a FIFO, a device, a socket) is refused without blocking, since reading it
+// would hang or never end.
+//
+// AtomicFile writes a new version of a file: the bytes go to a temporary file
+// beside the target, which replaces the target in one step at commit(). Until
+// then, and after any failure, the old file is left as it was and no
+// temporary file remains. A symbolic link as target is followed (the file it
+// names is replaced, the link stays); an existing target that is not a
+// regular file (a device such as /dev/null, a FIFO) is written directly.
+// Bytes are written as given: lines end with "\n" on every system.
+// Failures raise a RuntimeError:
+//   Cannot open "<path>" for writing: <reason>.
+//   Cannot write "<path>": <reason>; the file was left as it was.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace dg {
+
+std::filesystem::path file_path(const std::string& utf8);
+std::string path_text(const std::filesystem::path& path);
+
+// Asks the kernel to back a large fresh buffer with huge pages where it can:
+// on some machines faulting in a big buffer page by page costs more than
+// parsing the text that fills it. Advice only; it changes no contents.
+void advise_huge_pages(void* p, std::size_t bytes);
+
+// The bytes of a whole file.
+struct FileText {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  std::string_view view() const { return {bytes.get(), size}; }
+};
+
+// Reads the whole regular file at `path` into `out`. Returns true, or false
+// with the reason in `reason` ("No such file or directory", "not a regular
+// file", ...); `out` is then left unchanged.
+bool read_whole_file(const std::string& path, FileText& out, std::string& reason);
+
+class AtomicFile {
+ public:
+  // Opens the temporary file; raises "Cannot open ... for writing".
+  explicit AtomicFile(const std::string& path);
+  // Removes the temporary file unless commit() succeeded.
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  void write(std::string_view bytes);
+  // Makes the written bytes the file's contents.
+  void commit();
+
+ private:
+  [[noreturn]] void fail(const std::string& reason);
+  void discard() noexcept;
+
+  std::string path_;    // as the user gave it, for messages
+  std::string target_;  // the file replaced: the path with symbolic links followed
+  std::string temp_;    // the temporary file's name, once it has one
+  bool direct_ = false;
+  bool committed_ = false;
+  int fd_ = -1;  // a POSIX descriptor, or a C runtime one on Windows
+};
+
+}  // namespace dg

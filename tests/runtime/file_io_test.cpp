@@ -1,0 +1,143 @@
+// Reading user files and replacing them whole: what is refused, what the
+// replacement keeps, and paths beyond ASCII.
+#include "runtime/array/file_io.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <random>
+#include <sstream>
+
+#include "actions/dataset_file.hpp"
+#include "input/dload.hpp"
+#include "input/tps_scan.hpp"
+#include "runtime/graphics/headless_platform.hpp"
+#include "runtime/graphics/layout_file.hpp"
+#include "test_support.hpp"
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace dg {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileIoTest : public ::testing::Test {
+ protected:
+  FileIoTest() {
+    std::random_device random;
+    dir = fs::temp_directory_path() / ("distangler_file_io_" + std::to_string(random()));
+    fs::create_directories(dir);
+  }
+  ~FileIoTest() override { fs::remove_all(dir); }
+
+  std::string at(const std::string& name) const { return path_text(dir / file_path(name)); }
+  static std::string contents(const std::string& path) {
+    std::ifstream in(file_path(path), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  static void put(const std::string& path, const std::string& text) {
+    AtomicFile file(path);
+    file.write(text);
+    file.commit();
+  }
+
+  fs::path dir;
+};
+
+TEST_F(FileIoTest, NonAsciiFolderLoadsAndSavesWithLfLineEnds) {
+  const std::string folder = at("R\xC3\xADo Seco");  // "Río Seco" in UTF-8
+  fs::create_directories(file_path(folder));
+  Matrix m(2, 2);
+  m(0, 0) = 1, m(0, 1) = 2.5, m(1, 0) = -3, m(1, 1) = 4;
+  write_dataset(folder + "/datos.txt", m);
+  EXPECT_EQ(contents(folder + "/datos.txt"), "1 2.5  \n-3 4  \n");
+  EXPECT_EQ(dload(folder + "/datos.txt"), m);
+  put(folder + "/muestra.tps", "LM=2\n1 2\n3 4\n");
+  EXPECT_EQ(read_tps_file(folder + "/muestra.tps", false).coordinates.rows(), 1u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(file_path(folder)), fs::directory_iterator()), 2);
+}
+
+#if !defined(_WIN32)
+
+TEST_F(FileIoTest, ReadersRefuseWhatIsNotARegularFileWithoutWaiting) {
+  const std::string fifo = at("pipe.tps");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto read = std::async(std::launch::async, [&] {
+    EXPECT_THROW_MSG(read_tps_file(fifo, false),
+                     "Error on file open: \"" + fifo + "\" (not a regular file)");
+  });
+  if (read.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+    ADD_FAILURE() << "reading a FIFO waits for a writer";
+    ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // lets the reader go
+  }
+  read.get();
+  ASSERT_FALSE(HasFailure());  // a reader that reads devices would not stop at /dev/zero
+  EXPECT_THROW_MSG(dload("/dev/zero"), "Cannot open \"/dev/zero\": not a regular file");
+  EXPECT_THROW_MSG(dload("/dev/null"), "Cannot open \"/dev/null\": not a regular file");
+  HeadlessPlatform platform;
+  Graphics graphics(platform);
+  EXPECT_THROW_MSG(load_figure_file(graphics, fifo),
+                   "The layout file \"" + fifo + "\" cannot be opened.");
+}
+
+TEST_F(FileIoTest, LinkedTargetIsReplacedThroughTheLinkKeepingItsPermissions) {
+  put(at("real.txt"), "old\n");
+  ASSERT_EQ(::chmod(at("real.txt").c_str(), 0640), 0);
+  fs::create_symlink("real.txt", dir / "link.txt");
+  put(at("link.txt"), "new\n");
+  EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+  EXPECT_EQ(contents(at("real.txt")), "new\n");
+  EXPECT_EQ(fs::status(dir / "real.txt").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  // A link to a file still to be made makes it.
+  fs::create_symlink("later.txt", dir / "dangling.txt");
+  put(at("dangling.txt"), "made\n");
+  EXPECT_TRUE(fs::is_symlink(dir / "dangling.txt"));
+  EXPECT_EQ(contents(at("later.txt")), "made\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4);
+}
+
+TEST_F(FileIoTest, FifoTargetIsWrittenAndStaysAFifo) {
+  const std::string fifo = at("out.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Both ends are open before the writer comes, so nothing waits, whatever
+  // the writer does; the reader sees the end once both writers are gone.
+  const int held = ::open(fifo.c_str(), O_RDWR);
+  const int reader = ::open(fifo.c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_GE(reader, 0);
+  auto received = std::async(std::launch::async, [reader] {
+    std::string text;
+    char chunk[256];
+    for (ssize_t got; (got = ::read(reader, chunk, sizeof chunk)) > 0;) text.append(chunk, got);
+    ::close(reader);
+    return text;
+  });
+  put(fifo, "1 2  \n");
+  ::close(held);
+  EXPECT_EQ(received.get(), "1 2  \n");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+TEST_F(FileIoTest, FailuresNameTheFileAndTheReason) {
+  EXPECT_THROW_MSG(put(at("no/such.txt"), "x"), "Cannot open \"" + at("no/such.txt") +
+                                                    "\" for writing: No such file or directory.");
+#if defined(__linux__)
+  // Until it is complete the new file has no name, so a killed process leaves none.
+  AtomicFile unfinished(at("kept.txt"));
+  unfinished.write("never committed");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 0);
+#endif
+}
+
+#endif
+
+}  // namespace
+}  // namespace dg
