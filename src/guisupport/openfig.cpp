@@ -5,6 +5,7 @@
 
 #include "guisupport/movegui.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/file_io.hpp"
 #include "runtime/graphics/figure_files.hpp"
 
 namespace dg {
@@ -19,7 +20,7 @@ struct FileParts {
 FileParts fileparts(const std::string& filename) {
   FileParts parts;
   std::string name = filename;
-  if (auto slash = filename.find_last_of('/'); slash != std::string::npos) {
+  if (auto slash = last_separator(filename); slash != std::string::npos) {
     parts.folder = filename.substr(0, slash == 0 ? 1 : slash);
     name = filename.substr(slash + 1);
   }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "input/tps_scan.hpp"
+#include "runtime/array/file_io.hpp"
 
 namespace dg {
 
@@ -13,7 +14,7 @@ std::optional<TpsLoad> load_tps(Platform& platform, double cs, bool with_scale, 
   for (const auto& warning : data.warnings) warn(platform, warning);
   TpsLoad load{std::move(data.coordinates), choice->name, std::move(data.namelist)};
   std::error_code ignored;
-  std::filesystem::current_path(choice->folder, ignored);
+  std::filesystem::current_path(file_path(choice->folder), ignored);
   return load;
 }
 

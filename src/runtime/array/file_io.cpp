@@ -31,15 +31,9 @@ std::string error_text(int error) {
   return std::strerror(error);
 }
 
-#if defined(_WIN32)
-constexpr const char* kSeparators = "/\\";
-#else
-constexpr const char* kSeparators = "/";
-#endif
-
 // The folder part of a path, with its separator ("" for a bare name).
 std::string folder_of(const std::string& path) {
-  auto slash = path.find_last_of(kSeparators);
+  auto slash = last_separator(path);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
@@ -194,6 +188,14 @@ void sync_folder(const std::string& folder) {
 #endif
 
 }  // namespace
+
+std::size_t last_separator(std::string_view path) {
+#if defined(_WIN32)
+  return path.find_last_of("/\\");
+#else
+  return path.find_last_of('/');
+#endif
+}
 
 std::filesystem::path file_path(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));

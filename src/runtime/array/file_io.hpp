@@ -30,6 +30,10 @@ namespace dg {
 std::filesystem::path file_path(const std::string& utf8);
 std::string path_text(const std::filesystem::path& path);
 
+// The position of the last folder separator in a path ("/", and on Windows
+// also "\\"), or npos.
+std::size_t last_separator(std::string_view path);
+
 // Asks the kernel to back a large fresh buffer with huge pages where it can:
 // on some machines faulting in a big buffer page by page costs more than
 // parsing the text that fills it. Advice only; it changes no contents.

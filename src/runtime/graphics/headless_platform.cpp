@@ -3,12 +3,13 @@
 #include <ostream>
 
 #include "runtime/array/error.hpp"
+#include "runtime/array/file_io.hpp"
 #include "runtime/graphics/graphics.hpp"
 
 namespace dg {
 
 FileChoice split_path(const std::string& path) {
-  auto slash = path.find_last_of('/');
+  auto slash = last_separator(path);
   if (slash == std::string::npos) return {path, "./"};
   return {path.substr(slash + 1), path.substr(0, slash + 1)};
 }

@@ -23,7 +23,7 @@ constexpr double kPictureScale = 2;    // bitmaps at twice the figure's pixels
 
 std::string lower_extension(const std::string& path) {
   auto dot = path.find_last_of('.');
-  auto slash = path.find_last_of('/');
+  auto slash = last_separator(path);
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
   std::string ext = path.substr(dot);
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
