@@ -13,8 +13,8 @@
 
 namespace dg::fuzz {
 
-// read_tps with the size column; the first byte chooses scale factors (odd) or
-// not. Every specimen gives one row, and the width is odd (2k + size).
+// read_tps with the size column, without and with scale factors. Every
+// specimen gives one row, and the width is odd (2k landmarks and the size).
 void check_tps(const std::uint8_t* data, std::size_t size);
 // parse_matrix: rows times columns numbers, no row or column without the other.
 void check_matrix(const std::uint8_t* data, std::size_t size);
