@@ -6,6 +6,7 @@
 // still runs, without a window.
 #include <QApplication>
 #include <iostream>
+#include <new>
 #include <optional>
 
 #include "actions/distangler.hpp"
@@ -46,7 +47,7 @@ int call_headless(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
   const bool call = argc > 1;
   // A platform the user chose (for instance "offscreen" in tests) is used as it is.
   const bool chosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
@@ -81,4 +82,18 @@ int main(int argc, char** argv) {
     return 1;
   }
   return platform.exec();
+}
+
+// Errors of the actions are reported where they happen; anything else that
+// ends the run (running out of memory, a failure inside a library) is named here
+// in one line instead of ending the program without a word.
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "distangler: stopped: there is not enough memory.\n";
+  } catch (const std::exception& error) {
+    std::cerr << "distangler: stopped by an unexpected error: " << error.what() << "\n";
+  }
+  return 1;
 }

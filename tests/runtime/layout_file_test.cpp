@@ -77,6 +77,40 @@ TEST_F(LayoutFileTest, BadEntriesNameTheSourceAndTheObjectAndLeaveNothingBehind)
                    "The layout file \"/no/such/dir/x.fig\" cannot be opened.");
 }
 
+// A figure holding `depth` menus, each inside the one before.
+std::string nested_menus(int depth) {
+  std::string text = R"j({"Type": "figure", "Children": [)j";
+  for (int i = 0; i < depth; ++i) text += R"j({"Type": "uimenu", "Children": [)j";
+  for (int i = 0; i < depth; ++i) text += "]}";
+  return text + "]}";
+}
+
+TEST_F(LayoutFileTest, OverflowingNumbersAndDeepNestingAreRefusedWithTheirPlace) {
+  Handle before = g.new_figure();
+  EXPECT_THROW_MSG(
+      load_figure_text(g, R"j({"Type": "figure", "Position": [1e400, 0, 1, 1]})j", "big.fig"),
+      "Layout file \"big.fig\" is not valid JSON: number overflow parsing '1e400'");
+  EXPECT_THROW_MSG(load_figure_text(g, "\n" + std::string(100000, '['), "deep.fig"),
+                   "Layout file \"deep.fig\" nests lists and objects more than 128 deep (line 2).");
+  // Brackets inside texts do not count.
+  std::string texts = R"j({"Type": "figure", "Name": ")j" + std::string(200, '[') + R"j(\"{"})j";
+  Handle named = load_figure_text(g, texts, "texts.fig");
+  EXPECT_EQ(g.get(named, "Name").text(), std::string(200, '[') + "\"{");
+  g.delete_object(named);
+  EXPECT_THROW_HAS(load_figure_text(g, nested_menus(20000), "menus.fig"),
+                   "Layout file \"menus.fig\" nests lists and objects more than 128 deep");
+  std::string deepest = "1";
+  for (int i = 0; i < 31; ++i) deepest += ".1";
+  EXPECT_THROW_MSG(
+      load_figure_text(g, nested_menus(33), "menus.fig"),
+      "Layout file \"menus.fig\", object " + deepest + ": menus may be nested at most 32 deep.");
+  EXPECT_EQ(g.figures(), std::vector<Handle>{before});
+  Handle fig = load_figure_text(g, nested_menus(32), "menus.fig");
+  EXPECT_EQ(g.findall(fig).size(), 33u);
+  g.delete_object(fig);
+  EXPECT_EQ(g.figures(), std::vector<Handle>{before});
+}
+
 class FigureSearchTest : public LayoutFileTest {
  protected:
   FigureSearchTest()

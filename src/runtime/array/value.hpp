@@ -37,6 +37,11 @@ struct Struct {
   Value& field(const std::string& name);  // created (empty) when absent
 };
 
+// Declared before Value, whose defaulted comparison compares its alternatives.
+inline bool operator==(const CharArray& a, const CharArray& b);
+inline bool operator==(const Cell& a, const Cell& b);
+inline bool operator==(const Struct& a, const Struct& b);
+
 class Value {
  public:
   enum class Kind { Empty, Double, Char, Cell, Struct };

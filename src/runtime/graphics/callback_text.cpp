@@ -161,4 +161,29 @@ CallbackCall parse_callback(std::string_view text) {
   return Parser(text).parse();
 }
 
+std::string format_callback(const CallbackCall& call) {
+  std::string out = call.function;
+  if (call.args.empty()) return out;
+  out += '(';
+  for (std::size_t i = 0; i < call.args.size(); ++i) {
+    if (i > 0) out += ", ";
+    const CallbackArg& arg = call.args[i];
+    if (const auto* text = std::get_if<std::string>(&arg)) {
+      out += '\'';
+      for (char c : *text) {
+        out += c;
+        if (c == '\'') out += '\'';
+      }
+      out += '\'';
+    } else if (const auto* number = std::get_if<double>(&arg)) {
+      char buffer[32];
+      out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, *number).ptr);
+    } else {
+      out += callback_word_name(std::get<CallbackWord>(arg));
+    }
+  }
+  out += ')';
+  return out;
+}
+
 }  // namespace dg

@@ -30,4 +30,9 @@ struct CallbackCall {
 
 CallbackCall parse_callback(std::string_view text);
 
+// The call written back as a callback text that parses to the same call:
+// `name` without arguments, else `name(arg, ...)` with texts quoted and
+// numbers in their shortest exact form.
+std::string format_callback(const CallbackCall& call);
+
 }  // namespace dg

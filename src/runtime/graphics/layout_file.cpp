@@ -3,6 +3,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
@@ -12,6 +14,39 @@ namespace dg {
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+// Deeper than any real menu goes; the limits keep a hostile file from costing
+// time and memory in proportion to its nesting.
+constexpr std::size_t kMaxMenuDepth = 32;
+constexpr std::size_t kMaxJsonDepth = 128;
+
+// Raises when lists and objects nest deeper than kMaxJsonDepth, naming the line
+// where the limit is passed; checked before the JSON parser sees the text.
+void check_nesting(std::string_view text, const std::string& source) {
+  std::size_t depth = 0;
+  std::size_t line = 1;
+  bool in_string = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n') ++line;
+    if (in_string) {
+      if (c == '\\') {
+        ++i;  // an escaped character cannot end the string (nor be a line end)
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxJsonDepth) {
+        raise("Layout file \"" + source + "\" nests lists and objects more than " +
+              std::to_string(kMaxJsonDepth) + " deep (line " + std::to_string(line) + ").");
+      }
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+}
 
 // Converts a property value of the file into a value of the tree.
 Value property_value(const Json& json, const std::string& key) {
@@ -61,7 +96,7 @@ class Builder {
     Handle figure = g_.new_figure();
     try {
       apply(figure, root, "the figure");
-      children(figure, root, "");
+      children(figure, root);
     } catch (const RuntimeError&) {
       g_.delete_object(figure);
       throw;
@@ -89,18 +124,35 @@ class Builder {
     return where;
   }
 
-  void children(Handle parent, const Json& object, const std::string& prefix) {
-    auto list = object.find("Children");
-    if (list == object.end()) return;
-    bool menu = g_.type(parent) == ObjectType::UIMenu;
-    std::string owner = prefix.empty() ? "the figure" : "object " + prefix;
-    if (!list->is_array()) fail(owner, "\"Children\" must be a list of objects.");
-    std::size_t index = 0;
-    for (const Json& child : *list) {
-      std::string number = prefix + (prefix.empty() ? "" : ".") + std::to_string(++index);
-      std::string where = child.is_object() ? describe(child, number) : "object " + number;
+  // One list of children being built: whose they are, and the next to build.
+  struct Level {
+    Handle parent;
+    const Json* list;
+    std::size_t next;
+    std::string prefix;  // the parent's object number, empty for the figure
+  };
+
+  // Builds the figure's children and the menus' own children depth first, in
+  // file order, with an explicit stack so no file can exhaust the call stack.
+  void children(Handle figure, const Json& root) {
+    std::vector<Level> levels;
+    if (const Json* list = children_of(root, "the figure")) {
+      levels.push_back({figure, list, 0, ""});
+    }
+    while (!levels.empty()) {
+      Level& level = levels.back();
+      if (level.next == level.list->size()) {
+        levels.pop_back();
+        continue;
+      }
+      const Json& child = (*level.list)[level.next++];
+      const Handle parent = level.parent;
+      const std::string number =
+          level.prefix + (level.prefix.empty() ? "" : ".") + std::to_string(level.next);
+      const std::string where = child.is_object() ? describe(child, number) : "object " + number;
       if (!child.is_object()) fail(where, "each child must be an object.");
       std::string type = type_of(child, where);
+      const bool menu = g_.type(parent) == ObjectType::UIMenu;
       Handle h = 0;
       if (type == "uimenu") {
         h = g_.new_uimenu(parent);
@@ -115,12 +167,25 @@ class Builder {
                         "\"uicontrol\" or \"uimenu\".");
       }
       apply(h, child, where);
-      if (type == "uimenu") {
-        children(h, child, number);
-      } else if (child.contains("Children")) {
-        fail(where, "only menus can hold children.");
+      if (type != "uimenu") {
+        if (child.contains("Children")) fail(where, "only menus can hold children.");
+        continue;
       }
+      const Json* list = children_of(child, "object " + number);
+      if (list == nullptr || list->empty()) continue;
+      // levels holds the figure's level and one per enclosing menu.
+      if (levels.size() >= kMaxMenuDepth) {
+        fail(where, "menus may be nested at most " + std::to_string(kMaxMenuDepth) + " deep.");
+      }
+      levels.push_back({h, list, 0, number});
     }
+  }
+
+  const Json* children_of(const Json& object, const std::string& owner) const {
+    auto list = object.find("Children");
+    if (list == object.end()) return nullptr;
+    if (!list->is_array()) fail(owner, "\"Children\" must be a list of objects.");
+    return &*list;
   }
 
   // Sets the properties of one object: "Units" first, then the rest in file order.
@@ -149,10 +214,12 @@ class Builder {
 }  // namespace
 
 Handle load_figure_text(Graphics& graphics, std::string_view text, const std::string& source) {
+  check_nesting(text, source);
   Json root;
   try {
     root = Json::parse(text);
-  } catch (const Json::parse_error& error) {
+  } catch (const Json::exception& error) {
+    // Syntax errors, and numbers out of the range of a double ("1e400").
     std::string what = error.what();
     if (auto end = what.find("] "); end != std::string::npos) what.erase(0, end + 2);
     raise("Layout file \"" + source + "\" is not valid JSON: " + what);

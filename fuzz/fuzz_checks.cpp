@@ -1,0 +1,194 @@
+#include "fuzz_checks.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <numbers>
+#include <string>
+
+#include "actions/dahand_actions.hpp"
+#include "input/dload.hpp"
+#include "input/tps_scan.hpp"
+#include "morpho/formtrad2.hpp"
+#include "runtime/array/error.hpp"
+#include "runtime/array/format.hpp"
+#include "runtime/graphics/callback_text.hpp"
+#include "runtime/graphics/graphics.hpp"
+#include "runtime/graphics/headless_platform.hpp"
+#include "runtime/graphics/layout_file.hpp"
+
+namespace dg::fuzz {
+namespace {
+
+std::string_view text_of(const std::uint8_t* data, std::size_t size) {
+  return {reinterpret_cast<const char*>(data), size};
+}
+
+void require(bool promise) {
+  if (!promise) __builtin_trap();
+}
+
+// Three specimens of four landmarks, with their size column.
+const Matrix& sample() {
+  static const Matrix x{
+      {0, 0, 1, 0, 1, 1, 0, 1, 2}, {0, 0, 2, 0, 2, 3, 0, 2, 4.5}, {1, 1, 1, 1, 1, 1, 1, 1, 0}};
+  return x;
+}
+constexpr std::size_t kLandmarks = 4;
+
+bool same_call(const CallbackCall& a, const CallbackCall& b) {
+  return a.function == b.function && a.args == b.args;
+}
+
+void compare_g(double value) {
+  char got[kMaxG];
+  char* end = write_g(got, value);
+  require(end > got && end <= got + kMaxG);
+  std::string expected;
+  if (std::isnan(value)) {
+    expected = "NaN";
+  } else if (std::isinf(value)) {
+    expected = value < 0 ? "-Inf" : "Inf";
+  } else {
+    char buffer[64];
+    int n = std::snprintf(buffer, sizeof buffer, "%g", value);
+    expected.assign(buffer, static_cast<std::size_t>(n));
+  }
+  require(std::string_view(got, static_cast<std::size_t>(end - got)) == expected);
+}
+
+}  // namespace
+
+void check_tps(const std::uint8_t* data, std::size_t size) {
+  for (bool with_scale : {false, true}) {
+    try {
+      TpsData tps = read_tps(text_of(data, size), "fuzz.tps", with_scale, true);
+      require(tps.coordinates.rows() == tps.namelist.size());
+      require(tps.coordinates.cols() % 2 == 1);
+    } catch (const RuntimeError&) {
+    }
+  }
+}
+
+void check_matrix(const std::uint8_t* data, std::size_t size) {
+  try {
+    Matrix m = parse_matrix(text_of(data, size), "fuzz.txt");
+    require(m.size() == m.rows() * m.cols());
+    require((m.rows() == 0) == (m.cols() == 0));
+  } catch (const RuntimeError&) {
+  }
+}
+
+void check_pairs(const std::uint8_t* data, std::size_t size) {
+  Matrix list;
+  try {
+    list = parse_matrix(text_of(data, size), "pairs.txt");
+  } catch (const RuntimeError&) {
+    return;
+  }
+  bool listed = true;
+  try {
+    auto index = actions::landmark_indices(list, 2, 2, kLandmarks, "Pair");
+    require(index.size() == 2 * list.rows() || list.empty());
+    for (std::size_t i : index) require(i < kLandmarks);
+  } catch (const RuntimeError&) {
+    listed = false;
+  }
+  // The distance calculation takes columns 2 and 3, as the Calc action does.
+  if (!list.empty() && list.cols() < 3) {
+    require(!listed);
+    return;
+  }
+  Matrix pairs(list.rows(), 2);
+  for (std::size_t i = 0; i < list.rows(); ++i) {
+    pairs(i, 0) = list(i, 1);
+    pairs(i, 1) = list(i, 2);
+  }
+  bool measured = true;
+  try {
+    Matrix d = formtrad2(sample(), pairs);
+    require(d.rows() == sample().rows() && d.cols() == pairs.rows() + 1);
+  } catch (const RuntimeError&) {
+    measured = false;
+  }
+  require(listed == measured);
+}
+
+void check_triples(const std::uint8_t* data, std::size_t size) {
+  try {
+    Matrix list = parse_matrix(text_of(data, size), "triples.txt");
+    Matrix angles = actions::tradangle(sample(), list);
+    // An empty list gives no angles (the empty matrix is 0 x 0).
+    if (list.empty()) {
+      require(angles.empty());
+    } else {
+      require(angles.rows() == sample().rows() && angles.cols() == list.rows());
+    }
+    for (double a : angles.values()) require(std::isnan(a) || (a >= 0 && a <= std::numbers::pi));
+  } catch (const RuntimeError&) {
+  }
+}
+
+void check_callback(const std::uint8_t* data, std::size_t size) {
+  CallbackCall call;
+  try {
+    call = parse_callback(text_of(data, size));
+  } catch (const RuntimeError&) {
+    return;
+  }
+  require(!call.function.empty());
+  std::string written = format_callback(call);
+  CallbackCall again;
+  try {
+    again = parse_callback(written);
+  } catch (const RuntimeError&) {
+    require(false);
+  }
+  require(same_call(call, again));
+  require(format_callback(again) == written);
+}
+
+void check_layout(const std::uint8_t* data, std::size_t size) {
+  HeadlessPlatform platform;
+  Graphics graphics(platform);
+  const std::size_t before = graphics.findall(0).size();
+  try {
+    Handle figure = load_figure_text(graphics, text_of(data, size), "fuzz.fig");
+    require(graphics.is_handle(figure) && graphics.type(figure) == ObjectType::Figure);
+  } catch (const RuntimeError&) {
+    require(graphics.findall(0).size() == before);
+  }
+}
+
+void check_write_g(const std::uint8_t* data, std::size_t size) {
+  for (std::size_t at = 0; at + 8 <= size; at += 8) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, data + at, 8);
+    double raw = 0;
+    std::memcpy(&raw, &bits, 8);
+    compare_g(raw);
+    // A decimal of up to eight digits and a power of ten, moved a few units in
+    // the last place: the values where rounding to six digits is decided.
+    char decimal[48];
+    std::snprintf(decimal, sizeof decimal, "%llue%d",
+                  static_cast<unsigned long long>(bits % 100000000),
+                  static_cast<int>((bits >> 32) % 640) - 330);
+    double near = std::strtod(decimal, nullptr);
+    const int steps = static_cast<int>((bits >> 56) % 7) - 3;
+    for (int i = 0; i < std::abs(steps); ++i) {
+      near = std::nextafter(near, steps < 0 ? -HUGE_VAL : HUGE_VAL);
+    }
+    compare_g((bits >> 63) != 0 ? -near : near);
+  }
+}
+
+std::span<const Check> checks() {
+  static constexpr Check list[] = {
+      {"tps", check_tps},         {"matrix", check_matrix},     {"pairs", check_pairs},
+      {"triples", check_triples}, {"callback", check_callback}, {"layout", check_layout},
+      {"write_g", check_write_g},
+  };
+  return list;
+}
+
+}  // namespace dg::fuzz

@@ -1,0 +1,44 @@
+// The checks behind the fuzz targets (fuzz_<name>, one per parser of a user's
+// file or text) and behind the test that replays their corpora and regression
+// cases. Each check runs its parser on the bytes given. A RuntimeError is the
+// expected refusal of bad input and ends the check quietly; any other exception
+// escapes, and a broken promise about the result traps (__builtin_trap), so
+// libFuzzer and the replay test both see it as a fault.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace dg::fuzz {
+
+// read_tps with the size column, without and with scale factors. Every
+// specimen gives one row, and the width is odd (2k landmarks and the size).
+void check_tps(const std::uint8_t* data, std::size_t size);
+// parse_matrix: rows times columns numbers, no row or column without the other.
+void check_matrix(const std::uint8_t* data, std::size_t size);
+// A pair list loaded as a matrix and checked against a fixed 4-landmark sample,
+// both as the protocol drawing checks it and as formtrad2 measures it; the two
+// must agree on whether the list is usable.
+void check_pairs(const std::uint8_t* data, std::size_t size);
+// A triple list loaded as a matrix and measured by tradangle on the same sample:
+// one angle per specimen and triple, from 0 to pi (or NaN).
+void check_triples(const std::uint8_t* data, std::size_t size);
+// parse_callback: a parsed call written back with format_callback parses to the
+// same call and is written the same way again.
+void check_callback(const std::uint8_t* data, std::size_t size);
+// load_figure_text on a fresh headless graphics tree: a figure comes back, or
+// the error leaves the tree as it was.
+void check_layout(const std::uint8_t* data, std::size_t size);
+// write_g on doubles made from the bytes (raw bits, and decimals near rounding
+// boundaries) writes what snprintf("%g") writes; NaN, Inf and -Inf by design.
+void check_write_g(const std::uint8_t* data, std::size_t size);
+
+struct Check {
+  std::string_view name;  // the target is fuzz_<name>
+  void (*run)(const std::uint8_t* data, std::size_t size);
+};
+std::span<const Check> checks();
+
+}  // namespace dg::fuzz
