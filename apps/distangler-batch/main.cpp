@@ -7,7 +7,6 @@
 #include <chrono>
 #include <filesystem>
 #include <iostream>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -251,16 +250,6 @@ static int run(int argc, char** argv) {
   return 0;
 }
 
-// Errors of the actions are reported where they happen; anything else that
-// ends the run (running out of memory, a failure inside a library) is named here
-// in one line instead of ending the program without a word.
 int main(int argc, char** argv) {
-  try {
-    return run(argc, argv);
-  } catch (const std::bad_alloc&) {
-    std::cerr << "distangler-batch: stopped: there is not enough memory.\n";
-  } catch (const std::exception& error) {
-    std::cerr << "distangler-batch: stopped by an unexpected error: " << error.what() << "\n";
-  }
-  return 1;
+  return dg::run_program("distangler-batch", [&] { return run(argc, argv); });
 }

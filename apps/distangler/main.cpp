@@ -6,7 +6,6 @@
 // still runs, without a window.
 #include <QApplication>
 #include <iostream>
-#include <new>
 #include <optional>
 
 #include "actions/distangler.hpp"
@@ -84,16 +83,6 @@ static int run(int argc, char** argv) {
   return platform.exec();
 }
 
-// Errors of the actions are reported where they happen; anything else that
-// ends the run (running out of memory, a failure inside a library) is named here
-// in one line instead of ending the program without a word.
 int main(int argc, char** argv) {
-  try {
-    return run(argc, argv);
-  } catch (const std::bad_alloc&) {
-    std::cerr << "distangler: stopped: there is not enough memory.\n";
-  } catch (const std::exception& error) {
-    std::cerr << "distangler: stopped by an unexpected error: " << error.what() << "\n";
-  }
-  return 1;
+  return dg::run_program("distangler", [&] { return run(argc, argv); });
 }

@@ -3,6 +3,7 @@
 // wrong and where (file, line, specimen, value). raise() never returns.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -14,5 +15,11 @@ class RuntimeError : public std::runtime_error {
 };
 
 [[noreturn]] void raise(std::string message);
+
+// Runs a program's body. Errors of the actions are reported where they
+// happen; anything else that ends the run (running out of memory, a failure
+// inside a library) is named here in one line on standard error,
+// "<program>: stopped ...", and gives exit status 1.
+int run_program(const char* program, const std::function<int()>& body);
 
 }  // namespace dg
