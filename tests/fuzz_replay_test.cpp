@@ -32,7 +32,7 @@ TEST(FuzzReplay, EverySeedAndRegressionCasePassesItsCheck) {
         if (!entry.is_regular_file()) continue;
         SCOPED_TRACE(entry.path().string());
         // A trap would end the run silently; name the file first.
-        std::fprintf(stderr, "%s\n", entry.path().c_str());
+        std::fprintf(stderr, "%s\n", entry.path().string().c_str());
         std::vector<std::uint8_t> data = bytes_of(entry.path());
         EXPECT_NO_THROW(check.run(data.data(), data.size()));
         if (folder == std::string_view("corpus")) ++seeds;
