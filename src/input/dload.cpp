@@ -16,7 +16,7 @@ bool is_separator(char c) {
 }
 
 std::string quoted(const char* p, const char* e) {
-  return excerpt({p, static_cast<std::size_t>(e - p)}, 60);
+  return excerpt(p, e, 60);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "input/excerpt.hpp"
 
+#include <string_view>
+
 namespace dg {
 namespace {
 
@@ -20,8 +22,9 @@ std::size_t utf8_length(std::string_view s) {
 
 }  // namespace
 
-std::string excerpt(std::string_view text, std::size_t limit) {
+std::string excerpt(const char* begin, const char* end, std::size_t limit) {
   static const char kHex[] = "0123456789ABCDEF";
+  std::string_view text(begin, static_cast<std::size_t>(end - begin));
   const bool cut = text.size() > limit;
   if (cut) text = text.substr(0, limit);
   std::string out(1, '"');

@@ -6,10 +6,9 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 
 namespace dg {
 
-std::string excerpt(std::string_view text, std::size_t limit);
+std::string excerpt(const char* begin, const char* end, std::size_t limit);
 
 }  // namespace dg

@@ -3,12 +3,7 @@
 #pragma once
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <string>
 #include <string_view>
 #include <system_error>
 

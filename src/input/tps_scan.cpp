@@ -130,8 +130,8 @@ std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t li
     }
     if (std::isinf(row[n]) && overflows(q, e)) {
       fail(specimen_, keyword_,
-           excerpt({q, static_cast<std::size_t>(e - q)}, kExcerptLength) + " on line " +
-               std::to_string(line_of(q)) + " is too large for a number.");
+           excerpt(q, e, kExcerptLength) + " on line " + std::to_string(line_of(q)) +
+               " is too large for a number.");
     }
     ++n;
     p = e;
@@ -166,8 +166,7 @@ double TpsScanner::read_scale(const char* eq, std::size_t specimen, const char* 
   while (name != begin_ && is_letter(name[-1])) --name;
   fail(specimen, keyword,
        std::string(name, eq + 1) + " on line " + std::to_string(line_of(eq)) + " holds " +
-           excerpt({s, static_cast<std::size_t>(e - s)}, kExcerptLength) +
-           ", which is not a single number.");
+           excerpt(s, e, kExcerptLength) + ", which is not a single number.");
 }
 
 std::size_t TpsScanner::line_of(const char* p) const {
@@ -184,8 +183,7 @@ std::size_t TpsScanner::line_of(const char* p) const {
 std::string TpsScanner::where(const char* p) const {
   if (p == end_) return "the end of the file";
   const char* e = line_end(p, std::min(end_, p + kExcerptLength + 1));
-  return excerpt({p, static_cast<std::size_t>(e - p)}, kExcerptLength) + " (line " +
-         std::to_string(line_of(p)) + ")";
+  return excerpt(p, e, kExcerptLength) + " (line " + std::to_string(line_of(p)) + ")";
 }
 
 std::string TpsScanner::specimen_text(std::size_t specimen, const char* keyword) const {
@@ -219,8 +217,7 @@ TpsData TpsScanner::run() {
     }
     if (!(count_value >= 0 && count_value <= kMaxCount && std::floor(count_value) == count_value)) {
       fail(specimen, keyword,
-           excerpt({p, static_cast<std::size_t>(count_end - p)}, kExcerptLength) +
-               " is not a valid landmark count.");
+           excerpt(p, count_end, kExcerptLength) + " is not a valid landmark count.");
     }
     const auto count = static_cast<std::size_t>(count_value);
 

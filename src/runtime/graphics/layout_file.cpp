@@ -1,8 +1,6 @@
 #include "runtime/graphics/layout_file.hpp"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
