@@ -20,23 +20,50 @@
 #include <string_view>
 #include <vector>
 
+#include <optional>
+
+#include "input/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
 
 namespace dg {
 
+// How a TPS text is read. The defaults read it as the load buttons always have.
+struct TpsOptions {
+  bool with_scale = false;   // multiply each specimen by its SCALE= factor
+  bool size_column = false;  // end each row with its centroid size
+  // Append the points of each specimen's CURVES= blocks after its landmarks
+  // (numbered k+1 onwards in file order). Every specimen must then carry the
+  // same number of curve points. Off: curves are skipped with one warning.
+  bool curves = false;
+  // Treat NA, nan and the code below as missing: a landmark with a missing
+  // coordinate becomes NaN in both. Off: NA is an error, nan a number.
+  bool missing = false;
+  std::optional<double> missing_code;  // a coordinate equal to it is missing
+  bool negative_missing = false;       // any negative coordinate is missing
+};
+
 struct TpsData {
   Matrix coordinates;  // N x 2k as read (scaled when a scale was applied), plus the size column
   std::vector<std::string> namelist;  // per specimen: the text after its count, line end included
-  std::vector<std::string> warnings;  // e.g. differing LM= counts; the caller prints them
+  std::vector<SpecimenRecord> records;  // per specimen, in row order
+  std::vector<std::string> warnings;    // e.g. differing LM= counts; the caller prints them
+  std::size_t curve_points = 0;  // curve points appended to each row (0 unless options.curves)
+  std::size_t incomplete = 0;    // specimens with a missing landmark (0 unless options.missing)
 };
 
-// Parses TPS text; `file` names the file in messages. With `size_column`, each
-// row ends with its configuration's centroid size (of the scaled coordinates).
+// Parses TPS text; `file` names the file in messages and records.
+TpsData read_tps(std::string_view text, const std::string& file, const TpsOptions& options);
 TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,
                  bool size_column = false);
 
 // Reads the whole file, then parses it with read_tps. A file that cannot be
 // read raises `Error on file open: "<path>" (<reason>)`.
+TpsData read_tps_file(const std::string& path, const TpsOptions& options);
 TpsData read_tps_file(const std::string& path, bool with_scale, bool size_column = false);
+
+// Reads several files in order as one sample: rows, records and warnings one
+// file after the other. Files that give rows of different widths raise an
+// error naming both files and their landmark counts.
+TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& options);
 
 }  // namespace dg

@@ -1,0 +1,32 @@
+// Superimposes a sample in which some specimens miss landmarks (NaN
+// coordinates). The consensus comes from the complete specimens alone, as
+// getconsensus computes it from them. Each incomplete specimen is then
+// translated, scaled and rotated (never reflected) so that its present
+// landmarks fit the consensus's same landmarks in the least-squares sense;
+// its missing coordinates stay NaN and its trailing value is carried along.
+//
+// Input and output shapes are getconsensus's: r x (2k+1), rows in input order.
+// A sample without an incomplete specimen gives getconsensus's result bit for
+// bit. Raises a RuntimeError when no specimen is complete.
+#pragma once
+
+#include <vector>
+
+#include "morpho/getconsensus.hpp"
+
+namespace dg {
+
+struct PartialFitResult {
+  ConsensusResult fit;  // consensus and superimposed matrix
+  // Per row: for a specimen fitted by part of its landmarks, the factor that
+  // takes its superimposed coordinates back to the size they were read at
+  // (1 / the fit's scale); NaN for a complete specimen, and for one with
+  // fewer than two distinct present landmarks, which cannot be fitted (its
+  // row is all NaN). Empty when every specimen is complete.
+  std::vector<double> partial_size;
+  std::size_t incomplete = 0;  // rows with a missing coordinate
+};
+
+PartialFitResult superimpose_with_missing(Matrix x);
+
+}  // namespace dg
