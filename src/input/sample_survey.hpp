@@ -1,0 +1,55 @@
+// Findings about a sample that do not stop its load: specimens whose centroid
+// size lies far from the sample's median (often missing landmarks written as
+// numbers such as -1000001, or a slip of units), and IDs given to more than
+// one specimen. The load action prints them as warnings; the file check
+// reports them.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "input/specimen_record.hpp"
+
+namespace dg {
+
+// Sizes above kOutlierFactor times the median, or below the median divided
+// by it, count as outlying.
+inline constexpr double kOutlierFactor = 10;
+// Each kind of finding names at most this many specimens or IDs.
+inline constexpr std::size_t kListedFindings = 10;
+
+struct SizeOutlier {
+  std::size_t row = 0;  // 0-based row in the sample
+  double size = 0;
+  double ratio = 0;  // size / median
+};
+
+struct SizeSurvey {
+  double median = 0;                  // of the finite sizes; NaN when there is none
+  std::vector<SizeOutlier> outliers;  // in row order
+};
+
+// NaN sizes (specimens with missing landmarks) are left out.
+SizeSurvey survey_sizes(std::span<const double> sizes);
+
+struct SharedId {
+  std::string id;
+  std::vector<std::size_t> rows;  // 0-based, ascending, two or more
+};
+
+// IDs that more than one record carries, in the order of their first use.
+// Records without an ID are left out.
+std::vector<SharedId> shared_ids(const std::vector<SpecimenRecord>& records);
+
+// How a warning names a row: "specimen 12 (ID=abc)", or with IMAGE= when the
+// record has no ID, or the bare number when it has neither.
+std::string specimen_label(std::size_t row, const std::vector<SpecimenRecord>& records);
+
+// The warnings for both kinds of findings, each line as the console prints
+// it after "Warning: ". `records` may be shorter than `sizes` (or empty).
+std::vector<std::string> sample_warnings(std::span<const double> sizes,
+                                         const std::vector<SpecimenRecord>& records);
+
+}  // namespace dg
