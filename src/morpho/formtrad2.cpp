@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,11 +28,15 @@ std::size_t x_column(double landmark, std::size_t pair, std::size_t k) {
   return 2 * (static_cast<std::size_t>(landmark) - 1);
 }
 
-}  // namespace
-
-Matrix formtrad2(const Matrix& x, const Matrix& pairs) {
+// Both overloads: an empty `partial_size` measures every row as brought to
+// its stored size.
+Matrix measure(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size) {
   const std::size_t r = x.rows();
   const std::size_t n = x.cols();
+  if (!partial_size.empty() && partial_size.size() != r) {
+    raise("The partial sizes hold " + std::to_string(partial_size.size()) + " values for " +
+          std::to_string(r) + " specimens; give one per specimen or none.");
+  }
   if (r == 0) return Matrix();
   const std::size_t p = pairs.rows();
   if (p > 0 && pairs.cols() < 2) {
@@ -50,6 +55,18 @@ Matrix formtrad2(const Matrix& x, const Matrix& pairs) {
   std::vector<double> scaled(n);
   for (std::size_t i = 0; i < r; ++i) {
     const auto row = x.row(i);
+    if (!partial_size.empty() && !std::isnan(partial_size[i])) {
+      // Fitted by part of its landmarks: no size to bring it to, only the
+      // factor back to the size it was read at.
+      const double factor = partial_size[i];
+      for (std::size_t j = 0; j < p; ++j) {
+        const double dx = row[first[j]] - row[second[j]];
+        const double dy = row[first[j] + 1] - row[second[j] + 1];
+        y(i, j) = std::sqrt(dx * dx + dy * dy) * factor;
+      }
+      y(i, p) = row[n - 1];
+      continue;
+    }
     const double target = row[n - 1];
     const double scale = centsize(row);
     // Multiplied first, divided second: the other order changes the last bits.
@@ -62,6 +79,16 @@ Matrix formtrad2(const Matrix& x, const Matrix& pairs) {
     y(i, p) = target;
   }
   return y;
+}
+
+}  // namespace
+
+Matrix formtrad2(const Matrix& x, const Matrix& pairs) {
+  return measure(x, pairs, {});
+}
+
+Matrix formtrad2(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size) {
+  return measure(x, pairs, partial_size);
 }
 
 }  // namespace dg

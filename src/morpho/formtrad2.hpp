@@ -22,8 +22,9 @@ Matrix formtrad2(const Matrix& x, const Matrix& pairs);
 // As above, except for rows whose `partial_size` is not NaN (specimens fitted
 // by part of their landmarks, whose trailing value is NaN): their distances
 // are measured on the stored coordinates times that factor, so they are the
-// distances as read; a pair with a missing landmark gives NaN. An empty
-// `partial_size` gives formtrad2(x, pairs).
+// distances as read; a pair with a missing landmark gives NaN, and the
+// trailing value is kept as stored. An empty `partial_size` gives
+// formtrad2(x, pairs); any size other than 0 or r raises a RuntimeError.
 Matrix formtrad2(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size);
 
 }  // namespace dg

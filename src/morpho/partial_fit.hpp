@@ -4,10 +4,13 @@
 // translated, scaled and rotated (never reflected) so that its present
 // landmarks fit the consensus's same landmarks in the least-squares sense;
 // its missing coordinates stay NaN and its trailing value is carried along.
+// A landmark is missing when either of its coordinates is NaN; both of its
+// coordinates are NaN in the result.
 //
 // Input and output shapes are getconsensus's: r x (2k+1), rows in input order.
 // A sample without an incomplete specimen gives getconsensus's result bit for
-// bit. Raises a RuntimeError when no specimen is complete.
+// bit. Raises a RuntimeError when no specimen is complete, and getconsensus's
+// errors for a matrix without rows or with an even number of columns.
 #pragma once
 
 #include <vector>
@@ -21,8 +24,9 @@ struct PartialFitResult {
   // Per row: for a specimen fitted by part of its landmarks, the factor that
   // takes its superimposed coordinates back to the size they were read at
   // (1 / the fit's scale); NaN for a complete specimen, and for one with
-  // fewer than two distinct present landmarks, which cannot be fitted (its
-  // row is all NaN). Empty when every specimen is complete.
+  // fewer than two distinct present landmarks (or whose present landmarks
+  // coincide in the consensus), which cannot be fitted (its coordinates are
+  // all NaN). Empty when every specimen is complete.
   std::vector<double> partial_size;
   std::size_t incomplete = 0;  // rows with a missing coordinate
 };

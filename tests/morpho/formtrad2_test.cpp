@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "morpho/partial_fit.hpp"
 #include "test_support.hpp"
 
 namespace dg {
@@ -62,6 +63,35 @@ TEST(Formtrad2Test, RejectsBadLandmarkNumbers) {
                    "Pair 1 names landmark NaN" + tail);
   EXPECT_THROW_MSG(formtrad2(kSix, Matrix{{1}}),
                    "The pair list has only one column; each row must hold two landmark numbers.");
+}
+
+TEST(Formtrad2Test, PartlyFittedRowsKeepTheirDistancesAsRead) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  Matrix x = kSix;
+  x.append_row(std::vector<double>{5, 5, 5, 9, 2, 10, -1, 7, 1, 4, 4, 3, 30});
+  const std::vector<double> raw = {1, 2, nan, nan, 7, 3, 4, 4, -2, 5, 0, 0, nan};
+  x.append_row(raw);
+  const PartialFitResult fit = superimpose_with_missing(x);
+  const Matrix pairs = {{1, 3}, {3, 6}, {4, 5}, {6, 1}, {2, 4}};
+  const Matrix y = formtrad2(fit.fit.superimposed, pairs, fit.partial_size);
+  const Matrix plain = formtrad2(fit.fit.superimposed, pairs);
+  for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t j = 0; j < 6; ++j) EXPECT_EQ(y(i, j), plain(i, j)) << i << " " << j;
+  }
+  const auto dist = [&](std::size_t p, std::size_t q) {
+    return std::hypot(raw[2 * p] - raw[2 * q], raw[2 * p + 1] - raw[2 * q + 1]);
+  };
+  // The row as read, landmark 2 missing; its trailing value stays NaN.
+  for (std::size_t j = 0; j < 4; ++j) {
+    const auto p = static_cast<std::size_t>(pairs(j, 0)) - 1;
+    const auto q = static_cast<std::size_t>(pairs(j, 1)) - 1;
+    EXPECT_NEAR(y(2, j), dist(p, q), 1e-12) << j;
+  }
+  EXPECT_TRUE(std::isnan(y(2, 4)) && std::isnan(y(2, 5)));
+
+  EXPECT_THROW_MSG(formtrad2(x, pairs, std::vector<double>(2)),
+                   "The partial sizes hold 2 values for 3 specimens; give one per specimen or "
+                   "none.");
 }
 
 }  // namespace

@@ -1,0 +1,142 @@
+#include "morpho/partial_fit.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <span>
+#include <string>
+#include <utility>
+
+#include "morpho/landmark_count.hpp"
+#include "runtime/array/error.hpp"
+
+namespace dg {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+bool has_missing_coordinate(std::span<const double> row, std::size_t coords) {
+  for (std::size_t c = 0; c < coords; ++c) {
+    if (std::isnan(row[c])) return true;
+  }
+  return false;
+}
+
+// A landmark counts as present only when both its coordinates are; a lone
+// coordinate cannot be carried through a rotation.
+bool present(std::span<const double> row, std::size_t j) {
+  return !std::isnan(row[2 * j]) && !std::isnan(row[2 * j + 1]);
+}
+
+// Fits one row onto the consensus by its present landmarks (translation,
+// scale, proper rotation) and returns the fit's scale, or NaN when the row
+// cannot be fitted, in which case all its coordinates become NaN. The
+// trailing value is left alone.
+double fit_present_landmarks(std::span<double> row, std::span<const double> consensus,
+                             std::size_t k) {
+  std::size_t m = 0;
+  double sx = 0.0, sy = 0.0, cx = 0.0, cy = 0.0;
+  for (std::size_t j = 0; j < k; ++j) {
+    if (!present(row, j)) continue;
+    ++m;
+    sx += row[2 * j];
+    sy += row[2 * j + 1];
+    cx += consensus[2 * j];
+    cy += consensus[2 * j + 1];
+  }
+  if (m >= 2) {
+    const auto count = static_cast<double>(m);
+    sx /= count;
+    sy /= count;
+    cx /= count;
+    cy /= count;
+    double ct = 0.0, st = 0.0, squares = 0.0;
+    for (std::size_t j = 0; j < k; ++j) {
+      if (!present(row, j)) continue;
+      const double u = row[2 * j] - sx;
+      const double v = row[2 * j + 1] - sy;
+      const double a = consensus[2 * j] - cx;
+      const double b = consensus[2 * j + 1] - cy;
+      ct += a * u + b * v;
+      st += u * b - v * a;
+      squares += u * u + v * v;
+    }
+    // Coinciding landmarks (here or in the consensus) leave no size or
+    // direction to fit, and a non-finite sum leaves nothing to trust.
+    const double s = std::sqrt(ct * ct + st * st) / squares;
+    if (s > 0.0 && std::isfinite(s)) {
+      const double theta = std::atan2(st, ct);
+      const double c = std::cos(theta);
+      const double sn = std::sin(theta);
+      for (std::size_t j = 0; j < k; ++j) {
+        if (!present(row, j)) {
+          row[2 * j] = kNaN;
+          row[2 * j + 1] = kNaN;
+          continue;
+        }
+        const double u = row[2 * j] - sx;
+        const double v = row[2 * j + 1] - sy;
+        row[2 * j] = s * (u * c - v * sn) + cx;
+        row[2 * j + 1] = s * (u * sn + v * c) + cy;
+      }
+      return s;
+    }
+  }
+  for (std::size_t c = 0; c < 2 * k; ++c) row[c] = kNaN;
+  return kNaN;
+}
+
+}  // namespace
+
+PartialFitResult superimpose_with_missing(Matrix x) {
+  PartialFitResult result;
+  const std::size_t r = x.rows();
+  const std::size_t n = x.cols();
+  // getconsensus names these shape errors itself.
+  if (r == 0 || n % 2 == 0) {
+    result.fit = getconsensus(std::move(x));
+    return result;
+  }
+  const std::size_t k = landmark_count(n);
+  const std::size_t coords = 2 * k;
+
+  for (std::size_t i = 0; i < r; ++i) {
+    if (has_missing_coordinate(x.row(i), coords)) ++result.incomplete;
+  }
+  if (result.incomplete == 0) {
+    result.fit = getconsensus(std::move(x));
+    return result;
+  }
+  if (result.incomplete == r) {
+    const std::string tail = "; the superimposition needs at least one complete specimen.";
+    if (r == 1) raise("The only specimen misses landmarks" + tail);
+    raise("None of the " + std::to_string(r) + " specimens has every landmark" + tail);
+  }
+
+  Matrix complete(r - result.incomplete, n);
+  for (std::size_t i = 0, to = 0; i < r; ++i) {
+    const auto row = x.row(i);
+    if (has_missing_coordinate(row, coords)) continue;
+    std::copy(row.begin(), row.end(), complete.row(to++).begin());
+  }
+  ConsensusResult fit = getconsensus(std::move(complete));
+
+  // The input becomes the output: complete rows take their superimposed
+  // values back, incomplete ones are fitted where they stand.
+  const auto consensus = fit.consensus.row(0);
+  result.partial_size.assign(r, kNaN);
+  for (std::size_t i = 0, from = 0; i < r; ++i) {
+    const auto row = x.row(i);
+    if (has_missing_coordinate(row, coords)) {
+      result.partial_size[i] = 1.0 / fit_present_landmarks(row, consensus, k);
+    } else {
+      const auto fitted = fit.superimposed.row(from++);
+      std::copy(fitted.begin(), fitted.end(), row.begin());
+    }
+  }
+  fit.superimposed = std::move(x);
+  result.fit = std::move(fit);
+  return result;
+}
+
+}  // namespace dg
