@@ -8,6 +8,7 @@
 
 #include "actions/dahand_actions.hpp"
 #include "input/dload.hpp"
+#include "input/tps_check.hpp"
 #include "input/tps_scan.hpp"
 #include "morpho/formtrad2.hpp"
 #include "runtime/array/error.hpp"
@@ -182,11 +183,36 @@ void check_write_g(const std::uint8_t* data, std::size_t size) {
   }
 }
 
+void check_check(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text = text_of(data, size);
+  TpsOptions missing;
+  missing.missing = true;
+  missing.missing_code = -1;
+  for (const TpsOptions& options : {TpsOptions{}, missing}) {
+    const CheckReport report = check_tps(text, "fuzz.tps", options);
+    const int status = check_status(report);
+    require(status == 0 || status == 1 || status == 3);
+    if (!options.missing) {
+      bool refused = false;
+      try {
+        read_tps(text, "fuzz.tps", false, true);
+      } catch (const RuntimeError&) {
+        refused = true;
+      }
+      require((status == 1) == refused);
+    }
+    const nlohmann::json json = check_json(report);
+    require(nlohmann::json::parse(json.dump()) == json);
+    const std::string report_text = check_text(report);
+    require(!report_text.empty() && report_text.back() == '\n');
+  }
+}
+
 std::span<const Check> checks() {
   static constexpr Check list[] = {
       {"tps", check_tps},         {"matrix", check_matrix},     {"pairs", check_pairs},
       {"triples", check_triples}, {"callback", check_callback}, {"layout", check_layout},
-      {"write_g", check_write_g},
+      {"write_g", check_write_g}, {"check", check_check},
   };
   return list;
 }

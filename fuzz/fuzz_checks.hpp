@@ -34,6 +34,10 @@ void check_layout(const std::uint8_t* data, std::size_t size);
 // write_g on doubles made from the bytes (raw bits, and decimals near rounding
 // boundaries) writes what snprintf("%g") writes; NaN, Inf and -Inf by design.
 void check_write_g(const std::uint8_t* data, std::size_t size);
+// check_tps (the file check) with default options and with missing values on:
+// it never raises, its status is 0, 1 or 3, and 1 exactly when the reader
+// refuses the text; the JSON report reads back equal from its dump.
+void check_check(const std::uint8_t* data, std::size_t size);
 
 struct Check {
   std::string_view name;  // the target is fuzz_<name>

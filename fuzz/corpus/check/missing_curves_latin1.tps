@@ -1,0 +1,9 @@
+ï»¿LM=2
+NA NA
+1 nan
+CURVES=1
+POINTS=2
+1 2 3 4
+IMAGE=Chillán.jpg
+LM=0
+ID=x

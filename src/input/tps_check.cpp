@@ -1,0 +1,709 @@
+#include "input/tps_check.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <unordered_map>
+
+#include "input/text_input.hpp"
+#include "runtime/array/error.hpp"
+#include "runtime/array/format.hpp"
+
+namespace dg {
+namespace {
+
+// A number that lies over this many times farther from zero than every other
+// coordinate of the file stands out as a possible missing-value code.
+constexpr double kCodeFactor = 10;
+constexpr double kMaxCount = 1e12;
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+bool is_letter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The length of the well-formed UTF-8 sequence at s[i] (2 to 4 bytes: no
+// overlong forms, surrogates or code points above U+10FFFF), or 0.
+std::size_t utf8_length(std::string_view s, std::size_t i) {
+  const auto at = [&](std::size_t j) { return static_cast<unsigned char>(s[j]); };
+  const unsigned char lead = at(i);
+  std::size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    n = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    n = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    n = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  }
+  if (n == 0 || s.size() - i < n) return 0;
+  if (at(i + 1) < low || at(i + 1) > high) return 0;
+  for (std::size_t j = 2; j < n; ++j) {
+    if ((at(i + j) & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+// JSON text must be UTF-8: bytes outside valid sequences become the text \xNN.
+std::string utf8_text(std::string_view s) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out += s[i++];
+    } else if (const std::size_t n = utf8_length(s, i); n != 0) {
+      out.append(s, i, n);
+      i += n;
+    } else {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string count_of(std::size_t n, const std::string& noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+// "has" or "have" after a count.
+const char* has(std::size_t n) {
+  return n == 1 ? "has" : "have";
+}
+
+// The shortest text that reads back as the same double.
+std::string number_text(double v) {
+  char buffer[32];
+  return {buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr};
+}
+
+// Items joined by ", " and " and ", with "and N more" when `total` exceeds them.
+std::string join(const std::vector<std::string>& items, std::size_t total) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const bool last = i + 1 == items.size() && total == items.size();
+    text += (i == 0 ? "" : last ? " and " : ", ") + items[i];
+  }
+  if (total > items.size()) text += ", and " + std::to_string(total - items.size()) + " more";
+  return text;
+}
+
+std::string place_text(const CheckPlace& place, const std::string& extra = "") {
+  return "specimen " + std::to_string(place.specimen) + " (line " + std::to_string(place.line) +
+         extra + ")";
+}
+
+// The value of a keyword line: the rest of the line trimmed of blanks and CR.
+std::string keyword_value(const char* p, const char* e) {
+  while (p != e && is_space(*p)) ++p;
+  while (e != p && is_space(e[-1])) --e;
+  return {p, e};
+}
+
+// A pass over the bytes, line by line, that tolerates anything: what each LM=
+// block holds and how the text is written.
+class Survey {
+ public:
+  Survey(std::string_view text, const TpsOptions& options, CheckReport& report)
+      : text_(text), options_(options), r_(report) {}
+
+  void run() {
+    std::string_view body = text_;
+    r_.byte_order_mark = body.substr(0, 3) == "\xEF\xBB\xBF";
+    if (r_.byte_order_mark) body.remove_prefix(3);
+    bytes(body);
+    lines(body);
+    code_hint();
+  }
+
+ private:
+  struct Block {
+    std::size_t specimen = 0;
+    std::size_t line = 0;
+    std::string keyword;
+    bool counted = false;  // the LM= count is readable
+    std::size_t count = 0;
+    enum Section { kLandmarks, kCurves, kOther } section = kLandmarks;
+    std::size_t numbers = 0;        // in the landmark section
+    std::size_t curve_numbers = 0;  // after CURVES=
+    std::size_t lines = 0;          // lines holding landmark numbers
+    std::size_t lines_of_three = 0;
+    bool curves = false;
+    std::size_t points = 0;  // announced by POINTS=
+    bool scale = false, id = false, image = false;
+    std::size_t last_missing = 0;  // the last landmark found missing, 0 for none
+    bool missing = false;
+    double x = 0;  // the landmark's x while its y is read
+    SpecimenRecord record;
+  };
+  struct Repeat {
+    std::size_t landmarks = 0;
+    std::size_t specimens = 0;
+    std::size_t last_specimen = 0;
+  };
+
+  void bytes(std::string_view s) {
+    std::size_t line = 1;
+    bool multibyte = false;
+    for (std::size_t i = 0; i < s.size();) {
+      const auto c = static_cast<unsigned char>(s[i]);
+      if (c == '\n') {
+        ++r_.lf, ++line, ++i;
+      } else if (c == '\r') {
+        const bool pair = i + 1 < s.size() && s[i + 1] == '\n';
+        ++(pair ? r_.crlf : r_.cr), ++line;
+        i += pair ? 2 : 1;
+      } else if (c < 0x80) {
+        ++i;
+      } else if (const std::size_t n = utf8_length(s, i); n != 0) {
+        multibyte = true;
+        i += n;
+      } else {
+        if (r_.first_non_utf8_line == 0) r_.first_non_utf8_line = line;
+        ++i;
+      }
+    }
+    r_.final_newline = !s.empty() && (s.back() == '\n' || s.back() == '\r');
+    r_.encoding = r_.first_non_utf8_line != 0       ? "Latin-1 (not UTF-8)"
+                  : multibyte || r_.byte_order_mark ? "UTF-8"
+                                                    : "ASCII";
+  }
+
+  void lines(std::string_view s) {
+    const char* end = s.data() + s.size();
+    std::size_t line = 1;
+    for (const char* p = s.data(); p != end; ++line) {
+      const char* e = line_end(p, end);
+      survey_line(p, e, line);
+      p = past_line_end(e, end);
+    }
+    finish_block();
+  }
+
+  void survey_line(const char* p, const char* e, std::size_t line) {
+    while (p != e && is_blank(*p)) ++p;
+    const char* w = p;
+    while (w != e && is_letter(*w)) ++w;
+    if (w != p && w != e && *w == '=') {
+      std::string word;
+      for (const char* c = p; c != w; ++c) word += static_cast<char>(*c | 0x20);
+      if (word == "lm") {
+        start_block(p, w, e, line);
+      } else if (in_block_) {
+        keyword(word, keyword_value(w + 1, e));
+      }
+      return;
+    }
+    if (in_block_ && block_.section != Block::kOther) numbers(p, e, line);
+  }
+
+  void start_block(const char* p, const char* w, const char* e, std::size_t line) {
+    finish_block();
+    in_block_ = true;
+    block_ = Block{};
+    block_.specimen = ++r_.specimens;
+    block_.line = line;
+    block_.keyword.assign(p, w);
+    block_.record.line = line;
+    block_.record.number = block_.specimen;
+    const char* q = w + 1;
+    while (q != e && is_blank(*q)) ++q;
+    double count = 0;
+    if (parse_number(q, e, count) != nullptr && count >= 0 && count <= kMaxCount &&
+        std::floor(count) == count) {
+      block_.counted = true;
+      block_.count = static_cast<std::size_t>(count);
+      if (block_.specimen == 1) r_.first_count = block_.count;
+    }
+  }
+
+  void keyword(const std::string& word, std::string value) {
+    Block& b = block_;
+    b.section = Block::kOther;
+    if (word == "id" && !b.id) {
+      b.id = true;
+      b.record.id = std::move(value);
+    } else if (word == "image" && !b.image) {
+      b.image = true;
+      b.record.image = std::move(value);
+    } else if (word == "scale" && !b.scale) {
+      b.scale = true;
+      b.record.scale = std::move(value);
+    } else if (word == "curves") {
+      b.curves = true;
+      b.section = Block::kCurves;
+    } else if (word == "points" && b.curves) {
+      b.section = Block::kCurves;
+      double points = 0;
+      const char* v = value.data();
+      if (parse_number(v, v + value.size(), points) != nullptr && points >= 0 &&
+          points <= kMaxCount) {
+        b.points += static_cast<std::size_t>(points);
+      }
+    }
+  }
+
+  // The numbers (and NA) of a line up to its first other token.
+  void numbers(const char* p, const char* e, std::size_t line) {
+    Block& b = block_;
+    std::size_t on_line = 0;
+    for (;;) {
+      while (p != e && is_space(*p)) ++p;
+      if (p == e) break;
+      const char* t = p;
+      while (t != e && !is_space(*t)) ++t;
+      double v = 0;
+      const bool na = t - p == 2 && p[0] == 'N' && p[1] == 'A';
+      if (!na && parse_number(p, t, v) != t) break;
+      if (na) v = std::nan("");
+      p = t;
+      ++on_line;
+      std::size_t& index = b.section == Block::kLandmarks ? b.numbers : b.curve_numbers;
+      const std::size_t landmark =
+          (b.section == Block::kLandmarks ? 0 : r_.first_count) + index / 2 + 1;
+      coordinate(v, landmark, index % 2 == 1, line);
+      ++index;
+    }
+    if (on_line > 0 && b.section == Block::kLandmarks) {
+      ++b.lines;
+      if (on_line == 3) ++b.lines_of_three;
+    }
+  }
+
+  void coordinate(double v, std::size_t landmark, bool is_y, std::size_t line) {
+    Block& b = block_;
+    if (!is_y) b.x = v;
+    if (std::isnan(v)) {
+      b.missing = true;
+      if (b.last_missing != landmark) {
+        b.last_missing = landmark;
+        if (r_.missing_landmarks++ < kCheckListed) {
+          r_.missing_first.push_back({b.specimen, line, landmark});
+        }
+      }
+      return;
+    }
+    if (!std::isfinite(v)) return;
+    extreme(v);
+    if (is_y && v == b.x && v != 0) {
+      Repeat& repeat = repeats_[v];
+      ++repeat.landmarks;
+      if (repeat.last_specimen != b.specimen) {
+        repeat.last_specimen = b.specimen;
+        ++repeat.specimens;
+      }
+    }
+  }
+
+  // Keeps the coordinate farthest from zero and how far the farthest other one lies.
+  void extreme(double v) {
+    if (!has_extreme_) {
+      has_extreme_ = true;
+      extreme_ = v;
+    } else if (v != extreme_) {
+      if (std::fabs(v) > std::fabs(extreme_)) {
+        runner_up_ = std::fabs(extreme_);
+        extreme_ = v;
+      } else {
+        runner_up_ = std::max(runner_up_, std::fabs(v));
+      }
+    }
+  }
+
+  void finish_block() {
+    if (!in_block_) return;
+    in_block_ = false;
+    Block& b = block_;
+    if (b.counted) {
+      if (b.count != r_.first_count && r_.differing++ < kCheckListed) {
+        r_.differing_first.push_back({b.specimen, b.line, b.count});
+      }
+      if (b.count == 0 && r_.zero++ < kCheckListed) r_.zero_first.push_back({b.specimen, b.line});
+      const bool in_threes = b.lines >= 2 && b.lines == b.lines_of_three;
+      if (b.count > 0 && (b.numbers == 3 * b.count || (in_threes && b.numbers != 2 * b.count))) {
+        if (r_.three_d++ == 0) {
+          r_.first_three_d = {b.specimen, b.line, b.keyword, b.count, b.numbers, in_threes};
+        }
+      }
+    }
+    if (b.curves) {
+      if (r_.curve_specimens++ == 0) r_.min_curve_points = r_.max_curve_points = b.points;
+      r_.min_curve_points = std::min(r_.min_curve_points, b.points);
+      r_.max_curve_points = std::max(r_.max_curve_points, b.points);
+    }
+    if (b.scale) {
+      ++r_.scale_specimens;
+    } else if (r_.without_scale++ < kCheckListed) {
+      r_.without_scale_first.push_back({b.specimen, b.line});
+    }
+    if (b.record.id.empty()) {
+      ++r_.without_id;
+      if (b.record.image.empty()) ++r_.without_name;
+    }
+    if (b.missing) ++r_.missing_specimens;
+    r_.records.push_back(std::move(b.record));
+  }
+
+  // Only the coordinate farthest from zero can lie far outside all the others.
+  void code_hint() {
+    if (!has_extreme_ || !(std::fabs(extreme_) > kCodeFactor * runner_up_)) return;
+    const auto it = repeats_.find(extreme_);
+    if (it == repeats_.end() || it->second.specimens < 2) return;
+    if (options_.missing && ((options_.missing_code && *options_.missing_code == extreme_) ||
+                             (options_.negative_missing && extreme_ < 0))) {
+      return;
+    }
+    r_.code_hint = CheckReport::CodeHint{extreme_, it->second.landmarks, it->second.specimens};
+  }
+
+  std::string_view text_;
+  const TpsOptions& options_;
+  CheckReport& r_;
+  bool in_block_ = false;
+  Block block_;
+  // Numbers written as both coordinates of a landmark.
+  std::unordered_map<double, Repeat> repeats_;
+  bool has_extreme_ = false;
+  double extreme_ = 0;
+  double runner_up_ = 0;  // the largest distance from zero of any other coordinate
+};
+
+// Reads the text as a load with these options would, with the size column.
+TpsData read_as_load(std::string_view text, const std::string& file, const TpsOptions& options) {
+  return read_tps(text, file, options.with_scale, true);
+}
+
+}  // namespace
+
+CheckReport check_tps(std::string_view text, const std::string& file, const TpsOptions& options) {
+  CheckReport r;
+  r.file = file;
+  r.missing_option = options.missing;
+  Survey(text, options, r).run();
+  r.shared = shared_ids(r.records);
+
+  TpsData data;
+  try {
+    data = read_as_load(text, file, options);
+    r.loads = true;
+  } catch (const RuntimeError& e) {
+    r.error = e.what();
+  }
+  if (options.with_scale) {
+    r.loads_with_scale = r.loads;
+    r.scale_error = r.error;
+  } else {
+    TpsOptions scaled = options;
+    scaled.with_scale = true;
+    try {
+      read_as_load(text, file, scaled);
+      r.loads_with_scale = true;
+    } catch (const RuntimeError& e) {
+      r.scale_error = e.what();
+    }
+  }
+  if (!r.loads) {
+    r.landmarks = r.first_count;
+    return r;
+  }
+
+  const Matrix& x = data.coordinates;
+  std::vector<double> sizes(x.rows());
+  for (std::size_t row = 0; row < x.rows(); ++row) sizes[row] = x(row, x.cols() - 1);
+  r.specimens = x.rows();
+  r.landmarks = (x.cols() - 1) / 2;
+  r.warnings = std::move(data.warnings);
+  for (std::string& w : sample_warnings(sizes, data.records)) r.warnings.push_back(std::move(w));
+  r.shared_in_warnings = data.records.size() == x.rows();
+  if (r.records.size() != x.rows()) r.records = std::move(data.records);
+  r.has_sizes = true;
+  r.sizes = survey_sizes(sizes);
+  return r;
+}
+
+CheckReport check_tps_file(const std::string& path, const TpsOptions& options) {
+  FileText text;
+  if (std::string reason; !read_whole_file(path, text, reason)) {
+    CheckReport r;
+    r.file = path;
+    r.missing_option = options.missing;
+    r.error = "Error on file open: \"" + path + "\" (" + reason + ")";
+    r.scale_error = r.error;
+    r.encoding = "ASCII";
+    return r;
+  }
+  return check_tps(text.view(), path, options);
+}
+
+int check_status(const CheckReport& r) {
+  if (!r.loads) return 1;
+  return r.warnings.empty() ? 0 : 3;
+}
+
+std::string check_text(const CheckReport& r) {
+  std::string out =
+      "\"" + r.file + "\": " + count_of(r.specimens, "specimen") + ", " +
+      count_of(r.landmarks, "landmark") + ": " +
+      (!r.loads             ? std::string("does not load.")
+       : r.warnings.empty() ? std::string("loads cleanly.")
+                            : "loads with " + count_of(r.warnings.size(), "warning") + ".") +
+      "\n";
+  const auto line = [&](const std::string& text) { out += "  " + text + "\n"; };
+  if (!r.loads) line("Error: " + r.error);
+  for (const std::string& w : r.warnings) line("Warning: " + w);
+
+  if (r.three_d > 0) {
+    const CheckReport::ThreeD& t = r.first_three_d;
+    line("specimen " + std::to_string(t.specimen) + " (line " + std::to_string(t.line) +
+         "): " + t.keyword + "=" + std::to_string(t.count) + " with " + std::to_string(t.numbers) +
+         " numbers" + (t.numbers != 3 * t.count ? ", three on each line" : "") +
+         ": looks like 3-D (x y z) data, which this program does not read yet." +
+         (r.three_d > 1 ? " " + std::to_string(r.three_d) + " specimens look like this." : ""));
+  }
+  if (r.code_hint) {
+    const std::string value = number_text(r.code_hint->value);
+    line(value + " appears as both coordinates of " + count_of(r.code_hint->landmarks, "landmark") +
+         " in " + count_of(r.code_hint->specimens, "specimen") +
+         "; a missing-value code? load with --missing --missing-code " + value);
+  }
+  if (r.missing_landmarks > 0) {
+    std::vector<std::string> places;
+    for (const CheckPlace& p : r.missing_first) {
+      places.push_back(place_text(p, ", landmark " + std::to_string(p.value)));
+    }
+    line(count_of(r.missing_landmarks, "landmark") + " in " +
+         count_of(r.missing_specimens, "specimen") + " " + has(r.missing_landmarks) +
+         " a coordinate written NA or nan: " + join(places, r.missing_landmarks) +
+         (r.missing_option ? "."
+                           : "; load with --missing to keep these specimens with those "
+                             "landmarks missing."));
+  }
+  if (r.differing > 0) {
+    std::vector<std::string> places;
+    for (const CheckPlace& p : r.differing_first) {
+      places.push_back(place_text(p, ", LM=" + std::to_string(p.value)));
+    }
+    line(count_of(r.differing, "specimen") + " " + has(r.differing) +
+         " an LM= count other than the first specimen's LM=" + std::to_string(r.first_count) +
+         ": " + join(places, r.differing) + ".");
+  }
+  if (r.zero > 0) {
+    std::vector<std::string> places;
+    for (const CheckPlace& p : r.zero_first) places.push_back(place_text(p));
+    line(count_of(r.zero, "specimen") + " " + has(r.zero) +
+         " LM=0 (no landmarks): " + join(places, r.zero) + ".");
+  }
+  if (r.curve_specimens > 0) {
+    const std::string points =
+        r.min_curve_points == r.max_curve_points
+            ? std::to_string(r.max_curve_points)
+            : std::to_string(r.min_curve_points) + " to " + std::to_string(r.max_curve_points);
+    line(count_of(r.curve_specimens, "specimen") +
+         (r.curve_specimens == 1 ? " carries" : " carry") + " curves (CURVES=), " + points +
+         (r.curve_specimens == 1 ? " points." : " points each."));
+  }
+  const std::size_t blocks = r.records.size();
+  if (blocks > 0) {
+    std::string scale = "SCALE=: ";
+    if (r.without_scale == 0) {
+      scale += blocks == 1 ? "the specimen has one"
+                           : "all " + std::to_string(blocks) + " specimens have one";
+    } else if (r.scale_specimens == 0) {
+      scale += "no specimen has one";
+    } else {
+      std::vector<std::string> places;
+      for (const CheckPlace& p : r.without_scale_first) places.push_back(place_text(p));
+      scale += std::to_string(r.scale_specimens) + " of " + count_of(blocks, "specimen") + " " +
+               has(r.scale_specimens) + " one; missing in " + join(places, r.without_scale);
+    }
+    scale += "; a load with scale factors (--tps-scale) would ";
+    if (r.loads_with_scale) {
+      scale += "work.";
+    } else if (r.loads && r.scale_specimens > 0) {
+      scale += "fail: " + r.scale_error;
+    } else {
+      scale += "fail.";
+    }
+    line(scale);
+
+    std::string ids = "IDs: ";
+    if (r.without_id == 0) {
+      ids += blocks == 1 ? "the specimen has an ID=." : "every specimen has an ID=.";
+    } else if (r.without_name == blocks) {
+      ids += "no specimen has an ID= or IMAGE=; they will be known by number.";
+    } else {
+      ids += r.without_id == blocks
+                 ? std::string("no specimen has an ID=")
+                 : std::to_string(r.without_id) + " of " + count_of(blocks, "specimen") + " " +
+                       has(r.without_id) + " no ID=";
+      if (r.without_name == 0) {
+        ids += r.without_id == 1 ? "; IMAGE= names it." : "; IMAGE= names each of them.";
+      } else {
+        ids += "; " + std::to_string(r.without_name) + " of them " + has(r.without_name) +
+               " no IMAGE= either and will be known by number.";
+      }
+    }
+    line(ids);
+  }
+  if (!r.shared.empty() && !r.shared_in_warnings) {
+    std::vector<std::string> items;
+    for (std::size_t i = 0; i < std::min(r.shared.size(), kCheckListed); ++i) {
+      const std::vector<std::size_t>& shared_rows = r.shared[i].rows;
+      std::vector<std::string> rows;
+      for (std::size_t j = 0; j < std::min(shared_rows.size(), kCheckListed); ++j) {
+        rows.push_back(std::to_string(shared_rows[j] + 1));
+      }
+      items.push_back("ID=" + r.shared[i].id + " (specimens " + join(rows, shared_rows.size()) +
+                      ")");
+    }
+    line(count_of(r.shared.size(), "ID") + (r.shared.size() == 1 ? " is" : " are") +
+         " shared by several specimens: " + join(items, r.shared.size()) + ".");
+  }
+  if (r.has_sizes) {
+    const std::size_t n = r.sizes.outliers.size();
+    line("centroid sizes: median " + sprintf("%.6g", r.sizes.median) + "; " +
+         (n == 0 ? std::string("none is over 10 times or under a tenth of it.")
+                 : count_of(n, "specimen") + " " + (n == 1 ? "lies" : "lie") +
+                       " over 10 times or under a tenth of it (see the warnings)."));
+  }
+
+  std::vector<std::string> kinds;
+  if (r.lf > 0) kinds.push_back(std::to_string(r.lf) + " LF");
+  if (r.crlf > 0) kinds.push_back(std::to_string(r.crlf) + " CRLF");
+  if (r.cr > 0) kinds.push_back(std::to_string(r.cr) + " lone CR");
+  line("line ends: " + std::string(kinds.size() > 1 ? "mixed, " : "") +
+       (kinds.empty() ? std::string("none") : join(kinds, kinds.size())) +
+       (r.final_newline ? "; the file ends with a line end." : "; the last line has no line end."));
+  line("encoding: " + r.encoding +
+       (r.first_non_utf8_line != 0
+            ? ", the first byte that is not UTF-8 on line " + std::to_string(r.first_non_utf8_line)
+            : std::string()) +
+       (r.byte_order_mark ? "; with a byte order mark." : "; no byte order mark."));
+  return out;
+}
+
+namespace {
+
+nlohmann::json number_or_null(double v) {
+  return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr);
+}
+
+nlohmann::json text_or_null(bool present, const std::string& s) {
+  return present ? nlohmann::json(utf8_text(s)) : nlohmann::json(nullptr);
+}
+
+nlohmann::json places_json(const std::vector<CheckPlace>& places, const char* value_key) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const CheckPlace& p : places) {
+    nlohmann::json item = {{"specimen", p.specimen}, {"line", p.line}};
+    if (value_key != nullptr) item[value_key] = p.value;
+    list.push_back(std::move(item));
+  }
+  return list;
+}
+
+}  // namespace
+
+nlohmann::json check_json(const CheckReport& r) {
+  using nlohmann::json;
+  json warnings = json::array();
+  for (const std::string& w : r.warnings) warnings.push_back(utf8_text(w));
+
+  json hint = nullptr;
+  if (r.code_hint) {
+    hint = {{"value", number_or_null(r.code_hint->value)},
+            {"landmarks", r.code_hint->landmarks},
+            {"specimens", r.code_hint->specimens}};
+  }
+  json shared = json::array();
+  for (const SharedId& s : r.shared) {
+    json rows = json::array();
+    for (std::size_t row : s.rows) rows.push_back(row + 1);
+    shared.push_back({{"id", utf8_text(s.id)}, {"specimens", std::move(rows)}});
+  }
+  json sizes = nullptr;
+  if (r.has_sizes) {
+    json outliers = json::array();
+    for (const SizeOutlier& o : r.sizes.outliers) {
+      outliers.push_back({{"specimen", o.row + 1},
+                          {"label", utf8_text(specimen_label(o.row, r.records))},
+                          {"size", number_or_null(o.size)},
+                          {"ratio", number_or_null(o.ratio)}});
+    }
+    sizes = {{"median", number_or_null(r.sizes.median)}, {"outliers", std::move(outliers)}};
+  }
+  json three_d_first = nullptr;
+  if (r.three_d > 0) {
+    const CheckReport::ThreeD& t = r.first_three_d;
+    three_d_first = {
+        {"specimen", t.specimen}, {"line", t.line},       {"keyword", utf8_text(t.keyword)},
+        {"count", t.count},       {"numbers", t.numbers}, {"three_per_line", t.three_per_line}};
+  }
+  const int status = check_status(r);
+  return {
+      {"file", utf8_text(r.file)},
+      {"verdict", status == 1   ? "fails"
+                  : status == 3 ? "loads with warnings"
+                                : "loads"},
+      {"status", status},
+      {"error", text_or_null(!r.loads, r.error)},
+      {"warnings", std::move(warnings)},
+      {"specimens", r.specimens},
+      {"landmarks", r.landmarks},
+      {"lm_counts",
+       {{"first", r.first_count},
+        {"differing", r.differing},
+        {"differing_first", places_json(r.differing_first, "count")},
+        {"zero", r.zero},
+        {"zero_first", places_json(r.zero_first, nullptr)}}},
+      {"missing",
+       {{"landmarks", r.missing_landmarks},
+        {"specimens", r.missing_specimens},
+        {"first", places_json(r.missing_first, "landmark")},
+        {"code_hint", std::move(hint)}}},
+      {"curves",
+       {{"specimens", r.curve_specimens},
+        {"min_points", r.min_curve_points},
+        {"max_points", r.max_curve_points}}},
+      {"scale",
+       {{"specimens", r.scale_specimens},
+        {"without", r.without_scale},
+        {"without_first", places_json(r.without_scale_first, nullptr)},
+        {"loads_with_scale", r.loads_with_scale},
+        {"scale_error", text_or_null(!r.loads_with_scale, r.scale_error)}}},
+      {"ids",
+       {{"without_id", r.without_id},
+        {"without_name", r.without_name},
+        {"image_stands_in", r.without_name == 0},
+        {"shared", std::move(shared)}}},
+      {"sizes", std::move(sizes)},
+      {"three_d", {{"specimens", r.three_d}, {"first", std::move(three_d_first)}}},
+      {"line_ends",
+       {{"lf", r.lf},
+        {"crlf", r.crlf},
+        {"cr", r.cr},
+        {"mixed", (r.lf > 0) + (r.crlf > 0) + (r.cr > 0) > 1},
+        {"final_newline", r.final_newline}}},
+      {"encoding",
+       {{"name", r.encoding},
+        {"byte_order_mark", r.byte_order_mark},
+        {"first_non_utf8_line",
+         r.first_non_utf8_line != 0 ? json(r.first_non_utf8_line) : json(nullptr)}}},
+  };
+}
+
+}  // namespace dg
