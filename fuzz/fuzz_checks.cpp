@@ -1,5 +1,6 @@
 #include "fuzz_checks.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -61,11 +62,35 @@ void compare_g(double value) {
 }  // namespace
 
 void check_tps(const std::uint8_t* data, std::size_t size) {
-  for (bool with_scale : {false, true}) {
+  // As the load buttons read, with scale factors, and with curves and missing
+  // landmarks (a code and negative values too). Missing values are not
+  // combined with scale factors: inf times a zero factor is a NaN no landmark
+  // was missing for.
+  for (int mode = 0; mode < 4; ++mode) {
+    TpsOptions options;
+    options.size_column = true;
+    options.with_scale = mode == 1;
+    options.curves = mode >= 2;
+    options.missing = mode >= 2;
+    if (mode == 3) {
+      options.missing_code = -1000001;
+      options.negative_missing = true;
+    }
     try {
-      TpsData tps = read_tps(text_of(data, size), "fuzz.tps", with_scale, true);
-      require(tps.coordinates.rows() == tps.namelist.size());
-      require(tps.coordinates.cols() % 2 == 1);
+      TpsData tps = read_tps(text_of(data, size), "fuzz.tps", options);
+      const Matrix& x = tps.coordinates;
+      require(x.rows() == tps.namelist.size() && x.rows() == tps.records.size());
+      require(x.cols() % 2 == 1);
+      require(2 * tps.curve_points < x.cols());
+      std::size_t with_nan = 0;
+      for (std::size_t r = 0; r < x.rows(); ++r) {
+        const SpecimenRecord& record = tps.records[r];
+        require(record.number == r + 1 && record.file == "fuzz.tps");
+        require(r == 0 || record.line > tps.records[r - 1].line);
+        const auto row = x.row(r).first(x.cols() - 1);
+        with_nan += std::any_of(row.begin(), row.end(), [](double v) { return std::isnan(v); });
+      }
+      require(tps.incomplete == (options.missing ? with_nan : 0));
     } catch (const RuntimeError&) {
     }
   }

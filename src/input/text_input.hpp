@@ -9,6 +9,10 @@
 
 #include <fast_float/fast_float.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "runtime/array/file_io.hpp"
 
 namespace dg {
@@ -36,6 +40,38 @@ inline bool overflows(const char* p, const char* e) {
   return true;
 }
 
+// How many LF bytes lie in [p, e), and whether a CR is among them. Readers
+// count lines as they go, so this runs over every byte of a file; sixteen at
+// a time it costs little.
+inline std::size_t count_lf(const char* p, const char* e, bool& saw_cr) {
+  std::size_t n = 0;
+  saw_cr = false;
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  __m128i crs = _mm_setzero_si128();
+  while (e - p >= 16) {
+    // Each byte lane counts up to 255 line feeds before the lanes are summed.
+    const std::ptrdiff_t rounds = std::min<std::ptrdiff_t>((e - p) / 16, 255);
+    __m128i lanes = _mm_setzero_si128();
+    for (std::ptrdiff_t i = 0; i < rounds; ++i, p += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(v, lf));
+      crs = _mm_or_si128(crs, _mm_cmpeq_epi8(v, cr));
+    }
+    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+    n += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+         static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
+  }
+  saw_cr = _mm_movemask_epi8(crs) != 0;
+#endif
+  for (; p != e; ++p) {
+    n += *p == '\n' ? 1 : 0;
+    saw_cr = saw_cr || *p == '\r';
+  }
+  return n;
+}
+
 // Lines end at LF, CR LF or a lone CR.
 // The first line end (LF or CR) at or after p, or `end`.
 inline const char* line_end(const char* p, const char* end) {
@@ -53,8 +89,9 @@ inline const char* past_line_end(const char* p, const char* end) {
 // How many line ends lie in [p, e); a CR directly before an LF is not counted
 // (it ends its line together with that LF). `end` is the end of the text.
 inline std::size_t count_line_ends(const char* p, const char* e, const char* end) {
-  auto n = static_cast<std::size_t>(std::count(p, e, '\n'));
-  while ((p = static_cast<const char*>(std::memchr(p, '\r', e - p))) != nullptr) {
+  bool saw_cr = false;
+  std::size_t n = count_lf(p, e, saw_cr);
+  while (saw_cr && (p = static_cast<const char*>(std::memchr(p, '\r', e - p))) != nullptr) {
     if (p + 1 == end || p[1] != '\n') ++n;
     ++p;
   }

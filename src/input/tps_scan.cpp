@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <utility>
 
 #include "input/excerpt.hpp"
 #include "input/text_input.hpp"
@@ -17,6 +19,7 @@ constexpr double kMaxCount = 1e12;
 constexpr std::size_t kExcerptLength = 40;
 // Differing LM= counts are listed one by one up to this many, then summed up.
 constexpr std::size_t kListedMismatches = 3;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 bool is_space(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
@@ -39,72 +42,134 @@ const char* number_token(const char* p, const char* end, double& value) {
   return e;
 }
 
-// Whether the `length` letters before `eq` spell `word` (lower case) in any
-// letter case, as a whole word that starts its line after optional blanks.
-bool keyword_before(const char* eq, std::size_t length, const char* word, const char* begin) {
-  if (static_cast<std::size_t>(eq - begin) < length) return false;
-  const char* w = eq - length;
-  for (std::size_t i = 0; i < length; ++i) {
-    if ((w[i] | 0x20) != word[i]) return false;
-  }
-  while (w != begin && (w[-1] == ' ' || w[-1] == '\t')) --w;
-  return w == begin || w[-1] == '\n' || w[-1] == '\r';
+// Whether the token at p is NA, the usual mark of a missing value.
+bool na_token(const char* p, const char* end) {
+  return end - p >= 2 && p[0] == 'N' && p[1] == 'A' && (end - p == 2 || is_space(p[2]));
 }
 
-// The '=' of the first LM= (any letter case) at or after `from` that stands
-// as a whole word at the start of a line, after optional blanks; nullptr when
-// there is none. "LLM=", "ALM=", "LM3=" and "LM =" are not keywords. When
-// `scale_eq` is given, the '=' of the first SCALE= keyword standing before
-// that LM= is recorded there.
-const char* find_keyword(const char* from, const char* end, const char* begin,
-                         const char** scale_eq) {
-  const char* p = from;
-  while (p != end) {
-    const char* eq = static_cast<const char*>(std::memchr(p, '=', end - p));
-    if (eq == nullptr) return nullptr;
-    if (keyword_before(eq, 2, "lm", begin)) return eq;
-    if (scale_eq != nullptr && *scale_eq == nullptr && keyword_before(eq, 5, "scale", begin)) {
-      *scale_eq = eq;
-    }
-    p = eq + 1;
+enum class Key { None, Lm, Scale, Id, Image, Comment, Variables, Curves, Points };
+
+// The keyword whose '=' is at eq: the letters before it, in any letter case,
+// as a whole word that starts its line after optional blanks. "LLM=", "ALM=",
+// "LM3=" and "LM =" are no keywords, nor is the second word of "IMAGE=IMAGE=".
+Key keyword_at(const char* eq, const char* begin) {
+  constexpr std::ptrdiff_t kLongest = 9;  // "variables"
+  const char* w = eq;
+  while (w != begin && eq - w <= kLongest && is_letter(w[-1])) --w;
+  const std::ptrdiff_t length = eq - w;
+  if (length < 2 || length > kLongest) return Key::None;
+  const char* s = w;
+  while (s != begin && (s[-1] == ' ' || s[-1] == '\t')) --s;
+  if (s != begin && s[-1] != '\n' && s[-1] != '\r') return Key::None;
+  char word[kLongest];
+  for (std::ptrdiff_t i = 0; i < length; ++i) word[i] = static_cast<char>(w[i] | 0x20);
+  // Comparisons of a fixed length compile to a load and a compare.
+  switch (length) {
+    case 2:
+      return std::memcmp(word, "lm", 2) == 0   ? Key::Lm
+             : std::memcmp(word, "id", 2) == 0 ? Key::Id
+                                               : Key::None;
+    case 5:
+      return std::memcmp(word, "scale", 5) == 0   ? Key::Scale
+             : std::memcmp(word, "image", 5) == 0 ? Key::Image
+                                                  : Key::None;
+    case 6:
+      return std::memcmp(word, "curves", 6) == 0   ? Key::Curves
+             : std::memcmp(word, "points", 6) == 0 ? Key::Points
+                                                   : Key::None;
+    case 7:
+      return std::memcmp(word, "comment", 7) == 0 ? Key::Comment : Key::None;
+    case 9:
+      return std::memcmp(word, "variables", 9) == 0 ? Key::Variables : Key::None;
+    default:
+      return Key::None;
+  }
+}
+
+// The '=' of the first LM= keyword at or after `from`, or nullptr.
+const char* next_lm(const char* from, const char* end, const char* begin) {
+  for (const char* p = from; p != end; ++p) {
+    p = static_cast<const char*>(std::memchr(p, '=', end - p));
+    if (p == nullptr) return nullptr;
+    if (keyword_at(p, begin) == Key::Lm) return p;
   }
   return nullptr;
+}
+
+// The rest of the keyword's line, without blanks, tabs and CR at either end.
+std::string_view value_after(const char* eq, const char* end) {
+  const char* s = eq + 1;
+  const char* e = line_end(s, end);
+  while (s != e && (*s == ' ' || *s == '\t')) ++s;
+  while (e != s && (e[-1] == ' ' || e[-1] == '\t')) --e;
+  return {s, static_cast<std::size_t>(e - s)};
 }
 
 std::string landmarks_text(std::size_t n) {
   return n == 1 ? "landmark" : std::to_string(n) + " landmarks";
 }
 
+std::string points_text(std::size_t n) {
+  return std::to_string(n) + (n == 1 ? " point" : " points");
+}
+
+// A count after a keyword: a whole number from 0 to kMaxCount. Returns its end
+// or nullptr.
+const char* read_count(const char* p, const char* end, std::size_t& count) {
+  double value = 0;
+  const char* e = parse_number(p, end, value);
+  if (e == nullptr || !(value >= 0 && value <= kMaxCount && std::floor(value) == value)) {
+    return nullptr;
+  }
+  count = static_cast<std::size_t>(value);
+  return e;
+}
+
 class TpsScanner {
  public:
-  TpsScanner(std::string_view text, const std::string& file, bool with_scale, bool size_column)
+  TpsScanner(std::string_view text, const std::string& file, const TpsOptions& options)
       : begin_(text.data()),
         end_(text.data() + text.size()),
         file_(file),
-        with_scale_(with_scale),
-        size_column_(size_column),
+        options_(options),
         counted_to_(begin_) {}
 
+  // Missing: NA stands for a number (read as NaN) and missing values are marked.
+  template <bool Missing>
   TpsData run();
 
  private:
   // Reads numbers from p into row[0 .. limit), advancing p past the last one.
   // Returns how many were read; `stop` is where the first non-number stands.
+  template <bool Missing>
   std::size_t read_numbers(const char*& p, double* row, std::size_t limit, const char*& stop) const;
+  template <bool Missing>
   std::size_t count_numbers(const char* p) const;
+  // Reads the keywords between a specimen's coordinates at p and the next
+  // LM= (whose '=' it returns): the record's values, the scale keyword's '='
+  // and, with options_.curves, the curve points appended to row.
+  template <bool Missing>
+  const char* read_block(const char* p, SpecimenRecord& record, const char*& scale_eq,
+                         std::vector<double>& row);
+  template <bool Missing>
+  const char* read_curve(const char* points_eq, std::vector<double>& row);
   double read_scale(const char* eq, std::size_t specimen, const char* keyword) const;
+  void mark_missing(std::vector<double>& row);
   void warn_mismatches(TpsData& out, std::size_t k) const;
+  void warn_curves(TpsData& out) const;
+  void warn_missing(TpsData& out) const;
 
   std::size_t line_of(const char* p) const;
   std::string where(const char* p) const;
   [[noreturn]] void fail(std::size_t specimen, const char* keyword, const std::string& what) const;
-  std::string specimen_text(std::size_t specimen, const char* keyword) const;
+  [[noreturn]] void fail_short(std::size_t specimen, const char* keyword, const char* stop,
+                               const std::string& what) const;
+  std::string specimen_text(std::size_t specimen, const char* keyword, bool with_id) const;
 
   const char* begin_;
   const char* end_;
   const std::string& file_;
-  bool with_scale_;
-  bool size_column_;
+  const TpsOptions& options_;
   // The specimen being read, for messages about its numbers.
   std::size_t specimen_ = 0;
   const char* keyword_ = nullptr;
@@ -113,11 +178,23 @@ class TpsScanner {
   std::size_t mismatches_ = 0;
   std::vector<std::string> listed_;
   std::vector<std::string> listed_places_;
+  // Curves: specimens that carry them, the fewest and most points of one, and
+  // with options_.curves the points every specimen must have (the first's).
+  std::size_t curve_specimens_ = 0;
+  std::size_t fewest_points_ = 0;
+  std::size_t most_points_ = 0;
+  std::size_t block_points_ = 0;
+  std::size_t first_points_ = 0;
+  // Missing values: specimens with one, and which landmarks were missing.
+  std::size_t specimens_ = 0;
+  std::size_t incomplete_ = 0;
+  std::vector<bool> missing_landmarks_;
   // Line numbers are counted forward from the last position asked for.
   mutable const char* counted_to_;
   mutable std::size_t line_ = 1;
 };
 
+template <bool Missing>
 std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t limit,
                                      const char*& stop) const {
   std::size_t n = 0;
@@ -125,6 +202,11 @@ std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t li
     const char* q = skip_space(p, end_);
     const char* e = q == end_ ? nullptr : number_token(q, end_, row[n]);
     if (e == nullptr) {
+      if (Missing && na_token(q, end_)) {
+        row[n++] = kNaN;
+        p = q + 2;
+        continue;
+      }
       stop = q;
       return n;
     }
@@ -140,16 +222,134 @@ std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t li
   return n;
 }
 
+template <bool Missing>
 std::size_t TpsScanner::count_numbers(const char* p) const {
   std::size_t n = 0;
   double value;
   for (;;) {
     p = skip_space(p, end_);
     const char* e = p == end_ ? nullptr : number_token(p, end_, value);
-    if (e == nullptr) return n;
+    if (e == nullptr) {
+      if (!(Missing && na_token(p, end_))) return n;
+      e = p + 2;
+    }
     ++n;
     p = e;
   }
+}
+
+template <bool Missing>
+const char* TpsScanner::read_block(const char* p, SpecimenRecord& record, const char*& scale_eq,
+                                   std::vector<double>& row) {
+  const char* curves_eq = nullptr;
+  std::size_t curves = 0;
+  std::size_t curve_blocks = 0;
+  block_points_ = 0;
+  const char* next = nullptr;
+  while (next == nullptr) {
+    const char* eq = static_cast<const char*>(std::memchr(p, '=', end_ - p));
+    if (eq == nullptr) break;
+    p = eq + 1;
+    switch (keyword_at(eq, begin_)) {
+      case Key::None:
+        break;
+      case Key::Lm:
+        next = eq;
+        break;
+      case Key::Scale:
+        if (scale_eq == nullptr) {
+          scale_eq = eq;
+          record.scale = value_after(eq, end_);
+        }
+        break;
+      case Key::Id:
+        if (record.id.empty()) record.id = value_after(eq, end_);
+        break;
+      case Key::Image:
+        if (record.image.empty()) record.image = value_after(eq, end_);
+        break;
+      case Key::Comment:
+        if (record.comment.empty()) record.comment = value_after(eq, end_);
+        break;
+      case Key::Variables:
+        if (record.variables.empty()) record.variables = value_after(eq, end_);
+        break;
+      case Key::Curves:
+        if (curves_eq == nullptr) {
+          curves_eq = eq;
+          if (read_count(skip_space(eq + 1, end_), end_, curves) == nullptr) {
+            if (options_.curves) {
+              fail(specimen_, keyword_,
+                   "CURVES= on line " + std::to_string(line_of(eq)) + " holds " +
+                       excerpt(eq + 1, line_end(eq + 1, end_), kExcerptLength) +
+                       ", which is not a curve count.");
+            }
+            curves = 0;
+          }
+        }
+        break;
+      case Key::Points:
+        // Point lists count only as the curves a CURVES= keyword announced.
+        if (curves_eq == nullptr) break;
+        ++curve_blocks;
+        if (options_.curves) {
+          p = read_curve<Missing>(eq, row);
+        } else if (std::size_t m = 0; read_count(skip_space(eq + 1, end_), end_, m) != nullptr) {
+          block_points_ += m;
+        }
+        break;
+    }
+  }
+  if (curves_eq != nullptr) {
+    if (options_.curves && curve_blocks != curves) {
+      fail(specimen_, keyword_,
+           "CURVES=" + std::to_string(curves) + " on line " + std::to_string(line_of(curves_eq)) +
+               " announces " + std::to_string(curves) + (curves == 1 ? " curve" : " curves") +
+               " where " + std::to_string(curve_blocks) +
+               (curve_blocks == 1 ? " POINTS= list follows." : " POINTS= lists follow."));
+    }
+    if (curve_specimens_++ == 0) {
+      fewest_points_ = most_points_ = block_points_;
+    } else {
+      fewest_points_ = std::min(fewest_points_, block_points_);
+      most_points_ = std::max(most_points_, block_points_);
+    }
+  }
+  return next;
+}
+
+template <bool Missing>
+const char* TpsScanner::read_curve(const char* points_eq, std::vector<double>& row) {
+  const char* p = skip_space(points_eq + 1, end_);
+  std::size_t m = 0;
+  const char* e = read_count(p, end_, m);
+  if (e == nullptr) {
+    fail(specimen_, keyword_,
+         "POINTS= on line " + std::to_string(line_of(points_eq)) + " holds " +
+             excerpt(points_eq + 1, line_end(points_eq + 1, end_), kExcerptLength) +
+             ", which is not a point count.");
+  }
+  p = e;
+  const std::size_t at = row.size();
+  // A bogus count cannot make us allocate more than the text could hold.
+  const std::size_t wanted = 2 * m;
+  row.resize(at + std::min(wanted, static_cast<std::size_t>(end_ - p) / 2 + 1));
+  const char* stop = nullptr;
+  const std::size_t n = read_numbers<Missing>(p, row.data() + at, row.size() - at, stop);
+  const std::string announced =
+      "POINTS=" + std::to_string(m) + " on line " + std::to_string(line_of(points_eq));
+  if (n < wanted) {
+    fail_short(specimen_, keyword_, stop,
+               "found " + std::to_string(n) + " numbers where " + std::to_string(wanted) +
+                   " were expected (" + announced + "); reading stopped at " + where(stop) + ".");
+  }
+  if (const std::size_t more = count_numbers<Missing>(p); more > 0) {
+    fail(specimen_, keyword_,
+         "holds " + std::to_string(n + more) + " numbers where " + announced + " announces " +
+             std::to_string(wanted) + ".");
+  }
+  block_points_ += m;
+  return p;
 }
 
 double TpsScanner::read_scale(const char* eq, std::size_t specimen, const char* keyword) const {
@@ -169,6 +369,27 @@ double TpsScanner::read_scale(const char* eq, std::size_t specimen, const char* 
            excerpt(s, e, kExcerptLength) + ", which is not a single number.");
 }
 
+// Sets both coordinates of each landmark with a missing one to NaN, before any
+// scale factor, so that a code is compared with the value as written.
+void TpsScanner::mark_missing(std::vector<double>& row) {
+  const std::size_t landmarks = row.size() / 2;
+  if (missing_landmarks_.size() < landmarks) missing_landmarks_.resize(landmarks);
+  const bool coded = options_.missing_code.has_value();
+  const double code = coded ? *options_.missing_code : 0.0;
+  const auto missing = [&](double v) {
+    return std::isnan(v) || (coded && v == code) || (options_.negative_missing && v < 0);
+  };
+  bool any = false;
+  for (std::size_t i = 0; i < landmarks; ++i) {
+    if (missing(row[2 * i]) || missing(row[2 * i + 1])) {
+      row[2 * i] = row[2 * i + 1] = kNaN;
+      missing_landmarks_[i] = true;
+      any = true;
+    }
+  }
+  if (any) ++incomplete_;
+}
+
 std::size_t TpsScanner::line_of(const char* p) const {
   if (p < counted_to_) {
     counted_to_ = begin_;
@@ -186,19 +407,52 @@ std::string TpsScanner::where(const char* p) const {
   return excerpt(p, e, kExcerptLength) + " (line " + std::to_string(line_of(p)) + ")";
 }
 
-std::string TpsScanner::specimen_text(std::size_t specimen, const char* keyword) const {
-  return "\"" + file_ + "\", specimen " + std::to_string(specimen) + " (line " +
+// Errors name the specimen's ID when its block has one; it is looked for only
+// then, as errors are rare. Warnings keep the number and line alone.
+std::string TpsScanner::specimen_text(std::size_t specimen, const char* keyword,
+                                      bool with_id) const {
+  std::string id;
+  if (with_id) {
+    const char* eq = keyword + 2;
+    for (const char* p = eq + 1; p < end_; ++p) {
+      p = static_cast<const char*>(std::memchr(p, '=', end_ - p));
+      if (p == nullptr) break;
+      const Key key = keyword_at(p, begin_);
+      if (key == Key::Lm) break;
+      if (key == Key::Id) {
+        const std::string_view value = value_after(p, end_);
+        if (value.empty()) continue;
+        const std::string quoted = excerpt(value.data(), value.data() + value.size(), 60);
+        id = "ID=" + quoted.substr(1, quoted.size() - 2) + ", ";
+        break;
+      }
+    }
+  }
+  return "\"" + file_ + "\", specimen " + std::to_string(specimen) + " (" + id + "line " +
          std::to_string(line_of(keyword)) + "): ";
 }
 
 void TpsScanner::fail(std::size_t specimen, const char* keyword, const std::string& what) const {
-  raise(specimen_text(specimen, keyword) + what);
+  raise(specimen_text(specimen, keyword, true) + what);
 }
 
+// A short read that stopped at NA tells how to load missing landmarks instead.
+void TpsScanner::fail_short(std::size_t specimen, const char* keyword, const char* stop,
+                            const std::string& what) const {
+  if (na_token(stop, end_)) {
+    fail(specimen, keyword,
+         "\"NA\" on line " + std::to_string(line_of(stop)) +
+             " marks a missing landmark; load with --missing (in the window: File > Missing "
+             "landmarks) to keep the specimen with that landmark missing.");
+  }
+  fail(specimen, keyword, what);
+}
+
+template <bool Missing>
 TpsData TpsScanner::run() {
   TpsData out;
   const char* scale_eq = nullptr;
-  const char* eq = find_keyword(begin_, end_, begin_, nullptr);
+  const char* eq = next_lm(begin_, end_, begin_);
   if (eq == nullptr) raise("No LM= keyword found in \"" + file_ + "\".");
 
   std::vector<double> row;
@@ -231,17 +485,17 @@ TpsData TpsScanner::run() {
     }
     const std::size_t width = 2 * k;
     const char* stop = nullptr;
-    std::size_t n = read_numbers(p, row.data(), row.size(), stop);
+    std::size_t n = read_numbers<Missing>(p, row.data(), row.size(), stop);
     if (n == 0) {
-      fail(specimen, keyword,
-           "no coordinates follow LM=" + std::to_string(count) + "; reading stopped at " +
-               where(stop) + ".");
+      fail_short(specimen, keyword, stop,
+                 "no coordinates follow LM=" + std::to_string(count) + "; reading stopped at " +
+                     where(stop) + ".");
     }
     if (n < width) {
-      fail(specimen, keyword,
-           "found " + std::to_string(n) + " numbers where " + std::to_string(width) +
-               " were expected (" + std::to_string(k) + " landmarks); reading stopped at " +
-               where(stop) + ".");
+      fail_short(specimen, keyword, stop,
+                 "found " + std::to_string(n) + " numbers where " + std::to_string(width) +
+                     " were expected (" + std::to_string(k) + " landmarks); reading stopped at " +
+                     where(stop) + ".");
     }
 
     // Numbers that go on past the ones the specimen's own count announces mean
@@ -251,19 +505,22 @@ TpsData TpsScanner::run() {
     while (n < announced) {
       const char* q = skip_space(p, end_);
       const char* e = q == end_ ? nullptr : number_token(q, end_, skipped);
-      if (e == nullptr) break;
+      if (e == nullptr) {
+        if (!(Missing && na_token(q, end_))) break;
+        e = q + 2;
+      }
       ++n;
       p = e;
     }
-    if (n > announced || (n == announced && count_numbers(p) > 0)) {
-      const std::size_t held = n + count_numbers(p);
+    if (n > announced || (n == announced && count_numbers<Missing>(p) > 0)) {
+      const std::size_t held = n + count_numbers<Missing>(p);
       fail(specimen, keyword,
            "holds " + std::to_string(held) + " numbers where LM=" + std::to_string(count) +
                " announces " + std::to_string(announced) + " (x and y of each landmark)" +
                (held == 3 * count ? "; it may be 3-D data." : "."));
     }
     if (count != k && ++mismatches_ <= kListedMismatches) {
-      std::string what = specimen_text(specimen, keyword) + "LM=" + std::to_string(count) +
+      std::string what = specimen_text(specimen, keyword, false) + "LM=" + std::to_string(count) +
                          " differs from the first specimen's LM=" + std::to_string(k);
       if (n < announced) {
         what += ", and only " + std::to_string(n) + " of its " + std::to_string(announced) +
@@ -275,9 +532,24 @@ TpsData TpsScanner::run() {
                                std::to_string(line_of(keyword)) + ")");
     }
 
+    SpecimenRecord& record = out.records.emplace_back();
+    record.file = file_;
+    record.line = line_of(keyword);
+    record.number = specimen;
     scale_eq = nullptr;
-    eq = find_keyword(p, end_, begin_, with_scale_ ? &scale_eq : nullptr);
-    if (with_scale_) {
+    eq = read_block<Missing>(p, record, scale_eq, row);
+    if (options_.curves) {
+      if (specimen == 1) {
+        first_points_ = block_points_;
+      } else if (block_points_ != first_points_) {
+        fail(specimen, keyword,
+             std::to_string(block_points_) + " curve points where the first specimen has " +
+                 std::to_string(first_points_) +
+                 "; to use curves as landmarks every specimen needs the same number.");
+      }
+    }
+    if (Missing) mark_missing(row);
+    if (options_.with_scale) {
       if (scale_eq == nullptr) {
         fail(specimen, keyword,
              std::string("no SCALE= follows its coordinates before ") +
@@ -289,7 +561,7 @@ TpsData TpsScanner::run() {
       for (double& v : row) v *= factor;
     }
 
-    if (size_column_) {
+    if (options_.size_column) {
       // The size is computed while the row is at hand, so the matrix is built once.
       row.push_back(centsize(std::span<const double>(row)));
       out.coordinates.append_row(row);
@@ -297,6 +569,7 @@ TpsData TpsScanner::run() {
     } else {
       out.coordinates.append_row(row);
     }
+    row.resize(width);
     if (specimen == 1 && eq != nullptr) {
       // Later blocks are about as long as the first one. A quarter more room
       // keeps a slightly short first block from forcing a copy of the whole
@@ -305,10 +578,22 @@ TpsData TpsScanner::run() {
       const std::size_t rows = static_cast<std::size_t>(end_ - keyword) / block * 5 / 4 + 1;
       out.coordinates.reserve_rows(rows);
       out.namelist.reserve(rows);
+      out.records.reserve(rows);
       advise_huge_pages(out.coordinates.data(), rows * out.coordinates.cols() * sizeof(double));
+      advise_huge_pages(out.records.data(), rows * sizeof(SpecimenRecord));
     }
+    specimens_ = specimen;
   }
   warn_mismatches(out, k);
+  if (options_.curves) {
+    out.curve_points = first_points_;
+  } else {
+    warn_curves(out);
+  }
+  if (Missing) {
+    out.incomplete = incomplete_;
+    warn_missing(out);
+  }
   return out;
 }
 
@@ -330,20 +615,105 @@ void TpsScanner::warn_mismatches(TpsData& out, std::size_t k) const {
                          (k == 1 ? "is" : "are") + " kept.");
 }
 
+void TpsScanner::warn_curves(TpsData& out) const {
+  if (curve_specimens_ == 0) return;
+  const bool one = curve_specimens_ == 1;
+  const std::string points =
+      fewest_points_ == most_points_
+          ? points_text(most_points_)
+          : std::to_string(fewest_points_) + " to " + points_text(most_points_);
+  out.warnings.push_back("\"" + file_ + "\": " + std::to_string(curve_specimens_) +
+                         (one ? " specimen carries curves (" : " specimens carry curves (") +
+                         points + (one ? "" : " each") +
+                         "); they are not used; load them as extra landmarks with --curves (in "
+                         "the window: File > Curves as landmarks).");
+}
+
+void TpsScanner::warn_missing(TpsData& out) const {
+  if (incomplete_ == 0) return;
+  std::string numbers;
+  std::size_t listed = 0;
+  for (std::size_t i = 0; i < missing_landmarks_.size(); ++i) {
+    if (!missing_landmarks_[i]) continue;
+    numbers += (listed++ == 0 ? "" : ", ") + std::to_string(i + 1);
+  }
+  out.warnings.push_back(
+      "\"" + file_ + "\": " + std::to_string(incomplete_) + " of " + std::to_string(specimens_) +
+      (incomplete_ == 1 ? " specimens has" : " specimens have") + " missing landmarks (" +
+      (listed == 1 ? "landmark " : "landmarks ") + numbers +
+      "); they are kept, and every distance or angle that uses a missing "
+      "landmark is NaN.");
+}
+
 }  // namespace
+
+TpsData read_tps(std::string_view text, const std::string& file, const TpsOptions& options) {
+  text = skip_byte_order_mark(text);
+  TpsScanner scanner(text, file, options);
+  return options.missing ? scanner.run<true>() : scanner.run<false>();
+}
 
 TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,
                  bool size_column) {
-  text = skip_byte_order_mark(text);
-  return TpsScanner(text, file, with_scale, size_column).run();
+  TpsOptions options;
+  options.with_scale = with_scale;
+  options.size_column = size_column;
+  return read_tps(text, file, options);
 }
 
-TpsData read_tps_file(const std::string& path, bool with_scale, bool size_column) {
+TpsData read_tps_file(const std::string& path, const TpsOptions& options) {
   FileText text;
   if (std::string reason; !read_whole_file(path, text, reason)) {
     raise("Error on file open: \"" + path + "\" (" + reason + ")");
   }
-  return read_tps(text.view(), path, with_scale, size_column);
+  return read_tps(text.view(), path, options);
+}
+
+TpsData read_tps_file(const std::string& path, bool with_scale, bool size_column) {
+  TpsOptions options;
+  options.with_scale = with_scale;
+  options.size_column = size_column;
+  return read_tps_file(path, options);
+}
+
+TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& options) {
+  TpsData all;
+  const std::size_t size_columns = options.size_column ? 1 : 0;
+  const auto landmarks = [&](const TpsData& d) {
+    return std::to_string((d.coordinates.cols() - size_columns) / 2);
+  };
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    TpsData one = read_tps_file(paths[i], options);
+    if (i == 0) {
+      all = std::move(one);
+      continue;
+    }
+    if (one.coordinates.cols() != all.coordinates.cols()) {
+      const std::size_t n = (one.coordinates.cols() - size_columns) / 2;
+      raise("\"" + paths[i] + "\" has " + landmarks(one) + (n == 1 ? " landmark" : " landmarks") +
+            " per specimen where \"" + paths[0] + "\" has " + landmarks(all) +
+            "; files loaded as one sample must have the same landmark count.");
+    }
+    if (one.curve_points != all.curve_points) {
+      raise("\"" + paths[i] + "\" has " + std::to_string(one.curve_points) +
+            " curve points per specimen where \"" + paths[0] + "\" has " +
+            std::to_string(all.curve_points) +
+            "; files loaded as one sample must have the same number.");
+    }
+    all.coordinates.reserve_rows(all.coordinates.rows() + one.coordinates.rows());
+    for (std::size_t r = 0; r < one.coordinates.rows(); ++r) {
+      all.coordinates.append_row(one.coordinates.row(r));
+    }
+    const auto append = [](auto& to, auto& from) {
+      to.insert(to.end(), std::make_move_iterator(from.begin()),
+                std::make_move_iterator(from.end()));
+    };
+    append(all.namelist, one.namelist);
+    append(all.records, one.records);
+    append(all.warnings, one.warnings);
+    all.incomplete += one.incomplete;
+  }
+  return all;
 }
 
 }  // namespace dg

@@ -21,6 +21,7 @@ std::string error_message(F&& f) {
 
 #define EXPECT_ERROR_MSG(statement, message) EXPECT_EQ(error_message([&] { statement; }), message)
 
+#include <cmath>
 #include <ostream>
 
 #include "runtime/array/matrix.hpp"
@@ -35,6 +36,16 @@ inline void PrintTo(const Matrix& m, std::ostream* os) {
     for (std::size_t c = 0; c < m.cols(); ++c) *os << (c ? " " : "") << m(r, c);
   }
   *os << "}";
+}
+
+// Equal sizes and values, NaN equal to NaN.
+inline bool same_values(const Matrix& a, const Matrix& b) {
+  if (a.rows() != b.rows() || a.cols() != b.cols()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const double x = a.values()[i], y = b.values()[i];
+    if (!(x == y || (std::isnan(x) && std::isnan(y)))) return false;
+  }
+  return true;
 }
 
 }  // namespace dg

@@ -3,6 +3,7 @@
 // names the specimen and the problem.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -78,9 +79,10 @@ void expect_same_values(const Matrix& actual, const Matrix& expected) {
   }
 }
 
-std::string no_scale_error(const std::string& path, std::size_t next_keyword_line) {
-  return "\"" + path +
-         "\", specimen 1 (line 1): no SCALE= follows its coordinates before the next LM= (line " +
+std::string no_scale_error(const std::string& path, std::size_t next_keyword_line,
+                           const std::string& id = "") {
+  return "\"" + path + "\", specimen 1 (" + (id.empty() ? "" : "ID=" + id + ", ") +
+         "line 1): no SCALE= follows its coordinates before the next LM= (line " +
          std::to_string(next_keyword_line) + ").";
 }
 
@@ -92,17 +94,21 @@ struct LoadingFile {
   double spot_first;
   double spot_last;
   std::size_t second_keyword_line;  // 0 when every specimen has a SCALE= line
+  const char* first_id;             // the first specimen's ID=, or ""
 };
 
+const std::string kCurvesFile = "trilobite-cephala-300spec-k16-curves.tps";
+
 const LoadingFile kLoadingFiles[] = {
-    {"bluegill-body-417spec-k19-scale-crlf.TPS", 417, 19, 416, 1328, 1589, 0},
-    {"dragonfly-forewing-120spec-k20-noscale.tps", 120, 20, 119, 501, 500, 24},
-    {"fixture-lowercase-6spec-k4.tps", 6, 4, 5, 104, 254, 8},
-    {"horsefly-wing-60spec-k30-padded-sentinel.tps", 60, 30, 0, 4.088370, -1000001, 33},
-    {"lithic-flake-1158spec-k9-blanklines.tps", 1158, 9, 1157, 12.3705, 13.96, 13},
+    {"bluegill-body-417spec-k19-scale-crlf.TPS", 417, 19, 416, 1328, 1589, 0, "0"},
+    {"dragonfly-forewing-120spec-k20-noscale.tps", 120, 20, 119, 501, 500, 24, "ORTALB001"},
+    {"fixture-lowercase-6spec-k4.tps", 6, 4, 5, 104, 254, 8, "Sample01"},
+    {"horsefly-wing-60spec-k30-padded-sentinel.tps", 60, 30, 0, 4.088370, -1000001, 33, "Tabanus"},
+    {"lithic-flake-1158spec-k9-blanklines.tps", 1158, 9, 1157, 12.3705, 13.96, 13, "1"},
     {"shape-coords-4spec-k14-exponent.tps", 4, 14, 3, 3.12177531888443E-001, -1.02365135304926E-001,
-     17},
-    {"trilobite-cephala-300spec-k16-curves.tps", 300, 16, 9, 5.761034, -5.593128, 0},
+     17, "Thypld"},
+    {"trilobite-cephala-300spec-k16-curves.tps", 300, 16, 9, 5.761034, -5.593128, 0,
+     "1020_Liu_1977"},
 };
 
 TEST(RealFiles, LoadAsTheFileReads) {
@@ -114,12 +120,16 @@ TEST(RealFiles, LoadAsTheFileReads) {
     ASSERT_EQ(d.coordinates.rows(), f.rows);
     ASSERT_EQ(d.coordinates.cols(), 2 * f.landmarks);
     EXPECT_EQ(d.namelist.size(), f.rows);
-    EXPECT_TRUE(d.warnings.empty());
+    // The curves file warns that its curves are not used (see below).
+    EXPECT_EQ(d.warnings.size(), f.name == kCurvesFile ? 1u : 0u);
+    ASSERT_EQ(d.records.size(), f.rows);
+    EXPECT_EQ(d.records[0].id, f.first_id);
     expect_same_values(d.coordinates, reference_coordinates(path, f.landmarks));
     EXPECT_EQ(d.coordinates(f.spot_row, 0), f.spot_first);
     EXPECT_EQ(d.coordinates(f.spot_row, 2 * f.landmarks - 1), f.spot_last);
     if (f.second_keyword_line != 0) {
-      EXPECT_ERROR_MSG(read_tps_file(path, true), no_scale_error(path, f.second_keyword_line));
+      EXPECT_ERROR_MSG(read_tps_file(path, true),
+                       no_scale_error(path, f.second_keyword_line, f.first_id));
     }
   }
 }
@@ -143,7 +153,8 @@ TEST(RealFiles, ScaleMissingInAMiddleSpecimenNamesIt) {
   const std::string path = real_data("trilobite-cephala-300spec-k16-curves.tps");
   EXPECT_ERROR_MSG(read_tps_file(path, true),
                    "\"" + path +
-                       "\", specimen 23 (line 2113): no SCALE= follows its coordinates before the "
+                       "\", specimen 23 (ID=Brauckmann_1986-6.5a, line 2113): no SCALE= follows "
+                       "its coordinates before the "
                        "next LM= (line 2208).");
 }
 
@@ -155,13 +166,14 @@ TEST(RealFiles, BrokenFilesFailNamingSpecimenAndProblem) {
   };
   const Case cases[] = {
       {"horsefly-wing-1spec-k30-latin1-crlf.tps",
-       "specimen 1 (line 1): found 58 numbers where 60 were expected (30 landmarks); "
-       "reading stopped at \"NA NA\" (line 31)."},
+       "specimen 1 (ID=Tabanidae_Dasybasis opaca_Termas de Chill\\xE1n_1, line 1): \"NA\" on "
+       "line 31 marks a missing landmark; load with --missing (in the window: File > Missing "
+       "landmarks) to keep the specimen with that landmark missing."},
       {"insect-wing-200blocks-k14-mixedk.tps",
        "specimen 191 (line 3043): no coordinates follow LM=0; reading stopped at "
        "\"IMAGE=P-334.tif\" (line 3044)."},
       {"bluegill-gillraker-36spec-lm0-partialscale-crlf.TPS",
-       "specimen 1 (line 1): no coordinates follow LM=0; reading stopped at "
+       "specimen 1 (ID=0, line 1): no coordinates follow LM=0; reading stopped at "
        "\"IMAGE=C:\\Users\\Chelsea\\Documents\\MCGILL\\...\" (line 2)."},
       {"trilobite-phacops-144spec-lm21-3D-tabs-crlf.tps",
        "specimen 1 (line 1): holds 63 numbers where LM=21 announces 42 (x and y of each "
@@ -177,6 +189,92 @@ TEST(RealFiles, BrokenFilesFailNamingSpecimenAndProblem) {
             : expected;
     EXPECT_ERROR_MSG(read_tps_file(real_data(c.name), true), scaled_expected);
   }
+}
+
+TEST(RealFiles, RecordsKeepTheFilesIds) {
+  SKIP_WITHOUT_REAL_DATA();
+  const std::string path = real_data("bluegill-body-417spec-k19-scale-crlf.TPS");
+  std::vector<std::string> ids;
+  for (std::string line : lines_of(path)) {
+    if (!starts_with_nocase(line, "id=")) continue;
+    line.erase(line.find_last_not_of(" \r") + 1);
+    ids.push_back(line.substr(3));
+  }
+  const TpsData d = read_tps_file(path, TpsOptions{});
+  ASSERT_EQ(d.records.size(), 417u);
+  ASSERT_EQ(ids.size(), 417u);
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    EXPECT_EQ(d.records[i].id, ids[i]) << i;
+    EXPECT_EQ(d.records[i].number, i + 1);
+  }
+  EXPECT_EQ(d.records[416].image, "TW FN 015.jpg");
+}
+
+TEST(RealFiles, CurvesWarnOrBecomeLandmarks) {
+  SKIP_WITHOUT_REAL_DATA();
+  const std::string path = real_data(kCurvesFile);
+  EXPECT_EQ(read_tps_file(path, TpsOptions{}).warnings,
+            std::vector<std::string>{
+                "\"" + path +
+                "\": 300 specimens carry curves (72 points each); they are not used; load them as "
+                "extra landmarks with --curves (in the window: File > Curves as landmarks)."});
+  TpsOptions options;
+  options.curves = true;
+  const TpsData d = read_tps_file(path, options);
+  ASSERT_EQ(d.coordinates.rows(), 300u);
+  ASSERT_EQ(d.coordinates.cols(), 2u * (16 + 72));
+  EXPECT_EQ(d.curve_points, 72u);
+  EXPECT_TRUE(d.warnings.empty());
+  // The first curve point is the first pair after the first POINTS= line.
+  const std::vector<std::string> lines = lines_of(path);
+  const auto points = std::find_if(lines.begin(), lines.end(),
+                                   [](const std::string& l) { return l.rfind("POINTS=", 0) == 0; });
+  ASSERT_NE(points, lines.end());
+  char* e = nullptr;
+  const double x = std::strtod(points[1].c_str(), &e);
+  EXPECT_EQ(d.coordinates(0, 32), x);
+  EXPECT_EQ(d.coordinates(0, 33), std::strtod(e, nullptr));
+  EXPECT_TRUE(same_values(Matrix::row_vector(d.coordinates.row(0).first(32)),
+                          Matrix::row_vector(read_tps_file(path, false).coordinates.row(0))));
+}
+
+TEST(RealFiles, SentinelMarksMissingLandmarks) {
+  SKIP_WITHOUT_REAL_DATA();
+  const std::string path = real_data("horsefly-wing-60spec-k30-padded-sentinel.tps");
+  TpsOptions options;
+  options.missing = true;
+  options.missing_code = -1000001;
+  const TpsData d = read_tps_file(path, options);
+  Matrix expected = reference_coordinates(path, 30);
+  for (std::size_t r = 0; r < expected.rows(); ++r) {
+    for (std::size_t j = 0; j < 30; ++j) {
+      if (expected(r, 2 * j) == -1000001 || expected(r, 2 * j + 1) == -1000001) {
+        expected(r, 2 * j) = expected(r, 2 * j + 1) = NAN;
+      }
+    }
+  }
+  expect_same_values(d.coordinates, expected);
+  EXPECT_EQ(d.incomplete, 32u);
+  ASSERT_EQ(d.warnings.size(), 1u);
+  EXPECT_EQ(d.warnings[0].find("\"" + path + "\": 32 of 60 specimens have missing landmarks ("),
+            0u);
+}
+
+TEST(RealFiles, Latin1IdAndNaLandmark) {
+  SKIP_WITHOUT_REAL_DATA();
+  const std::string path = real_data("horsefly-wing-1spec-k30-latin1-crlf.tps");
+  TpsOptions options;
+  options.missing = true;
+  const TpsData d = read_tps_file(path, options);
+  ASSERT_EQ(d.records.size(), 1u);
+  EXPECT_EQ(d.records[0].id, "Tabanidae_Dasybasis opaca_Termas de Chill\xE1n_1");
+  EXPECT_EQ(d.incomplete, 1u);
+  ASSERT_EQ(d.coordinates.cols(), 60u);
+  // The NA pair stands on line 31, the 30th line of coordinates.
+  EXPECT_TRUE(std::isnan(d.coordinates(0, 58)) && std::isnan(d.coordinates(0, 59)));
+  EXPECT_EQ(std::count_if(d.coordinates.values().begin(), d.coordinates.values().end(),
+                          [](double v) { return std::isnan(v); }),
+            2);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,12 @@ TpsData tps(std::string_view text, bool with_scale = false) {
   return read_tps(text, "t.tps", with_scale);
 }
 
+TpsData tps(std::string_view text, const TpsOptions& options) {
+  return read_tps(text, "t.tps", options);
+}
+
 const Matrix kTwoSpecimens{{1, 2, 3, 4}, {5, 6, 7, 8}};
+constexpr double kNaN = NAN;
 
 TEST(TpsScanKeyword, AnyLetterCaseStartsASpecimen) {
   for (const std::string kw : {"LM=", "lm=", "Lm=", "lM="}) {
@@ -98,8 +104,8 @@ TEST(TpsScanNumbers, SignsExponentsAndNonFiniteValuesAsWritten) {
 
 TEST(TpsScanErrors, MissingOrInvalidCount) {
   EXPECT_ERROR_MSG(tps("LM=\nID=a\n1 2\n"),
-                   "\"t.tps\", specimen 1 (line 1): LM= is followed by no landmark count; "
-                   "reading stopped at \"ID=a\" (line 2).");
+                   "\"t.tps\", specimen 1 (ID=a, line 1): LM= is followed by no landmark "
+                   "count; reading stopped at \"ID=a\" (line 2).");
   EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nLM="),
                    "\"t.tps\", specimen 2 (line 4): LM= is followed by no landmark count; "
                    "reading stopped at the end of the file.");
@@ -111,7 +117,7 @@ TEST(TpsScanErrors, MissingOrInvalidCount) {
 
 TEST(TpsScanErrors, SpecimenWithoutCoordinates) {
   EXPECT_ERROR_MSG(tps("LM=0\r\nIMAGE=a b.jpg\r\nID=0\r\nSCALE=0.06\r\nLM=0\r\n"),
-                   "\"t.tps\", specimen 1 (line 1): no coordinates follow LM=0; "
+                   "\"t.tps\", specimen 1 (ID=0, line 1): no coordinates follow LM=0; "
                    "reading stopped at \"IMAGE=a b.jpg\" (line 2).");
   EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nLM=0\nIMAGE=P-334.tif\nLM=2\n5 6\n7 8\n"),
                    "\"t.tps\", specimen 2 (line 4): no coordinates follow LM=0; "
@@ -122,12 +128,9 @@ TEST(TpsScanErrors, SpecimenWithoutCoordinates) {
 }
 
 TEST(TpsScanErrors, ShortSpecimenNamesTheTextThatStoppedIt) {
-  EXPECT_ERROR_MSG(tps("LM=3\n1 2\n3 4\n5 6\nLM=3\r\n1 2\r\nNA NA\r\n5 6\r\n"),
-                   "\"t.tps\", specimen 2 (line 5): found 2 numbers where 6 were expected "
-                   "(3 landmarks); reading stopped at \"NA NA\" (line 7).");
   EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nLM=1\n5 6\nID=b\n"),
-                   "\"t.tps\", specimen 2 (line 4): found 2 numbers where 4 were expected "
-                   "(2 landmarks); reading stopped at \"ID=b\" (line 6).");
+                   "\"t.tps\", specimen 2 (ID=b, line 4): found 2 numbers where 4 were "
+                   "expected (2 landmarks); reading stopped at \"ID=b\" (line 6).");
   EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3"),
                    "\"t.tps\", specimen 1 (line 1): found 3 numbers where 4 were expected "
                    "(2 landmarks); reading stopped at the end of the file.");
@@ -185,11 +188,11 @@ TEST(TpsScanScale, EachSpecimenIsMultipliedByItsOwnFactor) {
 TEST(TpsScanScale, SpecimenWithoutFactorFailsTheLoad) {
   EXPECT_ERROR_MSG(
       tps("LM=2\n1 2\n3 4\nSCALE=1\nLM=2\n5 6\n7 8\nID=b\nLM=2\n1 1\n2 2\nSCALE=2\n", true),
-      "\"t.tps\", specimen 2 (line 5): no SCALE= follows its coordinates before "
+      "\"t.tps\", specimen 2 (ID=b, line 5): no SCALE= follows its coordinates before "
       "the next LM= (line 9).");
   EXPECT_ERROR_MSG(tps("LM=2\n1 2\n3 4\nSCALE=1\nLM=2\n5 6\n7 8\nID=b\n", true),
-                   "\"t.tps\", specimen 2 (line 5): no SCALE= follows its coordinates before "
-                   "the end of the file.");
+                   "\"t.tps\", specimen 2 (ID=b, line 5): no SCALE= follows its coordinates "
+                   "before the end of the file.");
   // A factor written before its own keyword belongs to the previous specimen.
   EXPECT_ERROR_MSG(tps("SCALE=1\nLM=2\n1 2\n3 4\nSCALE=2\nLM=2\n5 6\n7 8\n", true),
                    "\"t.tps\", specimen 2 (line 6): no SCALE= follows its coordinates before "
@@ -206,6 +209,175 @@ TEST(TpsScanScale, FactorTextMustBeOneNumber) {
               std::string::npos)
         << bad;
   }
+}
+
+TEST(TpsScanRecords, KeywordValuesOfEachSpecimen) {
+  const TpsData d =
+      tps("ID=before\nlm=2 a\r\n1 2\r\n3 4\r\n\tImage=  IMAGE=C:\\a b.jpg \t\r\nid=Chill\xE1n \r\n"
+          "ID=second\r\nScale= 0.5\r\nCOMMENT=male, left side\r\nVARIABLES=a b\r\nxID=no\r\n"
+          "LM=2\n5 6\n7 8\nIMAGE=b.jpg\nLM=2\n1 1\n2 2\n");
+  ASSERT_EQ(d.records.size(), 3u);
+  const SpecimenRecord& r = d.records[0];
+  EXPECT_EQ(r.id, "Chill\xE1n");
+  EXPECT_EQ(r.image, "IMAGE=C:\\a b.jpg");
+  EXPECT_EQ(r.scale, "0.5");
+  EXPECT_EQ(r.comment, "male, left side");
+  EXPECT_EQ(r.variables, "a b");
+  EXPECT_EQ(r.file, "t.tps");
+  EXPECT_EQ(r.line, 2u);
+  EXPECT_EQ(r.number, 1u);
+  EXPECT_EQ(r.name(), "Chill\xE1n");
+  EXPECT_EQ(d.records[1].id, "");
+  EXPECT_EQ(d.records[1].line, 12u);
+  EXPECT_EQ(d.records[1].name(), "b.jpg");
+  EXPECT_EQ(d.records[2].name(), "3");
+  EXPECT_EQ(d.records[2].number, 3u);
+  EXPECT_EQ(d.coordinates, (Matrix{{1, 2, 3, 4}, {5, 6, 7, 8}, {1, 1, 2, 2}}));
+}
+
+const std::string kCurved =
+    "LM=2\n1 2\n3 4\nCURVES=2\nPOINTS=1\n10 11\nPOINTS=2\n12 13 14 15\nID=a\n"
+    "LM=2\n5 6\n7 8\ncurves=1\npoints=3\n20 21\n22 23\n24 25\nID=b\n";
+const std::string kCurvesNotUsed =
+    "; they are not used; load them as extra landmarks with --curves (in the window: File > "
+    "Curves as landmarks).";
+
+TEST(TpsScanCurves, SkippedWithOneWarning) {
+  const TpsData d = tps(kCurved, TpsOptions{});
+  EXPECT_EQ(d.coordinates, kTwoSpecimens);
+  EXPECT_EQ(d.curve_points, 0u);
+  EXPECT_EQ(d.warnings, std::vector<std::string>{"\"t.tps\": 2 specimens carry curves (3 points "
+                                                 "each)" +
+                                                 kCurvesNotUsed});
+  EXPECT_EQ(
+      tps("LM=2\n1 2\n3 4\nCURVES=1\nPOINTS=1\n9 9\n" + kCurved.substr(kCurved.find("LM=2\n5")),
+          TpsOptions{})
+          .warnings,
+      std::vector<std::string>{"\"t.tps\": 2 specimens carry curves (1 to 3 points each)" +
+                               kCurvesNotUsed});
+  // The points of skipped curves are counted, not read.
+  EXPECT_EQ(tps("LM=2\n1 2\n3 4\nLM=2\n5 6\n7 8\nCURVES=1\nPOINTS=72\n", TpsOptions{}).warnings,
+            std::vector<std::string>{"\"t.tps\": 1 specimen carries curves (72 points)" +
+                                     kCurvesNotUsed});
+}
+
+TEST(TpsScanCurves, AppendedAsLandmarksInFileOrder) {
+  TpsOptions options;
+  options.curves = true;
+  const TpsData d = tps(kCurved, options);
+  EXPECT_EQ(d.coordinates,
+            (Matrix{{1, 2, 3, 4, 10, 11, 12, 13, 14, 15}, {5, 6, 7, 8, 20, 21, 22, 23, 24, 25}}));
+  EXPECT_EQ(d.curve_points, 3u);
+  EXPECT_TRUE(d.warnings.empty());
+  EXPECT_EQ(d.records[1].id, "b");
+  options.size_column = true;
+  options.with_scale = true;
+  const TpsData scaled = tps("LM=1\n1 1\nCURVES=1\nPOINTS=1\n3 1\nSCALE=2\n", options);
+  EXPECT_EQ(scaled.coordinates, (Matrix{{2, 2, 6, 2, std::sqrt(8.0)}}));
+}
+
+TEST(TpsScanCurves, EverySpecimenNeedsTheSameCurvePoints) {
+  TpsOptions options;
+  options.curves = true;
+  const std::string first = kCurved.substr(0, kCurved.find("LM=2\n5"));
+  EXPECT_ERROR_MSG(tps(first + "LM=2\n5 6\n7 8\nCURVES=1\nPOINTS=2\n1 1 1 1\nID=b\n", options),
+                   "\"t.tps\", specimen 2 (ID=b, line 10): 2 curve points where the first "
+                   "specimen has 3; to use curves as landmarks every specimen needs the same "
+                   "number.");
+  EXPECT_ERROR_MSG(tps(first + "LM=2\n5 6\n7 8\n", options),
+                   "\"t.tps\", specimen 2 (line 10): 0 curve points where the first specimen has "
+                   "3; to use curves as landmarks every specimen needs the same number.");
+  EXPECT_ERROR_MSG(tps("LM=1\n1 2\nCURVES=1\nPOINTS=2\n5 6\n7\nID=x\n", options),
+                   "\"t.tps\", specimen 1 (ID=x, line 1): found 3 numbers where 4 were expected "
+                   "(POINTS=2 on line 4); reading stopped at \"ID=x\" (line 7).");
+  EXPECT_ERROR_MSG(tps("LM=1\n1 2\nCURVES=1\nPOINTS=1\n5 6 7\n", options),
+                   "\"t.tps\", specimen 1 (line 1): holds 3 numbers where POINTS=1 on line 4 "
+                   "announces 2.");
+  EXPECT_ERROR_MSG(tps("LM=1\n1 2\nCURVES=2\nPOINTS=1\n5 6\n", options),
+                   "\"t.tps\", specimen 1 (line 1): CURVES=2 on line 3 announces 2 curves where 1 "
+                   "POINTS= list follows.");
+  EXPECT_ERROR_MSG(tps("LM=1\n1 2\nCURVES=1\nPOINTS=x\n", options),
+                   "\"t.tps\", specimen 1 (line 1): POINTS= on line 4 holds \"x\", which is not a "
+                   "point count.");
+}
+
+const std::string kMissingKept =
+    "; they are kept, and every distance or angle that uses a missing landmark is NaN.";
+
+TEST(TpsScanMissing, NaFailsWithoutTheOption) {
+  const std::string how =
+      " marks a missing landmark; load with --missing (in the window: File > Missing "
+      "landmarks) to keep the specimen with that landmark missing.";
+  EXPECT_ERROR_MSG(tps("LM=3\n1 2\n3 4\n5 6\nLM=3\r\n1 2\r\nNA NA\r\n5 6\r\n"),
+                   "\"t.tps\", specimen 2 (line 5): \"NA\" on line 7" + how);
+  EXPECT_ERROR_MSG(tps("LM=1\nNA 2\nID=x\n"),
+                   "\"t.tps\", specimen 1 (ID=x, line 1): \"NA\" on line 2" + how);
+  TpsOptions curves;
+  curves.curves = true;
+  EXPECT_ERROR_MSG(tps("LM=1\n1 2\nCURVES=1\nPOINTS=1\n5 NA\n", curves),
+                   "\"t.tps\", specimen 1 (line 1): \"NA\" on line 5" + how);
+  // Only the whole token NA marks a missing value; nan is a number.
+  EXPECT_ERROR_MSG(tps("LM=1\nNAx 2\n"),
+                   "\"t.tps\", specimen 1 (line 1): no coordinates follow "
+                   "LM=1; reading stopped at \"NAx 2\" (line 2).");
+  EXPECT_EQ(tps("LM=1\nnan 2\n").incomplete, 0u);
+}
+
+TEST(TpsScanMissing, MissingCoordinatesMakeTheirLandmarkNaN) {
+  const std::string text =
+      "LM=3\n1 NA\n3 4\n5 6\nLM=3\n1 2\nnan 4\n-1000001 6\nLM=3\n1 2\n-3 4\n5 6\n"
+      "LM=3\n1 2\n3 4\n5 6\n";
+  TpsOptions options;
+  options.missing = true;
+  options.size_column = true;
+  const TpsData d = tps(text, options);
+  EXPECT_TRUE(same_values(d.coordinates, Matrix{{kNaN, kNaN, 3, 4, 5, 6, kNaN},
+                                                {1, 2, kNaN, kNaN, -1000001, 6, kNaN},
+                                                {1, 2, -3, 4, 5, 6, d.coordinates(2, 6)},
+                                                {1, 2, 3, 4, 5, 6, d.coordinates(3, 6)}}));
+  EXPECT_FALSE(std::isnan(d.coordinates(3, 6)));
+  EXPECT_EQ(d.incomplete, 2u);
+  EXPECT_EQ(d.warnings, std::vector<std::string>{
+                            "\"t.tps\": 2 of 4 specimens have missing landmarks (landmarks 1, 2)" +
+                            kMissingKept});
+
+  options.missing_code = -1000001;
+  EXPECT_EQ(
+      tps(text, options).warnings,
+      std::vector<std::string>{
+          "\"t.tps\": 2 of 4 specimens have missing landmarks (landmarks 1, 2, 3)" + kMissingKept});
+  options.missing_code.reset();
+  options.negative_missing = true;
+  const TpsData negative = tps(text, options);
+  EXPECT_EQ(negative.incomplete, 3u);
+  EXPECT_TRUE(std::isnan(negative.coordinates(2, 2)) && std::isnan(negative.coordinates(2, 3)));
+  EXPECT_EQ(tps("LM=2\n1 2\nNA 4\nLM=2\n1 2\n3 4\n", options).warnings,
+            std::vector<std::string>{
+                "\"t.tps\": 1 of 2 specimens has missing landmarks (landmark 2)" + kMissingKept});
+}
+
+TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
+  const std::string dir = testing::TempDir();
+  const std::string a = dir + "/reader_a.tps", b = dir + "/reader_b.tps", c = dir + "/reader_c.tps";
+  const std::string a_text = "LM=2\n1 2\n3 4\nID=a1\nLM=2\n5 6\n7 8\nID=a2\n";
+  const std::string b_text = "LM=2 x\n9 9\n8 8\nID=b1\n";
+  std::ofstream(a, std::ios::binary) << a_text;
+  std::ofstream(b, std::ios::binary) << b_text;
+  std::ofstream(c, std::ios::binary) << "LM=3\n1 1\n2 2\n3 3\n";
+  TpsOptions options;
+  options.size_column = true;
+  const TpsData both = read_tps_files({a, b}, options);
+  const TpsData one = tps(a_text + b_text, options);
+  EXPECT_EQ(both.coordinates, one.coordinates);
+  EXPECT_EQ(both.namelist, one.namelist);
+  ASSERT_EQ(both.records.size(), 3u);
+  EXPECT_EQ(both.records[1].file, a);
+  EXPECT_EQ(both.records[2].file, b);
+  EXPECT_EQ(both.records[2].id, "b1");
+  EXPECT_EQ(both.records[2].number, 1u);
+  EXPECT_ERROR_MSG(read_tps_files({a, b, c}, options),
+                   "\"" + c + "\" has 3 landmarks per specimen where \"" + a +
+                       "\" has 2; files loaded as one sample must have the same landmark count.");
 }
 
 TEST(TpsScanFile, UnreadableFileNamesPathAndReason) {

@@ -1,0 +1,22 @@
+LM=3 first
+1.5 2
+3 4
+5 6
+CURVES=2
+POINTS=2
+7 8
+9 10
+POINTS=1
+11 12
+IMAGE=a.jpg
+ID=a
+SCALE=0.5
+LM=3
+1 2
+3 4
+5 6
+curves=1
+points=3
+1 1 2 2 3 3
+ID=b
+SCALE=2
