@@ -30,15 +30,25 @@ void warn(Platform& platform, std::string_view text) {
 HeadlessPlatform::HeadlessPlatform(std::ostream* console_stream) : stream_(console_stream) {}
 
 void HeadlessPlatform::answer(const std::string& path) {
-  answers_.push_back(split_path(path));
+  answers_.push_back({split_path(path)});
 }
 
 void HeadlessPlatform::answer_cancel() {
-  answers_.push_back(std::nullopt);
+  answers_.emplace_back();
 }
 
-std::optional<FileChoice> HeadlessPlatform::next_answer(bool save, std::string_view filter,
-                                                        std::string_view title) {
+void HeadlessPlatform::answer_files(const std::vector<std::string>& paths) {
+  std::vector<FileChoice> choices;
+  for (const std::string& path : paths) choices.push_back(split_path(path));
+  answers_.push_back(std::move(choices));
+}
+
+void HeadlessPlatform::answer_text(std::optional<std::string> text) {
+  text_answers_.push_back(std::move(text));
+}
+
+std::vector<FileChoice> HeadlessPlatform::next_answer(bool save, std::string_view filter,
+                                                      std::string_view title) {
   dialogs_.push_back({save, std::string(filter), std::string(title)});
   if (answers_.empty()) {
     raise("No answer was given for the dialog \"" + std::string(title) + "\".");
@@ -48,14 +58,45 @@ std::optional<FileChoice> HeadlessPlatform::next_answer(bool save, std::string_v
   return choice;
 }
 
+std::optional<FileChoice> HeadlessPlatform::one_file(bool save, std::string_view filter,
+                                                     std::string_view title) {
+  auto choice = next_answer(save, filter, title);
+  if (choice.empty()) return std::nullopt;
+  if (choice.size() > 1) {
+    raise("The dialog \"" + std::string(title) + "\" takes one file; " +
+          std::to_string(choice.size()) + " were given.");
+  }
+  return std::move(choice.front());
+}
+
 std::optional<FileChoice> HeadlessPlatform::get_file(std::string_view filter,
                                                      std::string_view title) {
-  return next_answer(false, filter, title);
+  return one_file(false, filter, title);
 }
 
 std::optional<FileChoice> HeadlessPlatform::put_file(std::string_view filter,
                                                      std::string_view title) {
-  return next_answer(true, filter, title);
+  return one_file(true, filter, title);
+}
+
+std::vector<FileChoice> HeadlessPlatform::get_files(std::string_view filter,
+                                                    std::string_view title) {
+  return next_answer(false, filter, title);
+}
+
+std::optional<std::string> HeadlessPlatform::ask_text(std::string_view title, std::string_view,
+                                                      std::string_view) {
+  dialogs_.push_back({false, "", std::string(title)});
+  if (text_answers_.empty()) {
+    raise("No answer was given for the question \"" + std::string(title) + "\".");
+  }
+  auto text = std::move(text_answers_.front());
+  text_answers_.pop_front();
+  return text;
+}
+
+void HeadlessPlatform::show_report(std::string_view title, std::string_view text) {
+  reports_.emplace_back(title, text);
 }
 
 void HeadlessPlatform::print_figure(Graphics& graphics, Handle figure,

@@ -5,7 +5,10 @@
 
 #include <deque>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/graphics/platform.hpp"
 
@@ -31,6 +34,12 @@ class HeadlessPlatform : public Platform {
   // Scripted dialog answers, used in order; a dialog with no answer left raises an error.
   void answer(const std::string& path);
   void answer_cancel();
+  // One answer of several files, for a dialog that takes several.
+  void answer_files(const std::vector<std::string>& paths);
+  // Answers for text questions, used in order; nullopt cancels.
+  void answer_text(std::optional<std::string> text);
+  // The reports shown: title and text.
+  const std::vector<std::pair<std::string, std::string>>& reports() const { return reports_; }
   std::size_t pending_answers() const { return answers_.size(); }
   const std::vector<DialogRequest>& dialogs() const { return dialogs_; }
 
@@ -44,6 +53,10 @@ class HeadlessPlatform : public Platform {
 
   std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
   std::optional<FileChoice> put_file(std::string_view filter, std::string_view title) override;
+  std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) override;
+  std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
+                                      std::string_view initial) override;
+  void show_report(std::string_view title, std::string_view text) override;
   void print_figure(Graphics& graphics, Handle figure,
                     const std::vector<std::string>& options) override;
   std::array<double, 2> screen_size() const override { return screen_; }
@@ -55,10 +68,14 @@ class HeadlessPlatform : public Platform {
   void figure_stale(Handle) override { ++stale_notifications_; }
 
  private:
-  std::optional<FileChoice> next_answer(bool save, std::string_view filter, std::string_view title);
+  // The next scripted answer: no files when the dialog is cancelled.
+  std::vector<FileChoice> next_answer(bool save, std::string_view filter, std::string_view title);
+  std::optional<FileChoice> one_file(bool save, std::string_view filter, std::string_view title);
 
   std::ostream* stream_;
-  std::deque<std::optional<FileChoice>> answers_;
+  std::deque<std::vector<FileChoice>> answers_;
+  std::deque<std::optional<std::string>> text_answers_;
+  std::vector<std::pair<std::string, std::string>> reports_;
   std::vector<DialogRequest> dialogs_;
   std::vector<PrintRecord> prints_;
   std::string console_;

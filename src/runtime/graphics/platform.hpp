@@ -32,6 +32,15 @@ class Platform {
   // File dialogs; nullopt when the user cancels.
   virtual std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) = 0;
   virtual std::optional<FileChoice> put_file(std::string_view filter, std::string_view title) = 0;
+  // A file-open dialog in which several files can be picked; empty when the
+  // user cancels.
+  virtual std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) = 0;
+  // Asks for one line of text, starting from `initial`; nullopt when cancelled.
+  virtual std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
+                                              std::string_view initial) = 0;
+  // Shows a text for the user to read (a file check's report) without
+  // waiting for it to be closed.
+  virtual void show_report(std::string_view title, std::string_view text) = 0;
 
   // Prints a figure to the clipboard with print options such as "-noui", "-dmeta".
   virtual void print_figure(Graphics& graphics, Handle figure,

@@ -2,13 +2,20 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <iostream>
 
 #include "runtime/array/error.hpp"
@@ -203,6 +210,62 @@ std::optional<FileChoice> QtPlatform::get_file(std::string_view filter, std::str
 
 std::optional<FileChoice> QtPlatform::put_file(std::string_view filter, std::string_view title) {
   return dialog(true, filter, title);
+}
+
+std::vector<FileChoice> QtPlatform::get_files(std::string_view filter, std::string_view title) {
+  std::vector<FileChoice> choices;
+  if (!answers_.empty()) {
+    if (auto one = dialog(false, filter, title)) choices.push_back(std::move(*one));
+    return choices;
+  }
+  flush();
+  const QStringList paths = QFileDialog::getOpenFileNames(
+      dialog_parent(), QString::fromUtf8(title.data(), static_cast<int>(title.size())),
+      QDir::currentPath(), dialog_filter(filter));
+  for (const QString& path : paths) choices.push_back(split_path(path.toStdString()));
+  return choices;
+}
+
+void QtPlatform::answer_text(std::optional<std::string> text) {
+  text_answers_.push_back(std::move(text));
+}
+
+std::optional<std::string> QtPlatform::ask_text(std::string_view title, std::string_view prompt,
+                                                std::string_view initial) {
+  if (!text_answers_.empty()) {
+    auto answer = std::move(text_answers_.front());
+    text_answers_.pop_front();
+    return answer;
+  }
+  flush();
+  bool ok = false;
+  const QString text = QInputDialog::getText(
+      dialog_parent(), QString::fromUtf8(title.data(), static_cast<int>(title.size())),
+      QString::fromUtf8(prompt.data(), static_cast<int>(prompt.size())), QLineEdit::Normal,
+      QString::fromUtf8(initial.data(), static_cast<int>(initial.size())), &ok);
+  if (!ok) return std::nullopt;
+  return text.toStdString();
+}
+
+void QtPlatform::show_report(std::string_view title, std::string_view text) {
+  auto* dialog = new QDialog(dialog_parent());
+  dialog->setObjectName("Report");
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowTitle(QString::fromUtf8(title.data(), static_cast<int>(title.size())));
+  auto* view = new QPlainTextEdit(dialog);
+  view->setReadOnly(true);
+  view->setLineWrapMode(QPlainTextEdit::NoWrap);
+  view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  // Names of files and specimens may be Latin-1 bytes; those show as
+  // replacement characters rather than cutting the text short.
+  view->setPlainText(QString::fromUtf8(text.data(), static_cast<int>(text.size())));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addWidget(view);
+  layout->addWidget(buttons);
+  dialog->resize(720, 480);
+  dialog->show();
 }
 
 void QtPlatform::print_figure(Graphics& graphics, Handle figure,

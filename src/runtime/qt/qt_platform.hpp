@@ -55,6 +55,7 @@ class QtPlatform : public Platform {
   // Scripted dialog answers, used in order instead of showing a dialog.
   void answer(const std::string& path);
   void answer_cancel();
+  void answer_text(std::optional<std::string> text);
 
   // Windows and widgets, for tests and screenshots; pending syncs run first.
   QWidget* window_of(Handle figure);
@@ -66,6 +67,11 @@ class QtPlatform : public Platform {
 
   std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
   std::optional<FileChoice> put_file(std::string_view filter, std::string_view title) override;
+  std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) override;
+  std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
+                                      std::string_view initial) override;
+  // A window of its own, read-only monospaced text and a Close button.
+  void show_report(std::string_view title, std::string_view text) override;
   // Puts the figure without its controls on the clipboard as SVG and as a
   // bitmap; options "-noui" and "-dmeta" or "-dbitmap".
   void print_figure(Graphics& graphics, Handle figure,
@@ -96,6 +102,7 @@ class QtPlatform : public Platform {
   std::map<Handle, FigureWindow*> windows_;
   std::deque<QPointer<FigureWindow>> closing_;
   std::deque<std::optional<std::string>> answers_;
+  std::deque<std::optional<std::string>> text_answers_;
   QEventLoop* loop_ = nullptr;
   std::string console_;
   QString status_;
