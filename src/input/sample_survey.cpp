@@ -9,6 +9,20 @@
 
 namespace dg {
 
+namespace {
+
+// The median of the values, which it reorders; NaN for none.
+double median_of(std::vector<double>& values) {
+  if (values.empty()) return std::nan("");
+  const std::size_t half = values.size() / 2;
+  std::nth_element(values.begin(), values.begin() + half, values.end());
+  const double upper = values[half];
+  if (values.size() % 2 == 1) return upper;
+  return (upper + *std::max_element(values.begin(), values.begin() + half)) / 2;
+}
+
+}  // namespace
+
 SizeSurvey survey_sizes(std::span<const double> sizes) {
   SizeSurvey survey;
   std::vector<double> finite;
@@ -16,21 +30,21 @@ SizeSurvey survey_sizes(std::span<const double> sizes) {
   for (double size : sizes) {
     if (std::isfinite(size)) finite.push_back(size);
   }
-  if (finite.empty()) {
-    survey.median = std::nan("");
-    return survey;
+  const std::size_t count = finite.size();
+  survey.median = median_of(finite);
+  if (!(survey.median > 0)) return survey;
+  std::vector<double> small;
+  for (double size : finite) {
+    if (size < survey.median / kOutlierFactor) small.push_back(size);
   }
-  const std::size_t half = finite.size() / 2;
-  std::nth_element(finite.begin(), finite.begin() + half, finite.end());
-  double median = finite[half];
-  if (finite.size() % 2 == 0) {
-    median = (median + *std::max_element(finite.begin(), finite.begin() + half)) / 2;
+  if (4 * small.size() >= count) {
+    survey.split = true;
+    survey.median = median_of(small);
+    if (!(survey.median > 0)) return survey;
   }
-  survey.median = median;
-  if (!(median > 0)) return survey;
   for (std::size_t row = 0; row < sizes.size(); ++row) {
-    const double ratio = sizes[row] / median;
-    if (ratio > kOutlierFactor || ratio < 1 / kOutlierFactor) {
+    const double ratio = sizes[row] / survey.median;
+    if (ratio > kOutlierFactor || (!survey.split && ratio < 1 / kOutlierFactor)) {
       survey.outliers.push_back({row, sizes[row], ratio});
     }
   }
@@ -71,10 +85,13 @@ std::string ratio_text(double ratio) {
 }
 
 std::string rows_text(const std::vector<std::size_t>& rows) {
+  const std::size_t listed = std::min(rows.size(), kListedRows);
   std::string text;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    text += (i == 0 ? "" : i + 1 == rows.size() ? " and " : ", ") + std::to_string(rows[i] + 1);
+  for (std::size_t i = 0; i < listed; ++i) {
+    const bool last = i + 1 == listed && listed == rows.size();
+    text += (i == 0 ? "" : last ? " and " : ", ") + std::to_string(rows[i] + 1);
   }
+  if (listed < rows.size()) text += " and " + std::to_string(rows.size() - listed) + " more";
   return text;
 }
 
@@ -85,27 +102,32 @@ std::vector<std::string> sample_warnings(std::span<const double> sizes,
   std::vector<std::string> warnings;
   const SizeSurvey survey = survey_sizes(sizes);
   const std::size_t outliers = survey.outliers.size();
-  for (std::size_t i = 0; i < std::min(outliers, kListedFindings); ++i) {
+  const auto measured = static_cast<std::size_t>(
+      std::count_if(sizes.begin(), sizes.end(), [](double v) { return std::isfinite(v); }));
+  const std::string median =
+      survey.split ? "the median of the other " + std::to_string(measured - outliers) + " specimens"
+                   : std::string("the sample's median");
+  for (std::size_t i = 0; i < std::min(outliers, kListedOutliers); ++i) {
     const SizeOutlier& o = survey.outliers[i];
     warnings.push_back(specimen_label(o.row, records) + ": centroid size " +
-                       sprintf("%.3g", o.size) + " is " + ratio_text(o.ratio) +
-                       " the sample's median; " +
+                       sprintf("%.3g", o.size) + " is " + ratio_text(o.ratio) + " " + median +
+                       "; " +
                        (o.ratio > 1 ? "missing landmarks written as numbers?"
                                     : "coinciding landmarks or other units?"));
   }
-  if (outliers > kListedFindings) {
-    warnings.push_back(std::to_string(outliers - kListedFindings) +
-                       " more specimens have a centroid size over 10 times or under a tenth of "
-                       "the sample's median (" +
+  if (outliers > kListedOutliers) {
+    warnings.push_back(std::to_string(outliers - kListedOutliers) +
+                       " more specimens have a centroid size over 10 times " +
+                       (survey.split ? "" : "or under a tenth of ") + median + " (" +
                        sprintf("%.3g", survey.median) + ").");
   }
   const std::vector<SharedId> shared = shared_ids(records);
-  for (std::size_t i = 0; i < std::min(shared.size(), kListedFindings); ++i) {
+  for (std::size_t i = 0; i < std::min(shared.size(), kListedIds); ++i) {
     warnings.push_back("ID=" + shared[i].id + " is shared by specimens " +
                        rows_text(shared[i].rows) + ".");
   }
-  if (shared.size() > kListedFindings) {
-    warnings.push_back(std::to_string(shared.size() - kListedFindings) +
+  if (shared.size() > kListedIds) {
+    warnings.push_back(std::to_string(shared.size() - kListedIds) +
                        " more IDs are shared by several specimens.");
   }
   return warnings;

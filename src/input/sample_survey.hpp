@@ -17,8 +17,11 @@ namespace dg {
 // Sizes above kOutlierFactor times the median, or below the median divided
 // by it, count as outlying.
 inline constexpr double kOutlierFactor = 10;
-// Each kind of finding names at most this many specimens or IDs.
-inline constexpr std::size_t kListedFindings = 10;
+// Warnings name at most this many outlying specimens, IDs used twice, and
+// specimens per such ID.
+inline constexpr std::size_t kListedOutliers = 10;
+inline constexpr std::size_t kListedIds = 3;
+inline constexpr std::size_t kListedRows = 10;
 
 struct SizeOutlier {
   std::size_t row = 0;  // 0-based row in the sample
@@ -27,7 +30,15 @@ struct SizeOutlier {
 };
 
 struct SizeSurvey {
-  double median = 0;                  // of the finite sizes; NaN when there is none
+  // The size outliers are measured against: the median of the finite sizes,
+  // or in a split sample the median of its smaller specimens. NaN when no
+  // size is finite.
+  double median = 0;
+  // A quarter or more of the specimens lie below a tenth of the sample's
+  // median: the median itself sits among inflated sizes (as when most
+  // specimens carry a missing-value code such as -1000001), so the larger
+  // specimens are the outliers, measured against the median of the others.
+  bool split = false;
   std::vector<SizeOutlier> outliers;  // in row order
 };
 

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "input/text_input.hpp"
+#include "morpho/partial_fit.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
@@ -384,7 +385,9 @@ class Survey {
 
 // Reads the text as a load with these options would, with the size column.
 TpsData read_as_load(std::string_view text, const std::string& file, const TpsOptions& options) {
-  return read_tps(text, file, options.with_scale, true);
+  TpsOptions load = options;
+  load.size_column = true;
+  return read_tps(text, file, load);
 }
 
 }  // namespace
@@ -422,6 +425,13 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
   }
 
   const Matrix& x = data.coordinates;
+  if (data.incomplete > 0 && data.incomplete == x.rows()) {
+    // The read succeeds, but the superimposition that follows it cannot.
+    r.loads = false;
+    r.error = no_complete_specimen(x.rows(), "of \"" + file + "\"");
+    r.landmarks = r.first_count;
+    return r;
+  }
   std::vector<double> sizes(x.rows());
   for (std::size_t row = 0; row < x.rows(); ++row) sizes[row] = x(row, x.cols() - 1);
   r.specimens = x.rows();

@@ -88,6 +88,14 @@ double fit_present_landmarks(std::span<double> row, std::span<const double> cons
 
 }  // namespace
 
+std::string no_complete_specimen(std::size_t rows, const std::string& source) {
+  const std::string from = source.empty() ? "" : " " + source;
+  return (rows == 1 ? "The only specimen" + from + " misses landmarks"
+                    : "None of the " + std::to_string(rows) + " specimens" + from +
+                          " has every landmark") +
+         "; the superimposition needs at least one complete specimen.";
+}
+
 PartialFitResult superimpose_with_missing(Matrix x) {
   PartialFitResult result;
   const std::size_t r = x.rows();
@@ -107,11 +115,7 @@ PartialFitResult superimpose_with_missing(Matrix x) {
     result.fit = getconsensus(std::move(x));
     return result;
   }
-  if (result.incomplete == r) {
-    const std::string tail = "; the superimposition needs at least one complete specimen.";
-    if (r == 1) raise("The only specimen misses landmarks" + tail);
-    raise("None of the " + std::to_string(r) + " specimens has every landmark" + tail);
-  }
+  if (result.incomplete == r) raise(no_complete_specimen(r));
 
   Matrix complete(r - result.incomplete, n);
   for (std::size_t i = 0, to = 0; i < r; ++i) {

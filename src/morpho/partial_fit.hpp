@@ -13,6 +13,7 @@
 // errors for a matrix without rows or with an even number of columns.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "morpho/getconsensus.hpp"
@@ -32,5 +33,9 @@ struct PartialFitResult {
 };
 
 PartialFitResult superimpose_with_missing(Matrix x);
+
+// The error for a sample of `rows` specimens none of which is complete;
+// `source` ("loaded from a.tps") follows the word "specimen(s)" when given.
+std::string no_complete_specimen(std::size_t rows, const std::string& source = "");
 
 }  // namespace dg
