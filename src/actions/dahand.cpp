@@ -50,6 +50,14 @@ void dahand(Session& session, const Value& action) {
       return actions::clear(session);
     case 14:
       return actions::plot_protocol(session);
+    case 15:
+      return actions::check_files(session);
+    case 16:
+      return actions::toggle_curves(session);
+    case 17:
+      return actions::toggle_missing(session);
+    case 18:
+      return actions::ask_missing_code(session);
     default:
       session.print("Fell through case!  \n");
   }

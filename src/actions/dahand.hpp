@@ -13,10 +13,11 @@
 
 namespace dg {
 
-inline constexpr std::array<std::string_view, 15> kActionWords{
-    "GetData",        "GetTPSData",      "GetTPSScale", "GetLengths", "GetAngles",
-    "ShowAngles",     "SaveAngles",      "SaveDegrees", "Exit",       "SaveLengths",
-    "SaveLogLengths", "SaveConstrained", "CalcLengths", "Clear",      "PlotProtocol"};
+inline constexpr std::array<std::string_view, 19> kActionWords{
+    "GetData",        "GetTPSData",        "GetTPSScale",      "GetLengths", "GetAngles",
+    "ShowAngles",     "SaveAngles",        "SaveDegrees",      "Exit",       "SaveLengths",
+    "SaveLogLengths", "SaveConstrained",   "CalcLengths",      "Clear",      "PlotProtocol",
+    "CheckFile",      "CurvesAsLandmarks", "MissingLandmarks", "MissingCode"};
 
 void dahand(Session& session, const Value& action);
 

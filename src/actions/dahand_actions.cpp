@@ -16,6 +16,8 @@ void enable(Session& session, std::string_view tag, bool on) {
 
 void clear(Session& session) {
   session.handler.data = Matrix();
+  session.handler.records.clear();
+  session.handler.partial_size.clear();
   set_tagged(session, "DataBox", "String", Value("   "));
   cla(session.graphics);
   enable(session, "Load", true);

@@ -29,6 +29,12 @@ void draw_triples(Session& session);   // the triples over the current picture
 void plot_protocol(Session& session);  // "PlotProtocol"
 void show_angles(Session& session);    // "ShowAngles"
 
+// Reading options and the file check, from the window's File menu.
+void check_files(Session& session);       // "CheckFile": the report of each file picked
+void toggle_curves(Session& session);     // "CurvesAsLandmarks"
+void toggle_missing(Session& session);    // "MissingLandmarks"
+void ask_missing_code(Session& session);  // "MissingCode"
+
 void clear(Session& session);  // "Clear"
 void exit(Session& session);   // "Exit"
 

@@ -5,8 +5,10 @@
 #include "input/gettpsfile2.hpp"
 #include "input/gettpsfilescale.hpp"
 #include "input/mfload.hpp"
+#include "input/sample_survey.hpp"
 #include "morpho/getconsensus.hpp"
 #include "morpho/landmark_count.hpp"
+#include "morpho/partial_fit.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
@@ -16,6 +18,8 @@ namespace {
 struct Loaded {
   Matrix data;
   std::string name;
+  std::vector<SpecimenRecord> records;
+  std::vector<double> partial_size;
 };
 
 std::optional<Loaded> read_sample(Session& session, Source source) {
@@ -34,13 +38,25 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
                    " landmarks with the size in its last column, and column " +
                    std::to_string(width - 1) + " is not used.");
     }
-    return Loaded{std::move(load->y), std::move(load->fn)};
+    return Loaded{std::move(load->y), std::move(load->fn), std::move(load->records), {}};
   }
-  auto load = source == Source::Tps ? gettpsfile2(session.platform, 1)
-                                    : gettpsfilescale(session.platform, 1);
+  const TpsOptions& options = session.tps_options;
+  auto load = source == Source::Tps ? gettpsfile2(session.platform, 1, options)
+                                    : gettpsfilescale(session.platform, 1, options);
   if (!load) return std::nullopt;
   // Superimposed before anything is stored, so a failure leaves the old sample.
-  ConsensusResult fit = getconsensus(std::move(load->y));
+  ConsensusResult fit;
+  std::vector<double> partial_size;
+  if (load->incomplete > 0) {
+    if (load->incomplete == load->y.rows()) {
+      raise(no_complete_specimen(load->incomplete, "loaded from " + load->fname));
+    }
+    PartialFitResult partial = superimpose_with_missing(std::move(load->y));
+    fit = std::move(partial.fit);
+    partial_size = std::move(partial.partial_size);
+  } else {
+    fit = getconsensus(std::move(load->y));
+  }
   if (fit.reached_pass_limit) {
     session.warn("the superimposition of \"" + load->fname + "\" did not settle within " +
                  std::to_string(kConsensusPassLimit) + " passes; the last pass is kept.");
@@ -49,7 +65,17 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
                  "\" has specimens with missing (NaN) or coinciding coordinates; the "
                  "superimposition stopped after its first pass.");
   }
-  return Loaded{std::move(fit.superimposed), std::move(load->fname)};
+  return Loaded{std::move(fit.superimposed), std::move(load->fname), std::move(load->records),
+                std::move(partial_size)};
+}
+
+// Sizes far from the median and IDs used twice; the load goes on.
+void warn_about_sample(Session& session, const Matrix& data,
+                       const std::vector<SpecimenRecord>& records) {
+  if (data.cols() == 0) return;
+  std::vector<double> sizes(data.rows());
+  for (std::size_t i = 0; i < data.rows(); ++i) sizes[i] = data(i, data.cols() - 1);
+  for (const std::string& warning : sample_warnings(sizes, records)) session.warn(warning);
 }
 
 }  // namespace
@@ -58,7 +84,10 @@ void load(Session& session, Source source) {
   auto sample = read_sample(session, source);
   if (!sample) return;
   session.handler.data = std::move(sample->data);
+  session.handler.records = std::move(sample->records);
+  session.handler.partial_size = std::move(sample->partial_size);
   const Matrix& data = session.handler.data;
+  warn_about_sample(session, data, session.handler.records);
   double m = static_cast<double>(data.rows());
   set_tagged(session, "DataBox", "String",
              Value::text_cell(

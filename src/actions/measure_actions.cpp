@@ -85,7 +85,7 @@ void calc_lengths(Session& session) {
       pairs(i, 1) = list(i, 2);
     }
   }
-  session.handler.traddata = formtrad2(session.handler.data, pairs);
+  session.handler.traddata = formtrad2(session.handler.data, pairs, session.handler.partial_size);
   enable(session, "Calc", false);
   enable(session, "Save", true);
   enable(session, "GetPairs", false);

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
+#include "input/specimen_record.hpp"
+#include "input/tps_scan.hpp"
 #include "runtime/array/function_table.hpp"
 #include "runtime/array/matrix.hpp"
 #include "runtime/graphics/graphics.hpp"
@@ -18,6 +21,11 @@ struct HandlerState {
   Matrix tlengths;  // pair list: columns 2 and 3 hold landmark numbers
   Matrix tangles;   // triple list: columns 2, 3 and 4 hold arm end, vertex, arm end
   Matrix traddata;  // traditional dataset: one distance per pair, then the size column
+  // Beside `data`, row for row: who each specimen is, and for specimens
+  // fitted by part of their landmarks the factor back to their read size
+  // (empty when every specimen is complete).
+  std::vector<SpecimenRecord> records;
+  std::vector<double> partial_size;
 };
 
 class Session {
@@ -33,6 +41,9 @@ class Session {
   // Whether actions draw. The batch tool turns drawing off unless it is asked
   // for a picture; the datasets do not depend on it.
   bool draws = true;
+  // How the TPS load actions read files: curves and missing values, as the
+  // batch tool's options or the window's File menu set them.
+  TpsOptions tps_options;
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }

@@ -2,24 +2,34 @@
 
 #include <filesystem>
 
-#include "input/tps_scan.hpp"
 #include "runtime/array/file_io.hpp"
 
 namespace dg {
 
-std::optional<TpsLoad> load_tps(Platform& platform, double cs, bool with_scale, const char* title) {
-  auto choice = platform.get_file("*.tps", title);
-  if (!choice) return std::nullopt;
-  TpsData data = read_tps_file(choice->path(), with_scale, cs == 1);
+std::optional<TpsLoad> load_tps(Platform& platform, double cs, TpsOptions options,
+                                const char* title) {
+  const std::vector<FileChoice> choices = platform.get_files("*.tps", title);
+  if (choices.empty()) return std::nullopt;
+  std::vector<std::string> paths;
+  for (const FileChoice& choice : choices) paths.push_back(choice.path());
+  options.size_column = cs == 1;
+  TpsData data = read_tps_files(paths, options);
   for (const auto& warning : data.warnings) warn(platform, warning);
-  TpsLoad load{std::move(data.coordinates), choice->name, std::move(data.namelist)};
+  std::string name = choices.front().name;
+  if (choices.size() > 1) {
+    name += " and " + std::to_string(choices.size() - 1) +
+            (choices.size() == 2 ? " more file" : " more files");
+  }
+  TpsLoad load{std::move(data.coordinates), std::move(name), std::move(data.namelist),
+               std::move(data.records), data.incomplete};
   std::error_code ignored;
-  std::filesystem::current_path(file_path(choice->folder), ignored);
+  std::filesystem::current_path(file_path(choices.front().folder), ignored);
   return load;
 }
 
-std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs) {
-  return load_tps(platform, cs, false, "Specify TPS file to load");
+std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs, TpsOptions options) {
+  options.with_scale = false;
+  return load_tps(platform, cs, options, "Specify TPS file to load");
 }
 
 }  // namespace dg

@@ -1,6 +1,8 @@
 // Asks for a TPS landmark file ("*.tps", "Specify TPS file to load") and reads
 // every specimen: N x 2k coordinates in file order, k from the first specimen,
 // with each specimen's centroid size appended as a last column when cs is 1.
+// Several files picked together are read in order as one sample. `options`
+// say how curves and missing values are read (by default, as always).
 // Returns nullopt when the dialog is cancelled. Raises a RuntimeError naming
 // the file and the specimen for a file that cannot be read or is malformed;
 // warnings (a specimen whose LM= count differs from the first) go to the
@@ -11,20 +13,27 @@
 #include <string>
 #include <vector>
 
+#include "input/specimen_record.hpp"
+#include "input/tps_scan.hpp"
 #include "runtime/array/matrix.hpp"
 #include "runtime/graphics/platform.hpp"
 
 namespace dg {
 
 struct TpsLoad {
-  Matrix y;                           // N x 2k, or N x (2k+1) with the size column
-  std::string fname;                  // the file name without its folder
-  std::vector<std::string> namelist;  // the text behind each keyword's count, line end included
+  Matrix y;  // N x 2k, or N x (2k+1) with the size column
+  // The file name without its folder; for several files, the first one's
+  // followed by " and 2 more files".
+  std::string fname;
+  std::vector<std::string> namelist;    // the text behind each keyword's count, line end included
+  std::vector<SpecimenRecord> records;  // one per row
+  std::size_t incomplete = 0;           // rows with missing landmarks
 };
 
-std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs);
+std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs, TpsOptions options = {});
 
 // Shared by the TPS readers: the dialog, the reading and the size column.
-std::optional<TpsLoad> load_tps(Platform& platform, double cs, bool with_scale, const char* title);
+std::optional<TpsLoad> load_tps(Platform& platform, double cs, TpsOptions options,
+                                const char* title);
 
 }  // namespace dg

@@ -2,8 +2,9 @@
 
 namespace dg {
 
-std::optional<TpsLoad> gettpsfilescale(Platform& platform, double cs) {
-  return load_tps(platform, cs, true, "Specify TPS (with scale factor) file to load");
+std::optional<TpsLoad> gettpsfilescale(Platform& platform, double cs, TpsOptions options) {
+  options.with_scale = true;
+  return load_tps(platform, cs, options, "Specify TPS (with scale factor) file to load");
 }
 
 }  // namespace dg

@@ -9,6 +9,6 @@
 
 namespace dg {
 
-std::optional<TpsLoad> gettpsfilescale(Platform& platform, double cs);
+std::optional<TpsLoad> gettpsfilescale(Platform& platform, double cs, TpsOptions options = {});
 
 }  // namespace dg

@@ -10,7 +10,13 @@ namespace dg {
 std::optional<MatrixLoad> mfload(Platform& platform) {
   auto choice = platform.get_file("*.*", "Enter file to Load?");
   if (!choice) return std::nullopt;
-  MatrixLoad load{dload(choice->path()), choice->name};
+  MatrixLoad load{dload(choice->path()), choice->name, {}};
+  load.records.resize(load.y.rows());
+  for (std::size_t i = 0; i < load.records.size(); ++i) {
+    // Rows end at the first blank line, so row i stands on line i.
+    load.records[i].file = choice->path();
+    load.records[i].number = load.records[i].line = i + 1;
+  }
   std::error_code ignored;
   std::filesystem::current_path(file_path(choice->folder), ignored);
   return load;

@@ -6,7 +6,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "input/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
 #include "runtime/graphics/platform.hpp"
 
@@ -14,7 +16,8 @@ namespace dg {
 
 struct MatrixLoad {
   Matrix y;
-  std::string fn;  // the file name without its folder
+  std::string fn;                       // the file name without its folder
+  std::vector<SpecimenRecord> records;  // per row: the file, the row's number and line
 };
 
 std::optional<MatrixLoad> mfload(Platform& platform);

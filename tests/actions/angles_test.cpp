@@ -127,9 +127,10 @@ TEST_F(ScaleTest, ASpecimenWithoutItsFactorFailsTheWholeLoad) {
   std::string middle = file("middle.tps", "LM=4\n" + square + "SCALE=2\nLM=4\n" + square +
                                               "ID=2\nLM=4\n" + square + "SCALE=3\n");
   platform.answer(middle);
-  EXPECT_THROW_HAS(run("GetTPSScale"),
-                   "specimen 2 (line 7): no SCALE= follows its coordinates before the next LM= "
-                   "(line 13)");
+  EXPECT_THROW_HAS(
+      run("GetTPSScale"),
+      "specimen 2 (ID=2, line 7): no SCALE= follows its coordinates before the next LM= "
+      "(line 13)");
   std::string last = file("last.tps", "LM=4\n" + square + "SCALE=2\nLM=4\n" + square);
   platform.answer(last);
   EXPECT_THROW_HAS(

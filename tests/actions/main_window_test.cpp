@@ -1,6 +1,7 @@
 // The main window as its layout file builds it: the tags and callbacks the
 // handler relies on, and a user's whole order of work clicked through it.
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -123,22 +124,66 @@ TEST_F(MainWindowTest, AUserClicksThroughTheWholeOrderOfWork) {
   EXPECT_EQ(console.str(), "");
   EXPECT_EQ(platform.pending_answers(), 0u);
 
-  // Every menu item (the styling commands and the plot copy) runs without an error.
+  // Every menu item (the file check, the reading options, the styling
+  // commands and the plot copy) runs without an error.
   click("GetTPSData", kRoad + "small.tps");
+  platform.answer(kRoad + "small.tps");  // the file to check
+  platform.answer_text("");              // no missing-value code
   std::size_t menus = 0;
   for (const auto& [h, call] : callbacks) {
     if (g.type(h) != ObjectType::UIMenu) continue;
     ++menus;
     run_callback(session, h);
   }
-  EXPECT_EQ(menus, 8u);
+  EXPECT_EQ(menus, 12u);
   EXPECT_EQ(console.str(), "");
   EXPECT_EQ(platform.prints().size(), 1u);
+  EXPECT_EQ(platform.reports().size(), 1u);
 
   click("Exit");
   EXPECT_TRUE(g.figures().empty());
   distangler(session, {}, 0);  // opens anew after the window was closed
   EXPECT_EQ(g.figures().size(), 1u);
+}
+
+TEST_F(MainWindowTest, TheFileMenuSetsHowFilesAreReadAndChecksThem) {
+  const auto checked = [&](const char* tag) {
+    return g.get(g.find_by_tag(tag).at(0), "Checked").text();
+  };
+  platform.answer_text("-1000001");
+  click("MissingCode");
+  EXPECT_EQ(session.tps_options.missing_code, -1000001);
+  EXPECT_EQ(checked("MissingMenu"), "on");
+  platform.answer_text("minus one");
+  click("MissingCode");
+  EXPECT_EQ(console.str(),
+            "The missing-value code \"minus one\" is neither a number nor \"negative\".\n");
+  EXPECT_EQ(session.tps_options.missing_code, -1000001);
+  click("CurvesAsLandmarks");
+  EXPECT_EQ(checked("CurvesMenu"), "on");
+
+  // One specimen with a curve of two points and a missing landmark, and a
+  // complete one: four landmarks each, the missing one NaN.
+  fs::path tps = out / "curves.tps";
+  std::ofstream(tps) << "LM=2\n0 0\n-1000001 -1000001\nCURVES=1\nPOINTS=2\n1 0\n1 1\nID=a\n"
+                     << "LM=2\n0 0\n2 0\nCURVES=1\nPOINTS=2\n2 2\n0 2\nID=b\n";
+  console.str("");
+  click("GetTPSData", tps.string());
+  ASSERT_EQ(session.handler.data.cols(), 9u);
+  EXPECT_TRUE(std::isnan(session.handler.data(0, 2)));
+  EXPECT_EQ(session.handler.records.at(1).id, "b");
+
+  click("MissingLandmarks");
+  click("CurvesAsLandmarks");
+  EXPECT_EQ(checked("MissingMenu"), "off");
+  EXPECT_EQ(checked("CurvesMenu"), "off");
+  platform.answer_files({tps.string(), kRoad + "small.tps"});
+  click("CheckFile");
+  ASSERT_EQ(platform.reports().size(), 1u);
+  const auto& [title, text] = platform.reports().front();
+  EXPECT_EQ(title, "Check file");
+  EXPECT_NE(text.find("curves.tps"), std::string::npos);
+  EXPECT_NE(text.find("small.tps"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // raw inter-landmark distances of the file (the files that fail to load are
 // checked where they are read).
 #include <cmath>
+#include <map>
 
 #include "input/tps_scan.hpp"
 #include "test_support.hpp"
@@ -21,6 +22,43 @@ struct Loadable {
 
 class RealFilesTest : public WindowFixture {
  protected:
+  // Distances of the loaded sample over all_pairs against those of the raw
+  // coordinates. A coordinate that is NaN or equals `code` is missing: with
+  // missing values on, a distance to it is NaN and the rest are the raw ones;
+  // otherwise any NaN makes the whole specimen NaN.
+  void expect_raw_distances(const Loadable& f, double code) {
+    ASSERT_EQ(session.handler.data.rows(), f.specimens);
+    ASSERT_EQ(session.handler.data.cols(), 2 * f.landmarks + 1);
+    session.handler.tlengths = all_pairs(f.landmarks);
+    run("CalcLengths");
+    const bool kept = session.tps_options.missing;  // missing values on
+    const Matrix raw = read_tps_file(kReal + f.file, false).coordinates;
+    const Matrix& pairs = session.handler.tlengths;
+    const Matrix& dist = session.handler.traddata;
+    const auto gone = [&](double v) { return std::isnan(v) || v == code; };
+    std::size_t missing = 0;
+    for (std::size_t s = 0; s < f.specimens; ++s) {
+      const bool incomplete = std::any_of(raw.row(s).begin(), raw.row(s).end(), gone);
+      missing += incomplete;
+      EXPECT_EQ(std::isnan(dist(s, pairs.rows())), incomplete) << "size of " << s + 1;
+      for (std::size_t p = 0; p < pairs.rows(); ++p) {
+        auto a = static_cast<std::size_t>(pairs(p, 1)) - 1,
+             b = static_cast<std::size_t>(pairs(p, 2)) - 1;
+        const double expected =
+            std::hypot(raw(s, 2 * a) - raw(s, 2 * b), raw(s, 2 * a + 1) - raw(s, 2 * b + 1));
+        const bool lost =
+            kept ? gone(raw(s, 2 * a)) || gone(raw(s, 2 * b)) : incomplete && std::isnan(code);
+        if (lost) {
+          ASSERT_TRUE(std::isnan(dist(s, p))) << "specimen " << s + 1 << ", pair " << p + 1;
+        } else {
+          ASSERT_NEAR(dist(s, p), expected, 1e-9 * std::max(1.0, expected))
+              << "specimen " << s + 1 << ", pair " << p + 1;
+        }
+      }
+    }
+    EXPECT_EQ(missing, f.missing);
+  }
+
   // Every pair of the first (up to) 12 landmarks: 66 distances per specimen.
   Matrix all_pairs(std::size_t landmarks) {
     Matrix pairs;
@@ -37,6 +75,20 @@ class RealFilesTest : public WindowFixture {
 
 TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
   SKIP_WITHOUT_REAL_DATA();
+  // Each file's first console line; none for a file that loads cleanly.
+  const std::map<std::string, std::string> first_lines{
+      {"bluegill-body-417spec-k19-scale-crlf.TPS",
+       "Warning: ID=0 is shared by specimens 1, 31, 60, 90, 120, 150, 180, 210, 240, 270 and 3 "
+       "more."},
+      // The sentinel -1000001 of missing landmarks makes 32 of 60 specimens huge.
+      {"horsefly-wing-60spec-k30-padded-sentinel.tps",
+       "Warning: specimen 1 (ID=Tabanus): centroid size 1.39e+06 is 74542 times the median of "
+       "the other 28 specimens; missing landmarks written as numbers?"},
+      {"trilobite-cephala-300spec-k16-curves.tps",
+       "Warning: \"" + kReal +
+           "trilobite-cephala-300spec-k16-curves.tps\": 300 specimens carry curves (72 points "
+           "each); they are not used; load them as extra landmarks with --curves (in the window: "
+           "File > Curves as landmarks)."}};
   for (const Loadable& f : {Loadable{"bluegill-body-417spec-k19-scale-crlf.TPS", 417, 19, 0},
                             Loadable{"dragonfly-forewing-120spec-k20-noscale.tps", 120, 20, 0},
                             Loadable{"lithic-flake-1158spec-k9-blanklines.tps", 1158, 9, 0},
@@ -48,41 +100,47 @@ TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
     console.str("");
     platform.answer(kReal + f.file);
     run("GetTPSData");
-    ASSERT_EQ(session.handler.data.rows(), f.specimens);
-    ASSERT_EQ(session.handler.data.cols(), 2 * f.landmarks + 1);
-    session.handler.tlengths = all_pairs(f.landmarks);
-    run("CalcLengths");
-
-    const Matrix raw = read_tps_file(kReal + f.file, false).coordinates;
-    const Matrix& pairs = session.handler.tlengths;
-    const Matrix& dist = session.handler.traddata;
-    std::size_t missing = 0;
-    for (std::size_t s = 0; s < f.specimens; ++s) {
-      bool has_nan =
-          std::any_of(raw.row(s).begin(), raw.row(s).end(), [](double v) { return std::isnan(v); });
-      missing += has_nan;
-      for (std::size_t p = 0; p < pairs.rows(); ++p) {
-        auto a = static_cast<std::size_t>(pairs(p, 1)) - 1,
-             b = static_cast<std::size_t>(pairs(p, 2)) - 1;
-        double expected =
-            std::hypot(raw(s, 2 * a) - raw(s, 2 * b), raw(s, 2 * a + 1) - raw(s, 2 * b + 1));
-        if (has_nan) {
-          // A specimen with a missing landmark has no size, so none of its distances.
-          ASSERT_TRUE(std::isnan(dist(s, p))) << "specimen " << s + 1;
-        } else {
-          ASSERT_NEAR(dist(s, p), expected, 1e-9 * std::max(1.0, expected))
-              << "specimen " << s + 1 << ", pair " << p + 1;
-        }
-      }
-    }
-    EXPECT_EQ(missing, f.missing);
+    expect_raw_distances(f, std::nan(""));
+    const std::string text = console.str();
+    const auto expected = first_lines.find(f.file);
+    EXPECT_EQ(text.substr(0, text.find('\n')),
+              expected == first_lines.end() ? "" : expected->second);
     if (f.missing) {
-      EXPECT_NE(console.str().find("has specimens with missing (NaN) or coinciding coordinates"),
+      EXPECT_NE(text.find("has specimens with missing (NaN) or coinciding coordinates"),
                 std::string::npos);
-    } else {
-      EXPECT_EQ(console.str(), "");
     }
   }
+  EXPECT_EQ(session.handler.records.at(69).id, "Fig4F_H\xC3\xB8yberget_Bruton_2012");
+}
+
+// With missing values on, every distance between two present landmarks is
+// the raw one, and a distance to a missing landmark is NaN, as are the sizes.
+TEST_F(RealFilesTest, MissingLandmarksLeaveEveryOtherDistanceAsRead) {
+  SKIP_WITHOUT_REAL_DATA();
+  session.tps_options.missing = true;
+  for (const Loadable& f : {Loadable{"horsefly-wing-60spec-k30-padded-sentinel.tps", 60, 30, 32},
+                            Loadable{"trilobite-cephala-300spec-k16-curves.tps", 300, 16, 15}}) {
+    SCOPED_TRACE(f.file);
+    const double code = f.specimens == 60 ? -1000001 : std::nan("");
+    session.tps_options.missing_code.reset();
+    if (!std::isnan(code)) session.tps_options.missing_code = code;
+    platform.answer(kReal + f.file);
+    run("GetTPSData");
+    expect_raw_distances(f, code);
+  }
+  // Specimen 1 of the horsefly file (ID=Tabanus) misses landmark 30; by hand
+  // from its first, second, 28th and 29th lines.
+  session.handler.tlengths = Matrix({{1, 1, 2}, {2, 28, 29}, {3, 29, 30}});
+  platform.answer(kReal + std::string("horsefly-wing-60spec-k30-padded-sentinel.tps"));
+  session.tps_options.missing_code = -1000001;
+  run("GetTPSData");
+  run("CalcLengths");
+  const Matrix& d = session.handler.traddata;
+  EXPECT_EQ(session.handler.records.at(0).id, "Tabanus");
+  EXPECT_NEAR(d(0, 0), std::hypot(4.088370 - 3.232770, 8.414550 - 9.425710), 1e-12);
+  EXPECT_NEAR(d(0, 1), std::hypot(15.794520 - 15.522280, 8.531220 - 8.025640), 1e-12);
+  EXPECT_TRUE(std::isnan(d(0, 2)));
+  EXPECT_TRUE(std::isnan(d(0, 3)));
 }
 
 }  // namespace

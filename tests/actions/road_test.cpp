@@ -141,6 +141,83 @@ TEST_F(RoadTest, DifferingLandmarkCountsWarnAndKeepTheFirstK) {
                 "landmarks are kept.\n");
 }
 
+// small.tps split after its second and third specimens.
+TEST_F(RoadTest, SeveralFilesLoadAsTheirConcatenationWithRecordsNamingEachFile) {
+  const std::string text = slurp(kRoad + "small.tps");
+  const std::size_t second = text.find("lm=4"), third = text.find("LM=4", second);
+  const std::vector<std::string> parts{file("a.tps", text.substr(0, second)),
+                                       file("b.tps", text.substr(second, third - second)),
+                                       file("c.tps", text.substr(third))};
+  load_tps(kRoad + "small.tps");
+  const Matrix whole = session.handler.data;
+  platform.answer_files(parts);
+  run("GetTPSData");
+  EXPECT_EQ(session.handler.data, whole);
+  EXPECT_EQ(box("DataBox").at(0), "a.tps and 2 more files");
+  const auto& records = session.handler.records;
+  ASSERT_EQ(records.size(), 4u);
+  const std::size_t numbers[] = {1, 2, 1, 1};
+  const std::size_t files[] = {0, 0, 1, 2};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(records[i].id, std::to_string(i + 1));
+    EXPECT_EQ(records[i].number, numbers[i]);
+    EXPECT_EQ(records[i].file, parts[files[i]]);
+  }
+  EXPECT_EQ(records[0].image, "a.jpg");
+
+  platform.answer_files({parts[0], file("three.tps", "LM=3\n0 0\n1 0\n0 1\n")});
+  EXPECT_THROW_MSG(run("GetTPSData"), "\"" + (out / "three.tps").string() +
+                                          "\" has 3 landmarks per specimen where \"" + parts[0] +
+                                          "\" has 4; files loaded as one sample must have the "
+                                          "same landmark count.");
+  EXPECT_EQ(session.handler.data, whole);
+}
+
+// small.tps and a fifth specimen: the first one again with its third
+// landmark written as a sentinel, under an ID already used.
+TEST_F(RoadTest, MissingLandmarksWarnByDefaultAndLeaveTheRestExactWhenTreatedAsMissing) {
+  const std::string fifth = "LM=4\n10.0 20.0\n14.5 21.25\n-1000001 -1000001\n9.25 24.5\nID=2\n";
+  const std::string path = file("five.tps", slurp(kRoad + "small.tps") + fifth);
+  load_tps(path);
+  EXPECT_EQ(session.handler.data.rows(), 5u);
+  EXPECT_EQ(console.str(),
+            "Warning: specimen 5 (ID=2): centroid size 1.22e+06 is 173534 times the sample's "
+            "median; missing landmarks written as numbers?\n"
+            "Warning: ID=2 is shared by specimens 2 and 5.\n");
+
+  console.str("");
+  session.tps_options.missing = true;
+  session.tps_options.missing_code = -1000001;
+  load_tps(path);
+  EXPECT_EQ(console.str(), "Warning: \"" + path +
+                               "\": 1 of 5 specimens has missing landmarks (landmark 3); they are "
+                               "kept, and every distance or angle that uses a missing landmark is "
+                               "NaN.\nWarning: ID=2 is shared by specimens 2 and 5.\n");
+  session.handler.tlengths = Matrix({{1, 1, 2}, {2, 1, 3}, {3, 2, 4}});
+  run("CalcLengths");
+  const Matrix& d = session.handler.traddata;
+  EXPECT_NEAR(d(4, 0), std::hypot(4.5, 1.25), 1e-12);
+  EXPECT_TRUE(std::isnan(d(4, 1)));
+  EXPECT_NEAR(d(4, 2), std::hypot(5.25, 3.25), 1e-12);
+  EXPECT_TRUE(std::isnan(d(4, 3)));  // no size
+  for (std::size_t j : {0, 2}) EXPECT_NEAR(d(0, j), d(4, j), 1e-12) << j;
+  const std::string log = save("SaveLogLengths", "log.txt");
+  EXPECT_EQ(log.substr(log.rfind('\n', log.size() - 2) + 1), "1.54124 NaN 1.82044 NaN  \n");
+  const std::string constrained = save("SaveConstrained", "constrained.txt");
+  EXPECT_EQ(constrained.substr(constrained.rfind('\n', constrained.size() - 2) + 1),
+            "NaN NaN NaN NaN  \n");
+
+  session.tps_options = {};
+  file("na.tps", "LM=2\n0 0\n1 1\nLM=2\n0 0\nNA NA\nID=x\n");
+  platform.answer((out / "na.tps").string());
+  EXPECT_THROW_MSG(run("GetTPSData"),
+                   "\"" + (out / "na.tps").string() +
+                       "\", specimen 2 (ID=x, line 4): \"NA\" on line 6 marks "
+                       "a missing landmark; load with --missing (in the window: "
+                       "File > Missing landmarks) to keep the specimen with that "
+                       "landmark missing.");
+}
+
 TEST_F(RoadTest, SavesReplaceFilesOnlyWhenWholeAndReportFailures) {
   load_tps(kRoad + "small.tps");
   load_pairs(kRoad + "pairs.txt");
