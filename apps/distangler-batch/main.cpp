@@ -13,6 +13,8 @@
 #include "actions/dahand.hpp"
 #include "actions/dataset_file.hpp"
 #include "actions/session.hpp"
+#include "input/missing_code.hpp"
+#include "input/tps_check.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/graphics/headless_platform.hpp"
@@ -33,8 +35,11 @@
 namespace {
 
 struct Options {
-  std::string tps, tps_scale, matrix, pairs, triples;
+  std::vector<std::string> tps, tps_scale, check;  // check: the files to check
+  std::string matrix, pairs, triples;
   std::string lengths, log_lengths, constrained, angles, degrees, superimposed, plot;
+  std::string missing_code;
+  bool checking = false, curves = false, missing = false, json = false;
   bool timings = false;
 };
 
@@ -46,11 +51,23 @@ class Runner {
 
   void run(const std::string& action, const std::vector<std::string>& answers) {
     for (const auto& path : answers) platform_.answer(path);
+    run_action(action);
+  }
+
+  // An action whose one dialog takes several files.
+  void run_files(const std::string& action, const std::vector<std::string>& files) {
+    platform_.answer_files(files);
+    run_action(action);
+  }
+
+ private:
+  void run_action(const std::string& action) {
     auto start = std::chrono::steady_clock::now();
     dg::dahand(session_, dg::Value(action));
     report(action, start);
   }
 
+ public:
   template <class F>
   void step(const std::string& name, F&& body) {
     auto start = std::chrono::steady_clock::now();
@@ -114,6 +131,28 @@ std::vector<std::string> utf8_arguments() {
 }
 #endif
 
+// Prints the report of each file; the status is the worst of theirs (a
+// failure over warnings over clean).
+int check_files(const std::vector<std::string>& files, const dg::TpsOptions& options, bool json) {
+  int status = 0;
+  nlohmann::json reports = nlohmann::json::array();
+  for (const std::string& file : files) {
+    const dg::CheckReport report = dg::check_tps_file(file, options);
+    const int file_status = dg::check_status(report);
+    if (file_status == 1 || (file_status == 3 && status == 0)) status = file_status;
+    if (json) {
+      reports.push_back(dg::check_json(report));
+    } else {
+      std::cout << dg::check_text(report);
+    }
+  }
+  if (json) {
+    nlohmann::json out = {{"status", status}, {"files", reports}};
+    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+  }
+  return status;
+}
+
 }  // namespace
 
 static int run(int argc, char** argv) {
@@ -133,20 +172,39 @@ static int run(int argc, char** argv) {
       "triple lists, calculates the distances and angles and writes the datasets, one\n"
       "line per specimen. Actions run in this order: load, pairs, triples, calculate,\n"
       "then the saves in the order the options are listed below."};
-  auto* input = app.add_option_group("input", "The sample to load (exactly one)");
-  input->add_option("--tps", o.tps, "TPS landmark file; the sample is superimposed")
+  auto* input =
+      app.add_option_group("input", "The sample to load, or the files to check (exactly one)");
+  input
+      ->add_option("--tps", o.tps,
+                   "TPS landmark file; the sample is superimposed. Several files are read in "
+                   "order as one sample")
       ->check(kExistingFile);
   input
       ->add_option("--tps-scale", o.tps_scale,
                    "TPS landmark file with a SCALE= line after each specimen; coordinates are "
-                   "multiplied by their specimen's factor, then superimposed")
+                   "multiplied by their specimen's factor, then superimposed. Several files are "
+                   "read in order as one sample")
       ->check(kExistingFile);
   input
       ->add_option("--matrix", o.matrix,
                    "Plain numeric matrix, one specimen per line (x1 y1 ... xk yk size), "
                    "taken as it is")
       ->check(kExistingFile);
+  input->add_flag("--check", o.checking,
+                  "Read each TPS file given after the options without computing anything and "
+                  "report what a load would find; exit status 0: loads cleanly, 1: fails, 3: "
+                  "loads with warnings");
   input->require_option(1);
+  app.add_option("files", o.check, "With --check, the TPS files to check")->check(kExistingFile);
+  app.add_flag("--json", o.json, "With --check, print the reports as JSON");
+  app.add_flag("--curves", o.curves,
+               "Append each specimen's CURVES= points to its landmarks (numbered k+1 onwards)");
+  app.add_flag("--missing", o.missing,
+               "Keep specimens with missing landmarks (NA, nan, or the --missing-code); "
+               "measurements that use a missing landmark are NaN");
+  app.add_option("--missing-code", o.missing_code,
+                 "A coordinate equal to this number is missing, or \"negative\" for every "
+                 "negative coordinate (implies --missing)");
   app.add_option("--pairs", o.pairs,
                  "Pair list: one distance per line, \"n a b\" with landmark numbers a and b")
       ->check(kExistingFile);
@@ -190,6 +248,12 @@ static int run(int argc, char** argv) {
   app.add_flag("--timings", o.timings, "Print each stage's time on standard error");
   CLI11_PARSE(app, argc, argv);
 
+  if (o.checking != !o.check.empty()) {
+    std::cerr << (o.checking ? "distangler-batch: --check needs the files to check.\n"
+                             : "distangler-batch: files are only named without an option with "
+                               "--check; load a sample with --tps, --tps-scale or --matrix.\n");
+    return 2;
+  }
   bool distances = !o.lengths.empty() || !o.log_lengths.empty() || !o.constrained.empty();
   if (distances && o.pairs.empty()) {
     std::cerr << "distangler-batch: --lengths, --log-lengths and --constrained need --pairs.\n";
@@ -202,10 +266,12 @@ static int run(int argc, char** argv) {
 
   // Loading moves the current folder to the file's folder, so relative paths
   // are made absolute first.
-  for (std::string* path :
-       {&o.tps, &o.tps_scale, &o.matrix, &o.pairs, &o.triples, &o.lengths, &o.log_lengths,
-        &o.constrained, &o.angles, &o.degrees, &o.superimposed, &o.plot}) {
+  for (std::string* path : {&o.matrix, &o.pairs, &o.triples, &o.lengths, &o.log_lengths,
+                            &o.constrained, &o.angles, &o.degrees, &o.superimposed, &o.plot}) {
     if (!path->empty()) *path = absolute_path(*path);
+  }
+  for (auto* paths : {&o.tps, &o.tps_scale}) {
+    for (std::string& path : *paths) path = absolute_path(path);
   }
 
   dg::HeadlessPlatform platform(&std::cerr);
@@ -213,8 +279,12 @@ static int run(int argc, char** argv) {
   session.draws = !o.plot.empty();
   Runner runner(session, platform, o.timings);
   try {
-    if (!o.tps.empty()) runner.run("GetTPSData", {o.tps});
-    if (!o.tps_scale.empty()) runner.run("GetTPSScale", {o.tps_scale});
+    session.tps_options.curves = o.curves;
+    session.tps_options.missing = o.missing;
+    if (!o.missing_code.empty()) dg::set_missing_code(session.tps_options, o.missing_code);
+    if (!o.check.empty()) return check_files(o.check, session.tps_options, o.json);
+    if (!o.tps.empty()) runner.run_files("GetTPSData", o.tps);
+    if (!o.tps_scale.empty()) runner.run_files("GetTPSScale", o.tps_scale);
     if (!o.matrix.empty()) runner.run("GetData", {o.matrix});
     if (!o.pairs.empty()) runner.run("GetLengths", {o.pairs});
     if (!o.triples.empty()) runner.run("GetAngles", {o.triples});

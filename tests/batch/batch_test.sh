@@ -51,8 +51,35 @@ printf 'LM=2\n1 2\nNA NA\n' >"$work/bad.tps"
 echo "previous results" >"$work/keep.txt"
 "$tool" --tps "$work/bad.tps" --superimposed "$work/keep.txt" 2>"$work/err"
 check "exit status 1 for a malformed file" test $? -eq 1
-check "message names the specimen and the text" grep -q 'specimen 1 (line 1): found 2 numbers where 4 were expected.*"NA NA"' "$work/err"
+check "message names the specimen, the line and the option" \
+  grep -q 'specimen 1 (line 1): "NA" on line 3 marks a missing landmark; load with --missing' "$work/err"
 check "existing output left untouched" grep -q "previous results" "$work/keep.txt"
+
+# Several files are one sample; --missing keeps the NA specimen, but not as the only one.
+cat "$road/small.tps" "$road/small.tps" >"$work/double.tps"
+"$tool" --tps "$road/small.tps" "$road/small.tps" --pairs "$road/pairs.txt" --lengths "$work/two.txt" &&
+  "$tool" --tps "$work/double.tps" --pairs "$road/pairs.txt" --lengths "$work/double.txt"
+check "two files equal their concatenation" cmp -s "$work/two.txt" "$work/double.txt"
+"$tool" --tps "$work/bad.tps" --missing --superimposed "$work/keep.txt" 2>"$work/err"
+check "an only specimen with a missing landmark cannot be superimposed" \
+  grep -q "The only specimen loaded from bad.tps misses landmarks" "$work/err"
+"$tool" --tps "$work/bad.tps" --missing-code none 2>"$work/err"
+check "a bad missing-value code is refused" test $? -ne 0
+check "message names the code" grep -q '"none" is neither a number nor "negative"' "$work/err"
+
+# --check: 0 clean, 1 failing, 3 with warnings; the worst of several files.
+"$tool" --check "$road/small.tps" >"$work/out"
+check "a clean file checks with status 0" test $? -eq 0
+"$tool" --check "$road/small.tps" "$work/bad.tps" >"$work/out"
+check "a file that fails to load checks with status 1" test $? -eq 1
+check "the report gives the reader's error" grep -q '"NA" on line 3 marks a missing landmark' "$work/out"
+printf 'LM=2\n0 0\n1 0\nLM=3\n0 0\n2 0\n9 9\n' >"$work/mixed.tps"
+"$tool" --check --json "$work/mixed.tps" >"$work/out"
+check "a file with warnings checks with status 3" test $? -eq 3
+check "the JSON report carries the status" python3 -c '
+import json, sys
+report = json.load(open(sys.argv[1]))
+sys.exit(report["status"] != 3 or len(report["files"]) != 1)' "$work/out"
 
 # Exactly one input.
 "$tool" --pairs "$road/pairs.txt" 2>/dev/null

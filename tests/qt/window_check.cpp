@@ -117,7 +117,10 @@ int main(int argc, char** argv) {
     click("PlotProtocol");
     click("ShowAngles");
 
-    // Every menu item: the styling commands and the plot copy.
+    // Every menu item: the file check (its dialog answered), the reading
+    // options, the styling commands and the plot copy.
+    platform.answer(examples + "/sample.tps");
+    platform.answer_text(std::string());
     std::size_t items = 0;
     for (dg::Handle h : g.findall(figure)) {
       if (g.type(h) != dg::ObjectType::UIMenu || g.get(h, "Callback").text().empty()) continue;
@@ -127,7 +130,14 @@ int main(int argc, char** argv) {
       platform.drawnow(g);
       ++items;
     }
-    check(items == 8, "the menu holds the seven styling items and the plot copy");
+    check(items == 12, "the menus hold the check, three reading options, seven styling items "
+                       "and the plot copy");
+    QWidget* report = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->objectName() == "Report" && w->isVisible()) report = w;
+    }
+    check(report != nullptr, "the file check shows its report");
+    if (report) report->close();
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
     check(copied && copied->hasFormat("image/svg+xml") && copied->hasImage(),
           "the clipboard holds the plot as SVG and as an image");
