@@ -585,10 +585,15 @@ std::string check_text(const CheckReport& r) {
   }
   if (r.has_sizes) {
     const std::size_t n = r.sizes.outliers.size();
-    line("centroid sizes: median " + sprintf("%.6g", r.sizes.median) + "; " +
+    line("centroid sizes: median " + sprintf("%.6g", r.sizes.median) +
+         (r.sizes.split
+              ? " of the smaller specimens (the sizes fall into groups over 10 times apart); "
+              : "; ") +
          (n == 0 ? std::string("none is over 10 times or under a tenth of it.")
                  : count_of(n, "specimen") + " " + (n == 1 ? "lies" : "lie") +
-                       " over 10 times or under a tenth of it (see the warnings)."));
+                       (r.sizes.split ? " over 10 times it"
+                                      : " over 10 times or under a tenth of it") +
+                       " (see the warnings)."));
   }
 
   std::vector<std::string> kinds;
@@ -654,7 +659,9 @@ nlohmann::json check_json(const CheckReport& r) {
                           {"size", number_or_null(o.size)},
                           {"ratio", number_or_null(o.ratio)}});
     }
-    sizes = {{"median", number_or_null(r.sizes.median)}, {"outliers", std::move(outliers)}};
+    sizes = {{"median", number_or_null(r.sizes.median)},
+             {"split", r.sizes.split},
+             {"outliers", std::move(outliers)}};
   }
   json three_d_first = nullptr;
   if (r.three_d > 0) {

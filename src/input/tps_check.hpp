@@ -34,7 +34,8 @@
 //                    shared: [{id, specimens: [...]}]} (without_name: neither
 //                    ID= nor IMAGE=; image_stands_in: without_name is 0)
 //   sizes           null when the file does not load, else
-//                   {median, outliers: [{specimen, label, size, ratio}]}
+//                   {median, split (see SizeSurvey), outliers: [{specimen, label,
+//                    size, ratio}]}
 //   three_d         {specimens, first: null or {specimen, line, keyword, count,
 //                    numbers, three_per_line}}
 //   line_ends       {lf, crlf, cr, mixed, final_newline}
