@@ -143,7 +143,7 @@ int check_files(const std::vector<std::string>& files, const dg::TpsOptions& opt
     if (json) {
       reports.push_back(dg::check_json(report));
     } else {
-      std::cout << dg::check_text(report);
+      std::cout << (&file == &files.front() ? "" : "\n") << dg::check_text(report);
     }
   }
   if (json) {

@@ -16,6 +16,7 @@ void check_files(Session& session) {
   if (choices.empty()) return;
   std::string report;
   for (const FileChoice& choice : choices) {
+    if (!report.empty()) report += "\n";
     report += check_text(check_tps_file(choice.path(), session.tps_options));
   }
   session.platform.show_report("Check file", report);
