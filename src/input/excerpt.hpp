@@ -6,9 +6,18 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace dg {
 
 std::string excerpt(const char* begin, const char* end, std::size_t limit);
+
+// The length of the well-formed UTF-8 sequence at s[i] (2 to 4 bytes: no
+// overlong forms, surrogates or code points above U+10FFFF), or 0.
+std::size_t utf8_length(std::string_view s, std::size_t i);
+
+// The text with every byte outside well-formed UTF-8 written as \xNN (and
+// control bytes too when `controls`), so it is valid UTF-8 (for JSON).
+std::string escape_bytes(std::string_view text, bool controls);
 
 }  // namespace dg

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "input/excerpt.hpp"
 #include "input/text_input.hpp"
 #include "morpho/partial_fit.hpp"
 #include "runtime/array/error.hpp"
@@ -27,54 +28,6 @@ bool is_space(char c) {
 
 bool is_letter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-// The length of the well-formed UTF-8 sequence at s[i] (2 to 4 bytes: no
-// overlong forms, surrogates or code points above U+10FFFF), or 0.
-std::size_t utf8_length(std::string_view s, std::size_t i) {
-  const auto at = [&](std::size_t j) { return static_cast<unsigned char>(s[j]); };
-  const unsigned char lead = at(i);
-  std::size_t n = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    n = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    n = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    n = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  }
-  if (n == 0 || s.size() - i < n) return 0;
-  if (at(i + 1) < low || at(i + 1) > high) return 0;
-  for (std::size_t j = 2; j < n; ++j) {
-    if ((at(i + j) & 0xC0) != 0x80) return 0;
-  }
-  return n;
-}
-
-// JSON text must be UTF-8: bytes outside valid sequences become the text \xNN.
-std::string utf8_text(std::string_view s) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      out += s[i++];
-    } else if (const std::size_t n = utf8_length(s, i); n != 0) {
-      out.append(s, i, n);
-      i += n;
-    } else {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-      ++i;
-    }
-  }
-  return out;
 }
 
 std::string count_of(std::size_t n, const std::string& noun) {
@@ -618,7 +571,7 @@ nlohmann::json number_or_null(double v) {
 }
 
 nlohmann::json text_or_null(bool present, const std::string& s) {
-  return present ? nlohmann::json(utf8_text(s)) : nlohmann::json(nullptr);
+  return present ? nlohmann::json(escape_bytes(s, false)) : nlohmann::json(nullptr);
 }
 
 nlohmann::json places_json(const std::vector<CheckPlace>& places, const char* value_key) {
@@ -636,7 +589,7 @@ nlohmann::json places_json(const std::vector<CheckPlace>& places, const char* va
 nlohmann::json check_json(const CheckReport& r) {
   using nlohmann::json;
   json warnings = json::array();
-  for (const std::string& w : r.warnings) warnings.push_back(utf8_text(w));
+  for (const std::string& w : r.warnings) warnings.push_back(escape_bytes(w, false));
 
   json hint = nullptr;
   if (r.code_hint) {
@@ -648,14 +601,14 @@ nlohmann::json check_json(const CheckReport& r) {
   for (const SharedId& s : r.shared) {
     json rows = json::array();
     for (std::size_t row : s.rows) rows.push_back(row + 1);
-    shared.push_back({{"id", utf8_text(s.id)}, {"specimens", std::move(rows)}});
+    shared.push_back({{"id", escape_bytes(s.id, false)}, {"specimens", std::move(rows)}});
   }
   json sizes = nullptr;
   if (r.has_sizes) {
     json outliers = json::array();
     for (const SizeOutlier& o : r.sizes.outliers) {
       outliers.push_back({{"specimen", o.row + 1},
-                          {"label", utf8_text(specimen_label(o.row, r.records))},
+                          {"label", escape_bytes(specimen_label(o.row, r.records), false)},
                           {"size", number_or_null(o.size)},
                           {"ratio", number_or_null(o.ratio)}});
     }
@@ -666,13 +619,16 @@ nlohmann::json check_json(const CheckReport& r) {
   json three_d_first = nullptr;
   if (r.three_d > 0) {
     const CheckReport::ThreeD& t = r.first_three_d;
-    three_d_first = {
-        {"specimen", t.specimen}, {"line", t.line},       {"keyword", utf8_text(t.keyword)},
-        {"count", t.count},       {"numbers", t.numbers}, {"three_per_line", t.three_per_line}};
+    three_d_first = {{"specimen", t.specimen},
+                     {"line", t.line},
+                     {"keyword", escape_bytes(t.keyword, false)},
+                     {"count", t.count},
+                     {"numbers", t.numbers},
+                     {"three_per_line", t.three_per_line}};
   }
   const int status = check_status(r);
   return {
-      {"file", utf8_text(r.file)},
+      {"file", escape_bytes(r.file, false)},
       {"verdict", status == 1   ? "fails"
                   : status == 3 ? "loads with warnings"
                                 : "loads"},
