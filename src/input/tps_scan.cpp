@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -49,38 +50,53 @@ bool na_token(const char* p, const char* end) {
 
 enum class Key { None, Lm, Scale, Id, Image, Comment, Variables, Curves, Points };
 
+// A keyword's letters in lower case, its last letter in the lowest byte
+// (only its last eight letters are kept).
+constexpr std::uint64_t packed(std::string_view word) {
+  std::uint64_t v = 0;
+  for (char c : word.substr(word.size() > 8 ? word.size() - 8 : 0)) {
+    v = v << 8 | static_cast<unsigned char>(c);
+  }
+  return v;
+}
+
 // The keyword whose '=' is at eq: the letters before it, in any letter case,
 // as a whole word that starts its line after optional blanks. "LLM=", "ALM=",
 // "LM3=" and "LM =" are no keywords, nor is the second word of "IMAGE=IMAGE=".
+// Every '=' of a file comes here, so the word is compared as one number.
 Key keyword_at(const char* eq, const char* begin) {
   constexpr std::ptrdiff_t kLongest = 9;  // "variables"
-  const char* w = eq;
-  while (w != begin && eq - w <= kLongest && is_letter(w[-1])) --w;
-  const std::ptrdiff_t length = eq - w;
-  if (length < 2 || length > kLongest) return Key::None;
-  const char* s = w;
+  std::uint64_t last8 = 0;
+  char first = 0;
+  std::ptrdiff_t length = 0;
+  for (const char* w = eq; w != begin && is_letter(w[-1]); --w, ++length) {
+    if (length == kLongest) return Key::None;
+    const auto c = static_cast<unsigned char>(w[-1] | 0x20);
+    if (length < 8) {
+      last8 |= std::uint64_t{c} << (8 * length);
+    } else {
+      first = static_cast<char>(c);
+    }
+  }
+  if (length < 2) return Key::None;
+  const char* s = eq - length;
   while (s != begin && (s[-1] == ' ' || s[-1] == '\t')) --s;
   if (s != begin && s[-1] != '\n' && s[-1] != '\r') return Key::None;
-  char word[kLongest];
-  for (std::ptrdiff_t i = 0; i < length; ++i) word[i] = static_cast<char>(w[i] | 0x20);
-  // Comparisons of a fixed length compile to a load and a compare.
   switch (length) {
     case 2:
-      return std::memcmp(word, "lm", 2) == 0   ? Key::Lm
-             : std::memcmp(word, "id", 2) == 0 ? Key::Id
-                                               : Key::None;
+      return last8 == packed("lm") ? Key::Lm : last8 == packed("id") ? Key::Id : Key::None;
     case 5:
-      return std::memcmp(word, "scale", 5) == 0   ? Key::Scale
-             : std::memcmp(word, "image", 5) == 0 ? Key::Image
-                                                  : Key::None;
+      return last8 == packed("scale")   ? Key::Scale
+             : last8 == packed("image") ? Key::Image
+                                        : Key::None;
     case 6:
-      return std::memcmp(word, "curves", 6) == 0   ? Key::Curves
-             : std::memcmp(word, "points", 6) == 0 ? Key::Points
-                                                   : Key::None;
+      return last8 == packed("curves")   ? Key::Curves
+             : last8 == packed("points") ? Key::Points
+                                         : Key::None;
     case 7:
-      return std::memcmp(word, "comment", 7) == 0 ? Key::Comment : Key::None;
+      return last8 == packed("comment") ? Key::Comment : Key::None;
     case 9:
-      return std::memcmp(word, "variables", 9) == 0 ? Key::Variables : Key::None;
+      return first == 'v' && last8 == packed("variables") ? Key::Variables : Key::None;
     default:
       return Key::None;
   }
