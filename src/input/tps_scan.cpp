@@ -52,7 +52,7 @@ enum class Key { None, Lm, Scale, Id, Image, Comment, Variables, Curves, Points 
 
 // A keyword's letters in lower case, its last letter in the lowest byte
 // (only its last eight letters are kept).
-constexpr std::uint64_t packed(std::string_view word) {
+consteval std::uint64_t packed(std::string_view word) {
   std::uint64_t v = 0;
   for (char c : word.substr(word.size() > 8 ? word.size() - 8 : 0)) {
     v = v << 8 | static_cast<unsigned char>(c);
@@ -213,9 +213,23 @@ class TpsScanner {
 template <bool Missing>
 std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t limit,
                                      const char*& stop) const {
+  // Line ends are counted in passing, as every byte between the numbers is
+  // looked at here anyway; line_of then need not count the coordinates again.
+  const char* from = p;
+  std::size_t lines = 0;
+  const auto passed = [&](const char* at) {
+    if (counted_to_ == from) {
+      counted_to_ = at;
+      line_ += lines;
+    }
+  };
   std::size_t n = 0;
   while (n < limit) {
-    const char* q = skip_space(p, end_);
+    const char* q = p;
+    for (; q != end_ && is_space(*q); ++q) {
+      lines += *q == '\n' ? 1 : 0;
+      if (*q == '\r' && (q + 1 == end_ || q[1] != '\n')) ++lines;
+    }
     const char* e = q == end_ ? nullptr : number_token(q, end_, row[n]);
     if (e == nullptr) {
       if (Missing && na_token(q, end_)) {
@@ -223,6 +237,7 @@ std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t li
         p = q + 2;
         continue;
       }
+      passed(q);
       stop = q;
       return n;
     }
@@ -234,6 +249,7 @@ std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t li
     ++n;
     p = e;
   }
+  passed(p);
   stop = skip_space(p, end_);
   return n;
 }
@@ -501,6 +517,8 @@ TpsData TpsScanner::run() {
     }
     const std::size_t width = 2 * k;
     const char* stop = nullptr;
+    const std::size_t line = line_of(keyword);
+    line_of(p);  // so that the numbers' lines are counted as they are read
     std::size_t n = read_numbers<Missing>(p, row.data(), row.size(), stop);
     if (n == 0) {
       fail_short(specimen, keyword, stop,
@@ -550,7 +568,7 @@ TpsData TpsScanner::run() {
 
     SpecimenRecord& record = out.records.emplace_back();
     record.file = file_;
-    record.line = line_of(keyword);
+    record.line = line;
     record.number = specimen;
     scale_eq = nullptr;
     eq = read_block<Missing>(p, record, scale_eq, row);
