@@ -201,7 +201,8 @@ class TpsScanner {
   std::size_t most_points_ = 0;
   std::size_t block_points_ = 0;
   std::size_t first_points_ = 0;
-  // Missing values: specimens with one, and which landmarks were missing.
+  // Missing values: the specimens read, those with a missing landmark, and
+  // which landmarks were missing.
   std::size_t specimens_ = 0;
   std::size_t incomplete_ = 0;
   std::vector<bool> missing_landmarks_;
