@@ -6,6 +6,7 @@
 #include <cstring>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "actions/dahand_actions.hpp"
 #include "input/dload.hpp"
@@ -59,6 +60,27 @@ void compare_g(double value) {
   require(std::string_view(got, static_cast<std::size_t>(end - got)) == expected);
 }
 
+// Where each line starts: LF, CR LF and a lone CR end a line, as in the readers.
+std::vector<std::size_t> line_starts(std::string_view text) {
+  std::vector<std::size_t> starts{0};
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    if (text[i] == '\n' || text[i] == '\r') starts.push_back(i + 1);
+  }
+  return starts;
+}
+
+// Whether the 1-based line starts with LM= (any letter case) after blanks.
+bool starts_with_lm(std::string_view text, const std::vector<std::size_t>& starts,
+                    std::size_t line) {
+  if (line == 0 || line > starts.size()) return false;
+  std::size_t at = starts[line - 1];
+  if (at == 0 && text.substr(0, 3) == "\xEF\xBB\xBF") at = 3;
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+  return text.size() - at >= 3 && (text[at] | 0x20) == 'l' && (text[at + 1] | 0x20) == 'm' &&
+         text[at + 2] == '=';
+}
+
 }  // namespace
 
 void check_tps(const std::uint8_t* data, std::size_t size) {
@@ -91,6 +113,12 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
         with_nan += std::any_of(row.begin(), row.end(), [](double v) { return std::isnan(v); });
       }
       require(tps.incomplete == (options.missing ? with_nan : 0));
+      if (mode == 0) {
+        const std::vector<std::size_t> starts = line_starts(text_of(data, size));
+        for (const SpecimenRecord& record : tps.records) {
+          require(starts_with_lm(text_of(data, size), starts, record.line));
+        }
+      }
     } catch (const RuntimeError&) {
     }
   }

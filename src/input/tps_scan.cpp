@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -49,38 +50,53 @@ bool na_token(const char* p, const char* end) {
 
 enum class Key { None, Lm, Scale, Id, Image, Comment, Variables, Curves, Points };
 
+// A keyword's letters in lower case, its last letter in the lowest byte
+// (only its last eight letters are kept).
+consteval std::uint64_t packed(std::string_view word) {
+  std::uint64_t v = 0;
+  for (char c : word.substr(word.size() > 8 ? word.size() - 8 : 0)) {
+    v = v << 8 | static_cast<unsigned char>(c);
+  }
+  return v;
+}
+
 // The keyword whose '=' is at eq: the letters before it, in any letter case,
 // as a whole word that starts its line after optional blanks. "LLM=", "ALM=",
 // "LM3=" and "LM =" are no keywords, nor is the second word of "IMAGE=IMAGE=".
+// Every '=' of a file comes here, so the word is compared as one number.
 Key keyword_at(const char* eq, const char* begin) {
   constexpr std::ptrdiff_t kLongest = 9;  // "variables"
-  const char* w = eq;
-  while (w != begin && eq - w <= kLongest && is_letter(w[-1])) --w;
-  const std::ptrdiff_t length = eq - w;
-  if (length < 2 || length > kLongest) return Key::None;
-  const char* s = w;
+  std::uint64_t last8 = 0;
+  char first = 0;
+  std::ptrdiff_t length = 0;
+  for (const char* w = eq; w != begin && is_letter(w[-1]); --w, ++length) {
+    if (length == kLongest) return Key::None;
+    const auto c = static_cast<unsigned char>(w[-1] | 0x20);
+    if (length < 8) {
+      last8 |= std::uint64_t{c} << (8 * length);
+    } else {
+      first = static_cast<char>(c);
+    }
+  }
+  if (length < 2) return Key::None;
+  const char* s = eq - length;
   while (s != begin && (s[-1] == ' ' || s[-1] == '\t')) --s;
   if (s != begin && s[-1] != '\n' && s[-1] != '\r') return Key::None;
-  char word[kLongest];
-  for (std::ptrdiff_t i = 0; i < length; ++i) word[i] = static_cast<char>(w[i] | 0x20);
-  // Comparisons of a fixed length compile to a load and a compare.
   switch (length) {
     case 2:
-      return std::memcmp(word, "lm", 2) == 0   ? Key::Lm
-             : std::memcmp(word, "id", 2) == 0 ? Key::Id
-                                               : Key::None;
+      return last8 == packed("lm") ? Key::Lm : last8 == packed("id") ? Key::Id : Key::None;
     case 5:
-      return std::memcmp(word, "scale", 5) == 0   ? Key::Scale
-             : std::memcmp(word, "image", 5) == 0 ? Key::Image
-                                                  : Key::None;
+      return last8 == packed("scale")   ? Key::Scale
+             : last8 == packed("image") ? Key::Image
+                                        : Key::None;
     case 6:
-      return std::memcmp(word, "curves", 6) == 0   ? Key::Curves
-             : std::memcmp(word, "points", 6) == 0 ? Key::Points
-                                                   : Key::None;
+      return last8 == packed("curves")   ? Key::Curves
+             : last8 == packed("points") ? Key::Points
+                                         : Key::None;
     case 7:
-      return std::memcmp(word, "comment", 7) == 0 ? Key::Comment : Key::None;
+      return last8 == packed("comment") ? Key::Comment : Key::None;
     case 9:
-      return std::memcmp(word, "variables", 9) == 0 ? Key::Variables : Key::None;
+      return first == 'v' && last8 == packed("variables") ? Key::Variables : Key::None;
     default:
       return Key::None;
   }
@@ -185,7 +201,8 @@ class TpsScanner {
   std::size_t most_points_ = 0;
   std::size_t block_points_ = 0;
   std::size_t first_points_ = 0;
-  // Missing values: specimens with one, and which landmarks were missing.
+  // Missing values: the specimens read, those with a missing landmark, and
+  // which landmarks were missing.
   std::size_t specimens_ = 0;
   std::size_t incomplete_ = 0;
   std::vector<bool> missing_landmarks_;
@@ -197,9 +214,23 @@ class TpsScanner {
 template <bool Missing>
 std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t limit,
                                      const char*& stop) const {
+  // Line ends are counted in passing, as every byte between the numbers is
+  // looked at here anyway; line_of then need not count the coordinates again.
+  const char* from = p;
+  std::size_t lines = 0;
+  const auto passed = [&](const char* at) {
+    if (counted_to_ == from) {
+      counted_to_ = at;
+      line_ += lines;
+    }
+  };
   std::size_t n = 0;
   while (n < limit) {
-    const char* q = skip_space(p, end_);
+    const char* q = p;
+    for (; q != end_ && is_space(*q); ++q) {
+      lines += *q == '\n' ? 1 : 0;
+      if (*q == '\r' && (q + 1 == end_ || q[1] != '\n')) ++lines;
+    }
     const char* e = q == end_ ? nullptr : number_token(q, end_, row[n]);
     if (e == nullptr) {
       if (Missing && na_token(q, end_)) {
@@ -207,6 +238,7 @@ std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t li
         p = q + 2;
         continue;
       }
+      passed(q);
       stop = q;
       return n;
     }
@@ -218,6 +250,7 @@ std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t li
     ++n;
     p = e;
   }
+  passed(p);
   stop = skip_space(p, end_);
   return n;
 }
@@ -485,6 +518,8 @@ TpsData TpsScanner::run() {
     }
     const std::size_t width = 2 * k;
     const char* stop = nullptr;
+    const std::size_t line = line_of(keyword);
+    line_of(p);  // so that the numbers' lines are counted as they are read
     std::size_t n = read_numbers<Missing>(p, row.data(), row.size(), stop);
     if (n == 0) {
       fail_short(specimen, keyword, stop,
@@ -534,7 +569,7 @@ TpsData TpsScanner::run() {
 
     SpecimenRecord& record = out.records.emplace_back();
     record.file = file_;
-    record.line = line_of(keyword);
+    record.line = line;
     record.number = specimen;
     scale_eq = nullptr;
     eq = read_block<Missing>(p, record, scale_eq, row);
