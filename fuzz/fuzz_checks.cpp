@@ -107,7 +107,7 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
       std::size_t with_nan = 0;
       for (std::size_t r = 0; r < x.rows(); ++r) {
         const SpecimenRecord& record = tps.records[r];
-        require(record.number == r + 1 && record.file == "fuzz.tps");
+        require(record.number == r + 1 && record.file() == "fuzz.tps");
         require(r == 0 || record.line > tps.records[r - 1].line);
         const auto row = x.row(r).first(x.cols() - 1);
         with_nan += std::any_of(row.begin(), row.end(), [](double v) { return std::isnan(v); });

@@ -1,6 +1,7 @@
 #include "input/mfload.hpp"
 
 #include <filesystem>
+#include <memory>
 
 #include "input/dload.hpp"
 #include "runtime/array/file_io.hpp"
@@ -12,9 +13,10 @@ std::optional<MatrixLoad> mfload(Platform& platform) {
   if (!choice) return std::nullopt;
   MatrixLoad load{dload(choice->path()), choice->name, {}};
   load.records.resize(load.y.rows());
+  const auto file = std::make_shared<const std::string>(choice->path());
   for (std::size_t i = 0; i < load.records.size(); ++i) {
     // Rows end at the first blank line, so row i stands on line i.
-    load.records[i].file = choice->path();
+    load.records[i].set_file(file);
     load.records[i].number = load.records[i].line = i + 1;
   }
   std::error_code ignored;

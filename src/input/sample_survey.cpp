@@ -56,12 +56,12 @@ std::vector<SharedId> shared_ids(const std::vector<SpecimenRecord>& records) {
   std::vector<SharedId> shared;
   std::unordered_map<std::string_view, std::size_t> shared_index;
   for (std::size_t row = 0; row < records.size(); ++row) {
-    const std::string& id = records[row].id;
+    const std::string_view id = records[row].id();
     if (id.empty()) continue;
     auto [it, fresh] = first_use.try_emplace(id, row);
     if (fresh) continue;
     auto [entry, added] = shared_index.try_emplace(id, shared.size());
-    if (added) shared.push_back({id, {it->second}});
+    if (added) shared.push_back({std::string(id), {it->second}});
     shared[entry->second].rows.push_back(row);
   }
   return shared;
@@ -70,8 +70,9 @@ std::vector<SharedId> shared_ids(const std::vector<SpecimenRecord>& records) {
 std::string specimen_label(std::size_t row, const std::vector<SpecimenRecord>& records) {
   std::string label = "specimen " + std::to_string(row + 1);
   if (row < records.size()) {
-    if (!records[row].id.empty()) return label + " (ID=" + records[row].id + ")";
-    if (!records[row].image.empty()) return label + " (IMAGE=" + records[row].image + ")";
+    const SpecimenRecord& record = records[row];
+    if (!record.id().empty()) return label + " (ID=" + std::string(record.id()) + ")";
+    if (!record.image().empty()) return label + " (IMAGE=" + std::string(record.image()) + ")";
   }
   return label;
 }

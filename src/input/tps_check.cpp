@@ -190,13 +190,13 @@ class Survey {
     b.section = Block::kOther;
     if (word == "id" && !b.id) {
       b.id = true;
-      b.record.id = std::move(value);
+      b.record.set(SpecimenRecord::Id, value);
     } else if (word == "image" && !b.image) {
       b.image = true;
-      b.record.image = std::move(value);
+      b.record.set(SpecimenRecord::Image, value);
     } else if (word == "scale" && !b.scale) {
       b.scale = true;
-      b.record.scale = std::move(value);
+      b.record.set(SpecimenRecord::Scale, value);
     } else if (word == "curves") {
       b.curves = true;
       b.section = Block::kCurves;
@@ -304,9 +304,9 @@ class Survey {
     } else if (r_.without_scale++ < kCheckListed) {
       r_.without_scale_first.push_back({b.specimen, b.line});
     }
-    if (b.record.id.empty()) {
+    if (b.record.id().empty()) {
       ++r_.without_id;
-      if (b.record.image.empty()) ++r_.without_name;
+      if (b.record.image().empty()) ++r_.without_name;
     }
     if (b.missing) ++r_.missing_specimens;
     r_.records.push_back(std::move(b.record));

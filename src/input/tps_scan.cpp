@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <utility>
 
 #include "input/excerpt.hpp"
@@ -147,6 +148,7 @@ class TpsScanner {
       : begin_(text.data()),
         end_(text.data() + text.size()),
         file_(file),
+        shared_file_(std::make_shared<const std::string>(file)),
         options_(options),
         counted_to_(begin_) {}
 
@@ -185,6 +187,7 @@ class TpsScanner {
   const char* begin_;
   const char* end_;
   const std::string& file_;
+  std::shared_ptr<const std::string> shared_file_;  // the records' copy of the name
   const TpsOptions& options_;
   // The specimen being read, for messages about its numbers.
   std::size_t specimen_ = 0;
@@ -292,20 +295,20 @@ const char* TpsScanner::read_block(const char* p, SpecimenRecord& record, const 
       case Key::Scale:
         if (scale_eq == nullptr) {
           scale_eq = eq;
-          record.scale = value_after(eq, end_);
+          record.set(SpecimenRecord::Scale, value_after(eq, end_));
         }
         break;
       case Key::Id:
-        if (record.id.empty()) record.id = value_after(eq, end_);
+        record.set(SpecimenRecord::Id, value_after(eq, end_));
         break;
       case Key::Image:
-        if (record.image.empty()) record.image = value_after(eq, end_);
+        record.set(SpecimenRecord::Image, value_after(eq, end_));
         break;
       case Key::Comment:
-        if (record.comment.empty()) record.comment = value_after(eq, end_);
+        record.set(SpecimenRecord::Comment, value_after(eq, end_));
         break;
       case Key::Variables:
-        if (record.variables.empty()) record.variables = value_after(eq, end_);
+        record.set(SpecimenRecord::Variables, value_after(eq, end_));
         break;
       case Key::Curves:
         if (curves_eq == nullptr) {
@@ -568,7 +571,7 @@ TpsData TpsScanner::run() {
     }
 
     SpecimenRecord& record = out.records.emplace_back();
-    record.file = file_;
+    record.set_file(shared_file_);
     record.line = line;
     record.number = specimen;
     scale_eq = nullptr;

@@ -44,7 +44,7 @@ struct TpsOptions {
 
 struct TpsData {
   Matrix coordinates;  // N x 2k as read (scaled when a scale was applied), plus the size column
-  std::vector<std::string> namelist;  // per specimen: the text after its count, line end included
+  std::vector<std::string> namelist;    // per specimen: the text after its count, line end included
   std::vector<SpecimenRecord> records;  // per specimen, in row order
   std::vector<std::string> warnings;    // e.g. differing LM= counts; the caller prints them
   std::size_t curve_points = 0;  // curve points appended to each row (0 unless options.curves)

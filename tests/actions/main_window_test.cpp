@@ -171,7 +171,7 @@ TEST_F(MainWindowTest, TheFileMenuSetsHowFilesAreReadAndChecksThem) {
   click("GetTPSData", tps.string());
   ASSERT_EQ(session.handler.data.cols(), 9u);
   EXPECT_TRUE(std::isnan(session.handler.data(0, 2)));
-  EXPECT_EQ(session.handler.records.at(1).id, "b");
+  EXPECT_EQ(session.handler.records.at(1).id(), "b");
 
   click("MissingLandmarks");
   click("CurvesAsLandmarks");

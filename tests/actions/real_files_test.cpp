@@ -110,7 +110,7 @@ TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
                 std::string::npos);
     }
   }
-  EXPECT_EQ(session.handler.records.at(69).id, "Fig4F_H\xC3\xB8yberget_Bruton_2012");
+  EXPECT_EQ(session.handler.records.at(69).id(), "Fig4F_H\xC3\xB8yberget_Bruton_2012");
 }
 
 // With missing values on, every distance between two present landmarks is
@@ -136,7 +136,7 @@ TEST_F(RealFilesTest, MissingLandmarksLeaveEveryOtherDistanceAsRead) {
   run("GetTPSData");
   run("CalcLengths");
   const Matrix& d = session.handler.traddata;
-  EXPECT_EQ(session.handler.records.at(0).id, "Tabanus");
+  EXPECT_EQ(session.handler.records.at(0).id(), "Tabanus");
   EXPECT_NEAR(d(0, 0), std::hypot(4.088370 - 3.232770, 8.414550 - 9.425710), 1e-12);
   EXPECT_NEAR(d(0, 1), std::hypot(15.794520 - 15.522280, 8.531220 - 8.025640), 1e-12);
   EXPECT_TRUE(std::isnan(d(0, 2)));

@@ -159,11 +159,11 @@ TEST_F(RoadTest, SeveralFilesLoadAsTheirConcatenationWithRecordsNamingEachFile) 
   const std::size_t numbers[] = {1, 2, 1, 1};
   const std::size_t files[] = {0, 0, 1, 2};
   for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(records[i].id, std::to_string(i + 1));
+    EXPECT_EQ(records[i].id(), std::to_string(i + 1));
     EXPECT_EQ(records[i].number, numbers[i]);
-    EXPECT_EQ(records[i].file, parts[files[i]]);
+    EXPECT_EQ(records[i].file(), parts[files[i]]);
   }
-  EXPECT_EQ(records[0].image, "a.jpg");
+  EXPECT_EQ(records[0].image(), "a.jpg");
 
   platform.answer_files({parts[0], file("three.tps", "LM=3\n0 0\n1 0\n0 1\n")});
   EXPECT_THROW_MSG(run("GetTPSData"), "\"" + (out / "three.tps").string() +

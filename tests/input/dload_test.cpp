@@ -50,7 +50,9 @@ TEST(DloadParse, BlankLinesEndTheDataAndNothingMayFollowThem) {
 }
 
 TEST(DloadParse, ByteOrderMarkLoneCarriageReturnsAndOverflow) {
-  EXPECT_EQ(parse("\xEF\xBB\xBF" "1 2 3\r4 5 6\r7 8 9"), kThreeByThree);
+  EXPECT_EQ(parse("\xEF\xBB\xBF"
+                  "1 2 3\r4 5 6\r7 8 9"),
+            kThreeByThree);
   EXPECT_ERROR_MSG(parse("1 2\r3 1e999\r"),
                    "\"m.txt\", line 2: \"1e999\" is too large for a number.");
   EXPECT_ERROR_MSG(

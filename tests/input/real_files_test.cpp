@@ -123,7 +123,7 @@ TEST(RealFiles, LoadAsTheFileReads) {
     // The curves file warns that its curves are not used (see below).
     EXPECT_EQ(d.warnings.size(), f.name == kCurvesFile ? 1u : 0u);
     ASSERT_EQ(d.records.size(), f.rows);
-    EXPECT_EQ(d.records[0].id, f.first_id);
+    EXPECT_EQ(d.records[0].id(), f.first_id);
     expect_same_values(d.coordinates, reference_coordinates(path, f.landmarks));
     EXPECT_EQ(d.coordinates(f.spot_row, 0), f.spot_first);
     EXPECT_EQ(d.coordinates(f.spot_row, 2 * f.landmarks - 1), f.spot_last);
@@ -204,10 +204,10 @@ TEST(RealFiles, RecordsKeepTheFilesIds) {
   ASSERT_EQ(d.records.size(), 417u);
   ASSERT_EQ(ids.size(), 417u);
   for (std::size_t i = 0; i < ids.size(); ++i) {
-    EXPECT_EQ(d.records[i].id, ids[i]) << i;
+    EXPECT_EQ(d.records[i].id(), ids[i]) << i;
     EXPECT_EQ(d.records[i].number, i + 1);
   }
-  EXPECT_EQ(d.records[416].image, "TW FN 015.jpg");
+  EXPECT_EQ(d.records[416].image(), "TW FN 015.jpg");
 }
 
 TEST(RealFiles, CurvesWarnOrBecomeLandmarks) {
@@ -267,7 +267,7 @@ TEST(RealFiles, Latin1IdAndNaLandmark) {
   options.missing = true;
   const TpsData d = read_tps_file(path, options);
   ASSERT_EQ(d.records.size(), 1u);
-  EXPECT_EQ(d.records[0].id, "Tabanidae_Dasybasis opaca_Termas de Chill\xE1n_1");
+  EXPECT_EQ(d.records[0].id(), "Tabanidae_Dasybasis opaca_Termas de Chill\xE1n_1");
   EXPECT_EQ(d.incomplete, 1u);
   ASSERT_EQ(d.coordinates.cols(), 60u);
   // The NA pair stands on line 31, the 30th line of coordinates.

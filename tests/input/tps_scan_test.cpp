@@ -218,16 +218,16 @@ TEST(TpsScanRecords, KeywordValuesOfEachSpecimen) {
           "LM=2\n5 6\n7 8\nIMAGE=b.jpg\nLM=2\n1 1\n2 2\n");
   ASSERT_EQ(d.records.size(), 3u);
   const SpecimenRecord& r = d.records[0];
-  EXPECT_EQ(r.id, "Chill\xE1n");
-  EXPECT_EQ(r.image, "IMAGE=C:\\a b.jpg");
-  EXPECT_EQ(r.scale, "0.5");
-  EXPECT_EQ(r.comment, "male, left side");
-  EXPECT_EQ(r.variables, "a b");
-  EXPECT_EQ(r.file, "t.tps");
+  EXPECT_EQ(r.id(), "Chill\xE1n");
+  EXPECT_EQ(r.image(), "IMAGE=C:\\a b.jpg");
+  EXPECT_EQ(r.scale(), "0.5");
+  EXPECT_EQ(r.comment(), "male, left side");
+  EXPECT_EQ(r.variables(), "a b");
+  EXPECT_EQ(r.file(), "t.tps");
   EXPECT_EQ(r.line, 2u);
   EXPECT_EQ(r.number, 1u);
   EXPECT_EQ(r.name(), "Chill\xE1n");
-  EXPECT_EQ(d.records[1].id, "");
+  EXPECT_EQ(d.records[1].id(), "");
   EXPECT_EQ(d.records[1].line, 12u);
   EXPECT_EQ(d.records[1].name(), "b.jpg");
   EXPECT_EQ(d.records[2].name(), "3");
@@ -269,7 +269,7 @@ TEST(TpsScanCurves, AppendedAsLandmarksInFileOrder) {
             (Matrix{{1, 2, 3, 4, 10, 11, 12, 13, 14, 15}, {5, 6, 7, 8, 20, 21, 22, 23, 24, 25}}));
   EXPECT_EQ(d.curve_points, 3u);
   EXPECT_TRUE(d.warnings.empty());
-  EXPECT_EQ(d.records[1].id, "b");
+  EXPECT_EQ(d.records[1].id(), "b");
   options.size_column = true;
   options.with_scale = true;
   const TpsData scaled = tps("LM=1\n1 1\nCURVES=1\nPOINTS=1\n3 1\nSCALE=2\n", options);
@@ -371,9 +371,9 @@ TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
   EXPECT_EQ(both.coordinates, one.coordinates);
   EXPECT_EQ(both.namelist, one.namelist);
   ASSERT_EQ(both.records.size(), 3u);
-  EXPECT_EQ(both.records[1].file, a);
-  EXPECT_EQ(both.records[2].file, b);
-  EXPECT_EQ(both.records[2].id, "b1");
+  EXPECT_EQ(both.records[1].file(), a);
+  EXPECT_EQ(both.records[2].file(), b);
+  EXPECT_EQ(both.records[2].id(), "b1");
   EXPECT_EQ(both.records[2].number, 1u);
   EXPECT_ERROR_MSG(read_tps_files({a, b, c}, options),
                    "\"" + c + "\" has 3 landmarks per specimen where \"" + a +
