@@ -13,10 +13,10 @@ std::optional<MatrixLoad> mfload(Platform& platform) {
   if (!choice) return std::nullopt;
   MatrixLoad load{dload(choice->path()), choice->name, {}};
   load.records.resize(load.y.rows());
-  const auto file = std::make_shared<const std::string>(choice->path());
+  const auto text = std::make_shared<const RecordText>(RecordText{choice->path(), {}});
   for (std::size_t i = 0; i < load.records.size(); ++i) {
     // Rows end at the first blank line, so row i stands on line i.
-    load.records[i].set_file(file);
+    load.records[i].attach(text);
     load.records[i].number = load.records[i].line = i + 1;
   }
   std::error_code ignored;

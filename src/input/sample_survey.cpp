@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <functional>
 #include <string_view>
-#include <unordered_map>
 
 #include "runtime/array/format.hpp"
 
@@ -52,17 +53,31 @@ SizeSurvey survey_sizes(std::span<const double> sizes) {
 }
 
 std::vector<SharedId> shared_ids(const std::vector<SpecimenRecord>& records) {
-  std::unordered_map<std::string_view, std::size_t> first_use;
+  // Open addressing over the IDs, so that a sample of a million specimens
+  // costs two arrays rather than a node per ID. Each slot holds the row that
+  // used its ID first and, once the ID is seen again, its entry in `shared`.
+  constexpr std::size_t kNone = SIZE_MAX;
+  std::size_t capacity = 16;
+  while (capacity < 2 * records.size()) capacity *= 2;
+  std::vector<std::size_t> first(capacity, kNone);
+  std::vector<std::size_t> entry(capacity, kNone);
   std::vector<SharedId> shared;
-  std::unordered_map<std::string_view, std::size_t> shared_index;
   for (std::size_t row = 0; row < records.size(); ++row) {
     const std::string_view id = records[row].id();
     if (id.empty()) continue;
-    auto [it, fresh] = first_use.try_emplace(id, row);
-    if (fresh) continue;
-    auto [entry, added] = shared_index.try_emplace(id, shared.size());
-    if (added) shared.push_back({std::string(id), {it->second}});
-    shared[entry->second].rows.push_back(row);
+    std::size_t slot = std::hash<std::string_view>{}(id) & (capacity - 1);
+    while (first[slot] != kNone && records[first[slot]].id() != id) {
+      slot = (slot + 1) & (capacity - 1);
+    }
+    if (first[slot] == kNone) {
+      first[slot] = row;
+      continue;
+    }
+    if (entry[slot] == kNone) {
+      entry[slot] = shared.size();
+      shared.push_back({std::string(id), {first[slot]}});
+    }
+    shared[entry[slot]].rows.push_back(row);
   }
   return shared;
 }

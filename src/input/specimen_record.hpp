@@ -5,8 +5,8 @@
 // only the file, the line and the number.
 //
 // A sample holds one record per specimen, up to millions, so a record is
-// small: the values share one string and the records of one file share its
-// name.
+// small and allocates nothing of its own: the records of one file share one
+// text holding the file's name and all their values.
 #pragma once
 
 #include <array>
@@ -18,6 +18,12 @@
 
 namespace dg {
 
+// The text the records of one file share.
+struct RecordText {
+  std::string file;    // the file's name, as given to the reader
+  std::string values;  // every record's values, one after another
+};
+
 class SpecimenRecord {
  public:
   enum Field : std::uint8_t { Id, Image, Scale, Comment, Variables };
@@ -27,38 +33,29 @@ class SpecimenRecord {
   std::string_view scale() const { return field(Scale); }          // SCALE= as written
   std::string_view comment() const { return field(Comment); }      // COMMENT=
   std::string_view variables() const { return field(Variables); }  // VARIABLES=
-  std::string_view field(Field f) const {
-    return std::string_view(text_).substr(begin_[f], size_[f]);
-  }
-  // Sets a value that is still empty; a later line of the same keyword does
-  // not replace it.
-  void set(Field f, std::string_view value) {
-    if (size_[f] != 0 || value.empty()) return;
-    begin_[f] = static_cast<std::uint32_t>(text_.size());
-    size_[f] = static_cast<std::uint32_t>(value.size());
-    text_ += value;
-  }
-
-  // The file it was read from, as given to the reader.
+  std::string_view field(Field f) const;
+  // Whether the field has a value, also before the text is attached.
+  bool has(Field f) const { return size_[f] != 0; }
   const std::string& file() const;
-  void set_file(std::shared_ptr<const std::string> file) { file_ = std::move(file); }
+
+  // While a file is read: appends `value` to `values`, the text its records
+  // will share, unless the field has a value already (a later line of the
+  // same keyword does not replace it).
+  void set(Field f, std::string& values, std::string_view value);
+  // Once the file is read: the shared text, `values` now inside it.
+  void attach(std::shared_ptr<const RecordText> text) { text_ = std::move(text); }
 
   std::size_t line = 0;    // line of its LM= keyword (of its row, for a matrix)
   std::size_t number = 0;  // 1-based number of the specimen in its file
 
   // How messages and tables know the specimen: its ID, else its IMAGE, else
   // its number in the file.
-  std::string name() const {
-    if (!id().empty()) return std::string(id());
-    if (!image().empty()) return std::string(image());
-    return std::to_string(number);
-  }
+  std::string name() const;
 
  private:
-  std::string text_;  // the values one after another, in the order they were set
+  std::shared_ptr<const RecordText> text_;
   std::array<std::uint32_t, 5> begin_{};
   std::array<std::uint32_t, 5> size_{};
-  std::shared_ptr<const std::string> file_;
 };
 
 }  // namespace dg

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <unordered_map>
 
 #include "input/excerpt.hpp"
@@ -81,6 +82,8 @@ class Survey {
     if (r_.byte_order_mark) body.remove_prefix(3);
     bytes(body);
     lines(body);
+    const auto text = std::make_shared<const RecordText>(RecordText{r_.file, std::move(values_)});
+    for (SpecimenRecord& record : r_.records) record.attach(text);
     code_hint();
   }
 
@@ -190,13 +193,13 @@ class Survey {
     b.section = Block::kOther;
     if (word == "id" && !b.id) {
       b.id = true;
-      b.record.set(SpecimenRecord::Id, value);
+      b.record.set(SpecimenRecord::Id, values_, value);
     } else if (word == "image" && !b.image) {
       b.image = true;
-      b.record.set(SpecimenRecord::Image, value);
+      b.record.set(SpecimenRecord::Image, values_, value);
     } else if (word == "scale" && !b.scale) {
       b.scale = true;
-      b.record.set(SpecimenRecord::Scale, value);
+      b.record.set(SpecimenRecord::Scale, values_, value);
     } else if (word == "curves") {
       b.curves = true;
       b.section = Block::kCurves;
@@ -304,9 +307,9 @@ class Survey {
     } else if (r_.without_scale++ < kCheckListed) {
       r_.without_scale_first.push_back({b.specimen, b.line});
     }
-    if (b.record.id().empty()) {
+    if (!b.record.has(SpecimenRecord::Id)) {
       ++r_.without_id;
-      if (b.record.image().empty()) ++r_.without_name;
+      if (!b.record.has(SpecimenRecord::Image)) ++r_.without_name;
     }
     if (b.missing) ++r_.missing_specimens;
     r_.records.push_back(std::move(b.record));
@@ -327,6 +330,7 @@ class Survey {
   std::string_view text_;
   const TpsOptions& options_;
   CheckReport& r_;
+  std::string values_;  // the records' values (see SpecimenRecord)
   bool in_block_ = false;
   Block block_;
   // Numbers written as both coordinates of a landmark.

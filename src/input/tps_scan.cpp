@@ -148,7 +148,6 @@ class TpsScanner {
       : begin_(text.data()),
         end_(text.data() + text.size()),
         file_(file),
-        shared_file_(std::make_shared<const std::string>(file)),
         options_(options),
         counted_to_(begin_) {}
 
@@ -187,7 +186,7 @@ class TpsScanner {
   const char* begin_;
   const char* end_;
   const std::string& file_;
-  std::shared_ptr<const std::string> shared_file_;  // the records' copy of the name
+  std::string values_;  // the records' values, shared by them once the file is read
   const TpsOptions& options_;
   // The specimen being read, for messages about its numbers.
   std::size_t specimen_ = 0;
@@ -295,20 +294,20 @@ const char* TpsScanner::read_block(const char* p, SpecimenRecord& record, const 
       case Key::Scale:
         if (scale_eq == nullptr) {
           scale_eq = eq;
-          record.set(SpecimenRecord::Scale, value_after(eq, end_));
+          record.set(SpecimenRecord::Scale, values_, value_after(eq, end_));
         }
         break;
       case Key::Id:
-        record.set(SpecimenRecord::Id, value_after(eq, end_));
+        record.set(SpecimenRecord::Id, values_, value_after(eq, end_));
         break;
       case Key::Image:
-        record.set(SpecimenRecord::Image, value_after(eq, end_));
+        record.set(SpecimenRecord::Image, values_, value_after(eq, end_));
         break;
       case Key::Comment:
-        record.set(SpecimenRecord::Comment, value_after(eq, end_));
+        record.set(SpecimenRecord::Comment, values_, value_after(eq, end_));
         break;
       case Key::Variables:
-        record.set(SpecimenRecord::Variables, value_after(eq, end_));
+        record.set(SpecimenRecord::Variables, values_, value_after(eq, end_));
         break;
       case Key::Curves:
         if (curves_eq == nullptr) {
@@ -571,7 +570,6 @@ TpsData TpsScanner::run() {
     }
 
     SpecimenRecord& record = out.records.emplace_back();
-    record.set_file(shared_file_);
     record.line = line;
     record.number = specimen;
     scale_eq = nullptr;
@@ -617,11 +615,14 @@ TpsData TpsScanner::run() {
       out.coordinates.reserve_rows(rows);
       out.namelist.reserve(rows);
       out.records.reserve(rows);
+      values_.reserve(rows * values_.size());
       advise_huge_pages(out.coordinates.data(), rows * out.coordinates.cols() * sizeof(double));
       advise_huge_pages(out.records.data(), rows * sizeof(SpecimenRecord));
     }
     specimens_ = specimen;
   }
+  const auto text = std::make_shared<const RecordText>(RecordText{file_, std::move(values_)});
+  for (SpecimenRecord& record : out.records) record.attach(text);
   warn_mismatches(out, k);
   if (options_.curves) {
     out.curve_points = first_points_;
