@@ -13,8 +13,10 @@
 
 namespace dg::fuzz {
 
-// read_tps with the size column, without and with scale factors. Every
-// specimen gives one row, and the width is odd (2k landmarks and the size).
+// read_tps with the size column: as loaded, with scale factors, and with
+// curves and missing landmarks. Every specimen gives one row and one record
+// (numbered 1..N in line order), the width is odd, and the incomplete
+// specimens are the rows with a NaN coordinate.
 void check_tps(const std::uint8_t* data, std::size_t size);
 // parse_matrix: rows times columns numbers, no row or column without the other.
 void check_matrix(const std::uint8_t* data, std::size_t size);
