@@ -692,12 +692,20 @@ TpsData read_tps(std::string_view text, const std::string& file, const TpsOption
   return options.missing ? scanner.run<true>() : scanner.run<false>();
 }
 
-TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,
-                 bool size_column) {
+namespace {
+
+TpsOptions plain_options(bool with_scale, bool size_column) {
   TpsOptions options;
   options.with_scale = with_scale;
   options.size_column = size_column;
-  return read_tps(text, file, options);
+  return options;
+}
+
+}  // namespace
+
+TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,
+                 bool size_column) {
+  return read_tps(text, file, plain_options(with_scale, size_column));
 }
 
 TpsData read_tps_file(const std::string& path, const TpsOptions& options) {
@@ -709,10 +717,7 @@ TpsData read_tps_file(const std::string& path, const TpsOptions& options) {
 }
 
 TpsData read_tps_file(const std::string& path, bool with_scale, bool size_column) {
-  TpsOptions options;
-  options.with_scale = with_scale;
-  options.size_column = size_column;
-  return read_tps_file(path, options);
+  return read_tps_file(path, plain_options(with_scale, size_column));
 }
 
 TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& options) {
