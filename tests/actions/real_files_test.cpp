@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 
+#include "actions/dahand_actions.hpp"
 #include "input/tps_scan.hpp"
 #include "test_support.hpp"
 #include "window_fixture.hpp"
@@ -141,6 +142,14 @@ TEST_F(RealFilesTest, MissingLandmarksLeaveEveryOtherDistanceAsRead) {
   EXPECT_NEAR(d(0, 1), std::hypot(15.794520 - 15.522280, 8.531220 - 8.025640), 1e-12);
   EXPECT_TRUE(std::isnan(d(0, 2)));
   EXPECT_TRUE(std::isnan(d(0, 3)));
+  // The angle at landmark 2 between the arms to 1 and 3, and one at 29 with
+  // an arm to the missing landmark 30.
+  const Matrix angles =
+      actions::tradangle(session.handler.data, Matrix({{1, 1, 2, 3}, {2, 28, 29, 30}}));
+  const double ax = 4.088370 - 3.232770, ay = 8.414550 - 9.425710;
+  const double bx = 3.932800 - 3.232770, by = 10.009070 - 9.425710;
+  EXPECT_NEAR(angles(0, 0), std::atan2(std::abs(ax * by - ay * bx), ax * bx + ay * by), 1e-12);
+  EXPECT_TRUE(std::isnan(angles(0, 1)));
 }
 
 }  // namespace
