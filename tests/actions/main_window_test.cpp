@@ -40,7 +40,12 @@ class MainWindowTest : public ::testing::Test {
       callbacks.emplace_back(h, std::move(call));
     }
   }
-  ~MainWindowTest() override { fs::remove_all(out); }
+  // Loading moves the current folder to the file's; Windows removes no folder
+  // that is some program's current one.
+  ~MainWindowTest() override {
+    fs::current_path(start);
+    fs::remove_all(out);
+  }
 
   // Clicks the control that sends the action word, as a user would: it must be enabled.
   void click(const std::string& action, const std::string& answer = "") {
@@ -54,6 +59,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   fs::path out = fs::temp_directory_path() / ("main_window_" + std::to_string(::getpid()));
+  const fs::path start = fs::current_path();
   std::ostringstream console;
   HeadlessPlatform platform{&console};
   Session session{platform};
