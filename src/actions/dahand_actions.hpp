@@ -1,10 +1,12 @@
 // The actions of the handler, one function each, and the helpers they share.
-// Only dahand calls the actions.
+// Only dahand calls the actions; the batch tool also calls use_pairs.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "actions/session.hpp"
+#include "protocol/landmark_list.hpp"
 #include "runtime/array/value.hpp"
 
 namespace dg::actions {
@@ -20,6 +22,11 @@ void load(Session& session, Source source);  // "GetData", "GetTPSData", "GetTPS
 void get_lengths(Session& session);   // "GetLengths"
 void get_angles(Session& session);    // "GetAngles"
 void calc_lengths(Session& session);  // "CalcLengths"
+
+// Takes a pair list made by the program (such as all_pairs) as if it had been
+// loaded from a file called `name`: stored, reported in the length box, drawn
+// when the session draws.
+void use_pairs(Session& session, Matrix pairs, const std::string& name);
 
 enum class Export { Angles, Degrees, Lengths, LogLengths, Constrained };
 void save(Session& session, Export what);
@@ -43,11 +50,8 @@ void exit(Session& session);   // "Exit"
 // triple. Landmark numbers are checked first and named in the error.
 Matrix tradangle(const Matrix& data, const Matrix& triples);
 
-// The landmark numbers in the given columns (1-based) of each row of a list,
-// checked to be whole numbers from 1 to `landmarks`; `what` names the list in
-// errors ("Pair", "Triple"). Returns 0-based landmark indices, row by row.
-std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_column,
-                                          std::size_t count, std::size_t landmarks,
-                                          const char* what);
+// The list checks live in src/protocol; the name stays reachable here for
+// the callers that qualify it.
+using dg::landmark_indices;
 
 }  // namespace dg::actions

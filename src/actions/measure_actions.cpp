@@ -2,70 +2,44 @@
 #include <cmath>
 
 #include "actions/dahand_actions.hpp"
-#include "input/mfload.hpp"
 #include "morpho/formtrad2.hpp"
 #include "morpho/landmark_count.hpp"
+#include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
 namespace dg::actions {
 namespace {
 
-// Loads a list into `list`, reports it in the length box and moves the enabling on.
-bool load_list(Session& session, Matrix& list, const char* line) {
-  auto load = mfload(session.platform);
-  if (!load) return false;
-  list = std::move(load->y);
+// Stores a list, reports it in the length box under `name` and moves the
+// enabling on.
+void set_list(Session& session, Matrix& list, Matrix value, const std::string& name,
+              const char* line) {
+  list = std::move(value);
   set_tagged(session, "LengthBox", "String",
-             Value::text_cell({load->fn, sprintf(line, static_cast<double>(list.rows()))}));
+             Value::text_cell({name, sprintf(line, static_cast<double>(list.rows()))}));
   enable(session, "GetPairs", false);
   enable(session, "Calc", true);
+}
+
+bool load_list(Session& session, Matrix& list, const char* line) {
+  auto load = load_landmark_list(session.platform);
+  if (!load) return false;
+  set_list(session, list, std::move(load->list), load->fn, line);
   return true;
 }
 
-// Raises when a non-empty list has fewer columns than a label and `count`
-// landmark numbers starting at `first_column` need.
-void check_width(const Matrix& list, std::size_t first_column, std::size_t count,
-                 const char* what) {
-  if (!list.empty() && list.cols() < first_column + count - 1) {
-    raise(std::string(what) + " list rows need " + std::to_string(first_column + count - 1) +
-          " columns (a number, then " + std::to_string(count) +
-          " landmark numbers); this list has " + std::to_string(list.cols()) + ".");
-  }
-}
+constexpr const char* kLengthsLine = "%3.0f Lengths requested";
 
 }  // namespace
 
-std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_column,
-                                          std::size_t count, std::size_t landmarks,
-                                          const char* what) {
-  std::vector<std::size_t> out;
-  check_width(list, first_column, count, what);
-  if (list.empty()) return out;
-  out.reserve(list.rows() * count);
-  for (std::size_t i = 0; i < list.rows(); ++i) {
-    for (std::size_t c = 0; c < count; ++c) {
-      double value = list(i, first_column - 1 + c);
-      if (!(value >= 1) || std::floor(value) != value) {
-        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " +
-              num2str(value) + ", which is not a whole positive landmark number.");
-      }
-      if (landmarks == 0) {
-        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " +
-              num2str(value) + ", but no sample is loaded.");
-      }
-      if (value > static_cast<double>(landmarks)) {
-        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " +
-              num2str(value) + ", but the data have " + std::to_string(landmarks) + " landmarks.");
-      }
-      out.push_back(static_cast<std::size_t>(value) - 1);
-    }
-  }
-  return out;
+void get_lengths(Session& session) {
+  if (!load_list(session, session.handler.tlengths, kLengthsLine)) return;
+  if (session.draws) draw_pairs(session);
 }
 
-void get_lengths(Session& session) {
-  if (!load_list(session, session.handler.tlengths, "%3.0f Lengths requested")) return;
+void use_pairs(Session& session, Matrix pairs, const std::string& name) {
+  set_list(session, session.handler.tlengths, std::move(pairs), name, kLengthsLine);
   if (session.draws) draw_pairs(session);
 }
 

@@ -2,6 +2,7 @@
 #include "display/showshape.hpp"
 #include "guisupport/cla.hpp"
 #include "morpho/landmark_count.hpp"
+#include "protocol/landmark_list.hpp"
 #include "runtime/array/format.hpp"
 
 namespace dg::actions {

@@ -1,0 +1,54 @@
+#include "protocol/landmark_list.hpp"
+
+#include <cmath>
+
+#include "input/mfload.hpp"
+#include "runtime/array/error.hpp"
+#include "runtime/array/format.hpp"
+
+namespace dg {
+
+std::optional<LandmarkList> load_landmark_list(Platform& platform) {
+  auto load = mfload(platform);
+  if (!load) return std::nullopt;
+  return LandmarkList{std::move(load->y), std::move(load->fn)};
+}
+
+void check_width(const Matrix& list, std::size_t first_column, std::size_t count,
+                 const char* what) {
+  if (!list.empty() && list.cols() < first_column + count - 1) {
+    raise(std::string(what) + " list rows need " + std::to_string(first_column + count - 1) +
+          " columns (a number, then " + std::to_string(count) +
+          " landmark numbers); this list has " + std::to_string(list.cols()) + ".");
+  }
+}
+
+std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_column,
+                                          std::size_t count, std::size_t landmarks,
+                                          const char* what) {
+  std::vector<std::size_t> out;
+  check_width(list, first_column, count, what);
+  if (list.empty()) return out;
+  out.reserve(list.rows() * count);
+  for (std::size_t i = 0; i < list.rows(); ++i) {
+    for (std::size_t c = 0; c < count; ++c) {
+      double value = list(i, first_column - 1 + c);
+      if (!(value >= 1) || std::floor(value) != value) {
+        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " +
+              num2str(value) + ", which is not a whole positive landmark number.");
+      }
+      if (landmarks == 0) {
+        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " +
+              num2str(value) + ", but no sample is loaded.");
+      }
+      if (value > static_cast<double>(landmarks)) {
+        raise(std::string(what) + " " + std::to_string(i + 1) + " names landmark " +
+              num2str(value) + ", but the data have " + std::to_string(landmarks) + " landmarks.");
+      }
+      out.push_back(static_cast<std::size_t>(value) - 1);
+    }
+  }
+  return out;
+}
+
+}  // namespace dg

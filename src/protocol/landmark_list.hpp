@@ -1,0 +1,48 @@
+// Pair and triple lists: loading one from a file the user picks, and checking
+// its landmark numbers against a sample.
+//
+// A list is a plain matrix, one row per pair or triple: a label, then the
+// landmark numbers ("n a b" for a distance, "n a v b" for an angle).
+//
+// load_landmark_list asks for the file ("*.*", "Enter file to Load?") and reads
+// it with mfload; it returns the list and the file name without its folder,
+// or nullopt when the dialog is cancelled. Read errors raise a RuntimeError
+// naming the file and line.
+//
+// check_width and landmark_indices raise a RuntimeError naming the list
+// ("Pair", "Triple"), the row and the landmark number:
+//   Pair list rows need 3 columns (a number, then 2 landmark numbers); this list has 2.
+//   Pair 2 names landmark 2.5, which is not a whole positive landmark number.
+//   Pair 1 names landmark 1, but no sample is loaded.
+//   Pair 2 names landmark 5, but the data have 4 landmarks.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/array/matrix.hpp"
+#include "runtime/graphics/platform.hpp"
+
+namespace dg {
+
+struct LandmarkList {
+  Matrix list;
+  std::string fn;  // the file name without its folder
+};
+
+std::optional<LandmarkList> load_landmark_list(Platform& platform);
+
+// Raises when a non-empty list has fewer columns than a label and `count`
+// landmark numbers starting at `first_column` (1-based) need.
+void check_width(const Matrix& list, std::size_t first_column, std::size_t count, const char* what);
+
+// The landmark numbers in the given columns of each row of a list, checked to
+// be whole numbers from 1 to `landmarks`. Returns 0-based landmark indices,
+// row by row; an empty list gives none.
+std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_column,
+                                          std::size_t count, std::size_t landmarks,
+                                          const char* what);
+
+}  // namespace dg

@@ -1,0 +1,119 @@
+#include "protocol/landmark_list.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "input/dload.hpp"
+#include "protocol/write_list.hpp"
+#include "runtime/graphics/headless_platform.hpp"
+#include "test_support.hpp"
+
+namespace dg {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LandmarkListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    start = fs::current_path();
+    dir = fs::temp_directory_path() /
+          ("protocol_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+           "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override {
+    fs::current_path(start);  // loading moves into the list's folder
+    fs::remove_all(dir);
+  }
+  std::string file(const std::string& name, const std::string& text) {
+    std::ofstream(dir / name, std::ios::binary) << text;
+    return (dir / name).string();
+  }
+  static std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  fs::path start, dir;
+  HeadlessPlatform platform{nullptr};
+};
+
+TEST_F(LandmarkListTest, LoadGivesTheListAndTheFileNameOrNothingWhenCancelled) {
+  platform.answer(file("pairs.txt", "1 1 2\n2 3 4\n"));
+  auto load = load_landmark_list(platform);
+  ASSERT_TRUE(load);
+  EXPECT_EQ(load->list, (Matrix{{1, 1, 2}, {2, 3, 4}}));
+  EXPECT_EQ(load->fn, "pairs.txt");
+
+  platform.answer_cancel();
+  EXPECT_FALSE(load_landmark_list(platform));
+
+  platform.answer(file("bad.txt", "1 1 2\n2 3\n"));
+  EXPECT_THROW_HAS(load_landmark_list(platform), "bad.txt");
+}
+
+TEST_F(LandmarkListTest, WrittenListsReadBackTheSame) {
+  const std::string path = (dir / "out.txt").string();
+  write_list(path, Matrix{{1, 1, 2}, {2, 3, 4}});
+  EXPECT_EQ(contents(path), "1 1 2\n2 3 4\n");
+  EXPECT_EQ(dload(path), (Matrix{{1, 1, 2}, {2, 3, 4}}));
+
+  // Labels need not be small whole numbers: each keeps every digit.
+  const Matrix odd{{2.5, 1, 2, 3}, {1e20, 0.1, -4, 1.0 / 3}, {NAN, INFINITY, -INFINITY, -0.0}};
+  write_list(path, odd);
+  EXPECT_EQ(contents(path),
+            "2.5 1 2 3\n100000000000000000000 0.1 -4 0.3333333333333333\nNaN Inf -Inf -0\n");
+  const Matrix back = dload(path);
+  ASSERT_EQ(back.rows(), 3u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t j = 0; j < 4; ++j) EXPECT_EQ(back(i, j), odd(i, j));
+  }
+  EXPECT_TRUE(std::isnan(back(2, 0)));
+  EXPECT_EQ(back(2, 2), -INFINITY);
+
+  write_list(path, Matrix());
+  EXPECT_EQ(contents(path), "");
+}
+
+TEST_F(LandmarkListTest, AFailedWriteNamesTheFile) {
+  const std::string path = (dir / "missing" / "out.txt").string();
+  EXPECT_THROW_HAS(write_list(path, Matrix{{1, 1, 2}}), path);
+}
+
+TEST(LandmarkIndices, ZeroBasedRowByRow) {
+  EXPECT_EQ(landmark_indices(Matrix{{1, 1, 3}, {2, 4, 2}}, 2, 2, 4, "Pair"),
+            (std::vector<std::size_t>{0, 2, 3, 1}));
+  EXPECT_TRUE(landmark_indices(Matrix(), 2, 3, 0, "Triple").empty());
+}
+
+TEST(LandmarkIndices, ErrorsNameTheListTheRowAndTheLandmark) {
+  EXPECT_THROW_MSG(landmark_indices(Matrix{{1, 2}}, 2, 2, 4, "Pair"),
+                   "Pair list rows need 3 columns (a number, then 2 landmark numbers); this list "
+                   "has 2.");
+  EXPECT_THROW_MSG(check_width(Matrix{{1, 2, 3}}, 2, 3, "Triple"),
+                   "Triple list rows need 4 columns (a number, then 3 landmark numbers); this "
+                   "list has 3.");
+  const std::string not_whole = ", which is not a whole positive landmark number.";
+  EXPECT_THROW_MSG(landmark_indices(Matrix{{1, 1, 2}, {2, 2.5, 3}}, 2, 2, 4, "Pair"),
+                   "Pair 2 names landmark 2.5" + not_whole);
+  EXPECT_THROW_MSG(landmark_indices(Matrix{{1, 0, 2, 3}}, 2, 3, 4, "Triple"),
+                   "Triple 1 names landmark 0" + not_whole);
+  EXPECT_THROW_MSG(landmark_indices(Matrix{{1, 1, NAN}}, 2, 2, 4, "Pair"),
+                   "Pair 1 names landmark NaN" + not_whole);
+  EXPECT_THROW_MSG(landmark_indices(Matrix{{1, 1, 2}}, 2, 2, 0, "Pair"),
+                   "Pair 1 names landmark 1, but no sample is loaded.");
+  EXPECT_THROW_MSG(landmark_indices(Matrix{{1, 1, 2}, {2, 3, 5}}, 2, 2, 4, "Pair"),
+                   "Pair 2 names landmark 5, but the data have 4 landmarks.");
+}
+
+}  // namespace
+}  // namespace dg
