@@ -11,10 +11,14 @@
 #include <vector>
 
 #include "actions/dahand.hpp"
+#include "actions/dahand_actions.hpp"
 #include "actions/dataset_file.hpp"
 #include "actions/session.hpp"
 #include "input/missing_code.hpp"
 #include "input/tps_check.hpp"
+#include "morpho/landmark_count.hpp"
+#include "protocol/all_pairs.hpp"
+#include "protocol/write_list.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/graphics/headless_platform.hpp"
@@ -39,6 +43,8 @@ struct Options {
   std::string matrix, pairs, triples;
   std::string lengths, log_lengths, constrained, angles, degrees, superimposed, plot;
   std::string missing_code;
+  std::string write_pairs;
+  bool all_pairs = false;
   bool checking = false, curves = false, missing = false, json = false;
   bool timings = false;
 };
@@ -208,6 +214,12 @@ static int run(int argc, char** argv) {
   app.add_option("--pairs", o.pairs,
                  "Pair list: one distance per line, \"n a b\" with landmark numbers a and b")
       ->check(kExistingFile);
+  app.add_flag("--all-pairs", o.all_pairs,
+               "Use every pair of the sample's landmarks (1 2, 1 3, ..., k-1 k) as the pair "
+               "list; counts as --pairs");
+  app.add_option("--write-pairs", o.write_pairs,
+                 "Save the pair list in use (from --pairs or --all-pairs) as \"n a b\" lines")
+      ->check(kFileName);
   app.add_option("--triples", o.triples,
                  "Triple list: one angle per line, \"n a v b\", the angle at landmark v between "
                  "the arms to a and b")
@@ -254,8 +266,17 @@ static int run(int argc, char** argv) {
                                "--check; load a sample with --tps, --tps-scale or --matrix.\n");
     return 2;
   }
+  if (o.all_pairs && !o.pairs.empty()) {
+    std::cerr << "distangler-batch: --all-pairs and --pairs both give the pair list; use one.\n";
+    return 2;
+  }
+  const bool pairs = !o.pairs.empty() || o.all_pairs;
+  if (!o.write_pairs.empty() && !pairs) {
+    std::cerr << "distangler-batch: --write-pairs needs --pairs or --all-pairs.\n";
+    return 2;
+  }
   bool distances = !o.lengths.empty() || !o.log_lengths.empty() || !o.constrained.empty();
-  if (distances && o.pairs.empty()) {
+  if (distances && !pairs) {
     std::cerr << "distangler-batch: --lengths, --log-lengths and --constrained need --pairs.\n";
     return 2;
   }
@@ -270,6 +291,7 @@ static int run(int argc, char** argv) {
                             &o.constrained, &o.angles, &o.degrees, &o.superimposed, &o.plot}) {
     if (!path->empty()) *path = absolute_path(*path);
   }
+  if (!o.write_pairs.empty()) o.write_pairs = absolute_path(o.write_pairs);
   for (auto* paths : {&o.tps, &o.tps_scale}) {
     for (std::string& path : *paths) path = absolute_path(path);
   }
@@ -287,6 +309,15 @@ static int run(int argc, char** argv) {
     if (!o.tps_scale.empty()) runner.run_files("GetTPSScale", o.tps_scale);
     if (!o.matrix.empty()) runner.run("GetData", {o.matrix});
     if (!o.pairs.empty()) runner.run("GetLengths", {o.pairs});
+    if (o.all_pairs) {
+      runner.step("all pairs", [&] {
+        const std::size_t k = dg::landmark_count(session.handler.data.cols());
+        dg::actions::use_pairs(session, dg::all_pairs(k), "all pairs");
+      });
+    }
+    if (!o.write_pairs.empty()) {
+      runner.step("write pairs", [&] { dg::write_list(o.write_pairs, session.handler.tlengths); });
+    }
     if (!o.triples.empty()) runner.run("GetAngles", {o.triples});
     if (distances) runner.run("CalcLengths", {});
     if (!o.lengths.empty()) runner.run("SaveLengths", {o.lengths});

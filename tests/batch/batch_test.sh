@@ -81,6 +81,21 @@ import json, sys
 report = json.load(open(sys.argv[1]))
 sys.exit(report["status"] != 3 or len(report["files"]) != 1)' "$work/out"
 
+# Every pair of landmarks, saved as a list that --pairs reads back to the same distances.
+"$tool" --tps "$road/small.tps" --all-pairs --write-pairs "$work/all.txt" --lengths "$work/all-l.txt"
+check "--all-pairs runs" test $? -eq 0
+check "--write-pairs saves the 6 pairs of 4 landmarks" \
+  test "$(cat "$work/all.txt")" = "$(printf '1 1 2\n2 1 3\n3 1 4\n4 2 3\n5 2 4\n6 3 4')"
+"$tool" --tps "$road/small.tps" --pairs "$work/all.txt" --lengths "$work/all-l2.txt"
+check "the saved list gives the same distances" cmp -s "$work/all-l.txt" "$work/all-l2.txt"
+"$tool" --tps "$road/small.tps" --all-pairs --pairs "$road/pairs.txt" 2>"$work/err"
+check "--all-pairs with --pairs is refused with status 2" test $? -eq 2
+check "message names both options" \
+  grep -qx "distangler-batch: --all-pairs and --pairs both give the pair list; use one." "$work/err"
+"$tool" --tps "$road/small.tps" --write-pairs "$work/none.txt" 2>"$work/err"
+check "--write-pairs without a pair list is refused with status 2" test $? -eq 2
+check "no pair list written without one" test ! -e "$work/none.txt"
+
 # Exactly one input.
 "$tool" --pairs "$road/pairs.txt" 2>/dev/null
 check "an input is required" test $? -ne 0
