@@ -13,6 +13,7 @@
 #include "input/tps_check.hpp"
 #include "input/tps_scan.hpp"
 #include "morpho/formtrad2.hpp"
+#include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 #include "runtime/graphics/callback_text.hpp"
@@ -142,7 +143,7 @@ void check_pairs(const std::uint8_t* data, std::size_t size) {
   }
   bool listed = true;
   try {
-    auto index = actions::landmark_indices(list, 2, 2, kLandmarks, "Pair");
+    auto index = landmark_indices(list, 2, 2, kLandmarks, "Pair");
     require(index.size() == 2 * list.rows() || list.empty());
     for (std::size_t i : index) require(i < kLandmarks);
   } catch (const RuntimeError&) {

@@ -50,8 +50,4 @@ void exit(Session& session);   // "Exit"
 // triple. Landmark numbers are checked first and named in the error.
 Matrix tradangle(const Matrix& data, const Matrix& triples);
 
-// The list checks live in src/protocol; the name stays reachable here for
-// the callers that qualify it.
-using dg::landmark_indices;
-
 }  // namespace dg::actions
