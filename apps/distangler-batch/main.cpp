@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "actions/dahand.hpp"
-#include "actions/dataset_file.hpp"
 #include "actions/session.hpp"
 #include "input/missing_code.hpp"
 #include "input/tps_check.hpp"
+#include "output/dataset_file.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/graphics/headless_platform.hpp"

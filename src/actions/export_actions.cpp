@@ -1,7 +1,7 @@
 #include <cmath>
 
 #include "actions/dahand_actions.hpp"
-#include "actions/dataset_file.hpp"
+#include "output/dataset_file.hpp"
 
 namespace dg::actions {
 namespace {
