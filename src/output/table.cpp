@@ -1,7 +1,10 @@
 #include "output/table.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <deque>
+#include <future>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -12,7 +15,9 @@
 namespace dg {
 namespace {
 
-constexpr std::size_t kFlushBytes = 1 << 22;
+// Rows are formatted in blocks of about this many bytes, at most kLanes at a time.
+constexpr std::size_t kBlockBytes = 1 << 21;
+constexpr std::size_t kLanes = 2;
 // The longest shortest-form double ("-2.2250738585072014e-308") and a separator.
 constexpr std::size_t kMaxNumber = 26;
 
@@ -59,6 +64,88 @@ void append_field(std::string& out, TableFormat format, std::string_view raw) {
     out += c;
   }
   out += '"';
+}
+
+// The text of a run of rows and what it met that was not finite.
+struct Block {
+  std::string text;
+  std::size_t not_finite = 0, first_row = 0, first_column = 0;
+};
+
+// Formats rows; used from several threads at once, it changes nothing shared.
+struct RowWriter {
+  RowWriter(TableFormat f, const Matrix& m, std::span<const SpecimenRecord> r,
+            const RowTransform& t)
+      : format(f), sep(f == TableFormat::Csv ? ',' : '\t'), rows(m), records(r), transform(t) {
+    for (const SpecimenRecord& record : records) {
+      if (record.file() != records.front().file()) {
+        several_files = true;
+        break;
+      }
+    }
+  }
+
+  void format_rows(std::size_t begin, std::size_t end, Block& block) const;
+
+  TableFormat format;
+  char sep;
+  const Matrix& rows;
+  std::span<const SpecimenRecord> records;
+  const RowTransform& transform;
+  bool several_files = false;
+};
+
+void RowWriter::format_rows(std::size_t begin, std::size_t end, Block& block) const {
+  std::string& out = block.text;
+  std::vector<double> row(rows.cols());
+  const std::string* last_file = nullptr;  // records of one file share their name
+  std::string file_field;
+  for (std::size_t i = begin; i < end; ++i) {
+    char number[24];
+    out.append(number, std::to_chars(number, number + sizeof number, i + 1).ptr);
+    out += sep;
+    if (i < records.size()) {
+      const SpecimenRecord& record = records[i];
+      append_field(out, format, record.id().empty() ? record.image() : record.id());
+      out += sep;
+      append_field(out, format, record.image());
+      if (several_files) {
+        out += sep;
+        if (&record.file() != last_file) {
+          last_file = &record.file();
+          file_field.clear();
+          append_field(file_field, format, *last_file);
+        }
+        out += file_field;
+      }
+    } else {
+      out += sep;
+      if (several_files) out += sep;
+    }
+
+    auto source = rows.row(i);
+    std::copy(source.begin(), source.end(), row.begin());
+    if (transform) transform(std::span<double>(row));
+    std::size_t used = out.size();
+    out.resize(used + row.size() * kMaxNumber + 1);
+    char* p = out.data() + used;
+    for (std::size_t j = 0; j < row.size(); ++j) {
+      *p++ = sep;
+      double v = row[j];
+      if (std::isfinite(v)) {
+        p = std::to_chars(p, p + kMaxNumber, v).ptr;
+        continue;
+      }
+      if (block.not_finite++ == 0) {
+        block.first_row = i;
+        block.first_column = j;
+      }
+      *p++ = 'N';
+      *p++ = 'A';
+    }
+    *p++ = '\n';
+    out.resize(static_cast<std::size_t>(p - out.data()));
+  }
 }
 
 }  // namespace
@@ -140,97 +227,79 @@ std::string write_table(const std::string& path, TableFormat format, const Matri
     raise("Cannot write \"" + path + "\": " + std::to_string(rows.cols()) +
           " columns of values but " + std::to_string(columns.size()) + " column names.");
   }
-  const char sep = format == TableFormat::Csv ? ',' : '\t';
-  bool several_files = false;
-  for (const SpecimenRecord& record : records) {
-    if (record.file() != records.front().file()) {
-      several_files = true;
-      break;
-    }
-  }
+  const RowWriter writer(format, rows, records, transform);
 
   AtomicFile file(path);
-  std::string out;
-  out.reserve(kFlushBytes + 4096);
-  out += "specimen";
-  out += sep;
-  out += "id";
-  out += sep;
-  out += "image";
-  if (several_files) {
-    out += sep;
-    out += "file";
+  std::string header = "specimen";
+  header += writer.sep;
+  header += "id";
+  header += writer.sep;
+  header += "image";
+  if (writer.several_files) {
+    header += writer.sep;
+    header += "file";
   }
   for (const std::string& name : columns) {
-    out += sep;
-    append_field(out, format, name);
+    header += writer.sep;
+    append_field(header, format, name);
   }
-  out += '\n';
+  header += '\n';
+  file.write(header);
 
-  std::size_t not_finite = 0, first_row = 0, first_column = 0;
-  std::vector<double> row(rows.cols());
-  const std::string* last_file = nullptr;  // records of one file share their name
-  std::string file_field;
-  for (std::size_t i = 0; i < rows.rows(); ++i) {
-    char number[24];
-    out.append(number, std::to_chars(number, number + sizeof number, i + 1).ptr);
-    out += sep;
-    if (i < records.size()) {
-      const SpecimenRecord& record = records[i];
-      append_field(out, format, record.id().empty() ? record.image() : record.id());
-      out += sep;
-      append_field(out, format, record.image());
-      if (several_files) {
-        out += sep;
-        if (&record.file() != last_file) {
-          last_file = &record.file();
-          file_field.clear();
-          append_field(file_field, format, *last_file);
-        }
-        out += file_field;
-      }
-    } else {
-      out += sep;
-      if (several_files) out += sep;
+  // Blocks of rows are formatted on two threads while this one writes the
+  // finished blocks in order: the shortest form costs more per number than
+  // the plain six digits, and a table has more bytes to write.
+  const std::size_t block_rows = std::max<std::size_t>(1, kBlockBytes / (rows.cols() * 20 + 64));
+  Block total;
+  auto take = [&](Block& block) {
+    if (block.not_finite != 0 && total.not_finite == 0) {
+      total.first_row = block.first_row;
+      total.first_column = block.first_column;
     }
-
-    auto source = rows.row(i);
-    std::copy(source.begin(), source.end(), row.begin());
-    if (transform) transform(std::span<double>(row));
-    std::size_t used = out.size();
-    out.resize(used + row.size() * kMaxNumber + 1);
-    char* p = out.data() + used;
-    for (std::size_t j = 0; j < row.size(); ++j) {
-      *p++ = sep;
-      double v = row[j];
-      if (std::isfinite(v)) {
-        p = std::to_chars(p, p + kMaxNumber, v).ptr;
-        continue;
+    total.not_finite += block.not_finite;
+    file.write(block.text);
+  };
+  if (rows.rows() <= block_rows) {
+    Block block;
+    writer.format_rows(0, rows.rows(), block);
+    take(block);
+  } else {
+    std::vector<std::string> spare;
+    std::deque<std::future<Block>> running;
+    auto finish = [&] {
+      Block block = running.front().get();
+      running.pop_front();
+      take(block);
+      block.text.clear();
+      spare.push_back(std::move(block.text));
+    };
+    for (std::size_t begin = 0; begin < rows.rows(); begin += block_rows) {
+      if (running.size() == kLanes) finish();
+      std::string text;
+      if (!spare.empty()) {
+        text = std::move(spare.back());
+        spare.pop_back();
       }
-      if (not_finite++ == 0) {
-        first_row = i;
-        first_column = j;
-      }
-      *p++ = 'N';
-      *p++ = 'A';
+      const std::size_t end = std::min(rows.rows(), begin + block_rows);
+      running.push_back(
+          std::async(std::launch::async, [&writer, begin, end, text = std::move(text)]() mutable {
+            Block block;
+            block.text = std::move(text);
+            writer.format_rows(begin, end, block);
+            return block;
+          }));
     }
-    *p++ = '\n';
-    out.resize(static_cast<std::size_t>(p - out.data()));
-    if (out.size() >= kFlushBytes) {
-      file.write(out);
-      out.clear();
-    }
+    while (!running.empty()) finish();
   }
-  file.write(out);
   file.commit();
 
-  if (not_finite == 0) return {};
-  const std::string where =
-      "specimen " + std::to_string(first_row + 1) + ", column " + columns[first_column] + ".";
-  if (not_finite == 1) {
+  if (total.not_finite == 0) return {};
+  const std::string where = "specimen " + std::to_string(total.first_row + 1) + ", column " +
+                            columns[total.first_column] + ".";
+  if (total.not_finite == 1) {
     return "\"" + path + "\": 1 value is not finite and is written as NA: " + where;
   }
-  return "\"" + path + "\": " + std::to_string(not_finite) +
+  return "\"" + path + "\": " + std::to_string(total.not_finite) +
          " values are not finite and are written as NA; the first is " + where;
 }
 

@@ -60,9 +60,9 @@ void make_unique(std::vector<std::string>& names);
 // read as a Latin-1 letter.
 std::string utf8_text(std::string_view text);
 
-// Writes `rows` (each row changed by `transform` first, when given) as a Csv
-// or Tsv table with value columns named `columns` (one per matrix column).
-// Returns the warning about non-finite values, or an empty text.
+// Writes `rows` (each row changed by `transform` first, when given; large
+// tables call it from two threads at once) as a Csv or Tsv table with value columns named `columns`
+// (one per matrix column). Returns the warning about non-finite values, or an empty text.
 std::string write_table(const std::string& path, TableFormat format, const Matrix& rows,
                         const std::vector<std::string>& columns,
                         std::span<const SpecimenRecord> records,

@@ -151,6 +151,31 @@ TEST_F(TableTest, NonFiniteValuesAreNaWithOneWarning) {
                 "\": 1 value is not finite and is written as NA: specimen 1, column log_d1_2.");
 }
 
+// A large table is formatted in blocks on two threads: the rows stay in order
+// and the warning names the first value of all.
+TEST_F(TableTest, LargeTablesKeepTheRowOrder) {
+  Matrix values(50000, 2);
+  for (std::size_t i = 0; i < values.rows(); ++i) values(i, 0) = static_cast<double>(i) / 4;
+  values(49000, 1) = std::nan("");
+  values(31000, 0) = INFINITY;
+  EXPECT_EQ(write_table(at("big.csv"), TableFormat::Csv, values, {"a", "b"}, {}),
+            "\"" + at("big.csv") +
+                "\": 2 values are not finite and are written as NA; the first is specimen 31001, "
+                "column a.");
+  std::istringstream in(contents(at("big.csv")));
+  std::string line, expected;
+  std::getline(in, line);
+  std::size_t i = 0;
+  for (; std::getline(in, line); ++i) {
+    char a[32];
+    expected = std::to_string(i + 1) + ",,," +
+               (i == 31000 ? "NA" : std::string(a, std::to_chars(a, a + 32, values(i, 0)).ptr)) +
+               (i == 49000 ? ",NA" : ",0");
+    ASSERT_EQ(line, expected);
+  }
+  EXPECT_EQ(i, values.rows());
+}
+
 TEST_F(TableTest, MismatchedColumnsAreRefusedAndTheFileKept) {
   { std::ofstream(file_path(at("keep.csv"))) << "old"; }
   EXPECT_THROW_MSG(
