@@ -131,6 +131,39 @@ else
     "$bin/bench/tps_read_bench" "$file" "$runs" | sed 's/^/      /'
   done
   echo "  targets: 100000x50 under 2 s for the whole run; reading at 500 MB/s or more"
+
+  # The cost of tables: the three distance datasets of the largest sample
+  # written plain and as CSV, runs alternating so that both meet the same
+  # machine load; the times are the saves' own (--timings), reading excluded.
+  if [[ ${#timings_flag[@]} -gt 0 ]] && "$batch" --help 2>&1 | grep -q -- '--format'; then
+    table_runs=5
+    file="$work/sample_100000x50.tps"
+    echo
+    echo "== writing the three distance datasets of 100000x50 with 50 pairs: plain and CSV"
+    echo "   (the saves' times from --timings, runs interleaved, median of $table_runs each)"
+    declare -A save_times=([plain]="" [csv]="")
+    declare -A out_mb=()
+    for run in $(seq 1 $table_runs); do
+      for format in plain csv; do
+        out="$work/table_$format"
+        if ! "$batch" --tps "$file" --pairs "$pairs" --format "$format" --timings \
+          --lengths "$out.l" --log-lengths "$out.ll" --constrained "$out.c" \
+          >/dev/null 2>"$out.stderr"; then
+          echo "  --format $format: distangler-batch failed:" >&2
+          sed 's/^/    /' "$out.stderr" >&2
+          exit 1
+        fi
+        save_times[$format]+="$(awk '/^timing: Save(Lengths|LogLengths|Constrained) / { s += $3 }
+          END { printf "%.4f", s }' "$out.stderr") "
+        out_mb[$format]=$(stat -c %s "$out.l" "$out.ll" "$out.c" | awk '{ s += $1 } END { printf "%.1f", s / 1e6 }')
+      done
+    done
+    plain=$(printf '%s\n' ${save_times[plain]} | median)
+    csv=$(printf '%s\n' ${save_times[csv]} | median)
+    printf "  %-8s %10s %10s\n" "format" "write s" "output MB"
+    printf "  %-8s %10.3f %10s\n" plain "$plain" "${out_mb[plain]}" csv "$csv" "${out_mb[csv]}"
+    awk -v p="$plain" -v c="$csv" 'BEGIN { printf "  CSV / plain: %.2f (target: 1.3 or less)\n", c / p }'
+  fi
 fi
 
 echo

@@ -12,11 +12,12 @@
 
 #include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
-#include "actions/dataset_file.hpp"
 #include "actions/session.hpp"
 #include "input/missing_code.hpp"
 #include "input/tps_check.hpp"
 #include "morpho/landmark_count.hpp"
+#include "output/dataset_file.hpp"
+#include "output/table.hpp"
 #include "protocol/all_pairs.hpp"
 #include "protocol/write_list.hpp"
 #include "runtime/array/error.hpp"
@@ -45,6 +46,7 @@ struct Options {
   std::string missing_code;
   std::string write_pairs;
   bool all_pairs = false;
+  std::string format = "plain";
   bool checking = false, curves = false, missing = false, json = false;
   bool timings = false;
 };
@@ -257,6 +259,12 @@ static int run(int argc, char** argv) {
           },
           "FILE.svg|.png|.pdf"));
 #endif
+  app.add_option("--format", o.format,
+                 "How every dataset is written: plain (values separated by blanks, as the "
+                 "window's saves), csv or tsv (a table with a header row and the specimens' "
+                 "number, ID and image)")
+      ->check(CLI::IsMember({"plain", "csv", "tsv"}))
+      ->capture_default_str();
   app.add_flag("--timings", o.timings, "Print each stage's time on standard error");
   CLI11_PARSE(app, argc, argv);
 
@@ -302,6 +310,7 @@ static int run(int argc, char** argv) {
   Runner runner(session, platform, o.timings);
   try {
     session.tps_options.curves = o.curves;
+    session.table_format = dg::table_format(o.format);
     session.tps_options.missing = o.missing;
     if (!o.missing_code.empty()) dg::set_missing_code(session.tps_options, o.missing_code);
     if (!o.check.empty()) return check_files(o.check, session.tps_options, o.json);
@@ -326,7 +335,19 @@ static int run(int argc, char** argv) {
     if (!o.angles.empty()) runner.run("SaveAngles", {o.angles});
     if (!o.degrees.empty()) runner.run("SaveDegrees", {o.degrees});
     if (!o.superimposed.empty()) {
-      runner.step("superimposed", [&] { dg::write_exact(o.superimposed, session.handler.data); });
+      runner.step("superimposed", [&] {
+        const dg::Matrix& data = session.handler.data;
+        if (session.table_format == dg::TableFormat::Plain) {
+          dg::write_exact(o.superimposed, data);
+          return;
+        }
+        std::vector<std::string> columns =
+            dg::coordinate_columns(data.cols() > 0 ? data.cols() - 1 : 0);
+        if (data.cols() > 0) columns.push_back("centroid_size");
+        const std::string warning = dg::write_table(o.superimposed, session.table_format, data,
+                                                    columns, session.handler.records);
+        if (!warning.empty()) session.warn(warning);
+      });
     }
 #if DISTANGLER_PLOT
     if (!o.plot.empty()) {

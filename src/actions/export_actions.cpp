@@ -1,7 +1,8 @@
 #include <cmath>
 
 #include "actions/dahand_actions.hpp"
-#include "actions/dataset_file.hpp"
+#include "output/dataset_file.hpp"
+#include "output/table.hpp"
 
 namespace dg::actions {
 namespace {
@@ -40,6 +41,28 @@ void degrees(std::span<double> row) {
   for (double& v : row) v = (v * 180) / kPi;
 }
 
+// The value columns' names: one per pair or triple, then the size column of
+// a distance dataset (left as it is by the log and constraint transforms).
+std::vector<std::string> column_names(const HandlerState& handler, Export what, std::size_t count) {
+  std::vector<std::string> names;
+  switch (what) {
+    case Export::Angles:
+    case Export::Degrees:
+      return triple_columns(handler.tangles);
+    case Export::Lengths:
+      names = pair_columns(handler.tlengths, "d");
+      break;
+    case Export::LogLengths:
+      names = pair_columns(handler.tlengths, "log_d");
+      break;
+    case Export::Constrained:
+      names = pair_columns(handler.tlengths, "c_d");
+      break;
+  }
+  if (names.size() < count) names.push_back("centroid_size");
+  return names;
+}
+
 }  // namespace
 
 void save(Session& session, Export what) {
@@ -53,7 +76,14 @@ void save(Session& session, Export what) {
     if (what == Export::Degrees) transform = degrees;
     if (what == Export::LogLengths) transform = log_transform;
     if (what == Export::Constrained) transform = size_constraint;
-    write_dataset(choice->path(), rows, transform);
+    if (session.table_format == TableFormat::Plain) {
+      write_dataset(choice->path(), rows, transform);
+    } else {
+      const std::string warning = write_table(choice->path(), session.table_format, rows,
+                                              column_names(session.handler, what, rows.cols()),
+                                              session.handler.records, transform);
+      if (!warning.empty()) session.warn(warning);
+    }
   }
   if (what == Export::Lengths || what == Export::Constrained) enable(session, "Save", false);
 }

@@ -8,6 +8,7 @@
 
 #include "input/specimen_record.hpp"
 #include "input/tps_scan.hpp"
+#include "output/table.hpp"
 #include "runtime/array/function_table.hpp"
 #include "runtime/array/matrix.hpp"
 #include "runtime/graphics/graphics.hpp"
@@ -44,6 +45,9 @@ class Session {
   // How the TPS load actions read files: curves and missing values, as the
   // batch tool's options or the window's File menu set them.
   TpsOptions tps_options;
+  // How the save actions write datasets: plain text as always, or a CSV or
+  // TSV table with a header and the specimens' IDs.
+  TableFormat table_format = TableFormat::Plain;
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }

@@ -95,6 +95,21 @@ check "message names both options" \
 "$tool" --tps "$road/small.tps" --write-pairs "$work/none.txt" 2>"$work/err"
 check "--write-pairs without a pair list is refused with status 2" test $? -eq 2
 check "no pair list written without one" test ! -e "$work/none.txt"
+# Tables: --format applies to every dataset written; plain is the format of old.
+"$tool" --tps "$road/small.tps" --pairs "$road/pairs.txt" --format plain --lengths "$work/p.txt"
+check "--format plain writes the plain dataset" cmp -s "$work/p.txt" "$road/expected-lengths.txt"
+printf 'LM=4\n10 20\n14.5 21.25\nNA NA\n9.25 24.5\n' >"$work/na.tps"
+"$tool" --tps "$road/small.tps" "$work/na.tps" --missing --pairs "$road/pairs.txt" --format csv \
+  --lengths "$work/t.csv" --superimposed "$work/s.csv" 2>"$work/err"
+check "a CSV table of two files names them" test "$(head -1 "$work/t.csv")" = \
+  "specimen,id,image,file,d1_2,d1_3,d2_4,d3_4,d1_4,centroid_size"
+check "the superimposed CSV names the coordinates" test "$(head -1 "$work/s.csv")" = \
+  "specimen,id,image,file,x1,y1,x2,y2,x3,y3,x4,y4,centroid_size"
+check "one warning per table about NA values" test "$(grep -c 'written as NA' "$work/err")" -eq 2
+check "the warning gives the count and the first value" grep -qxF "Warning: \"$work/t.csv\": 3 \
+values are not finite and are written as NA; the first is specimen 5, column d1_3." "$work/err"
+"$tool" --tps "$road/small.tps" --format xlsx 2>"$work/err"
+check "an unknown format is refused" grep -q -- "--format: xlsx not in {plain,csv,tsv}" "$work/err"
 
 # Exactly one input.
 "$tool" --pairs "$road/pairs.txt" 2>/dev/null

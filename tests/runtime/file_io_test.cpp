@@ -8,9 +8,9 @@
 #include <random>
 #include <sstream>
 
-#include "actions/dataset_file.hpp"
 #include "input/dload.hpp"
 #include "input/tps_scan.hpp"
+#include "output/dataset_file.hpp"
 #include "runtime/graphics/headless_platform.hpp"
 #include "runtime/graphics/layout_file.hpp"
 #include "test_support.hpp"

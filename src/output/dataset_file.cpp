@@ -1,4 +1,4 @@
-#include "actions/dataset_file.hpp"
+#include "output/dataset_file.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -1,0 +1,306 @@
+#include "output/table.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <deque>
+#include <future>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "input/excerpt.hpp"
+#include "runtime/array/error.hpp"
+#include "runtime/array/file_io.hpp"
+
+namespace dg {
+namespace {
+
+// Rows are formatted in blocks of about this many bytes, at most kLanes at a time.
+constexpr std::size_t kBlockBytes = 1 << 21;
+constexpr std::size_t kLanes = 2;
+// The longest shortest-form double ("-2.2250738585072014e-308") and a separator.
+constexpr std::size_t kMaxNumber = 26;
+
+// A landmark number as written in a list: whole numbers without decimals.
+std::string landmark_text(double v) {
+  char text[32];
+  if (v == std::trunc(v) && std::fabs(v) < 1e15) {
+    return std::string(text,
+                       std::to_chars(text, text + sizeof text, static_cast<long long>(v)).ptr);
+  }
+  return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
+std::vector<std::string> list_columns(const Matrix& list, std::size_t count,
+                                      std::string_view prefix) {
+  std::vector<std::string> names;
+  names.reserve(list.rows());
+  for (std::size_t i = 0; i < list.rows(); ++i) {
+    std::string name(prefix);
+    for (std::size_t j = 1; j <= count; ++j) {
+      if (j > 1) name += '_';
+      name += list.cols() > j ? landmark_text(list(i, j)) : std::string("NA");
+    }
+    names.push_back(std::move(name));
+  }
+  make_unique(names);
+  return names;
+}
+
+// Appends one text field in the table's format.
+void append_field(std::string& out, TableFormat format, std::string_view raw) {
+  const std::string text = utf8_text(raw);
+  if (format == TableFormat::Tsv) {
+    for (char c : text) out += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+    return;
+  }
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+// The text of a run of rows and what it met that was not finite.
+struct Block {
+  std::string text;
+  std::size_t not_finite = 0, first_row = 0, first_column = 0;
+};
+
+// Formats rows; used from several threads at once, it changes nothing shared.
+struct RowWriter {
+  RowWriter(TableFormat f, const Matrix& m, std::span<const SpecimenRecord> r,
+            const RowTransform& t)
+      : format(f), sep(f == TableFormat::Csv ? ',' : '\t'), rows(m), records(r), transform(t) {
+    for (const SpecimenRecord& record : records) {
+      if (record.file() != records.front().file()) {
+        several_files = true;
+        break;
+      }
+    }
+  }
+
+  void format_rows(std::size_t begin, std::size_t end, Block& block) const;
+
+  TableFormat format;
+  char sep;
+  const Matrix& rows;
+  std::span<const SpecimenRecord> records;
+  const RowTransform& transform;
+  bool several_files = false;
+};
+
+void RowWriter::format_rows(std::size_t begin, std::size_t end, Block& block) const {
+  std::string& out = block.text;
+  std::vector<double> row(rows.cols());
+  const std::string* last_file = nullptr;  // records of one file share their name
+  std::string file_field;
+  for (std::size_t i = begin; i < end; ++i) {
+    char number[24];
+    out.append(number, std::to_chars(number, number + sizeof number, i + 1).ptr);
+    out += sep;
+    if (i < records.size()) {
+      const SpecimenRecord& record = records[i];
+      append_field(out, format, record.id().empty() ? record.image() : record.id());
+      out += sep;
+      append_field(out, format, record.image());
+      if (several_files) {
+        out += sep;
+        if (&record.file() != last_file) {
+          last_file = &record.file();
+          file_field.clear();
+          append_field(file_field, format, *last_file);
+        }
+        out += file_field;
+      }
+    } else {
+      out += sep;
+      if (several_files) out += sep;
+    }
+
+    auto source = rows.row(i);
+    std::copy(source.begin(), source.end(), row.begin());
+    if (transform) transform(std::span<double>(row));
+    std::size_t used = out.size();
+    out.resize(used + row.size() * kMaxNumber + 1);
+    char* p = out.data() + used;
+    for (std::size_t j = 0; j < row.size(); ++j) {
+      *p++ = sep;
+      double v = row[j];
+      if (std::isfinite(v)) {
+        p = std::to_chars(p, p + kMaxNumber, v).ptr;
+        continue;
+      }
+      if (block.not_finite++ == 0) {
+        block.first_row = i;
+        block.first_column = j;
+      }
+      *p++ = 'N';
+      *p++ = 'A';
+    }
+    *p++ = '\n';
+    out.resize(static_cast<std::size_t>(p - out.data()));
+  }
+}
+
+}  // namespace
+
+TableFormat table_format(std::string_view name) {
+  if (name == "plain") return TableFormat::Plain;
+  if (name == "csv") return TableFormat::Csv;
+  if (name == "tsv") return TableFormat::Tsv;
+  raise("Unknown table format \"" + std::string(name) + "\"; use plain, csv or tsv.");
+}
+
+void make_unique(std::vector<std::string>& names) {
+  const std::unordered_set<std::string> given(names.begin(), names.end());
+  std::unordered_set<std::string> taken;
+  std::unordered_map<std::string, std::size_t> next;
+  for (std::string& name : names) {
+    if (taken.insert(name).second) continue;
+    std::size_t& n = next.try_emplace(name, 2).first->second;
+    std::string candidate;
+    do {
+      candidate = name + "_" + std::to_string(n++);
+    } while (given.count(candidate) || taken.count(candidate));
+    taken.insert(candidate);
+    name = std::move(candidate);
+  }
+}
+
+std::vector<std::string> pair_columns(const Matrix& pairs, std::string_view prefix) {
+  return list_columns(pairs, 2, prefix);
+}
+
+std::vector<std::string> triple_columns(const Matrix& triples) {
+  return list_columns(triples, 3, "angle");
+}
+
+std::vector<std::string> coordinate_columns(std::size_t count) {
+  std::vector<std::string> names;
+  names.reserve(count);
+  for (std::size_t j = 0; j < count; ++j) {
+    names.push_back((j % 2 ? "y" : "x") + std::to_string(j / 2 + 1));
+  }
+  return names;
+}
+
+std::string utf8_text(std::string_view text) {
+  bool valid = true;
+  for (std::size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t n = utf8_length(text, i);
+    if (n == 0) {
+      valid = false;
+      break;
+    }
+    i += n;
+  }
+  if (valid) return std::string(text);
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (byte >> 6));
+      out += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string write_table(const std::string& path, TableFormat format, const Matrix& rows,
+                        const std::vector<std::string>& columns,
+                        std::span<const SpecimenRecord> records, const RowTransform& transform) {
+  if (format == TableFormat::Plain) raise("A plain dataset has no table to write.");
+  if (columns.size() != rows.cols()) {
+    raise("Cannot write \"" + path + "\": " + std::to_string(rows.cols()) +
+          " columns of values but " + std::to_string(columns.size()) + " column names.");
+  }
+  const RowWriter writer(format, rows, records, transform);
+
+  AtomicFile file(path);
+  std::string header = "specimen";
+  header += writer.sep;
+  header += "id";
+  header += writer.sep;
+  header += "image";
+  if (writer.several_files) {
+    header += writer.sep;
+    header += "file";
+  }
+  for (const std::string& name : columns) {
+    header += writer.sep;
+    append_field(header, format, name);
+  }
+  header += '\n';
+  file.write(header);
+
+  // Blocks of rows are formatted on two threads while this one writes the
+  // finished blocks in order: the shortest form costs more per number than
+  // the plain six digits, and a table has more bytes to write.
+  const std::size_t block_rows = std::max<std::size_t>(1, kBlockBytes / (rows.cols() * 20 + 64));
+  Block total;
+  auto take = [&](Block& block) {
+    if (block.not_finite != 0 && total.not_finite == 0) {
+      total.first_row = block.first_row;
+      total.first_column = block.first_column;
+    }
+    total.not_finite += block.not_finite;
+    file.write(block.text);
+  };
+  if (rows.rows() <= block_rows) {
+    Block block;
+    writer.format_rows(0, rows.rows(), block);
+    take(block);
+  } else {
+    std::vector<std::string> spare;
+    std::deque<std::future<Block>> running;
+    auto finish = [&] {
+      Block block = running.front().get();
+      running.pop_front();
+      take(block);
+      block.text.clear();
+      spare.push_back(std::move(block.text));
+    };
+    for (std::size_t begin = 0; begin < rows.rows(); begin += block_rows) {
+      if (running.size() == kLanes) finish();
+      std::string text;
+      if (!spare.empty()) {
+        text = std::move(spare.back());
+        spare.pop_back();
+      }
+      const std::size_t end = std::min(rows.rows(), begin + block_rows);
+      running.push_back(
+          std::async(std::launch::async, [&writer, begin, end, text = std::move(text)]() mutable {
+            Block block;
+            block.text = std::move(text);
+            writer.format_rows(begin, end, block);
+            return block;
+          }));
+    }
+    while (!running.empty()) finish();
+  }
+  file.commit();
+
+  if (total.not_finite == 0) return {};
+  const std::string where = "specimen " + std::to_string(total.first_row + 1) + ", column " +
+                            columns[total.first_column] + ".";
+  if (total.not_finite == 1) {
+    return "\"" + path + "\": 1 value is not finite and is written as NA: " + where;
+  }
+  return "\"" + path + "\": " + std::to_string(total.not_finite) +
+         " values are not finite and are written as NA; the first is " + where;
+}
+
+}  // namespace dg

@@ -1,0 +1,163 @@
+// The CSV and TSV tables: column names, the exact text of small tables
+// (quoting, text conversion, the file column, numbers), and the warning about
+// values written as NA.
+#include "output/table.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+
+#include "runtime/array/file_io.hpp"
+#include "test_support.hpp"
+
+namespace dg {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Records of one file with the given ID and IMAGE values ("" for none).
+std::vector<SpecimenRecord> records(const std::string& file,
+                                    const std::vector<std::pair<std::string, std::string>>& ids) {
+  std::vector<SpecimenRecord> out(ids.size());
+  auto text = std::make_shared<RecordText>();
+  text->file = file;
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    out[i].set(SpecimenRecord::Id, text->values, ids[i].first);
+    out[i].set(SpecimenRecord::Image, text->values, ids[i].second);
+    out[i].number = i + 1;
+  }
+  for (SpecimenRecord& record : out) record.attach(text);
+  return out;
+}
+
+class TableTest : public ::testing::Test {
+ protected:
+  TableTest() {
+    std::random_device random;
+    dir = fs::temp_directory_path() / ("distangler_table_" + std::to_string(random()));
+    fs::create_directories(dir);
+  }
+  ~TableTest() override { fs::remove_all(dir); }
+
+  std::string at(const std::string& name) const { return path_text(dir / name); }
+  static std::string contents(const std::string& path) {
+    std::ifstream in(file_path(path), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  fs::path dir;
+};
+
+TEST(TableColumns, NamesFromListsAreUniqueInEachList) {
+  const Matrix pairs{{1, 1, 2}, {2, 3, 10}, {3, 1, 2}, {4, 2, 1}, {5, 1, 2}};
+  EXPECT_EQ(pair_columns(pairs, "d"),
+            (std::vector<std::string>{"d1_2", "d3_10", "d1_2_2", "d2_1", "d1_2_3"}));
+  EXPECT_EQ(pair_columns(pairs, "log_d")[2], "log_d1_2_2");
+  EXPECT_EQ(pair_columns(pairs, "c_d")[1], "c_d3_10");
+  const Matrix triples{{1, 4, 1, 2}, {2, 4, 1, 2}};
+  EXPECT_EQ(triple_columns(triples), (std::vector<std::string>{"angle4_1_2", "angle4_1_2_2"}));
+  EXPECT_EQ(coordinate_columns(4), (std::vector<std::string>{"x1", "y1", "x2", "y2"}));
+
+  // A suffix never takes a name the list already holds.
+  std::vector<std::string> names{"a", "a", "a_2", "a"};
+  make_unique(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"a", "a_3", "a_2", "a_4"}));
+}
+
+TEST(TableText, Latin1IsConvertedAndUtf8Kept) {
+  EXPECT_EQ(utf8_text("R\xC3\xADo"), "R\xC3\xADo");
+  EXPECT_EQ(utf8_text("R\xEDo Seco"), "R\xC3\xADo Seco");
+  // One stray byte makes the whole text Latin-1, its valid-looking pairs too.
+  EXPECT_EQ(utf8_text("\xC3\xAD\xFF"), "\xC3\x83\xC2\xAD\xC3\xBF");
+  EXPECT_EQ(utf8_text("plain"), "plain");
+}
+
+TEST_F(TableTest, CsvTableByteForByte) {
+  auto rows_of = records("a.tps", {{"Smith, \"Jr\"", "s.jpg"}, {"", "b\xE9.jpg"}});
+  const Matrix values{{0.1, 1e-5, 0.1 + 0.2}, {-2, 1e21, 100}, {1.0 / 3, 0, 7}};
+  const std::vector<std::string> columns{"d1_2", "d2_3", "centroid_size"};
+  EXPECT_EQ(write_table(at("t.csv"), TableFormat::Csv, values, columns, rows_of), "");
+  EXPECT_EQ(contents(at("t.csv")),
+            "specimen,id,image,d1_2,d2_3,centroid_size\n"
+            "1,\"Smith, \"\"Jr\"\"\",s.jpg,0.1,1e-05,0.30000000000000004\n"
+            "2,b\xC3\xA9.jpg,b\xC3\xA9.jpg,-2,1e+21,100\n"
+            "3,,,0.3333333333333333,0,7\n");
+}
+
+TEST_F(TableTest, TsvTableOfTwoFilesHasAFileColumn) {
+  auto first = records("one.tps", {{"x\ty", ""}});
+  auto second = records("tw\"o.tps", {{"line\r\nend", "i.jpg"}});
+  first.insert(first.end(), second.begin(), second.end());
+  const Matrix values{{1.5, 2}, {-0.25, 3}};
+  write_table(at("t.tsv"), TableFormat::Tsv, values, coordinate_columns(2), first,
+              [](std::span<double> row) { row[1] *= 10; });
+  EXPECT_EQ(contents(at("t.tsv")),
+            "specimen\tid\timage\tfile\tx1\ty1\n"
+            "1\tx y\t\tone.tps\t1.5\t20\n"
+            "2\tline  end\ti.jpg\ttw\"o.tps\t-0.25\t30\n");
+  write_table(at("t.csv"), TableFormat::Csv, values, coordinate_columns(2), first);
+  EXPECT_EQ(contents(at("t.csv")),
+            "specimen,id,image,file,x1,y1\n1,x\ty,,one.tps,1.5,2\n"
+            "2,\"line\r\nend\",i.jpg,\"tw\"\"o.tps\",-0.25,3\n");
+}
+
+TEST_F(TableTest, NonFiniteValuesAreNaWithOneWarning) {
+  const double nan = std::nan(""), inf = INFINITY;
+  const Matrix values{{1, 2, 3}, {4, nan, inf}, {-inf, 5, 6}};
+  const std::vector<std::string> columns{"d29_30", "d1_2", "centroid_size"};
+  EXPECT_EQ(write_table(at("na.csv"), TableFormat::Csv, values, columns, {}),
+            "\"" + at("na.csv") +
+                "\": 3 values are not finite and are written as NA; the first is specimen 2, "
+                "column d1_2.");
+  EXPECT_EQ(contents(at("na.csv")),
+            "specimen,id,image,d29_30,d1_2,centroid_size\n1,,,1,2,3\n2,,,4,NA,NA\n3,,,NA,5,6\n");
+  // A transform's result counts: the log of zero.
+  const Matrix zero{{0, 1}};
+  EXPECT_EQ(write_table(at("log.tsv"), TableFormat::Tsv, zero, {"log_d1_2", "centroid_size"}, {},
+                        [](std::span<double> row) { row[0] = std::log(row[0]); }),
+            "\"" + at("log.tsv") +
+                "\": 1 value is not finite and is written as NA: specimen 1, column log_d1_2.");
+}
+
+// A large table is formatted in blocks on two threads: the rows stay in order
+// and the warning names the first value of all.
+TEST_F(TableTest, LargeTablesKeepTheRowOrder) {
+  Matrix values(50000, 2);
+  for (std::size_t i = 0; i < values.rows(); ++i) values(i, 0) = static_cast<double>(i) / 4;
+  values(49000, 1) = std::nan("");
+  values(31000, 0) = INFINITY;
+  EXPECT_EQ(write_table(at("big.csv"), TableFormat::Csv, values, {"a", "b"}, {}),
+            "\"" + at("big.csv") +
+                "\": 2 values are not finite and are written as NA; the first is specimen 31001, "
+                "column a.");
+  std::istringstream in(contents(at("big.csv")));
+  std::string line, expected;
+  std::getline(in, line);
+  std::size_t i = 0;
+  for (; std::getline(in, line); ++i) {
+    char a[32];
+    expected = std::to_string(i + 1) + ",,," +
+               (i == 31000 ? "NA" : std::string(a, std::to_chars(a, a + 32, values(i, 0)).ptr)) +
+               (i == 49000 ? ",NA" : ",0");
+    ASSERT_EQ(line, expected);
+  }
+  EXPECT_EQ(i, values.rows());
+}
+
+TEST_F(TableTest, MismatchedColumnsAreRefusedAndTheFileKept) {
+  { std::ofstream(file_path(at("keep.csv"))) << "old"; }
+  EXPECT_THROW_MSG(
+      write_table(at("keep.csv"), TableFormat::Csv, Matrix{{1, 2}}, {"d1_2"}, {}),
+      "Cannot write \"" + at("keep.csv") + "\": 2 columns of values but 1 column names.");
+  EXPECT_EQ(contents(at("keep.csv")), "old");
+  EXPECT_THROW_MSG(table_format("xls"), "Unknown table format \"xls\"; use plain, csv or tsv.");
+}
+
+}  // namespace
+}  // namespace dg
