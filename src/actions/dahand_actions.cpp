@@ -18,6 +18,8 @@ void clear(Session& session) {
   session.handler.data = Matrix();
   session.handler.records.clear();
   session.handler.partial_size.clear();
+  session.handler.consensus = Matrix();
+  session.handler.consensus_passes = 0;
   set_tagged(session, "DataBox", "String", Value("   "));
   cla(session.graphics);
   enable(session, "Load", true);

@@ -20,6 +20,8 @@ struct Loaded {
   std::string name;
   std::vector<SpecimenRecord> records;
   std::vector<double> partial_size;
+  Matrix consensus;
+  std::size_t passes = 0;
 };
 
 std::optional<Loaded> read_sample(Session& session, Source source) {
@@ -38,7 +40,7 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
                    " landmarks with the size in its last column, and column " +
                    std::to_string(width - 1) + " is not used.");
     }
-    return Loaded{std::move(load->y), std::move(load->fn), std::move(load->records), {}};
+    return Loaded{std::move(load->y), std::move(load->fn), std::move(load->records), {}, {}, 0};
   }
   const TpsOptions& options = session.tps_options;
   auto load = source == Source::Tps ? gettpsfile2(session.platform, 1, options)
@@ -65,8 +67,8 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
                  "\" has specimens with missing (NaN) or coinciding coordinates; the "
                  "superimposition stopped after its first pass.");
   }
-  return Loaded{std::move(fit.superimposed), std::move(load->fname), std::move(load->records),
-                std::move(partial_size)};
+  return Loaded{std::move(fit.superimposed), std::move(load->fname),   std::move(load->records),
+                std::move(partial_size),     std::move(fit.consensus), fit.passes};
 }
 
 // Sizes far from the median and IDs used twice; the load goes on.
@@ -86,6 +88,8 @@ void load(Session& session, Source source) {
   session.handler.data = std::move(sample->data);
   session.handler.records = std::move(sample->records);
   session.handler.partial_size = std::move(sample->partial_size);
+  session.handler.consensus = std::move(sample->consensus);
+  session.handler.consensus_passes = sample->passes;
   const Matrix& data = session.handler.data;
   warn_about_sample(session, data, session.handler.records);
   double m = static_cast<double>(data.rows());

@@ -27,6 +27,10 @@ struct HandlerState {
   // (empty when every specimen is complete).
   std::vector<SpecimenRecord> records;
   std::vector<double> partial_size;
+  // The consensus of a superimposed (TPS) sample, 1 x (2k+1), and the passes
+  // it took; empty and 0 for a matrix taken as it is.
+  Matrix consensus;
+  std::size_t consensus_passes = 0;
 };
 
 class Session {

@@ -15,8 +15,10 @@ void draw_something(Graphics& g) {
 }
 
 TEST_F(DahandTest, ClearEmptiesDataBlanksTheBoxClearsTheAxesAndResetsEnabling) {
-  session.handler = {Matrix{{1, 2, 3}}, Matrix{{1, 1, 2}},  Matrix{{1, 1, 2, 3}},
-                     Matrix{{4, 5}},    {SpecimenRecord{}}, {0.5}};
+  session.handler = {Matrix{{1, 2, 3}},    Matrix{{1, 1, 2}},
+                     Matrix{{1, 1, 2, 3}}, Matrix{{4, 5}},
+                     {SpecimenRecord{}},   {0.5},
+                     Matrix{{0, 0, 1}},    3};
   for (const char* tag : {"Load", "Calc"})
     session.graphics.set(controls[tag], "Enable", Value("off"));
   for (const char* tag : {"Save", "GetPairs"})
@@ -28,6 +30,7 @@ TEST_F(DahandTest, ClearEmptiesDataBlanksTheBoxClearsTheAxesAndResetsEnabling) {
   EXPECT_TRUE(session.handler.data.empty());
   EXPECT_TRUE(session.handler.records.empty());
   EXPECT_TRUE(session.handler.partial_size.empty());
+  EXPECT_TRUE(session.handler.consensus.empty());
   EXPECT_EQ(session.handler.tlengths, (Matrix{{1, 1, 2}}));
   EXPECT_EQ(session.handler.tangles, (Matrix{{1, 1, 2, 3}}));
   EXPECT_EQ(session.handler.traddata, (Matrix{{4, 5}}));
