@@ -58,6 +58,8 @@ void dahand(Session& session, const Value& action) {
       return actions::toggle_missing(session);
     case 18:
       return actions::ask_missing_code(session);
+    case 19:
+      return actions::export_tables(session);
     default:
       session.print("Fell through case!  \n");
   }

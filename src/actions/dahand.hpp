@@ -13,11 +13,11 @@
 
 namespace dg {
 
-inline constexpr std::array<std::string_view, 19> kActionWords{
-    "GetData",        "GetTPSData",        "GetTPSScale",      "GetLengths", "GetAngles",
-    "ShowAngles",     "SaveAngles",        "SaveDegrees",      "Exit",       "SaveLengths",
-    "SaveLogLengths", "SaveConstrained",   "CalcLengths",      "Clear",      "PlotProtocol",
-    "CheckFile",      "CurvesAsLandmarks", "MissingLandmarks", "MissingCode"};
+inline constexpr std::array<std::string_view, 20> kActionWords{
+    "GetData",        "GetTPSData",        "GetTPSScale",      "GetLengths",  "GetAngles",
+    "ShowAngles",     "SaveAngles",        "SaveDegrees",      "Exit",        "SaveLengths",
+    "SaveLogLengths", "SaveConstrained",   "CalcLengths",      "Clear",       "PlotProtocol",
+    "CheckFile",      "CurvesAsLandmarks", "MissingLandmarks", "MissingCode", "ExportTables"};
 
 void dahand(Session& session, const Value& action);
 

@@ -30,6 +30,9 @@ void use_pairs(Session& session, Matrix pairs, const std::string& name);
 
 enum class Export { Angles, Degrees, Lengths, LogLengths, Constrained };
 void save(Session& session, Export what);
+// "ExportTables": every dataset computed so far as CSV tables, named after the
+// sample, into a folder the user picks.
+void export_tables(Session& session);
 
 void draw_pairs(Session& session);     // the pairs over the current picture
 void draw_triples(Session& session);   // the triples over the current picture

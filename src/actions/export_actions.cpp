@@ -3,6 +3,7 @@
 #include "actions/dahand_actions.hpp"
 #include "output/dataset_file.hpp"
 #include "output/table.hpp"
+#include "runtime/array/error.hpp"
 
 namespace dg::actions {
 namespace {
@@ -86,6 +87,46 @@ void save(Session& session, Export what) {
     }
   }
   if (what == Export::Lengths || what == Export::Constrained) enable(session, "Save", false);
+}
+
+void export_tables(Session& session) {
+  const HandlerState& h = session.handler;
+  if (h.data.empty()) raise("There are no datasets to export: load a sample first.");
+  auto folder = session.platform.get_folder("Folder for the tables");
+  if (!folder) return;
+  // Named after the sample: the first file's name without its extension.
+  std::string sample = h.records.empty() ? std::string("sample") : h.records.front().file();
+  sample = sample.substr(sample.find_last_of("/\\") + 1);
+  if (const std::size_t dot = sample.rfind('.'); dot != std::string::npos && dot > 0) {
+    sample.erase(dot);
+  }
+  std::vector<std::string> written;
+  const auto write = [&](const char* suffix, const Matrix& rows, std::vector<std::string> columns,
+                         const RowTransform& transform) {
+    const std::string name = sample + suffix + ".csv";
+    const std::string warning =
+        write_table(*folder + name, TableFormat::Csv, rows, columns, h.records, transform);
+    if (!warning.empty()) session.warn(warning);
+    written.push_back(name);
+  };
+  if (!h.traddata.empty()) {
+    const std::size_t cols = h.traddata.cols();
+    write("-distances", h.traddata, column_names(h, Export::Lengths, cols), {});
+    write("-log-distances", h.traddata, column_names(h, Export::LogLengths, cols), log_transform);
+    write("-constrained", h.traddata, column_names(h, Export::Constrained, cols), size_constraint);
+  }
+  if (!h.tangles.empty()) {
+    const Matrix angles = tradangle(h.data, h.tangles);
+    write("-angles", angles, column_names(h, Export::Angles, angles.cols()), {});
+    write("-degrees", angles, column_names(h, Export::Degrees, angles.cols()), degrees);
+  }
+  std::vector<std::string> coordinates = coordinate_columns(h.data.cols() - 1);
+  coordinates.push_back("centroid_size");
+  write("-superimposed", h.data, std::move(coordinates), {});
+  std::string list;
+  for (const std::string& name : written) list += (list.empty() ? "" : ", ") + name;
+  session.print("Wrote " + std::to_string(written.size()) + " tables to " + *folder + ": " + list +
+                "\n");
 }
 
 }  // namespace dg::actions

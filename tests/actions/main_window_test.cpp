@@ -133,16 +133,24 @@ TEST_F(MainWindowTest, AUserClicksThroughTheWholeOrderOfWork) {
   // Every menu item (the file check, the reading options, the styling
   // commands and the plot copy) runs without an error.
   click("GetTPSData", kRoad + "small.tps");
-  platform.answer(kRoad + "small.tps");  // the file to check
-  platform.answer_text("");              // no missing-value code
+  platform.answer((out / "tables").string() + "/");  // the folder for the tables
+  platform.answer(kRoad + "small.tps");              // the file to check
+  platform.answer_text("");                          // no missing-value code
+  fs::create_directories(out / "tables");
   std::size_t menus = 0;
   for (const auto& [h, call] : callbacks) {
     if (g.type(h) != ObjectType::UIMenu) continue;
     ++menus;
     run_callback(session, h);
   }
-  EXPECT_EQ(menus, 12u);
-  EXPECT_EQ(console.str(), "");
+  EXPECT_EQ(menus, 13u);
+  // The calculation before Clear is kept, so every table is written.
+  EXPECT_EQ(console.str(), "Wrote 6 tables to " + (out / "tables").string() +
+                               "/: small-distances.csv, small-log-distances.csv, "
+                               "small-constrained.csv, small-angles.csv, small-degrees.csv, "
+                               "small-superimposed.csv\n");
+  EXPECT_EQ(slurp(out / "tables" / "small-distances.csv").substr(0, 42),
+            "specimen,id,image,d1_2,d1_3,d2_4,d3_4,d1_4");
   EXPECT_EQ(platform.prints().size(), 1u);
   EXPECT_EQ(platform.reports().size(), 1u);
 

@@ -119,6 +119,7 @@ int main(int argc, char** argv) {
 
     // Every menu item: the file check (its dialog answered), the reading
     // options, the styling commands and the plot copy.
+    platform.answer(out.string());  // the folder for the tables
     platform.answer(examples + "/sample.tps");
     platform.answer_text(std::string());
     std::size_t items = 0;
@@ -130,8 +131,10 @@ int main(int argc, char** argv) {
       platform.drawnow(g);
       ++items;
     }
-    check(items == 12, "the menus hold the check, three reading options, seven styling items "
-                       "and the plot copy");
+    check(items == 13,
+          "the menus hold the table export, the check, three reading options, seven "
+          "styling items and the plot copy");
+    check(fs::exists(out / "sample-superimposed.csv"), "the tables were exported");
     QWidget* report = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets()) {
       if (w->objectName() == "Report" && w->isVisible()) report = w;
@@ -148,7 +151,8 @@ int main(int argc, char** argv) {
     click("GetTPSScale", examples + "/sample.tps");
     click("GetLengths", examples + "/pairs.txt");
     click("GetAngles", examples + "/triples.txt");
-    check(platform.console_text().empty(),
+    check(platform.console_text().rfind("Wrote 6 tables to ", 0) == 0 &&
+              platform.console_text().find("rror") == std::string::npos,
           "no error reached the console: " + platform.console_text());
 
     QTimer::singleShot(400, [&, window] {

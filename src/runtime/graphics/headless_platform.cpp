@@ -84,6 +84,12 @@ std::vector<FileChoice> HeadlessPlatform::get_files(std::string_view filter,
   return next_answer(false, filter, title);
 }
 
+std::optional<std::string> HeadlessPlatform::get_folder(std::string_view title) {
+  auto choice = one_file(false, "", title);
+  if (!choice) return std::nullopt;
+  return choice->path() + (choice->name.empty() ? "" : "/");
+}
+
 std::optional<std::string> HeadlessPlatform::ask_text(std::string_view title, std::string_view,
                                                       std::string_view) {
   dialogs_.push_back({false, "", std::string(title)});

@@ -54,6 +54,8 @@ class HeadlessPlatform : public Platform {
   std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
   std::optional<FileChoice> put_file(std::string_view filter, std::string_view title) override;
   std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) override;
+  // Answered from the file answers: the folder of the next one given.
+  std::optional<std::string> get_folder(std::string_view title) override;
   std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
                                       std::string_view initial) override;
   void show_report(std::string_view title, std::string_view text) override;

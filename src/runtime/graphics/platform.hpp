@@ -35,6 +35,8 @@ class Platform {
   // A file-open dialog in which several files can be picked; empty when the
   // user cancels.
   virtual std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) = 0;
+  // A folder dialog; nullopt when the user cancels. The folder ends in a separator.
+  virtual std::optional<std::string> get_folder(std::string_view title) = 0;
   // Asks for one line of text, starting from `initial`; nullopt when cancelled.
   virtual std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
                                               std::string_view initial) = 0;

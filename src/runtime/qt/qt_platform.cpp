@@ -226,6 +226,21 @@ std::vector<FileChoice> QtPlatform::get_files(std::string_view filter, std::stri
   return choices;
 }
 
+std::optional<std::string> QtPlatform::get_folder(std::string_view title) {
+  if (!answers_.empty()) {
+    auto answer = std::move(answers_.front());
+    answers_.pop_front();
+    if (!answer) return std::nullopt;
+    return *answer + (answer->empty() || answer->back() == '/' ? "" : "/");
+  }
+  flush();
+  const QString folder = QFileDialog::getExistingDirectory(
+      dialog_parent(), QString::fromUtf8(title.data(), static_cast<int>(title.size())),
+      QDir::currentPath());
+  if (folder.isEmpty()) return std::nullopt;
+  return folder.toStdString() + "/";
+}
+
 void QtPlatform::answer_text(std::optional<std::string> text) {
   text_answers_.push_back(std::move(text));
 }

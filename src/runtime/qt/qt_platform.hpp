@@ -68,6 +68,7 @@ class QtPlatform : public Platform {
   std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
   std::optional<FileChoice> put_file(std::string_view filter, std::string_view title) override;
   std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) override;
+  std::optional<std::string> get_folder(std::string_view title) override;
   std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
                                       std::string_view initial) override;
   // A window of its own, read-only monospaced text and a Close button.
