@@ -4,9 +4,11 @@
 // picture the window's axes would show, offscreen, with the window's painter.
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "morpho/landmark_count.hpp"
 #include "output/dataset_file.hpp"
 #include "output/table.hpp"
+#include "output/write_tps.hpp"
 #include "protocol/all_pairs.hpp"
 #include "protocol/write_list.hpp"
 #include "runtime/array/error.hpp"
@@ -43,6 +46,7 @@ struct Options {
   std::vector<std::string> tps, tps_scale, check;  // check: the files to check
   std::string matrix, pairs, triples;
   std::string lengths, log_lengths, constrained, angles, degrees, superimposed, plot;
+  std::string superimposed_tps, consensus;
   std::string missing_code;
   std::string write_pairs;
   bool all_pairs = false;
@@ -122,6 +126,41 @@ const CLI::Validator kExistingFile(
 std::string absolute_path(const std::string& path) {
   const std::u8string text = std::filesystem::absolute(dg::file_path(path)).generic_u8string();
   return std::string(text.begin(), text.end());
+}
+
+// Whether a file name ends in ".tps", in any letter case.
+bool tps_name(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string end = path.substr(path.size() - 4);
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".tps";
+}
+
+// The consensus of a superimposed sample in the file's format: TPS by its
+// name, else the --format of every dataset.
+void write_consensus(dg::Session& session, const std::string& path) {
+  const dg::Matrix& consensus = session.handler.consensus;
+  if (consensus.empty()) {
+    dg::raise("No consensus to write to \"" + path + "\": the sample was not superimposed.");
+  }
+  if (tps_name(path)) {
+    dg::write_tps_consensus(path, consensus);
+    return;
+  }
+  if (session.table_format == dg::TableFormat::Plain) {
+    dg::write_exact(path, consensus);
+    return;
+  }
+  std::vector<dg::SpecimenRecord> record(1);
+  auto text = std::make_shared<dg::RecordText>();
+  record[0].set(dg::SpecimenRecord::Id, text->values, "consensus");
+  record[0].number = 1;
+  record[0].attach(text);
+  std::vector<std::string> columns = dg::coordinate_columns(consensus.cols() - 1);
+  columns.push_back("centroid_size");
+  const std::string warning =
+      dg::write_table(path, session.table_format, consensus, columns, record);
+  if (!warning.empty()) session.warn(warning);
 }
 
 #if defined(_WIN32)
@@ -244,6 +283,15 @@ static int run(int argc, char** argv) {
                  "Write the sample as loaded (superimposed for TPS input, with its size column), "
                  "each value exactly")
       ->check(kFileName);
+  app.add_option("--superimposed-tps", o.superimposed_tps,
+                 "Write the sample as loaded (superimposed for TPS input) as a TPS file: per "
+                 "specimen LM=, its coordinates exactly (NA for a missing landmark), IMAGE= and "
+                 "ID= as read; no SCALE= and no size")
+      ->check(kFileName);
+  app.add_option("--consensus", o.consensus,
+                 "Write the consensus configuration of a TPS sample: as TPS when FILE ends in "
+                 ".tps, else by --format, each value exactly")
+      ->check(kFileName);
 #if DISTANGLER_PLOT
   app.add_option("--plot", o.plot,
                  "Paint the plot the window would show after the actions into this file: "
@@ -293,6 +341,12 @@ static int run(int argc, char** argv) {
     return 2;
   }
 
+  if (!o.consensus.empty() && !o.matrix.empty()) {
+    std::cerr << "distangler-batch: --consensus needs a TPS sample (--tps or --tps-scale); a "
+                 "--matrix input is taken as it is and has no consensus.\n";
+    return 2;
+  }
+
   // Loading moves the current folder to the file's folder, so relative paths
   // are made absolute first.
   for (std::string* path : {&o.matrix, &o.pairs, &o.triples, &o.lengths, &o.log_lengths,
@@ -300,6 +354,9 @@ static int run(int argc, char** argv) {
     if (!path->empty()) *path = absolute_path(*path);
   }
   if (!o.write_pairs.empty()) o.write_pairs = absolute_path(o.write_pairs);
+  for (std::string* path : {&o.superimposed_tps, &o.consensus}) {
+    if (!path->empty()) *path = absolute_path(*path);
+  }
   for (auto* paths : {&o.tps, &o.tps_scale}) {
     for (std::string& path : *paths) path = absolute_path(path);
   }
@@ -348,6 +405,14 @@ static int run(int argc, char** argv) {
                                                     columns, session.handler.records);
         if (!warning.empty()) session.warn(warning);
       });
+    }
+    if (!o.superimposed_tps.empty()) {
+      runner.step("superimposed TPS", [&] {
+        dg::write_tps(o.superimposed_tps, session.handler.data, session.handler.records);
+      });
+    }
+    if (!o.consensus.empty()) {
+      runner.step("consensus", [&] { write_consensus(session, o.consensus); });
     }
 #if DISTANGLER_PLOT
     if (!o.plot.empty()) {

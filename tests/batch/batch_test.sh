@@ -111,6 +111,29 @@ values are not finite and are written as NA; the first is specimen 5, column d1_
 "$tool" --tps "$road/small.tps" --format xlsx 2>"$work/err"
 check "an unknown format is refused" grep -q -- "--format: xlsx not in {plain,csv,tsv}" "$work/err"
 
+# Superimposed TPS: read back and superimposed again, the same coordinates within 1e-12.
+"$tool" --tps-scale "$examples/sample.tps" --superimposed "$work/s1.txt" \
+  --superimposed-tps "$work/s.tps" --consensus "$work/c.TPS" &&
+  "$tool" --tps "$work/s.tps" --superimposed "$work/s2.txt"
+check "the superimposed TPS file loads back" test $? -eq 0
+check "the TPS file has 18 specimens and no SCALE=" \
+  test "$(grep -c '^LM=10$' "$work/s.tps")" -eq 18 -a "$(grep -c SCALE= "$work/s.tps")" -eq 0
+check "superimposed again within 1e-12" awk '
+  NR == FNR { for (i = 1; i < NF; i++) a[FNR, i] = $i; next }
+  { for (i = 1; i < NF; i++) if ((a[FNR, i] - $i) ^ 2 > 1e-24) exit 1 }
+' "$work/s1.txt" "$work/s2.txt"
+check "a .TPS consensus is one TPS specimen" \
+  test "$(sed -n '1p;$p' "$work/c.TPS" | tr '\n' ' ')" = "LM=10 ID=consensus "
+"$tool" --tps "$road/small.tps" --format csv --consensus "$work/c.csv" --superimposed-tps "$work/r.tps"
+check "a CSV consensus is a table of one row" test "$(cut -d, -f1-4,12 "$work/c.csv")" = \
+  "$(printf 'specimen,id,image,x1,centroid_size\n1,consensus,,-0.23162330257426134,6.80508622728915')"
+check "IMAGE= and ID= are written as read" \
+  test "$(sed -n 6,7p "$work/r.tps" | tr '\n' ' ')" = "IMAGE=a.jpg ID=1 "
+"$tool" --matrix "$work/s1.txt" --consensus "$work/m.txt" 2>"$work/err"
+check "--consensus of a matrix is refused with status 2" test $? -eq 2 -a ! -e "$work/m.txt"
+check "message says a matrix has no consensus" grep -qxF "distangler-batch: --consensus needs a \
+TPS sample (--tps or --tps-scale); a --matrix input is taken as it is and has no consensus." "$work/err"
+
 # Exactly one input.
 "$tool" --pairs "$road/pairs.txt" 2>/dev/null
 check "an input is required" test $? -ne 0

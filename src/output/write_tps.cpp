@@ -1,0 +1,85 @@
+#include "output/write_tps.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+#include "morpho/landmark_count.hpp"
+#include "runtime/array/file_io.hpp"
+
+namespace dg {
+namespace {
+
+constexpr std::size_t kFlushBytes = 1 << 22;
+// The longest shortest-form double ("-2.2250738585072014e-308").
+constexpr std::size_t kMaxNumber = 25;
+
+void append_count(std::string& out, std::size_t k) {
+  char text[24];
+  out += "LM=";
+  out.append(text, std::to_chars(text, text + sizeof text, k).ptr);
+  out += '\n';
+}
+
+void append_landmarks(std::string& out, std::span<const double> row, std::size_t k) {
+  const std::size_t used = out.size();
+  out.resize(used + k * (2 * kMaxNumber + 2));
+  char* p = out.data() + used;
+  for (std::size_t i = 0; i < k; ++i) {
+    const double x = row[2 * i], y = row[2 * i + 1];
+    if (std::isnan(x) || std::isnan(y)) {
+      for (char c : std::string_view("NA NA\n")) *p++ = c;
+      continue;
+    }
+    p = std::to_chars(p, p + kMaxNumber, x).ptr;
+    *p++ = ' ';
+    p = std::to_chars(p, p + kMaxNumber, y).ptr;
+    *p++ = '\n';
+  }
+  out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+void append_value(std::string& out, std::string_view keyword, std::string_view value) {
+  if (value.empty()) return;
+  out += keyword;
+  for (char c : value) out += (c == '\r' || c == '\n') ? ' ' : c;
+  out += '\n';
+}
+
+// Writes each row's landmarks, then what `trailer(out, i)` adds for row i.
+template <class Trailer>
+void write_specimens(const std::string& path, const Matrix& rows, Trailer trailer) {
+  const std::size_t k = landmark_count(rows.cols());
+  AtomicFile file(path);
+  std::string out;
+  out.reserve(kFlushBytes + k * (2 * kMaxNumber + 2) + 4096);
+  for (std::size_t i = 0; i < rows.rows(); ++i) {
+    append_count(out, k);
+    append_landmarks(out, rows.row(i), k);
+    trailer(out, i);
+    if (out.size() >= kFlushBytes) {
+      file.write(out);
+      out.clear();
+    }
+  }
+  file.write(out);
+  file.commit();
+}
+
+}  // namespace
+
+void write_tps(const std::string& path, const Matrix& rows,
+               std::span<const SpecimenRecord> records) {
+  write_specimens(path, rows, [&](std::string& out, std::size_t i) {
+    if (i >= records.size()) return;
+    append_value(out, "IMAGE=", records[i].image());
+    append_value(out, "ID=", records[i].id());
+  });
+}
+
+void write_tps_consensus(const std::string& path, const Matrix& consensus) {
+  write_specimens(path, consensus,
+                  [](std::string& out, std::size_t) { append_value(out, "ID=", "consensus"); });
+}
+
+}  // namespace dg
