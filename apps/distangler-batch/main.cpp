@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "input/tps_check.hpp"
 #include "morpho/landmark_count.hpp"
 #include "output/dataset_file.hpp"
+#include "output/manifest.hpp"
 #include "output/table.hpp"
 #include "output/write_tps.hpp"
 #include "protocol/all_pairs.hpp"
@@ -53,6 +55,7 @@ struct Options {
   std::string format = "plain";
   bool checking = false, curves = false, missing = false, json = false;
   bool timings = false;
+  std::string manifest;
 };
 
 // Runs one action with the given dialog answers, timing it when asked.
@@ -200,6 +203,59 @@ int check_files(const std::vector<std::string>& files, const dg::TpsOptions& opt
   return status;
 }
 
+// The files the run wrote, in order, each with its number of rows.
+std::vector<dg::ManifestOutput> written_files(const Options& o, const dg::HandlerState& state) {
+  std::vector<dg::ManifestOutput> files;
+  auto wrote = [&](const std::string& path, std::optional<std::size_t> rows) {
+    if (!path.empty()) files.push_back({path, rows});
+  };
+  wrote(o.write_pairs, state.tlengths.rows());
+  wrote(o.lengths, state.traddata.rows());
+  wrote(o.log_lengths, state.traddata.rows());
+  wrote(o.constrained, state.traddata.rows());
+  wrote(o.angles, state.data.rows());
+  wrote(o.degrees, state.data.rows());
+  wrote(o.superimposed, state.data.rows());
+  wrote(o.superimposed_tps, state.data.rows());
+  wrote(o.consensus, state.consensus.rows());
+  wrote(o.plot, std::nullopt);
+  return files;
+}
+
+// What the manifest says of a run that ended, with `error` when it failed.
+dg::RunManifest describe_run(const Options& o, std::vector<std::string> command_line,
+                             const dg::Session& session, const dg::HeadlessPlatform& platform,
+                             std::optional<std::string> error) {
+  dg::RunManifest run;
+  run.command_line = std::move(command_line);
+  for (const auto* paths : {&o.tps, &o.tps_scale}) {
+    for (const std::string& path : *paths) run.inputs.push_back({"sample", path});
+  }
+  if (!o.matrix.empty()) run.inputs.push_back({"sample", o.matrix});
+  if (!o.pairs.empty()) run.inputs.push_back({"pairs", o.pairs});
+  if (!o.triples.empty()) run.inputs.push_back({"triples", o.triples});
+  const dg::HandlerState& state = session.handler;
+  run.pairs = state.tlengths;
+  run.triples = state.tangles;
+  run.options = {{"sample_format", !o.tps.empty()         ? "tps"
+                                   : !o.tps_scale.empty() ? "tps-scale"
+                                                          : "matrix"},
+                 {"format", o.format},
+                 {"curves", o.curves},
+                 {"missing", o.missing || !o.missing_code.empty()},
+                 {"missing_code", o.missing_code.empty() ? nlohmann::ordered_json()
+                                                         : nlohmann::ordered_json(o.missing_code)},
+                 {"all_pairs", o.all_pairs}};
+  run.specimens = state.data.rows();
+  run.landmarks = dg::landmark_count(state.data.cols());
+  run.consensus_passes = state.consensus_passes;
+  run.incomplete_specimens = dg::incomplete_rows(state.data);
+  run.warnings = dg::warning_lines(platform.console_text());
+  if (!error) run.outputs = written_files(o, state);
+  run.error = std::move(error);
+  return run;
+}
+
 }  // namespace
 
 static int run(int argc, char** argv) {
@@ -314,12 +370,22 @@ static int run(int argc, char** argv) {
       ->check(CLI::IsMember({"plain", "csv", "tsv"}))
       ->capture_default_str();
   app.add_flag("--timings", o.timings, "Print each stage's time on standard error");
+  app.add_option("--manifest", o.manifest,
+                 "After the run, write a JSON manifest of it: the version, the command line, "
+                 "each input's size and SHA-256, the pair and triple lists, the options, the "
+                 "counts, the warnings, and each output's rows and SHA-256 (or the error of a "
+                 "failed run)")
+      ->check(kFileName);
   CLI11_PARSE(app, argc, argv);
 
   if (o.checking != !o.check.empty()) {
     std::cerr << (o.checking ? "distangler-batch: --check needs the files to check.\n"
                              : "distangler-batch: files are only named without an option with "
                                "--check; load a sample with --tps, --tps-scale or --matrix.\n");
+    return 2;
+  }
+  if (!o.manifest.empty() && o.checking) {
+    std::cerr << "distangler-batch: --manifest describes a run; --check runs nothing.\n";
     return 2;
   }
   if (o.all_pairs && !o.pairs.empty()) {
@@ -357,6 +423,7 @@ static int run(int argc, char** argv) {
   for (std::string* path : {&o.superimposed_tps, &o.consensus}) {
     if (!path->empty()) *path = absolute_path(*path);
   }
+  if (!o.manifest.empty()) o.manifest = absolute_path(o.manifest);
   for (auto* paths : {&o.tps, &o.tps_scale}) {
     for (std::string& path : *paths) path = absolute_path(path);
   }
@@ -365,6 +432,7 @@ static int run(int argc, char** argv) {
   dg::Session session(platform);
   session.draws = !o.plot.empty();
   Runner runner(session, platform, o.timings);
+  std::optional<std::string> failure;
   try {
     session.tps_options.curves = o.curves;
     session.table_format = dg::table_format(o.format);
@@ -432,9 +500,20 @@ static int run(int argc, char** argv) {
 #endif
   } catch (const dg::RuntimeError& error) {
     std::cerr << "distangler-batch: " << error.what() << "\n";
-    return 1;
+    failure = error.what();
   }
-  return 0;
+  if (!o.manifest.empty()) {
+    try {
+      runner.step("manifest", [&] {
+        dg::write_manifest(o.manifest, describe_run(o, std::vector<std::string>(argv, argv + argc),
+                                                    session, platform, failure));
+      });
+    } catch (const dg::RuntimeError& error) {
+      std::cerr << "distangler-batch: " << error.what() << "\n";
+      return 1;
+    }
+  }
+  return failure ? 1 : 0;
 }
 
 int main(int argc, char** argv) {

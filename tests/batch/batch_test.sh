@@ -134,6 +134,40 @@ check "--consensus of a matrix is refused with status 2" test $? -eq 2 -a ! -e "
 check "message says a matrix has no consensus" grep -qxF "distangler-batch: --consensus needs a \
 TPS sample (--tps or --tps-scale); a --matrix input is taken as it is and has no consensus." "$work/err"
 
+# --manifest: what the run read and wrote, with digests; a failed run's error and no outputs.
+"$tool" --tps "$road/small.tps" "$work/na.tps" --missing --pairs "$road/pairs.txt" --format csv \
+  --lengths "$work/m.csv" --manifest "$work/m.json" 2>"$work/err"
+check "a run with a manifest exits 0" test $? -eq 0
+check "the manifest records inputs, lists, counts, warnings and outputs" python3 -c '
+import json, sys
+m = json.load(open(sys.argv[1]))
+ok = list(m) == ["version", "command_line", "inputs", "pairs", "triples", "options", "counts",
+                 "warnings", "outputs", "error"]
+ok &= m["inputs"][0] == {"role": "sample", "path": sys.argv[3], "size": 218, "sha256": sys.argv[4]}
+ok &= [i["role"] for i in m["inputs"]] == ["sample", "sample", "pairs"]
+ok &= m["pairs"][0] == [1, 1, 2] and len(m["pairs"]) == 5 and m["triples"] == []
+ok &= m["options"]["format"] == "csv" and m["options"]["missing"] is True
+ok &= m["counts"] == {"specimens": 5, "landmarks": 4, "consensus_passes": m["counts"]["consensus_passes"],
+                      "incomplete_specimens": 1}
+ok &= ["Warning: " + w + "\n" for w in m["warnings"]] == open(sys.argv[6]).readlines()
+ok &= len(m["warnings"]) == 2 and m["warnings"][1].endswith("specimen 5, column d1_3.")
+ok &= m["outputs"] == [{"path": sys.argv[2], "rows": 5, "sha256": sys.argv[5]}]
+ok &= m["error"] is None and m["command_line"][-1] == sys.argv[1]
+sys.exit(not ok)' "$work/m.json" "$work/m.csv" "$(realpath "$road/small.tps")" \
+  "$(sha256sum <"$road/small.tps" | cut -d" " -f1)" "$(sha256sum <"$work/m.csv" | cut -d" " -f1)" "$work/err"
+"$tool" --tps "$work/bad.tps" --superimposed "$work/keep.txt" --manifest "$work/bad.json" 2>"$work/err"
+check "a failed run with a manifest still exits 1" test $? -eq 1
+check "its manifest has the error and no outputs" python3 -c '
+import json, sys
+m = json.load(open(sys.argv[1]))
+error = open(sys.argv[2]).read().removeprefix("distangler-batch: ").rstrip("\n")
+sys.exit(not (m["error"] == error and m["outputs"] == [] and m["counts"]["specimens"] == 0))' \
+  "$work/bad.json" "$work/err"
+"$tool" --check "$road/small.tps" --manifest "$work/check.json" 2>"$work/err"
+check "--manifest with --check is refused with status 2" test $? -eq 2
+check "message says why" grep -qxF \
+  "distangler-batch: --manifest describes a run; --check runs nothing." "$work/err"
+
 # Exactly one input.
 "$tool" --pairs "$road/pairs.txt" 2>/dev/null
 check "an input is required" test $? -ne 0
