@@ -1,7 +1,10 @@
 #include <cmath>
 
 #include "actions/dahand_actions.hpp"
+#include "input/missing_code.hpp"
+#include "morpho/landmark_count.hpp"
 #include "output/dataset_file.hpp"
+#include "output/manifest.hpp"
 #include "output/table.hpp"
 #include "runtime/array/error.hpp"
 
@@ -123,10 +126,33 @@ void export_tables(Session& session) {
   std::vector<std::string> coordinates = coordinate_columns(h.data.cols() - 1);
   coordinates.push_back("centroid_size");
   write("-superimposed", h.data, std::move(coordinates), {});
+  // The manifest of what was written, as the batch tool writes one of its run.
+  RunManifest run;
+  run.command_line = {"distangler", "Export tables..."};
+  for (const SpecimenRecord& record : h.records) {
+    if (run.inputs.empty() || run.inputs.back().path != record.file()) {
+      run.inputs.push_back({"sample", record.file()});
+    }
+  }
+  run.pairs = h.tlengths;
+  run.triples = h.tangles;
+  const TpsOptions& reading = session.tps_options;
+  run.options = {{"format", "csv"},
+                 {"curves", reading.curves},
+                 {"missing", reading.missing},
+                 {"missing_code", missing_code_text(reading)}};
+  run.specimens = h.data.rows();
+  run.landmarks = landmark_count(h.data.cols());
+  run.consensus_passes = h.consensus_passes;
+  run.incomplete_specimens = incomplete_rows(h.data);
+  run.warnings = warning_lines(session.platform.console_text());
+  for (const std::string& name : written) run.outputs.push_back({*folder + name, h.data.rows()});
+  const std::string manifest = sample + "-manifest.json";
+  write_manifest(*folder + manifest, run);
   std::string list;
-  for (const std::string& name : written) list += (list.empty() ? "" : ", ") + name;
-  session.print("Wrote " + std::to_string(written.size()) + " tables to " + *folder + ": " + list +
-                "\n");
+  for (const std::string& name : written) list += name + ", ";
+  session.print("Wrote " + std::to_string(written.size()) + " tables and their manifest to " +
+                *folder + ": " + list + manifest + "\n");
 }
 
 }  // namespace dg::actions

@@ -145,10 +145,13 @@ TEST_F(MainWindowTest, AUserClicksThroughTheWholeOrderOfWork) {
   }
   EXPECT_EQ(menus, 13u);
   // The calculation before Clear is kept, so every table is written.
-  EXPECT_EQ(console.str(), "Wrote 6 tables to " + (out / "tables").string() +
+  EXPECT_EQ(console.str(), "Wrote 6 tables and their manifest to " + (out / "tables").string() +
                                "/: small-distances.csv, small-log-distances.csv, "
                                "small-constrained.csv, small-angles.csv, small-degrees.csv, "
-                               "small-superimposed.csv\n");
+                               "small-superimposed.csv, small-manifest.json\n");
+  const std::string manifest = slurp(out / "tables" / "small-manifest.json");
+  EXPECT_NE(manifest.find("small-superimposed.csv"), std::string::npos);
+  EXPECT_NE(manifest.find("\"consensus_passes\""), std::string::npos);
   EXPECT_EQ(slurp(out / "tables" / "small-distances.csv").substr(0, 42),
             "specimen,id,image,d1_2,d1_3,d2_4,d3_4,d1_4");
   EXPECT_EQ(platform.prints().size(), 1u);

@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
     click("GetTPSScale", examples + "/sample.tps");
     click("GetLengths", examples + "/pairs.txt");
     click("GetAngles", examples + "/triples.txt");
-    check(platform.console_text().rfind("Wrote 6 tables to ", 0) == 0 &&
+    check(platform.console_text().rfind("Wrote 6 tables and their manifest to ", 0) == 0 &&
               platform.console_text().find("rror") == std::string::npos,
           "no error reached the console: " + platform.console_text());
 

@@ -44,7 +44,7 @@ class HeadlessPlatform : public Platform {
   const std::vector<DialogRequest>& dialogs() const { return dialogs_; }
 
   const std::vector<PrintRecord>& prints() const { return prints_; }
-  const std::string& console_text() const { return console_; }
+  const std::string& console_text() const override { return console_; }
   void clear_console() { console_.clear(); }
   std::size_t drawnow_count() const { return drawnow_count_; }
   std::size_t stale_notifications() const { return stale_notifications_; }

@@ -58,6 +58,8 @@ class Platform {
   virtual void drawnow(Graphics& graphics) = 0;
   // Writes text to the console exactly as given (no line end added).
   virtual void console(std::string_view text) = 0;
+  // What the console printed, as far as kept (see keep_console_text).
+  virtual const std::string& console_text() const = 0;
 
   // Notifications from the graphics tree. A figure turns stale once per batch
   // of changes; the platform repaints it when it is idle or at drawnow.

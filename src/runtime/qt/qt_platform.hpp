@@ -62,7 +62,7 @@ class QtPlatform : public Platform {
   QWidget* widget_of(Handle control);
   QAction* action_of(Handle menu);
   // Everything written to the console, and the line the status bars show.
-  const std::string& console_text() const { return console_; }
+  const std::string& console_text() const override { return console_; }
   const QString& status_line() const { return status_; }
 
   std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
