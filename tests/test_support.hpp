@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
 #include <string>
 
 #include "runtime/array/error.hpp"
+#include "runtime/array/file_io.hpp"
 
 // Expects the statement to raise a RuntimeError whose message is exactly `message`.
 #define EXPECT_THROW_MSG(statement, message)                       \
@@ -42,3 +46,32 @@ inline std::string real_data(const std::string& name) {
       GTEST_SKIP() << "no published TPS files at " DISTANGLER_REAL_DATA_DIR "."; \
     }                                                                            \
   } while (false)
+
+// A test with a scratch folder of its own, removed afterwards. Names are
+// UTF-8 on every system.
+class ScratchTest : public ::testing::Test {
+ protected:
+  ScratchTest() {
+    std::random_device random;
+    dir = std::filesystem::temp_directory_path() / ("distangler_test_" + std::to_string(random()));
+    std::filesystem::create_directories(dir);
+  }
+  ~ScratchTest() override { std::filesystem::remove_all(dir); }
+
+  // The path of `name` in the folder.
+  std::string at(const std::string& name) const { return dg::path_text(dir / dg::file_path(name)); }
+  // Writes a file in the folder and returns its path.
+  std::string file(const std::string& name, const std::string& bytes) const {
+    const std::string path = at(name);
+    std::ofstream(dg::file_path(path), std::ios::binary) << bytes;
+    return path;
+  }
+  static std::string contents(const std::string& path) {
+    std::ifstream in(dg::file_path(path), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::filesystem::path dir;
+};

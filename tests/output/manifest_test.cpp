@@ -6,7 +6,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "output/sha256.hpp"
 #include "runtime/array/file_io.hpp"
@@ -17,23 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ManifestTest : public ::testing::Test {
- protected:
-  ManifestTest() {
-    std::random_device random;
-    dir = fs::temp_directory_path() / ("distangler_manifest_" + std::to_string(random()));
-    fs::create_directories(dir);
-  }
-  ~ManifestTest() override { fs::remove_all(dir); }
-
-  std::string file(const std::string& name, const std::string& bytes) const {
-    const std::string path = path_text(dir / name);
-    std::ofstream(file_path(path), std::ios::binary) << bytes;
-    return path;
-  }
-
-  fs::path dir;
-};
+class ManifestTest : public ScratchTest {};
 
 TEST_F(ManifestTest, Sha256OfKnownFiles) {
   const FileDigest empty = sha256_file(file("empty", ""));

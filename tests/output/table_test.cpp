@@ -8,8 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
-#include <sstream>
 
 #include "runtime/array/file_io.hpp"
 #include "test_support.hpp"
@@ -34,25 +32,7 @@ std::vector<SpecimenRecord> records(const std::string& file,
   return out;
 }
 
-class TableTest : public ::testing::Test {
- protected:
-  TableTest() {
-    std::random_device random;
-    dir = fs::temp_directory_path() / ("distangler_table_" + std::to_string(random()));
-    fs::create_directories(dir);
-  }
-  ~TableTest() override { fs::remove_all(dir); }
-
-  std::string at(const std::string& name) const { return path_text(dir / name); }
-  static std::string contents(const std::string& path) {
-    std::ifstream in(file_path(path), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  fs::path dir;
-};
+class TableTest : public ScratchTest {};
 
 TEST(TableColumns, NamesFromListsAreUniqueInEachList) {
   const Matrix pairs{{1, 1, 2}, {2, 3, 10}, {3, 1, 2}, {4, 2, 1}, {5, 1, 2}};

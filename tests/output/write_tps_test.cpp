@@ -7,8 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
-#include <sstream>
 
 #include "input/tps_scan.hpp"
 #include "morpho/getconsensus.hpp"
@@ -20,25 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class WriteTpsTest : public ::testing::Test {
- protected:
-  WriteTpsTest() {
-    std::random_device random;
-    dir = fs::temp_directory_path() / ("distangler_tps_" + std::to_string(random()));
-    fs::create_directories(dir);
-  }
-  ~WriteTpsTest() override { fs::remove_all(dir); }
-
-  std::string at(const std::string& name) const { return path_text(dir / name); }
-  static std::string contents(const std::string& path) {
-    std::ifstream in(file_path(path), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  fs::path dir;
-};
+class WriteTpsTest : public ScratchTest {};
 
 bool same_bits(double a, double b) {
   return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));

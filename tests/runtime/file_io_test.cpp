@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <random>
 #include <sstream>
 
 #include "input/dload.hpp"
@@ -26,29 +25,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FileIoTest : public ::testing::Test {
+class FileIoTest : public ScratchTest {
  protected:
-  FileIoTest() {
-    std::random_device random;
-    dir = fs::temp_directory_path() / ("distangler_file_io_" + std::to_string(random()));
-    fs::create_directories(dir);
-  }
-  ~FileIoTest() override { fs::remove_all(dir); }
-
-  std::string at(const std::string& name) const { return path_text(dir / file_path(name)); }
-  static std::string contents(const std::string& path) {
-    std::ifstream in(file_path(path), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
   static void put(const std::string& path, const std::string& text) {
     AtomicFile file(path);
     file.write(text);
     file.commit();
   }
-
-  fs::path dir;
 };
 
 TEST_F(FileIoTest, NonAsciiFolderLoadsAndSavesWithLfLineEnds) {
