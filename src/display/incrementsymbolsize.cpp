@@ -1,13 +1,9 @@
 #include "display/incrementsymbolsize.hpp"
 
-#include "display/line_children.hpp"
-
 namespace dg {
 
 void incrementsymbolsize(Graphics& graphics, Handle handle, double increment) {
-  for_each_line_child(graphics, handle, [&](Handle line) {
-    graphics.set(line, "MarkerSize", Value(graphics.get(line, "MarkerSize").scalar() + increment));
-  });
+  graphics.restyle_line_children(handle, [&](LineLook& look) { look.marker_size += increment; });
 }
 
 }  // namespace dg

@@ -1,13 +1,9 @@
 #include "display/setlinethickness.hpp"
 
-#include "display/line_children.hpp"
-
 namespace dg {
 
 void setlinethickness(Graphics& graphics, Handle handle, double vlinewidth) {
-  Value width(vlinewidth);
-  for_each_line_child(graphics, handle,
-                      [&](Handle line) { graphics.set(line, "LineWidth", width); });
+  graphics.restyle_line_children(handle, [&](LineLook& look) { look.line_width = vlinewidth; });
 }
 
 }  // namespace dg

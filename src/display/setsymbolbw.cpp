@@ -1,14 +1,14 @@
 #include "display/setsymbolbw.hpp"
 
-#include "display/line_children.hpp"
+#include "runtime/graphics/style.hpp"
 
 namespace dg {
 
 void setsymbolbw(Graphics& graphics, Handle handle) {
-  Value black("k");
-  for_each_line_child(graphics, handle, [&](Handle line) {
-    graphics.set(line, "MarkerEdgeColor", black);
-    graphics.set(line, "MarkerFaceColor", black);
+  const std::uint32_t black = graphics.palette().index(parse_color(Value("k"), false, false));
+  graphics.restyle_line_children(handle, [&](LineLook& look) {
+    look.edge_color = black;
+    look.face_color = black;
   });
 }
 

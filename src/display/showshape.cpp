@@ -1,5 +1,7 @@
 #include "display/showshape.hpp"
 
+#include <vector>
+
 #include "morpho/landmark_count.hpp"
 
 namespace dg {
@@ -7,12 +9,14 @@ namespace dg {
 double showshape(Graphics& graphics, const Matrix& x, std::string_view xform) {
   graphics.hold(true);
   const std::size_t landmarks = landmark_count(x.cols());
+  graphics.reserve_points(x.rows() * landmarks);
+  std::vector<double> px(landmarks), py(landmarks);
   for (std::size_t i = 0; i < x.rows(); ++i) {
     for (std::size_t j = 0; j < landmarks; ++j) {
-      double px = x(i, 2 * j), py = x(i, 2 * j + 1);
-      Handle point = graphics.plot({&px, 1}, {&py, 1}, xform);
-      graphics.set(point, "MarkerSize", Value(3.0));
+      px[j] = x(i, 2 * j);
+      py[j] = x(i, 2 * j + 1);
     }
+    graphics.plot_points(px, py, xform, 3.0);
   }
   graphics.axis_auto();
   graphics.axis_equal();

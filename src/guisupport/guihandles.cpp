@@ -14,7 +14,7 @@ Value createHandles(const Graphics& graphics, Handle figure) {
   std::vector<std::vector<double>> rows;  // beside the fields, in the same order
   std::unordered_map<std::string_view, std::size_t> index;
   for (Handle h : graphics.findall(figure)) {
-    const std::string& tag = graphics.tag_name(graphics.object(h).tag);
+    const std::string& tag = graphics.tag_of(h);
     if (tag.empty() || !isvarname(std::string_view(tag))) continue;
     auto [it, added] = index.emplace(tag, handles.fields.size());
     if (added) {

@@ -1,16 +1,21 @@
 // The graphics object tree: the root (handle 0, the screen), figures and their
-// axes, lines, texts, controls and menus. Handles are doubles: a figure's is its
-// number, any other object's is its slot plus one half, and handles are never
-// reused (apart from figure numbers, as users expect). Property names match
-// without regard to case. Every change marks the owning figure stale once, and
-// the platform repaints it when idle or at drawnow.
+// axes, lines, texts, controls and menus. Graphics is the face of the layer;
+// its parts each keep one job:
+//   object_store    ids, handles and the tree (point rows included)
+//   property_table  the properties of each type, by name in any letter case
+//   palette         colours and point looks shared by index
+//   placement       units and position rectangles
+//   plotting        plot, text, hold, axis limits and the data bounds
+//   tags            tag names and the searches by tag
+//   callback_context  the running callback's object and figure
+// Every change marks the owning figure stale once, and the platform repaints
+// it when idle or at drawnow.
 //
 // Errors (an unknown handle, property or value) raise a RuntimeError naming the
 // handle, the property and the value.
 #pragma once
 
 #include <array>
-#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,10 +24,22 @@
 #include <vector>
 
 #include "runtime/array/value.hpp"
+#include "runtime/graphics/callback_context.hpp"
+#include "runtime/graphics/object_store.hpp"
 #include "runtime/graphics/objects.hpp"
+#include "runtime/graphics/palette.hpp"
 #include "runtime/graphics/platform.hpp"
+#include "runtime/graphics/property_table.hpp"
+#include "runtime/graphics/tags.hpp"
 
 namespace dg {
+
+// A line child of an axes as painters and styling commands see it: a Line
+// object, or a point row of the axes' columns.
+struct LineChild {
+  const Line* line = nullptr;  // null for a point row
+  std::uint32_t row = 0;
+};
 
 class Graphics {
  public:
@@ -31,10 +48,11 @@ class Graphics {
   Graphics& operator=(const Graphics&) = delete;
 
   Platform& platform() { return platform_; }
+  const Platform& platform() const { return platform_; }
 
   // Handles and the tree.
-  bool is_handle(Handle h) const;
-  ObjectType type(Handle h) const;
+  bool is_handle(Handle h) const { return store_.find(h).has_value(); }
+  ObjectType type(Handle h) const { return store_.type(store_.id_of(h)); }
   std::optional<Handle> parent(Handle h) const;
   std::vector<Handle> children(Handle h) const;
   // h and every object below it, depth first, each parent before its children,
@@ -43,8 +61,10 @@ class Graphics {
   // Every object with this tag, searched from the root over all open figures.
   std::vector<Handle> find_by_tag(std::string_view tag) const;
   std::optional<Handle> figure_of(Handle h) const;
+  const std::string& tag_of(Handle h) const { return tags_.name(tag_index(store_.id_of(h))); }
+  bool visible(Handle h) const;
 
-  // Properties by name (any letter case).
+  // Properties by name (any letter case), through the property tables.
   Value get(Handle h, std::string_view name) const;
   void set(Handle h, std::string_view name, const Value& value);
   // Sets the property on every handle of the list, in order.
@@ -65,6 +85,13 @@ class Graphics {
 
   // Drawing into the current axes.
   Handle plot(std::span<const double> x, std::span<const double> y, std::string_view style);
+  // One single-point line per (x[i], y[i]) in the style, with the marker size,
+  // added to the current axes as under hold on: the same objects as a plot
+  // of each point followed by setting its MarkerSize.
+  void plot_points(std::span<const double> x, std::span<const double> y, std::string_view style,
+                   double marker_size);
+  // Makes room for `count` more single-point lines in the current axes.
+  void reserve_points(std::size_t count);
   Handle text(double x, double y, std::string_view string);
   void hold(bool on);
   void axis_auto();
@@ -84,67 +111,120 @@ class Graphics {
   bool isappdata(Handle h, const std::string& name) const;
 
   // The running callback's object and figure; empty outside a callback.
-  class CallbackScope {
-   public:
-    CallbackScope(Graphics& graphics, Handle object);
-    ~CallbackScope();
-    CallbackScope(const CallbackScope&) = delete;
-    CallbackScope& operator=(const CallbackScope&) = delete;
-
-   private:
-    Graphics& graphics_;
-  };
+  using CallbackScope = dg::CallbackScope;
   std::optional<Handle> gcbo() const;
   std::optional<Handle> gcbf() const;
+  CallbackContext& callbacks() { return callbacks_; }
 
-  // Typed access for painters and fast paths.
-  const Object& object(Handle h) const { return *objects_[id_of(h)]; }
-  const Rgb& palette_color(std::uint32_t index) const { return palette_[index]; }
-  ColorSpec color_spec(std::uint32_t index) const;
-  std::uint32_t color_index(const ColorSpec& color);
+  // Typed access for painters, windows and the styling commands.
+  const ObjectStore& store() const { return store_; }
+  ObjectId id_of(Handle h) const { return store_.id_of(h); }
+  Handle handle_of(ObjectId id) const { return store_.handle_of(id); }
+  const Figure& figure(Handle h) const;
+  const Axes& axes(Handle h) const;
+  const UIControl& control(Handle h) const;
+  const UIMenu& menu(Handle h) const;
+  const Palette& palette() const { return palette_; }
+  Palette& palette() { return palette_; }
+  const LookTable& looks() const { return looks_; }
+  const TagTable& tags() const { return tags_; }
+  TagTable& tags() { return tags_; }
   std::vector<Handle> figures() const;
-  Handle handle_of(ObjectId id) const;
-  ObjectId id_of(Handle h) const;  // raises for an invalid handle
-  const std::string& tag_name(std::uint32_t tag) const { return tag_names_[tag]; }
   bool take_stale(Handle figure);  // true when the figure was stale; clears the mark
+
+  // The line children of an object (its direct children that are lines), in
+  // order: `visit(const LineChild&)` for each.
+  template <class F>
+  void for_each_line_child(Handle h, F&& visit) const;
+  // Restyles the line children of an object, in order: `change(LineLook&)`
+  // edits a line's look and must depend on nothing but that look. A look the
+  // change leaves with a width or marker size that is not a positive number
+  // raises the message setting that property would, with the lines before it
+  // already changed.
+  template <class F>
+  void restyle_line_children(Handle h, F&& change);
 
   // Pixel rectangle of an object relative to its figure (figures: on the screen).
   std::array<double, 4> pixel_position(Handle h) const;
   void set_pixel_position(Handle h, const std::array<double, 4>& pixels);
-
- private:
-  template <class T>
-  T& as(ObjectId id) const;
-  ObjectId add(std::unique_ptr<Object> object, ObjectId parent);
-  void touch(ObjectId id);
-  void remove_subtree(ObjectId id);
-  std::uint32_t intern_tag(std::string_view tag);
-  Value get_common(ObjectId id, const Object& object, const std::string& key, bool& found) const;
-  Value get_placed(const Placed& object, const std::string& key, bool& found) const;
-  bool set_common(ObjectId id, Object& object, const std::string& key, const Value& value);
-  bool set_placed(ObjectId id, Placed& object, const std::string& key, const Value& value);
-  Value get_line(const Line& line, const std::string& key, bool& found) const;
-  bool set_line(Line& line, const std::string& key, const Value& value);
-  std::array<double, 2> parent_pixel_size(const Object& object) const;
+  // A rectangle of the object converted between pixels and units.
   std::array<double, 4> to_units(const Placed& object, std::array<double, 4> pixels,
                                  Units units) const;
   std::array<double, 4> from_units(const Placed& object, std::array<double, 4> values,
                                    Units units) const;
-  std::array<double, 4> auto_limits(const Axes& axes) const;
+
+  // For the property tables: marks the figure of an object stale, and the
+  // bounds of the axes that hold a line out of date.
+  void touch(ObjectId id);
+  void bounds_changed(ObjectId line);
+  std::uint32_t tag_index(ObjectId id) const;
+
+ private:
+  ObjectId add(std::unique_ptr<Object> object, ObjectId parent);
   Axes& current_axes_object();
+  ObjectId current_axes_id();
+  ObjectId checked_axes(Handle h) const;
+  void check_look(const LineLook& look) const;
+  void closed(const Figure& figure);
+  // A point row as a Line, and back; a row that no longer fits becomes an object.
+  std::unique_ptr<Line> line_of_row(ObjectId id) const;
+  void store_row(ObjectId id, std::unique_ptr<Line> line);
+  std::array<double, 4> data_limits(const Axes& axes) const;
 
   Platform& platform_;
-  std::vector<std::unique_ptr<Object>> objects_;  // slot 0 is the root; slots are never reused
-  std::map<int, ObjectId> figure_numbers_;
-  std::vector<std::string> tag_names_{""};
-  std::unordered_map<std::string, std::uint32_t> tag_ids_;
-  std::vector<Rgb> palette_;  // indices 0 and 1 stand for "none" and "auto"
-  std::map<std::array<double, 3>, std::uint32_t> palette_ids_;
+  ObjectStore store_;
+  Palette palette_;
+  LookTable looks_;
+  TagTable tags_;
+  CallbackContext callbacks_;
   std::unordered_map<ObjectId, std::vector<std::pair<std::string, Value>>> appdata_;
-  std::vector<std::pair<ObjectId, ObjectId>> callbacks_;  // running callbacks: object, figure
 };
 
-// Lower-cases an ASCII property name.
-std::string lower(std::string_view text);
+template <class F>
+void Graphics::for_each_line_child(Handle h, F&& visit) const {
+  ObjectId id = store_.id_of(h);
+  for (ObjectId kid : store_.children(id)) {
+    if (auto ref = store_.point(kid)) {
+      visit(LineChild{nullptr, ref->row});
+    } else if (const Object* o = store_.object(kid); o->type == ObjectType::Line) {
+      visit(LineChild{static_cast<const Line*>(o), 0});
+    }
+  }
+}
+
+template <class F>
+void Graphics::restyle_line_children(Handle h, F&& change) {
+  ObjectId id = store_.id_of(h);
+  PointRows* rows = store_.type(id) == ObjectType::Axes ? &store_.as<Axes>(id).points : nullptr;
+  std::vector<std::uint32_t> memo;  // old look -> new look of point rows
+  constexpr std::uint32_t kUnset = PointRows::kDeadRow;
+  bool any = false;
+  try {
+    for (ObjectId kid : store_.children(id)) {
+      if (auto ref = store_.point(kid)) {
+        std::uint32_t& look = rows->look[ref->row];
+        if (look >= memo.size()) memo.resize(looks_.size(), kUnset);
+        if (memo[look] == kUnset) {
+          LineLook changed = looks_[look];
+          change(changed);
+          check_look(changed);
+          memo[look] = looks_.index(changed);
+        }
+        look = memo[look];
+        any = true;
+      } else if (Object* o = store_.object(kid); o->type == ObjectType::Line) {
+        LineLook changed = static_cast<Line*>(o)->look;
+        change(changed);
+        check_look(changed);
+        static_cast<Line*>(o)->look = changed;
+        any = true;
+      }
+    }
+  } catch (...) {
+    if (any) touch(id);
+    throw;
+  }
+  if (any) touch(id);
+}
 
 }  // namespace dg

@@ -1,15 +1,15 @@
-// The objects of the graphics tree, stored as typed fields rather than string
-// maps: a drawn sample is one single-point line object per landmark, so a line
-// must stay small (well under 200 bytes) and quick to create and restyle.
-// Painters read these structs directly; everything else goes through
-// Graphics::get and Graphics::set by property name.
+// The objects of the graphics tree as typed fields. A drawn sample is one
+// single-point line per landmark, millions of them: those points are not
+// objects of their own but rows of columns owned by their axes (see
+// PointRows), and every other object is one of the structs below.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "runtime/array/value.hpp"
@@ -55,14 +55,34 @@ struct ColorSpec {
   bool operator==(const ColorSpec&) const = default;
 };
 
+// Palette indices 0 and 1 stand for the colour words "none" and "auto".
+inline constexpr std::uint32_t kNoneColor = 0;
+inline constexpr std::uint32_t kAutoColor = 1;
+
 struct Object {
   explicit Object(ObjectType t) : type(t) {}
   virtual ~Object() = default;
   ObjectType type;
   bool visible = true;
-  std::uint32_t tag = 0;  // index into the tree's tag names; 0 is ""
+  std::uint32_t tag = 0;  // index into the tag table; 0 is ""
   ObjectId parent = kNoObject;
   std::vector<ObjectId> children;  // in creation order
+  Value user_data;
+};
+
+// How a line is drawn. Lines keep one; the point rows of an axes share them
+// through an index into the tree's table of looks.
+struct LineLook {
+  std::uint32_t color = 0;                // palette index
+  std::uint32_t edge_color = kAutoColor;  // "auto" by default
+  std::uint32_t face_color = kNoneColor;  // "none" by default
+  double line_width = 0.5;
+  double marker_size = 6;
+  LineStyle style = LineStyle::Solid;
+  Marker marker = Marker::None;
+  bool visible = true;    // for point rows; a Line object uses Object::visible
+  std::uint32_t tag = 0;  // for point rows; a Line object uses Object::tag
+  bool operator==(const LineLook&) const = default;
 };
 
 // The coordinates of a line: one point inline, more on the heap.
@@ -82,13 +102,7 @@ class Points {
 
 struct Line : Object {
   Line() : Object(ObjectType::Line) {}
-  std::uint32_t color = 0;       // palette indices (see Graphics::color)
-  std::uint32_t edge_color = 0;  // "auto" by default
-  std::uint32_t face_color = 0;  // "none" by default
-  double line_width = 0.5;
-  double marker_size = 6;
-  LineStyle style = LineStyle::Solid;
-  Marker marker = Marker::None;
+  LineLook look;
   Points points;
 };
 
@@ -116,8 +130,30 @@ struct Figure : Placed {
   Rgb color{0.94, 0.94, 0.94};
   std::string active_position = "outerposition";
   std::string menubar = "figure";
+  bool number_title = true;
+  bool resize = true;
   ObjectId current_axes = kNoObject;
   bool stale = false;
+};
+
+// The single-point lines of an axes, one row each, in creation order. A row
+// whose look is kDeadRow was deleted (or became a Line object of its own).
+struct PointRows {
+  static constexpr std::uint32_t kDeadRow = 0xFFFFFFFFu;
+  std::vector<double> x, y;
+  std::vector<std::uint32_t> look;  // index into the tree's looks
+  std::size_t live = 0;             // rows not dead
+  std::size_t size() const { return x.size(); }
+};
+
+// The box around the finite points of an axes' visible lines, kept up to date
+// as lines are added; `valid` is false after a change that may shrink it.
+struct DataBounds {
+  double x0, x1, y0, y1;
+  bool valid = true;
+  DataBounds() { clear(); }
+  void clear();
+  void add(double x, double y);
 };
 
 struct Axes : Placed {
@@ -128,14 +164,32 @@ struct Axes : Placed {
   bool hold = false;   // NextPlot "add"
   bool box = true;
   Rgb color{1, 1, 1};
+  PointRows points;
+  mutable DataBounds bounds;  // brought up to date when the limits are read
 };
 
-// Controls and menus keep their few properties as values by property name.
-struct Widget : Placed {
-  using Placed::Placed;
-  Struct props;  // lower-case name -> value
-  const Value* find(const std::string& key) const { return props.find(key); }
-  Value& slot(const std::string& key) { return props.field(key); }
+struct UIControl : Placed {
+  UIControl() : Placed(ObjectType::UIControl) {}
+  std::string style = "pushbutton";
+  Value string = Value("");
+  std::string callback;
+  std::string enable = "on";
+  std::string tooltip;
+  std::optional<Rgb> background;  // the platform's control colour when unset
+  std::optional<Rgb> foreground;  // black when unset
+  std::optional<double> font_size;
+  std::string alignment = "center";
+  double value = 0, min = 0, max = 1;
+};
+
+struct UIMenu : Object {
+  UIMenu() : Object(ObjectType::UIMenu) {}
+  std::string label;
+  std::string callback;
+  std::string enable = "on";
+  bool separator = false;
+  std::string accelerator;
+  bool checked = false;
 };
 
 struct Root : Object {

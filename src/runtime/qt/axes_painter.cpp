@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <unordered_set>
 
 namespace dg {
 namespace {
@@ -58,7 +57,9 @@ QFont font_of_points(double points) {
   return font;
 }
 
-// Collects marker positions of one style and draws them together.
+// Draws the markers of one style as they come. On raster devices each marker
+// is a cached sprite stamped at its device pixel; on vector devices the batch
+// becomes one path, drawn when the style changes.
 class MarkerBatch {
  public:
   MarkerBatch(QPainter& painter, MarkerSprites& sprites, const QRectF& clip)
@@ -88,6 +89,7 @@ class MarkerBatch {
     key_ = key;
     has_key_ = true;
     reach_ = (size + width) * scale_ / 2 + 1;
+    sprite_ = nullptr;
   }
 
   // The narrowest line width in logical pixels that covers a whole device pixel.
@@ -100,53 +102,83 @@ class MarkerBatch {
         p.y() < clip_.top() - reach_ || p.y() > clip_.bottom() + reach_) {
       return;
     }
-    points_.push_back(p);
+    if (!deduping_) {
+      pending_.push_back(p);
+      if (pending_.size() < kDedupeFrom) return;
+      // A batch this large keeps only the first marker of those whose centres
+      // share a device pixel (a logical pixel on vector devices): identical
+      // markers that close look the same, and a dense sample stamps far fewer.
+      deduping_ = true;
+      start_cells();
+      for (const QPointF& q : pending_) {
+        if (first_in_cell(q)) put(q);
+      }
+      pending_.clear();
+      return;
+    }
+    if (first_in_cell(p)) put(p);
   }
 
   void flush() {
-    if (points_.empty()) return;
-    if (points_.size() >= kDedupeFrom) dedupe();
-    if (raster_) {
-      stamp();
-    } else {
-      trace();
+    for (const QPointF& p : pending_) put(p);
+    pending_.clear();
+    if (stamping_) {
+      painter_.restore();
+      stamping_ = false;
     }
-    points_.clear();
+    if (!traced_.isEmpty()) trace();
+    if (deduping_) std::fill(cells_.begin(), cells_.end(), 0);
+    deduping_ = false;
   }
 
  private:
-  // Keeps the first of the markers whose centres share a device pixel (a
-  // logical pixel, 1/96 inch, on vector devices): identical markers that
-  // close would look the same, and a dense sample stamps far fewer.
-  void dedupe() {
-    std::unordered_set<std::uint64_t> seen;
-    seen.reserve(points_.size());
-    std::size_t kept = 0;
-    for (const QPointF& p : points_) {
-      auto ix = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::floor(p.x())));
-      auto iy = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::floor(p.y())));
-      if (seen.insert((std::uint64_t{ix} << 32) | iy).second) points_[kept++] = p;
+  // The cells cover the clip rectangle widened by the largest marker reach, one bit per pixel.
+  void start_cells() {
+    cell_left_ = static_cast<long>(std::floor(clip_.left() - reach_)) - 1;
+    cell_top_ = static_cast<long>(std::floor(clip_.top() - reach_)) - 1;
+    long w = static_cast<long>(std::ceil(clip_.right() + reach_)) - cell_left_ + 2;
+    long h = static_cast<long>(std::ceil(clip_.bottom() + reach_)) - cell_top_ + 2;
+    if (w != cell_width_ || h != cell_height_) {
+      cell_width_ = w, cell_height_ = h;
+      cells_.assign(static_cast<std::size_t>((w * h + 63) / 64), 0);
     }
-    points_.resize(kept);
   }
 
-  void stamp() {
-    const QImage& sprite = sprites_.get(key_);
-    const double half = sprite.width() / 2.0;
-    painter_.save();
-    painter_.resetTransform();
-    painter_.setWorldTransform(painter_.deviceTransform().inverted());
-    for (const QPointF& p : points_) {
-      painter_.drawImage(QPoint(static_cast<int>(std::floor(p.x() - half + 0.5)),
-                                static_cast<int>(std::floor(p.y() - half + 0.5))),
-                         sprite);
-    }
-    painter_.restore();
+  bool first_in_cell(const QPointF& p) {
+    long x = static_cast<long>(std::floor(p.x())) - cell_left_;
+    long y = static_cast<long>(std::floor(p.y())) - cell_top_;
+    if (x < 0 || y < 0 || x >= cell_width_ || y >= cell_height_) return true;
+    auto bit = static_cast<std::size_t>(y * cell_width_ + x);
+    std::uint64_t mask = std::uint64_t{1} << (bit % 64);
+    if (cells_[bit / 64] & mask) return false;
+    cells_[bit / 64] |= mask;
+    return true;
   }
 
+  void put(const QPointF& p) {
+    if (!raster_) {
+      if (traced_.isEmpty()) {
+        traced_shape_ = marker_path(key_.marker, key_.size / 16.0, &traced_filled_);
+        traced_.setFillRule(Qt::WindingFill);
+      }
+      traced_.addPath(traced_shape_.translated(p));
+      return;
+    }
+    if (!sprite_) sprite_ = &sprites_.get(key_);
+    if (!stamping_) {
+      painter_.save();
+      painter_.resetTransform();
+      painter_.setWorldTransform(painter_.deviceTransform().inverted());
+      stamping_ = true;
+    }
+    const double half = sprite_->width() / 2.0;
+    painter_.drawImage(QPoint(static_cast<int>(std::floor(p.x() - half + 0.5)),
+                              static_cast<int>(std::floor(p.y() - half + 0.5))),
+                       *sprite_);
+  }
+
+  // One path for the batch keeps vector files small: one element, not one per marker.
   void trace() {
-    bool filled = false;
-    QPainterPath path = marker_path(key_.marker, key_.size / 16.0, &filled);
     QColor edge = QColor::fromRgba(key_.edge), face = QColor::fromRgba(key_.face);
     painter_.save();
     if (edge.alpha() == 0) {
@@ -156,13 +188,10 @@ class MarkerBatch {
       pen.setJoinStyle(Qt::MiterJoin);
       painter_.setPen(pen);
     }
-    painter_.setBrush(filled && face.alpha() != 0 ? QBrush(face) : Qt::NoBrush);
-    // One path for the batch keeps vector files small: one element, not one per marker.
-    QPainterPath all;
-    all.setFillRule(Qt::WindingFill);
-    for (const QPointF& p : points_) all.addPath(path.translated(p));
-    painter_.drawPath(all);
+    painter_.setBrush(traced_filled_ && face.alpha() != 0 ? QBrush(face) : Qt::NoBrush);
+    painter_.drawPath(traced_);
     painter_.restore();
+    traced_ = QPainterPath();
   }
 
   QPainter& painter_;
@@ -174,7 +203,14 @@ class MarkerBatch {
   MarkerSprites::Key key_{};
   bool has_key_ = false;
   double reach_ = 0;
-  std::vector<QPointF> points_;
+  const QImage* sprite_ = nullptr;
+  bool stamping_ = false;
+  std::vector<QPointF> pending_;  // the first markers of a batch, until it is large
+  bool deduping_ = false;
+  std::vector<std::uint64_t> cells_;
+  long cell_left_ = 0, cell_top_ = 0, cell_width_ = 0, cell_height_ = 0;
+  QPainterPath traced_, traced_shape_;
+  bool traced_filled_ = false;
 };
 
 QPen line_pen(const QColor& color, double width, LineStyle style) {
@@ -302,7 +338,7 @@ QPainterPath marker_path(Marker marker, double size, bool* filled) {
 
 std::array<double, 4> shown_limits(const Graphics& graphics, Handle axes, QSizeF box) {
   auto lim = graphics.limits_of(axes);
-  const auto& a = static_cast<const Axes&>(graphics.object(axes));
+  const Axes& a = graphics.axes(axes);
   if (!a.equal || box.width() <= 0 || box.height() <= 0) return lim;
   double xr = lim[1] - lim[0], yr = lim[3] - lim[2];
   double per_pixel = std::max(xr / box.width(), yr / box.height());
@@ -356,7 +392,7 @@ QRectF axes_box(const Graphics& graphics, Handle figure, Handle axes) {
 
 void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const QRectF& box,
                 MarkerSprites& sprites) {
-  const auto& a = static_cast<const Axes&>(graphics.object(axes));
+  const Axes& a = graphics.axes(axes);
   const auto lim = shown_limits(graphics, axes, box.size());
   const double sx = box.width() / (lim[1] - lim[0]);
   const double sy = box.height() / (lim[3] - lim[2]);
@@ -373,7 +409,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
   std::vector<QColor> colours;
   std::vector<bool> known;
   auto colour = [&](std::uint32_t index, const QColor& line) {
-    ColorSpec color = graphics.color_spec(index);
+    ColorSpec color = graphics.palette().spec(index);
     if (color.kind != ColorSpec::Kind::Rgb) return resolved_color(color, line);
     if (index >= colours.size()) colours.resize(index + 1), known.resize(index + 1);
     if (!known[index]) colours[index] = to_qcolor(color.rgb), known[index] = true;
@@ -382,18 +418,44 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
 
   painter.setClipRect(box);
   MarkerBatch batch(painter, sprites, box);
+  // Sets the batch up for a look; false when its markers draw nothing.
+  auto marker_style = [&](const LineLook& look) {
+    if (look.marker == Marker::None) return false;
+    const QColor color = colour(look.color, Qt::black);
+    const double width = std::max(look.line_width * kPixelsPerPoint, batch.thinnest());
+    QColor edge = colour(look.edge_color, color);
+    QColor face = colour(look.face_color, color);
+    if (look.marker == Marker::Point) face = edge;
+    if (edge.alpha() == 0 && face.alpha() == 0) return false;
+    batch.style(look.marker, look.marker_size * kPixelsPerPoint, width, edge, face);
+    return true;
+  };
+  const ObjectStore& store = graphics.store();
+  const PointRows& rows = a.points;
+  std::uint32_t row_look = PointRows::kDeadRow;  // the look the batch is set up for
+  bool row_draws = false;
   QPolygonF run;
   for (ObjectId id : a.children) {
-    const Object& o = graphics.object(graphics.handle_of(id));
+    if (auto ref = store.point(id)) {
+      std::uint32_t look = rows.look[ref->row];
+      if (look != row_look) {
+        row_look = look;
+        row_draws = graphics.looks()[look].visible && marker_style(graphics.looks()[look]);
+      }
+      if (row_draws) batch.add(map(rows.x[ref->row], rows.y[ref->row]));
+      continue;
+    }
+    row_look = PointRows::kDeadRow;
+    const Object& o = *store.object(id);
     if (!o.visible) continue;
     if (o.type == ObjectType::Line) {
       const auto& line = static_cast<const Line&>(o);
-      const QColor color = colour(line.color, Qt::black);
-      const double width = std::max(line.line_width * kPixelsPerPoint, batch.thinnest());
+      const LineLook& look = line.look;
       const Points& pts = line.points;
-      if (line.style != LineStyle::None && pts.size() >= 2) {
+      if (look.style != LineStyle::None && pts.size() >= 2) {
         batch.flush();
-        painter.setPen(line_pen(color, width, line.style));
+        const double width = std::max(look.line_width * kPixelsPerPoint, batch.thinnest());
+        painter.setPen(line_pen(colour(look.color, Qt::black), width, look.style));
         painter.setBrush(Qt::NoBrush);
         run.clear();
         for (std::size_t i = 0; i <= pts.size(); ++i) {
@@ -405,12 +467,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
           }
         }
       }
-      if (line.marker != Marker::None) {
-        QColor edge = colour(line.edge_color, color);
-        QColor face = colour(line.face_color, color);
-        if (line.marker == Marker::Point) face = edge;
-        if (edge.alpha() == 0 && face.alpha() == 0) continue;
-        batch.style(line.marker, line.marker_size * kPixelsPerPoint, width, edge, face);
+      if (marker_style(look)) {
         for (std::size_t i = 0; i < pts.size(); ++i) batch.add(map(pts.x(i), pts.y(i)));
       }
     } else if (o.type == ObjectType::Text) {
@@ -423,7 +480,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
       painter.save();
       painter.setClipping(false);
       painter.setFont(font);
-      painter.setPen(resolved_color(graphics.color_spec(text.color), Qt::black));
+      painter.setPen(resolved_color(graphics.palette().spec(text.color), Qt::black));
       painter.drawText(at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2),
                        QString::fromStdString(text.string));
       painter.restore();

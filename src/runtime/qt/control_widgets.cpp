@@ -176,7 +176,7 @@ std::string control_kind(const Graphics& graphics, Handle control) {
 void update_control(QWidget* widget, const Graphics& graphics, Handle control,
                     double figure_height) {
   QSignalBlocker blocker(widget);
-  const auto& object = static_cast<const Widget&>(graphics.object(control));
+  const UIControl& object = graphics.control(control);
   auto get = [&](const char* name) { return graphics.get(control, name); };
 
   auto r = graphics.pixel_position(control);
@@ -191,14 +191,14 @@ void update_control(QWidget* widget, const Graphics& graphics, Handle control,
   widget->setToolTip(QString::fromStdString(get("TooltipString").text()));
 
   QPalette palette = widget->palette();
-  if (object.find("backgroundcolor")) {
+  if (object.background) {
     const Matrix& c = get("BackgroundColor").matrix();
     QColor bg = to_qcolor({c.data()[0], c.data()[1], c.data()[2]});
     for (auto role : {QPalette::Button, QPalette::Window, QPalette::Base})
       palette.setColor(role, bg);
     widget->setAutoFillBackground(true);
   }
-  if (object.find("foregroundcolor")) {
+  if (object.foreground) {
     const Matrix& c = get("ForegroundColor").matrix();
     QColor fg = to_qcolor({c.data()[0], c.data()[1], c.data()[2]});
     for (auto role : {QPalette::ButtonText, QPalette::WindowText, QPalette::Text}) {
@@ -206,7 +206,7 @@ void update_control(QWidget* widget, const Graphics& graphics, Handle control,
     }
   }
   widget->setPalette(palette);
-  if (object.find("fontsize")) {
+  if (object.font_size) {
     QFont font = widget->font();
     font.setPointSizeF(get("FontSize").scalar());
     widget->setFont(font);

@@ -79,15 +79,15 @@ void FigureWindow::show_status(const QString& line) {
 }
 
 std::string FigureWindow::title() const {
-  std::string name = graphics_->get(figure_, "Name").text();
-  if (dg::lower(graphics_->get(figure_, "NumberTitle").text()) == "off") return name;
+  const Figure& fig = graphics_->figure(figure_);
+  if (!fig.number_title) return fig.name;
   std::string number = "Figure " + std::to_string(static_cast<int>(figure_));
-  return name.empty() ? number : number + ": " + name;
+  return fig.name.empty() ? number : number + ": " + fig.name;
 }
 
 void FigureWindow::sync() {
   if (!graphics_) return;
-  const auto& fig = static_cast<const Figure&>(graphics_->object(figure_));
+  const Figure& fig = graphics_->figure(figure_);
   setWindowTitle(QString::fromStdString(title()));
   sync_menus();
   sync_controls();
@@ -190,8 +190,7 @@ void FigureWindow::paint_canvas(QPainter& painter, const QSize& size, MarkerSpri
     painter.fillRect(QRect(QPoint(0, 0), size), palette().window());
     return;
   }
-  const auto& fig = static_cast<const Figure&>(graphics_->object(figure_));
-  QColor background = to_qcolor(fig.color);
+  QColor background = to_qcolor(graphics_->figure(figure_).color);
   painter.fillRect(QRect(QPoint(0, 0), size), background);
   platform_.guarded([&] { paint_figure(painter, *graphics_, figure_, background, sprites); });
 }
@@ -313,7 +312,7 @@ void FigureWindow::add_menu_item(QWidget* parent, Handle menu) {
     parent->addAction(action);
   }
   action->setEnabled(dg::lower(text("Enable")) != "off");
-  action->setVisible(graphics_->object(menu).visible);
+  action->setVisible(graphics_->menu(menu).visible);
   actions_[menu] = action;
 }
 
