@@ -118,6 +118,16 @@ long dark_pixels(const QPixmap& picture) {
   return dark;
 }
 
+// A whole number of at least 1 given to `option`.
+std::size_t count(const std::string& option, const std::string& value) {
+  char* end = nullptr;
+  unsigned long long n = std::strtoull(value.c_str(), &end, 10);
+  if (value.empty() || value[0] == '-' || *end != '\0' || n == 0 || n > 100000000) {
+    fail(option + " takes a whole number from 1 to 100000000, not \"" + value + "\"");
+  }
+  return static_cast<std::size_t>(n);
+}
+
 struct Bench {
   dg::QtPlatform& platform;
   dg::Graphics& graphics;
@@ -211,16 +221,27 @@ void print_row(const char* name, const std::vector<double>& ms, double target_ms
 int main(int argc, char** argv) {
   std::size_t specimens = 10000, landmarks = 50;
   int runs = 5, width = 820, height = 560;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    std::string option = argv[i], value = argv[i + 1];
-    if (option == "--specimens") specimens = std::stoul(value);
-    if (option == "--landmarks") landmarks = std::stoul(value);
-    if (option == "--runs") runs = std::max(1, std::stoi(value));
-    if (option == "--size" && std::sscanf(value.c_str(), "%dx%d", &width, &height) != 2) {
-      fail("--size takes WxH, such as 1200x800, not \"" + value + "\"");
+  for (int i = 1; i < argc; i += 2) {
+    const std::string option = argv[i];
+    if (i + 1 == argc) fail(option + " needs a value");
+    const std::string value = argv[i + 1];
+    if (option == "--specimens") {
+      specimens = count(option, value);
+    } else if (option == "--landmarks") {
+      landmarks = count(option, value);
+    } else if (option == "--runs") {
+      runs = static_cast<int>(std::min<std::size_t>(count(option, value), 1000));
+    } else if (option == "--size") {
+      char end = 0;
+      if (std::sscanf(value.c_str(), "%dx%d%c", &width, &height, &end) != 2 || width < 60 ||
+          height < 60) {
+        fail("--size takes WxH of at least 60x60 pixels, such as 1200x800, not \"" + value + "\"");
+      }
+    } else {
+      fail("unknown option \"" + option +
+           "\"; use --specimens N, --landmarks K, --runs R, --size WxH");
     }
   }
-  if (width < 60 || height < 60) fail("--size needs at least 60x60 pixels");
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   dg::QtPlatform platform;
