@@ -189,10 +189,11 @@ FunctionTable make_function_table() {
     return {Value(std::move(fit.consensus)), Value(std::move(fit.superimposed))};
   });
   table.add("gettpsfile2", 1, 3, [](Session& s, std::span<const Value> args, int) -> Values {
-    return tps_outputs(gettpsfile2(s.platform, arg(args, 0, "gettpsfile2").scalar()));
+    return tps_outputs(gettpsfile2(s.platform, arg(args, 0, "gettpsfile2").scalar(), centsize));
   });
   table.add("gettpsfilescale", 1, 3, [](Session& s, std::span<const Value> args, int) -> Values {
-    return tps_outputs(gettpsfilescale(s.platform, arg(args, 0, "gettpsfilescale").scalar()));
+    return tps_outputs(
+        gettpsfilescale(s.platform, arg(args, 0, "gettpsfilescale").scalar(), centsize));
   });
   table.add("mfload", 1, 2, [](Session& s, std::span<const Value>, int) -> Values {
     auto load = mfload(s.platform);
