@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "input/tps_scan.hpp"
+#include "morpho/centsize.hpp"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
   std::size_t rows = 0;
   for (int r = 0; r < runs; ++r) {
     auto start = std::chrono::steady_clock::now();
-    dg::TpsData data = dg::read_tps_file(argv[1], false, true);
+    dg::TpsData data = dg::read_tps_file(argv[1], false, dg::centsize);
     seconds.push_back(
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     rows = data.coordinates.rows();

@@ -12,6 +12,7 @@
 #include "input/dload.hpp"
 #include "input/tps_check.hpp"
 #include "input/tps_scan.hpp"
+#include "morpho/centsize.hpp"
 #include "morpho/formtrad2.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
@@ -91,7 +92,6 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
   // was missing for.
   for (int mode = 0; mode < 4; ++mode) {
     TpsOptions options;
-    options.size_column = true;
     options.with_scale = mode == 1;
     options.curves = mode >= 2;
     options.missing = mode >= 2;
@@ -100,7 +100,7 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
       options.negative_missing = true;
     }
     try {
-      TpsData tps = read_tps(text_of(data, size), "fuzz.tps", options);
+      TpsData tps = read_tps(text_of(data, size), "fuzz.tps", options, centsize);
       const Matrix& x = tps.coordinates;
       require(x.rows() == tps.namelist.size() && x.rows() == tps.records.size());
       require(x.cols() % 2 == 1);
@@ -243,13 +243,13 @@ void check_check(const std::uint8_t* data, std::size_t size) {
   missing.missing = true;
   missing.missing_code = -1;
   for (const TpsOptions& options : {TpsOptions{}, missing}) {
-    const CheckReport report = check_tps(text, "fuzz.tps", options);
+    const CheckReport report = check_tps(text, "fuzz.tps", options, actions::load_steps());
     const int status = check_status(report);
     require(status == 0 || status == 1 || status == 3);
     if (!options.missing) {
       bool refused = false;
       try {
-        read_tps(text, "fuzz.tps", false, true);
+        read_tps(text, "fuzz.tps", false, centsize);
       } catch (const RuntimeError&) {
         refused = true;
       }

@@ -187,7 +187,7 @@ int check_files(const std::vector<std::string>& files, const dg::TpsOptions& opt
   int status = 0;
   nlohmann::json reports = nlohmann::json::array();
   for (const std::string& file : files) {
-    const dg::CheckReport report = dg::check_tps_file(file, options);
+    const dg::CheckReport report = dg::check_tps_file(file, options, dg::actions::load_steps());
     const int file_status = dg::check_status(report);
     if (file_status == 1 || (file_status == 3 && status == 0)) status = file_status;
     if (json) {

@@ -13,11 +13,15 @@
 
 namespace dg {
 
-inline constexpr std::array<std::string_view, 20> kActionWords{
-    "GetData",        "GetTPSData",        "GetTPSScale",      "GetLengths",  "GetAngles",
-    "ShowAngles",     "SaveAngles",        "SaveDegrees",      "Exit",        "SaveLengths",
-    "SaveLogLengths", "SaveConstrained",   "CalcLengths",      "Clear",       "PlotProtocol",
-    "CheckFile",      "CurvesAsLandmarks", "MissingLandmarks", "MissingCode", "ExportTables"};
+// One action word and what it runs. The table below is the one place that
+// pairs them: the handler searches it in order, and whatever lists the words
+// reads them from it.
+struct ActionEntry {
+  std::string_view word;
+  void (*run)(Session& session);
+};
+
+extern const std::array<ActionEntry, 20> kActions;
 
 void dahand(Session& session, const Value& action);
 

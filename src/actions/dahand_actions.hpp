@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "actions/session.hpp"
+#include "input/tps_check.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/value.hpp"
 
@@ -18,6 +19,9 @@ void enable(Session& session, std::string_view tag, bool on);
 
 enum class Source { Matrix, Tps, TpsScale };
 void load(Session& session, Source source);  // "GetData", "GetTPSData", "GetTPSScale"
+// The steps a TPS load takes after reading (centroid size, the refusal of a
+// sample without a complete specimen), for the file check to repeat.
+LoadSteps load_steps();
 
 void get_lengths(Session& session);   // "GetLengths"
 void get_angles(Session& session);    // "GetAngles"

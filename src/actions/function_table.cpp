@@ -85,7 +85,44 @@ Values tps_outputs(const std::optional<TpsLoad>& load) {
   return {Value(load->y), Value(load->fname), Value(std::move(cell))};
 }
 
+[[noreturn]] void count_error(const FunctionEntry& entry, const char* what, int declared) {
+  std::string file = entry.file.empty() ? entry.name : entry.file;
+  raise("Run-time Error: File: " + file + " Line: " + std::to_string(entry.line) +
+        " Column: 1 The function \"" + entry.name +
+        "\" was called with more than the declared number of " + what + " (" +
+        std::to_string(declared) + ").");
+}
+
 }  // namespace
+
+void check_declared_counts(const FunctionEntry& entry, std::size_t nargin, int nargout) {
+  if (entry.outputs != kAnyCount && nargout > entry.outputs) {
+    count_error(entry, "outputs", entry.outputs);
+  }
+  if (entry.inputs != kAnyCount && nargin > static_cast<std::size_t>(entry.inputs)) {
+    count_error(entry, "inputs", entry.inputs);
+  }
+}
+
+void FunctionTable::add(FunctionEntry entry) {
+  if (find(entry.name)) raise("The function \"" + entry.name + "\" is registered twice.");
+  entries_.push_back(std::move(entry));
+}
+
+const FunctionEntry* FunctionTable::find(std::string_view name) const {
+  for (const auto& entry : entries_) {
+    if (entry.name == name) return &entry;
+  }
+  return nullptr;
+}
+
+Values FunctionTable::call(Session& session, std::string_view name, std::span<const Value> args,
+                           int nargout) const {
+  const FunctionEntry* entry = find(name);
+  if (!entry) raise("Undefined function \"" + std::string(name) + "\".");
+  check_declared_counts(*entry, args.size(), nargout);
+  return entry->body(session, args, nargout);
+}
 
 FunctionTable make_function_table() {
   FunctionTable table;
@@ -152,10 +189,11 @@ FunctionTable make_function_table() {
     return {Value(std::move(fit.consensus)), Value(std::move(fit.superimposed))};
   });
   table.add("gettpsfile2", 1, 3, [](Session& s, std::span<const Value> args, int) -> Values {
-    return tps_outputs(gettpsfile2(s.platform, arg(args, 0, "gettpsfile2").scalar()));
+    return tps_outputs(gettpsfile2(s.platform, arg(args, 0, "gettpsfile2").scalar(), centsize));
   });
   table.add("gettpsfilescale", 1, 3, [](Session& s, std::span<const Value> args, int) -> Values {
-    return tps_outputs(gettpsfilescale(s.platform, arg(args, 0, "gettpsfilescale").scalar()));
+    return tps_outputs(
+        gettpsfilescale(s.platform, arg(args, 0, "gettpsfilescale").scalar(), centsize));
   });
   table.add("mfload", 1, 2, [](Session& s, std::span<const Value>, int) -> Values {
     auto load = mfload(s.platform);

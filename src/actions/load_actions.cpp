@@ -6,6 +6,7 @@
 #include "input/gettpsfilescale.hpp"
 #include "input/mfload.hpp"
 #include "input/sample_survey.hpp"
+#include "morpho/centsize.hpp"
 #include "morpho/getconsensus.hpp"
 #include "morpho/landmark_count.hpp"
 #include "morpho/partial_fit.hpp"
@@ -43,8 +44,8 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
     return Loaded{std::move(load->y), std::move(load->fn), std::move(load->records), {}, {}, 0};
   }
   const TpsOptions& options = session.tps_options;
-  auto load = source == Source::Tps ? gettpsfile2(session.platform, 1, options)
-                                    : gettpsfilescale(session.platform, 1, options);
+  auto load = source == Source::Tps ? gettpsfile2(session.platform, 1, centsize, options)
+                                    : gettpsfilescale(session.platform, 1, centsize, options);
   if (!load) return std::nullopt;
   // Superimposed before anything is stored, so a failure leaves the old sample.
   ConsensusResult fit;
@@ -81,6 +82,10 @@ void warn_about_sample(Session& session, const Matrix& data,
 }
 
 }  // namespace
+
+LoadSteps load_steps() {
+  return {centsize, no_complete_specimen};
+}
 
 void load(Session& session, Source source) {
   auto sample = read_sample(session, source);

@@ -17,7 +17,7 @@ void check_files(Session& session) {
   std::string report;
   for (const FileChoice& choice : choices) {
     if (!report.empty()) report += "\n";
-    report += check_text(check_tps_file(choice.path(), session.tps_options));
+    report += check_text(check_tps_file(choice.path(), session.tps_options, load_steps()));
   }
   session.platform.show_report("Check file", report);
 }

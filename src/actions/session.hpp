@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "actions/function_table.hpp"
 #include "input/specimen_record.hpp"
 #include "input/tps_scan.hpp"
 #include "output/table.hpp"
-#include "runtime/array/function_table.hpp"
 #include "runtime/array/matrix.hpp"
 #include "runtime/graphics/graphics.hpp"
 #include "runtime/graphics/platform.hpp"

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "guisupport/getParentFigure.hpp"
+#include "runtime/array/arg_counts.hpp"
 #include "runtime/array/error.hpp"
-#include "runtime/array/function_table.hpp"
 
 namespace dg {
 namespace {

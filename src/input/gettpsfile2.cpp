@@ -6,14 +6,13 @@
 
 namespace dg {
 
-std::optional<TpsLoad> load_tps(Platform& platform, double cs, TpsOptions options,
-                                const char* title) {
+std::optional<TpsLoad> load_tps(Platform& platform, double cs, RowSize size_of,
+                                const TpsOptions& options, const char* title) {
   const std::vector<FileChoice> choices = platform.get_files("*.tps", title);
   if (choices.empty()) return std::nullopt;
   std::vector<std::string> paths;
   for (const FileChoice& choice : choices) paths.push_back(choice.path());
-  options.size_column = cs == 1;
-  TpsData data = read_tps_files(paths, options);
+  TpsData data = read_tps_files(paths, options, cs == 1 ? size_of : nullptr);
   for (const auto& warning : data.warnings) warn(platform, warning);
   std::string name = choices.front().name;
   if (choices.size() > 1) {
@@ -27,9 +26,10 @@ std::optional<TpsLoad> load_tps(Platform& platform, double cs, TpsOptions option
   return load;
 }
 
-std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs, TpsOptions options) {
+std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs, RowSize size_of,
+                                   TpsOptions options) {
   options.with_scale = false;
-  return load_tps(platform, cs, options, "Specify TPS file to load");
+  return load_tps(platform, cs, size_of, options, "Specify TPS file to load");
 }
 
 }  // namespace dg

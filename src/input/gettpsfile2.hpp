@@ -1,6 +1,7 @@
 // Asks for a TPS landmark file ("*.tps", "Specify TPS file to load") and reads
 // every specimen: N x 2k coordinates in file order, k from the first specimen,
-// with each specimen's centroid size appended as a last column when cs is 1.
+// with each specimen's size appended as a last column when cs is 1: size_of
+// of its row, which a load passes as centsize.
 // Several files picked together are read in order as one sample. `options`
 // say how curves and missing values are read (by default, as always).
 // Returns nullopt when the dialog is cancelled. Raises a RuntimeError naming
@@ -30,10 +31,11 @@ struct TpsLoad {
   std::size_t incomplete = 0;           // rows with missing landmarks
 };
 
-std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs, TpsOptions options = {});
+std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs, RowSize size_of,
+                                   TpsOptions options = {});
 
 // Shared by the TPS readers: the dialog, the reading and the size column.
-std::optional<TpsLoad> load_tps(Platform& platform, double cs, TpsOptions options,
-                                const char* title);
+std::optional<TpsLoad> load_tps(Platform& platform, double cs, RowSize size_of,
+                                const TpsOptions& options, const char* title);
 
 }  // namespace dg

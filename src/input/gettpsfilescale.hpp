@@ -9,6 +9,7 @@
 
 namespace dg {
 
-std::optional<TpsLoad> gettpsfilescale(Platform& platform, double cs, TpsOptions options = {});
+std::optional<TpsLoad> gettpsfilescale(Platform& platform, double cs, RowSize size_of,
+                                       TpsOptions options = {});
 
 }  // namespace dg

@@ -7,7 +7,6 @@
 
 #include "input/excerpt.hpp"
 #include "input/text_input.hpp"
-#include "morpho/partial_fit.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
@@ -341,15 +340,15 @@ class Survey {
 };
 
 // Reads the text as a load with these options would, with the size column.
-TpsData read_as_load(std::string_view text, const std::string& file, const TpsOptions& options) {
-  TpsOptions load = options;
-  load.size_column = true;
-  return read_tps(text, file, load);
+TpsData read_as_load(std::string_view text, const std::string& file, const TpsOptions& options,
+                     const LoadSteps& steps) {
+  return read_tps(text, file, options, steps.size_of);
 }
 
 }  // namespace
 
-CheckReport check_tps(std::string_view text, const std::string& file, const TpsOptions& options) {
+CheckReport check_tps(std::string_view text, const std::string& file, const TpsOptions& options,
+                      const LoadSteps& steps) {
   CheckReport r;
   r.file = file;
   r.missing_option = options.missing;
@@ -358,7 +357,7 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
 
   TpsData data;
   try {
-    data = read_as_load(text, file, options);
+    data = read_as_load(text, file, options, steps);
     r.loads = true;
   } catch (const RuntimeError& e) {
     r.error = e.what();
@@ -370,7 +369,7 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
     TpsOptions scaled = options;
     scaled.with_scale = true;
     try {
-      read_as_load(text, file, scaled);
+      read_as_load(text, file, scaled, steps);
       r.loads_with_scale = true;
     } catch (const RuntimeError& e) {
       r.scale_error = e.what();
@@ -385,7 +384,7 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
   if (data.incomplete > 0 && data.incomplete == x.rows()) {
     // The read succeeds, but the superimposition that follows it cannot.
     r.loads = false;
-    r.error = no_complete_specimen(x.rows(), "of \"" + file + "\"");
+    r.error = steps.no_complete(x.rows(), "of \"" + file + "\"");
     r.landmarks = r.first_count;
     return r;
   }
@@ -402,7 +401,8 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
   return r;
 }
 
-CheckReport check_tps_file(const std::string& path, const TpsOptions& options) {
+CheckReport check_tps_file(const std::string& path, const TpsOptions& options,
+                           const LoadSteps& steps) {
   FileText text;
   if (std::string reason; !read_whole_file(path, text, reason)) {
     CheckReport r;
@@ -413,7 +413,7 @@ CheckReport check_tps_file(const std::string& path, const TpsOptions& options) {
     r.encoding = "ASCII";
     return r;
   }
-  return check_tps(text.view(), path, options);
+  return check_tps(text.view(), path, options, steps);
 }
 
 int check_status(const CheckReport& r) {

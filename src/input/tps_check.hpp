@@ -7,7 +7,8 @@
 // check_tps_file / check_tps never raise for a bad file: a file that cannot
 // be read, or that the reader refuses, gives a failing report carrying the
 // reader's message. The load is predicted by running the reader itself with
-// the given options and the size column on.
+// the given options and the load's size column, then the load's refusal of a
+// sample without a complete specimen.
 //
 // check_json gives the report as one JSON object with these keys (all always
 // present; "first" lists hold at most kCheckListed entries; specimen numbers
@@ -133,11 +134,23 @@ struct CheckReport {
   std::size_t first_non_utf8_line = 0;  // 0 when the text is UTF-8
 };
 
+// What a load does with a sample once it is read, which the check repeats:
+// each specimen's size (the size column) and the message refusing a sample in
+// which no specimen is complete, given its rows and a source such as
+// `of "a.tps"`. The caller passes both (actions::load_steps), so that the
+// check measures nothing itself.
+struct LoadSteps {
+  RowSize size_of;
+  std::string (*no_complete)(std::size_t rows, const std::string& source);
+};
+
 // Reads the file at `path` and checks it; a file that cannot be read gives a
 // failing report with the message a load would give.
-CheckReport check_tps_file(const std::string& path, const TpsOptions& options);
+CheckReport check_tps_file(const std::string& path, const TpsOptions& options,
+                           const LoadSteps& steps);
 // Checks TPS text; `file` names it in the report and the reader's messages.
-CheckReport check_tps(std::string_view text, const std::string& file, const TpsOptions& options);
+CheckReport check_tps(std::string_view text, const std::string& file, const TpsOptions& options,
+                      const LoadSteps& steps);
 
 // 0 when the file loads cleanly, 1 when it does not load, 3 when it loads with warnings.
 int check_status(const CheckReport& report);

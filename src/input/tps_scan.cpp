@@ -10,7 +10,6 @@
 
 #include "input/excerpt.hpp"
 #include "input/text_input.hpp"
-#include "morpho/centsize.hpp"
 #include "runtime/array/error.hpp"
 
 namespace dg {
@@ -144,11 +143,13 @@ const char* read_count(const char* p, const char* end, std::size_t& count) {
 
 class TpsScanner {
  public:
-  TpsScanner(std::string_view text, const std::string& file, const TpsOptions& options)
+  TpsScanner(std::string_view text, const std::string& file, const TpsOptions& options,
+             RowSize size_of)
       : begin_(text.data()),
         end_(text.data() + text.size()),
         file_(file),
         options_(options),
+        size_of_(size_of),
         counted_to_(begin_) {}
 
   // Missing: NA stands for a number (read as NaN) and missing values are marked.
@@ -188,6 +189,7 @@ class TpsScanner {
   const std::string& file_;
   std::string values_;  // the records' values, shared by them once the file is read
   const TpsOptions& options_;
+  RowSize size_of_;
   // The specimen being read, for messages about its numbers.
   std::size_t specimen_ = 0;
   const char* keyword_ = nullptr;
@@ -597,9 +599,9 @@ TpsData TpsScanner::run() {
       for (double& v : row) v *= factor;
     }
 
-    if (options_.size_column) {
+    if (size_of_ != nullptr) {
       // The size is computed while the row is at hand, so the matrix is built once.
-      row.push_back(centsize(std::span<const double>(row)));
+      row.push_back(size_of_(std::span<const double>(row)));
       out.coordinates.append_row(row);
       row.pop_back();
     } else {
@@ -686,48 +688,48 @@ void TpsScanner::warn_missing(TpsData& out) const {
 
 }  // namespace
 
-TpsData read_tps(std::string_view text, const std::string& file, const TpsOptions& options) {
+TpsData read_tps(std::string_view text, const std::string& file, const TpsOptions& options,
+                 RowSize size_of) {
   text = skip_byte_order_mark(text);
-  TpsScanner scanner(text, file, options);
+  TpsScanner scanner(text, file, options, size_of);
   return options.missing ? scanner.run<true>() : scanner.run<false>();
 }
 
 namespace {
 
-TpsOptions plain_options(bool with_scale, bool size_column) {
+TpsOptions plain_options(bool with_scale) {
   TpsOptions options;
   options.with_scale = with_scale;
-  options.size_column = size_column;
   return options;
 }
 
 }  // namespace
 
-TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,
-                 bool size_column) {
-  return read_tps(text, file, plain_options(with_scale, size_column));
+TpsData read_tps(std::string_view text, const std::string& file, bool with_scale, RowSize size_of) {
+  return read_tps(text, file, plain_options(with_scale), size_of);
 }
 
-TpsData read_tps_file(const std::string& path, const TpsOptions& options) {
+TpsData read_tps_file(const std::string& path, const TpsOptions& options, RowSize size_of) {
   FileText text;
   if (std::string reason; !read_whole_file(path, text, reason)) {
     raise("Error on file open: \"" + path + "\" (" + reason + ")");
   }
-  return read_tps(text.view(), path, options);
+  return read_tps(text.view(), path, options, size_of);
 }
 
-TpsData read_tps_file(const std::string& path, bool with_scale, bool size_column) {
-  return read_tps_file(path, plain_options(with_scale, size_column));
+TpsData read_tps_file(const std::string& path, bool with_scale, RowSize size_of) {
+  return read_tps_file(path, plain_options(with_scale), size_of);
 }
 
-TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& options) {
+TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& options,
+                       RowSize size_of) {
   TpsData all;
-  const std::size_t size_columns = options.size_column ? 1 : 0;
+  const std::size_t size_columns = size_of != nullptr ? 1 : 0;
   const auto landmarks = [&](const TpsData& d) {
     return std::to_string((d.coordinates.cols() - size_columns) / 2);
   };
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    TpsData one = read_tps_file(paths[i], options);
+    TpsData one = read_tps_file(paths[i], options, size_of);
     if (i == 0) {
       all = std::move(one);
       continue;

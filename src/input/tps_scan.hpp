@@ -3,10 +3,10 @@
 // A specimen starts at the keyword LM= (either letter case, anywhere in the
 // text), followed by its landmark count. The first count k fixes the width:
 // each specimen gives its first 2k numbers, x1 y1 ... xk yk, as one row of an
-// N x 2k matrix (no size column). Numbers are separated by any white space:
-// optional sign, digits, decimal point, exponent, or nan / inf as written.
-// With `with_scale`, each specimen's row is multiplied by its own SCALE=
-// factor, the first one after its coordinates and before the next LM=.
+// N x 2k matrix (and its size last, when a size function is given). Numbers are separated by any
+// white space: optional sign, digits, decimal point, exponent, or nan / inf as written. With
+// `with_scale`, each specimen's row is multiplied by its own SCALE= factor, the first one after its
+// coordinates and before the next LM=.
 //
 // Raises RuntimeError naming the file, the specimen number and its line when
 // there is no keyword, a count is missing or invalid, a specimen has no or too
@@ -16,21 +16,26 @@
 // kept and a warning is added.
 #pragma once
 
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <optional>
 
 #include "input/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
 
 namespace dg {
 
+// The size of one specimen from its row as read (x1 y1 ... xk yk, curve
+// points included), appended to the row as its last column. The caller passes
+// it (a load passes centsize), so reading measures nothing itself; null
+// appends no column.
+using RowSize = double (*)(std::span<const double> row);
+
 // How a TPS text is read. The defaults read it as the load buttons always have.
 struct TpsOptions {
-  bool with_scale = false;   // multiply each specimen by its SCALE= factor
-  bool size_column = false;  // end each row with its centroid size
+  bool with_scale = false;  // multiply each specimen by its SCALE= factor
   // Append the points of each specimen's CURVES= blocks after its landmarks
   // (numbered k+1 onwards in file order). Every specimen must then carry the
   // same number of curve points. Off: curves are skipped with one warning.
@@ -44,6 +49,7 @@ struct TpsOptions {
 
 struct TpsData {
   Matrix coordinates;  // N x 2k as read (scaled when a scale was applied), plus the size column
+                       // when a size function was given
   std::vector<std::string> namelist;    // per specimen: the text after its count, line end included
   std::vector<SpecimenRecord> records;  // per specimen, in row order
   std::vector<std::string> warnings;    // e.g. differing LM= counts; the caller prints them
@@ -51,19 +57,23 @@ struct TpsData {
   std::size_t incomplete = 0;    // specimens with a missing landmark (0 unless options.missing)
 };
 
-// Parses TPS text; `file` names the file in messages and records.
-TpsData read_tps(std::string_view text, const std::string& file, const TpsOptions& options);
+// Parses TPS text; `file` names the file in messages and records. With
+// `size_of`, each row ends with size_of(row).
+TpsData read_tps(std::string_view text, const std::string& file, const TpsOptions& options,
+                 RowSize size_of = nullptr);
 TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,
-                 bool size_column = false);
+                 RowSize size_of = nullptr);
 
 // Reads the whole file, then parses it with read_tps. A file that cannot be
 // read raises `Error on file open: "<path>" (<reason>)`.
-TpsData read_tps_file(const std::string& path, const TpsOptions& options);
-TpsData read_tps_file(const std::string& path, bool with_scale, bool size_column = false);
+TpsData read_tps_file(const std::string& path, const TpsOptions& options,
+                      RowSize size_of = nullptr);
+TpsData read_tps_file(const std::string& path, bool with_scale, RowSize size_of = nullptr);
 
 // Reads several files in order as one sample: rows, records and warnings one
 // file after the other. Files that give rows of different widths raise an
 // error naming both files and their landmark counts.
-TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& options);
+TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& options,
+                       RowSize size_of = nullptr);
 
 }  // namespace dg

@@ -1,5 +1,8 @@
 #include "actions/dahand.hpp"
 
+#include <set>
+#include <string_view>
+
 #include "actions/distangler.hpp"
 #include "test_support.hpp"
 #include "window_fixture.hpp"
@@ -82,6 +85,10 @@ TEST_F(DahandTest, UnknownWordsFallThroughWithOneLineAndNoOtherChange) {
   EXPECT_EQ(session.graphics.findall(0), before);
   EXPECT_EQ(session.handler.data, (Matrix{{1, 2, 3}}));
   EXPECT_EQ(enable("Load"), "on");
+  // A repeated word would leave its second action unreachable.
+  std::set<std::string_view> words;
+  for (const ActionEntry& entry : kActions) words.insert(entry.word);
+  EXPECT_EQ(words.size(), kActions.size());
 }
 
 TEST_F(DahandTest, ExitClosesTheFigureOfTheRunningCallbackOnly) {

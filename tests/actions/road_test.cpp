@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "input/tps_scan.hpp"
+#include "morpho/centsize.hpp"
 #include "test_support.hpp"
 #include "window_fixture.hpp"
 
@@ -57,7 +58,7 @@ TEST_F(RoadTest, SmallSampleGivesTheIndependentlyComputedDatasets) {
 
 TEST_F(RoadTest, SuperimposedRowsHaveUnitSizeAndKeepTheirSizeColumn) {
   load_tps(kRoad + "small.tps");
-  TpsData raw = read_tps_file(kRoad + "small.tps", false, true);
+  TpsData raw = read_tps_file(kRoad + "small.tps", false, centsize);
   const Matrix& data = session.handler.data;
   ASSERT_EQ(data.cols(), 9u);
   for (std::size_t i = 0; i < data.rows(); ++i) {

@@ -7,13 +7,18 @@
 
 #include "input/input_test_support.hpp"
 #include "input/tps_check.hpp"
+#include "morpho/centsize.hpp"
+#include "morpho/partial_fit.hpp"
 #include "test_support.hpp"
 
 namespace dg {
 namespace {
 
+// What the load actions pass.
+const LoadSteps kSteps{centsize, no_complete_specimen};
+
 CheckReport check(std::string_view text, const TpsOptions& options = {}) {
-  return check_tps(text, "t.tps", options);
+  return check_tps(text, "t.tps", options, kSteps);
 }
 
 // Expects the text report to hold `line` as one whole line.
@@ -39,7 +44,7 @@ TEST(TpsCheck, ACleanFileGivesStatusZeroAndTheWholeReport) {
 
 TEST(TpsCheck, AFileTheReaderRefusesFailsWithItsMessage) {
   const std::string text = "LM=2\n1 2\nNA NA\nIMAGE=a.jpg\n";
-  const std::string message = error_message([&] { read_tps(text, "t.tps", false, true); });
+  const std::string message = error_message([&] { read_tps(text, "t.tps", false, centsize); });
   const CheckReport r = check(text);
   EXPECT_EQ(check_status(r), 1);
   EXPECT_EQ(r.error, message);
@@ -56,12 +61,22 @@ TEST(TpsCheck, AFileTheReaderRefusesFailsWithItsMessage) {
   EXPECT_EQ(report.find("centroid sizes"), std::string::npos);
 
   const std::string missing_file = "/nonexistent/x.tps";
-  const CheckReport unread = check_tps_file(missing_file, {});
+  const CheckReport unread = check_tps_file(missing_file, {}, kSteps);
   EXPECT_EQ(check_status(unread), 1);
   const std::string head = "\"/nonexistent/x.tps\": 0 specimens, 0 landmarks: does not load.\n" +
                            std::string("  Error: ") +
-                           error_message([&] { read_tps_file(missing_file, false, true); }) + "\n";
+                           error_message([&] { read_tps_file(missing_file, false, centsize); }) +
+                           "\n";
   EXPECT_EQ(check_text(unread).substr(0, head.size()), head);
+
+  // Read, but refused by the superimposition that follows.
+  TpsOptions missing;
+  missing.missing = true;
+  const CheckReport incomplete = check("LM=2\nNA 1\n2 3\n", missing);
+  EXPECT_EQ(check_status(incomplete), 1);
+  EXPECT_EQ(incomplete.error,
+            "The only specimen of \"t.tps\" misses landmarks; the superimposition needs at least "
+            "one complete specimen.");
 }
 
 TEST(TpsCheck, DifferingCountsLoadWithTheReadersWarningsAndAreListed) {
@@ -69,7 +84,7 @@ TEST(TpsCheck, DifferingCountsLoadWithTheReadersWarningsAndAreListed) {
   for (int i = 0; i < 7; ++i) text += "LM=3\n1 2\n3 4\n5 6\n";
   const CheckReport r = check(text);
   EXPECT_EQ(check_status(r), 3);
-  EXPECT_EQ(r.warnings, read_tps(text, "t.tps", false, true).warnings);
+  EXPECT_EQ(r.warnings, read_tps(text, "t.tps", false, centsize).warnings);
   EXPECT_EQ(check_json(r)["verdict"], "loads with warnings");
   EXPECT_LINE(r,
               "  7 specimens have an LM= count other than the first specimen's LM=2: specimen 2 "
@@ -151,11 +166,11 @@ TEST(TpsCheckRealFiles, ThePublishedFilesAreSurveyedAsTheyAreKnown) {
   SKIP_WITHOUT_REAL_DATA();
   for (const auto& entry : std::filesystem::directory_iterator(DISTANGLER_REAL_DATA_DIR)) {
     if (entry.path().extension() == ".md") continue;
-    const CheckReport r = check_tps_file(entry.path().string(), {});
+    const CheckReport r = check_tps_file(entry.path().string(), {}, kSteps);
     const nlohmann::json j = check_json(r);
     EXPECT_EQ(nlohmann::json::parse(j.dump()), j) << entry.path();
   }
-  const auto file = [](const char* name) { return check_tps_file(real_data(name), {}); };
+  const auto file = [](const char* name) { return check_tps_file(real_data(name), {}, kSteps); };
 
   const CheckReport body = file("bluegill-body-417spec-k19-scale-crlf.TPS");
   EXPECT_NE(check_status(body), 1);  // 3 once the reader keeps IDs: 30 are shared

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "input/input_test_support.hpp"
+#include "morpho/centsize.hpp"
 
 namespace dg {
 namespace {
@@ -16,8 +17,8 @@ TpsData tps(std::string_view text, bool with_scale = false) {
   return read_tps(text, "t.tps", with_scale);
 }
 
-TpsData tps(std::string_view text, const TpsOptions& options) {
-  return read_tps(text, "t.tps", options);
+TpsData tps(std::string_view text, const TpsOptions& options, RowSize size_of = nullptr) {
+  return read_tps(text, "t.tps", options, size_of);
 }
 
 const Matrix kTwoSpecimens{{1, 2, 3, 4}, {5, 6, 7, 8}};
@@ -270,9 +271,8 @@ TEST(TpsScanCurves, AppendedAsLandmarksInFileOrder) {
   EXPECT_EQ(d.curve_points, 3u);
   EXPECT_TRUE(d.warnings.empty());
   EXPECT_EQ(d.records[1].id(), "b");
-  options.size_column = true;
   options.with_scale = true;
-  const TpsData scaled = tps("LM=1\n1 1\nCURVES=1\nPOINTS=1\n3 1\nSCALE=2\n", options);
+  const TpsData scaled = tps("LM=1\n1 1\nCURVES=1\nPOINTS=1\n3 1\nSCALE=2\n", options, centsize);
   EXPECT_EQ(scaled.coordinates, (Matrix{{2, 2, 6, 2, std::sqrt(8.0)}}));
 }
 
@@ -329,8 +329,7 @@ TEST(TpsScanMissing, MissingCoordinatesMakeTheirLandmarkNaN) {
       "LM=3\n1 2\n3 4\n5 6\n";
   TpsOptions options;
   options.missing = true;
-  options.size_column = true;
-  const TpsData d = tps(text, options);
+  const TpsData d = tps(text, options, centsize);
   EXPECT_TRUE(same_values(d.coordinates, Matrix{{kNaN, kNaN, 3, 4, 5, 6, kNaN},
                                                 {1, 2, kNaN, kNaN, -1000001, 6, kNaN},
                                                 {1, 2, -3, 4, 5, 6, d.coordinates(2, 6)},
@@ -365,9 +364,8 @@ TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
   std::ofstream(b, std::ios::binary) << b_text;
   std::ofstream(c, std::ios::binary) << "LM=3\n1 1\n2 2\n3 3\n";
   TpsOptions options;
-  options.size_column = true;
-  const TpsData both = read_tps_files({a, b}, options);
-  const TpsData one = tps(a_text + b_text, options);
+  const TpsData both = read_tps_files({a, b}, options, centsize);
+  const TpsData one = tps(a_text + b_text, options, centsize);
   EXPECT_EQ(both.coordinates, one.coordinates);
   EXPECT_EQ(both.namelist, one.namelist);
   ASSERT_EQ(both.records.size(), 3u);
@@ -375,7 +373,10 @@ TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
   EXPECT_EQ(both.records[2].file(), b);
   EXPECT_EQ(both.records[2].id(), "b1");
   EXPECT_EQ(both.records[2].number, 1u);
-  EXPECT_ERROR_MSG(read_tps_files({a, b, c}, options),
+  EXPECT_ERROR_MSG(read_tps_files({a, b, c}, options, centsize),
+                   "\"" + c + "\" has 3 landmarks per specimen where \"" + a +
+                       "\" has 2; files loaded as one sample must have the same landmark count.");
+  EXPECT_ERROR_MSG(read_tps_files({a, c}, options),
                    "\"" + c + "\" has 3 landmarks per specimen where \"" + a +
                        "\" has 2; files loaded as one sample must have the same landmark count.");
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "input/tps_scan.hpp"
+#include "morpho/centsize.hpp"
 #include "morpho/getconsensus.hpp"
 #include "runtime/array/file_io.hpp"
 #include "test_support.hpp"
@@ -81,10 +82,10 @@ TEST_F(WriteTpsTest, SampleByteForByteAndReadBackExactly) {
 // coordinates only within the consensus' own stopping rule (a summed squared
 // change of 7.45e-10): this small, unlike, sample settles slowly.
 TEST_F(WriteTpsTest, SuperimposedSampleSurvivesASecondSuperimposition) {
-  const TpsData read = read_tps_file(DISTANGLER_TEST_DATA_DIR "/road/small.tps", false, true);
+  const TpsData read = read_tps_file(DISTANGLER_TEST_DATA_DIR "/road/small.tps", false, centsize);
   const ConsensusResult first = getconsensus(read.coordinates);
   write_tps(at("s.tps"), first.superimposed, read.records);
-  const TpsData back = read_tps_file(at("s.tps"), false, true);
+  const TpsData back = read_tps_file(at("s.tps"), false, centsize);
   ASSERT_EQ(back.records.size(), 4u);
   EXPECT_EQ(back.records[0].image(), "a.jpg");
   EXPECT_EQ(back.records[3].id(), "4");
@@ -98,10 +99,10 @@ TEST_F(WriteTpsTest, SuperimposedSampleSurvivesASecondSuperimposition) {
 TEST_F(WriteTpsTest, PublishedSampleReadsBackWithItsIds) {
   SKIP_WITHOUT_REAL_DATA();
   const TpsData read =
-      read_tps_file(real_data("bluegill-body-417spec-k19-scale-crlf.TPS"), true, true);
+      read_tps_file(real_data("bluegill-body-417spec-k19-scale-crlf.TPS"), true, centsize);
   const ConsensusResult fit = getconsensus(read.coordinates);
   write_tps(at("b.tps"), fit.superimposed, read.records);
-  const TpsData back = read_tps_file(at("b.tps"), false, true);
+  const TpsData back = read_tps_file(at("b.tps"), false, centsize);
   ASSERT_EQ(back.records.size(), 417u);
   for (std::size_t i = 0; i < 417; ++i) {
     ASSERT_EQ(back.records[i].id(), read.records[i].id()) << "specimen " << i + 1;

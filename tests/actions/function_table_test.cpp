@@ -1,4 +1,4 @@
-#include "runtime/array/function_table.hpp"
+#include "actions/function_table.hpp"
 
 #include "actions/session.hpp"
 #include "runtime/graphics/headless_platform.hpp"
