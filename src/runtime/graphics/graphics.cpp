@@ -161,6 +161,7 @@ void Graphics::touch(ObjectId id) {
   id = store_.figure_of(id);
   if (id == kNoObject) return;
   auto& fig = store_.as<Figure>(id);
+  ++fig.changes;
   if (!fig.stale) {
     fig.stale = true;
     platform_.figure_stale(fig.number);

@@ -15,13 +15,6 @@ ObjectStore::ObjectStore() {
   add(std::make_unique<Root>(), kNoObject);
 }
 
-const ObjectStore::Slot* ObjectStore::slot(ObjectId id) const {
-  std::size_t page = id >> kPageBits;
-  if (id >= next_id_ || page >= pages_.size() || !pages_[page]) return nullptr;
-  const Slot& s = pages_[page]->entries[id & (kPageSize - 1)];
-  return s.owner == kFree ? nullptr : &s;
-}
-
 ObjectId ObjectStore::next_id() {
   if (next_id_ >= kNoObject - 1) raise("The graphics tree has run out of object ids.");
   return static_cast<ObjectId>(next_id_++);
@@ -80,12 +73,6 @@ Object* ObjectStore::object(ObjectId id) {
 const Object* ObjectStore::object(ObjectId id) const {
   const Slot* s = slot(id);
   return s && s->owner == kOwned ? objects_[s->index].get() : nullptr;
-}
-
-std::optional<ObjectStore::PointRef> ObjectStore::point(ObjectId id) const {
-  const Slot* s = slot(id);
-  if (!s || s->owner == kOwned) return std::nullopt;
-  return PointRef{s->owner, s->index};
 }
 
 ObjectType ObjectStore::type(ObjectId id) const {

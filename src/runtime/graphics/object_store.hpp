@@ -43,7 +43,11 @@ class ObjectStore {
     ObjectId axes;
     std::uint32_t row;
   };
-  std::optional<PointRef> point(ObjectId id) const;
+  std::optional<PointRef> point(ObjectId id) const {
+    const Slot* s = slot(id);
+    if (!s || s->owner == kOwned) return std::nullopt;
+    return PointRef{s->owner, s->index};
+  }
   // The object with this id; null for a point row.
   Object* object(ObjectId id);
   const Object* object(ObjectId id) const;
@@ -91,7 +95,12 @@ class ObjectStore {
     Page();
   };
 
-  const Slot* slot(ObjectId id) const;
+  const Slot* slot(ObjectId id) const {
+    std::size_t page = id >> kPageBits;
+    if (id >= next_id_ || page >= pages_.size() || !pages_[page]) return nullptr;
+    const Slot& s = pages_[page]->entries[id & (kPageSize - 1)];
+    return s.owner == kFree ? nullptr : &s;
+  }
   Slot& new_slot(ObjectId id);
   void free_slot(ObjectId id);
   ObjectId next_id();

@@ -134,6 +134,7 @@ struct Figure : Placed {
   bool resize = true;
   ObjectId current_axes = kNoObject;
   bool stale = false;
+  std::uint64_t changes = 0;  // counts the changes to the figure or anything in it
 };
 
 // The single-point lines of an axes, one row each, in creation order. A row

@@ -95,8 +95,20 @@ class MarkerBatch {
   // The narrowest line width in logical pixels that covers a whole device pixel.
   double thinnest() const { return raster_ ? 1.0 / scale_ : 0.0; }
 
-  void add(QPointF logical) {
-    QPointF p = to_device_.map(logical);
+  // Maps data coordinates to logical ones as x' = left + (x - x0) * sx,
+  // y' = bottom - (y - y0) * sy, for add_data.
+  void data_map(double left, double x0, double sx, double bottom, double y0, double sy) {
+    left_ = left, x0_ = x0, sx_ = sx, bottom_ = bottom, y0_ = y0, sy_ = sy;
+  }
+
+  // A marker at data coordinates, mapped as data_map says.
+  void add_data(double x, double y) {
+    double lx = left_ + (x - x0_) * sx_, ly = bottom_ - (y - y0_) * sy_;
+    add_device(
+        QPointF(to_device_.m11() * lx + to_device_.dx(), to_device_.m22() * ly + to_device_.dy()));
+  }
+
+  void add_device(QPointF p) {
     if (!std::isfinite(p.x()) || !std::isfinite(p.y())) return;
     if (p.x() < clip_.left() - reach_ || p.x() > clip_.right() + reach_ ||
         p.y() < clip_.top() - reach_ || p.y() > clip_.bottom() + reach_) {
@@ -200,6 +212,7 @@ class MarkerBatch {
   double scale_ = 1;
   QTransform to_device_;
   QRectF clip_;
+  double left_ = 0, x0_ = 0, sx_ = 1, bottom_ = 0, y0_ = 0, sy_ = 1;
   MarkerSprites::Key key_{};
   bool has_key_ = false;
   double reach_ = 0;
@@ -418,6 +431,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
 
   painter.setClipRect(box);
   MarkerBatch batch(painter, sprites, box);
+  batch.data_map(box.left(), lim[0], sx, box.bottom(), lim[2], sy);
   // Sets the batch up for a look; false when its markers draw nothing.
   auto marker_style = [&](const LineLook& look) {
     if (look.marker == Marker::None) return false;
@@ -442,7 +456,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
         row_look = look;
         row_draws = graphics.looks()[look].visible && marker_style(graphics.looks()[look]);
       }
-      if (row_draws) batch.add(map(rows.x[ref->row], rows.y[ref->row]));
+      if (row_draws) batch.add_data(rows.x[ref->row], rows.y[ref->row]);
       continue;
     }
     row_look = PointRows::kDeadRow;
@@ -468,7 +482,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
         }
       }
       if (marker_style(look)) {
-        for (std::size_t i = 0; i < pts.size(); ++i) batch.add(map(pts.x(i), pts.y(i)));
+        for (std::size_t i = 0; i < pts.size(); ++i) batch.add_data(pts.x(i), pts.y(i));
       }
     } else if (o.type == ObjectType::Text) {
       batch.flush();

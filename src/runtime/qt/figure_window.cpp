@@ -46,6 +46,7 @@ void FigureCanvas::render_if_needed() {
   cache_.setDotsPerMeterY(3780);
   QPainter painter(&cache_);
   window_.paint_canvas(painter, size(), sprites_);
+  rendered_changes_ = window_.figure_changes();
   dirty_ = false;
 }
 
@@ -101,7 +102,9 @@ void FigureWindow::sync() {
     retries_ = 0;
     place();
   }
-  canvas_->invalidate();
+  // A change the canvas already shows (the figure following a resize of the
+  // window, painted at once) is not rendered a second time.
+  if (fig.changes != canvas_->rendered_changes()) canvas_->invalidate();
   if (fig.visible && !isVisible()) show();
   if (!fig.visible && isVisible()) hide();
 }
@@ -193,6 +196,10 @@ void FigureWindow::paint_canvas(QPainter& painter, const QSize& size, MarkerSpri
   QColor background = to_qcolor(graphics_->figure(figure_).color);
   painter.fillRect(QRect(QPoint(0, 0), size), background);
   platform_.guarded([&] { paint_figure(painter, *graphics_, figure_, background, sprites); });
+}
+
+std::uint64_t FigureWindow::figure_changes() const {
+  return graphics_ ? graphics_->figure(figure_).changes : 0;
 }
 
 void FigureWindow::invoke(Handle object) {

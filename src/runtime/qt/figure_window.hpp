@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ class FigureCanvas : public QWidget {
  public:
   explicit FigureCanvas(FigureWindow& window);
   void invalidate();
+  // The figure's change count the cached drawing shows.
+  std::uint64_t rendered_changes() const { return rendered_changes_; }
   // Paints now when the cached drawing is out of date.
   void render_if_needed();
 
@@ -42,6 +45,7 @@ class FigureCanvas : public QWidget {
   FigureWindow& window_;
   QImage cache_;
   bool dirty_ = true;
+  std::uint64_t rendered_changes_ = ~std::uint64_t{0};
   MarkerSprites sprites_;
 };
 
@@ -58,6 +62,8 @@ class FigureWindow : public QMainWindow {
   void show_status(const QString& line);
   // Paints the figure into the canvas's cached image.
   void paint_canvas(QPainter& painter, const QSize& size, MarkerSprites& sprites);
+  // The figure's change count, or 0 once the figure is gone.
+  std::uint64_t figure_changes() const;
   void canvas_resized(QSize size);
 
   QWidget* widget_of(Handle control) const;
