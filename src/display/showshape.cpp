@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "morpho/landmark_count.hpp"
+#include "runtime/array/progress.hpp"
 
 namespace dg {
 
@@ -17,6 +18,7 @@ double showshape(Graphics& graphics, const Matrix& x, std::string_view xform) {
       py[j] = x(i, 2 * j + 1);
     }
     graphics.plot_points(px, py, xform, 3.0);
+    progress_every(i);
   }
   graphics.axis_auto();
   graphics.axis_equal();

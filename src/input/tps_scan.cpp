@@ -11,6 +11,7 @@
 #include "input/excerpt.hpp"
 #include "input/text_input.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/progress.hpp"
 
 namespace dg {
 namespace {
@@ -498,6 +499,7 @@ TpsData TpsScanner::run() {
     const char* keyword = eq - 2;
     specimen_ = specimen;
     keyword_ = keyword;
+    progress_every(specimen);
 
     const char* p = skip_space(eq + 1, end_);
     double count_value = 0;

@@ -10,6 +10,7 @@
 #include "morpho/centpos.hpp"
 #include "morpho/centsize.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/progress.hpp"
 
 namespace dg {
 namespace {
@@ -94,6 +95,7 @@ ConsensusResult getconsensus(Matrix x, std::size_t pass_limit) {
       const auto row = xpt.row(i);
       rotate_onto(row, xref);
       for (std::size_t c = 0; c < n; ++c) sums[c] += row[c];
+      progress_every(i);
     }
 
     xrefold.swap(xref);

@@ -6,6 +6,7 @@
 
 #include "runtime/array/file_io.hpp"
 #include "runtime/array/format.hpp"
+#include "runtime/array/progress.hpp"
 
 namespace dg {
 namespace {
@@ -22,6 +23,7 @@ void write_rows(const std::string& path, const Matrix& rows, WriteRow write_row)
     auto source = rows.row(i);
     std::copy(source.begin(), source.end(), row.begin());
     write_row(buffer, std::span<double>(row));
+    progress_every(i);
     if (buffer.size() >= kFlushBytes) {
       file.write(buffer);
       buffer.clear();

@@ -11,6 +11,7 @@
 #include "input/excerpt.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
+#include "runtime/array/progress.hpp"
 
 namespace dg {
 namespace {
@@ -101,6 +102,7 @@ void RowWriter::format_rows(std::size_t begin, std::size_t end, Block& block) co
   const std::string* last_file = nullptr;  // records of one file share their name
   std::string file_field;
   for (std::size_t i = begin; i < end; ++i) {
+    progress_every(i);
     char number[24];
     out.append(number, std::to_chars(number, number + sizeof number, i + 1).ptr);
     out += sep;

@@ -11,11 +11,14 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <chrono>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "qt_test_support.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/progress.hpp"
 #include "test_support.hpp"
 
 namespace dg {
@@ -157,6 +160,34 @@ TEST_F(PlatformTest, AnErrorInACallbackStopsThereAndItsMessageIsShown) {
   widget<QPushButton>(button)->click();
   EXPECT_EQ(platform.status_line(), "An unknown error ended the callback.");
   EXPECT_EQ(calls.size(), 2u);
+}
+
+TEST_F(PlatformTest, ALongCallbackLetsTheWindowRepaintAndShowsABusyCursorUntilItEnds) {
+  Handle button = control("pushbutton", {10, 10, 80, 24});
+  g.set(button, "Callback", Value("load"));
+  bool timer_ran = false, cursor_before = true, cursor_during = false, close_refused = false;
+  failure = [&] {
+    QTimer::singleShot(0, [&] { timer_ran = true; });
+    window()->close();  // refused: the callback may still draw into the figure
+    close_refused = g.is_handle(figure);
+    auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(450)) {
+      if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(200)) {
+        cursor_before = cursor_before && QGuiApplication::overrideCursor() != nullptr;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      progress();
+    }
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    cursor_during = cursor && cursor->shape() == Qt::WaitCursor;
+  };
+  widget<QPushButton>(button)->click();
+  EXPECT_TRUE(timer_ran) << "events are handled while the callback runs";
+  EXPECT_FALSE(cursor_before) << "no busy cursor for the first 0.3 s";
+  EXPECT_TRUE(cursor_during);
+  EXPECT_TRUE(close_refused);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_FALSE(platform.working());
 }
 
 TEST_F(PlatformTest, ClosingTheWindowClosesTheFigureAndTheLoopEndsWithTheLastFigure) {

@@ -51,8 +51,14 @@ void FigureCanvas::render_if_needed() {
 }
 
 void FigureCanvas::paintEvent(QPaintEvent*) {
-  render_if_needed();
   QPainter painter(this);
+  if (window_.busy() && !cache_.isNull()) {
+    // The tree is being changed by a running callback: the last drawing
+    // stands in, stretched to the canvas, until the callback ends.
+    painter.drawImage(rect(), cache_);
+    return;
+  }
+  render_if_needed();
   painter.drawImage(QPoint(0, 0), cache_);
 }
 
@@ -175,6 +181,10 @@ void FigureWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
+  if (platform_.working()) {  // the running callback may still draw into the figure
+    event->ignore();
+    return;
+  }
   // Closing the window closes the figure; the platform then removes the window.
   event->ignore();
   Handle figure = figure_;
@@ -196,6 +206,10 @@ void FigureWindow::paint_canvas(QPainter& painter, const QSize& size, MarkerSpri
   QColor background = to_qcolor(graphics_->figure(figure_).color);
   painter.fillRect(QRect(QPoint(0, 0), size), background);
   platform_.guarded([&] { paint_figure(painter, *graphics_, figure_, background, sprites); });
+}
+
+bool FigureWindow::busy() const {
+  return platform_.working();
 }
 
 std::uint64_t FigureWindow::figure_changes() const {

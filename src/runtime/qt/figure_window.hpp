@@ -62,6 +62,8 @@ class FigureWindow : public QMainWindow {
   void show_status(const QString& line);
   // Paints the figure into the canvas's cached image.
   void paint_canvas(QPainter& painter, const QSize& size, MarkerSprites& sprites);
+  // True while a callback runs (see QtPlatform::working).
+  bool busy() const;
   // The figure's change count, or 0 once the figure is gone.
   std::uint64_t figure_changes() const;
   void canvas_resized(QSize size);

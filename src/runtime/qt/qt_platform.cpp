@@ -19,6 +19,7 @@
 #include <iostream>
 
 #include "runtime/array/error.hpp"
+#include "runtime/array/progress.hpp"
 #include "runtime/qt/figure_export.hpp"
 #include "runtime/qt/figure_window.hpp"
 
@@ -76,10 +77,36 @@ void QtPlatform::guarded(const std::function<void()>& body) noexcept {
 
 void QtPlatform::run_callback(Handle object, const std::string& callback) {
   if (callback.empty()) return;
-  guarded([&] {
-    if (!runner_) raise("No callback runner is set, so \"" + callback + "\" did not run.");
-    runner_(object, callback);
-  });
+  if (working_++ == 0) {
+    work_clock_.start();
+    last_events_ = 0;
+  }
+  {
+    ProgressScope steps(&QtPlatform::progress_step, this);
+    guarded([&] {
+      if (!runner_) raise("No callback runner is set, so \"" + callback + "\" did not run.");
+      runner_(object, callback);
+    });
+  }
+  if (--working_ > 0) return;
+  if (busy_cursor_) {
+    QGuiApplication::restoreOverrideCursor();
+    busy_cursor_ = false;
+  }
+  // Canvases that skipped rendering while the callback ran catch up now.
+  for (auto& [figure, window] : windows_) window->canvas()->update();
+}
+
+void QtPlatform::progress_step(void* context) {
+  auto& self = *static_cast<QtPlatform*>(context);
+  const qint64 now = self.work_clock_.elapsed();
+  if (now - self.last_events_ < 50) return;
+  self.last_events_ = now;
+  if (now >= 300 && !self.busy_cursor_) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    self.busy_cursor_ = true;
+  }
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 int QtPlatform::exec() {

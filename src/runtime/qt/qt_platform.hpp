@@ -10,6 +10,7 @@
 // window's status line). A QApplication must exist for the platform's life.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -44,8 +45,13 @@ class QtPlatform : public Platform {
   // Runs a control's or menu's callback text; the object is the control or menu.
   using CallbackRunner = std::function<void(Handle object, const std::string& callback)>;
   void set_callback_runner(CallbackRunner runner) { runner_ = std::move(runner); }
-  // Calls the runner with a non-empty callback text, guarded.
+  // Calls the runner with a non-empty callback text, guarded. While it runs,
+  // its progress steps let the windows repaint (user input waits), and after
+  // 0.3 s the cursor shows that the program is busy.
   void run_callback(Handle object, const std::string& callback);
+  // True while a callback runs: canvases show their last drawing rather than
+  // render a tree that is being changed.
+  bool working() const { return working_ > 0; }
   // Runs `body`; an exception's message goes to the console and no further.
   void guarded(const std::function<void()>& body) noexcept;
 
@@ -107,6 +113,11 @@ class QtPlatform : public Platform {
   QEventLoop* loop_ = nullptr;
   std::string console_;
   QString status_;
+  int working_ = 0;  // callbacks running
+  QElapsedTimer work_clock_;
+  qint64 last_events_ = 0;
+  bool busy_cursor_ = false;
+  static void progress_step(void* platform);
 };
 
 }  // namespace dg
