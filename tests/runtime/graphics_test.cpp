@@ -30,6 +30,108 @@ TEST_F(GraphicsTest, PropertyNamesMatchInAnyLetterCase) {
   EXPECT_THROW_HAS(g.set(line, "MarkerSize", Value(-1.0)), "needs a positive number, not -1");
 }
 
+// A value as the property tables write defaults: a text, a number, or [a b c].
+std::string shown(const Value& v) {
+  if (v.is_char()) return v.text();
+  if (v.is_double() && v.numel() == 1) return num2str(v.scalar());
+  std::string out = "[";
+  for (std::size_t i = 0; i < v.numel(); ++i) out += (i ? " " : "") + num2str(v.matrix().data()[i]);
+  return out + "]";
+}
+
+TEST_F(GraphicsTest, EveryTablePropertyReadsItsDefaultOnANewObjectAndRefusesBadValuesByKind) {
+  Handle fig = g.new_figure();
+  Handle line = g.plot(std::vector<double>{}, std::vector<double>{}, "k");
+  Handle text = g.text(0, 0, "");
+  Handle axes = g.new_axes(fig);
+  const std::vector<std::pair<ObjectType, Handle>> objects{
+      {ObjectType::Root, 0},
+      {ObjectType::Figure, fig},
+      {ObjectType::Axes, axes},
+      {ObjectType::Line, line},
+      {ObjectType::Text, text},
+      {ObjectType::UIControl, g.new_uicontrol(fig)},
+      {ObjectType::UIMenu, g.new_uimenu(fig)}};
+  for (const auto& [type, h] : objects) {  // every default first: setting one may change others
+    for (const Property& p : property_table(type)) {
+      if (!p.default_text.empty()) {
+        EXPECT_EQ(shown(g.get(h, lower(p.name))), p.default_text) << p.name;
+      }
+    }
+  }
+  for (const auto& [type, h] : objects) {
+    for (const Property& p : property_table(type)) {
+      Value value = g.get(h, p.name);
+      if (p.kind == PropertyKind::ReadOnly) {
+        EXPECT_THROW_MSG(g.set(h, p.name, value), "The \"" + std::string(p.name) +
+                                                      "\" property of the " + type_name(type) +
+                                                      " object cannot be changed.");
+      } else if (p.kind != PropertyKind::Any) {
+        g.set(h, p.name, value);  // what get gives, set takes
+        EXPECT_EQ(shown(g.get(h, p.name)), shown(value)) << p.name;
+      }
+    }
+  }
+  Handle control = objects[5].second;
+  EXPECT_THROW_MSG(g.set(fig, "Colour", Value("r")),
+                   "There is no \"Colour\" property on the figure object.");
+  EXPECT_THROW_MSG(g.set(control, "Value", Value("x")),
+                   "The property \"Value\" needs a single number, not a text.");
+  EXPECT_THROW_MSG(g.set(axes, "xlim", Value(Matrix{{2, 1}})),
+                   "The property \"XLim\" needs two increasing numbers.");
+  EXPECT_THROW_MSG(g.set(control, "Units", Value("inches")),
+                   "\"inches\" is not a unit; use pixels, characters, normalized or points.");
+  EXPECT_THROW_HAS(g.set(control, "Position", Value(1.0)), "needs four numbers");
+  EXPECT_THROW_MSG(g.set(objects[6].second, "Label", Value(1.0)),
+                   "The property \"Label\" needs a text, not a number array.");
+  EXPECT_THROW_MSG(g.set(fig, "NumberTitle", Value("no")),
+                   "The property \"NumberTitle\" takes one of \"on\", \"off\", not \"no\".");
+}
+
+TEST_F(GraphicsTest, PointRowsAreSinglePointLinesUntilTheyNeedMore) {
+  g.new_figure();
+  g.hold(true);
+  Handle a = g.plot(std::vector<double>{1}, std::vector<double>{2}, "ro");
+  g.plot_points(std::vector<double>{3, 4}, std::vector<double>{5, 6}, "k.", 3);
+  Handle text = g.text(0, 0, "t");
+  auto kids = g.children(g.gca());
+  ASSERT_EQ(kids.size(), 4u);
+  EXPECT_EQ(kids[0], a);
+  EXPECT_EQ(kids[3], text);
+  Handle b = kids[1], c = kids[2];
+  EXPECT_EQ(g.get(b, "MarkerSize").scalar(), 3.0);
+  EXPECT_EQ(g.get(b, "Marker").text(), ".");
+  EXPECT_EQ(g.get(c, "XData").scalar(), 4.0);
+  EXPECT_EQ(g.get(a, "Parent").scalar(), g.gca());
+  EXPECT_EQ(shown(g.get(a, "Color")), "[1 0 0]");
+
+  g.set(b, "Tag", Value("dot"));
+  g.set(b, "Visible", Value("off"));
+  EXPECT_EQ(g.find_by_tag("dot"), (std::vector<Handle>{b}));
+  EXPECT_FALSE(g.visible(b));
+  EXPECT_EQ(g.axis_limits(), (std::array<double, 4>{1, 4, 2, 6}))
+      << "a hidden point leaves the limits";
+  // Data of its own makes a point a line object, with the same handle and place.
+  g.set(c, "XData", Value(7.0));
+  g.set(a, "UserData", Value("mine"));
+  EXPECT_EQ(g.children(g.gca()), kids);
+  EXPECT_EQ(g.get(a, "UserData").text(), "mine");
+  EXPECT_EQ(g.get(a, "MarkerSize").scalar(), 6.0);
+  EXPECT_EQ(g.axis_limits()[1], 8.0) << "x = 7, rounded out to a step of 2";
+  EXPECT_THROW_MSG(g.set(c, "XData", Value(Matrix{{4, 7}})),
+                   "A line needs as many x values as y values; found 2 and 1.");
+  g.delete_object(c);
+  EXPECT_FALSE(g.is_handle(c));
+  EXPECT_EQ(g.children(g.gca()), (std::vector<Handle>{a, b, text}));
+  EXPECT_THROW_HAS(g.set(a, "LineWidth", Value(0.0)), "needs a positive number, not 0");
+  EXPECT_THROW_MSG(g.plot_points(std::vector<double>{1}, std::vector<double>{}, "k.", 3),
+                   "A line needs as many x values as y values; found 1 and 0.");
+  g.clear_axes(g.gca());
+  EXPECT_FALSE(g.is_handle(a));
+  EXPECT_FALSE(g.is_handle(b));
+  EXPECT_FALSE(g.is_handle(text));
+}
+
 TEST_F(GraphicsTest, TagSearchReachesEveryTaggedObjectInEveryFigure) {
   Handle f1 = g.new_figure();
   Handle a = g.new_uicontrol(f1);
@@ -186,6 +288,15 @@ TEST_F(GraphicsTest, ChangesMarkTheFigureStaleOnce) {
   EXPECT_EQ(platform.stale_notifications(), before + 1);
   EXPECT_TRUE(g.take_stale(fig));
   EXPECT_FALSE(g.take_stale(fig));
+  // What no window shows (tags, callbacks, user data) leaves the figure as drawn.
+  Handle control = g.new_uicontrol(fig);
+  g.take_stale(fig);
+  g.set(control, "Tag", Value("Load"));
+  g.set(control, "Callback", Value("dahand('GetData')"));
+  g.set(control, "UserData", Value(1.0));
+  EXPECT_FALSE(g.take_stale(fig));
+  g.set(control, "String", Value("Load"));
+  EXPECT_TRUE(g.take_stale(fig));
 }
 
 TEST_F(GraphicsTest, TheConsoleCopyKeepsTheLastWholeLines) {

@@ -94,7 +94,8 @@ const Property kCommon[] = {
     {"Tag", PropertyKind::Text, "", [](G g, ObjectId, O o) { return Value(g.tags().name(o.tag)); },
      [](Graphics& g, ObjectId, Object& o, const PropertyValue& v) {
        o.tag = g.tags().intern(v.text);
-     }},
+     },
+     false},
     {"Visible", PropertyKind::OnOff, "on", [](G, ObjectId, O o) { return on_off(o.visible); },
      [](Graphics& g, ObjectId id, Object& o, const PropertyValue& v) {
        o.visible = v.flag;
@@ -110,7 +111,7 @@ const Property kCommon[] = {
      },
      nullptr},
     {"UserData", PropertyKind::Any, "", [](G, ObjectId, O o) { return o.user_data; },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { o.user_data = v.raw; }},
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { o.user_data = v.raw; }, false},
 };
 
 // Properties of objects placed by a rectangle.
@@ -384,7 +385,8 @@ const Property kControl[] = {
      [](G, ObjectId, O o) { return Value(of<UIControl>(o).callback); },
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
        of<UIControl>(o).callback = v.text;
-     }},
+     },
+     false},
     {"Enable", PropertyKind::Choice, "on",
      [](G, ObjectId, O o) { return Value(of<UIControl>(o).enable); },
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
@@ -449,7 +451,8 @@ const Property kMenu[] = {
      [](G, ObjectId, O o) { return Value(of<UIMenu>(o).callback); },
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
        of<UIMenu>(o).callback = v.text;
-     }},
+     },
+     false},
     {"Enable", PropertyKind::Choice, "on",
      [](G, ObjectId, O o) { return Value(of<UIMenu>(o).enable); },
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { of<UIMenu>(o).enable = v.text; },
