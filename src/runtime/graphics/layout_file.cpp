@@ -192,10 +192,12 @@ class Builder {
       if (auto units = object.find("Units"); units != object.end()) {
         g_.set(h, "Units", property_value(*units, "Units"));
       }
+      const ObjectType type = g_.type(h);
       for (const auto& [key, json] : object.items()) {
         if (key == "Type" || key == "Children" || key == "Units") continue;
+        const Property& p = property(type, key);  // an unknown name is refused before its value
         Value value = property_value(json, key);
-        if (lower(key) == "callback" && value.is_char() && !value.is_empty()) {
+        if (p.name == "Callback" && value.is_char() && !value.is_empty()) {
           parse_callback(value.text());
         }
         g_.set(h, key, value);

@@ -51,15 +51,14 @@ void FigureCanvas::render_if_needed() {
 }
 
 void FigureCanvas::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
   if (window_.busy() && !cache_.isNull()) {
     // The tree is being changed by a running callback: the last drawing
     // stands in, stretched to the canvas, until the callback ends.
-    painter.drawImage(rect(), cache_);
+    QPainter(this).drawImage(rect(), cache_);
     return;
   }
   render_if_needed();
-  painter.drawImage(QPoint(0, 0), cache_);
+  QPainter(this).drawImage(QPoint(0, 0), cache_);
 }
 
 void FigureCanvas::resizeEvent(QResizeEvent* event) {
