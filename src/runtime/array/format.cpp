@@ -1,7 +1,10 @@
 #include "runtime/array/format.hpp"
 
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -125,40 +128,134 @@ void format_text(std::string& out, const Conversion& conv, std::string_view text
 
 namespace {
 
-// Exact powers of ten: every one up to 1e22 is a double without rounding.
-constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+__extension__ typedef unsigned __int128 Uint128;
 
-// The six significant digits of |value| and its decimal exponent, when one
-// multiplication or division by an exact power of ten decides them safely:
-// the product carries at most half a unit of rounding, so only a value within
-// a hair of a rounding tie needs the slow exact path.
-bool six_digits(double magnitude, int& exponent, long& digits) {
-  // The binary exponent gives the decimal one to within one; the scaled value
-  // tells which.
+// A power of ten as mantissa * 2^(exponent - 63), the mantissa holding the
+// leading 64 bits of the exact value (so it is never above it, and falls
+// short by less than 2^-63 of the value).
+struct PowerOfTen {
+  std::uint64_t mantissa;
+  int exponent;
+};
+
+// write_g scales a value by 10^(5 - e), e its decimal exponent: from about
+// 1.8e308 (e = 308) down to the least subnormal 4.9e-324 (e = -324).
+constexpr int kMinScale = -305;
+constexpr int kMaxScale = 331;
+
+// The powers of ten for every scale, worked out when compiling: starting from
+// one, a 224-bit mantissa is multiplied or divided by ten step by step, and
+// each step drops only bits far below the 64 kept.
+constexpr std::array<PowerOfTen, kMaxScale - kMinScale + 1> make_powers_of_ten() {
+  std::array<PowerOfTen, kMaxScale - kMinScale + 1> table{};
+  constexpr int kLimbs = 7;  // 32 bits each, most significant first
+  using Limbs = std::array<std::uint64_t, kLimbs>;
+  auto store = [&](int scale, const Limbs& limbs, int exponent) {
+    table[static_cast<std::size_t>(scale - kMinScale)] = {(limbs[0] << 32) | limbs[1], exponent};
+  };
+  // Upwards: value = limbs * 2^(exponent - 223), the top limb's top bit set.
+  Limbs limbs{};
+  limbs[0] = 0x80000000u;
+  int exponent = 0;
+  store(0, limbs, exponent);
+  for (int scale = 1; scale <= kMaxScale; ++scale) {
+    std::uint64_t carry = 0;
+    for (int i = kLimbs - 1; i >= 0; --i) {
+      std::uint64_t t = limbs[static_cast<std::size_t>(i)] * 10 + carry;
+      limbs[static_cast<std::size_t>(i)] = t & 0xffffffffu;
+      carry = t >> 32;
+    }
+    int shift = 0;  // the carry's width: 1 to 4 bits
+    while ((carry >> shift) != 0) ++shift;
+    for (int i = kLimbs - 1; i > 0; --i) {
+      limbs[static_cast<std::size_t>(i)] =
+          ((limbs[static_cast<std::size_t>(i)] >> shift) |
+           (limbs[static_cast<std::size_t>(i - 1)] << (32 - shift))) &
+          0xffffffffu;
+    }
+    limbs[0] = ((limbs[0] >> shift) | (carry << (32 - shift))) & 0xffffffffu;
+    exponent += shift;
+    store(scale, limbs, exponent);
+  }
+  // Downwards: each division by ten leaves three or four leading zero bits,
+  // refilled from the continued quotient.
+  limbs = Limbs{};
+  limbs[0] = 0x80000000u;
+  exponent = 0;
+  for (int scale = -1; scale >= kMinScale; --scale) {
+    std::uint64_t remainder = 0;
+    for (std::size_t i = 0; i < kLimbs; ++i) {
+      std::uint64_t t = (remainder << 32) | limbs[i];
+      limbs[i] = t / 10;
+      remainder = t % 10;
+    }
+    int shift = 0;
+    while ((limbs[0] << shift & 0x80000000u) == 0) ++shift;
+    for (std::size_t i = 0; i + 1 < kLimbs; ++i) {
+      limbs[i] = ((limbs[i] << shift) | (limbs[i + 1] >> (32 - shift))) & 0xffffffffu;
+    }
+    limbs[kLimbs - 1] = ((limbs[kLimbs - 1] << shift) | ((remainder << shift) / 10)) & 0xffffffffu;
+    exponent -= shift;
+    store(scale, limbs, exponent);
+  }
+  return table;
+}
+
+constexpr auto kPowersOfTen = make_powers_of_ten();
+
+// "00" "01" ... "99": two digits at a time.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// The six significant digits of |value| (finite, not zero), rounded as printf
+// rounds the value's exact decimal expansion, and the decimal exponent of the
+// first. The value is scaled by 10^(5 - e) in 128-bit fixed point; the scaled
+// value is off by less than 2^-38, so only a value within 2^-36 of a rounding
+// tie (an exact tie such as 1234565 among them) is left to the exact path:
+// false then.
+bool six_digits(double magnitude, int& exponent, std::uint32_t& digits) {
+  // magnitude = mantissa * 2^(binary - 63), mantissa's top bit set.
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(magnitude);
+  int biased = static_cast<int>(bits >> 52);
+  std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  std::uint64_t mantissa = 0;
   int binary = 0;
-  std::frexp(magnitude, &binary);
-  int e = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    int shift = 5 - e;
-    if (shift > 22 || shift < -22) return false;
-    double m = shift >= 0 ? magnitude * kPow10[shift] : magnitude / kPow10[-shift];
-    if (m < 1e5) {
-      --e;
-      continue;
-    }
-    if (m >= 1e6) {
+  if (biased != 0) {
+    mantissa = (fraction | (std::uint64_t{1} << 52)) << 11;
+    binary = biased - 1023;
+  } else {
+    int shift = std::countl_zero(fraction);
+    mantissa = fraction << shift;
+    binary = -1011 - shift;
+  }
+  // floor(binary * log10(2)), exact over the whole range: the decimal
+  // exponent or one less.
+  int e = (binary * 315653) >> 20;
+  for (int attempt = 0; attempt < 2; ++attempt, ++e) {
+    const PowerOfTen& power = kPowersOfTen[static_cast<std::size_t>(5 - e - kMinScale)];
+    // The scaled value is product * 2^-(64 + fraction_bits).
+    Uint128 product = static_cast<Uint128>(mantissa) * power.mantissa;
+    auto high = static_cast<std::uint64_t>(product >> 64);
+    int fraction_bits = 62 - binary - power.exponent;
+    std::uint64_t whole = high >> fraction_bits;
+    if (whole >= 1000000) continue;  // e was one too low
+    std::uint64_t rest = high & ((std::uint64_t{1} << fraction_bits) - 1);
+    std::uint64_t half = std::uint64_t{1} << (fraction_bits - 1);
+    std::uint64_t hair = std::uint64_t{1} << (fraction_bits - 36);
+    if (rest - half + hair <= 2 * hair) return false;
+    whole += rest > half ? 1 : 0;
+    if (whole < 100000) return false;
+    if (whole == 1000000) {
+      whole = 100000;
       ++e;
-      continue;
     }
-    double whole = std::floor(m);
-    double fraction = m - whole;
-    if (std::fabs(fraction - 0.5) < 1e-7) return false;
-    digits = static_cast<long>(whole) + (fraction > 0.5 ? 1 : 0);
-    if (digits == 1000000) {
-      digits = 100000;
-      ++e;
-    }
+    digits = static_cast<std::uint32_t>(whole);
     exponent = e;
     return true;
   }
@@ -179,42 +276,50 @@ char* write_g(char* out, double value) {
     return out + n;
   }
   int exponent = 0;
-  long digits = 0;
-  if (value == 0 || !six_digits(std::fabs(value), exponent, digits)) {
+  std::uint32_t digits = 0;
+  double magnitude = std::fabs(value);
+  if (magnitude != 0 && !six_digits(magnitude, exponent, digits)) {
     return std::to_chars(out, out + kMaxG, value, std::chars_format::general, 6).ptr;
   }
-  char d[6];
-  for (int i = 5; i >= 0; --i, digits /= 10) d[i] = static_cast<char>('0' + digits % 10);
-  int last = 5;  // trailing zeros are dropped
-  while (last > 0 && d[last] == '0') --last;
-  if (value < 0) *out++ = '-';
-  if (exponent >= -4 && exponent < 6) {
-    if (exponent < 0) {
-      *out++ = '0';
-      *out++ = '.';
-      for (int i = 0; i < -exponent - 1; ++i) *out++ = '0';
-      for (int i = 0; i <= last; ++i) *out++ = d[i];
-    } else {
-      for (int i = 0; i <= exponent; ++i) *out++ = d[i];
-      if (last > exponent) {
-        *out++ = '.';
-        for (int i = exponent + 1; i <= last; ++i) *out++ = d[i];
-      }
-    }
+  if (std::signbit(value)) *out++ = '-';
+  if (magnitude == 0) {
+    *out++ = '0';
     return out;
   }
-  *out++ = d[0];
-  if (last > 0) {
-    *out++ = '.';
-    for (int i = 1; i <= last; ++i) *out++ = d[i];
+  // The six digits, then zeros: the fixed-size copies below may read past the
+  // sixth digit and write past the end, which the caller's kMaxG room allows.
+  char d[16] = {};
+  std::uint32_t rest = digits % 10000;
+  std::memcpy(d, &kDigitPairs[2 * (digits / 10000)], 2);
+  std::memcpy(d + 2, &kDigitPairs[2 * (rest / 100)], 2);
+  std::memcpy(d + 4, &kDigitPairs[2 * (rest % 100)], 2);
+  int last = 5;  // trailing zeros are dropped
+  while (d[last] == '0') --last;
+  if (exponent >= 0 && exponent < 6) {
+    std::memcpy(out, d, 8);
+    if (last <= exponent) return out + exponent + 1;
+    out[exponent + 1] = '.';
+    std::memcpy(out + exponent + 2, d + exponent + 1, 8);
+    return out + last + 2;
   }
+  if (exponent < 0 && exponent >= -4) {
+    std::memcpy(out, "0.000000", 8);
+    std::memcpy(out + 1 - exponent, d, 8);
+    return out + 2 - exponent + last;
+  }
+  out[0] = d[0];
+  out[1] = '.';
+  std::memcpy(out + 2, d + 1, 8);
+  out += last > 0 ? last + 2 : 1;
   *out++ = 'e';
   *out++ = exponent < 0 ? '-' : '+';
-  int e = std::abs(exponent);
-  if (e >= 100) *out++ = static_cast<char>('0' + e / 100);
-  *out++ = static_cast<char>('0' + e / 10 % 10);
-  *out++ = static_cast<char>('0' + e % 10);
-  return out;
+  int e = exponent < 0 ? -exponent : exponent;
+  if (e >= 100) {
+    *out++ = static_cast<char>('0' + e / 100);
+    e %= 100;
+  }
+  std::memcpy(out, &kDigitPairs[2 * static_cast<std::size_t>(e)], 2);
+  return out + 2;
 }
 
 void append_g(std::string& out, double value) {
