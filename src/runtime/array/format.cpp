@@ -138,9 +138,10 @@ struct PowerOfTen {
   int exponent;
 };
 
-// write_g scales a value by 10^(5 - e), e its decimal exponent: from about
-// 1.8e308 (e = 308) down to the least subnormal 4.9e-324 (e = -324).
-constexpr int kMinScale = -305;
+// write_g scales a value by 10^(5 - e), e its decimal exponent, from about
+// 1.8e308 (e = 308) down to the least subnormal 4.9e-324 (e = -324), and
+// compares it with 10^(e + 1).
+constexpr int kMinScale = -325;
 constexpr int kMaxScale = 331;
 
 // The powers of ten for every scale, worked out when compiling: starting from
@@ -234,32 +235,35 @@ bool six_digits(double magnitude, int& exponent, std::uint32_t& digits) {
     mantissa = fraction << shift;
     binary = -1011 - shift;
   }
-  // floor(binary * log10(2)), exact over the whole range: the decimal
-  // exponent or one less.
+  // floor(binary * log10(2)), exact over the whole range, is the decimal
+  // exponent or one less: one less when the value reaches the next power of
+  // ten (whose table mantissa is its leading bits, so a value equal to it
+  // counts too).
   int e = (binary * 315653) >> 20;
-  for (int attempt = 0; attempt < 2; ++attempt, ++e) {
-    const PowerOfTen& power = kPowersOfTen[static_cast<std::size_t>(5 - e - kMinScale)];
-    // The scaled value is product * 2^-(64 + fraction_bits).
-    Uint128 product = static_cast<Uint128>(mantissa) * power.mantissa;
-    auto high = static_cast<std::uint64_t>(product >> 64);
-    int fraction_bits = 62 - binary - power.exponent;
-    std::uint64_t whole = high >> fraction_bits;
-    if (whole >= 1000000) continue;  // e was one too low
-    std::uint64_t rest = high & ((std::uint64_t{1} << fraction_bits) - 1);
-    std::uint64_t half = std::uint64_t{1} << (fraction_bits - 1);
-    std::uint64_t hair = std::uint64_t{1} << (fraction_bits - 36);
-    if (rest - half + hair <= 2 * hair) return false;
-    whole += rest > half ? 1 : 0;
-    if (whole < 100000) return false;
-    if (whole == 1000000) {
-      whole = 100000;
-      ++e;
-    }
-    digits = static_cast<std::uint32_t>(whole);
-    exponent = e;
-    return true;
+  const PowerOfTen& next = kPowersOfTen[static_cast<std::size_t>(e + 1 - kMinScale)];
+  e += binary > next.exponent || (binary == next.exponent && mantissa >= next.mantissa) ? 1 : 0;
+  const PowerOfTen& power = kPowersOfTen[static_cast<std::size_t>(5 - e - kMinScale)];
+  // The scaled value is high * 2^-fraction_bits, and the low half adds less
+  // than one unit of its last bit.
+  Uint128 product = static_cast<Uint128>(mantissa) * power.mantissa;
+  auto high = static_cast<std::uint64_t>(product >> 64);
+  int fraction_bits = 62 - binary - power.exponent;
+  std::uint64_t whole = high >> fraction_bits;
+  std::uint64_t rest = high & ((std::uint64_t{1} << fraction_bits) - 1);
+  std::uint64_t half = std::uint64_t{1} << (fraction_bits - 1);
+  std::uint64_t hair = std::uint64_t{1} << (fraction_bits - 36);
+  if (rest - half + hair <= 2 * hair) return false;
+  whole += rest > half ? 1 : 0;
+  // Just under a power of ten the scaled value falls a hair short of 100000;
+  // anything else out of range is left to the exact path.
+  if (whole < 100000 || whole > 1000000) return false;
+  if (whole == 1000000) {
+    whole = 100000;
+    ++e;
   }
-  return false;
+  digits = static_cast<std::uint32_t>(whole);
+  exponent = e;
+  return true;
 }
 
 }  // namespace
