@@ -1,41 +1,57 @@
 #include "output/dataset_file.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <vector>
 
 #include "runtime/array/file_io.hpp"
 #include "runtime/array/format.hpp"
+#include "runtime/array/parallel.hpp"
 #include "runtime/array/progress.hpp"
 
 namespace dg {
 namespace {
 
-constexpr std::size_t kFlushBytes = 1 << 22;
+// About this much text is formatted per block (a few blocks are held at once).
+constexpr std::size_t kBlockBytes = 1 << 20;
 
 template <class WriteRow>
-void write_rows(const std::string& path, const Matrix& rows, WriteRow write_row) {
+void write_rows(const std::string& path, const RowSource& rows, WriteRow write_row) {
   AtomicFile file(path);
-  std::string buffer;
-  buffer.reserve(kFlushBytes + 4096);
-  std::vector<double> row(rows.cols());
-  for (std::size_t i = 0; i < rows.rows(); ++i) {
-    auto source = rows.row(i);
-    std::copy(source.begin(), source.end(), row.begin());
-    write_row(buffer, std::span<double>(row));
-    progress_every(i);
-    if (buffer.size() >= kFlushBytes) {
-      file.write(buffer);
-      buffer.clear();
-    }
-  }
-  file.write(buffer);
+  const std::size_t block = std::max<std::size_t>(1, kBlockBytes / (rows.cols * 12 + 2));
+  ordered_blocks(
+      rows.rows, block,
+      [&](std::size_t begin, std::size_t end, std::string& out) {
+        std::vector<double> row(rows.cols);
+        for (std::size_t i = begin; i < end; ++i) {
+          rows.row(i, row);
+          write_row(out, std::span<double>(row));
+          progress_every(i);
+        }
+      },
+      [&](const std::string& text) { file.write(text); });
   file.commit();
 }
 
 }  // namespace
 
+RowSource matrix_rows(const Matrix& m) {
+  return {m.rows(), m.cols(), [&m](std::size_t i, std::span<double> out) {
+            const auto row = m.row(i);
+            std::copy(row.begin(), row.end(), out.begin());
+          }};
+}
+
 void write_dataset(const std::string& path, const Matrix& rows, const RowTransform& transform) {
+  write_dataset(path, matrix_rows(rows), transform);
+}
+
+void write_exact(const std::string& path, const Matrix& rows) {
+  write_exact(path, matrix_rows(rows));
+}
+
+void write_dataset(const std::string& path, const RowSource& rows, const RowTransform& transform) {
   write_rows(path, rows, [&](std::string& out, std::span<double> row) {
     if (transform) transform(row);
     std::size_t used = out.size();
@@ -51,7 +67,7 @@ void write_dataset(const std::string& path, const Matrix& rows, const RowTransfo
   });
 }
 
-void write_exact(const std::string& path, const Matrix& rows) {
+void write_exact(const std::string& path, const RowSource& rows) {
   write_rows(path, rows, [](std::string& out, std::span<double> row) {
     for (std::size_t j = 0; j < row.size(); ++j) {
       if (j) out += ' ';
