@@ -75,14 +75,16 @@ void distance_row(const Matrix& x, const DistancePlan& plan, std::size_t i, std:
   }
   const double target = row[n - 1];
   const double scale = centsize(row);
-  // Each coordinate is brought to size multiplied first, divided second: the
-  // other order changes the last bits.
-  const auto sized = [&](std::size_t c) { return (row[c] * target) / scale; };
+  // Each coordinate is brought to size once (a landmark serves several pairs),
+  // multiplied first, divided second: the other order changes the last bits.
+  thread_local std::vector<double> scaled;
+  scaled.resize(n);
+  for (std::size_t c = 0; c + 1 < n; ++c) scaled[c] = (row[c] * target) / scale;
   for (std::size_t j = 0; j < p; ++j) {
     const std::size_t a = plan.first[j];
     const std::size_t b = plan.second[j];
-    const double dx = sized(a) - sized(b);
-    const double dy = sized(a + 1) - sized(b + 1);
+    const double dx = scaled[a] - scaled[b];
+    const double dy = scaled[a + 1] - scaled[b + 1];
     out[j] = std::sqrt(dx * dx + dy * dy);
   }
   out[p] = target;
