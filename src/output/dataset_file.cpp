@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "runtime/array/file_io.hpp"
@@ -15,6 +16,8 @@ namespace {
 
 // About this much text is formatted per block (a few blocks are held at once).
 constexpr std::size_t kBlockBytes = 1 << 20;
+// The longest shortest form of a double: "-2.2250738585072014e-308".
+constexpr std::size_t kMaxExact = 24;
 
 template <class WriteRow>
 void write_rows(const std::string& path, const RowSource& rows, WriteRow write_row) {
@@ -69,18 +72,24 @@ void write_dataset(const std::string& path, const RowSource& rows, const RowTran
 
 void write_exact(const std::string& path, const RowSource& rows) {
   write_rows(path, rows, [](std::string& out, std::span<double> row) {
+    // Written in place: room for the longest shortest form of every value.
+    std::size_t used = out.size();
+    out.resize(used + row.size() * (kMaxExact + 1) + 1);
+    char* p = out.data() + used;
     for (std::size_t j = 0; j < row.size(); ++j) {
-      if (j) out += ' ';
-      double v = row[j];
-      if (!std::isfinite(v)) {
-        out += non_finite_text(v);
+      if (j) *p++ = ' ';
+      const double v = row[j];
+      if (std::isfinite(v)) {
+        p = std::to_chars(p, p + kMaxExact, v).ptr;
         continue;
       }
-      char text[32];
-      auto result = std::to_chars(text, text + sizeof text, v);
-      out.append(text, result.ptr);
+      const char* text = non_finite_text(v);
+      const std::size_t n = std::strlen(text);
+      std::memcpy(p, text, n);
+      p += n;
     }
-    out += '\n';
+    *p++ = '\n';
+    out.resize(static_cast<std::size_t>(p - out.data()));
   });
 }
 
