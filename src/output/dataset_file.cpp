@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "output/ordered_writes.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/array/format.hpp"
-#include "runtime/array/parallel.hpp"
 #include "runtime/array/progress.hpp"
 
 namespace dg {
@@ -23,17 +23,15 @@ template <class WriteRow>
 void write_rows(const std::string& path, const RowSource& rows, WriteRow write_row) {
   AtomicFile file(path);
   const std::size_t block = std::max<std::size_t>(1, kBlockBytes / (rows.cols * 12 + 2));
-  ordered_blocks(
-      rows.rows, block,
-      [&](std::size_t begin, std::size_t end, std::string& out) {
-        std::vector<double> row(rows.cols);
-        for (std::size_t i = begin; i < end; ++i) {
-          rows.row(i, row);
-          write_row(out, std::span<double>(row));
-          progress_every(i);
-        }
-      },
-      [&](const std::string& text) { file.write(text); });
+  write_ordered_blocks(file, rows.rows, block,
+                       [&](std::size_t begin, std::size_t end, std::string& out) {
+                         std::vector<double> row(rows.cols);
+                         for (std::size_t i = begin; i < end; ++i) {
+                           rows.row(i, row);
+                           write_row(out, std::span<double>(row));
+                           progress_every(i);
+                         }
+                       });
   file.commit();
 }
 

@@ -7,9 +7,9 @@
 #include <unordered_set>
 
 #include "input/excerpt.hpp"
+#include "output/ordered_writes.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
-#include "runtime/array/parallel.hpp"
 #include "runtime/array/progress.hpp"
 
 namespace dg {
@@ -254,12 +254,10 @@ std::string write_table(const std::string& path, TableFormat format, const RowSo
   // block keeps what it met that was not finite, and the first is reported.
   const std::size_t block_rows = std::max<std::size_t>(1, kBlockBytes / (rows.cols * 20 + 64));
   std::vector<NotFinite> seen((rows.rows + block_rows - 1) / block_rows);
-  ordered_blocks(
-      rows.rows, block_rows,
-      [&](std::size_t begin, std::size_t end, std::string& out) {
-        writer.format_rows(begin, end, out, seen[begin / block_rows]);
-      },
-      [&](const std::string& text) { file.write(text); });
+  write_ordered_blocks(file, rows.rows, block_rows,
+                       [&](std::size_t begin, std::size_t end, std::string& out) {
+                         writer.format_rows(begin, end, out, seen[begin / block_rows]);
+                       });
   NotFinite total;
   for (const NotFinite& block : seen) {
     if (block.count != 0 && total.count == 0) {

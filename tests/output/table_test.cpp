@@ -138,6 +138,24 @@ TEST_F(TableTest, LargeTablesKeepTheRowOrder) {
   set_thread_count(0);
 }
 
+#if defined(__linux__)
+// A write that fails while later blocks are still being formatted ends the
+// work with the file's error, on one thread and on several.
+TEST_F(TableTest, AFailedWriteNamesTheFileForEveryThreadCount) {
+  Matrix values(60000, 3, 0.125);
+  const std::string full =
+      "Cannot write \"/dev/full\": No space left on device; the file was "
+      "left as it was.";
+  for (std::size_t threads : {1, 3}) {
+    set_thread_count(threads);
+    EXPECT_THROW_MSG(write_dataset("/dev/full", values), full);
+    EXPECT_THROW_MSG(write_exact("/dev/full", values), full);
+    EXPECT_THROW_MSG(write_table("/dev/full", TableFormat::Csv, values, {"a", "b", "c"}, {}), full);
+  }
+  set_thread_count(0);
+}
+#endif
+
 TEST_F(TableTest, MismatchedColumnsAreRefusedAndTheFileKept) {
   { std::ofstream(file_path(at("keep.csv"))) << "old"; }
   EXPECT_THROW_MSG(
