@@ -1,22 +1,26 @@
 #!/usr/bin/env bash
 # Builds the release preset, generates synthetic samples, times the batch tool
-# on each (3 runs, median wall time, peak memory, throughput) and then runs the
-# graphics tree benchmark.
+# on each (3 runs, median wall time, peak memory, throughput), times the two
+# large-sample configurations on one thread and on every core against reading
+# the file with cat, and then runs the graphics tree benchmark.
 #
-#   bench/run_benchmarks.sh [--no-build] [--keep]
+#   bench/run_benchmarks.sh [--no-build] [--keep] [--no-1m]
 #
 #   --no-build  use the existing build/release binaries
 #   --keep      keep the generated samples and outputs (the folder is printed)
+#   --no-1m     leave out the 1,000,000 x 50 sample (1.09 GB, about 10 s a run)
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build=1
 keep=0
+million=1
 for arg in "$@"; do
   case "$arg" in
     --no-build) build=0 ;;
     --keep) keep=1 ;;
-    *) echo "usage: $0 [--no-build] [--keep]" >&2; exit 2 ;;
+    --no-1m) million=0 ;;
+    *) echo "usage: $0 [--no-build] [--keep] [--no-1m]" >&2; exit 2 ;;
   esac
 done
 
@@ -164,6 +168,74 @@ else
     printf "  %-8s %10.3f %10s\n" plain "$plain" "${out_mb[plain]}" csv "$csv" "${out_mb[csv]}"
     awk -v p="$plain" -v c="$csv" 'BEGIN { printf "  CSV / plain: %.2f (target: 1.3 or less)\n", c / p }'
   fi
+fi
+
+# Large samples, configurations A (three distance datasets of 50 pairs) and B
+# (angles of 48 triples and the superimposed sample), with --threads 1 and the
+# default (every core). Each run is paired with a `cat FILE > /dev/null` of the
+# same file just before it, so the ratio compares both under the same load.
+# The samples are generated once into a folder kept between runs of this script.
+if [[ -x "$batch" && $have_time == 1 ]] && [[ "$("$batch" --help 2>&1)" == *--threads* ]]; then
+  samples="${TMPDIR:-/tmp}/distangler-bench-samples"
+  mkdir -p "$samples"
+  large=("100000 50")
+  [[ $million == 1 ]] && large+=("1000000 50")
+  pairs50="$work/pairs50.txt"
+  awk 'BEGIN { for (i = 1; i <= 50; i++) printf "%d %d %d\n", i, i, i % 50 + 1 }' >"$pairs50"
+  triples48="$work/triples48.txt"
+  awk 'BEGIN { for (i = 1; i <= 48; i++) printf "%d %d %d %d\n", i, i, i + 1, i + 2 }' >"$triples48"
+  echo
+  echo "== large samples: configurations A and B, one thread and the default ($(nproc) cores)"
+  echo "   A: --pairs (50) --lengths --log-lengths --constrained;  B: --triples (48) --angles --superimposed"
+  echo "   (median of $runs runs; CPU = user + sys; cat = the file read by cat just before each run)"
+  printf "  %-12s %-3s %-8s %8s %8s %10s %9s %8s\n" sample cfg threads "wall s" "CPU s" "peak MB" "B/spec" "x cat"
+  for size in "${large[@]}"; do
+    read -r n k <<<"$size"
+    file="$samples/sample_${n}x${k}.tps"
+    if [[ ! -s "$file" ]]; then
+      "$make_tps" --specimens "$n" --landmarks "$k" --seed 1 "$file.part"
+      mv "$file.part" "$file"
+    fi
+    for cfg in A B; do
+      for threads in 1 default; do
+        walls=() cpus=() peaks=() cats=()
+        for run in $(seq 1 $runs); do
+          out="$work/large_$cfg"
+          start=$(now_ns)
+          cat "$file" >/dev/null
+          end=$(now_ns)
+          cats+=("$(awk -v ns=$((end - start)) 'BEGIN { printf "%.4f", ns / 1e9 }')")
+          cmd=("$batch" --tps "$file")
+          [[ $threads == 1 ]] && cmd+=(--threads 1)
+          if [[ $cfg == A ]]; then
+            cmd+=(--pairs "$pairs50" --lengths "$out.l" --log-lengths "$out.ll" --constrained "$out.c")
+          else
+            cmd+=(--triples "$triples48" --angles "$out.a" --superimposed "$out.s")
+          fi
+          if ! /usr/bin/time -f "%e %U %S %M" -o "$out.time" "${cmd[@]}" >/dev/null 2>"$out.stderr"; then
+            echo "  ${n}x${k} $cfg: distangler-batch failed:" >&2
+            sed 's/^/    /' "$out.stderr" >&2
+            exit 1
+          fi
+          read -r wall user sys peak <"$out.time"
+          walls+=("$wall")
+          cpus+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')")
+          peaks+=("$peak")
+          rm -f "$out".[lcas] "$out.ll"
+        done
+        wall=$(printf '%s\n' "${walls[@]}" | median)
+        cpu=$(printf '%s\n' "${cpus[@]}" | median)
+        peak=$(printf '%s\n' "${peaks[@]}" | median)
+        cat_wall=$(printf '%s\n' "${cats[@]}" | median)
+        awk -v s="${n}x${k}" -v c="$cfg" -v t="$threads" -v w="$wall" -v u="$cpu" -v p="$peak" \
+          -v n="$n" -v cw="$cat_wall" 'BEGIN {
+          printf "  %-12s %-3s %-8s %8.2f %8.2f %10.1f %9.0f %8.1f\n", s, c, t, w, u, p * 1024 / 1e6,
+            p * 1024 / n, (cw > 0 ? w / cw : 0) }'
+      done
+    done
+  done
+  echo "  targets (2 idle cores, default threads): 100000x50 A under 0.45 s; 1000000x50 A under 5 s,"
+  echo "  B under 7 s; peak memory under 950 B per specimen"
 fi
 
 echo

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -27,6 +28,7 @@
 #include "protocol/write_list.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
+#include "runtime/array/parallel.hpp"
 #include "runtime/graphics/headless_platform.hpp"
 
 #if defined(_WIN32)
@@ -56,7 +58,11 @@ struct Options {
   bool checking = false, curves = false, missing = false, json = false;
   bool timings = false;
   std::string manifest;
+  std::size_t threads = 0;  // 0: the machine's cores
 };
+
+// More threads than this would only cost memory for their text blocks.
+constexpr std::size_t kMaxThreads = 256;
 
 // Runs one action with the given dialog answers, timing it when asked.
 class Runner {
@@ -210,9 +216,10 @@ std::vector<dg::ManifestOutput> written_files(const Options& o, const dg::Handle
     if (!path.empty()) files.push_back({path, rows});
   };
   wrote(o.write_pairs, state.tlengths.rows());
-  wrote(o.lengths, state.traddata.rows());
-  wrote(o.log_lengths, state.traddata.rows());
-  wrote(o.constrained, state.traddata.rows());
+  const std::size_t distances = dg::actions::distance_rows(state).rows;
+  wrote(o.lengths, distances);
+  wrote(o.log_lengths, distances);
+  wrote(o.constrained, distances);
   wrote(o.angles, state.data.rows());
   wrote(o.degrees, state.data.rows());
   wrote(o.superimposed, state.data.rows());
@@ -370,6 +377,21 @@ static int run(int argc, char** argv) {
       ->check(CLI::IsMember({"plain", "csv", "tsv"}))
       ->capture_default_str();
   app.add_flag("--timings", o.timings, "Print each stage's time on standard error");
+  app.add_option("--threads", o.threads,
+                 "Threads for superimposing, measuring and formatting the datasets (1 to 256; "
+                 "default: the machine's cores); every output is the same for every N")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            std::size_t n = 0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+            if (error != std::errc() || end != text.data() + text.size() || n == 0 ||
+                n > kMaxThreads) {
+              return "the thread count must be a whole number from 1 to " +
+                     std::to_string(kMaxThreads) + ", not \"" + text + "\"";
+            }
+            return std::string();
+          },
+          "N"));
   app.add_option("--manifest", o.manifest,
                  "After the run, write a JSON manifest of it: the version, the command line, "
                  "each input's size and SHA-256, the pair and triple lists, the options, the "
@@ -428,9 +450,12 @@ static int run(int argc, char** argv) {
     for (std::string& path : *paths) path = absolute_path(path);
   }
 
+  if (o.threads != 0) dg::set_thread_count(o.threads);
   dg::HeadlessPlatform platform(&std::cerr);
   dg::Session session(platform);
   session.draws = !o.plot.empty();
+  // The saves compute the distances block by block as they write them.
+  session.keeps_distances = false;
   Runner runner(session, platform, o.timings);
   std::optional<std::string> failure;
   try {

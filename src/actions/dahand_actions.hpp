@@ -7,6 +7,7 @@
 
 #include "actions/session.hpp"
 #include "input/tps_check.hpp"
+#include "output/dataset_file.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/value.hpp"
 
@@ -56,5 +57,13 @@ void exit(Session& session);   // "Exit"
 // every specimen, in radians from 0 to pi: one row per specimen, one column per
 // triple. Landmark numbers are checked first and named in the error.
 Matrix tradangle(const Matrix& data, const Matrix& triples);
+// The same rows computed when a writer asks for them; the triples are checked
+// here. `data` must outlive the source.
+RowSource angle_rows(const Matrix& data, const Matrix& triples);
+
+// The distance dataset the saves write: `traddata` as stored, or rows computed
+// from the sample and the pairs CalcLengths checked when the session does not
+// keep distances. The handler must outlive the source.
+RowSource distance_rows(const HandlerState& handler);
 
 }  // namespace dg::actions

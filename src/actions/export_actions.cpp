@@ -71,11 +71,12 @@ std::vector<std::string> column_names(const HandlerState& handler, Export what, 
 
 void save(Session& session, Export what) {
   bool angular = what == Export::Angles || what == Export::Degrees;
-  Matrix angles;
-  if (angular) angles = tradangle(session.handler.data, session.handler.tangles);
+  // The triples are checked before the dialog; the rows are computed as they are written.
+  RowSource angles;
+  if (angular) angles = angle_rows(session.handler.data, session.handler.tangles);
   auto choice = session.platform.put_file("*.*", title(what));
   if (choice) {
-    const Matrix& rows = angular ? angles : session.handler.traddata;
+    const RowSource rows = angular ? std::move(angles) : distance_rows(session.handler);
     RowTransform transform;
     if (what == Export::Degrees) transform = degrees;
     if (what == Export::LogLengths) transform = log_transform;
@@ -84,7 +85,7 @@ void save(Session& session, Export what) {
       write_dataset(choice->path(), rows, transform);
     } else {
       const std::string warning = write_table(choice->path(), session.table_format, rows,
-                                              column_names(session.handler, what, rows.cols()),
+                                              column_names(session.handler, what, rows.cols),
                                               session.handler.records, transform);
       if (!warning.empty()) session.warn(warning);
     }
@@ -104,28 +105,28 @@ void export_tables(Session& session) {
     sample.erase(dot);
   }
   std::vector<std::string> written;
-  const auto write = [&](const char* suffix, const Matrix& rows, std::vector<std::string> columns,
-                         const RowTransform& transform) {
+  const auto write = [&](const char* suffix, const RowSource& rows,
+                         std::vector<std::string> columns, const RowTransform& transform) {
     const std::string name = sample + suffix + ".csv";
     const std::string warning =
         write_table(*folder + name, TableFormat::Csv, rows, columns, h.records, transform);
     if (!warning.empty()) session.warn(warning);
     written.push_back(name);
   };
-  if (!h.traddata.empty()) {
-    const std::size_t cols = h.traddata.cols();
-    write("-distances", h.traddata, column_names(h, Export::Lengths, cols), {});
-    write("-log-distances", h.traddata, column_names(h, Export::LogLengths, cols), log_transform);
-    write("-constrained", h.traddata, column_names(h, Export::Constrained, cols), size_constraint);
+  if (const RowSource distances = distance_rows(h); distances.rows * distances.cols != 0) {
+    const std::size_t cols = distances.cols;
+    write("-distances", distances, column_names(h, Export::Lengths, cols), {});
+    write("-log-distances", distances, column_names(h, Export::LogLengths, cols), log_transform);
+    write("-constrained", distances, column_names(h, Export::Constrained, cols), size_constraint);
   }
   if (!h.tangles.empty()) {
-    const Matrix angles = tradangle(h.data, h.tangles);
-    write("-angles", angles, column_names(h, Export::Angles, angles.cols()), {});
-    write("-degrees", angles, column_names(h, Export::Degrees, angles.cols()), degrees);
+    const RowSource angles = angle_rows(h.data, h.tangles);
+    write("-angles", angles, column_names(h, Export::Angles, angles.cols), {});
+    write("-degrees", angles, column_names(h, Export::Degrees, angles.cols), degrees);
   }
   std::vector<std::string> coordinates = coordinate_columns(h.data.cols() - 1);
   coordinates.push_back("centroid_size");
-  write("-superimposed", h.data, std::move(coordinates), {});
+  write("-superimposed", matrix_rows(h.data), std::move(coordinates), {});
   // The manifest of what was written, as the batch tool writes one of its run.
   RunManifest run;
   run.command_line = {"distangler", "Export tables..."};

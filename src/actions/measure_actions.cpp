@@ -7,6 +7,7 @@
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
+#include "runtime/array/parallel.hpp"
 
 namespace dg::actions {
 namespace {
@@ -59,31 +60,59 @@ void calc_lengths(Session& session) {
       pairs(i, 1) = list(i, 2);
     }
   }
-  session.handler.traddata = formtrad2(session.handler.data, pairs, session.handler.partial_size);
+  HandlerState& h = session.handler;
+  if (session.keeps_distances) {
+    h.traddata = formtrad2(h.data, pairs, h.partial_size);
+    h.distance_pairs.reset();
+  } else {
+    distance_plan(h.data, pairs, h.partial_size);  // formtrad2's checks, nothing computed
+    h.traddata = Matrix();
+    h.distance_pairs = std::move(pairs);
+  }
   enable(session, "Calc", false);
   enable(session, "Save", true);
   enable(session, "GetPairs", false);
 }
 
+RowSource distance_rows(const HandlerState& h) {
+  if (!h.distance_pairs) return matrix_rows(h.traddata);
+  DistancePlan plan = distance_plan(h.data, *h.distance_pairs, h.partial_size);
+  const std::size_t rows = plan.rows;
+  const std::size_t cols = plan.cols();
+  return {rows, cols,
+          [&data = h.data, plan = std::move(plan)](std::size_t i, std::span<double> out) {
+            distance_row(data, plan, i, out);
+          }};
+}
+
+RowSource angle_rows(const Matrix& data, const Matrix& triples) {
+  const std::size_t landmarks = landmark_count(data.cols());
+  std::vector<std::size_t> index = landmark_indices(triples, 2, 3, landmarks, "Triple");
+  const std::size_t t = index.size() / 3;
+  // Without triples there are no rows either, as in an empty matrix.
+  return {t == 0 ? 0 : data.rows(), t,
+          [&data, index = std::move(index)](std::size_t s, std::span<double> out) {
+            const auto row = data.row(s);
+            for (std::size_t i = 0; i < out.size(); ++i) {
+              const std::size_t a = index[3 * i], v = index[3 * i + 1], b = index[3 * i + 2];
+              const double dx1 = row[2 * a] - row[2 * v], dy1 = row[2 * a + 1] - row[2 * v + 1];
+              const double dx2 = row[2 * b] - row[2 * v], dy2 = row[2 * b + 1] - row[2 * v + 1];
+              // atan2 of the cross and dot products keeps every digit near 0 and pi,
+              // where the arc cosine of the normalised dot product loses half of them.
+              const double cross = dx1 * dy2 - dy1 * dx2;
+              const double dot = dx1 * dx2 + dy1 * dy2;
+              const bool zero_arm = (dx1 == 0 && dy1 == 0) || (dx2 == 0 && dy2 == 0);
+              out[i] = zero_arm ? std::nan("") : std::atan2(std::abs(cross), dot);
+            }
+          }};
+}
+
 Matrix tradangle(const Matrix& data, const Matrix& triples) {
-  std::size_t landmarks = landmark_count(data.cols());
-  auto index = landmark_indices(triples, 2, 3, landmarks, "Triple");
-  std::size_t t = index.size() / 3;
-  Matrix angles(data.rows(), t);
-  for (std::size_t s = 0; s < data.rows(); ++s) {
-    auto row = data.row(s);
-    for (std::size_t i = 0; i < t; ++i) {
-      std::size_t a = index[3 * i], v = index[3 * i + 1], b = index[3 * i + 2];
-      double dx1 = row[2 * a] - row[2 * v], dy1 = row[2 * a + 1] - row[2 * v + 1];
-      double dx2 = row[2 * b] - row[2 * v], dy2 = row[2 * b + 1] - row[2 * v + 1];
-      // atan2 of the cross and dot products keeps every digit near 0 and pi,
-      // where the arc cosine of the normalised dot product loses half of them.
-      const double cross = dx1 * dy2 - dy1 * dx2;
-      const double dot = dx1 * dx2 + dy1 * dy2;
-      const bool zero_arm = (dx1 == 0 && dy1 == 0) || (dx2 == 0 && dy2 == 0);
-      angles(s, i) = zero_arm ? std::nan("") : std::atan2(std::abs(cross), dot);
-    }
-  }
+  const RowSource rows = angle_rows(data, triples);
+  Matrix angles(rows.rows, rows.cols);
+  parallel_blocks(rows.rows, 1024, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t s = begin; s < end; ++s) rows.row(s, angles.row(s));
+  });
   return angles;
 }
 

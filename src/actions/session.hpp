@@ -3,6 +3,7 @@
 // make a fresh session each; the apps make one for the process.
 #pragma once
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,10 @@ struct HandlerState {
   // it took; empty and 0 for a matrix taken as it is.
   Matrix consensus;
   std::size_t consensus_passes = 0;
+  // When the session does not keep distances (the batch tool), CalcLengths
+  // checks the pairs (p x 2 landmark numbers) and keeps them here instead of
+  // filling `traddata`; the saves compute each row as they write it.
+  std::optional<Matrix> distance_pairs;
 };
 
 class Session {
@@ -46,6 +51,10 @@ class Session {
   // Whether actions draw. The batch tool turns drawing off unless it is asked
   // for a picture; the datasets do not depend on it.
   bool draws = true;
+  // Whether CalcLengths keeps the whole distance matrix (`traddata`), as the
+  // window does. The batch tool turns it off, so a large sample never holds a
+  // full distance matrix beside the landmark matrix; the datasets are the same.
+  bool keeps_distances = true;
   // How the TPS load actions read files: curves and missing values, as the
   // batch tool's options or the window's File menu set them.
   TpsOptions tps_options;

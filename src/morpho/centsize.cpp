@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "morpho/centpos.hpp"
+#include "runtime/array/parallel.hpp"
 
 namespace dg {
 
@@ -22,9 +23,10 @@ double centsize(std::span<const double> row) {
 }
 
 std::vector<double> centsize(const Matrix& x) {
-  std::vector<double> sizes;
-  sizes.reserve(x.rows());
-  for (std::size_t i = 0; i < x.rows(); ++i) sizes.push_back(centsize(x.row(i)));
+  std::vector<double> sizes(x.rows());
+  parallel_blocks(x.rows(), 4096, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) sizes[i] = centsize(x.row(i));
+  });
   return sizes;
 }
 

@@ -10,6 +10,8 @@
 #include "morpho/landmark_count.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
+#include "runtime/array/parallel.hpp"
+#include "runtime/array/progress.hpp"
 
 namespace dg {
 namespace {
@@ -28,67 +30,81 @@ std::size_t x_column(double landmark, std::size_t pair, std::size_t k) {
   return 2 * (static_cast<std::size_t>(landmark) - 1);
 }
 
-// Both overloads: an empty `partial_size` measures every row as brought to
-// its stored size.
-Matrix measure(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size) {
+}  // namespace
+
+DistancePlan distance_plan(const Matrix& x, const Matrix& pairs,
+                           std::span<const double> partial_size) {
   const std::size_t r = x.rows();
-  const std::size_t n = x.cols();
   if (!partial_size.empty() && partial_size.size() != r) {
     raise("The partial sizes hold " + std::to_string(partial_size.size()) + " values for " +
           std::to_string(r) + " specimens; give one per specimen or none.");
   }
-  if (r == 0) return Matrix();
+  DistancePlan plan;
+  if (r == 0) return plan;
   const std::size_t p = pairs.rows();
   if (p > 0 && pairs.cols() < 2) {
     raise("The pair list has only one column; each row must hold two landmark numbers.");
   }
-
-  const std::size_t k = landmark_count(n);
-  std::vector<std::size_t> first(p);
-  std::vector<std::size_t> second(p);
+  const std::size_t k = landmark_count(x.cols());
+  plan.first.resize(p);
+  plan.second.resize(p);
   for (std::size_t j = 0; j < p; ++j) {
-    first[j] = x_column(pairs(j, 0), j, k);
-    second[j] = x_column(pairs(j, 1), j, k);
+    plan.first[j] = x_column(pairs(j, 0), j, k);
+    plan.second[j] = x_column(pairs(j, 1), j, k);
   }
-
-  Matrix y(r, p + 1);
-  std::vector<double> scaled(n);
-  for (std::size_t i = 0; i < r; ++i) {
-    const auto row = x.row(i);
-    if (!partial_size.empty() && !std::isnan(partial_size[i])) {
-      // Fitted by part of its landmarks: no size to bring it to, only the
-      // factor back to the size it was read at.
-      const double factor = partial_size[i];
-      for (std::size_t j = 0; j < p; ++j) {
-        const double dx = row[first[j]] - row[second[j]];
-        const double dy = row[first[j] + 1] - row[second[j] + 1];
-        y(i, j) = std::sqrt(dx * dx + dy * dy) * factor;
-      }
-      y(i, p) = row[n - 1];
-      continue;
-    }
-    const double target = row[n - 1];
-    const double scale = centsize(row);
-    // Multiplied first, divided second: the other order changes the last bits.
-    for (std::size_t c = 0; c + 1 < n; ++c) scaled[c] = (row[c] * target) / scale;
-    for (std::size_t j = 0; j < p; ++j) {
-      const double dx = scaled[first[j]] - scaled[second[j]];
-      const double dy = scaled[first[j] + 1] - scaled[second[j] + 1];
-      y(i, j) = std::sqrt(dx * dx + dy * dy);
-    }
-    y(i, p) = target;
-  }
-  return y;
+  plan.rows = r;
+  plan.partial_size = partial_size;
+  return plan;
 }
 
-}  // namespace
+void distance_row(const Matrix& x, const DistancePlan& plan, std::size_t i, std::span<double> out) {
+  const auto row = x.row(i);
+  const std::size_t n = row.size();
+  const std::size_t p = plan.first.size();
+  if (!plan.partial_size.empty() && !std::isnan(plan.partial_size[i])) {
+    // Fitted by part of its landmarks: no size to bring it to, only the
+    // factor back to the size it was read at.
+    const double factor = plan.partial_size[i];
+    for (std::size_t j = 0; j < p; ++j) {
+      const double dx = row[plan.first[j]] - row[plan.second[j]];
+      const double dy = row[plan.first[j] + 1] - row[plan.second[j] + 1];
+      out[j] = std::sqrt(dx * dx + dy * dy) * factor;
+    }
+    out[p] = row[n - 1];
+    return;
+  }
+  const double target = row[n - 1];
+  const double scale = centsize(row);
+  // Each coordinate is brought to size once (a landmark serves several pairs),
+  // multiplied first, divided second: the other order changes the last bits.
+  thread_local std::vector<double> scaled;
+  scaled.resize(n);
+  for (std::size_t c = 0; c + 1 < n; ++c) scaled[c] = (row[c] * target) / scale;
+  for (std::size_t j = 0; j < p; ++j) {
+    const std::size_t a = plan.first[j];
+    const std::size_t b = plan.second[j];
+    const double dx = scaled[a] - scaled[b];
+    const double dy = scaled[a + 1] - scaled[b + 1];
+    out[j] = std::sqrt(dx * dx + dy * dy);
+  }
+  out[p] = target;
+}
 
 Matrix formtrad2(const Matrix& x, const Matrix& pairs) {
-  return measure(x, pairs, {});
+  return formtrad2(x, pairs, {});
 }
 
 Matrix formtrad2(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size) {
-  return measure(x, pairs, partial_size);
+  const DistancePlan plan = distance_plan(x, pairs, partial_size);
+  if (plan.rows == 0) return Matrix();
+  Matrix y(plan.rows, plan.cols());
+  parallel_blocks(plan.rows, 1024, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
+      distance_row(x, plan, i, y.row(i));
+      progress_every(i);
+    }
+  });
+  return y;
 }
 
 }  // namespace dg

@@ -11,7 +11,9 @@
 // distances without raising.
 #pragma once
 
+#include <cstddef>
 #include <span>
+#include <vector>
 
 #include "runtime/array/matrix.hpp"
 
@@ -26,5 +28,20 @@ Matrix formtrad2(const Matrix& x, const Matrix& pairs);
 // trailing value is kept as stored. An empty `partial_size` gives
 // formtrad2(x, pairs); any size other than 0 or r raises a RuntimeError.
 Matrix formtrad2(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size);
+
+// The same measurement a row at a time, so a writer can compute each row as it
+// writes it instead of holding the whole r x (p+1) result. distance_plan makes
+// formtrad2's checks (and raises its errors) for x, pairs and partial_size;
+// distance_row then fills `out` (p+1 values) with row i of formtrad2's result,
+// bit for bit. A plan stays valid while x and partial_size are unchanged.
+struct DistancePlan {
+  std::size_t rows = 0;                    // r; 0 leaves the pairs unchecked, as formtrad2 does
+  std::vector<std::size_t> first, second;  // per pair, the x columns of its two landmarks
+  std::span<const double> partial_size;    // empty, or one factor per row
+  std::size_t cols() const { return rows == 0 ? 0 : first.size() + 1; }
+};
+DistancePlan distance_plan(const Matrix& x, const Matrix& pairs,
+                           std::span<const double> partial_size = {});
+void distance_row(const Matrix& x, const DistancePlan& plan, std::size_t i, std::span<double> out);
 
 }  // namespace dg

@@ -10,6 +10,7 @@
 #include "morpho/centpos.hpp"
 #include "morpho/centsize.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/parallel.hpp"
 #include "runtime/array/progress.hpp"
 
 namespace dg {
@@ -18,6 +19,10 @@ namespace {
 // The iteration stops once the summed squared change of the consensus
 // coordinates between two passes is at most this (0.1 * 2^-27).
 constexpr double kConvergence = 7.450580596923829e-10;
+
+// Rows rotated between two summing steps, and the least a thread is given.
+constexpr std::size_t kChunkRows = 4096;
+constexpr std::size_t kMinBlock = 512;
 
 // Centres one row on its centroid, then divides its coordinates by its
 // centroid size; the trailing value is left alone.
@@ -71,7 +76,12 @@ ConsensusResult getconsensus(Matrix x, std::size_t pass_limit) {
   ConsensusResult result;
   result.superimposed = std::move(x);
   Matrix& xpt = result.superimposed;
-  for (std::size_t i = 0; i < r; ++i) normalise_row(xpt.row(i));
+  parallel_blocks(r, kMinBlock, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
+      normalise_row(xpt.row(i));
+      progress_every(i);
+    }
+  });
 
   // The first specimen is the first reference, so the results take its orientation.
   const auto first = xpt.row(0);
@@ -88,15 +98,33 @@ ConsensusResult getconsensus(Matrix x, std::size_t pass_limit) {
     }
     ++result.passes;
 
-    // Every row is fitted to the same reference; the column sums for the new
-    // mean are gathered row by row as the rows are rotated.
+    // Every row is fitted to the same reference, rows in blocks over the
+    // threads; the column sums for the new mean are gathered on one thread in
+    // row order, so they are the same bits for every thread count. A chunk is
+    // summed while the next one is rotated, still warm in the cache.
     std::fill(sums.begin(), sums.end(), 0.0);
-    for (std::size_t i = 0; i < r; ++i) {
-      const auto row = xpt.row(i);
-      rotate_onto(row, xref);
-      for (std::size_t c = 0; c < n; ++c) sums[c] += row[c];
-      progress_every(i);
+    const auto add_rows = [&](std::size_t begin, std::size_t end) {
+      for (std::size_t i = begin; i < end; ++i) {
+        const auto row = xpt.row(i);
+        for (std::size_t c = 0; c < n; ++c) sums[c] += row[c];
+      }
+    };
+    std::size_t summed = 0;
+    for (std::size_t chunk = 0; chunk < r; chunk += kChunkRows) {
+      const std::size_t rows_here = std::min(kChunkRows, r - chunk);
+      parallel_blocks(rows_here, kMinBlock, [&](std::size_t begin, std::size_t end) {
+        // The first block runs on this thread, which alone touches the sums.
+        if (begin == 0) {
+          add_rows(summed, chunk);
+          summed = chunk;
+        }
+        for (std::size_t i = chunk + begin; i < chunk + end; ++i) {
+          rotate_onto(xpt.row(i), xref);
+          progress_every(i);
+        }
+      });
     }
+    add_rows(summed, r);
 
     xrefold.swap(xref);
     for (std::size_t c = 0; c < n; ++c) xref[c] = sums[c] / rows;

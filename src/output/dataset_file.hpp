@@ -6,6 +6,7 @@
 // the reason.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <span>
 #include <string>
@@ -17,10 +18,27 @@ namespace dg {
 // Changes a copy of one row before it is written.
 using RowTransform = std::function<void(std::span<double> row)>;
 
+// The rows a writer consumes: a stored matrix, or rows computed when asked
+// (distances or angles from the sample), so that no writer needs a whole
+// dataset in memory. `row` fills `out` (cols values) with row i; writers call
+// it from several threads at once, each thread with rows of its own.
+struct RowSource {
+  std::size_t rows = 0;
+  std::size_t cols = 0;
+  std::function<void(std::size_t i, std::span<double> out)> row;
+};
+// The rows of `m`, which must outlive the source.
+RowSource matrix_rows(const Matrix& m);
+
+// Rows are formatted in blocks on the threads (thread_count()) and written in
+// order: the file's bytes are the same for every thread count.
+void write_dataset(const std::string& path, const RowSource& rows,
+                   const RowTransform& transform = {});
 void write_dataset(const std::string& path, const Matrix& rows, const RowTransform& transform = {});
 
 // Writes each value in the shortest text that reads back as the same double,
 // separated by single blanks, one row per line.
+void write_exact(const std::string& path, const RowSource& rows);
 void write_exact(const std::string& path, const Matrix& rows);
 
 }  // namespace dg

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <deque>
-#include <future>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "input/excerpt.hpp"
+#include "output/ordered_writes.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/array/progress.hpp"
@@ -16,9 +15,8 @@
 namespace dg {
 namespace {
 
-// Rows are formatted in blocks of about this many bytes, at most kLanes at a time.
-constexpr std::size_t kBlockBytes = 1 << 21;
-constexpr std::size_t kLanes = 2;
+// Rows are formatted in blocks of about this many bytes, one block per thread at a time.
+constexpr std::size_t kBlockBytes = 1 << 20;
 // The longest shortest-form double ("-2.2250738585072014e-308") and a separator.
 constexpr std::size_t kMaxNumber = 26;
 
@@ -67,15 +65,14 @@ void append_field(std::string& out, TableFormat format, std::string_view raw) {
   out += '"';
 }
 
-// The text of a run of rows and what it met that was not finite.
-struct Block {
-  std::string text;
-  std::size_t not_finite = 0, first_row = 0, first_column = 0;
+// What a run of rows met that was not finite.
+struct NotFinite {
+  std::size_t count = 0, first_row = 0, first_column = 0;
 };
 
 // Formats rows; used from several threads at once, it changes nothing shared.
 struct RowWriter {
-  RowWriter(TableFormat f, const Matrix& m, std::span<const SpecimenRecord> r,
+  RowWriter(TableFormat f, const RowSource& m, std::span<const SpecimenRecord> r,
             const RowTransform& t)
       : format(f), sep(f == TableFormat::Csv ? ',' : '\t'), rows(m), records(r), transform(t) {
     for (const SpecimenRecord& record : records) {
@@ -86,19 +83,19 @@ struct RowWriter {
     }
   }
 
-  void format_rows(std::size_t begin, std::size_t end, Block& block) const;
+  void format_rows(std::size_t begin, std::size_t end, std::string& out, NotFinite& seen) const;
 
   TableFormat format;
   char sep;
-  const Matrix& rows;
+  const RowSource& rows;
   std::span<const SpecimenRecord> records;
   const RowTransform& transform;
   bool several_files = false;
 };
 
-void RowWriter::format_rows(std::size_t begin, std::size_t end, Block& block) const {
-  std::string& out = block.text;
-  std::vector<double> row(rows.cols());
+void RowWriter::format_rows(std::size_t begin, std::size_t end, std::string& out,
+                            NotFinite& seen) const {
+  std::vector<double> row(rows.cols);
   const std::string* last_file = nullptr;  // records of one file share their name
   std::string file_field;
   for (std::size_t i = begin; i < end; ++i) {
@@ -125,8 +122,7 @@ void RowWriter::format_rows(std::size_t begin, std::size_t end, Block& block) co
       if (several_files) out += sep;
     }
 
-    auto source = rows.row(i);
-    std::copy(source.begin(), source.end(), row.begin());
+    rows.row(i, row);
     if (transform) transform(std::span<double>(row));
     std::size_t used = out.size();
     out.resize(used + row.size() * kMaxNumber + 1);
@@ -138,9 +134,9 @@ void RowWriter::format_rows(std::size_t begin, std::size_t end, Block& block) co
         p = std::to_chars(p, p + kMaxNumber, v).ptr;
         continue;
       }
-      if (block.not_finite++ == 0) {
-        block.first_row = i;
-        block.first_column = j;
+      if (seen.count++ == 0) {
+        seen.first_row = i;
+        seen.first_column = j;
       }
       *p++ = 'N';
       *p++ = 'A';
@@ -224,9 +220,15 @@ std::string utf8_text(std::string_view text) {
 std::string write_table(const std::string& path, TableFormat format, const Matrix& rows,
                         const std::vector<std::string>& columns,
                         std::span<const SpecimenRecord> records, const RowTransform& transform) {
+  return write_table(path, format, matrix_rows(rows), columns, records, transform);
+}
+
+std::string write_table(const std::string& path, TableFormat format, const RowSource& rows,
+                        const std::vector<std::string>& columns,
+                        std::span<const SpecimenRecord> records, const RowTransform& transform) {
   if (format == TableFormat::Plain) raise("A plain dataset has no table to write.");
-  if (columns.size() != rows.cols()) {
-    raise("Cannot write \"" + path + "\": " + std::to_string(rows.cols()) +
+  if (columns.size() != rows.cols) {
+    raise("Cannot write \"" + path + "\": " + std::to_string(rows.cols) +
           " columns of values but " + std::to_string(columns.size()) + " column names.");
   }
   const RowWriter writer(format, rows, records, transform);
@@ -248,60 +250,31 @@ std::string write_table(const std::string& path, TableFormat format, const Matri
   header += '\n';
   file.write(header);
 
-  // Blocks of rows are formatted on two threads while this one writes the
-  // finished blocks in order: the shortest form costs more per number than
-  // the plain six digits, and a table has more bytes to write.
-  const std::size_t block_rows = std::max<std::size_t>(1, kBlockBytes / (rows.cols() * 20 + 64));
-  Block total;
-  auto take = [&](Block& block) {
-    if (block.not_finite != 0 && total.not_finite == 0) {
+  // Blocks of rows are formatted on the threads and written in row order; each
+  // block keeps what it met that was not finite, and the first is reported.
+  const std::size_t block_rows = std::max<std::size_t>(1, kBlockBytes / (rows.cols * 20 + 64));
+  std::vector<NotFinite> seen((rows.rows + block_rows - 1) / block_rows);
+  write_ordered_blocks(file, rows.rows, block_rows,
+                       [&](std::size_t begin, std::size_t end, std::string& out) {
+                         writer.format_rows(begin, end, out, seen[begin / block_rows]);
+                       });
+  NotFinite total;
+  for (const NotFinite& block : seen) {
+    if (block.count != 0 && total.count == 0) {
       total.first_row = block.first_row;
       total.first_column = block.first_column;
     }
-    total.not_finite += block.not_finite;
-    file.write(block.text);
-  };
-  if (rows.rows() <= block_rows) {
-    Block block;
-    writer.format_rows(0, rows.rows(), block);
-    take(block);
-  } else {
-    std::vector<std::string> spare;
-    std::deque<std::future<Block>> running;
-    auto finish = [&] {
-      Block block = running.front().get();
-      running.pop_front();
-      take(block);
-      block.text.clear();
-      spare.push_back(std::move(block.text));
-    };
-    for (std::size_t begin = 0; begin < rows.rows(); begin += block_rows) {
-      if (running.size() == kLanes) finish();
-      std::string text;
-      if (!spare.empty()) {
-        text = std::move(spare.back());
-        spare.pop_back();
-      }
-      const std::size_t end = std::min(rows.rows(), begin + block_rows);
-      running.push_back(
-          std::async(std::launch::async, [&writer, begin, end, text = std::move(text)]() mutable {
-            Block block;
-            block.text = std::move(text);
-            writer.format_rows(begin, end, block);
-            return block;
-          }));
-    }
-    while (!running.empty()) finish();
+    total.count += block.count;
   }
   file.commit();
 
-  if (total.not_finite == 0) return {};
+  if (total.count == 0) return {};
   const std::string where = "specimen " + std::to_string(total.first_row + 1) + ", column " +
                             columns[total.first_column] + ".";
-  if (total.not_finite == 1) {
+  if (total.count == 1) {
     return "\"" + path + "\": 1 value is not finite and is written as NA: " + where;
   }
-  return "\"" + path + "\": " + std::to_string(total.not_finite) +
+  return "\"" + path + "\": " + std::to_string(total.count) +
          " values are not finite and are written as NA; the first is " + where;
 }
 

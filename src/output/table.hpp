@@ -61,8 +61,14 @@ void make_unique(std::vector<std::string>& names);
 std::string utf8_text(std::string_view text);
 
 // Writes `rows` (each row changed by `transform` first, when given; large
-// tables call it from two threads at once) as a Csv or Tsv table with value columns named `columns`
-// (one per matrix column). Returns the warning about non-finite values, or an empty text.
+// tables call it from several threads at once) as a Csv or Tsv table with
+// value columns named `columns` (one per column). Rows are formatted in blocks
+// on the threads and written in order, the same bytes for every thread count.
+// Returns the warning about non-finite values, or an empty text.
+std::string write_table(const std::string& path, TableFormat format, const RowSource& rows,
+                        const std::vector<std::string>& columns,
+                        std::span<const SpecimenRecord> records,
+                        const RowTransform& transform = {});
 std::string write_table(const std::string& path, TableFormat format, const Matrix& rows,
                         const std::vector<std::string>& columns,
                         std::span<const SpecimenRecord> records,

@@ -21,7 +21,8 @@ TEST_F(DahandTest, ClearEmptiesDataBlanksTheBoxClearsTheAxesAndResetsEnabling) {
   session.handler = {Matrix{{1, 2, 3}},    Matrix{{1, 1, 2}},
                      Matrix{{1, 1, 2, 3}}, Matrix{{4, 5}},
                      {SpecimenRecord{}},   {0.5},
-                     Matrix{{0, 0, 1}},    3};
+                     Matrix{{0, 0, 1}},    3,
+                     std::nullopt};
   for (const char* tag : {"Load", "Calc"})
     session.graphics.set(controls[tag], "Enable", Value("off"));
   for (const char* tag : {"Save", "GetPairs"})

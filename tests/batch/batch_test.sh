@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs distangler-batch as a user would and checks its files and exit codes.
-# Usage: batch_test.sh BATCH_TOOL TEST_DATA_DIR
+# Usage: batch_test.sh BATCH_TOOL TEST_DATA_DIR [REAL_DATA_DIR]
 set -u
 tool=$(realpath "$1")
 road=$(realpath "$2")/road
+real=${3:-}
 source "$(dirname "$0")/../check.sh"
 
 # Relative paths, given from another folder than the data's.
@@ -167,6 +168,54 @@ sys.exit(not (m["error"] == error and m["outputs"] == [] and m["counts"]["specim
 check "--manifest with --check is refused with status 2" test $? -eq 2
 check "message says why" grep -qxF \
   "distangler-batch: --manifest describes a run; --check runs nothing." "$work/err"
+
+# Every thread count writes the same bytes and says the same: a generated sample
+# of many blocks (two specimens miss a landmark, so tables hold NA), and each
+# real file. The runs of one input are compared with its one-thread run.
+same_for_threads() {  # NAME TRIPLES INPUT-OPTIONS...
+  local name=$1 triples=$2 t f differ=0
+  shift 2
+  for t in 1 2 3; do
+    for format in plain csv; do
+      # One folder for every run, so the messages name the same paths.
+      mkdir "$work/run"
+      (cd "$work/run" && "$tool" --threads $t --format $format "$@" --all-pairs \
+        --triples "$triples" --lengths l --log-lengths ll --constrained c --angles a --degrees d \
+        --superimposed s --consensus k >out 2>&1
+        echo $? >status)
+      mv "$work/run" "$work/t$t-$format"
+    done
+  done
+  for t in 2 3; do
+    for format in plain csv; do
+      for f in "$work/t1-$format"/*; do
+        cmp -s "$f" "$work/t$t-$format/${f##*/}" || { echo "  $name: $format ${f##*/} differs with $t threads"; differ=1; }
+      done
+    done
+  done
+  check "$name: the same outputs and messages with 1, 2 and 3 threads" test $differ -eq 0
+  rm -rf "$work"/t[123]-*
+}
+awk 'BEGIN { srand(7); for (s = 1; s <= 30000; s++) {
+  print "LM=10"; a = rand() * 6.283; r = 50 + rand() * 50
+  for (j = 0; j < 10; j++) {
+    if ((s == 20001 || s == 25001) && j == 2) { print "NA NA"; continue }
+    printf "%.5f %.5f\n", 100 + r * cos(a + j * 0.628) + rand(), 200 + r * sin(a + j * 0.628) + rand()
+  }
+  print "ID=" s } }' >"$work/generated.tps"
+printf '1 1 2 3\n2 4 5 6\n3 10 1 7\n' >"$work/triples.txt"
+same_for_threads "30000 x 10 generated" "$work/triples.txt" --tps "$work/generated.tps" --missing
+check "the generated tables warn of their NA values" grep -q "the first is specimen 20001" \
+  <("$tool" --tps "$work/generated.tps" --missing --all-pairs --format csv --lengths "$work/g.csv" 2>&1)
+if [[ -n "$real" && -d "$real" ]]; then
+  printf '1 1 2 3\n' >"$work/triple.txt"
+  for f in "$real"/*.tps "$real"/*.TPS; do
+    [[ -e "$f" ]] && same_for_threads "${f##*/}" "$work/triple.txt" --tps "$f" --missing
+  done
+fi
+"$tool" --tps "$road/small.tps" --threads 0 2>"$work/err"
+check "--threads 0 is refused and named" test $? -ne 0 -a "$(head -1 "$work/err")" = \
+  '--threads: the thread count must be a whole number from 1 to 256, not "0"'
 
 # Exactly one input.
 "$tool" --pairs "$road/pairs.txt" 2>/dev/null

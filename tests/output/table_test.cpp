@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "runtime/array/file_io.hpp"
+#include "runtime/array/parallel.hpp"
 #include "test_support.hpp"
 
 namespace dg {
@@ -105,13 +106,19 @@ TEST_F(TableTest, NonFiniteValuesAreNaWithOneWarning) {
                 "\": 1 value is not finite and is written as NA: specimen 1, column log_d1_2.");
 }
 
-// A large table is formatted in blocks on two threads: the rows stay in order
-// and the warning names the first value of all.
+// A large table is formatted in blocks on the threads: the rows stay in order
+// and the warning names the first value of all, for every thread count.
 TEST_F(TableTest, LargeTablesKeepTheRowOrder) {
   Matrix values(50000, 2);
   for (std::size_t i = 0; i < values.rows(); ++i) values(i, 0) = static_cast<double>(i) / 4;
   values(49000, 1) = std::nan("");
   values(31000, 0) = INFINITY;
+  set_thread_count(3);
+  write_dataset(at("three.txt"), values);
+  set_thread_count(1);
+  write_dataset(at("one.txt"), values);
+  EXPECT_EQ(contents(at("three.txt")), contents(at("one.txt")));
+  set_thread_count(3);
   EXPECT_EQ(write_table(at("big.csv"), TableFormat::Csv, values, {"a", "b"}, {}),
             "\"" + at("big.csv") +
                 "\": 2 values are not finite and are written as NA; the first is specimen 31001, "
@@ -128,7 +135,26 @@ TEST_F(TableTest, LargeTablesKeepTheRowOrder) {
     ASSERT_EQ(line, expected);
   }
   EXPECT_EQ(i, values.rows());
+  set_thread_count(0);
 }
+
+#if defined(__linux__)
+// A write that fails while later blocks are still being formatted ends the
+// work with the file's error, on one thread and on several.
+TEST_F(TableTest, AFailedWriteNamesTheFileForEveryThreadCount) {
+  Matrix values(60000, 3, 0.125);
+  const std::string full =
+      "Cannot write \"/dev/full\": No space left on device; the file was "
+      "left as it was.";
+  for (std::size_t threads : {1, 3}) {
+    set_thread_count(threads);
+    EXPECT_THROW_MSG(write_dataset("/dev/full", values), full);
+    EXPECT_THROW_MSG(write_exact("/dev/full", values), full);
+    EXPECT_THROW_MSG(write_table("/dev/full", TableFormat::Csv, values, {"a", "b", "c"}, {}), full);
+  }
+  set_thread_count(0);
+}
+#endif
 
 TEST_F(TableTest, MismatchedColumnsAreRefusedAndTheFileKept) {
   { std::ofstream(file_path(at("keep.csv"))) << "old"; }

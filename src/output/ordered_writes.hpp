@@ -1,0 +1,21 @@
+// Writes a file's rows in blocks: formatted on the threads (ordered_blocks)
+// and written in row order, so the bytes are the same for every thread count.
+// With more than one thread a writer thread of its own writes the finished
+// blocks while the next ones are formatted; with one thread everything runs on
+// the calling thread in row order. The first error, formatting or writing,
+// is raised once the writer has stopped; nothing is committed.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "runtime/array/file_io.hpp"
+
+namespace dg {
+
+void write_ordered_blocks(
+    AtomicFile& file, std::size_t n, std::size_t block,
+    const std::function<void(std::size_t begin, std::size_t end, std::string& out)>& format);
+
+}  // namespace dg
