@@ -216,56 +216,63 @@ class Window {
 };
 
 // An LM= line where a share of the specimens starts: its offset in the
-// source, the specimen's 0-based number and its line.
+// source, the specimen's 0-based number, its line, and the most bytes the
+// records' values before it can take.
 struct Cut {
   std::uint64_t offset = 0;
   std::size_t specimen = 0;
   std::size_t line = 0;
+  std::size_t values = 0;
 };
 
-// What the first pass over a text finds: how many specimens it holds, and with
-// `cut_every`, a cut at the second specimen and then at the first LM= line at
-// least that many bytes after the previous cut.
+// What the first pass over a text finds: how many specimens it holds, the
+// most bytes their records' values can take, and with `cut_every`, a cut at
+// the second specimen and then at the first LM= line at least that many bytes
+// after the previous cut.
 struct Survey {
   std::size_t specimens = 0;
+  std::size_t values = 0;
   std::vector<Cut> cuts;
 };
 
 // The first pass: finds every LM= keyword by the rule the reading follows
 // (every specimen starts at one, and each block ends at the next one), so the
-// matrix is allocated once at its final size.
+// matrix, the records and their values are allocated once at their final
+// size. A window's last line is looked at in the next one, whole.
 Survey survey(Window& window, std::uint64_t cut_every) {
   Survey out;
   std::uint64_t next_cut = 0;
   std::size_t line = 1;
   const char* counted = window.begin();
-  const char* from = window.begin();
   for (;;) {
     const char* b = window.begin();
     const char* e = window.end();
-    for (const char* p = from; p != e; ++p) {
-      p = static_cast<const char*>(std::memchr(p, '=', static_cast<std::size_t>(e - p)));
+    const char* keep = window.at_end() ? e : last_line_start(b, e);
+    for (const char* p = b; p != keep; ++p) {
+      p = static_cast<const char*>(std::memchr(p, '=', static_cast<std::size_t>(keep - p)));
       if (p == nullptr) break;
-      if (keyword_at(p, b) != Key::Lm) continue;
+      const Key key = keyword_at(p, b);
+      if (key == Key::Id || key == Key::Image || key == Key::Scale || key == Key::Comment ||
+          key == Key::Variables) {
+        out.values += value_after(p, e).size();
+      }
+      if (key != Key::Lm) continue;
       if (cut_every != 0 && out.specimens >= 1) {
         const char* start = p - 2;
         while (start != b && (start[-1] == ' ' || start[-1] == '\t')) --start;
         if (window.offset_of(start) >= next_cut) {
           line += count_line_ends(counted, start, e);
           counted = start;
-          out.cuts.push_back({window.offset_of(start), out.specimens, line});
+          out.cuts.push_back({window.offset_of(start), out.specimens, line, out.values});
           next_cut = window.offset_of(start) + cut_every;
         }
       }
       ++out.specimens;
     }
     if (window.at_end()) return out;
-    const char* keep = last_line_start(b, e);
     if (cut_every != 0) line += count_line_ends(counted, keep, e);
-    const auto seen = static_cast<std::size_t>(e - keep);
     window.advance(keep);
     counted = window.begin();
-    from = window.begin() + seen;
   }
 }
 
@@ -289,6 +296,7 @@ class TpsScanner {
   }
 
   const char* begin() const { return begin_; }
+  void reserve_values(std::size_t bytes) { values_.reserve(bytes); }
   std::uint64_t offset_of(const char* p) const { return window_->offset_of(p); }
   // The '=' of the first LM= keyword from `from` on, reading on as needed.
   const char* find_lm(const char* from);
@@ -297,7 +305,7 @@ class TpsScanner {
   template <bool Missing>
   const char* read_specimens(const char* eq, std::size_t first, std::size_t last, TpsData& out);
   // Takes in what a share read: its records' values, warnings and counts.
-  void absorb(const TpsScanner& part, TpsData& out, std::size_t first, std::size_t last);
+  void absorb(TpsScanner& part, TpsData& out, std::size_t first, std::size_t last);
   // The records' shared text and the warnings, once every specimen is read.
   template <bool Missing>
   void finish(TpsData& out);
@@ -845,10 +853,11 @@ void TpsScanner::place_row(std::size_t specimen, std::vector<double>& row, TpsDa
   if (size_of_ != nullptr) row.pop_back();
 }
 
-void TpsScanner::absorb(const TpsScanner& part, TpsData& out, std::size_t first, std::size_t last) {
+void TpsScanner::absorb(TpsScanner& part, TpsData& out, std::size_t first, std::size_t last) {
   // Files read on several threads are below 4 GiB, and so are the values.
   const auto shift = static_cast<std::uint32_t>(values_.size());
   values_ += part.values_;
+  std::string().swap(part.values_);
   for (std::size_t r = first; r < last; ++r) out.records[r].shift(shift);
   for (std::size_t i = 0; i < part.listed_.size() && listed_.size() < kListedMismatches; ++i) {
     listed_.push_back(part.listed_[i]);
@@ -949,6 +958,7 @@ TpsData read_surveyed(Window& first, const Survey& found, const TpsSource* sourc
   if (found.specimens == 0) raise("No LM= keyword found in \"" + file + "\".");
   TpsData out;
   TpsScanner scanner(first, 1, file, options, size_of, found.specimens);
+  scanner.reserve_values(found.values);
   const char* eq = scanner.find_lm(scanner.begin());
   eq = scanner.read_specimens<Missing>(eq, 1, 2, out);
   const std::vector<Cut>& cuts = found.cuts;
@@ -964,6 +974,8 @@ TpsData read_surveyed(Window& first, const Survey& found, const TpsSource* sourc
       Window text(*source, cuts[begin].offset, stop, window);
       auto share = scanner.share(text, cuts[begin].line);
       const std::size_t last = end < cuts.size() ? cuts[end].specimen : found.specimens;
+      share->reserve_values((end < cuts.size() ? cuts[end].values : found.values) -
+                            cuts[begin].values);
       const char* at = share->find_lm(share->begin());
       at = share->read_specimens<Missing>(at, cuts[begin].specimen + 1, last + 1, out);
       if (end < cuts.size()) {
