@@ -226,30 +226,43 @@ struct Cut {
 };
 
 // What the first pass over a text finds: how many specimens it holds, the
-// most bytes their records' values can take, and with `cut_every`, a cut at
-// the second specimen and then at the first LM= line at least that many bytes
-// after the previous cut.
+// most bytes their records' values can take, and with `cut_every`, the line
+// ends it holds and cuts: at the second specimen, then at the first LM= line
+// at least that many bytes after the previous cut.
 struct Survey {
   std::size_t specimens = 0;
   std::size_t values = 0;
+  std::size_t lines = 0;
   std::vector<Cut> cuts;
 };
 
 // The first pass: finds every LM= keyword by the rule the reading follows
 // (every specimen starts at one, and each block ends at the next one), so the
 // matrix, the records and their values are allocated once at their final
-// size. A window's last line is looked at in the next one, whole.
-Survey survey(Window& window, std::uint64_t cut_every) {
+// size. It looks at the lines that start before offset `to` (all with
+// kWholeText); a window's last line is looked at in the next one, whole.
+// `first` says whether the window starts the text: a later part of it may cut
+// at its first LM= line.
+constexpr std::uint64_t kWholeText = UINT64_MAX;
+Survey survey(Window& window, std::uint64_t to, std::uint64_t cut_every, bool first = true) {
   Survey out;
   std::uint64_t next_cut = 0;
-  std::size_t line = 1;
   const char* counted = window.begin();
   for (;;) {
     const char* b = window.begin();
     const char* e = window.end();
-    const char* keep = window.at_end() ? e : last_line_start(b, e);
-    for (const char* p = b; p != keep; ++p) {
-      p = static_cast<const char*>(std::memchr(p, '=', static_cast<std::size_t>(keep - p)));
+    const char* limit = window.at_end() ? e : last_line_start(b, e);
+    bool last = window.at_end();
+    if (to != kWholeText && window.offset_of(limit) >= to) {
+      // The first line start at or after `to`: no later than `limit`.
+      const char* l =
+          b + static_cast<std::size_t>(to > window.offset_of(b) ? to - window.offset_of(b) : 0);
+      while (l != b && l < limit && !(l[-1] == '\n' || (l[-1] == '\r' && *l != '\n'))) ++l;
+      limit = l;
+      last = true;
+    }
+    for (const char* p = b; p != limit; ++p) {
+      p = static_cast<const char*>(std::memchr(p, '=', static_cast<std::size_t>(limit - p)));
       if (p == nullptr) break;
       const Key key = keyword_at(p, b);
       if (key == Key::Id || key == Key::Image || key == Key::Scale || key == Key::Comment ||
@@ -257,23 +270,70 @@ Survey survey(Window& window, std::uint64_t cut_every) {
         out.values += value_after(p, e).size();
       }
       if (key != Key::Lm) continue;
-      if (cut_every != 0 && out.specimens >= 1) {
+      if (cut_every != 0 && (out.specimens >= 1 || !first)) {
         const char* start = p - 2;
         while (start != b && (start[-1] == ' ' || start[-1] == '\t')) --start;
         if (window.offset_of(start) >= next_cut) {
-          line += count_line_ends(counted, start, e);
+          out.lines += count_line_ends(counted, start, e);
           counted = start;
-          out.cuts.push_back({window.offset_of(start), out.specimens, line, out.values});
+          out.cuts.push_back({window.offset_of(start), out.specimens, out.lines + 1, out.values});
           next_cut = window.offset_of(start) + cut_every;
         }
       }
       ++out.specimens;
     }
-    if (window.at_end()) return out;
-    if (cut_every != 0) line += count_line_ends(counted, keep, e);
-    window.advance(keep);
+    if (cut_every != 0) out.lines += count_line_ends(counted, limit, e);
+    if (last) return out;
+    window.advance(limit);
     counted = window.begin();
   }
+}
+
+// The first pass in parts on the threads, each over the lines that start in
+// its share of the bytes; the parts' counts are then added up in order.
+Survey survey_on_threads(const TpsSource& source, std::uint64_t start, std::uint64_t stop,
+                         std::size_t window, std::uint64_t cut_every) {
+  const std::size_t parts = thread_count();
+  std::vector<Survey> found(parts);
+  const auto at = [&](std::size_t part) { return start + (stop - start) * part / parts; };
+  parallel_blocks(parts, 1, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t part = begin; part < end; ++part) {
+      const std::uint64_t from = at(part);
+      const std::uint64_t to = part + 1 == parts ? kWholeText : at(part + 1);
+      if (part == 0) {
+        Window text(source, from, stop, window);
+        found[part] = survey(text, to, cut_every);
+        continue;
+      }
+      // From the first line start at or after `from`, found with one byte before it.
+      Window text(source, from - 1, stop, window);
+      for (;;) {
+        const char* l = text.begin() + 1;
+        while (l < text.end() && !(l[-1] == '\n' || (l[-1] == '\r' && *l != '\n'))) ++l;
+        if (l < text.end()) {
+          if (to != kWholeText && text.offset_of(l) >= to) break;  // no line starts here
+          text.advance(l);
+          found[part] = survey(text, to, cut_every, false);
+          break;
+        }
+        if (text.at_end()) break;
+        text.advance(text.end() - 1);
+      }
+    }
+  });
+  Survey all;
+  for (Survey& part : found) {
+    for (Cut cut : part.cuts) {
+      cut.specimen += all.specimens;
+      cut.line += all.lines;
+      cut.values += all.values;
+      if (cut.specimen != 0) all.cuts.push_back(cut);
+    }
+    all.specimens += part.specimens;
+    all.values += part.values;
+    all.lines += part.lines;
+  }
+  return all;
 }
 
 class TpsScanner {
@@ -967,6 +1027,8 @@ TpsData read_surveyed(Window& first, const Survey& found, const TpsSource* sourc
       scanner.changed();
     }
   } else {
+    // The specimens before the first cut are read here.
+    scanner.read_specimens<Missing>(eq, 2, cuts.front().specimen + 1, out);
     const std::vector<double> zero(out.coordinates.cols());
     while (out.coordinates.rows() < found.specimens) out.coordinates.append_row(zero);
     std::vector<std::unique_ptr<TpsScanner>> shares(cuts.size());
@@ -1045,7 +1107,7 @@ TpsData read_tps(std::string_view text, const std::string& file, const TpsOption
                  RowSize size_of) {
   text = skip_byte_order_mark(text);
   Window counting(text);
-  const Survey found = survey(counting, 0);
+  const Survey found = survey(counting, kWholeText, 0);
   Window window(text);
   return read_window(window, found, nullptr, 0, 0, file, options, size_of);
 }
@@ -1061,9 +1123,11 @@ TpsData read_tps_windowed(const TpsSource& source, const std::string& file,
   // are joined.
   const bool shared = thread_count() > 1 && stop <= UINT32_MAX;
   Survey found;
-  {
+  if (shared) {
+    found = survey_on_threads(source, start, stop, window, window);
+  } else {
     Window counting(source, start, stop, window);
-    found = survey(counting, shared ? window : 0);
+    found = survey(counting, kWholeText, 0);
   }
   Window first(source, start, stop, window);
   return read_window(first, found, &source, stop, window, file, options, size_of);
