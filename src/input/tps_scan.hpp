@@ -101,8 +101,11 @@ TpsData read_tps_windowed(const TpsSource& source, const std::string& file,
                           const TpsOptions& options, RowSize size_of = nullptr,
                           std::size_t window = kTpsWindow);
 
-// Reads a file with read_tps_windowed. A file that cannot be read raises
-// `Error on file open: "<path>" (<reason>)`.
+// Reads a file with read_tps_windowed. A file that cannot be opened raises
+// `Error on file open: "<path>" (<reason>)`; a read that fails on the way,
+// `Cannot read "<path>": <reason>.`; a file whose LM= keywords are not where
+// the first pass found them (written to meanwhile),
+// `"<path>" changed while it was read; read it again.`
 TpsData read_tps_file(const std::string& path, const TpsOptions& options, RowSize size_of = nullptr,
                       std::size_t window = kTpsWindow);
 TpsData read_tps_file(const std::string& path, bool with_scale, RowSize size_of = nullptr);

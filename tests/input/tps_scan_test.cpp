@@ -419,6 +419,25 @@ TEST(TpsScanWindows, AGeneratedSampleReadsAlikeInWindowsAndOnThreads) {
   }
 }
 
+// A file written to between the first pass and the reading: its second
+// specimen's keyword is gone by then.
+TEST(TpsScanWindows, AFileThatChangesWhileReadIsRefused) {
+  struct Changing final : TpsSource {
+    std::uint64_t size() const override { return 18; }
+    std::size_t read(std::uint64_t offset, char* p, std::size_t n) const override {
+      if (offset == 0) ++starts;  // the byte-order mark, the first pass, the reading
+      const std::string_view text =
+          starts < 3 ? "LM=1\n1 2\nLM=1\n3 4\n" : "LM=1\n1 2\nXX=1\n3 4\n";
+      return text.copy(p, n, offset);
+    }
+    mutable int starts = 0;
+  };
+  set_thread_count(1);
+  EXPECT_ERROR_MSG(read_tps_windowed(Changing(), "c.tps", TpsOptions{}),
+                   "\"c.tps\" changed while it was read; read it again.");
+  set_thread_count(0);
+}
+
 TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
   const std::string dir = testing::TempDir();
   const std::string a = dir + "/reader_a.tps", b = dir + "/reader_b.tps", c = dir + "/reader_c.tps";

@@ -4,9 +4,8 @@
 // std::filesystem::path (wide on Windows) and path_text turns it back.
 //
 // read_whole_file reads a regular file into memory; InputFile reads one in
-// pieces. Anything else (a folder,
-// a FIFO, a device, a socket) is refused without blocking, since reading it
-// would hang or never end.
+// pieces. Anything else (a folder, a FIFO, a device, a socket) is refused
+// without blocking, since reading it would hang or never end.
 //
 // AtomicFile writes a new version of a file: the bytes go to a temporary file
 // beside the target, which replaces the target in one step at commit(). Until
@@ -76,8 +75,8 @@ class InputFile {
   int fd_ = -1;
   std::uint64_t size_ = 0;
 #if defined(_WIN32)
-  std::unique_ptr<std::mutex> seek_ =
-      std::make_unique<std::mutex>();  // a seek and a read are one step
+  // A seek and the read after it are one step.
+  std::unique_ptr<std::mutex> seek_ = std::make_unique<std::mutex>();
 #endif
 };
 
