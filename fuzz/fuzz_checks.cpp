@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
+#include "runtime/array/parallel.hpp"
 #include "runtime/graphics/callback_text.hpp"
 #include "runtime/graphics/graphics.hpp"
 #include "runtime/graphics/headless_platform.hpp"
@@ -83,15 +85,41 @@ bool starts_with_lm(std::string_view text, const std::vector<std::size_t>& start
          text[at + 2] == '=';
 }
 
+// Whether two reads gave the same: rows bit for bit, records, warnings, names.
+bool same_reads(const TpsData& a, const TpsData& b) {
+  const Matrix& x = a.coordinates;
+  const Matrix& y = b.coordinates;
+  if (x.rows() != y.rows() || x.cols() != y.cols() ||
+      std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) != 0 || a.namelist != b.namelist ||
+      a.warnings != b.warnings || a.curve_points != b.curve_points ||
+      a.incomplete != b.incomplete || a.records.size() != b.records.size()) {
+    return false;
+  }
+  for (std::size_t r = 0; r < a.records.size(); ++r) {
+    const SpecimenRecord& p = a.records[r];
+    const SpecimenRecord& q = b.records[r];
+    if (p.line != q.line || p.number != q.number || p.file() != q.file()) return false;
+    for (auto f : {SpecimenRecord::Id, SpecimenRecord::Image, SpecimenRecord::Scale,
+                   SpecimenRecord::Comment, SpecimenRecord::Variables}) {
+      if (p.field(f) != q.field(f)) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void check_tps(const std::uint8_t* data, std::size_t size) {
   // As the load buttons read, with scale factors, and with curves and missing
   // landmarks (a code and negative values too). Missing values are not
   // combined with scale factors: inf times a zero factor is a NaN no landmark
-  // was missing for.
+  // was missing for. Each read is also made in a window of a few bytes on two
+  // threads, which must give the same result or the same error.
+  const TpsTextSource source(text_of(data, size));
+  const std::size_t window = size == 0 ? 1 : 1 + data[size - 1] % 32;
   for (int mode = 0; mode < 4; ++mode) {
     TpsOptions options;
+    options.names = true;
     options.with_scale = mode == 1;
     options.curves = mode >= 2;
     options.missing = mode >= 2;
@@ -99,28 +127,41 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
       options.missing_code = -1000001;
       options.negative_missing = true;
     }
+    std::optional<TpsData> whole;
+    std::string error;
     try {
-      TpsData tps = read_tps(text_of(data, size), "fuzz.tps", options, centsize);
-      const Matrix& x = tps.coordinates;
-      require(x.rows() == tps.namelist.size() && x.rows() == tps.records.size());
-      require(x.cols() % 2 == 1);
-      require(2 * tps.curve_points < x.cols());
-      std::size_t with_nan = 0;
-      for (std::size_t r = 0; r < x.rows(); ++r) {
-        const SpecimenRecord& record = tps.records[r];
-        require(record.number == r + 1 && record.file() == "fuzz.tps");
-        require(r == 0 || record.line > tps.records[r - 1].line);
-        const auto row = x.row(r).first(x.cols() - 1);
-        with_nan += std::any_of(row.begin(), row.end(), [](double v) { return std::isnan(v); });
+      whole = read_tps(text_of(data, size), "fuzz.tps", options, centsize);
+    } catch (const RuntimeError& e) {
+      error = e.what();
+    }
+    set_thread_count(2);
+    try {
+      const TpsData windowed = read_tps_windowed(source, "fuzz.tps", options, centsize, window);
+      require(whole.has_value() && same_reads(*whole, windowed));
+    } catch (const RuntimeError& e) {
+      require(!whole.has_value() && error == e.what());
+    }
+    set_thread_count(0);
+    if (!whole) continue;
+    const TpsData& tps = *whole;
+    const Matrix& x = tps.coordinates;
+    require(x.rows() == tps.namelist.size() && x.rows() == tps.records.size());
+    require(x.cols() % 2 == 1);
+    require(2 * tps.curve_points < x.cols());
+    std::size_t with_nan = 0;
+    for (std::size_t r = 0; r < x.rows(); ++r) {
+      const SpecimenRecord& record = tps.records[r];
+      require(record.number == r + 1 && record.file() == "fuzz.tps");
+      require(r == 0 || record.line > tps.records[r - 1].line);
+      const auto row = x.row(r).first(x.cols() - 1);
+      with_nan += std::any_of(row.begin(), row.end(), [](double v) { return std::isnan(v); });
+    }
+    require(tps.incomplete == (options.missing ? with_nan : 0));
+    if (mode == 0) {
+      const std::vector<std::size_t> starts = line_starts(text_of(data, size));
+      for (const SpecimenRecord& record : tps.records) {
+        require(starts_with_lm(text_of(data, size), starts, record.line));
       }
-      require(tps.incomplete == (options.missing ? with_nan : 0));
-      if (mode == 0) {
-        const std::vector<std::size_t> starts = line_starts(text_of(data, size));
-        for (const SpecimenRecord& record : tps.records) {
-          require(starts_with_lm(text_of(data, size), starts, record.line));
-        }
-      }
-    } catch (const RuntimeError&) {
     }
   }
 }

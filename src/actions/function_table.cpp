@@ -189,11 +189,16 @@ FunctionTable make_function_table() {
     return {Value(std::move(fit.consensus)), Value(std::move(fit.superimposed))};
   });
   table.add("gettpsfile2", 1, 3, [](Session& s, std::span<const Value> args, int) -> Values {
-    return tps_outputs(gettpsfile2(s.platform, arg(args, 0, "gettpsfile2").scalar(), centsize));
+    TpsOptions options;
+    options.names = true;  // its third output
+    return tps_outputs(
+        gettpsfile2(s.platform, arg(args, 0, "gettpsfile2").scalar(), centsize, options));
   });
   table.add("gettpsfilescale", 1, 3, [](Session& s, std::span<const Value> args, int) -> Values {
+    TpsOptions options;
+    options.names = true;
     return tps_outputs(
-        gettpsfilescale(s.platform, arg(args, 0, "gettpsfilescale").scalar(), centsize));
+        gettpsfilescale(s.platform, arg(args, 0, "gettpsfilescale").scalar(), centsize, options));
   });
   table.add("mfload", 1, 2, [](Session& s, std::span<const Value>, int) -> Values {
     auto load = mfload(s.platform);

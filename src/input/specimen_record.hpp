@@ -44,6 +44,11 @@ class SpecimenRecord {
   void set(Field f, std::string& values, std::string_view value);
   // Once the file is read: the shared text, `values` now inside it.
   void attach(std::shared_ptr<const RecordText> text) { text_ = std::move(text); }
+  // Moves its values `by` bytes on, when the values of records read apart
+  // are joined into one text.
+  void shift(std::uint32_t by) {
+    for (std::size_t f = 0; f < size_.size(); ++f) begin_[f] += size_[f] != 0 ? by : 0;
+  }
 
   std::size_t line = 0;    // line of its LM= keyword (of its row, for a matrix)
   std::size_t number = 0;  // 1-based number of the specimen in its file

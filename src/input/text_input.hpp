@@ -1,5 +1,6 @@
 // Small pieces shared by the text readers: reading one number from a byte
-// range. Whole files are read with read_whole_file (runtime/array/file_io.hpp).
+// range. Files are read whole with read_whole_file, or in pieces with
+// InputFile (runtime/array/file_io.hpp).
 #pragma once
 
 #include <algorithm>

@@ -11,6 +11,7 @@
 #include "input/excerpt.hpp"
 #include "input/text_input.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/parallel.hpp"
 #include "runtime/array/progress.hpp"
 
 namespace dg {
@@ -142,22 +143,244 @@ const char* read_count(const char* p, const char* end, std::size_t& count) {
   return e;
 }
 
-class TpsScanner {
- public:
-  TpsScanner(std::string_view text, const std::string& file, const TpsOptions& options,
-             RowSize size_of)
-      : begin_(text.data()),
-        end_(text.data() + text.size()),
-        file_(file),
-        options_(options),
-        size_of_(size_of),
-        counted_to_(begin_) {}
+// The start of the last line in [b, e) that follows a whole line end (a CR at
+// e - 1 may still be the first half of CR LF), or b.
+const char* last_line_start(const char* b, const char* e) {
+  for (const char* p = e - 1; p > b; --p) {
+    if (p[-1] == '\n' || (p[-1] == '\r' && *p != '\n')) return p;
+  }
+  return b;
+}
 
-  // Missing: NA stands for a number (read as NaN) and missing values are marked.
-  template <bool Missing>
-  TpsData run();
+// A piece of a text held in memory: all of a text in memory, or a window of
+// a source's bytes that moves on through it. A window always starts at a line
+// start, so that keywords in it are told from other words without looking
+// back; it grows when it has to keep more than half of what it holds.
+class Window {
+ public:
+  explicit Window(std::string_view text)
+      : begin_(text.data()), end_(text.data() + text.size()), at_end_(true) {}
+  Window(const TpsSource& source, std::uint64_t offset, std::uint64_t stop, std::size_t capacity)
+      : source_(&source),
+        buffer_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(capacity, 2))),
+        capacity_(std::max<std::size_t>(capacity, 2)),
+        start_(offset),
+        stop_(stop) {
+    begin_ = end_ = buffer_.get();
+    fill(0);
+  }
+
+  const char* begin() const { return begin_; }
+  const char* end() const { return end_; }
+  // Whether the window reaches the end of the text.
+  bool at_end() const { return at_end_; }
+  std::uint64_t offset_of(const char* p) const {
+    return start_ + static_cast<std::uint64_t>(p - begin_);
+  }
+
+  // Drops the bytes before `keep` and reads on after the rest.
+  void advance(const char* keep) {
+    const auto kept = static_cast<std::size_t>(end_ - keep);
+    start_ += static_cast<std::uint64_t>(keep - begin_);
+    if (kept > capacity_ / 2) {
+      auto bigger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+      std::memcpy(bigger.get(), keep, kept);
+      buffer_ = std::move(bigger);
+      capacity_ *= 2;
+    } else {
+      std::memmove(buffer_.get(), keep, kept);
+    }
+    fill(kept);
+  }
 
  private:
+  void fill(std::size_t kept) {
+    const std::uint64_t from = start_ + kept;
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - kept, stop_ - from));
+    const std::size_t got = source_->read(from, buffer_.get() + kept, wanted);
+    begin_ = buffer_.get();
+    end_ = begin_ + kept + got;
+    // A file cut short since it was surveyed ends here too.
+    at_end_ = got < wanted || from + got == stop_;
+  }
+
+  const TpsSource* source_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::uint64_t start_ = 0;  // the source offset of begin_
+  std::uint64_t stop_ = 0;   // the end of the text in the source
+  const char* begin_ = nullptr;
+  const char* end_ = nullptr;
+  bool at_end_ = false;
+};
+
+// An LM= line where a share of the specimens starts: its offset in the
+// source, the specimen's 0-based number, its line, and the most bytes the
+// records' values before it can take.
+struct Cut {
+  std::uint64_t offset = 0;
+  std::size_t specimen = 0;
+  std::size_t line = 0;
+  std::size_t values = 0;
+};
+
+// What the first pass over a text finds: how many specimens it holds, the
+// most bytes their records' values can take, and with `cut_every`, the line
+// ends it holds and cuts: at the second specimen, then at the first LM= line
+// at least that many bytes after the previous cut.
+struct Survey {
+  std::size_t specimens = 0;
+  std::size_t values = 0;
+  std::size_t lines = 0;
+  std::vector<Cut> cuts;
+};
+
+// The first pass: finds every LM= keyword by the rule the reading follows
+// (every specimen starts at one, and each block ends at the next one), so the
+// matrix, the records and their values are allocated once at their final
+// size. It looks at the lines that start before offset `to` (all with
+// kWholeText); a window's last line is looked at in the next one, whole.
+// `first` says whether the window starts the text: a later part of it may cut
+// at its first LM= line.
+constexpr std::uint64_t kWholeText = UINT64_MAX;
+Survey survey(Window& window, std::uint64_t to, std::uint64_t cut_every, bool first = true) {
+  Survey out;
+  std::uint64_t next_cut = 0;
+  const char* counted = window.begin();
+  for (;;) {
+    const char* b = window.begin();
+    const char* e = window.end();
+    const char* limit = window.at_end() ? e : last_line_start(b, e);
+    bool last = window.at_end();
+    if (to != kWholeText && window.offset_of(limit) >= to) {
+      // The first line start at or after `to`: no later than `limit`.
+      const char* l =
+          b + static_cast<std::size_t>(to > window.offset_of(b) ? to - window.offset_of(b) : 0);
+      while (l != b && l < limit && !(l[-1] == '\n' || (l[-1] == '\r' && *l != '\n'))) ++l;
+      limit = l;
+      last = true;
+    }
+    for (const char* p = b; p != limit; ++p) {
+      p = static_cast<const char*>(std::memchr(p, '=', static_cast<std::size_t>(limit - p)));
+      if (p == nullptr) break;
+      const Key key = keyword_at(p, b);
+      if (key == Key::Id || key == Key::Image || key == Key::Scale || key == Key::Comment ||
+          key == Key::Variables) {
+        out.values += value_after(p, e).size();
+      }
+      if (key != Key::Lm) continue;
+      if (cut_every != 0 && (out.specimens >= 1 || !first)) {
+        const char* start = p - 2;
+        while (start != b && (start[-1] == ' ' || start[-1] == '\t')) --start;
+        if (window.offset_of(start) >= next_cut) {
+          out.lines += count_line_ends(counted, start, e);
+          counted = start;
+          out.cuts.push_back({window.offset_of(start), out.specimens, out.lines + 1, out.values});
+          next_cut = window.offset_of(start) + cut_every;
+        }
+      }
+      ++out.specimens;
+    }
+    if (cut_every != 0) out.lines += count_line_ends(counted, limit, e);
+    if (last) return out;
+    window.advance(limit);
+    counted = window.begin();
+  }
+}
+
+// The first pass in parts on the threads, each over the lines that start in
+// its share of the bytes; the parts' counts are then added up in order.
+Survey survey_on_threads(const TpsSource& source, std::uint64_t start, std::uint64_t stop,
+                         std::size_t window, std::uint64_t cut_every) {
+  const std::size_t parts = thread_count();
+  std::vector<Survey> found(parts);
+  const auto at = [&](std::size_t part) { return start + (stop - start) * part / parts; };
+  parallel_blocks(parts, 1, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t part = begin; part < end; ++part) {
+      const std::uint64_t from = at(part);
+      const std::uint64_t to = part + 1 == parts ? kWholeText : at(part + 1);
+      if (part == 0) {
+        Window text(source, from, stop, window);
+        found[part] = survey(text, to, cut_every);
+        continue;
+      }
+      // From the first line start at or after `from`, found with one byte before it.
+      Window text(source, from - 1, stop, window);
+      for (;;) {
+        const char* l = text.begin() + 1;
+        while (l < text.end() && !(l[-1] == '\n' || (l[-1] == '\r' && *l != '\n'))) ++l;
+        if (l < text.end()) {
+          if (to != kWholeText && text.offset_of(l) >= to) break;  // no line starts here
+          text.advance(l);
+          found[part] = survey(text, to, cut_every, false);
+          break;
+        }
+        if (text.at_end()) break;
+        text.advance(text.end() - 1);
+      }
+    }
+  });
+  Survey all;
+  for (Survey& part : found) {
+    for (Cut cut : part.cuts) {
+      cut.specimen += all.specimens;
+      cut.line += all.lines;
+      cut.values += all.values;
+      if (cut.specimen != 0) all.cuts.push_back(cut);
+    }
+    all.specimens += part.specimens;
+    all.values += part.values;
+    all.lines += part.lines;
+  }
+  return all;
+}
+
+class TpsScanner {
+ public:
+  // Reads the text of `window` into `out`, which gets `rows` rows; the
+  // window's first line is line `first_line` of the file.
+  TpsScanner(Window& window, std::size_t first_line, const std::string& file,
+             const TpsOptions& options, RowSize size_of, std::size_t rows)
+      : window_(&window), file_(file), options_(options), size_of_(size_of), rows_(rows) {
+    look_at(first_line);
+  }
+
+  // A scanner for a later share of the specimens, read in `window`, after
+  // this one has read the first specimen.
+  std::unique_ptr<TpsScanner> share(Window& window, std::size_t first_line) const {
+    auto part = std::make_unique<TpsScanner>(window, first_line, file_, options_, size_of_, rows_);
+    part->k_ = k_;
+    part->first_points_ = first_points_;
+    return part;
+  }
+
+  const char* begin() const { return begin_; }
+  void reserve_values(std::size_t bytes) { values_.reserve(bytes); }
+  std::uint64_t offset_of(const char* p) const { return window_->offset_of(p); }
+  // The '=' of the first LM= keyword from `from` on, reading on as needed.
+  const char* find_lm(const char* from);
+  // Reads specimens first .. last - 1 (numbered from 1), the first one's
+  // LM= at eq; returns the '=' of the next LM=, or nullptr at the end.
+  template <bool Missing>
+  const char* read_specimens(const char* eq, std::size_t first, std::size_t last, TpsData& out);
+  // Takes in what a share read: its records' values, warnings and counts.
+  void absorb(TpsScanner& part, TpsData& out, std::size_t first, std::size_t last);
+  // The records' shared text and the warnings, once every specimen is read.
+  template <bool Missing>
+  void finish(TpsData& out);
+  [[noreturn]] void changed() const;
+
+ private:
+  // Takes in the window's text, whose first line is `first_line`.
+  void look_at(std::size_t first_line);
+  // The specimen's keyword at eq, in the window with its block, which ends
+  // at the next LM= line (that line included, as messages may quote it).
+  const char* whole_block(const char* eq);
+  template <bool Missing>
+  const char* read_specimen(const char* eq, std::size_t specimen, TpsData& out);
+  void place_row(std::size_t specimen, std::vector<double>& row, TpsData& out);
+
   // Reads numbers from p into row[0 .. limit), advancing p past the last one.
   // Returns how many were read; `stop` is where the first non-number stands.
   template <bool Missing>
@@ -185,12 +408,18 @@ class TpsScanner {
                                const std::string& what) const;
   std::string specimen_text(std::size_t specimen, const char* keyword, bool with_id) const;
 
-  const char* begin_;
-  const char* end_;
+  Window* window_;
+  const char* begin_ = nullptr;
+  const char* end_ = nullptr;
+  // Before it the window holds every block with the LM= line after it.
+  const char* safe_ = nullptr;
   const std::string& file_;
   std::string values_;  // the records' values, shared by them once the file is read
   const TpsOptions& options_;
   RowSize size_of_;
+  std::size_t rows_;         // specimens in the text
+  std::size_t k_ = 0;        // the first specimen's landmark count
+  std::vector<double> row_;  // the specimen being read
   // The specimen being read, for messages about its numbers.
   std::size_t specimen_ = 0;
   const char* keyword_ = nullptr;
@@ -206,15 +435,64 @@ class TpsScanner {
   std::size_t most_points_ = 0;
   std::size_t block_points_ = 0;
   std::size_t first_points_ = 0;
-  // Missing values: the specimens read, those with a missing landmark, and
-  // which landmarks were missing.
-  std::size_t specimens_ = 0;
+  // Missing values: the specimens with a missing landmark, and which
+  // landmarks were missing.
   std::size_t incomplete_ = 0;
   std::vector<bool> missing_landmarks_;
-  // Line numbers are counted forward from the last position asked for.
-  mutable const char* counted_to_;
+  // Line numbers are counted forward from the last position asked for; the
+  // window starts on line first_line_.
+  std::size_t first_line_ = 1;
+  mutable const char* counted_to_ = nullptr;
   mutable std::size_t line_ = 1;
 };
+
+void TpsScanner::look_at(std::size_t first_line) {
+  begin_ = window_->begin();
+  end_ = window_->end();
+  first_line_ = line_ = first_line;
+  counted_to_ = begin_;
+  safe_ = begin_;
+  if (window_->at_end()) {
+    safe_ = end_;
+    return;
+  }
+  for (const char* p = end_; p != begin_; --p) {
+    if (p[-1] == '=' && keyword_at(p - 1, begin_) == Key::Lm && line_end(p, end_) != end_) {
+      safe_ = p - 1;
+      return;
+    }
+  }
+}
+
+const char* TpsScanner::find_lm(const char* from) {
+  for (;;) {
+    if (const char* eq = next_lm(from, end_, begin_)) return eq;
+    if (window_->at_end()) return nullptr;
+    const char* keep = last_line_start(begin_, end_);
+    const auto seen = static_cast<std::size_t>(end_ - keep);
+    const std::size_t line = line_of(keep);
+    window_->advance(keep);
+    look_at(line);
+    from = begin_ + seen;
+  }
+}
+
+const char* TpsScanner::whole_block(const char* eq) {
+  while (eq >= safe_ && !window_->at_end()) {
+    const char* keep = eq - 2;
+    while (keep != begin_ && (keep[-1] == ' ' || keep[-1] == '\t')) --keep;
+    const auto at = static_cast<std::size_t>(eq - keep);
+    const std::size_t line = line_of(keep);
+    window_->advance(keep);
+    look_at(line);
+    eq = begin_ + at;
+  }
+  return eq;
+}
+
+void TpsScanner::changed() const {
+  raise("\"" + file_ + "\" changed while it was read; read it again.");
+}
 
 template <bool Missing>
 std::size_t TpsScanner::read_numbers(const char*& p, double* row, std::size_t limit,
@@ -431,7 +709,7 @@ void TpsScanner::mark_missing(std::vector<double>& row) {
 std::size_t TpsScanner::line_of(const char* p) const {
   if (p < counted_to_) {
     counted_to_ = begin_;
-    line_ = 1;
+    line_ = first_line_;
   }
   line_ += count_line_ends(counted_to_, p, end_);
   counted_to_ = p;
@@ -487,147 +765,189 @@ void TpsScanner::fail_short(std::size_t specimen, const char* keyword, const cha
 }
 
 template <bool Missing>
-TpsData TpsScanner::run() {
-  TpsData out;
-  const char* scale_eq = nullptr;
-  const char* eq = next_lm(begin_, end_, begin_);
-  if (eq == nullptr) raise("No LM= keyword found in \"" + file_ + "\".");
-
-  std::vector<double> row;
-  std::size_t k = 0;
-  for (std::size_t specimen = 1; eq != nullptr; ++specimen) {
-    const char* keyword = eq - 2;
-    specimen_ = specimen;
-    keyword_ = keyword;
-    progress_every(specimen);
-
-    const char* p = skip_space(eq + 1, end_);
-    double count_value = 0;
-    const char* count_end = parse_number(p, end_, count_value);
-    if (count_end == nullptr) {
-      fail(specimen, keyword,
-           "LM= is followed by no landmark count; reading stopped at " + where(p) + ".");
-    }
-    if (!(count_value >= 0 && count_value <= kMaxCount && std::floor(count_value) == count_value)) {
-      fail(specimen, keyword,
-           excerpt(p, count_end, kExcerptLength) + " is not a valid landmark count.");
-    }
-    const auto count = static_cast<std::size_t>(count_value);
-
-    p = past_line_end(line_end(count_end, end_), end_);
-    out.namelist.emplace_back(count_end, p);
-
-    if (specimen == 1) {
-      k = count;
-      // A bogus count cannot make us allocate more than the text could hold.
-      row.resize(std::min(2 * k, static_cast<std::size_t>(end_ - p) / 2 + 1));
-    }
-    const std::size_t width = 2 * k;
-    const char* stop = nullptr;
-    const std::size_t line = line_of(keyword);
-    line_of(p);  // so that the numbers' lines are counted as they are read
-    std::size_t n = read_numbers<Missing>(p, row.data(), row.size(), stop);
-    if (n == 0) {
-      fail_short(specimen, keyword, stop,
-                 "no coordinates follow LM=" + std::to_string(count) + "; reading stopped at " +
-                     where(stop) + ".");
-    }
-    if (n < width) {
-      fail_short(specimen, keyword, stop,
-                 "found " + std::to_string(n) + " numbers where " + std::to_string(width) +
-                     " were expected (" + std::to_string(k) + " landmarks); reading stopped at " +
-                     where(stop) + ".");
-    }
-
-    // Numbers that go on past the ones the specimen's own count announces mean
-    // the data are not x y pairs (3-D files hold x y z per landmark).
-    const std::size_t announced = 2 * count;
-    double skipped;
-    while (n < announced) {
-      const char* q = skip_space(p, end_);
-      const char* e = q == end_ ? nullptr : number_token(q, end_, skipped);
-      if (e == nullptr) {
-        if (!(Missing && na_token(q, end_))) break;
-        e = q + 2;
-      }
-      ++n;
-      p = e;
-    }
-    if (n > announced || (n == announced && count_numbers<Missing>(p) > 0)) {
-      const std::size_t held = n + count_numbers<Missing>(p);
-      fail(specimen, keyword,
-           "holds " + std::to_string(held) + " numbers where LM=" + std::to_string(count) +
-               " announces " + std::to_string(announced) + " (x and y of each landmark)" +
-               (held == 3 * count ? "; it may be 3-D data." : "."));
-    }
-    if (count != k && ++mismatches_ <= kListedMismatches) {
-      std::string what = specimen_text(specimen, keyword, false) + "LM=" + std::to_string(count) +
-                         " differs from the first specimen's LM=" + std::to_string(k);
-      if (n < announced) {
-        what += ", and only " + std::to_string(n) + " of its " + std::to_string(announced) +
-                " numbers follow it";
-      }
-      listed_.push_back(what + "; its first " + landmarks_text(k) +
-                        (k == 1 ? " is kept." : " are kept."));
-      listed_places_.push_back(std::to_string(specimen) + " (line " +
-                               std::to_string(line_of(keyword)) + ")");
-    }
-
-    SpecimenRecord& record = out.records.emplace_back();
-    record.line = line;
-    record.number = specimen;
-    scale_eq = nullptr;
-    eq = read_block<Missing>(p, record, scale_eq, row);
-    if (options_.curves) {
-      if (specimen == 1) {
-        first_points_ = block_points_;
-      } else if (block_points_ != first_points_) {
-        fail(specimen, keyword,
-             std::to_string(block_points_) + " curve points where the first specimen has " +
-                 std::to_string(first_points_) +
-                 "; to use curves as landmarks every specimen needs the same number.");
-      }
-    }
-    if (Missing) mark_missing(row);
-    if (options_.with_scale) {
-      if (scale_eq == nullptr) {
-        fail(specimen, keyword,
-             std::string("no SCALE= follows its coordinates before ") +
-                 (eq != nullptr ? "the next LM= (line " + std::to_string(line_of(eq)) + ")"
-                                : std::string("the end of the file")) +
-                 ".");
-      }
-      const double factor = read_scale(scale_eq, specimen, keyword);
-      for (double& v : row) v *= factor;
-    }
-
-    if (size_of_ != nullptr) {
-      // The size is computed while the row is at hand, so the matrix is built once.
-      row.push_back(size_of_(std::span<const double>(row)));
-      out.coordinates.append_row(row);
-      row.pop_back();
-    } else {
-      out.coordinates.append_row(row);
-    }
-    row.resize(width);
-    if (specimen == 1 && eq != nullptr) {
-      // Later blocks are about as long as the first one. A quarter more room
-      // keeps a slightly short first block from forcing a copy of the whole
-      // matrix; room never written costs no memory.
-      const auto block = static_cast<std::size_t>(eq - 2 - keyword);
-      const std::size_t rows = static_cast<std::size_t>(end_ - keyword) / block * 5 / 4 + 1;
-      out.coordinates.reserve_rows(rows);
-      out.namelist.reserve(rows);
-      out.records.reserve(rows);
-      values_.reserve(rows * values_.size());
-      advise_huge_pages(out.coordinates.data(), rows * out.coordinates.cols() * sizeof(double));
-      advise_huge_pages(out.records.data(), rows * sizeof(SpecimenRecord));
-    }
-    specimens_ = specimen;
+const char* TpsScanner::read_specimens(const char* eq, std::size_t first, std::size_t last,
+                                       TpsData& out) {
+  for (std::size_t specimen = first; specimen < last; ++specimen) {
+    if (eq == nullptr) changed();
+    eq = read_specimen<Missing>(whole_block(eq), specimen, out);
   }
+  return eq;
+}
+
+template <bool Missing>
+const char* TpsScanner::read_specimen(const char* eq, std::size_t specimen, TpsData& out) {
+  std::vector<double>& row = row_;
+  const char* keyword = eq - 2;
+  specimen_ = specimen;
+  keyword_ = keyword;
+  progress_every(specimen);
+
+  const char* p = skip_space(eq + 1, end_);
+  double count_value = 0;
+  const char* count_end = parse_number(p, end_, count_value);
+  if (count_end == nullptr) {
+    fail(specimen, keyword,
+         "LM= is followed by no landmark count; reading stopped at " + where(p) + ".");
+  }
+  if (!(count_value >= 0 && count_value <= kMaxCount && std::floor(count_value) == count_value)) {
+    fail(specimen, keyword,
+         excerpt(p, count_end, kExcerptLength) + " is not a valid landmark count.");
+  }
+  const auto count = static_cast<std::size_t>(count_value);
+
+  p = past_line_end(line_end(count_end, end_), end_);
+  if (specimen > rows_) changed();
+  if (options_.names) {
+    if (out.namelist.empty()) out.namelist.resize(rows_);
+    out.namelist[specimen - 1].assign(count_end, p);
+  }
+
+  if (specimen == 1) {
+    k_ = count;
+    // A bogus count cannot make us allocate more than the text could hold
+    // (the window holds the whole block).
+    row.resize(std::min(2 * k_, static_cast<std::size_t>(end_ - p) / 2 + 1));
+  } else {
+    row.resize(2 * k_);  // without the curve points of the one before
+  }
+  const std::size_t k = k_;
+  const std::size_t width = 2 * k;
+  const char* stop = nullptr;
+  const std::size_t line = line_of(keyword);
+  line_of(p);  // so that the numbers' lines are counted as they are read
+  std::size_t n = read_numbers<Missing>(p, row.data(), row.size(), stop);
+  if (n == 0) {
+    fail_short(specimen, keyword, stop,
+               "no coordinates follow LM=" + std::to_string(count) + "; reading stopped at " +
+                   where(stop) + ".");
+  }
+  if (n < width) {
+    fail_short(specimen, keyword, stop,
+               "found " + std::to_string(n) + " numbers where " + std::to_string(width) +
+                   " were expected (" + std::to_string(k) + " landmarks); reading stopped at " +
+                   where(stop) + ".");
+  }
+
+  // Numbers that go on past the ones the specimen's own count announces mean
+  // the data are not x y pairs (3-D files hold x y z per landmark).
+  const std::size_t announced = 2 * count;
+  double skipped;
+  while (n < announced) {
+    const char* q = skip_space(p, end_);
+    const char* e = q == end_ ? nullptr : number_token(q, end_, skipped);
+    if (e == nullptr) {
+      if (!(Missing && na_token(q, end_))) break;
+      e = q + 2;
+    }
+    ++n;
+    p = e;
+  }
+  if (n > announced || (n == announced && count_numbers<Missing>(p) > 0)) {
+    const std::size_t held = n + count_numbers<Missing>(p);
+    fail(specimen, keyword,
+         "holds " + std::to_string(held) + " numbers where LM=" + std::to_string(count) +
+             " announces " + std::to_string(announced) + " (x and y of each landmark)" +
+             (held == 3 * count ? "; it may be 3-D data." : "."));
+  }
+  if (count != k && ++mismatches_ <= kListedMismatches) {
+    std::string what = specimen_text(specimen, keyword, false) + "LM=" + std::to_string(count) +
+                       " differs from the first specimen's LM=" + std::to_string(k);
+    if (n < announced) {
+      what += ", and only " + std::to_string(n) + " of its " + std::to_string(announced) +
+              " numbers follow it";
+    }
+    listed_.push_back(what + "; its first " + landmarks_text(k) +
+                      (k == 1 ? " is kept." : " are kept."));
+    listed_places_.push_back(std::to_string(specimen) + " (line " +
+                             std::to_string(line_of(keyword)) + ")");
+  }
+
+  if (out.records.empty()) out.records.resize(rows_);
+  SpecimenRecord& record = out.records[specimen - 1];
+  record.line = line;
+  record.number = specimen;
+  const char* scale_eq = nullptr;
+  eq = read_block<Missing>(p, record, scale_eq, row);
+  if (options_.curves) {
+    if (specimen == 1) {
+      first_points_ = block_points_;
+    } else if (block_points_ != first_points_) {
+      fail(specimen, keyword,
+           std::to_string(block_points_) + " curve points where the first specimen has " +
+               std::to_string(first_points_) +
+               "; to use curves as landmarks every specimen needs the same number.");
+    }
+  }
+  if (Missing) mark_missing(row);
+  if (options_.with_scale) {
+    if (scale_eq == nullptr) {
+      fail(specimen, keyword,
+           std::string("no SCALE= follows its coordinates before ") +
+               (eq != nullptr ? "the next LM= (line " + std::to_string(line_of(eq)) + ")"
+                              : std::string("the end of the file")) +
+               ".");
+    }
+    const double factor = read_scale(scale_eq, specimen, keyword);
+    for (double& v : row) v *= factor;
+  }
+  place_row(specimen, row, out);
+  return eq;
+}
+
+// Rows come in order on one thread and are appended; the threads' shares
+// write into rows made beforehand. The first row fixes the width and the
+// matrix is given its final size at once.
+void TpsScanner::place_row(std::size_t specimen, std::vector<double>& row, TpsData& out) {
+  // The size is computed while the row is at hand, so the matrix is built once.
+  if (size_of_ != nullptr) row.push_back(size_of_(std::span<const double>(row)));
+  Matrix& m = out.coordinates;
+  if (m.rows() == specimen - 1) {
+    m.append_row(row);
+    if (specimen == 1) {
+      m.reserve_rows(rows_);
+      advise_huge_pages(m.data(), rows_ * m.cols() * sizeof(double));
+    }
+  } else {
+    std::copy(row.begin(), row.end(), m.row(specimen - 1).begin());
+  }
+  if (size_of_ != nullptr) row.pop_back();
+}
+
+void TpsScanner::absorb(TpsScanner& part, TpsData& out, std::size_t first, std::size_t last) {
+  // Files read on several threads are below 4 GiB, and so are the values.
+  const auto shift = static_cast<std::uint32_t>(values_.size());
+  values_ += part.values_;
+  std::string().swap(part.values_);
+  for (std::size_t r = first; r < last; ++r) out.records[r].shift(shift);
+  for (std::size_t i = 0; i < part.listed_.size() && listed_.size() < kListedMismatches; ++i) {
+    listed_.push_back(part.listed_[i]);
+    listed_places_.push_back(part.listed_places_[i]);
+  }
+  mismatches_ += part.mismatches_;
+  if (part.curve_specimens_ != 0) {
+    if (curve_specimens_ == 0) {
+      fewest_points_ = part.fewest_points_;
+      most_points_ = part.most_points_;
+    } else {
+      fewest_points_ = std::min(fewest_points_, part.fewest_points_);
+      most_points_ = std::max(most_points_, part.most_points_);
+    }
+    curve_specimens_ += part.curve_specimens_;
+  }
+  incomplete_ += part.incomplete_;
+  if (missing_landmarks_.size() < part.missing_landmarks_.size()) {
+    missing_landmarks_.resize(part.missing_landmarks_.size());
+  }
+  for (std::size_t i = 0; i < part.missing_landmarks_.size(); ++i) {
+    if (part.missing_landmarks_[i]) missing_landmarks_[i] = true;
+  }
+}
+
+template <bool Missing>
+void TpsScanner::finish(TpsData& out) {
   const auto text = std::make_shared<const RecordText>(RecordText{file_, std::move(values_)});
   for (SpecimenRecord& record : out.records) record.attach(text);
-  warn_mismatches(out, k);
+  warn_mismatches(out, k_);
   if (options_.curves) {
     out.curve_points = first_points_;
   } else {
@@ -637,7 +957,6 @@ TpsData TpsScanner::run() {
     out.incomplete = incomplete_;
     warn_missing(out);
   }
-  return out;
 }
 
 // One warning per specimen with a differing count when there are few; a file
@@ -681,20 +1000,137 @@ void TpsScanner::warn_missing(TpsData& out) const {
     numbers += (listed++ == 0 ? "" : ", ") + std::to_string(i + 1);
   }
   out.warnings.push_back(
-      "\"" + file_ + "\": " + std::to_string(incomplete_) + " of " + std::to_string(specimens_) +
+      "\"" + file_ + "\": " + std::to_string(incomplete_) + " of " + std::to_string(rows_) +
       (incomplete_ == 1 ? " specimens has" : " specimens have") + " missing landmarks (" +
       (listed == 1 ? "landmark " : "landmarks ") + numbers +
       "); they are kept, and every distance or angle that uses a missing "
       "landmark is NaN.");
 }
 
+// Reads the text that `first` begins, as `found` surveyed it: the first
+// specimen here, then the rest here too, or with a source and more than one
+// thread, each share of the cuts on a thread of its own, into rows made for
+// them beforehand.
+template <bool Missing>
+TpsData read_surveyed(Window& first, const Survey& found, const TpsSource* source,
+                      std::uint64_t stop, std::size_t window, const std::string& file,
+                      const TpsOptions& options, RowSize size_of) {
+  if (found.specimens == 0) raise("No LM= keyword found in \"" + file + "\".");
+  TpsData out;
+  TpsScanner scanner(first, 1, file, options, size_of, found.specimens);
+  scanner.reserve_values(found.values);
+  const char* eq = scanner.find_lm(scanner.begin());
+  eq = scanner.read_specimens<Missing>(eq, 1, 2, out);
+  const std::vector<Cut>& cuts = found.cuts;
+  if (source == nullptr || cuts.size() < 2) {
+    if (scanner.read_specimens<Missing>(eq, 2, found.specimens + 1, out) != nullptr) {
+      scanner.changed();
+    }
+  } else {
+    // The specimens before the first cut are read here.
+    scanner.read_specimens<Missing>(eq, 2, cuts.front().specimen + 1, out);
+    const std::vector<double> zero(out.coordinates.cols());
+    while (out.coordinates.rows() < found.specimens) out.coordinates.append_row(zero);
+    std::vector<std::unique_ptr<TpsScanner>> shares(cuts.size());
+    parallel_blocks(cuts.size(), 1, [&](std::size_t begin, std::size_t end) {
+      Window text(*source, cuts[begin].offset, stop, window);
+      auto share = scanner.share(text, cuts[begin].line);
+      const std::size_t last = end < cuts.size() ? cuts[end].specimen : found.specimens;
+      share->reserve_values((end < cuts.size() ? cuts[end].values : found.values) -
+                            cuts[begin].values);
+      const char* at = share->find_lm(share->begin());
+      at = share->read_specimens<Missing>(at, cuts[begin].specimen + 1, last + 1, out);
+      if (end < cuts.size()) {
+        // The next share starts at the next LM= line.
+        const char* start = at == nullptr ? nullptr : at - 2;
+        while (start != nullptr && start != share->begin() &&
+               (start[-1] == ' ' || start[-1] == '\t')) {
+          --start;
+        }
+        if (start == nullptr || share->offset_of(start) != cuts[end].offset) share->changed();
+      } else if (at != nullptr) {
+        share->changed();
+      }
+      shares[begin] = std::move(share);
+    });
+    for (std::size_t i = 0; i < cuts.size(); ++i) {
+      if (shares[i] == nullptr) continue;
+      std::size_t next = i + 1;
+      while (next < cuts.size() && shares[next] == nullptr) ++next;
+      const std::size_t last = next < cuts.size() ? cuts[next].specimen : found.specimens;
+      scanner.absorb(*shares[i], out, cuts[i].specimen, last);
+    }
+  }
+  scanner.finish<Missing>(out);
+  return out;
+}
+
+TpsData read_window(Window& first, const Survey& found, const TpsSource* source, std::uint64_t stop,
+                    std::size_t window, const std::string& file, const TpsOptions& options,
+                    RowSize size_of) {
+  return options.missing
+             ? read_surveyed<true>(first, found, source, stop, window, file, options, size_of)
+             : read_surveyed<false>(first, found, source, stop, window, file, options, size_of);
+}
+
+// A file as a source; a failed read raises.
+class FileSource final : public TpsSource {
+ public:
+  explicit FileSource(const std::string& path) : path_(path) {
+    if (std::string reason; !file_.open(path, reason)) {
+      raise("Error on file open: \"" + path + "\" (" + reason + ")");
+    }
+  }
+  std::uint64_t size() const override { return file_.size(); }
+  std::size_t read(std::uint64_t offset, char* p, std::size_t n) const override {
+    std::string reason;
+    const std::ptrdiff_t got = file_.read_at(offset, p, n, reason);
+    if (got < 0) raise("Cannot read \"" + path_ + "\": " + reason + ".");
+    return static_cast<std::size_t>(got);
+  }
+
+ private:
+  const std::string& path_;
+  InputFile file_;
+};
+
 }  // namespace
+
+std::size_t TpsTextSource::read(std::uint64_t offset, char* p, std::size_t n) const {
+  if (offset >= text_.size()) return 0;
+  const std::size_t got = std::min<std::size_t>(n, text_.size() - offset);
+  std::memcpy(p, text_.data() + offset, got);
+  return got;
+}
 
 TpsData read_tps(std::string_view text, const std::string& file, const TpsOptions& options,
                  RowSize size_of) {
   text = skip_byte_order_mark(text);
-  TpsScanner scanner(text, file, options, size_of);
-  return options.missing ? scanner.run<true>() : scanner.run<false>();
+  Window counting(text);
+  const Survey found = survey(counting, kWholeText, 0);
+  Window window(text);
+  return read_window(window, found, nullptr, 0, 0, file, options, size_of);
+}
+
+TpsData read_tps_windowed(const TpsSource& source, const std::string& file,
+                          const TpsOptions& options, RowSize size_of, std::size_t window) {
+  const std::uint64_t stop = source.size();
+  char head[3];
+  const std::uint64_t start =
+      source.read(0, head, 3) == 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+  // Shares of the specimens go to threads of their own; record values are
+  // kept at 32-bit offsets, which a file below 4 GiB cannot exceed when they
+  // are joined.
+  const bool shared = thread_count() > 1 && stop <= UINT32_MAX;
+  Survey found;
+  if (shared) {
+    found = survey_on_threads(source, start, stop, window, window);
+  } else {
+    Window counting(source, start, stop, window);
+    found = survey(counting, kWholeText, 0);
+  }
+  Window first(source, start, stop, window);
+  return read_window(first, found, &source, stop, window, file, options, size_of);
 }
 
 namespace {
@@ -711,12 +1147,10 @@ TpsData read_tps(std::string_view text, const std::string& file, bool with_scale
   return read_tps(text, file, plain_options(with_scale), size_of);
 }
 
-TpsData read_tps_file(const std::string& path, const TpsOptions& options, RowSize size_of) {
-  FileText text;
-  if (std::string reason; !read_whole_file(path, text, reason)) {
-    raise("Error on file open: \"" + path + "\" (" + reason + ")");
-  }
-  return read_tps(text.view(), path, options, size_of);
+TpsData read_tps_file(const std::string& path, const TpsOptions& options, RowSize size_of,
+                      std::size_t window) {
+  const FileSource source(path);
+  return read_tps_windowed(source, path, options, size_of, window);
 }
 
 TpsData read_tps_file(const std::string& path, bool with_scale, RowSize size_of) {

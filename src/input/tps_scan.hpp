@@ -16,6 +16,8 @@
 // kept and a warning is added.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,12 +47,16 @@ struct TpsOptions {
   bool missing = false;
   std::optional<double> missing_code;  // a coordinate equal to it is missing
   bool negative_missing = false;       // any negative coordinate is missing
+  // Keep the text after each count (TpsData::namelist); only the function
+  // gettpsfile2 called by name returns it.
+  bool names = false;
 };
 
 struct TpsData {
   Matrix coordinates;  // N x 2k as read (scaled when a scale was applied), plus the size column
                        // when a size function was given
-  std::vector<std::string> namelist;    // per specimen: the text after its count, line end included
+  // Per specimen, with options.names: the text after its count, line end included.
+  std::vector<std::string> namelist;
   std::vector<SpecimenRecord> records;  // per specimen, in row order
   std::vector<std::string> warnings;    // e.g. differing LM= counts; the caller prints them
   std::size_t curve_points = 0;  // curve points appended to each row (0 unless options.curves)
@@ -64,10 +70,44 @@ TpsData read_tps(std::string_view text, const std::string& file, const TpsOption
 TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,
                  RowSize size_of = nullptr);
 
-// Reads the whole file, then parses it with read_tps. A file that cannot be
-// read raises `Error on file open: "<path>" (<reason>)`.
-TpsData read_tps_file(const std::string& path, const TpsOptions& options,
-                      RowSize size_of = nullptr);
+// Where a windowed read takes its bytes from: a file, or a text in memory.
+class TpsSource {
+ public:
+  virtual ~TpsSource() = default;
+  virtual std::uint64_t size() const = 0;
+  // Copies up to n bytes at `offset` to p, fewer only at the end.
+  virtual std::size_t read(std::uint64_t offset, char* p, std::size_t n) const = 0;
+};
+
+class TpsTextSource final : public TpsSource {
+ public:
+  explicit TpsTextSource(std::string_view text) : text_(text) {}
+  std::uint64_t size() const override { return text_.size(); }
+  std::size_t read(std::uint64_t offset, char* p, std::size_t n) const override;
+
+ private:
+  std::string_view text_;
+};
+
+// The bytes of a file a reader holds at a time, per thread.
+constexpr std::size_t kTpsWindow = std::size_t{4} << 20;
+
+// Reads the source as read_tps reads a whole text, with the same rows,
+// records, warnings and errors, holding `window` bytes of it at a time (more
+// while one specimen is longer). A first pass counts the specimens, so the
+// matrix is allocated once at its final size; the rest of the specimens are
+// then read in shares on thread_count() threads (one: in order, as a text).
+TpsData read_tps_windowed(const TpsSource& source, const std::string& file,
+                          const TpsOptions& options, RowSize size_of = nullptr,
+                          std::size_t window = kTpsWindow);
+
+// Reads a file with read_tps_windowed. A file that cannot be opened raises
+// `Error on file open: "<path>" (<reason>)`; a read that fails on the way,
+// `Cannot read "<path>": <reason>.`; a file whose LM= keywords are not where
+// the first pass found them (written to meanwhile),
+// `"<path>" changed while it was read; read it again.`
+TpsData read_tps_file(const std::string& path, const TpsOptions& options, RowSize size_of = nullptr,
+                      std::size_t window = kTpsWindow);
 TpsData read_tps_file(const std::string& path, bool with_scale, RowSize size_of = nullptr);
 
 // Reads several files in order as one sample: rows, records and warnings one

@@ -6,12 +6,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "input/input_test_support.hpp"
 #include "input/tps_scan.hpp"
+#include "morpho/centsize.hpp"
+#include "runtime/array/file_io.hpp"
 #include "test_support.hpp"
 
 namespace dg {
@@ -116,7 +120,9 @@ TEST(RealFiles, LoadAsTheFileReads) {
   for (const LoadingFile& f : kLoadingFiles) {
     SCOPED_TRACE(f.name);
     const std::string path = real_data(f.name);
-    const TpsData d = read_tps_file(path, false);
+    TpsOptions options;
+    options.names = true;
+    const TpsData d = read_tps_file(path, options);
     ASSERT_EQ(d.coordinates.rows(), f.rows);
     ASSERT_EQ(d.coordinates.cols(), 2 * f.landmarks);
     EXPECT_EQ(d.namelist.size(), f.rows);
@@ -275,6 +281,34 @@ TEST(RealFiles, Latin1IdAndNaLandmark) {
   EXPECT_EQ(std::count_if(d.coordinates.values().begin(), d.coordinates.values().end(),
                           [](double v) { return std::isnan(v); }),
             2);
+}
+
+// Every published file, in every way of loading it, reads alike whole, in
+// windows of a few bytes, from the file itself and on two threads.
+TEST(RealFiles, WindowedAndThreadedReadsAgreeWithTheWholeText) {
+  SKIP_WITHOUT_REAL_DATA();
+  std::vector<TpsOptions> ways(4);
+  ways[0].names = true;
+  ways[1].with_scale = true;
+  ways[2].curves = ways[2].missing = true;
+  ways[3].missing = ways[3].negative_missing = true;
+  ways[3].missing_code = -1000001;
+  for (const auto& entry : std::filesystem::directory_iterator(DISTANGLER_REAL_DATA_DIR)) {
+    const std::string path = path_text(entry.path());
+    std::string extension = path_text(entry.path().extension());
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension != ".tps") continue;
+    SCOPED_TRACE(path);
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const TpsOptions& options : ways) {
+      expect_windowed_reads_agree(text, path, options, centsize);
+      set_thread_count(2);
+      EXPECT_EQ(read_outcome([&] { return read_tps_file(path, options, centsize, 4096); }),
+                read_outcome([&] { return read_tps(text, path, options, centsize); }));
+      set_thread_count(0);
+    }
+  }
 }
 
 }  // namespace

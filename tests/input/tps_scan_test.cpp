@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,23 @@
 namespace dg {
 namespace {
 
-TpsData tps(std::string_view text, bool with_scale = false) {
-  return read_tps(text, "t.tps", with_scale);
+// Every text read here is also read in windows and on two threads, which
+// must give the same rows, records, warnings and messages.
+TpsData tps(std::string_view text, const TpsOptions& options, RowSize size_of = nullptr) {
+  expect_windowed_reads_agree(text, "t.tps", options, size_of);
+  return read_tps(text, "t.tps", options, size_of);
 }
 
-TpsData tps(std::string_view text, const TpsOptions& options, RowSize size_of = nullptr) {
-  return read_tps(text, "t.tps", options, size_of);
+TpsData tps(std::string_view text, bool with_scale = false) {
+  TpsOptions options;
+  options.with_scale = with_scale;
+  return tps(text, options);
+}
+
+TpsData named(std::string_view text) {
+  TpsOptions options;
+  options.names = true;
+  return tps(text, options);
 }
 
 const Matrix kTwoSpecimens{{1, 2, 3, 4}, {5, 6, 7, 8}};
@@ -68,8 +80,8 @@ TEST(TpsScanLayout, CoordinatesMayBeBrokenAnywhere) {
 }
 
 TEST(TpsScanLayout, CrLfGivesTheSameMatrixAndNamelistKeepsTheLineEnd) {
-  const TpsData lf = tps("LM=2 name-a\n1 2\n3 4\nLM=2\n5 6\n7 8\n");
-  const TpsData crlf = tps("LM=2 name-a\r\n1 2\r\n3 4\r\nLM=2\r\n5 6\r\n7 8\r\n");
+  const TpsData lf = named("LM=2 name-a\n1 2\n3 4\nLM=2\n5 6\n7 8\n");
+  const TpsData crlf = named("LM=2 name-a\r\n1 2\r\n3 4\r\nLM=2\r\n5 6\r\n7 8\r\n");
   EXPECT_EQ(lf.coordinates, crlf.coordinates);
   EXPECT_EQ(lf.namelist, (std::vector<std::string>{" name-a\n", "\n"}));
   EXPECT_EQ(crlf.namelist, (std::vector<std::string>{" name-a\r\n", "\r\n"}));
@@ -77,9 +89,11 @@ TEST(TpsScanLayout, CrLfGivesTheSameMatrixAndNamelistKeepsTheLineEnd) {
 }
 
 TEST(TpsScanLayout, NumbersOnTheKeywordLineBelongToTheNamelist) {
-  const TpsData d = tps("LM=2 9 9 9 9\n1 2\n3 4\n");
+  const TpsData d = named("LM=2 9 9 9 9\n1 2\n3 4\n");
   EXPECT_EQ(d.coordinates, (Matrix{{1, 2, 3, 4}}));
   EXPECT_EQ(d.namelist, std::vector<std::string>{" 9 9 9 9\n"});
+  // Only the by-name readers ask for the names.
+  EXPECT_TRUE(tps("LM=2 9 9 9 9\n1 2\n3 4\n").namelist.empty());
 }
 
 TEST(TpsScanLayout, OtherKeywordLinesAndCurvesAreSkipped) {
@@ -355,6 +369,75 @@ TEST(TpsScanMissing, MissingCoordinatesMakeTheirLandmarkNaN) {
                 "\"t.tps\": 1 of 2 specimens has missing landmarks (landmark 2)" + kMissingKept});
 }
 
+// A sample of many specimens in every layout the reader meets: each line end,
+// blanks before keywords, records, scale factors, curves, NA, differing counts.
+std::string generated_sample(unsigned seed, bool na) {
+  std::mt19937 random(seed);
+  const auto pick = [&](std::size_t n) { return random() % n; };
+  const char* ends[] = {"\n", "\r\n", "\r"};
+  std::string text;
+  for (int s = 1; s <= 300; ++s) {
+    const std::string nl = ends[pick(3)];
+    const std::size_t count = pick(20) == 0 ? 4 : 3;
+    text += std::string(pick(3), ' ') + (pick(2) ? "LM=" : "lm=") + std::to_string(count) + nl;
+    const std::size_t numbers = count == 4 && pick(2) ? 6 : 2 * count;
+    for (std::size_t i = 0; i < numbers; ++i) {
+      text += na && pick(60) == 0 ? std::string("NA") : std::to_string(pick(2000) / 7.0 - 100);
+      text += i % 2 ? nl : std::string(1 + pick(3), pick(2) ? ' ' : '\t');
+    }
+    if (pick(8) == 0) text += "CURVES=1" + nl + "POINTS=2" + nl + "1 2" + nl + "3 4" + nl;
+    if (pick(2)) text += "ID=specimen " + std::to_string(s) + nl;
+    text += "SCALE=0." + std::to_string(1 + pick(99)) + nl;
+    if (pick(4) == 0) text += "IMAGE=img" + std::to_string(s) + ".jpg" + nl;
+  }
+  return text;
+}
+
+TEST(TpsScanWindows, AGeneratedSampleReadsAlikeInWindowsAndOnThreads) {
+  std::vector<TpsOptions> ways(4);
+  ways[1].with_scale = true;
+  ways[2].missing = true;
+  ways[3].curves = ways[3].missing = ways[3].names = true;
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    for (const TpsOptions& options : ways) {
+      const std::string sample = generated_sample(seed, options.missing);
+      expect_windowed_reads_agree(sample, "g.tps", options, centsize);
+      // All but curves as landmarks (which most specimens lack) load.
+      if (!options.curves) {
+        EXPECT_EQ(read_tps(sample, "g.tps", options).coordinates.rows(), 300u);
+      }
+    }
+    std::string text = generated_sample(seed, false);
+    // With errors in several shares, the first specimen's error is raised.
+    const std::size_t bad = text.find("LM=3", text.size() / 3);
+    text.replace(text.find("LM=3", 2 * text.size() / 3), 4, "LM=x");
+    text.replace(bad, 4, "LM=-1");
+    expect_windowed_reads_agree(text, "g.tps", ways[0]);
+    EXPECT_NE(
+        error_message([&] { read_tps(text, "g.tps", ways[0]); }).find("\"-1\" is not a valid"),
+        std::string::npos);
+  }
+}
+
+// A file written to between the first pass and the reading: its second
+// specimen's keyword is gone by then.
+TEST(TpsScanWindows, AFileThatChangesWhileReadIsRefused) {
+  struct Changing final : TpsSource {
+    std::uint64_t size() const override { return 18; }
+    std::size_t read(std::uint64_t offset, char* p, std::size_t n) const override {
+      if (offset == 0) ++starts;  // the byte-order mark, the first pass, the reading
+      const std::string_view text =
+          starts < 3 ? "LM=1\n1 2\nLM=1\n3 4\n" : "LM=1\n1 2\nXX=1\n3 4\n";
+      return text.copy(p, n, offset);
+    }
+    mutable int starts = 0;
+  };
+  set_thread_count(1);
+  EXPECT_ERROR_MSG(read_tps_windowed(Changing(), "c.tps", TpsOptions{}),
+                   "\"c.tps\" changed while it was read; read it again.");
+  set_thread_count(0);
+}
+
 TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
   const std::string dir = testing::TempDir();
   const std::string a = dir + "/reader_a.tps", b = dir + "/reader_b.tps", c = dir + "/reader_c.tps";
@@ -364,6 +447,7 @@ TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
   std::ofstream(b, std::ios::binary) << b_text;
   std::ofstream(c, std::ios::binary) << "LM=3\n1 1\n2 2\n3 3\n";
   TpsOptions options;
+  options.names = true;
   const TpsData both = read_tps_files({a, b}, options, centsize);
   const TpsData one = tps(a_text + b_text, options, centsize);
   EXPECT_EQ(both.coordinates, one.coordinates);

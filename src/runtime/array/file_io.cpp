@@ -251,6 +251,47 @@ bool read_whole_file(const std::string& path, FileText& out, std::string& reason
   return true;
 }
 
+InputFile::~InputFile() {
+  if (fd_ >= 0) close_file(fd_);
+}
+
+bool InputFile::open(const std::string& path, std::string& reason) {
+  std::size_t size = 0;
+  const int fd = open_for_reading(path, size, reason);
+  if (fd < 0) return false;
+  if (fd_ >= 0) close_file(fd_);
+  fd_ = fd;
+  size_ = size;
+  return true;
+}
+
+std::ptrdiff_t InputFile::read_at(std::uint64_t offset, char* p, std::size_t n,
+                                  std::string& reason) const {
+  std::size_t done = 0;
+#if defined(_WIN32)
+  const std::lock_guard<std::mutex> lock(*seek_);
+  if (::_lseeki64(fd_, static_cast<__int64>(offset), SEEK_SET) < 0) {
+    reason = error_text(errno);
+    return -1;
+  }
+  while (done < n) {
+    const int got = read_some(fd_, p + done, n - done);
+#else
+  while (done < n) {
+    const auto got =
+        ::pread(fd_, p + done, std::min(n - done, kMaxChunk), static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+#endif
+    if (got < 0) {
+      reason = error_text(errno);
+      return -1;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<std::ptrdiff_t>(done);
+}
+
 #if defined(_WIN32)
 
 AtomicFile::AtomicFile(const std::string& path) : path_(path), target_(path) {

@@ -3,9 +3,9 @@
 // Paths are UTF-8 text everywhere in the program; file_path turns one into a
 // std::filesystem::path (wide on Windows) and path_text turns it back.
 //
-// read_whole_file reads a regular file into memory. Anything else (a folder,
-// a FIFO, a device, a socket) is refused without blocking, since reading it
-// would hang or never end.
+// read_whole_file reads a regular file into memory; InputFile reads one in
+// pieces. Anything else (a folder, a FIFO, a device, a socket) is refused
+// without blocking, since reading it would hang or never end.
 //
 // AtomicFile writes a new version of a file: the bytes go to a temporary file
 // beside the target, which replaces the target in one step at commit(). Until
@@ -20,8 +20,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#if defined(_WIN32)
+#include <mutex>
+#endif
 #include <string>
 #include <string_view>
 
@@ -50,6 +54,31 @@ struct FileText {
 // with the reason in `reason` ("No such file or directory", "not a regular
 // file", ...); `out` is then left unchanged.
 bool read_whole_file(const std::string& path, FileText& out, std::string& reason);
+
+// A regular file read in pieces at given offsets, so that a large file is
+// never held whole; several threads may read it at once.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Opens a regular file as read_whole_file does; false with the reason.
+  bool open(const std::string& path, std::string& reason);
+  std::uint64_t size() const { return size_; }  // when it was opened
+  // Reads up to n bytes at `offset` into p, fewer only at the file's end.
+  // Returns how many, or -1 with the reason.
+  std::ptrdiff_t read_at(std::uint64_t offset, char* p, std::size_t n, std::string& reason) const;
+
+ private:
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+#if defined(_WIN32)
+  // A seek and the read after it are one step.
+  std::unique_ptr<std::mutex> seek_ = std::make_unique<std::mutex>();
+#endif
+};
 
 class AtomicFile {
  public:
