@@ -55,39 +55,37 @@ void write_exact(const std::string& path, const Matrix& rows) {
 void write_dataset(const std::string& path, const RowSource& rows, const RowTransform& transform) {
   write_rows(path, rows, [&](std::string& out, std::span<double> row) {
     if (transform) transform(row);
-    std::size_t used = out.size();
-    out.resize(used + row.size() * (kMaxG + 1) + 2);
-    char* p = out.data() + used;
-    for (double v : row) {
-      p = write_g(p, v);
+    append_written(out, row.size() * (kMaxG + 1) + 2, [&](char* p) {
+      for (double v : row) {
+        p = write_g(p, v);
+        *p++ = ' ';
+      }
       *p++ = ' ';
-    }
-    *p++ = ' ';
-    *p++ = '\n';
-    out.resize(static_cast<std::size_t>(p - out.data()));
+      *p++ = '\n';
+      return p;
+    });
   });
 }
 
 void write_exact(const std::string& path, const RowSource& rows) {
   write_rows(path, rows, [](std::string& out, std::span<double> row) {
-    // Written in place: room for the longest shortest form of every value.
-    std::size_t used = out.size();
-    out.resize(used + row.size() * (kMaxExact + 1) + 1);
-    char* p = out.data() + used;
-    for (std::size_t j = 0; j < row.size(); ++j) {
-      if (j) *p++ = ' ';
-      const double v = row[j];
-      if (std::isfinite(v)) {
-        p = std::to_chars(p, p + kMaxExact, v).ptr;
-        continue;
+    // Room for the longest shortest form of every value.
+    append_written(out, row.size() * (kMaxExact + 1) + 1, [&](char* p) {
+      for (std::size_t j = 0; j < row.size(); ++j) {
+        if (j) *p++ = ' ';
+        const double v = row[j];
+        if (std::isfinite(v)) {
+          p = std::to_chars(p, p + kMaxExact, v).ptr;
+          continue;
+        }
+        const char* text = non_finite_text(v);
+        const std::size_t n = std::strlen(text);
+        std::memcpy(p, text, n);
+        p += n;
       }
-      const char* text = non_finite_text(v);
-      const std::size_t n = std::strlen(text);
-      std::memcpy(p, text, n);
-      p += n;
-    }
-    *p++ = '\n';
-    out.resize(static_cast<std::size_t>(p - out.data()));
+      *p++ = '\n';
+      return p;
+    });
   });
 }
 

@@ -10,6 +10,7 @@
 #include "output/ordered_writes.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
+#include "runtime/array/format.hpp"
 #include "runtime/array/progress.hpp"
 
 namespace dg {
@@ -124,25 +125,24 @@ void RowWriter::format_rows(std::size_t begin, std::size_t end, std::string& out
 
     rows.row(i, row);
     if (transform) transform(std::span<double>(row));
-    std::size_t used = out.size();
-    out.resize(used + row.size() * kMaxNumber + 1);
-    char* p = out.data() + used;
-    for (std::size_t j = 0; j < row.size(); ++j) {
-      *p++ = sep;
-      double v = row[j];
-      if (std::isfinite(v)) {
-        p = std::to_chars(p, p + kMaxNumber, v).ptr;
-        continue;
+    append_written(out, row.size() * kMaxNumber + 1, [&](char* p) {
+      for (std::size_t j = 0; j < row.size(); ++j) {
+        *p++ = sep;
+        double v = row[j];
+        if (std::isfinite(v)) {
+          p = std::to_chars(p, p + kMaxNumber, v).ptr;
+          continue;
+        }
+        if (seen.count++ == 0) {
+          seen.first_row = i;
+          seen.first_column = j;
+        }
+        *p++ = 'N';
+        *p++ = 'A';
       }
-      if (seen.count++ == 0) {
-        seen.first_row = i;
-        seen.first_column = j;
-      }
-      *p++ = 'N';
-      *p++ = 'A';
-    }
-    *p++ = '\n';
-    out.resize(static_cast<std::size_t>(p - out.data()));
+      *p++ = '\n';
+      return p;
+    });
   }
 }
 

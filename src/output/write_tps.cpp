@@ -6,6 +6,7 @@
 
 #include "morpho/landmark_count.hpp"
 #include "runtime/array/file_io.hpp"
+#include "runtime/array/format.hpp"
 
 namespace dg {
 namespace {
@@ -22,21 +23,20 @@ void append_count(std::string& out, std::size_t k) {
 }
 
 void append_landmarks(std::string& out, std::span<const double> row, std::size_t k) {
-  const std::size_t used = out.size();
-  out.resize(used + k * (2 * kMaxNumber + 2));
-  char* p = out.data() + used;
-  for (std::size_t i = 0; i < k; ++i) {
-    const double x = row[2 * i], y = row[2 * i + 1];
-    if (std::isnan(x) || std::isnan(y)) {
-      for (char c : std::string_view("NA NA\n")) *p++ = c;
-      continue;
+  append_written(out, k * (2 * kMaxNumber + 2), [&](char* p) {
+    for (std::size_t i = 0; i < k; ++i) {
+      const double x = row[2 * i], y = row[2 * i + 1];
+      if (std::isnan(x) || std::isnan(y)) {
+        for (char c : std::string_view("NA NA\n")) *p++ = c;
+        continue;
+      }
+      p = std::to_chars(p, p + kMaxNumber, x).ptr;
+      *p++ = ' ';
+      p = std::to_chars(p, p + kMaxNumber, y).ptr;
+      *p++ = '\n';
     }
-    p = std::to_chars(p, p + kMaxNumber, x).ptr;
-    *p++ = ' ';
-    p = std::to_chars(p, p + kMaxNumber, y).ptr;
-    *p++ = '\n';
-  }
-  out.resize(static_cast<std::size_t>(p - out.data()));
+    return p;
+  });
 }
 
 void append_value(std::string& out, std::string_view keyword, std::string_view value) {

@@ -102,7 +102,10 @@ class AtomicFile {
   std::string temp_;    // the temporary file's name, once it has one
   bool direct_ = false;
   bool committed_ = false;
-  int fd_ = -1;  // a POSIX descriptor, or a C runtime one on Windows
+  int fd_ = -1;                // a POSIX descriptor, or a C runtime one on Windows
+  std::uint64_t written_ = 0;  // bytes written so far
+  std::uint64_t started_ = 0;  // bytes whose writing to disk has been started
+  static constexpr std::uint64_t kWritebackBytes = std::uint64_t{8} << 20;
 };
 
 }  // namespace dg

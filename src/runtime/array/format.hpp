@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace dg {
 
@@ -26,6 +27,17 @@ std::string sprintf(std::string_view format, std::span<const double> values);
 inline constexpr std::size_t kMaxG = 32;
 char* write_g(char* out, double value);
 void append_g(std::string& out, double value);
+
+// Appends to `out` what fill(char* at) writes and returns the end of, at most
+// `most` bytes, through a scratch buffer of this thread: growing `out` by
+// `most` first would fill that room with zeros for every row of a dataset.
+template <class Fill>
+void append_written(std::string& out, std::size_t most, Fill&& fill) {
+  thread_local std::vector<char> scratch;
+  if (scratch.size() < most) scratch.resize(most);
+  const char* end = fill(scratch.data());
+  out.append(scratch.data(), static_cast<std::size_t>(end - scratch.data()));
+}
 
 // "NaN", "Inf" or "-Inf" for a non-finite value.
 const char* non_finite_text(double value);
