@@ -188,7 +188,7 @@ if [[ -x "$batch" && $have_time == 1 ]] && [[ "$("$batch" --help 2>&1)" == *--th
   echo "== large samples: configurations A and B, one thread and the default ($(nproc) cores)"
   echo "   A: --pairs (50) --lengths --log-lengths --constrained;  B: --triples (48) --angles --superimposed"
   echo "   (median of $runs runs; CPU = user + sys; cat = the file read by cat just before each run)"
-  printf "  %-12s %-3s %-8s %8s %8s %10s %9s %8s\n" sample cfg threads "wall s" "CPU s" "peak MB" "B/spec" "x cat"
+  printf "  %-12s %-3s %-8s %8s %8s %10s %10s %8s\n" sample cfg threads "wall s" "CPU s" "peak MB" "B/specimen" "x cat"
   for size in "${large[@]}"; do
     read -r n k <<<"$size"
     file="$samples/sample_${n}x${k}.tps"
@@ -229,7 +229,7 @@ if [[ -x "$batch" && $have_time == 1 ]] && [[ "$("$batch" --help 2>&1)" == *--th
         cat_wall=$(printf '%s\n' "${cats[@]}" | median)
         awk -v s="${n}x${k}" -v c="$cfg" -v t="$threads" -v w="$wall" -v u="$cpu" -v p="$peak" \
           -v n="$n" -v cw="$cat_wall" 'BEGIN {
-          printf "  %-12s %-3s %-8s %8.2f %8.2f %10.1f %9.0f %8.1f\n", s, c, t, w, u, p * 1024 / 1e6,
+          printf "  %-12s %-3s %-8s %8.2f %8.2f %10.1f %10.0f %8.1f\n", s, c, t, w, u, p * 1024 / 1e6,
             p * 1024 / n, (cw > 0 ? w / cw : 0) }'
       done
     done

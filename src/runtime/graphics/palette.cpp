@@ -17,7 +17,7 @@ std::uint32_t Palette::index(const ColorSpec& color) {
   return it->second;
 }
 
-ColorSpec Palette::spec(std::uint32_t index) const {
+ColorSpec Palette::color(std::uint32_t index) const {
   if (index == kNoneColor) return {ColorSpec::Kind::None, {}};
   if (index == kAutoColor) return {ColorSpec::Kind::Auto, {}};
   return {ColorSpec::Kind::Rgb, colors_[index]};

@@ -18,7 +18,7 @@ class Palette {
   Palette();
   // The index of a colour, added when new; "none" and "auto" are kNoneColor and kAutoColor.
   std::uint32_t index(const ColorSpec& color);
-  ColorSpec spec(std::uint32_t index) const;
+  ColorSpec color(std::uint32_t index) const;
   const Rgb& rgb(std::uint32_t index) const { return colors_[index]; }
 
  private:

@@ -67,7 +67,7 @@ Value handle_or_empty(G g, ObjectId id) {
 }
 
 Value palette_color(G g, std::uint32_t index) {
-  return color_value(g.palette().spec(index));
+  return color_value(g.palette().color(index));
 }
 
 Value platform_background(G g) {

@@ -422,7 +422,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
   std::vector<QColor> colours;
   std::vector<bool> known;
   auto colour = [&](std::uint32_t index, const QColor& line) {
-    ColorSpec color = graphics.palette().spec(index);
+    ColorSpec color = graphics.palette().color(index);
     if (color.kind != ColorSpec::Kind::Rgb) return resolved_color(color, line);
     if (index >= colours.size()) colours.resize(index + 1), known.resize(index + 1);
     if (!known[index]) colours[index] = to_qcolor(color.rgb), known[index] = true;
@@ -494,7 +494,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
       painter.save();
       painter.setClipping(false);
       painter.setFont(font);
-      painter.setPen(resolved_color(graphics.palette().spec(text.color), Qt::black));
+      painter.setPen(resolved_color(graphics.palette().color(text.color), Qt::black));
       painter.drawText(at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2),
                        QString::fromStdString(text.string));
       painter.restore();
