@@ -27,11 +27,15 @@ const char* type_name(ObjectType type) {
   return "object";
 }
 
-Points::Points(std::span<const double> x, std::span<const double> y) {
-  if (x.size() != y.size()) {
-    raise("A line needs as many x values as y values; found " + std::to_string(x.size()) + " and " +
-          std::to_string(y.size()) + ".");
+void check_line_counts(std::size_t nx, std::size_t ny) {
+  if (nx != ny) {
+    raise("A line needs as many x values as y values; found " + std::to_string(nx) + " and " +
+          std::to_string(ny) + ".");
   }
+}
+
+Points::Points(std::span<const double> x, std::span<const double> y) {
+  check_line_counts(x.size(), y.size());
   n_ = static_cast<std::uint32_t>(x.size());
   if (n_ == 1) {
     xy_[0] = x[0];

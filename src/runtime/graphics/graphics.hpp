@@ -34,13 +34,6 @@
 
 namespace dg {
 
-// A line child of an axes as painters and styling commands see it: a Line
-// object, or a point row of the axes' columns.
-struct LineChild {
-  const Line* line = nullptr;  // null for a point row
-  std::uint32_t row = 0;
-};
-
 class Graphics {
  public:
   explicit Graphics(Platform& platform);
@@ -132,10 +125,6 @@ class Graphics {
   std::vector<Handle> figures() const;
   bool take_stale(Handle figure);  // true when the figure was stale; clears the mark
 
-  // The line children of an object (its direct children that are lines), in
-  // order: `visit(const LineChild&)` for each.
-  template <class F>
-  void for_each_line_child(Handle h, F&& visit) const;
   // Restyles the line children of an object, in order: `change(LineLook&)`
   // edits a line's look and must depend on nothing but that look. A look the
   // change leaves with a width or marker size that is not a positive number
@@ -179,18 +168,6 @@ class Graphics {
   CallbackContext callbacks_;
   std::unordered_map<ObjectId, std::vector<std::pair<std::string, Value>>> appdata_;
 };
-
-template <class F>
-void Graphics::for_each_line_child(Handle h, F&& visit) const {
-  ObjectId id = store_.id_of(h);
-  for (ObjectId kid : store_.children(id)) {
-    if (auto ref = store_.point(kid)) {
-      visit(LineChild{nullptr, ref->row});
-    } else if (const Object* o = store_.object(kid); o->type == ObjectType::Line) {
-      visit(LineChild{static_cast<const Line*>(o), 0});
-    }
-  }
-}
 
 template <class F>
 void Graphics::restyle_line_children(Handle h, F&& change) {

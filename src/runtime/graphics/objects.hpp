@@ -85,6 +85,9 @@ struct LineLook {
   bool operator==(const LineLook&) const = default;
 };
 
+// Raises "A line needs as many x values as y values; ..." unless nx == ny.
+void check_line_counts(std::size_t nx, std::size_t ny);
+
 // The coordinates of a line: one point inline, more on the heap.
 class Points {
  public:

@@ -93,7 +93,7 @@ Handle Graphics::plot(std::span<const double> x, std::span<const double> y,
 
 void Graphics::plot_points(std::span<const double> x, std::span<const double> y,
                            std::string_view style, double marker_size) {
-  if (x.size() != y.size()) Points(x, y);  // raises the message of a line's counts
+  check_line_counts(x.size(), y.size());
   LineLook look = look_of(palette_, parse_plot_style(style));
   look.marker_size = positive_number(marker_size, "MarkerSize");
   std::uint32_t index = looks_.index(look);
