@@ -45,7 +45,7 @@ Values distangler(Session& session, std::span<const Value> args, int nargout) {
     if (run_placeholder(session, name, args.size() - 1)) return {};
     return session.functions.call(session, name, args.subspan(1), nargout);
   } catch (const RuntimeError& error) {
-    session.print(std::string(error.what()) + "\n");
+    session.fail(error.what());
   }
   return {};
 }

@@ -40,7 +40,7 @@ void run_callback(Session& session, Handle object, const std::string& text) {
     for (const CallbackArg& arg : call.args) args.push_back(resolve(session.graphics, arg));
     session.functions.call(session, call.function, args, 0);
   } catch (const RuntimeError& error) {
-    session.print(std::string(error.what()) + "\n");
+    session.fail(error.what());
   }
 }
 
@@ -49,7 +49,7 @@ void run_callback(Session& session, Handle object) {
   try {
     text = session.graphics.get(object, "Callback").text();
   } catch (const RuntimeError& error) {
-    session.print(std::string(error.what()) + "\n");
+    session.fail(error.what());
     return;
   }
   run_callback(session, object, text);

@@ -12,4 +12,9 @@ void Session::warn(std::string_view text) {
   dg::warn(platform, text);
 }
 
+void Session::fail(std::string_view text) {
+  print(std::string(text) + "\n");
+  platform.message(MessageKind::Error, text);
+}
+
 }  // namespace dg

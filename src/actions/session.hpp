@@ -64,8 +64,12 @@ class Session {
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }
-  // Writes a warning line to the console.
+  // Writes a warning line to the console and shows it as a warning.
   void warn(std::string_view text);
+  // Writes an error's message to the console as a line and shows it as an error.
+  void fail(std::string_view text);
+  // Shows an action's result in the status line; the console is left alone.
+  void report(std::string_view text) { platform.message(MessageKind::Info, text); }
 };
 
 }  // namespace dg

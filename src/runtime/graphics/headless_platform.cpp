@@ -25,6 +25,30 @@ void keep_console_text(std::string& kept, std::string_view text) {
 
 void warn(Platform& platform, std::string_view text) {
   platform.console("Warning: " + std::string(text) + "\n");
+  platform.message(MessageKind::Warning, text);
+}
+
+std::optional<FileChoice> Platform::get_file(std::string_view filter, std::string_view title) {
+  if (given_) {
+    FileChoice choice = split_path(*given_);
+    given_.reset();
+    return choice;
+  }
+  return open_file(filter, title);
+}
+
+std::optional<FileChoice> Platform::put_file(std::string_view filter, std::string_view title,
+                                             std::string_view suggested) {
+  return save_file(filter, title, suggested);
+}
+
+std::vector<FileChoice> Platform::get_files(std::string_view filter, std::string_view title) {
+  if (given_) {
+    std::vector<FileChoice> choices{split_path(*given_)};
+    given_.reset();
+    return choices;
+  }
+  return open_files(filter, title);
 }
 
 HeadlessPlatform::HeadlessPlatform(std::ostream* console_stream) : stream_(console_stream) {}
@@ -49,7 +73,7 @@ void HeadlessPlatform::answer_text(std::optional<std::string> text) {
 
 std::vector<FileChoice> HeadlessPlatform::next_answer(bool save, std::string_view filter,
                                                       std::string_view title) {
-  dialogs_.push_back({save, std::string(filter), std::string(title)});
+  dialogs_.push_back({save, std::string(filter), std::string(title), {}});
   if (answers_.empty()) {
     raise("No answer was given for the dialog \"" + std::string(title) + "\".");
   }
@@ -69,18 +93,21 @@ std::optional<FileChoice> HeadlessPlatform::one_file(bool save, std::string_view
   return std::move(choice.front());
 }
 
-std::optional<FileChoice> HeadlessPlatform::get_file(std::string_view filter,
-                                                     std::string_view title) {
+std::optional<FileChoice> HeadlessPlatform::open_file(std::string_view filter,
+                                                      std::string_view title) {
   return one_file(false, filter, title);
 }
 
-std::optional<FileChoice> HeadlessPlatform::put_file(std::string_view filter,
-                                                     std::string_view title) {
-  return one_file(true, filter, title);
+std::optional<FileChoice> HeadlessPlatform::save_file(std::string_view filter,
+                                                      std::string_view title,
+                                                      std::string_view suggested) {
+  auto choice = one_file(true, filter, title);
+  dialogs_.back().suggested = suggested;
+  return choice;
 }
 
-std::vector<FileChoice> HeadlessPlatform::get_files(std::string_view filter,
-                                                    std::string_view title) {
+std::vector<FileChoice> HeadlessPlatform::open_files(std::string_view filter,
+                                                     std::string_view title) {
   return next_answer(false, filter, title);
 }
 
@@ -92,7 +119,7 @@ std::optional<std::string> HeadlessPlatform::get_folder(std::string_view title) 
 
 std::optional<std::string> HeadlessPlatform::ask_text(std::string_view title, std::string_view,
                                                       std::string_view) {
-  dialogs_.push_back({false, "", std::string(title)});
+  dialogs_.push_back({false, "", std::string(title), {}});
   if (text_answers_.empty()) {
     raise("No answer was given for the question \"" + std::string(title) + "\".");
   }
@@ -103,6 +130,28 @@ std::optional<std::string> HeadlessPlatform::ask_text(std::string_view title, st
 
 void HeadlessPlatform::show_report(std::string_view title, std::string_view text) {
   reports_.emplace_back(title, text);
+}
+
+void HeadlessPlatform::answer_confirm(bool yes) {
+  confirm_answers_.push_back(yes);
+}
+
+bool HeadlessPlatform::confirm(std::string_view title, std::string_view) {
+  dialogs_.push_back({false, "", std::string(title), {}});
+  if (confirm_answers_.empty()) {
+    raise("No answer was given for the question \"" + std::string(title) + "\".");
+  }
+  const bool yes = confirm_answers_.front();
+  confirm_answers_.pop_front();
+  return yes;
+}
+
+void HeadlessPlatform::message(MessageKind kind, std::string_view text) {
+  messages_.push_back({kind, std::string(text)});
+}
+
+void HeadlessPlatform::save_plot(Graphics&, Handle figure, const std::string& path) {
+  saved_plots_.emplace_back(figure, path);
 }
 
 void HeadlessPlatform::print_figure(Graphics& graphics, Handle figure,

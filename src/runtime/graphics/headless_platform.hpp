@@ -18,6 +18,12 @@ struct DialogRequest {
   bool save = false;
   std::string filter;
   std::string title;
+  std::string suggested;  // the file name a save dialog suggested
+};
+
+struct MessageRecord {
+  MessageKind kind = MessageKind::Info;
+  std::string text;
 };
 
 struct PrintRecord {
@@ -38,6 +44,12 @@ class HeadlessPlatform : public Platform {
   void answer_files(const std::vector<std::string>& paths);
   // Answers for text questions, used in order; nullopt cancels.
   void answer_text(std::optional<std::string> text);
+  // Answers for yes-or-no questions, used in order.
+  void answer_confirm(bool yes);
+  // The messages shown, oldest first.
+  const std::vector<MessageRecord>& messages() const { return messages_; }
+  // The plots saved: figure and path (nothing is painted without a window).
+  const std::vector<std::pair<Handle, std::string>>& saved_plots() const { return saved_plots_; }
   // The reports shown: title and text.
   const std::vector<std::pair<std::string, std::string>>& reports() const { return reports_; }
   std::size_t pending_answers() const { return answers_.size(); }
@@ -51,14 +63,16 @@ class HeadlessPlatform : public Platform {
 
   void set_screen_size(double width, double height) { screen_ = {width, height}; }
 
-  std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
-  std::optional<FileChoice> put_file(std::string_view filter, std::string_view title) override;
-  std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) override;
   // Answered from the file answers: the folder of the next one given.
   std::optional<std::string> get_folder(std::string_view title) override;
   std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
                                       std::string_view initial) override;
   void show_report(std::string_view title, std::string_view text) override;
+  bool confirm(std::string_view title, std::string_view question) override;
+  void message(MessageKind kind, std::string_view text) override;
+  std::vector<std::string> recent_files() const override { return recent_; }
+  void store_recent_files(const std::vector<std::string>& files) override { recent_ = files; }
+  void save_plot(Graphics& graphics, Handle figure, const std::string& path) override;
   void print_figure(Graphics& graphics, Handle figure,
                     const std::vector<std::string>& options) override;
   std::array<double, 2> screen_size() const override { return screen_; }
@@ -69,6 +83,12 @@ class HeadlessPlatform : public Platform {
   void console(std::string_view text) override;
   void figure_stale(Handle) override { ++stale_notifications_; }
 
+ protected:
+  std::optional<FileChoice> open_file(std::string_view filter, std::string_view title) override;
+  std::optional<FileChoice> save_file(std::string_view filter, std::string_view title,
+                                      std::string_view suggested) override;
+  std::vector<FileChoice> open_files(std::string_view filter, std::string_view title) override;
+
  private:
   // The next scripted answer: no files when the dialog is cancelled.
   std::vector<FileChoice> next_answer(bool save, std::string_view filter, std::string_view title);
@@ -78,6 +98,10 @@ class HeadlessPlatform : public Platform {
   std::deque<std::vector<FileChoice>> answers_;
   std::deque<std::optional<std::string>> text_answers_;
   std::vector<std::pair<std::string, std::string>> reports_;
+  std::deque<bool> confirm_answers_;
+  std::vector<MessageRecord> messages_;
+  std::vector<std::pair<Handle, std::string>> saved_plots_;
+  std::vector<std::string> recent_;
   std::vector<DialogRequest> dialogs_;
   std::vector<PrintRecord> prints_;
   std::string console_;

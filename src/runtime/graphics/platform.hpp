@@ -25,16 +25,27 @@ struct FileChoice {
 // Splits a path into the folder (with its trailing separator) and the name.
 FileChoice split_path(const std::string& path);
 
+// What a message in the window's status line reports: an action's result, a
+// warning (the work went on) or an error (the action stopped).
+enum class MessageKind { Info, Warning, Error };
+
 class Platform {
  public:
   virtual ~Platform() = default;
 
-  // File dialogs; nullopt when the user cancels.
-  virtual std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) = 0;
-  virtual std::optional<FileChoice> put_file(std::string_view filter, std::string_view title) = 0;
+  // File dialogs; nullopt when the user cancels. A filter is a list of
+  // patterns separated by ';' ("*.tps;*.TPS"); "*.*" stands for every file.
+  // A file given beforehand (give_file) answers the next open dialog instead.
+  std::optional<FileChoice> get_file(std::string_view filter, std::string_view title);
+  // A save dialog suggesting `suggested` as the file name (none when empty).
+  std::optional<FileChoice> put_file(std::string_view filter, std::string_view title,
+                                     std::string_view suggested = {});
   // A file-open dialog in which several files can be picked; empty when the
   // user cancels.
-  virtual std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) = 0;
+  std::vector<FileChoice> get_files(std::string_view filter, std::string_view title);
+  // Makes `path` the answer of the next open dialog, without asking the user:
+  // a file dropped on the window or picked from the recent files.
+  void give_file(std::string path) { given_ = std::move(path); }
   // A folder dialog; nullopt when the user cancels. The folder ends in a separator.
   virtual std::optional<std::string> get_folder(std::string_view title) = 0;
   // Asks for one line of text, starting from `initial`; nullopt when cancelled.
@@ -43,6 +54,21 @@ class Platform {
   // Shows a text for the user to read (a file check's report) without
   // waiting for it to be closed.
   virtual void show_report(std::string_view title, std::string_view text) = 0;
+  // Asks a yes-or-no question; true for yes.
+  virtual bool confirm(std::string_view title, std::string_view question) = 0;
+  // Reports an action's result, a warning or an error to the user (the
+  // window's status line and its list of messages). Not the console: the
+  // batch tool's output stays as it is.
+  virtual void message(MessageKind kind, std::string_view text) = 0;
+
+  // The files opened lately, newest first, as the actions stored them; kept
+  // between runs where the platform can (the window's settings).
+  virtual std::vector<std::string> recent_files() const = 0;
+  virtual void store_recent_files(const std::vector<std::string>& files) = 0;
+
+  // Paints a figure without its controls into a PNG, SVG or PDF file, chosen
+  // by the path's extension, as the batch tool's --plot does.
+  virtual void save_plot(Graphics& graphics, Handle figure, const std::string& path) = 0;
 
   // Prints a figure to the clipboard with print options such as "-noui", "-dmeta".
   virtual void print_figure(Graphics& graphics, Handle figure,
@@ -66,6 +92,16 @@ class Platform {
   virtual void figure_stale(Handle /*figure*/) {}
   virtual void figure_closed(Handle /*figure*/) {}
   virtual void figure_raised(Handle /*figure*/) {}
+
+ protected:
+  // The dialogs themselves, behind get_file, put_file and get_files.
+  virtual std::optional<FileChoice> open_file(std::string_view filter, std::string_view title) = 0;
+  virtual std::optional<FileChoice> save_file(std::string_view filter, std::string_view title,
+                                              std::string_view suggested) = 0;
+  virtual std::vector<FileChoice> open_files(std::string_view filter, std::string_view title) = 0;
+
+ private:
+  std::optional<std::string> given_;
 };
 
 // A platform's copy of what the console printed keeps whole lines of about
@@ -74,7 +110,8 @@ class Platform {
 constexpr std::size_t kConsoleKept = std::size_t{1} << 20;
 void keep_console_text(std::string& kept, std::string_view text);
 
-// Writes "Warning: " and the text as one console line.
+// Writes "Warning: " and the text as one console line, and shows the text
+// as a warning message.
 void warn(Platform& platform, std::string_view text);
 
 }  // namespace dg

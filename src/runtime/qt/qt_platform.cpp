@@ -11,8 +11,10 @@
 #include <QFontMetricsF>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -39,15 +41,6 @@ QString dialog_filter(std::string_view filter) {
   return patterns.join(' ') + " files (" + patterns.join(' ') + ");;" + all;
 }
 
-// The last line of the console that holds more than blanks.
-QString last_line(const std::string& text) {
-  std::size_t end = text.find_last_not_of(" \t\r\n");
-  if (end == std::string::npos) return {};
-  std::size_t start = text.find_last_of('\n', end);
-  start = start == std::string::npos ? 0 : start + 1;
-  return QString::fromStdString(text.substr(start, end + 1 - start));
-}
-
 }  // namespace
 
 QtPlatform::QtPlatform() {
@@ -70,8 +63,10 @@ void QtPlatform::guarded(const std::function<void()>& body) noexcept {
     body();
   } catch (const std::exception& error) {
     console(std::string(error.what()) + "\n");
+    message(MessageKind::Error, error.what());
   } catch (...) {
     console("An unknown error ended the callback.\n");
+    message(MessageKind::Error, "An unknown error ended the callback.");
   }
 }
 
@@ -214,7 +209,7 @@ QWidget* QtPlatform::dialog_parent() const {
 }
 
 std::optional<FileChoice> QtPlatform::dialog(bool save, std::string_view filter,
-                                             std::string_view title) {
+                                             std::string_view title, std::string_view suggested) {
   if (!answers_.empty()) {
     auto answer = std::move(answers_.front());
     answers_.pop_front();
@@ -223,7 +218,11 @@ std::optional<FileChoice> QtPlatform::dialog(bool save, std::string_view filter,
   }
   flush();
   const QString caption = QString::fromUtf8(title.data(), static_cast<int>(title.size()));
-  const QString start = QDir::currentPath();
+  QString start = QDir::currentPath();
+  if (!suggested.empty()) {
+    start = QDir(start).filePath(
+        QString::fromUtf8(suggested.data(), static_cast<int>(suggested.size())));
+  }
   const QString path =
       save ? QFileDialog::getSaveFileName(dialog_parent(), caption, start, dialog_filter(filter))
            : QFileDialog::getOpenFileName(dialog_parent(), caption, start, dialog_filter(filter));
@@ -231,15 +230,16 @@ std::optional<FileChoice> QtPlatform::dialog(bool save, std::string_view filter,
   return split_path(path.toStdString());
 }
 
-std::optional<FileChoice> QtPlatform::get_file(std::string_view filter, std::string_view title) {
+std::optional<FileChoice> QtPlatform::open_file(std::string_view filter, std::string_view title) {
   return dialog(false, filter, title);
 }
 
-std::optional<FileChoice> QtPlatform::put_file(std::string_view filter, std::string_view title) {
-  return dialog(true, filter, title);
+std::optional<FileChoice> QtPlatform::save_file(std::string_view filter, std::string_view title,
+                                                std::string_view suggested) {
+  return dialog(true, filter, title, suggested);
 }
 
-std::vector<FileChoice> QtPlatform::get_files(std::string_view filter, std::string_view title) {
+std::vector<FileChoice> QtPlatform::open_files(std::string_view filter, std::string_view title) {
   std::vector<FileChoice> choices;
   if (!answers_.empty()) {
     if (auto one = dialog(false, filter, title)) choices.push_back(std::move(*one));
@@ -310,6 +310,44 @@ void QtPlatform::show_report(std::string_view title, std::string_view text) {
   dialog->show();
 }
 
+bool QtPlatform::confirm(std::string_view title, std::string_view question) {
+  if (!confirm_answers_.empty()) {
+    const bool yes = confirm_answers_.front();
+    confirm_answers_.pop_front();
+    return yes;
+  }
+  flush();
+  return QMessageBox::question(
+             dialog_parent(), QString::fromUtf8(title.data(), static_cast<int>(title.size())),
+             QString::fromUtf8(question.data(), static_cast<int>(question.size())),
+             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtPlatform::message(MessageKind kind, std::string_view text) {
+  status_ = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+  status_kind_ = kind;
+  messages_.push_back({QDateTime::currentDateTime(), kind, status_});
+  for (auto& [figure, window] : windows_) window->show_status(status_);
+}
+
+std::vector<std::string> QtPlatform::recent_files() const {
+  std::vector<std::string> files;
+  for (const QString& file : QSettings().value("recentFiles").toStringList()) {
+    files.push_back(file.toStdString());
+  }
+  return files;
+}
+
+void QtPlatform::store_recent_files(const std::vector<std::string>& files) {
+  QStringList list;
+  for (const std::string& file : files) list << QString::fromStdString(file);
+  QSettings().setValue("recentFiles", list);
+}
+
+void QtPlatform::save_plot(Graphics& graphics, Handle figure, const std::string& path) {
+  write_plot(graphics, figure, path);
+}
+
 void QtPlatform::print_figure(Graphics& graphics, Handle figure,
                               const std::vector<std::string>& options) {
   bool noui = false;
@@ -367,10 +405,6 @@ void QtPlatform::drawnow(Graphics&) {
 void QtPlatform::console(std::string_view text) {
   std::cout << text << std::flush;
   keep_console_text(console_, text);
-  QString line = last_line(console_);
-  if (line == status_) return;
-  status_ = line;
-  for (auto& [figure, window] : windows_) window->show_status(status_);
 }
 
 }  // namespace dg

@@ -10,6 +10,7 @@
 // window's status line). A QApplication must exist for the platform's life.
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -20,6 +21,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "runtime/graphics/graphics.hpp"
 #include "runtime/graphics/platform.hpp"
@@ -67,18 +69,31 @@ class QtPlatform : public Platform {
   QWidget* window_of(Handle figure);
   QWidget* widget_of(Handle control);
   QAction* action_of(Handle menu);
-  // Everything written to the console, and the line the status bars show.
+  // Everything written to the console, and the message the status bars show.
   const std::string& console_text() const override { return console_; }
   const QString& status_line() const { return status_; }
+  MessageKind status_kind() const { return status_kind_; }
+  // Every message of the session, oldest first, with the time it came.
+  struct LoggedMessage {
+    QDateTime time;
+    MessageKind kind;
+    QString text;
+  };
+  const std::vector<LoggedMessage>& messages() const { return messages_; }
+  // Scripted answers for yes-or-no questions, used in order.
+  void answer_confirm(bool yes) { confirm_answers_.push_back(yes); }
 
-  std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
-  std::optional<FileChoice> put_file(std::string_view filter, std::string_view title) override;
-  std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) override;
   std::optional<std::string> get_folder(std::string_view title) override;
   std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
                                       std::string_view initial) override;
   // A window of its own, read-only monospaced text and a Close button.
   void show_report(std::string_view title, std::string_view text) override;
+  bool confirm(std::string_view title, std::string_view question) override;
+  void message(MessageKind kind, std::string_view text) override;
+  // Kept in the user's settings under the key "recentFiles".
+  std::vector<std::string> recent_files() const override;
+  void store_recent_files(const std::vector<std::string>& files) override;
+  void save_plot(Graphics& graphics, Handle figure, const std::string& path) override;
   // Puts the figure without its controls on the clipboard as SVG and as a
   // bitmap; options "-noui" and "-dmeta" or "-dbitmap".
   void print_figure(Graphics& graphics, Handle figure,
@@ -93,13 +108,20 @@ class QtPlatform : public Platform {
   void figure_closed(Handle figure) override;
   void figure_raised(Handle figure) override;
 
+ protected:
+  std::optional<FileChoice> open_file(std::string_view filter, std::string_view title) override;
+  std::optional<FileChoice> save_file(std::string_view filter, std::string_view title,
+                                      std::string_view suggested) override;
+  std::vector<FileChoice> open_files(std::string_view filter, std::string_view title) override;
+
  private:
   void schedule();
   void flush();
   void sync(Handle figure);
   FigureWindow* find(Handle figure) const;
   QWidget* dialog_parent() const;
-  std::optional<FileChoice> dialog(bool save, std::string_view filter, std::string_view title);
+  std::optional<FileChoice> dialog(bool save, std::string_view filter, std::string_view title,
+                                   std::string_view suggested = {});
 
   Graphics* graphics_ = nullptr;
   CallbackRunner runner_;
@@ -113,6 +135,9 @@ class QtPlatform : public Platform {
   QEventLoop* loop_ = nullptr;
   std::string console_;
   QString status_;
+  MessageKind status_kind_ = MessageKind::Info;
+  std::vector<LoggedMessage> messages_;
+  std::deque<bool> confirm_answers_;
   int working_ = 0;  // callbacks running
   QElapsedTimer work_clock_;
   qint64 last_events_ = 0;
