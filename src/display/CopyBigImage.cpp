@@ -1,8 +1,15 @@
 #include "display/CopyBigImage.hpp"
 
+#include <algorithm>
 #include <exception>
 
 namespace dg {
+namespace {
+
+// Margins of the enlarged axes inside the figure, in characters.
+constexpr double kLeft = 12, kBottom = 3, kRight = 4, kTop = 2;
+
+}  // namespace
 
 void CopyBigImage(Graphics& graphics) {
   std::array<double, 4> t = graphics.axis_limits();
@@ -25,7 +32,11 @@ void CopyBigImage(Graphics& graphics) {
   try {
     graphics.set(figure, "Units", Value("characters"));
     const Matrix f = graphics.get(figure, "Position").matrix();
-    Matrix fposition{{12, 3, f(0, 2) - 5, f(0, 3) - 4}};
+    // The axes keep room for the tick labels on the left and below, and end a
+    // few characters inside the right and top edges, so the last tick label
+    // and the axis lines are part of the picture.
+    Matrix fposition{{kLeft, kBottom, std::max(1.0, f(0, 2) - kLeft - kRight),
+                      std::max(1.0, f(0, 3) - kBottom - kTop)}};
     graphics.set(axes, "Units", graphics.get(figure, "Units"));
     graphics.set(axes, "Position", Value(fposition));
     graphics.axis_limits(t);
@@ -38,6 +49,7 @@ void CopyBigImage(Graphics& graphics) {
   restore();
   graphics.axis_auto();
   graphics.axis_equal();
+  graphics.platform().message(MessageKind::Info, "Plot copied to the clipboard");
 }
 
 }  // namespace dg

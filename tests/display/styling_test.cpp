@@ -109,9 +109,16 @@ TEST_F(CopyTest, CopiesWithWidenedLimitsThenRestoresTheLayout) {
   EXPECT_NEAR(l[1], 10.3, 1e-12);
   EXPECT_NEAR(l[2], -0.6, 1e-12);
   EXPECT_NEAR(l[3], 20.6, 1e-12);
-  // During the copy the axes covered the figure but for the margins, in characters.
-  // The figure is 560 x 420 pixels on a grid of 7 x 16 pixel characters.
-  EXPECT_EQ(print.axes_position, (std::vector<double>{12, 3, 560.0 / 7 - 5, 420.0 / 16 - 4}));
+  // During the copy the axes covered the figure but for the margins, in
+  // characters, and ended inside it: the figure is 560 x 420 pixels on a grid
+  // of 7 x 16 pixel characters.
+  EXPECT_EQ(print.axes_position, (std::vector<double>{12, 3, 560.0 / 7 - 16, 420.0 / 16 - 5}));
+  const auto& a = print.axes_position;
+  EXPECT_LT(a[0] + a[2], 560.0 / 7 - 1);
+  EXPECT_LT(a[1] + a[3], 420.0 / 16 - 1);
+  ASSERT_EQ(platform.messages().size(), 1u);
+  EXPECT_EQ(platform.messages()[0].kind, MessageKind::Info);
+  EXPECT_EQ(platform.messages()[0].text, "Plot copied to the clipboard");
   EXPECT_EQ(get(figure, "Units").text(), "pixels");
   EXPECT_EQ(get(axes, "Units").text(), "normalized");
   EXPECT_EQ(get(axes, "Position"), position);
@@ -130,6 +137,7 @@ TEST_F(CopyTest, AFailedPrintStillRestoresTheLayout) {
   Handle ax = tree.gca();
   Value position = tree.get(ax, "Position");
   EXPECT_THROW_MSG(CopyBigImage(tree), "The clipboard is not available.");
+  EXPECT_TRUE(failing.messages().empty()) << "no success reported";
   EXPECT_EQ(tree.get(fig, "Units").text(), "pixels");
   EXPECT_EQ(tree.get(ax, "Units").text(), "pixels");
   EXPECT_EQ(tree.get(ax, "Position"), position);
