@@ -294,6 +294,8 @@ TEST_F(GraphicsTest, ChangesMarkTheFigureStaleOnce) {
   g.set(control, "Tag", Value("Load"));
   g.set(control, "Callback", Value("dahand('GetData')"));
   g.set(control, "UserData", Value(1.0));
+  g.set(fig, "CloseRequestFcn", Value("dahand('Exit')"));
+  g.set(fig, "FileDropFcn", Value("dahand('OpenDropped')"));
   EXPECT_FALSE(g.take_stale(fig));
   g.set(control, "String", Value("Load"));
   EXPECT_TRUE(g.take_stale(fig));

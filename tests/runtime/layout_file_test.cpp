@@ -26,6 +26,7 @@ class LayoutFileTest : public ::testing::Test {
 TEST_F(LayoutFileTest, BuildsTheFigureAndItsChildrenInFileOrder) {
   Handle fig = load_figure_text(g, R"j({
     "Type": "figure", "Name": "Main", "Position": [10, 20, 30, 40], "Units": "characters",
+    "CloseRequestFcn": "f('Exit')",
     "Children": [
       {"Type": "uicontrol", "Tag": "DataBox", "Style": "text", "String": ["a", "b", "c"]},
       {"Type": "axes", "Units": "pixels", "Position": [5, 6, 7, 8]},
@@ -33,6 +34,8 @@ TEST_F(LayoutFileTest, BuildsTheFigureAndItsChildrenInFileOrder) {
         {"Type": "uimenu", "Label": "Thin", "Callback": "f(gca, 0.5)", "Tag": "Thin"}]}]})j",
                                 "test");
   EXPECT_EQ(g.get(fig, "Name").text(), "Main");
+  EXPECT_EQ(g.get(fig, "CloseRequestFcn").text(), "f('Exit')");
+  EXPECT_EQ(g.get(fig, "FileDropFcn").text(), "");
   // "Units" is applied first, wherever it stands.
   EXPECT_EQ(g.pixel_position(fig), (std::array<double, 4>{70, 320, 210, 640}));
   auto kids = g.children(fig);
@@ -58,6 +61,8 @@ TEST_F(LayoutFileTest, BadEntriesNameTheSourceAndTheObjectAndLeaveNothingBehind)
       {R"j({"Type": "figure", "Children": [{"Type": "uimenu", "Children": [
           {"Type": "uimenu"}, {"Type": "uimenu", "Callback": "dahand(Clear)"}]}]})j",
        "object 1.2: The callback \"dahand(Clear)\" cannot be run: at character 8"},
+      {R"j({"Type": "figure", "FileDropFcn": "dahand(OpenDropped)"})j",
+       "the figure: The callback \"dahand(OpenDropped)\" cannot be run: at character 8"},
       {R"j({"Type": "figure", "Children": [{"Type": "uimenu", "Children": [
           {"Type": "uicontrol"}]}]})j",
        "object 1.1: a menu can only hold menus"},

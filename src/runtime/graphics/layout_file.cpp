@@ -197,7 +197,8 @@ class Builder {
         if (key == "Type" || key == "Children" || key == "Units") continue;
         const Property& p = property(type, key);  // an unknown name is refused before its value
         Value value = property_value(json, key);
-        if (p.name == "Callback" && value.is_char() && !value.is_empty()) {
+        const bool callback = p.name == "Callback" || p.name.ends_with("Fcn");
+        if (callback && value.is_char() && !value.is_empty()) {
           parse_callback(value.text());
         }
         g_.set(h, key, value);

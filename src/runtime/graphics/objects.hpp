@@ -135,6 +135,8 @@ struct Figure : Placed {
   std::string menubar = "figure";
   bool number_title = true;
   bool resize = true;
+  std::string close_request_fcn;  // run by the window's close button instead of closing
+  std::string file_drop_fcn;      // run for each file dropped on the window
   ObjectId current_axes = kNoObject;
   bool stale = false;
   std::uint64_t changes = 0;  // counts the changes to the figure or anything in it

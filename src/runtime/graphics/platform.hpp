@@ -46,6 +46,8 @@ class Platform {
   // Makes `path` the answer of the next open dialog, without asking the user:
   // a file dropped on the window or picked from the recent files.
   void give_file(std::string path) { given_ = std::move(path); }
+  // Drops a given file that no dialog asked for, so it cannot answer a later one.
+  void forget_given_file() { given_.reset(); }
   // A folder dialog; nullopt when the user cancels. The folder ends in a separator.
   virtual std::optional<std::string> get_folder(std::string_view title) = 0;
   // Asks for one line of text, starting from `initial`; nullopt when cancelled.

@@ -210,6 +210,18 @@ const Property kFigure[] = {
     {"Resize", PropertyKind::OnOff, "on",
      [](G, ObjectId, O o) { return on_off(of<Figure>(o).resize); },
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { of<Figure>(o).resize = v.flag; }},
+    {"CloseRequestFcn", PropertyKind::Text, "",
+     [](G, ObjectId, O o) { return Value(of<Figure>(o).close_request_fcn); },
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+       of<Figure>(o).close_request_fcn = v.text;
+     },
+     false},
+    {"FileDropFcn", PropertyKind::Text, "",
+     [](G, ObjectId, O o) { return Value(of<Figure>(o).file_drop_fcn); },
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+       of<Figure>(o).file_drop_fcn = v.text;
+     },
+     false},
 };
 
 const Property kAxes[] = {
