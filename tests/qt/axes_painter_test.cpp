@@ -106,6 +106,35 @@ TEST_F(PainterTest, TextIsPaintedInItsColourRightOfItsPosition) {
   EXPECT_EQ(count(image, QRect(static_cast<int>(p.x()) - 20, static_cast<int>(p.y()) - 8, 19, 16),
                   is_red),
             0);
+
+  // A second label on the first is moved a line down, keeping its colour;
+  // its object keeps its place.
+  Handle over = g.text(3, 7, "34");
+  g.set(over, "Color", Value("r"));
+  image = picture();
+  EXPECT_GT(
+      count(image, QRect(static_cast<int>(p.x()), static_cast<int>(p.y()) + 9, 20, 14), is_red), 5);
+  EXPECT_EQ(g.get(over, "Position").matrix(), (Matrix{{3, 7, 0}}));
+}
+
+TEST(LabelShift, FindsTheNearestFreePlaceDownBeforeUp) {
+  QFont font;
+  font.setPixelSize(12);
+  QFontMetricsF metrics(font);
+  const double h = metrics.height();
+  std::vector<QRectF> labels;
+  EXPECT_EQ(label_shift(labels, metrics, "12", {10, 50}), 0);
+  EXPECT_EQ(label_shift(labels, metrics, "12", {10, 50}), h);
+  EXPECT_EQ(label_shift(labels, metrics, "13", {12, 50}), -h);
+  EXPECT_EQ(label_shift(labels, metrics, "14", {11, 51}), 2 * h);
+  EXPECT_EQ(label_shift(labels, metrics, "15", {200, 50}), 0) << "no overlap, no move";
+  ASSERT_EQ(labels.size(), 5u);
+  EXPECT_EQ(labels[3].top(), 51 - metrics.ascent() + 2 * h);
+  // With every place taken the label stays where it is.
+  for (int i = -kNudgeSteps; i <= kNudgeSteps; ++i) {
+    labels.push_back(QRectF(0, 300 + i * h - metrics.ascent(), 50, h));
+  }
+  EXPECT_EQ(label_shift(labels, metrics, "16", {10, 300}), 0);
 }
 
 TEST_F(PainterTest, ManyMarkersAllAppearAndInvisibleOnesDoNot) {

@@ -403,6 +403,28 @@ QRectF axes_box(const Graphics& graphics, Handle figure, Handle axes) {
   return QRectF(left, top, std::max(1.0, std::round(a[2])), std::max(1.0, std::round(a[3])));
 }
 
+double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, const QString& text,
+                   QPointF baseline) {
+  const QRectF at(baseline.x(), baseline.y() - metrics.ascent(), metrics.horizontalAdvance(text),
+                  metrics.height());
+  const double step = metrics.height();
+  double shift = 0;
+  if (labels.size() < kNudgedLabels) {
+    auto free = [&](double dy) {
+      const QRectF moved = at.translated(0, dy);
+      return std::none_of(labels.begin(), labels.end(),
+                          [&](const QRectF& r) { return r.intersects(moved); });
+    };
+    // Down one line, up one line, down two, ...: the nearest free place.
+    for (int i = 0; i < 2 * kNudgeSteps && !free(shift); ++i) {
+      shift = (i % 2 == 0 ? 1 : -1) * step * (i / 2 + 1);
+    }
+    if (!free(shift)) shift = 0;
+  }
+  labels.push_back(at.translated(0, shift));
+  return shift;
+}
+
 void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const QRectF& box,
                 MarkerSprites& sprites) {
   const Axes& a = graphics.axes(axes);
@@ -449,6 +471,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
   std::uint32_t row_look = PointRows::kDeadRow;  // the look the batch is set up for
   bool row_draws = false;
   QPolygonF run;
+  std::vector<QRectF> labels;  // the texts painted so far
   for (ObjectId id : a.children) {
     if (auto ref = store.point(id)) {
       std::uint32_t look = rows.look[ref->row];
@@ -491,12 +514,14 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
       if (!std::isfinite(at.x()) || !std::isfinite(at.y())) continue;
       QFont font = font_of_points(text.font_size);
       QFontMetricsF metrics(font, painter.device());
+      const QString string = QString::fromStdString(text.string);
+      QPointF baseline = at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2);
+      baseline.ry() += label_shift(labels, metrics, string, baseline);
       painter.save();
       painter.setClipping(false);
       painter.setFont(font);
       painter.setPen(resolved_color(graphics.palette().color(text.color), Qt::black));
-      painter.drawText(at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2),
-                       QString::fromStdString(text.string));
+      painter.drawText(baseline, string);
       painter.restore();
     }
   }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QRectF>
@@ -63,8 +64,19 @@ std::vector<double> nice_ticks(double lo, double hi, double target, double* step
 // A tick label: at most the decimals the step needs, no trailing zeros, never "-0".
 QString tick_label(double value, double step);
 
+// How far down (negative: up) a text whose baseline starts at `baseline` is
+// moved so that it overlaps none of `labels`, the texts painted before it:
+// the nearest free place one text height at a time, down before up, at most
+// kNudgeSteps each way, else none. The text's place is added to `labels`.
+// Beyond kNudgedLabels texts an axes' texts are painted where they stand.
+inline constexpr int kNudgeSteps = 6;
+inline constexpr std::size_t kNudgedLabels = 500;
+double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, const QString& text,
+                   QPointF baseline);
+
 // Paints one axes (background, children in creation order, box, ticks and
-// tick labels) with its plot box at `box`.
+// tick labels) with its plot box at `box`; texts that would overlap one
+// another are moved apart (label_shift), their objects are left as they are.
 void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const QRectF& box,
                 MarkerSprites& sprites);
 
