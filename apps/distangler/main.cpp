@@ -62,6 +62,9 @@ static int run(int argc, char** argv) {
   QtMessageHandler previous = qInstallMessageHandler(quiet);
   QApplication app(argc, argv);
   qInstallMessageHandler(previous);
+  // The recent files and other settings are kept under this name.
+  QCoreApplication::setOrganizationName("Distangler");
+  QCoreApplication::setApplicationName("Distangler");
   if (!chosen && QGuiApplication::platformName() == "offscreen") {
     if (call) return call_headless(argc, argv);
     std::cerr << kNoDisplay;

@@ -8,17 +8,24 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUrl>
+#include <QWheelEvent>
 #include <chrono>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "display/CopyBigImage.hpp"
 #include "qt_test_support.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/progress.hpp"
+#include "runtime/qt/axes_painter.hpp"
+#include "svg_bounds.hpp"
 #include "test_support.hpp"
 
 namespace dg {
@@ -46,6 +53,8 @@ class PlatformTest : public ::testing::Test {
     return qobject_cast<W*>(platform.widget_of(h));
   }
   QMainWindow* window() { return qobject_cast<QMainWindow*>(platform.window_of(figure)); }
+  QLabel* status() { return window()->findChild<QLabel*>("StatusLine"); }
+  QWidget* canvas() { return window()->centralWidget(); }
 
   QtPlatform platform;
   Graphics g{platform};
@@ -154,7 +163,7 @@ TEST_F(PlatformTest, AnErrorInACallbackStopsThereAndItsMessageIsShown) {
   widget<QPushButton>(button)->click();
   EXPECT_NE(platform.console_text().find("Undefined function \"nope\".\n"), std::string::npos);
   EXPECT_EQ(platform.status_line(), "Undefined function \"nope\".");
-  EXPECT_EQ(window()->statusBar()->currentMessage(), "Undefined function \"nope\".");
+  EXPECT_EQ(status()->text(), "Undefined function \"nope\".");
 
   failure = [] { throw 42; };
   widget<QPushButton>(button)->click();
@@ -265,6 +274,204 @@ TEST_F(PlatformTest, CharacterUnitsAndScreenComeFromTheRealFontAndScreen) {
   QColor button = QApplication::palette().color(QPalette::Button);
   EXPECT_EQ(g.get(0, "defaultUicontrolBackgroundColor").matrix(),
             (Matrix{{button.redF(), button.greenF(), button.blueF()}}));
+}
+
+TEST_F(PlatformTest, TheStatusLineShowsTheLastMessageInItsKindsColourAndTheMessagesWindowAll) {
+  control("text", {0, 0, 10, 10});  // the window exists
+  QLabel* line = status();
+  ASSERT_NE(line, nullptr);
+  const QColor normal = line->palette().color(QPalette::WindowText);
+  const std::string long_error = "The file \"" + std::string(300, 'x') + ".tps\" cannot be read.";
+  platform.message(MessageKind::Error, long_error);
+  EXPECT_EQ(line->palette().color(QPalette::WindowText), QColor(0xc8, 0, 0));
+  EXPECT_TRUE(line->text().endsWith(QChar(0x2026))) << "elided";
+  EXPECT_EQ(line->toolTip().toStdString(), long_error);
+  platform.message(MessageKind::Warning, "2 specimens share the ID \"a\".");
+  EXPECT_EQ(line->palette().color(QPalette::WindowText), QColor(0x9a, 0x60, 0));
+  platform.message(MessageKind::Info, "Plot copied to the clipboard");
+  EXPECT_EQ(line->text(), "Plot copied to the clipboard") << "the next success replaces";
+  EXPECT_EQ(line->palette().color(QPalette::WindowText), normal);
+  EXPECT_EQ(line->toolTip(), "");
+
+  // One Messages window for every figure, opened from either status bar.
+  Handle second = g.new_figure();
+  auto* button = window()->findChild<QPushButton*>("MessagesButton");
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->text(), "&Messages");
+  button->click();
+  QWidget* messages = platform.messages_window();
+  ASSERT_NE(messages, nullptr);
+  platform.window_of(second)->findChild<QPushButton*>("MessagesButton")->click();
+  EXPECT_EQ(platform.messages_window(), messages);
+  auto* view = messages->findChild<QPlainTextEdit*>();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isReadOnly());
+  platform.message(MessageKind::Info, "Saved 18 rows to lengths.txt");  // follows while open
+  const QStringList lines = view->toPlainText().split('\n');
+  ASSERT_EQ(lines.size(), 4);
+  const QRegularExpression shape("^\\d\\d:\\d\\d:\\d\\d  (Info|Warning|Error)  .");
+  for (const QString& l : lines) EXPECT_TRUE(shape.match(l).hasMatch()) << l.toStdString();
+  EXPECT_TRUE(lines[0].mid(8).startsWith("  Error  The file \""));
+  EXPECT_EQ(lines[1].mid(8), "  Warning  2 specimens share the ID \"a\".");
+  EXPECT_EQ(lines[3].mid(8), "  Info  Saved 18 rows to lengths.txt");
+  QPushButton* copy = nullptr;
+  for (auto* b : messages->findChildren<QPushButton*>()) {
+    if (b->text() == "&Copy") copy = b;
+  }
+  ASSERT_NE(copy, nullptr);
+  copy->click();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), view->toPlainText());
+  messages->close();
+}
+
+TEST_F(PlatformTest, KeyboardUseShortcutsTabOrderAndLabelsThatFit) {
+  Handle menu = g.new_uimenu(figure);
+  g.set(menu, "Label", Value("&File"));
+  std::vector<Handle> items;
+  for (const char* keys : {"o", "Ctrl+Shift+O", "F1"}) {
+    items.push_back(g.new_uimenu(menu));
+    g.set(items.back(), "Accelerator", Value(keys));
+  }
+  // Created out of their column order: Tab still goes down the column.
+  Handle lower = control("pushbutton", {10, 40, 100, 25});
+  Handle upper = control("pushbutton", {10, 70, 100, 25});
+  Handle right = control("pushbutton", {120, 70, 100, 25});
+  g.set(upper, "String", Value("Save constrained distances..."));
+  g.set(lower, "String", Value("&Load TPS..."));
+  EXPECT_EQ(platform.action_of(items[0])->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(platform.action_of(items[1])->shortcut(), QKeySequence("Ctrl+Shift+O"));
+  EXPECT_EQ(platform.action_of(items[2])->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(widget<QPushButton>(lower)->text(), "&Load TPS...");
+
+  auto tab = [](QWidget* w) {  // where Tab goes from w
+    do {
+      w = w->nextInFocusChain();
+    } while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible());
+    return w;
+  };
+  window()->show();
+  EXPECT_EQ(tab(widget<QPushButton>(upper)), widget<QPushButton>(right));
+  EXPECT_EQ(tab(widget<QPushButton>(right)), widget<QPushButton>(lower));
+  EXPECT_EQ(tab(widget<QPushButton>(lower)), canvas());
+
+  // The button holds a quarter of the figure's width: the figure must be at
+  // least four times its label (and frame) wide.
+  const QFontMetrics metrics(widget<QPushButton>(upper)->font());
+  const int label = metrics.horizontalAdvance("Save constrained distances...");
+  EXPECT_GE(canvas()->minimumWidth(), 4 * label);
+  EXPECT_LE(canvas()->minimumWidth(), 4 * (label + 16));
+  EXPECT_GE(canvas()->minimumHeight(), 12 * metrics.height());
+
+  // A long file name in a text box is shortened in the middle, whole in its tooltip.
+  Handle box = control("text", {10, 100, 120, 40});
+  const std::string name = "bluegill-body-417spec-k19-scale-crlf-second-session.TPS";
+  g.set(box, "String", Value::text_cell({name, " 19 Landmarks"}));
+  auto* text = widget<QLabel>(box);
+  const QStringList shown = text->text().split('\n');
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_TRUE(shown[0].startsWith("bluegill") && shown[0].endsWith(".TPS"));
+  EXPECT_TRUE(shown[0].contains(QChar(0x2026)));
+  EXPECT_EQ(shown[1], " 19 Landmarks");
+  EXPECT_EQ(text->toolTip().toStdString(), name + "\n 19 Landmarks");
+}
+
+TEST_F(PlatformTest, TheCloseButtonAndDroppedFilesRunTheFiguresCallbacks) {
+  control("text", {0, 0, 10, 10});
+  window()->close();
+  EXPECT_FALSE(g.is_handle(figure)) << "without CloseRequestFcn the window closes";
+  figure = g.new_figure();
+  g.set(figure, "CloseRequestFcn", Value("dahand('Exit')"));
+  g.set(figure, "FileDropFcn", Value("dahand('OpenDropped')"));
+  std::vector<std::string> opened;
+  failure = [&] {
+    if (calls.back().second != "dahand('OpenDropped')") return;
+    auto file = platform.get_file("*.tps", "Open");
+    opened.push_back(file ? file->path() : "none");
+  };
+  window()->close();
+  ASSERT_TRUE(g.is_handle(figure));
+  EXPECT_TRUE(window()->isVisible()) << "the callback decides";
+
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile("/data/a.tps"), QUrl("https://example.org/b.tps"),
+                QUrl::fromLocalFile("/data/pairs.txt")});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window(), &drop);
+  QCoreApplication::processEvents();
+  using Call = std::pair<Handle, std::string>;
+  EXPECT_EQ(calls, (std::vector<Call>{{figure, "dahand('Exit')"},
+                                      {figure, "dahand('OpenDropped')"},
+                                      {figure, "dahand('OpenDropped')"}}));
+  EXPECT_EQ(opened, (std::vector<std::string>{"/data/a.tps", "/data/pairs.txt"}));
+  platform.answer_cancel();
+  EXPECT_FALSE(platform.get_file("*.tps", "Open")) << "no dropped file is left over";
+}
+
+TEST_F(PlatformTest, TheWheelZoomsAboutThePointerDragPansAndDoubleClickResets) {
+  Handle axes = g.new_axes(figure);
+  g.set(axes, "Position", row({0, 0, 400, 300}));
+  g.hold(true);
+  g.plot(std::vector<double>{0, 40}, std::vector<double>{0, 30}, "k-");
+  g.axis_limits({0, 40, 0, 30});
+  platform.drawnow(g);
+  auto lim = [&] {
+    Matrix x = g.get(axes, "XLim").matrix(), y = g.get(axes, "YLim").matrix();
+    return std::array<double, 4>{x(0, 0), x(0, 1), y(0, 0), y(0, 1)};
+  };
+  auto near = [](std::array<double, 4> a, std::array<double, 4> b) {
+    for (int i = 0; i < 4; ++i) {
+      if (std::abs(a[i] - b[i]) > 1e-6) return false;
+    }
+    return true;
+  };
+  // The plot box is the figure: 10 pixels per unit; the pointer is at (10, 20).
+  const QPointF pointer = axes_box(g, figure, axes).topLeft() + QPointF(100, 100);
+  QWheelEvent wheel(pointer, canvas()->mapToGlobal(pointer), {}, {0, 120}, Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(canvas(), &wheel);
+  EXPECT_TRUE(near(lim(), {2, 34, 4, 28})) << lim()[0] << " " << lim()[1];
+
+  auto mouse = [&](QEvent::Type type, QPointF at) {
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, canvas()->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas(), &event);
+  };
+  const QPointF moved = pointer + QPointF(40, -20);
+  mouse(QEvent::MouseButtonPress, pointer);
+  mouse(QEvent::MouseMove, moved);
+  EXPECT_TRUE(near(lim(), {2, 34, 4, 28})) << "the limits change on release";
+  mouse(QEvent::MouseButtonRelease, moved);
+  EXPECT_TRUE(near(lim(), {-1.2, 30.8, 2.4, 26.4})) << lim()[0] << " " << lim()[2];
+
+  mouse(QEvent::MouseButtonDblClick, pointer);
+  EXPECT_EQ(g.get(axes, "XLimMode").text(), "auto");
+  EXPECT_EQ(g.get(axes, "DataAspectRatioMode").text(), "manual");
+  g.axis_limits({0, 40, 0, 30});
+  g.set(axes, "DataAspectRatioMode", Value("auto"));
+  QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
+  QCoreApplication::sendEvent(canvas(), &home);
+  EXPECT_EQ(g.get(axes, "YLimMode").text(), "auto");
+  EXPECT_EQ(g.get(axes, "DataAspectRatioMode").text(), "manual");
+}
+
+TEST_F(PlatformTest, TheEnlargedCopyHoldsTheWholeAxesInsideItsPicture) {
+  g.set(figure, "Position", row({100, 100, 560, 420}));
+  Handle axes = g.new_axes(figure);
+  g.hold(true);
+  g.plot(std::vector<double>{0, 100}, std::vector<double>{0, 80}, "ko");
+  CopyBigImage(g);
+  EXPECT_EQ(platform.status_line(), "Plot copied to the clipboard");
+  const SvgBounds b = svg_bounds(QGuiApplication::clipboard()->mimeData()->data("image/svg+xml"));
+  EXPECT_EQ(b.view, QRectF(0, 0, 560, 420));
+  ASSERT_TRUE(b.strokes_inside()) << b.strokes.right() << " " << b.strokes.top();
+  // The frame ends a few characters inside the right and top edges.
+  EXPECT_LT(b.strokes.right(), 560 - 14);
+  EXPECT_GT(b.strokes.top(), 14);
+  EXPECT_EQ(g.get(axes, "XLimMode").text(), "auto");
 }
 
 TEST_F(PlatformTest, ScriptedDialogAnswersAreUsedInOrder) {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QRect>
+#include <QStandardPaths>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -20,6 +21,10 @@ class QtEnvironment : public ::testing::Environment {
   void SetUp() override {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     app_ = std::make_unique<QApplication>(argc_, argv_);
+    // Settings (the recent files) go to a test folder, never the user's own.
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName("Distangler");
+    QCoreApplication::setApplicationName("Distangler");
   }
   void TearDown() override { app_.reset(); }
 

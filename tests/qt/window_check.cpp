@@ -25,6 +25,7 @@
 #include "actions/run_callback.hpp"
 #include "actions/session.hpp"
 #include "runtime/qt/qt_platform.hpp"
+#include "svg_bounds.hpp"
 
 namespace {
 
@@ -144,6 +145,12 @@ int main(int argc, char** argv) {
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
     check(copied && copied->hasFormat("image/svg+xml") && copied->hasImage(),
           "the clipboard holds the plot as SVG and as an image");
+    if (copied) {
+      const dg::SvgBounds b = dg::svg_bounds(copied->data("image/svg+xml"));
+      check(b.strokes_inside(), "the copied plot's axes lie inside its view box");
+    }
+    check(platform.status_line() == "Plot copied to the clipboard",
+          "the status line reports the copy");
     click("Clear");
     check(g.children(g.gca()).empty(), "Clear empties the plot");
 

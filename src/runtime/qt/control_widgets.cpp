@@ -80,6 +80,56 @@ void set_items(QComboBox* combo, const QStringList& items) {
 
 }  // namespace
 
+ElidedLabel::ElidedLabel(Qt::TextElideMode mode, QWidget* parent) : QLabel(parent), mode_(mode) {
+  setTextFormat(Qt::PlainText);
+}
+
+void ElidedLabel::set_full_text(const QString& text) {
+  if (text == full_) return;
+  full_ = text;
+  refit();
+}
+
+void ElidedLabel::set_own_tooltip(const QString& tip) {
+  if (tip == own_tip_) return;
+  own_tip_ = tip;
+  refit();
+}
+
+QSize ElidedLabel::sizeHint() const {
+  const QFontMetrics metrics = fontMetrics();
+  int width = 0;
+  const QStringList lines = full_.split('\n');
+  for (const QString& line : lines) width = std::max(width, metrics.horizontalAdvance(line));
+  const QMargins m = contentsMargins();
+  return {width + m.left() + m.right(),
+          static_cast<int>(lines.size()) * metrics.height() + m.top() + m.bottom()};
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+  return {0, fontMetrics().height()};
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  refit();
+}
+
+void ElidedLabel::refit() {
+  const QFontMetrics metrics = fontMetrics();
+  const int width = std::max(0, contentsRect().width());
+  QStringList shown;
+  bool elided = false;
+  for (const QString& line : full_.split('\n')) {
+    QString fit =
+        metrics.horizontalAdvance(line) <= width ? line : metrics.elidedText(line, mode_, width);
+    elided = elided || fit != line;
+    shown << fit;
+  }
+  QLabel::setText(shown.join('\n'));
+  setToolTip(elided ? full_ : own_tip_);
+}
+
 QWidget* make_control(const std::string& kind, QWidget* parent, ControlEvents events) {
   auto notify = [events](std::string_view property, const Value& value) {
     events.store(property, value);
@@ -159,9 +209,9 @@ QWidget* make_control(const std::string& kind, QWidget* parent, ControlEvents ev
     frame->setFrameShape(QFrame::Box);
     return frame;
   }
-  auto* label = new QLabel(parent);
-  label->setWordWrap(true);
-  return label;
+  // Static texts report a file, a sample or a list: a long name is shortened
+  // in the middle, where it differs least from its neighbours.
+  return new ElidedLabel(Qt::ElideMiddle, parent);
 }
 
 std::string control_kind(const Graphics& graphics, Handle control) {
@@ -188,7 +238,12 @@ void update_control(QWidget* widget, const Graphics& graphics, Handle control,
   std::string enable = lower(get("Enable").text());
   widget->setEnabled(enable != "off");
   widget->setAttribute(Qt::WA_TransparentForMouseEvents, enable == "inactive");
-  widget->setToolTip(QString::fromStdString(get("TooltipString").text()));
+  const QString tooltip = QString::fromStdString(get("TooltipString").text());
+  if (auto* elided = dynamic_cast<ElidedLabel*>(widget)) {
+    elided->set_own_tooltip(tooltip);
+  } else {
+    widget->setToolTip(tooltip);
+  }
 
   QPalette palette = widget->palette();
   if (object.background) {
@@ -220,7 +275,10 @@ void update_control(QWidget* widget, const Graphics& graphics, Handle control,
   const Qt::Alignment align = horizontal(lower(get("HorizontalAlignment").text()));
   const QString joined = lines_of(string, false).join('\n');
 
-  if (auto* label = qobject_cast<QLabel*>(widget)) {
+  if (auto* elided = dynamic_cast<ElidedLabel*>(widget)) {
+    elided->set_full_text(joined);
+    elided->setAlignment(align | Qt::AlignTop);
+  } else if (auto* label = qobject_cast<QLabel*>(widget)) {
     label->setText(joined);
     label->setAlignment(align | Qt::AlignTop);
   } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {

@@ -3,6 +3,7 @@
 // frame, listbox, popupmenu), brought in line with the control's properties.
 #pragma once
 
+#include <QLabel>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -17,6 +18,29 @@ namespace dg {
 struct ControlEvents {
   std::function<void(std::string_view property, const Value& value)> store;
   std::function<void()> callback;
+};
+
+// A label showing each of its lines on one row, elided to its width where a
+// line is too long (in the middle for a file name, at the end for a message);
+// the whole text is then its tooltip, else the tooltip given.
+class ElidedLabel : public QLabel {
+ public:
+  explicit ElidedLabel(Qt::TextElideMode mode, QWidget* parent = nullptr);
+  void set_full_text(const QString& text);
+  const QString& full_text() const { return full_; }
+  void set_own_tooltip(const QString& tip);
+  // Widest line and line count, for a size that shows it whole.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void refit();
+  Qt::TextElideMode mode_;
+  QString full_;
+  QString own_tip_;
 };
 
 // The kind of widget a control needs: its style, or "edit-multiline" for an

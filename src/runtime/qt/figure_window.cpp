@@ -2,11 +2,19 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -24,10 +32,43 @@ bool near(double a, double b) {
   return std::abs(a - b) < 1;
 }
 
+// The local files among dropped data, in the order given.
+QStringList local_files(const QMimeData* mime) {
+  QStringList files;
+  if (!mime || !mime->hasUrls()) return files;
+  for (const QUrl& url : mime->urls()) {
+    if (url.isLocalFile()) files << url.toLocalFile();
+  }
+  return files;
+}
+
+// A label as shown: "&&" is an ampersand, any other "&" marks a mnemonic.
+QString without_mnemonics(const QString& label) {
+  QString shown;
+  for (qsizetype i = 0; i < label.size(); ++i) {
+    if (label[i] == '&' && i + 1 < label.size()) ++i;
+    shown += label[i];
+  }
+  return shown;
+}
+
+// A one-character accelerator means Ctrl and that key; a longer one is a
+// whole key sequence ("Ctrl+Shift+O", "F1").
+QKeySequence accelerator_keys(const std::string& accelerator) {
+  QString keys = QString::fromStdString(accelerator);
+  if (keys.size() == 1) keys = "Ctrl+" + keys;
+  return QKeySequence::fromString(keys, QKeySequence::PortableText);
+}
+
+// Room a push button needs around its label: the frame and the style's margins.
+constexpr int kButtonPaddingX = 12;
+constexpr int kButtonPaddingY = 4;
+
 }  // namespace
 
 FigureCanvas::FigureCanvas(FigureWindow& window) : QWidget(&window), window_(window) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);  // Home resets the view; Tab reaches the plot last
 }
 
 void FigureCanvas::invalidate() {
@@ -48,6 +89,7 @@ void FigureCanvas::render_if_needed() {
   window_.paint_canvas(painter, size(), sprites_);
   rendered_changes_ = window_.figure_changes();
   dirty_ = false;
+  if (pan_axes_ < 0) pan_offset_ = {};  // the drawing now shows the panned view
 }
 
 void FigureCanvas::paintEvent(QPaintEvent*) {
@@ -58,7 +100,74 @@ void FigureCanvas::paintEvent(QPaintEvent*) {
     return;
   }
   render_if_needed();
-  QPainter(this).drawImage(QPoint(0, 0), cache_);
+  QPainter painter(this);
+  painter.drawImage(QPoint(0, 0), cache_);
+  if (!pan_offset_.isNull()) {
+    // While dragging, the plot box shows the drawing moved along.
+    painter.setClipRect(pan_box_);
+    painter.fillRect(pan_box_, Qt::white);
+    painter.drawImage(pan_offset_, cache_);
+  }
+}
+
+void FigureCanvas::wheelEvent(QWheelEvent* event) {
+  const Handle axes = window_.busy() ? -1 : window_.axes_at(event->position());
+  const double steps = event->angleDelta().y() / 120.0;
+  if (axes < 0 || steps == 0) {
+    event->ignore();
+    return;
+  }
+  window_.zoom(axes, event->position(), std::pow(0.8, steps));
+  event->accept();
+}
+
+void FigureCanvas::mousePressEvent(QMouseEvent* event) {
+  QRectF box;
+  const Handle axes = window_.busy() ? -1 : window_.axes_at(event->position(), &box);
+  if (event->button() != Qt::LeftButton || axes < 0) return QWidget::mousePressEvent(event);
+  setFocus(Qt::MouseFocusReason);
+  pan_axes_ = axes;
+  pan_box_ = box;
+  pan_start_ = event->position();
+  pan_offset_ = {};
+  setCursor(Qt::ClosedHandCursor);
+}
+
+void FigureCanvas::mouseMoveEvent(QMouseEvent* event) {
+  if (pan_axes_ < 0) return QWidget::mouseMoveEvent(event);
+  pan_offset_ = event->position() - pan_start_;
+  update();
+}
+
+void FigureCanvas::mouseReleaseEvent(QMouseEvent* event) {
+  if (pan_axes_ < 0 || event->button() != Qt::LeftButton) {
+    return QWidget::mouseReleaseEvent(event);
+  }
+  const Handle axes = pan_axes_;
+  pan_axes_ = -1;
+  unsetCursor();
+  pan_offset_ = event->position() - pan_start_;
+  if (pan_offset_.isNull() || window_.busy()) {
+    pan_offset_ = {};
+    update();
+    return;
+  }
+  // The moved drawing stays until the panned view is rendered.
+  window_.pan(axes, pan_offset_);
+}
+
+void FigureCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
+  const Handle axes = window_.busy() ? -1 : window_.axes_at(event->position());
+  if (event->button() != Qt::LeftButton || axes < 0) return QWidget::mouseDoubleClickEvent(event);
+  window_.reset_view(axes);
+}
+
+void FigureCanvas::keyPressEvent(QKeyEvent* event) {
+  const Handle axes = window_.busy() ? -1 : window_.current_axes();
+  if (event->key() != Qt::Key_Home || event->modifiers() != Qt::NoModifier || axes < 0) {
+    return QWidget::keyPressEvent(event);
+  }
+  window_.reset_view(axes);
 }
 
 void FigureCanvas::resizeEvent(QResizeEvent* event) {
@@ -68,20 +177,37 @@ void FigureCanvas::resizeEvent(QResizeEvent* event) {
 }
 
 FigureWindow::FigureWindow(QtPlatform& platform, Graphics& graphics, Handle figure)
-    : platform_(platform), graphics_(&graphics), figure_(figure), canvas_(new FigureCanvas(*this)) {
+    : platform_(platform),
+      graphics_(&graphics),
+      figure_(figure),
+      canvas_(new FigureCanvas(*this)),
+      status_(new ElidedLabel(Qt::ElideRight)),
+      messages_button_(new QPushButton("&Messages")) {
   setCentralWidget(canvas_);
   menuBar()->setNativeMenuBar(false);
   menuBar()->hide();
   statusBar()->setSizeGripEnabled(false);
-  show_status(platform.status_line());
+  status_->setObjectName("StatusLine");
+  statusBar()->addWidget(status_, 1);
+  messages_button_->setObjectName("MessagesButton");
+  messages_button_->setFocusPolicy(Qt::TabFocus);
+  statusBar()->addPermanentWidget(messages_button_);
+  connect(messages_button_, &QPushButton::clicked, this, [this] { platform_.show_messages(); });
+  setAcceptDrops(true);
+  show_status(platform.status_line(), platform.status_kind());
 }
 
 void FigureWindow::detach() {
   graphics_ = nullptr;
 }
 
-void FigureWindow::show_status(const QString& line) {
-  statusBar()->showMessage(line);
+void FigureWindow::show_status(const QString& line, MessageKind kind) {
+  QPalette palette = statusBar()->palette();
+  if (kind == MessageKind::Warning)
+    palette.setColor(QPalette::WindowText, QColor(0x9a, 0x60, 0x00));
+  if (kind == MessageKind::Error) palette.setColor(QPalette::WindowText, QColor(0xc8, 0x00, 0x00));
+  status_->setPalette(palette);
+  status_->set_full_text(QString(line).replace('\n', ' '));
 }
 
 std::string FigureWindow::title() const {
@@ -184,10 +310,114 @@ void FigureWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  // Closing the window closes the figure; the platform then removes the window.
+  // Closing the window closes the figure (the platform then removes the
+  // window), unless the figure asks to decide itself.
   event->ignore();
+  if (!graphics_->figure(figure_).close_request_fcn.empty()) {
+    run_figure_callback("CloseRequestFcn");
+    return;
+  }
   Handle figure = figure_;
   platform_.guarded([&] { graphics_->close(figure); });
+}
+
+void FigureWindow::run_figure_callback(const char* property) {
+  if (!graphics_) return;
+  std::string callback;
+  platform_.guarded([&] { callback = graphics_->get(figure_, property).text(); });
+  platform_.run_callback(figure_, callback);
+}
+
+void FigureWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (graphics_ && !graphics_->figure(figure_).file_drop_fcn.empty() &&
+      !local_files(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void FigureWindow::dropEvent(QDropEvent* event) {
+  const QStringList files = local_files(event->mimeData());
+  if (!graphics_ || files.isEmpty()) return;
+  event->acceptProposedAction();
+  // The files are opened after the drop has ended, so the program they came
+  // from is not kept waiting; each answers the next open dialog of the
+  // figure's FileDropFcn, in turn.
+  QTimer::singleShot(0, this, [this, files] {
+    for (const QString& file : files) {
+      if (!graphics_ || platform_.working()) break;
+      platform_.give_file(file.toStdString());
+      run_figure_callback("FileDropFcn");
+      platform_.forget_given_file();
+    }
+  });
+}
+
+Handle FigureWindow::axes_at(QPointF point, QRectF* box) const {
+  Handle found = -1;
+  if (!graphics_) return found;
+  for (Handle child : graphics_->children(figure_)) {
+    if (graphics_->type(child) != ObjectType::Axes) continue;
+    QRectF b = axes_box(*graphics_, figure_, child);
+    if (!b.contains(point)) continue;
+    found = child;  // a later axes lies over an earlier one
+    if (box) *box = b;
+  }
+  return found;
+}
+
+Handle FigureWindow::current_axes() const {
+  if (!graphics_) return -1;
+  const Value axes = graphics_->get(figure_, "CurrentAxes");
+  return axes.is_empty() ? -1 : axes.scalar();
+}
+
+namespace {
+
+// Sets a view of [xmin, xmax, ymin, ymax]; a view too small or too large for
+// the numbers to tell apart is left alone.
+void set_view(Graphics& graphics, Handle axes, const std::array<double, 4>& v) {
+  for (int i = 0; i < 4; i += 2) {
+    const double span = v[i + 1] - v[i];
+    const double scale = std::max({std::abs(v[i]), std::abs(v[i + 1]), 1e-300});
+    if (!std::isfinite(span) || !(span > scale * 1e-12)) return;
+  }
+  graphics.set(axes, "XLim", Value(Matrix{{v[0], v[1]}}));
+  graphics.set(axes, "YLim", Value(Matrix{{v[2], v[3]}}));
+}
+
+}  // namespace
+
+void FigureWindow::zoom(Handle axes, QPointF about, double factor) {
+  if (!graphics_) return;
+  platform_.guarded([&] {
+    const QRectF box = axes_box(*graphics_, figure_, axes);
+    const auto l = shown_limits(*graphics_, axes, box.size());
+    const double x = l[0] + (about.x() - box.left()) / box.width() * (l[1] - l[0]);
+    const double y = l[2] + (box.bottom() - about.y()) / box.height() * (l[3] - l[2]);
+    set_view(*graphics_, axes,
+             {x + (l[0] - x) * factor, x + (l[1] - x) * factor, y + (l[2] - y) * factor,
+              y + (l[3] - y) * factor});
+  });
+}
+
+void FigureWindow::pan(Handle axes, QPointF distance) {
+  if (!graphics_) return;
+  platform_.guarded([&] {
+    const QRectF box = axes_box(*graphics_, figure_, axes);
+    const auto l = shown_limits(*graphics_, axes, box.size());
+    const double dx = -distance.x() / box.width() * (l[1] - l[0]);
+    const double dy = distance.y() / box.height() * (l[3] - l[2]);
+    set_view(*graphics_, axes, {l[0] + dx, l[1] + dx, l[2] + dy, l[3] + dy});
+  });
+}
+
+void FigureWindow::reset_view(Handle axes) {
+  if (!graphics_) return;
+  platform_.guarded([&] {
+    graphics_->set(axes, "XLimMode", Value("auto"));
+    graphics_->set(axes, "YLimMode", Value("auto"));
+    graphics_->set(axes, "DataAspectRatioMode", Value("manual"));
+  });
 }
 
 std::array<double, 4> FigureWindow::margins() const {
@@ -260,6 +490,50 @@ void FigureWindow::sync_controls() {
     }
   }
   controls_ = std::move(kept);
+  arrange_controls();
+}
+
+void FigureWindow::arrange_controls() {
+  const auto figure = graphics_->pixel_position(figure_);
+  struct Place {
+    double top, left;
+    QWidget* widget;
+  };
+  std::vector<Place> order;
+  int min_width = 0, min_height = 0;
+  for (auto& [handle, view] : controls_) {
+    if (!view.widget) continue;
+    const auto r = graphics_->pixel_position(handle);
+    order.push_back({-(r[1] + r[3]), r[0], view.widget});
+    auto* button = qobject_cast<QPushButton*>(view.widget.data());
+    if (!button || !graphics_->control(handle).visible || r[2] <= 0 || r[3] <= 0) continue;
+    // The controls scale with the window: the figure must be large enough
+    // that this button's share of it holds its label.
+    const QFontMetrics metrics(button->font());
+    const QString label = without_mnemonics(button->text());
+    if (label.isEmpty()) continue;
+    double width = 0;
+    for (const QString& line : label.split('\n')) {
+      width = std::max<double>(width, metrics.horizontalAdvance(line));
+    }
+    const double height = metrics.height() * (label.count('\n') + 1);
+    min_width = std::max(min_width,
+                         static_cast<int>(std::ceil((width + kButtonPaddingX) * figure[2] / r[2])));
+    min_height = std::max(
+        min_height, static_cast<int>(std::ceil((height + kButtonPaddingY) * figure[3] / r[3])));
+  }
+  canvas_->setMinimumSize(min_width, min_height);
+  // Tab moves down the column of controls, then to the right, then to the plot.
+  std::stable_sort(order.begin(), order.end(), [](const Place& a, const Place& b) {
+    return a.top != b.top ? a.top < b.top : a.left < b.left;
+  });
+  QWidget* previous = nullptr;
+  for (const Place& place : order) {
+    if (place.widget->focusPolicy() == Qt::NoFocus) continue;
+    if (previous) setTabOrder(previous, place.widget);
+    previous = place.widget;
+  }
+  if (previous) setTabOrder(previous, canvas_);
 }
 
 void FigureWindow::sync_menus() {
@@ -325,9 +599,7 @@ void FigureWindow::add_menu_item(QWidget* parent, Handle menu) {
       action->setChecked(true);
     }
     std::string accelerator = text("Accelerator");
-    if (!accelerator.empty()) {
-      action->setShortcut(QKeySequence(QString::fromStdString("Ctrl+" + accelerator)));
-    }
+    if (!accelerator.empty()) action->setShortcut(accelerator_keys(accelerator));
     connect(action, &QAction::triggered, this, [this, menu] { invoke(menu); });
     parent->addAction(action);
   }

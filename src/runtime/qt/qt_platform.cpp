@@ -1,6 +1,7 @@
 #include "runtime/qt/qt_platform.hpp"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -29,6 +31,11 @@ namespace dg {
 namespace {
 
 // "*.tps" -> "*.tps files (*.tps);;All files (*)"; "*.*" stands for every file.
+QString message_line(const QtPlatform::LoggedMessage& m) {
+  static const char* const kinds[] = {"Info", "Warning", "Error"};
+  return m.time.toString("hh:mm:ss") + "  " + kinds[static_cast<int>(m.kind)] + "  " + m.text;
+}
+
 QString dialog_filter(std::string_view filter) {
   QStringList patterns;
   for (const QString& p : QString::fromUtf8(filter.data(), static_cast<int>(filter.size()))
@@ -48,6 +55,7 @@ QtPlatform::QtPlatform() {
 }
 
 QtPlatform::~QtPlatform() {
+  delete messages_window_.data();
   for (auto& [figure, window] : windows_) delete window;
   for (auto& window : closing_) delete window.data();
 }
@@ -327,7 +335,42 @@ void QtPlatform::message(MessageKind kind, std::string_view text) {
   status_ = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
   status_kind_ = kind;
   messages_.push_back({QDateTime::currentDateTime(), kind, status_});
-  for (auto& [figure, window] : windows_) window->show_status(status_);
+  if (messages_window_) messages_view_->appendPlainText(message_line(messages_.back()));
+  for (auto& [figure, window] : windows_) window->show_status(status_, kind);
+}
+
+QString QtPlatform::messages_text() const {
+  QStringList lines;
+  for (const LoggedMessage& m : messages_) lines << message_line(m);
+  return lines.join('\n');
+}
+
+void QtPlatform::show_messages() {
+  if (!messages_window_) {
+    auto* window = new QDialog;
+    window->setObjectName("Messages");
+    window->setWindowTitle("Messages");
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    messages_view_ = new QPlainTextEdit(window);
+    messages_view_->setReadOnly(true);
+    messages_view_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    messages_view_->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                            Qt::TextSelectableByKeyboard);
+    messages_view_->setPlainText(messages_text());
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, window);
+    QPushButton* copy = buttons->addButton("&Copy", QDialogButtonBox::ActionRole);
+    QObject::connect(copy, &QPushButton::clicked, window,
+                     [this] { QGuiApplication::clipboard()->setText(messages_text()); });
+    QObject::connect(buttons, &QDialogButtonBox::rejected, window, &QDialog::close);
+    auto* layout = new QVBoxLayout(window);
+    layout->addWidget(messages_view_);
+    layout->addWidget(buttons);
+    window->resize(640, 320);
+    messages_window_ = window;
+  }
+  messages_window_->show();
+  messages_window_->raise();
+  messages_window_->activateWindow();
 }
 
 std::vector<std::string> QtPlatform::recent_files() const {
@@ -388,8 +431,13 @@ std::array<double, 4> QtPlatform::frame_margins() const {
     if (!window || !window->isVisible()) window = w;
   }
   if (window && window->isVisible()) return window->margins();
-  // Before any window shows, the status line is the one part known for sure.
-  static const double status_height = QStatusBar().sizeHint().height();
+  // Before any window shows, the status bar (with its Messages button) is
+  // the one part known for sure.
+  static const double status_height = [] {
+    QStatusBar bar;
+    bar.addPermanentWidget(new QPushButton("&Messages"));
+    return bar.sizeHint().height();
+  }();
   return {0, 0, status_height, 0};
 }
 

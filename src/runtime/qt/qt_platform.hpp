@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <deque>
 #include <functional>
 #include <map>
@@ -28,7 +29,7 @@
 
 class QAction;
 class QEventLoop;
-class QWidget;
+class QPlainTextEdit;
 
 namespace dg {
 
@@ -80,6 +81,12 @@ class QtPlatform : public Platform {
     QString text;
   };
   const std::vector<LoggedMessage>& messages() const { return messages_; }
+  // Every message as one line: "hh:mm:ss  Kind  text".
+  QString messages_text() const;
+  // Opens (or brings forward) the one "Messages" window of the session, which
+  // lists every message, follows new ones while open and copies them all.
+  void show_messages();
+  QWidget* messages_window() const { return messages_window_; }
   // Scripted answers for yes-or-no questions, used in order.
   void answer_confirm(bool yes) { confirm_answers_.push_back(yes); }
 
@@ -137,6 +144,8 @@ class QtPlatform : public Platform {
   QString status_;
   MessageKind status_kind_ = MessageKind::Info;
   std::vector<LoggedMessage> messages_;
+  QPointer<QWidget> messages_window_;
+  QPlainTextEdit* messages_view_ = nullptr;  // inside messages_window_
   std::deque<bool> confirm_answers_;
   int working_ = 0;  // callbacks running
   QElapsedTimer work_clock_;
