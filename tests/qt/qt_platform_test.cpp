@@ -64,7 +64,7 @@ class PlatformTest : public ::testing::Test {
 };
 
 TEST_F(PlatformTest, ControlsShowTheirPropertiesAtPositionsMeasuredFromTheBottom) {
-  Handle box = control("text", {10, 20, 100, 30});
+  Handle box = control("text", {10, 20, 100, 40});
   g.set(box, "String", Value::text_cell({"sample.tps", " 12 Landmarks"}));
   Handle button = control("pushbutton", {10, 60, 80, 24});
   g.set(button, "String", Value("Load"));
@@ -78,7 +78,7 @@ TEST_F(PlatformTest, ControlsShowTheirPropertiesAtPositionsMeasuredFromTheBottom
 
   auto* label = widget<QLabel>(box);
   ASSERT_NE(label, nullptr);
-  EXPECT_EQ(label->geometry(), QRect(10, 250, 100, 30));
+  EXPECT_EQ(label->geometry(), QRect(10, 240, 100, 40));
   EXPECT_EQ(label->text(), "sample.tps\n 12 Landmarks");
   auto* push = widget<QPushButton>(button);
   ASSERT_NE(push, nullptr);
@@ -363,7 +363,7 @@ TEST_F(PlatformTest, KeyboardUseShortcutsTabOrderAndLabelsThatFit) {
   EXPECT_GE(canvas()->minimumHeight(), 12 * metrics.height());
 
   // A long file name in a text box is shortened in the middle, whole in its tooltip.
-  Handle box = control("text", {10, 100, 120, 40});
+  Handle box = control("text", {10, 100, 120, 20});
   const std::string name = "bluegill-body-417spec-k19-scale-crlf-second-session.TPS";
   g.set(box, "String", Value::text_cell({name, " 19 Landmarks"}));
   auto* text = widget<QLabel>(box);
@@ -373,6 +373,9 @@ TEST_F(PlatformTest, KeyboardUseShortcutsTabOrderAndLabelsThatFit) {
   EXPECT_TRUE(shown[0].contains(QChar(0x2026)));
   EXPECT_EQ(shown[1], " 19 Landmarks");
   EXPECT_EQ(text->toolTip().toStdString(), name + "\n 19 Landmarks");
+  // Its two lines need their share of the figure's height too.
+  const int spacing = QFontMetrics(text->font()).lineSpacing();
+  EXPECT_GE(canvas()->minimumHeight(), 2 * spacing * 300 / 20);
 }
 
 TEST_F(PlatformTest, TheCloseButtonAndDroppedFilesRunTheFiguresCallbacks) {

@@ -138,6 +138,7 @@ QWidget* make_control(const std::string& kind, QWidget* parent, ControlEvents ev
   if (kind == "pushbutton" || kind == "togglebutton") {
     auto* button = new QPushButton(parent);
     button->setCheckable(kind == "togglebutton");
+    button->setAutoDefault(true);  // Return presses the button that has the focus, as Space does
     QObject::connect(button, &QPushButton::clicked, button, [button, events, notify](bool on) {
       if (button->isCheckable()) {
         notify("Value", two_state(button, on));

@@ -505,22 +505,27 @@ void FigureWindow::arrange_controls() {
     if (!view.widget) continue;
     const auto r = graphics_->pixel_position(handle);
     order.push_back({-(r[1] + r[3]), r[0], view.widget});
-    auto* button = qobject_cast<QPushButton*>(view.widget.data());
-    if (!button || !graphics_->control(handle).visible || r[2] <= 0 || r[3] <= 0) continue;
+    if (!graphics_->control(handle).visible || r[2] <= 0 || r[3] <= 0) continue;
     // The controls scale with the window: the figure must be large enough
-    // that this button's share of it holds its label.
-    const QFontMetrics metrics(button->font());
-    const QString label = without_mnemonics(button->text());
-    if (label.isEmpty()) continue;
-    double width = 0;
-    for (const QString& line : label.split('\n')) {
-      width = std::max<double>(width, metrics.horizontalAdvance(line));
+    // that each button's share of it holds its label, and each text box's
+    // share its lines (long lines are shortened, so only their count counts).
+    double width = 0, height = 0;
+    if (auto* button = qobject_cast<QPushButton*>(view.widget.data())) {
+      const QFontMetrics metrics(button->font());
+      const QString label = without_mnemonics(button->text());
+      if (label.isEmpty()) continue;
+      for (const QString& line : label.split('\n')) {
+        width = std::max<double>(width, metrics.horizontalAdvance(line) + kButtonPaddingX);
+      }
+      height = metrics.height() * (label.count('\n') + 1) + kButtonPaddingY;
+    } else if (auto* text = dynamic_cast<ElidedLabel*>(view.widget.data())) {
+      if (text->full_text().isEmpty()) continue;
+      const QMargins m = text->contentsMargins();
+      height = QFontMetrics(text->font()).lineSpacing() * (text->full_text().count('\n') + 1) +
+               m.top() + m.bottom();
     }
-    const double height = metrics.height() * (label.count('\n') + 1);
-    min_width = std::max(min_width,
-                         static_cast<int>(std::ceil((width + kButtonPaddingX) * figure[2] / r[2])));
-    min_height = std::max(
-        min_height, static_cast<int>(std::ceil((height + kButtonPaddingY) * figure[3] / r[3])));
+    min_width = std::max(min_width, static_cast<int>(std::ceil(width * figure[2] / r[2])));
+    min_height = std::max(min_height, static_cast<int>(std::ceil(height * figure[3] / r[3])));
   }
   canvas_->setMinimumSize(min_width, min_height);
   // Tab moves down the column of controls, then to the right, then to the plot.
