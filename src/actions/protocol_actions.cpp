@@ -73,6 +73,7 @@ void draw_triples(Session& session) {
 }
 
 void plot_protocol(Session& session) {
+  if (no_sample(session)) return;
   Matrix mpt = mean_configuration(session.handler.data);
   cla(session.graphics);
   showshape(session.graphics, mpt, "ko");
@@ -80,6 +81,7 @@ void plot_protocol(Session& session) {
 }
 
 void show_angles(Session& session) {
+  if (no_sample(session)) return;
   Matrix mpt = mean_configuration(session.handler.data);
   cla(session.graphics);
   showshape(session.graphics, mpt, "ko");
