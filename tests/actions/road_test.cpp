@@ -304,6 +304,8 @@ TEST_F(RoadTest, ANewSampleDropsTheDistancesAndChecksTheKeptLists) {
   EXPECT_EQ(box("LengthBox"), (std::vector<std::string>{"5 pairs from pairs.txt (fit this sample)",
                                                         "1 triple from t.txt (fit this sample)"}));
   EXPECT_EQ(drawn(), 4u + 5 * 2 + 3);  // the kept lists are drawn on the new sample
+  load_pairs(kRoad + "pairs.txt");     // and a list loaded again replaces its drawing
+  EXPECT_EQ(drawn(), 4u + 5 * 2 + 3);
   EXPECT_EQ(enable("Calc"), "on");
   run("CalcLengths");
   ASSERT_EQ(session.handler.traddata.rows(), 1u);
