@@ -42,12 +42,12 @@ struct HandlerState {
   // were calculated, and "Save distances" or the constrained distances
   // written, which closes the two distance saves that come first.
   bool pairs_loaded = false;
+  bool distances_saved = false;
+  bool saves_closed = false;
   // The sample's name as the data box shows it, and the files the lists came from.
   std::string name;
   std::string pairs_name;
   std::string triples_name;
-  bool distances_saved = false;
-  bool saves_closed = false;
 };
 
 class Session {
