@@ -129,9 +129,11 @@ TEST_F(MainWindowTest, EveryCallbackGoesThroughTheDispatcherToAKnownFunction) {
   }
   std::set<std::string> words;
   for (const ActionEntry& entry : kActions) words.emplace(entry.word);
-  // A dropped file's action is the figure's; a recent file's is its item's, made when the menu
-  // opens.
-  for (const char* elsewhere : {"OpenDropped", "OpenRecent"}) words.erase(elsewhere);
+  // The figure's own: closing it quits, a file dropped on it is opened.
+  EXPECT_EQ(g.get(fig, "CloseRequestFcn").text(), "distangler('dahand','Exit')");
+  EXPECT_EQ(g.get(fig, "FileDropFcn").text(), "distangler('dahand','OpenDropped')");
+  actions.insert("OpenDropped");
+  actions.insert("OpenRecent");  // each recent file's item, made when the menu opens
   EXPECT_EQ(actions, words);
 }
 
@@ -399,7 +401,7 @@ TEST_F(MainWindowTest, ADroppedFileLoadsAsWhatItHolds) {
   const auto drop = [&](const std::string& name, const std::string& text) {
     std::ofstream(out / name) << text;
     platform.give_file((out / name).string());
-    run_callback(session, fig, "distangler('dahand','OpenDropped')");
+    run_callback(session, fig, g.get(fig, "FileDropFcn").text());
   };
   drop("pairs.txt", "1 1 2\n");  // a list waits for a sample; the file answers nothing later
   EXPECT_EQ(last_message(), "No sample is loaded.");
