@@ -22,7 +22,7 @@ void save(Session& session) {
 
 }  // namespace
 
-const std::array<ActionEntry, 20> kActions{{
+const std::array<ActionEntry, 26> kActions{{
     {"GetData", load<Source::Matrix>},
     {"GetTPSData", load<Source::Tps>},
     {"GetTPSScale", load<Source::TpsScale>},
@@ -43,6 +43,12 @@ const std::array<ActionEntry, 20> kActions{{
     {"MissingLandmarks", actions::toggle_missing},
     {"MissingCode", actions::ask_missing_code},
     {"ExportTables", actions::export_tables},
+    {"OpenDropped", actions::open_dropped},
+    {"RecentFiles", actions::recent_files},
+    {"OpenRecent", actions::open_recent},
+    {"SavePlot", actions::save_plot},
+    {"GettingStarted", actions::getting_started},
+    {"About", actions::about},
 }};
 
 void dahand(Session& session, const Value& action) {
@@ -50,7 +56,9 @@ void dahand(Session& session, const Value& action) {
   if (action.is_char() && action.chars().rows.size() <= 1) {
     const std::string word = action.text();
     for (const ActionEntry& entry : kActions) {
-      if (word == entry.word) return entry.run(session);
+      if (word != entry.word) continue;
+      entry.run(session);
+      return actions::refresh_window(session);
     }
   }
   session.print("Fell through case!  \n");

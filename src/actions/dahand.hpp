@@ -3,6 +3,8 @@
 // handler's state lives in the session. A word that matches no action writes
 // "Fell through case!  " and a line end to the console and changes nothing.
 // Errors of an action end it where they happen; what it stored stays stored.
+// After an action that ends without an error the window's enabling and title
+// are recomputed from the state.
 #pragma once
 
 #include <array>
@@ -21,7 +23,7 @@ struct ActionEntry {
   void (*run)(Session& session);
 };
 
-extern const std::array<ActionEntry, 20> kActions;
+extern const std::array<ActionEntry, 26> kActions;
 
 void dahand(Session& session, const Value& action);
 

@@ -17,6 +17,29 @@ namespace dg::actions {
 void set_tagged(Session& session, std::string_view tag, std::string_view property,
                 const Value& value);
 void enable(Session& session, std::string_view tag, bool on);
+// Recomputes the enabling of every tagged control and menu from the handler's
+// state, so a button is on exactly when its action can do its work, and the
+// window's title from the sample's name; dahand runs it after every action
+// that ends without an error.
+void refresh_window(Session& session);
+
+// The guards of actions with nothing to work on: each says so in the status
+// line and answers true when the action must stop.
+bool no_sample(Session& session);
+bool no_distances(Session& session);
+
+// The sample's name in suggested file names: the first file's name without
+// its folder and extension, "sample" when none is loaded.
+std::string sample_name(const HandlerState& handler);
+// The file name of a path, without its folder.
+std::string file_name(const std::string& path);
+// "1 specimen", "417 specimens".
+std::string count_of(std::size_t n, std::string_view noun);
+
+// Puts a file that the load action `word` read at the top of the recent
+// files ("word:path"), once, keeping the newest kRecentFiles.
+constexpr std::size_t kRecentFiles = 8;
+void remember_file(Session& session, std::string_view word, const std::string& path);
 
 enum class Source { Matrix, Tps, TpsScale };
 void load(Session& session, Source source);  // "GetData", "GetTPSData", "GetTPSScale"
@@ -51,7 +74,16 @@ void toggle_missing(Session& session);    // "MissingLandmarks"
 void ask_missing_code(Session& session);  // "MissingCode"
 
 void clear(Session& session);  // "Clear"
-void exit(Session& session);   // "Exit"
+// "Exit": asks first when the distances calculated were never saved.
+void exit(Session& session);
+
+// The window's own entries.
+void open_dropped(Session& session);     // "OpenDropped": a file given to the next dialog
+void recent_files(Session& session);     // "RecentFiles": rebuilds the menu of the callback
+void open_recent(Session& session);      // "OpenRecent": the entry in the item's UserData
+void save_plot(Session& session);        // "SavePlot": PNG, SVG or PDF
+void getting_started(Session& session);  // "GettingStarted"
+void about(Session& session);            // "About"
 
 // The angle at the vertex of each triple (columns 2, 3, 4 of `triples`) for
 // every specimen, in radians from 0 to pi: one row per specimen, one column per

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "actions/dahand_actions.hpp"
 #include "guisupport/guidata.hpp"
 #include "guisupport/guihandles.hpp"
 #include "guisupport/openfig.hpp"
@@ -31,6 +32,7 @@ Values open_main_window(Session& session, int nargout) {
   Handle fig = openfig(g, "Distangler", "reuse");
   g.set(fig, "Color", g.get(0, "defaultUicontrolBackgroundColor"));
   guidata(g, fig, guihandles(g, fig));
+  actions::refresh_window(session);  // a window opened again shows the state as it is
   if (nargout > 0) return {Value(fig)};
   return {};
 }

@@ -13,19 +13,25 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-const char* title(Export what) {
+struct SaveKind {
+  const char* title;
+  const char* suffix;  // of the suggested file name, after the sample's name
+};
+
+SaveKind save_kind(Export what) {
   switch (what) {
     case Export::Angles:
+      return {"Save the angles (radians) as", "-angles.txt"};
     case Export::Degrees:
-      return "File Name for Angular Dataset";
+      return {"Save the angles (degrees) as", "-degrees.txt"};
     case Export::Lengths:
-      return "File Name for Traditional Dataset";
+      return {"Save the distances as", "-distances.txt"};
     case Export::LogLengths:
-      return "File Name for Log Transformed Traditional Dataset";
+      return {"Save the log distances as", "-log-distances.txt"};
     case Export::Constrained:
-      return "File Name for Constrained Traditional Dataset";
+      return {"Save the constrained distances as", "-constrained.txt"};
   }
-  return "";
+  return {"", ""};
 }
 
 // Natural logarithms of the distances; the size column stays as it is.
@@ -70,40 +76,43 @@ std::vector<std::string> column_names(const HandlerState& handler, Export what, 
 }  // namespace
 
 void save(Session& session, Export what) {
-  bool angular = what == Export::Angles || what == Export::Degrees;
+  const bool angular = what == Export::Angles || what == Export::Degrees;
+  HandlerState& h = session.handler;
+  if (angular) {
+    if (no_sample(session)) return;
+    if (h.tangles.empty()) return session.report("Load a triple list first.");
+  } else if (no_distances(session)) {
+    return;
+  }
   // The triples are checked before the dialog; the rows are computed as they are written.
   RowSource angles;
-  if (angular) angles = angle_rows(session.handler.data, session.handler.tangles);
-  auto choice = session.platform.put_file("*.*", title(what));
-  if (choice) {
-    const RowSource rows = angular ? std::move(angles) : distance_rows(session.handler);
-    RowTransform transform;
-    if (what == Export::Degrees) transform = degrees;
-    if (what == Export::LogLengths) transform = log_transform;
-    if (what == Export::Constrained) transform = size_constraint;
-    if (session.table_format == TableFormat::Plain) {
-      write_dataset(choice->path(), rows, transform);
-    } else {
-      const std::string warning = write_table(choice->path(), session.table_format, rows,
-                                              column_names(session.handler, what, rows.cols),
-                                              session.handler.records, transform);
-      if (!warning.empty()) session.warn(warning);
-    }
+  if (angular) angles = angle_rows(h.data, h.tangles);
+  const SaveKind kind = save_kind(what);
+  auto choice = session.platform.put_file("*.txt", kind.title, sample_name(h) + kind.suffix);
+  if (!choice) return;
+  const RowSource rows = angular ? std::move(angles) : distance_rows(h);
+  RowTransform transform;
+  if (what == Export::Degrees) transform = degrees;
+  if (what == Export::LogLengths) transform = log_transform;
+  if (what == Export::Constrained) transform = size_constraint;
+  if (session.table_format == TableFormat::Plain) {
+    write_dataset(choice->path(), rows, transform);
+  } else {
+    const std::string warning = write_table(choice->path(), session.table_format, rows,
+                                            column_names(h, what, rows.cols), h.records, transform);
+    if (!warning.empty()) session.warn(warning);
   }
-  if (what == Export::Lengths || what == Export::Constrained) enable(session, "Save", false);
+  if (!angular) h.distances_saved = true;
+  if (what == Export::Lengths || what == Export::Constrained) h.saves_closed = true;
+  session.report("Saved " + count_of(rows.rows, "row") + " to " + choice->name);
 }
 
 void export_tables(Session& session) {
-  const HandlerState& h = session.handler;
-  if (h.data.empty()) raise("There are no datasets to export: load a sample first.");
-  auto folder = session.platform.get_folder("Folder for the tables");
+  HandlerState& h = session.handler;
+  if (no_sample(session)) return;
+  auto folder = session.platform.get_folder("Choose a folder for the tables");
   if (!folder) return;
-  // Named after the sample: the first file's name without its extension.
-  std::string sample = h.records.empty() ? std::string("sample") : h.records.front().file();
-  sample = sample.substr(sample.find_last_of("/\\") + 1);
-  if (const std::size_t dot = sample.rfind('.'); dot != std::string::npos && dot > 0) {
-    sample.erase(dot);
-  }
+  const std::string sample = sample_name(h);
   std::vector<std::string> written;
   const auto write = [&](const char* suffix, const RowSource& rows,
                          std::vector<std::string> columns, const RowTransform& transform) {
@@ -113,7 +122,9 @@ void export_tables(Session& session) {
     if (!warning.empty()) session.warn(warning);
     written.push_back(name);
   };
+  bool wrote_distances = false;
   if (const RowSource distances = distance_rows(h); distances.rows * distances.cols != 0) {
+    wrote_distances = true;
     const std::size_t cols = distances.cols;
     write("-distances", distances, column_names(h, Export::Lengths, cols), {});
     write("-log-distances", distances, column_names(h, Export::LogLengths, cols), log_transform);
@@ -152,8 +163,11 @@ void export_tables(Session& session) {
   write_manifest(*folder + manifest, run);
   std::string list;
   for (const std::string& name : written) list += name + ", ";
-  session.print("Wrote " + std::to_string(written.size()) + " tables and their manifest to " +
-                *folder + ": " + list + manifest + "\n");
+  const std::string line = "Wrote " + std::to_string(written.size()) +
+                           " tables and their manifest to " + *folder + ": " + list + manifest;
+  session.print(line + "\n");
+  session.report(line);
+  if (wrote_distances) h.distances_saved = true;
 }
 
 }  // namespace dg::actions

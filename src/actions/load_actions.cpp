@@ -10,6 +10,7 @@
 #include "morpho/getconsensus.hpp"
 #include "morpho/landmark_count.hpp"
 #include "morpho/partial_fit.hpp"
+#include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
@@ -27,7 +28,7 @@ struct Loaded {
 
 std::optional<Loaded> read_sample(Session& session, Source source) {
   if (source == Source::Matrix) {
-    auto load = mfload(session.platform);
+    auto load = mfload(session.platform, "*.txt", "Open a landmark matrix");
     if (!load) return std::nullopt;
     if (load->y.empty()) {
       raise("The file \"" + load->fn +
@@ -90,26 +91,55 @@ LoadSteps load_steps() {
 void load(Session& session, Source source) {
   auto sample = read_sample(session, source);
   if (!sample) return;
-  session.handler.data = std::move(sample->data);
-  session.handler.records = std::move(sample->records);
-  session.handler.partial_size = std::move(sample->partial_size);
-  session.handler.consensus = std::move(sample->consensus);
-  session.handler.consensus_passes = sample->passes;
-  const Matrix& data = session.handler.data;
-  warn_about_sample(session, data, session.handler.records);
+  HandlerState& h = session.handler;
+  h.data = std::move(sample->data);
+  h.records = std::move(sample->records);
+  h.partial_size = std::move(sample->partial_size);
+  h.consensus = std::move(sample->consensus);
+  h.consensus_passes = sample->passes;
+  // Distances of an earlier sample are not this one's.
+  h.traddata = Matrix();
+  h.distance_pairs.reset();
+  h.pairs_loaded = h.distances_saved = h.saves_closed = false;
+  h.name = sample->name;
+  const Matrix& data = h.data;
+  warn_about_sample(session, data, h.records);
+  const std::size_t landmarks = landmark_count(data.cols());
   double m = static_cast<double>(data.rows());
-  set_tagged(session, "DataBox", "String",
-             Value::text_cell(
-                 {sample->name,
-                  sprintf("%3.0f Landmarks", static_cast<double>(landmark_count(data.cols()))),
-                  sprintf("%3.0f Samples", m)}));
+  set_tagged(
+      session, "DataBox", "String",
+      Value::text_cell({sample->name, sprintf("%3.0f Landmarks", static_cast<double>(landmarks)),
+                        sprintf("%3.0f Samples", m)}));
+  // Lists kept from an earlier sample: the box says whether each applies here.
+  std::string kept[2];
+  bool pairs_fit = false, triples_fit = false;
+  const auto describe = [&](const Matrix& list, std::size_t count, const char* noun,
+                            const std::string& name, bool& fit) {
+    if (list.empty()) return std::string();
+    const auto misfit = list_misfit(list, 2, count, landmarks);
+    fit = !misfit;
+    return count_of(list.rows(), noun) + " from " + name +
+           (misfit ? " do not fit: " + *misfit : std::string(" (fit this sample)"));
+  };
+  kept[0] = describe(h.tlengths, 2, "pair", h.pairs_name, pairs_fit);
+  kept[1] = describe(h.tangles, 3, "triple", h.triples_name, triples_fit);
+  if (kept[0].empty()) std::swap(kept[0], kept[1]);
+  if (!kept[0].empty())
+    set_tagged(session, "LengthBox", "String", Value::text_cell({kept[0], kept[1]}));
   if (session.draws) {
     showshape(session.graphics, data, "ko");
     session.graphics.axis_auto();
     session.graphics.axis_equal();
+    if (pairs_fit) draw_pairs(session);
+    if (triples_fit) draw_triples(session);
   }
-  enable(session, "GetPairs", true);
-  enable(session, "Load", false);
+  const std::string& first = h.records.front().file();
+  if (h.records.back().file() == first) {
+    static constexpr const char* kWords[] = {"GetData", "GetTPSData", "GetTPSScale"};
+    remember_file(session, kWords[static_cast<int>(source)], first);
+  }
+  session.report("Loaded " + count_of(data.rows(), "specimen") + " of " +
+                 count_of(landmarks, "landmark") + " from " + sample->name);
 }
 
 }  // namespace dg::actions

@@ -12,53 +12,85 @@
 namespace dg::actions {
 namespace {
 
-// Stores a list, reports it in the length box under `name` and moves the
-// enabling on.
+// Stores a list, reports it in the length box under `name`.
 void set_list(Session& session, Matrix& list, Matrix value, const std::string& name,
               const char* line) {
   list = std::move(value);
   set_tagged(session, "LengthBox", "String",
              Value::text_cell({name, sprintf(line, static_cast<double>(list.rows()))}));
-  enable(session, "GetPairs", false);
-  enable(session, "Calc", true);
 }
 
-bool load_list(Session& session, Matrix& list, const char* line) {
-  auto load = load_landmark_list(session.platform);
-  if (!load) return false;
-  set_list(session, list, std::move(load->list), load->fn, line);
-  return true;
+struct ListKind {
+  const char* title;
+  const char* what;  // as landmark_indices names a row
+  const char* noun;
+  std::size_t count;
+  const char* line;
+};
+
+constexpr ListKind kPairs{"Open a pair list", "Pair", "pair", 2, "%3.0f Lengths requested"};
+constexpr ListKind kTriples{"Open a triple list", "Triple", "triple", 3, "%3.0f Angles requested"};
+
+// Asks for a list and checks it against the sample before anything is kept:
+// a list that is refused, like a cancelled dialog, changes nothing.
+std::optional<LandmarkList> read_list(Session& session, const ListKind& kind) {
+  if (no_sample(session)) return std::nullopt;
+  auto load = load_landmark_list(session.platform, "*.txt", kind.title);
+  if (!load) return std::nullopt;
+  if (load->list.empty()) {
+    raise("The file \"" + load->fn + "\" holds no " + kind.noun + "s; each line names a " +
+          kind.noun + ": a number, then " + std::to_string(kind.count) + " landmark numbers.");
+  }
+  landmark_indices(load->list, 2, kind.count, landmark_count(session.handler.data.cols()),
+                   kind.what);
+  return load;
 }
 
-constexpr const char* kLengthsLine = "%3.0f Lengths requested";
+void loaded(Session& session, const ListKind& kind, const LandmarkList& list,
+            std::string_view word) {
+  remember_file(session, word, list.path);
+  session.report("Loaded " + count_of(list.list.rows(), kind.noun) + " from " + list.fn);
+}
 
 }  // namespace
 
 void get_lengths(Session& session) {
-  if (!load_list(session, session.handler.tlengths, kLengthsLine)) return;
+  auto load = read_list(session, kPairs);
+  if (!load) return;
+  HandlerState& h = session.handler;
+  set_list(session, h.tlengths, load->list, load->fn, kPairs.line);
+  h.pairs_name = load->fn;
+  h.pairs_loaded = true;
   if (session.draws) draw_pairs(session);
+  loaded(session, kPairs, *load, "GetLengths");
 }
 
 void use_pairs(Session& session, Matrix pairs, const std::string& name) {
-  set_list(session, session.handler.tlengths, std::move(pairs), name, kLengthsLine);
+  set_list(session, session.handler.tlengths, std::move(pairs), name, kPairs.line);
+  session.handler.pairs_name = name;
+  session.handler.pairs_loaded = true;
   if (session.draws) draw_pairs(session);
 }
 
 void get_angles(Session& session) {
-  if (!load_list(session, session.handler.tangles, "%3.0f Angles requested")) return;
+  auto load = read_list(session, kTriples);
+  if (!load) return;
+  set_list(session, session.handler.tangles, load->list, load->fn, kTriples.line);
+  session.handler.triples_name = load->fn;
   if (session.draws) draw_triples(session);
+  loaded(session, kTriples, *load, "GetAngles");
 }
 
 void calc_lengths(Session& session) {
+  if (no_sample(session)) return;
   const Matrix& list = session.handler.tlengths;
+  if (list.empty()) return session.report("Load a pair list first.");
   Matrix pairs;
   check_width(list, 2, 2, "Pair");
-  if (!list.empty()) {
-    pairs = Matrix(list.rows(), 2);
-    for (std::size_t i = 0; i < list.rows(); ++i) {
-      pairs(i, 0) = list(i, 1);
-      pairs(i, 1) = list(i, 2);
-    }
+  pairs = Matrix(list.rows(), 2);
+  for (std::size_t i = 0; i < list.rows(); ++i) {
+    pairs(i, 0) = list(i, 1);
+    pairs(i, 1) = list(i, 2);
   }
   HandlerState& h = session.handler;
   if (session.keeps_distances) {
@@ -69,9 +101,9 @@ void calc_lengths(Session& session) {
     h.traddata = Matrix();
     h.distance_pairs = std::move(pairs);
   }
-  enable(session, "Calc", false);
-  enable(session, "Save", true);
-  enable(session, "GetPairs", false);
+  h.distances_saved = h.saves_closed = false;
+  session.report("Calculated " + count_of(list.rows(), "distance") + " for " +
+                 count_of(h.data.rows(), "specimen"));
 }
 
 RowSource distance_rows(const HandlerState& h) {

@@ -27,25 +27,36 @@ Point landmark(const Matrix& mpt, std::size_t index) {
   return {mpt(0, 2 * index), mpt(0, 2 * index + 1)};
 }
 
-void segment(Graphics& g, std::initializer_list<Point> points, const char* style) {
+// The drawings of the pairs and of the triples carry a tag each, so a list
+// drawn again replaces its earlier drawing instead of doubling it.
+constexpr const char* kPairsTag = "PairsDrawn";
+constexpr const char* kTriplesTag = "TriplesDrawn";
+
+void segment(Graphics& g, std::initializer_list<Point> points, const char* style, const char* tag) {
   std::vector<double> x, y;
   for (const Point& p : points) x.push_back(p.x), y.push_back(p.y);
-  g.plot(x, y, style);
+  g.set(g.plot(x, y, style), "Tag", Value(tag));
 }
 
-void label(Graphics& g, Point a, Point b, std::size_t row) {
+void label(Graphics& g, Point a, Point b, std::size_t row, const char* tag) {
   Handle text = g.text((a.x + b.x) / 2, (a.y + b.y) / 2, num2str(static_cast<double>(row)));
   g.set(text, "Color", Value("r"));
+  g.set(text, "Tag", Value(tag));
+}
+
+void erase(Graphics& g, const char* tag) {
+  for (Handle h : g.find_by_tag(tag)) g.delete_object(h);
 }
 
 void pairs_on(Session& session, const Matrix& mpt, bool labels) {
   const Matrix& list = session.handler.tlengths;
   auto index = landmark_indices(list, 2, 2, landmark_count(mpt.cols()), "Pair");
   Graphics& g = session.graphics;
+  erase(g, kPairsTag);
   for (std::size_t i = 0; i < index.size() / 2; ++i) {
     Point a = landmark(mpt, index[2 * i]), b = landmark(mpt, index[2 * i + 1]);
-    segment(g, {a, b}, "k");
-    if (labels) label(g, a, b, i + 1);
+    segment(g, {a, b}, "k", kPairsTag);
+    if (labels) label(g, a, b, i + 1, kPairsTag);
   }
 }
 
@@ -53,12 +64,13 @@ void triples_on(Session& session, const Matrix& mpt, const char* vertex_style) {
   const Matrix& list = session.handler.tangles;
   auto index = landmark_indices(list, 2, 3, landmark_count(mpt.cols()), "Triple");
   Graphics& g = session.graphics;
+  erase(g, kTriplesTag);
   for (std::size_t i = 0; i < index.size() / 3; ++i) {
     Point a = landmark(mpt, index[3 * i]), v = landmark(mpt, index[3 * i + 1]),
           b = landmark(mpt, index[3 * i + 2]);
-    segment(g, {a, v, b}, "k");
-    segment(g, {v}, vertex_style);
-    label(g, a, v, i + 1);
+    segment(g, {a, v, b}, "k", kTriplesTag);
+    segment(g, {v}, vertex_style, kTriplesTag);
+    label(g, a, v, i + 1, kTriplesTag);
   }
 }
 
@@ -73,6 +85,7 @@ void draw_triples(Session& session) {
 }
 
 void plot_protocol(Session& session) {
+  if (no_sample(session)) return;
   Matrix mpt = mean_configuration(session.handler.data);
   cla(session.graphics);
   showshape(session.graphics, mpt, "ko");
@@ -80,6 +93,7 @@ void plot_protocol(Session& session) {
 }
 
 void show_angles(Session& session) {
+  if (no_sample(session)) return;
   Matrix mpt = mean_configuration(session.handler.data);
   cla(session.graphics);
   showshape(session.graphics, mpt, "ko");

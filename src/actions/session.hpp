@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,6 +37,17 @@ struct HandlerState {
   // checks the pairs (p x 2 landmark numbers) and keeps them here instead of
   // filling `traddata`; the saves compute each row as they write it.
   std::optional<Matrix> distance_pairs;
+  // What the window's enabling follows besides the data: a pair list loaded
+  // since the sample was, any distance dataset written since the distances
+  // were calculated, and "Save distances" or the constrained distances
+  // written, which closes the two distance saves that come first.
+  bool pairs_loaded = false;
+  bool distances_saved = false;
+  bool saves_closed = false;
+  // The sample's name as the data box shows it, and the files the lists came from.
+  std::string name;
+  std::string pairs_name;
+  std::string triples_name;
 };
 
 class Session {

@@ -8,7 +8,7 @@ namespace dg {
 
 std::optional<TpsLoad> load_tps(Platform& platform, double cs, RowSize size_of,
                                 const TpsOptions& options, const char* title) {
-  const std::vector<FileChoice> choices = platform.get_files("*.tps", title);
+  const std::vector<FileChoice> choices = platform.get_files("*.tps;*.TPS", title);
   if (choices.empty()) return std::nullopt;
   std::vector<std::string> paths;
   for (const FileChoice& choice : choices) paths.push_back(choice.path());
@@ -29,7 +29,7 @@ std::optional<TpsLoad> load_tps(Platform& platform, double cs, RowSize size_of,
 std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs, RowSize size_of,
                                    TpsOptions options) {
   options.with_scale = false;
-  return load_tps(platform, cs, size_of, options, "Specify TPS file to load");
+  return load_tps(platform, cs, size_of, options, "Open a TPS landmark file");
 }
 
 }  // namespace dg

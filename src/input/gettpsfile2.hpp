@@ -1,4 +1,4 @@
-// Asks for a TPS landmark file ("*.tps", "Specify TPS file to load") and reads
+// Asks for a TPS landmark file ("*.tps;*.TPS", "Open a TPS landmark file") and reads
 // every specimen: N x 2k coordinates in file order, k from the first specimen,
 // with each specimen's size appended as a last column when cs is 1: size_of
 // of its row, which a load passes as centsize.

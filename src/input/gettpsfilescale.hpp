@@ -1,5 +1,5 @@
 // Asks for a TPS file whose specimens each carry a SCALE= factor after their
-// coordinates ("*.tps", "Specify TPS (with scale factor) file to load") and
+// coordinates ("*.tps;*.TPS", "Open a TPS file with scale factors") and
 // reads it as gettpsfile2 does, each specimen's coordinates multiplied by its
 // own factor (so the size column is in scaled units too). A specimen without a
 // SCALE= line before the next specimen fails the whole load, naming it.

@@ -8,10 +8,11 @@
 
 namespace dg {
 
-std::optional<MatrixLoad> mfload(Platform& platform) {
-  auto choice = platform.get_file("*.*", "Enter file to Load?");
+std::optional<MatrixLoad> mfload(Platform& platform, std::string_view filter,
+                                 std::string_view title) {
+  auto choice = platform.get_file(filter, title);
   if (!choice) return std::nullopt;
-  MatrixLoad load{dload(choice->path()), choice->name, {}};
+  MatrixLoad load{dload(choice->path()), choice->name, {}, choice->path()};
   load.records.resize(load.y.rows());
   const auto text = std::make_shared<const RecordText>(RecordText{choice->path(), {}});
   for (std::size_t i = 0; i < load.records.size(); ++i) {

@@ -8,10 +8,11 @@
 
 namespace dg {
 
-std::optional<LandmarkList> load_landmark_list(Platform& platform) {
-  auto load = mfload(platform);
+std::optional<LandmarkList> load_landmark_list(Platform& platform, std::string_view filter,
+                                               std::string_view title) {
+  auto load = mfload(platform, filter, title);
   if (!load) return std::nullopt;
-  return LandmarkList{std::move(load->y), std::move(load->fn)};
+  return LandmarkList{std::move(load->y), std::move(load->fn), std::move(load->path)};
 }
 
 void check_width(const Matrix& list, std::size_t first_column, std::size_t count,
@@ -49,6 +50,22 @@ std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_
     }
   }
   return out;
+}
+
+std::optional<std::string> list_misfit(const Matrix& list, std::size_t first_column,
+                                       std::size_t count, std::size_t landmarks) {
+  if (list.empty()) return std::nullopt;
+  if (list.cols() < first_column + count - 1) return std::to_string(list.cols()) + " columns";
+  for (std::size_t i = 0; i < list.rows(); ++i) {
+    for (std::size_t c = 0; c < count; ++c) {
+      const double value = list(i, first_column - 1 + c);
+      if (!(value >= 1) || std::floor(value) != value) return "landmark " + num2str(value);
+      if (value > static_cast<double>(landmarks)) {
+        return "landmark " + num2str(value) + " of " + std::to_string(landmarks);
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace dg

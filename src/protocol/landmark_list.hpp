@@ -4,8 +4,8 @@
 // A list is a plain matrix, one row per pair or triple: a label, then the
 // landmark numbers ("n a b" for a distance, "n a v b" for an angle).
 //
-// load_landmark_list asks for the file ("*.*", "Enter file to Load?") and reads
-// it with mfload; it returns the list and the file name without its folder,
+// load_landmark_list asks for the file (by default "*.*", "Enter file to
+// Load?") and reads it with mfload; it returns the list and the file name without its folder,
 // or nullopt when the dialog is cancelled. Read errors raise a RuntimeError
 // naming the file and line.
 //
@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/array/matrix.hpp"
@@ -29,10 +30,12 @@ namespace dg {
 
 struct LandmarkList {
   Matrix list;
-  std::string fn;  // the file name without its folder
+  std::string fn;    // the file name without its folder
+  std::string path;  // the file as picked
 };
 
-std::optional<LandmarkList> load_landmark_list(Platform& platform);
+std::optional<LandmarkList> load_landmark_list(Platform& platform, std::string_view filter = "*.*",
+                                               std::string_view title = "Enter file to Load?");
 
 // Raises when a non-empty list has fewer columns than a label and `count`
 // landmark numbers starting at `first_column` (1-based) need.
@@ -44,5 +47,11 @@ void check_width(const Matrix& list, std::size_t first_column, std::size_t count
 std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_column,
                                           std::size_t count, std::size_t landmarks,
                                           const char* what);
+
+// Why a non-empty list cannot be used with a sample of `landmarks` landmarks,
+// in a few words ("landmark 25 of 19", "landmark 2.5", "2 columns"), by the
+// same tests as landmark_indices but without raising; nothing when it fits.
+std::optional<std::string> list_misfit(const Matrix& list, std::size_t first_column,
+                                       std::size_t count, std::size_t landmarks);
 
 }  // namespace dg

@@ -28,8 +28,10 @@ TEST_F(AnglesTest, RightStraightZeroAndUndefinedAngles) {
   EXPECT_EQ(read("rad.txt"), "1.5708 3.14159 0 NaN  \n");
   EXPECT_EQ(read("deg.txt"), "90 180 0 NaN  \n");
   auto& dialogs = platform.dialogs();
-  EXPECT_EQ(dialogs[dialogs.size() - 1].title, "File Name for Angular Dataset");
-  EXPECT_EQ(dialogs[dialogs.size() - 2].title, "File Name for Angular Dataset");
+  EXPECT_EQ(dialogs[dialogs.size() - 1].title, "Save the angles (degrees) as");
+  EXPECT_EQ(dialogs[dialogs.size() - 1].suggested, "cross-degrees.txt");
+  EXPECT_EQ(dialogs[dialogs.size() - 2].title, "Save the angles (radians) as");
+  EXPECT_EQ(dialogs[dialogs.size() - 2].suggested, "cross-angles.txt");
 }
 
 TEST_F(AnglesTest, AStraightAngleStaysPiDespiteRounding) {
@@ -91,16 +93,19 @@ TEST_F(AnglesTest, AnglesIgnoreRotationTranslationAndScaleAndDegreesFollowRadian
   }
 }
 
-TEST_F(AnglesTest, NoTriplesGiveAnEmptyFileAndBadNumbersNameTheirRow) {
+TEST_F(AnglesTest, NoTriplesWriteNoFileAndBadNumbersNameTheirRow) {
   answer_run(file("cross.txt", kCross), "GetData");
-  answer_run((out / "none.txt").string(), "SaveAngles");
-  EXPECT_EQ(read("none.txt"), "");
+  run("SaveAngles");  // no dialog, no file
+  EXPECT_EQ(platform.dialogs().size(), 1u);
+  EXPECT_EQ(platform.messages().back().text, "Load a triple list first.");
   platform.answer(file("t.txt", "1 1 2 3\n2 1 9 3\n"));
   EXPECT_THROW_MSG(run("GetAngles"), "Triple 2 names landmark 9, but the data have 4 landmarks.");
-  platform.answer((out / "bad.txt").string());
+  EXPECT_TRUE(session.handler.tangles.empty());
+  platform.answer((out / "none.txt").string());
+  session.handler.tangles = Matrix{{1, 1, 2, 3}, {2, 1, 9, 3}};
   EXPECT_THROW_MSG(run("SaveDegrees"), "Triple 2 names landmark 9, but the data have 4 landmarks.");
-  EXPECT_EQ(platform.pending_answers(), 1u);  // the dialog never opened
-  EXPECT_FALSE(fs::exists(out / "bad.txt"));
+  EXPECT_EQ(platform.pending_answers(), 1u);  // neither save's dialog opened
+  EXPECT_FALSE(fs::exists(out / "none.txt"));
 }
 
 TEST_F(ScaleTest, EachSpecimenIsMultipliedByItsOwnFactor) {

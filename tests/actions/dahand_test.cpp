@@ -18,11 +18,18 @@ void draw_something(Graphics& g) {
 }
 
 TEST_F(DahandTest, ClearEmptiesDataBlanksTheBoxClearsTheAxesAndResetsEnabling) {
-  session.handler = {Matrix{{1, 2, 3}},    Matrix{{1, 1, 2}},
-                     Matrix{{1, 1, 2, 3}}, Matrix{{4, 5}},
-                     {SpecimenRecord{}},   {0.5},
-                     Matrix{{0, 0, 1}},    3,
-                     std::nullopt};
+  HandlerState& h = session.handler;
+  h.data = Matrix{{1, 2, 3}};
+  h.tlengths = Matrix{{1, 1, 2}};
+  h.tangles = Matrix{{1, 1, 2, 3}};
+  h.traddata = Matrix{{4, 5}};
+  h.records = {SpecimenRecord{}};
+  h.partial_size = {0.5};
+  h.consensus = Matrix{{0, 0, 1}};
+  h.consensus_passes = 3;
+  h.pairs_name = "p.txt";
+  h.triples_name = "t.txt";
+  h.name = "s.tps";
   for (const char* tag : {"Load", "Calc"})
     session.graphics.set(controls[tag], "Enable", Value("off"));
   for (const char* tag : {"Save", "GetPairs"})
@@ -37,11 +44,14 @@ TEST_F(DahandTest, ClearEmptiesDataBlanksTheBoxClearsTheAxesAndResetsEnabling) {
   EXPECT_TRUE(session.handler.consensus.empty());
   EXPECT_EQ(session.handler.tlengths, (Matrix{{1, 1, 2}}));
   EXPECT_EQ(session.handler.tangles, (Matrix{{1, 1, 2, 3}}));
-  EXPECT_EQ(session.handler.traddata, (Matrix{{4, 5}}));
-  EXPECT_EQ(box("DataBox"), std::vector<std::string>{"   "});
+  EXPECT_TRUE(session.handler.traddata.empty());  // the distances were the sample's
+  EXPECT_EQ(box("DataBox"), (std::vector<std::string>{"No sample loaded", "", ""}));
+  EXPECT_EQ(box("LengthBox"),
+            (std::vector<std::string>{"1 pair from p.txt (kept)", "1 triple from t.txt (kept)"}));
+  EXPECT_EQ(session.graphics.get(figure, "Name").text(), "Distangler");
   EXPECT_EQ(drawn(), 0u);
   EXPECT_EQ(enable("Load"), "on");
-  EXPECT_EQ(enable("Calc"), "on");
+  EXPECT_EQ(enable("Calc"), "off");  // no sample to calculate on
   EXPECT_EQ(enable("Save"), "off");
   EXPECT_EQ(enable("GetPairs"), "off");
   EXPECT_EQ(console.str(), "");
@@ -57,7 +67,8 @@ TEST_F(DahandTest, ClearTwiceEqualsOnceAndWorksBeforeAnyLoad) {
   for (int i = 0; const char* tag : {"Load", "GetPairs", "Calc", "Save"}) {
     EXPECT_EQ(enable(tag), enabling[i++]);
   }
-  EXPECT_EQ(box("DataBox"), std::vector<std::string>{"   "});
+  EXPECT_EQ(box("DataBox"), (std::vector<std::string>{"No sample loaded", "", ""}));
+  EXPECT_EQ(box("LengthBox"), (std::vector<std::string>{"No pairs or triples loaded", ""}));
 }
 
 TEST_F(DahandTest, ClearRunsItsStepsInOrderAndStopsAtAFailingOne) {

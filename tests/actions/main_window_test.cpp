@@ -23,6 +23,17 @@ namespace fs = std::filesystem;
 
 const std::string kRoad = DISTANGLER_TEST_DATA_DIR "/road/";
 
+// Keeps the yes-or-no questions asked, word for word.
+class AskingPlatform : public HeadlessPlatform {
+ public:
+  using HeadlessPlatform::HeadlessPlatform;
+  bool confirm(std::string_view title, std::string_view question) override {
+    questions.emplace_back(question);
+    return HeadlessPlatform::confirm(title, question);
+  }
+  std::vector<std::string> questions;
+};
+
 class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest() {
@@ -34,8 +45,9 @@ class MainWindowTest : public ::testing::Test {
       std::string text = g.get(h, "Callback").text();
       if (text.empty()) continue;  // the boxes and the menu title
       CallbackCall call = parse_callback(text);
+      // A button comes before its menu twin, so the word names the button.
       if (call.args.size() == 2 && std::get<std::string>(call.args[0]) == "dahand") {
-        EXPECT_TRUE(by_action.emplace(std::get<std::string>(call.args[1]), h).second);
+        by_action.emplace(std::get<std::string>(call.args[1]), h);
       }
       callbacks.emplace_back(h, std::move(call));
     }
@@ -54,6 +66,22 @@ class MainWindowTest : public ::testing::Test {
     if (!answer.empty()) platform.answer(answer);
     run_callback(session, h);
   }
+  // Runs the action as a shortcut would, whatever its button's enabling.
+  void press(const std::string& action) { run_callback(session, by_action.at(action)); }
+  std::string enabled(const std::string& action) {
+    return g.get(by_action.at(action), "Enable").text();
+  }
+  std::string last_message() {
+    return platform.messages().empty() ? "" : platform.messages().back().text;
+  }
+  std::string title() { return g.get(fig, "Name").text(); }
+  Handle menu_labelled(const std::string& label) {
+    for (Handle h : g.findall(fig)) {
+      if (g.type(h) == ObjectType::UIMenu && g.get(h, "Label").text() == label) return h;
+    }
+    ADD_FAILURE() << "no menu " << label;
+    return 0;
+  }
   std::vector<std::string> box(const char* tag) {
     return g.get(g.find_by_tag(tag).at(0), "String").lines();
   }
@@ -61,7 +89,7 @@ class MainWindowTest : public ::testing::Test {
   fs::path out = fs::temp_directory_path() / ("main_window_" + std::to_string(::getpid()));
   const fs::path start = fs::current_path();
   std::ostringstream console;
-  HeadlessPlatform platform{&console};
+  AskingPlatform platform{&console};
   Session session{platform};
   Graphics& g = session.graphics;
   Handle fig = 0;
@@ -74,8 +102,11 @@ TEST_F(MainWindowTest, OpensOnceWithTheTagsTheHandlerUses) {
   EXPECT_EQ(g.figures(), std::vector<Handle>{fig});
   EXPECT_EQ(g.get(fig, "Color"), g.get(0, "defaultUicontrolBackgroundColor"));
   Value data = guidata(g, fig);
+  // Each button with its menu twin, if it has one.
   const std::pair<const char*, std::size_t> tags[] = {
-      {"DataBox", 1}, {"LengthBox", 1}, {"Load", 3}, {"GetPairs", 1}, {"Calc", 1}, {"Save", 2}};
+      {"DataBox", 1},     {"LengthBox", 1}, {"Load", 6},        {"GetPairs", 2}, {"GetTriples", 2},
+      {"Calc", 1},        {"Save", 3},      {"Constrained", 1}, {"Angles", 2},   {"PlotPairs", 1},
+      {"PlotTriples", 1}, {"SavePlot", 1},  {"Export", 1}};
   for (const auto& [tag, count] : tags) {
     ASSERT_TRUE(data.structure().find(tag)) << tag;
     EXPECT_EQ(data.structure().find(tag)->numel(), count) << tag;
@@ -98,6 +129,11 @@ TEST_F(MainWindowTest, EveryCallbackGoesThroughTheDispatcherToAKnownFunction) {
   }
   std::set<std::string> words;
   for (const ActionEntry& entry : kActions) words.emplace(entry.word);
+  // The figure's own: closing it quits, a file dropped on it is opened.
+  EXPECT_EQ(g.get(fig, "CloseRequestFcn").text(), "distangler('dahand','Exit')");
+  EXPECT_EQ(g.get(fig, "FileDropFcn").text(), "distangler('dahand','OpenDropped')");
+  actions.insert("OpenDropped");
+  actions.insert("OpenRecent");  // each recent file's item, made when the menu opens
   EXPECT_EQ(actions, words);
 }
 
@@ -127,26 +163,31 @@ TEST_F(MainWindowTest, AUserClicksThroughTheWholeOrderOfWork) {
   EXPECT_FALSE(g.children(axes).empty());
   click("Clear");
   EXPECT_TRUE(g.children(axes).empty());
-  EXPECT_EQ(box("DataBox"), std::vector<std::string>{"   "});
+  EXPECT_EQ(box("DataBox"), (std::vector<std::string>{"No sample loaded", "", ""}));
   EXPECT_EQ(g.get(by_action.at("GetTPSData"), "Enable").text(), "on");
   EXPECT_EQ(console.str(), "");
   EXPECT_EQ(platform.pending_answers(), 0u);
 
-  // Every menu item (the file check, the reading options, the styling
-  // commands and the plot copy) runs without an error.
+  // The menu items with no button twin (the file check, the reading options,
+  // the styling commands, the plot copy, help) run without an error.
   click("GetTPSData", kRoad + "small.tps");
+  click("CalcLengths");                              // the kept pairs fit the sample again
   platform.answer((out / "tables").string() + "/");  // the folder for the tables
   platform.answer(kRoad + "small.tps");              // the file to check
   platform.answer_text("");                          // no missing-value code
   fs::create_directories(out / "tables");
   std::size_t menus = 0;
+  const std::set<std::string> skipped{"GetTPSData",  "GetTPSScale", "GetData",
+                                      "GetLengths",  "GetAngles",   "RecentFiles",
+                                      "SaveLengths", "SavePlot",    "Exit"};
   for (const auto& [h, call] : callbacks) {
-    if (g.type(h) != ObjectType::UIMenu) continue;
+    if (g.type(h) != ObjectType::UIMenu || call.args.empty()) continue;
+    const auto* word = call.args.size() == 2 ? std::get_if<std::string>(&call.args[1]) : nullptr;
+    if (word && skipped.count(*word)) continue;
     ++menus;
     run_callback(session, h);
   }
-  EXPECT_EQ(menus, 13u);
-  // The calculation before Clear is kept, so every table is written.
+  EXPECT_EQ(menus, 15u);
   EXPECT_EQ(console.str(), "Wrote 6 tables and their manifest to " + (out / "tables").string() +
                                "/: small-distances.csv, small-log-distances.csv, "
                                "small-constrained.csv, small-angles.csv, small-degrees.csv, "
@@ -157,7 +198,7 @@ TEST_F(MainWindowTest, AUserClicksThroughTheWholeOrderOfWork) {
   EXPECT_EQ(slurp(out / "tables" / "small-distances.csv").substr(0, 42),
             "specimen,id,image,d1_2,d1_3,d2_4,d3_4,d1_4");
   EXPECT_EQ(platform.prints().size(), 1u);
-  EXPECT_EQ(platform.reports().size(), 1u);
+  EXPECT_EQ(platform.reports().size(), 3u);  // the file check, getting started, about
 
   click("Exit");
   EXPECT_TRUE(g.figures().empty());
@@ -203,6 +244,191 @@ TEST_F(MainWindowTest, TheFileMenuSetsHowFilesAreReadAndChecksThem) {
   EXPECT_EQ(title, "Check file");
   EXPECT_NE(text.find("curves.tps"), std::string::npos);
   EXPECT_NE(text.find("small.tps"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, NoTrapsInTheOrderOfWork) {
+  const auto state = [&] {
+    std::string on;
+    for (const char* action :
+         {"GetTPSData", "GetLengths", "GetAngles", "CalcLengths", "SaveLogLengths", "SaveLengths",
+          "SaveConstrained", "SaveAngles", "PlotProtocol", "ShowAngles"}) {
+      on += enabled(action) == "on" ? '1' : '0';
+    }
+    return on;
+  };
+  EXPECT_EQ(state(), "1000000000");
+  EXPECT_EQ(title(), "Distangler");
+  // Nothing to work on: said in the status line; no dialog, no file.
+  for (const char* action : {"CalcLengths", "SaveConstrained", "SaveAngles", "PlotProtocol"}) {
+    press(action);
+    EXPECT_EQ(last_message(), "No sample is loaded.") << action;
+  }
+  click("GetTPSData", kRoad + "small.tps");
+  EXPECT_EQ(state(), "0110000011");
+  EXPECT_EQ(title(), "Distangler - small.tps");
+  press("CalcLengths");
+  EXPECT_EQ(last_message(), "Load a pair list first.");
+  press("SaveLengths");
+  EXPECT_EQ(last_message(), "Calculate the distances first.");
+  press("SaveAngles");
+  EXPECT_EQ(last_message(), "Load a triple list first.");
+  EXPECT_EQ(platform.dialogs().size(), 1u);
+
+  // A list that fails its check is not kept, shown, drawn or enabled.
+  Handle axes = g.get(fig, "CurrentAxes").scalar();
+  const std::size_t drawn = g.children(axes).size();
+  const auto length_box = box("LengthBox");
+  fs::path bad = out / "bad.txt";
+  std::ofstream(bad) << "1 1 2\n2 3 25\n";
+  click("GetLengths", bad.string());
+  EXPECT_EQ(last_message(), "Pair 2 names landmark 25, but the data have 4 landmarks.");
+  EXPECT_EQ(platform.messages().back().kind, MessageKind::Error);
+  EXPECT_EQ(box("LengthBox"), length_box);
+  EXPECT_EQ(g.children(axes).size(), drawn);
+  EXPECT_EQ(state(), "0110000011");
+
+  click("GetLengths", kRoad + "pairs.txt");
+  click("CalcLengths");
+  EXPECT_EQ(state(), "0010111011");
+  // A cancelled save changes nothing.
+  platform.answer_cancel();
+  click("SaveLengths");
+  EXPECT_EQ(state(), "0010111011");
+  click("SaveLengths", (out / "d.txt").string());
+  EXPECT_EQ(state(), "0010001011");  // the log distances come first, as always
+  EXPECT_EQ(slurp(out / "d.txt"), slurp(kRoad + "expected-lengths.txt"));
+
+  // Clear empties the boxes and keeps the list, checked against the next sample.
+  click("Clear");
+  EXPECT_EQ(state(), "1000000000");
+  EXPECT_EQ(box("DataBox"), (std::vector<std::string>{"No sample loaded", "", ""}));
+  EXPECT_EQ(box("LengthBox"), (std::vector<std::string>{"5 pairs from pairs.txt (kept)", ""}));
+  EXPECT_EQ(title(), "Distangler");
+  fs::path three = out / "three.tps";
+  std::ofstream(three) << "LM=3\n0 0\n1 0\n1 1\n";
+  click("GetTPSData", three.string());
+  EXPECT_EQ(box("LengthBox"),
+            (std::vector<std::string>{"5 pairs from pairs.txt do not fit: landmark 4 of 3", ""}));
+  EXPECT_EQ(state(), "0110000011");
+  EXPECT_EQ(g.children(axes).size(), 3u);
+
+  std::vector<std::string> infos;
+  for (const MessageRecord& m : platform.messages()) {
+    if (m.kind == MessageKind::Info) infos.push_back(m.text);
+  }
+  EXPECT_EQ(infos, (std::vector<std::string>{
+                       "No sample is loaded.", "No sample is loaded.", "No sample is loaded.",
+                       "No sample is loaded.", "Loaded 4 specimens of 4 landmarks from small.tps",
+                       "Load a pair list first.", "Calculate the distances first.",
+                       "Load a triple list first.", "Loaded 5 pairs from pairs.txt",
+                       "Calculated 5 distances for 4 specimens", "Saved 4 rows to d.txt",
+                       "Cleared the sample.", "Loaded 1 specimen of 3 landmarks from three.tps"}));
+}
+
+TEST_F(MainWindowTest, RecentFilesPlotFilesHelpAndQuitting) {
+  click("GetTPSData", kRoad + "small.tps");
+  click("GetLengths", kRoad + "pairs.txt");
+  click("Clear");
+  click("GetTPSData", kRoad + "small.tps");  // once in the list, at the top
+  EXPECT_EQ(platform.recent_files(),
+            (std::vector<std::string>{"GetTPSData:" + kRoad + "small.tps",
+                                      "GetLengths:" + kRoad + "pairs.txt"}));
+  Handle recent = menu_labelled("Open &recent");
+  run_callback(session, recent);
+  std::vector<std::string> labels;
+  for (Handle item : g.children(recent)) labels.push_back(g.get(item, "Label").text());
+  EXPECT_EQ(labels, (std::vector<std::string>{kRoad + "small.tps", kRoad + "pairs.txt"}));
+  click("Clear");
+  run_callback(session, g.children(recent).at(0));
+  EXPECT_EQ(box("DataBox").at(0), "small.tps");
+  EXPECT_EQ(platform.pending_answers(), 0u);
+
+  // A file gone since is named, and taken off the list.
+  std::vector<std::string> files = platform.recent_files();
+  files.insert(files.begin(), "GetTPSData:" + (out / "gone.tps").string());
+  for (int i = 0; i < 8; ++i) files.push_back("GetData:" + std::to_string(i));
+  platform.store_recent_files(files);
+  run_callback(session, recent);
+  ASSERT_EQ(g.children(recent).size(), 11u);
+  run_callback(session, g.children(recent).at(0));
+  EXPECT_EQ(last_message(), "The recent file \"" + (out / "gone.tps").string() +
+                                "\" no longer exists; it is taken off the list.");
+  EXPECT_EQ(platform.recent_files().size(), 10u);
+  click("Clear");
+  click("GetData", kRoad + "expected-lengths.txt");  // newest first, at most 8
+  EXPECT_EQ(platform.recent_files().size(), 8u);
+  EXPECT_EQ(platform.recent_files().front(), "GetData:" + kRoad + "expected-lengths.txt");
+
+  // The plot as a file: its kind by its extension, which is checked first.
+  Handle save_plot = menu_labelled("Save p&lot as...");
+  platform.answer((out / "plot.bmp").string());
+  run_callback(session, save_plot);
+  EXPECT_EQ(last_message(),
+            "\"plot.bmp\" does not end in .png, .svg or .pdf, so the plot has no format to be "
+            "saved in.");
+  platform.answer((out / "plot.SVG").string());
+  run_callback(session, save_plot);
+  ASSERT_EQ(platform.saved_plots().size(), 1u);
+  EXPECT_EQ(platform.saved_plots()[0], std::make_pair(fig, (out / "plot.SVG").string()));
+  EXPECT_EQ(last_message(), "Saved the plot to plot.SVG");
+  EXPECT_EQ(platform.dialogs().back().suggested, "expected-lengths-plot.png");
+  EXPECT_EQ(platform.dialogs().back().filter, "*.png;*.svg;*.pdf");
+
+  run_callback(session, menu_labelled("&Getting started"));
+  run_callback(session, menu_labelled("&About Distangler"));
+  ASSERT_EQ(platform.reports().size(), 2u);
+  EXPECT_EQ(platform.reports()[0].first, "Getting started");
+  EXPECT_NE(platform.reports()[0].second.find("Calculate distances"), std::string::npos);
+  EXPECT_EQ(platform.reports()[1].first, "About Distangler");
+  EXPECT_EQ(platform.reports()[1].second.rfind("Distangler " DISTANGLER_VERSION "\n", 0), 0u);
+
+  // Quitting asks only while calculated distances were never saved.
+  click("Clear");
+  click("GetTPSData", kRoad + "small.tps");
+  click("CalcLengths");
+  platform.answer_confirm(false);
+  click("Exit");
+  EXPECT_EQ(platform.questions, std::vector<std::string>{"The distances calculated for small.tps "
+                                                         "were never saved. Quit anyway?"});
+  EXPECT_EQ(g.figures(), std::vector<Handle>{fig});
+  click("SaveLogLengths", (out / "ll.txt").string());
+  click("Exit");
+  EXPECT_TRUE(g.figures().empty());
+  EXPECT_EQ(platform.questions.size(), 1u);
+}
+
+TEST_F(MainWindowTest, ADroppedFileLoadsAsWhatItHolds) {
+  const auto drop = [&](const std::string& name, const std::string& text) {
+    std::ofstream(out / name) << text;
+    platform.give_file((out / name).string());
+    run_callback(session, fig, g.get(fig, "FileDropFcn").text());
+  };
+  drop("pairs.txt", "1 1 2\n");  // a list waits for a sample; the file answers nothing later
+  EXPECT_EQ(last_message(), "No sample is loaded.");
+  drop("sample.dat", "lm=3\n0 0\n1 0\n1 1\nLM=3\n0 0\n2 0\n2 1\n");
+  EXPECT_EQ(box("DataBox").at(0), "sample.dat");
+  EXPECT_EQ(enabled("GetTPSData"), "off");
+  drop("p.txt", "1 1 2\n2 2 3\n");
+  EXPECT_EQ(session.handler.tlengths.rows(), 2u);
+  drop("t.txt", "1\t1 2 3\n");
+  EXPECT_EQ(session.handler.tangles.rows(), 1u);
+  EXPECT_EQ(enabled("CalcLengths"), "on");
+  drop("m.txt", "0 0 1 0 1 1 3\n");  // a matrix replaces the sample
+  EXPECT_EQ(box("DataBox").at(0), "m.txt");
+  EXPECT_EQ(session.handler.data.cols(), 7u);
+  drop("x.TPS", "LM=3\n0 0\n1 0\n0 1\n");
+  EXPECT_EQ(box("DataBox").at(0), "x.TPS");
+  EXPECT_EQ(platform.pending_answers(), 0u);
+
+  console.str("");
+  drop("two.txt", "1 2\n");
+  drop("words.txt", "no numbers here\n");
+  EXPECT_EQ(console.str(),
+            "\"two.txt\" is neither a TPS file nor a list: its first line of numbers has 2 "
+            "columns, where a pair list has 3, a triple list 4 and a landmark matrix 5 or more.\n"
+            "\"words.txt\" has no LM= line and no line of numbers: it is neither a TPS file, a "
+            "list nor a landmark matrix.\n");
+  EXPECT_EQ(box("DataBox").at(0), "x.TPS");
 }
 
 }  // namespace

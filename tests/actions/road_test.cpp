@@ -49,10 +49,16 @@ TEST_F(RoadTest, SmallSampleGivesTheIndependentlyComputedDatasets) {
   EXPECT_EQ(save("SaveConstrained", "c.txt"), slurp(kRoad + "expected-constrained.txt"));
   std::vector<std::string> titles;
   for (const auto& d : platform.dialogs()) titles.push_back(d.title);
-  EXPECT_EQ(titles, (std::vector<std::string>{"Specify TPS file to load", "Enter file to Load?",
-                                              "File Name for Traditional Dataset",
-                                              "File Name for Log Transformed Traditional Dataset",
-                                              "File Name for Constrained Traditional Dataset"}));
+  EXPECT_EQ(titles, (std::vector<std::string>{"Open a TPS landmark file", "Open a pair list",
+                                              "Save the distances as", "Save the log distances as",
+                                              "Save the constrained distances as"}));
+  std::vector<std::string> suggested, filters;
+  for (const auto& d : platform.dialogs()) suggested.push_back(d.suggested);
+  for (const auto& d : platform.dialogs()) filters.push_back(d.filter);
+  EXPECT_EQ(suggested,
+            (std::vector<std::string>{"", "", "small-distances.txt", "small-log-distances.txt",
+                                      "small-constrained.txt"}));
+  EXPECT_EQ(filters, (std::vector<std::string>{"*.tps;*.TPS", "*.txt", "*.txt", "*.txt", "*.txt"}));
   EXPECT_EQ(console.str(), "");
 }
 
@@ -233,13 +239,12 @@ TEST_F(RoadTest, SavesReplaceFilesOnlyWhenWholeAndReportFailures) {
                                            "\" for writing: No such file or directory");
   EXPECT_EQ(enable("Save"), "on");
 
-  // A cancelled "SaveLengths" still turns "Save" off; "SaveLogLengths" does not.
-  platform.answer_cancel();
-  run("SaveLogLengths");
-  EXPECT_EQ(enable("Save"), "on");
+  // A cancelled save changes nothing: the saves and the calculation stay as they were.
   platform.answer_cancel();
   run("SaveLengths");
-  EXPECT_EQ(enable("Save"), "off");
+  EXPECT_EQ(enable("Save"), "on");
+  EXPECT_EQ(enable("Calc"), "off");
+  EXPECT_FALSE(session.handler.distances_saved);
 
   // A folder in the way: the new file is complete before the replacement
   // fails, and it is removed.
@@ -266,41 +271,60 @@ TEST_F(RoadTest, DatasetEdgeValues) {
   EXPECT_EQ(save("SaveLengths", "l.txt"), "0 5  \n");
   EXPECT_EQ(save("SaveLogLengths", "ll.txt"), "-Inf 5  \n");
   EXPECT_EQ(save("SaveConstrained", "c.txt"), "NaN 5  \n");
-  // No pairs: the dataset holds the sizes only; nothing calculated yet: an empty file.
-  file("none.txt", "");
-  load_pairs((out / "none.txt").string());
-  EXPECT_EQ(box("LengthBox")[1], "  0 Lengths requested");
-  run("CalcLengths");
-  EXPECT_EQ(save("SaveLengths", "sizes.txt"), "5  \n");
-  session.handler.traddata = Matrix();
-  EXPECT_EQ(save("SaveLengths", "empty.txt"), "");
 }
 
-TEST_F(RoadTest, BadLandmarkNumbersStopTheCalculationWithTheirRow) {
+TEST_F(RoadTest, ARefusedListChangesNothing) {
   load_tps(kRoad + "small.tps");
+  const auto length_box = box("LengthBox");
+  const std::size_t before = drawn();
   file("bad.txt", "1 1 2\n2 3 5\n");
   EXPECT_THROW_MSG(load_pairs((out / "bad.txt").string()),
                    "Pair 2 names landmark 5, but the data have 4 landmarks.");
-  EXPECT_EQ(session.handler.tlengths.rows(), 2u);  // stored before the drawing failed
-  EXPECT_THROW_HAS(run("CalcLengths"), "Pair 2 names landmark 5, but the data have 4 landmarks.");
-  EXPECT_TRUE(session.handler.traddata.empty());
+  file("none.txt", "\n");
+  EXPECT_THROW_MSG(load_pairs((out / "none.txt").string()),
+                   "The file \"none.txt\" holds no pairs; each line names a pair: a number, then "
+                   "2 landmark numbers.");
+  EXPECT_TRUE(session.handler.tlengths.empty());
+  EXPECT_EQ(box("LengthBox"), length_box);
+  EXPECT_EQ(drawn(), before);
+  EXPECT_EQ(enable("GetPairs"), "on");
+  EXPECT_EQ(enable("Calc"), "off");
+  EXPECT_TRUE(platform.recent_files().size() == 1);  // the sample only
 }
 
-TEST_F(RoadTest, StateSurvivesANewLoadUntilTheNextCalculation) {
+TEST_F(RoadTest, ANewSampleDropsTheDistancesAndChecksTheKeptLists) {
   load_tps(kRoad + "small.tps");
   load_pairs(kRoad + "pairs.txt");
+  answer_run(file("t.txt", "1 1 2 4\n"), "GetAngles");
   run("CalcLengths");
-  Matrix first = session.handler.traddata;
-  run("CalcLengths");
-  EXPECT_EQ(session.handler.traddata, first);
+  run("Clear");
   file("one.tps", "LM=4\n0 0\n1 0\n1 1\n0 1\n");
   load_tps((out / "one.tps").string());
-  EXPECT_EQ(session.handler.traddata, first);
-  EXPECT_EQ(session.handler.tlengths.rows(), 5u);
+  EXPECT_TRUE(session.handler.traddata.empty());
+  EXPECT_EQ(box("LengthBox"), (std::vector<std::string>{"5 pairs from pairs.txt (fit this sample)",
+                                                        "1 triple from t.txt (fit this sample)"}));
+  EXPECT_EQ(drawn(), 4u + 5 * 2 + 3);  // the kept lists are drawn on the new sample
+  load_pairs(kRoad + "pairs.txt");     // and a list loaded again replaces its drawing
+  EXPECT_EQ(drawn(), 4u + 5 * 2 + 3);
+  EXPECT_EQ(enable("Calc"), "on");
   run("CalcLengths");
   ASSERT_EQ(session.handler.traddata.rows(), 1u);
   EXPECT_NEAR(session.handler.traddata(0, 0), 1, 1e-12);             // landmarks 1-2
   EXPECT_NEAR(session.handler.traddata(0, 1), std::sqrt(2), 1e-12);  // landmarks 1-3
+
+  // A sample the kept pairs do not fit: said in the box, and nothing to calculate.
+  run("Clear");
+  load_tps(file("three.tps", "LM=3\n0 0\n1 0\n1 1\n"));
+  EXPECT_EQ(box("LengthBox"),
+            (std::vector<std::string>{"5 pairs from pairs.txt do not fit: landmark 4 of 3",
+                                      "1 triple from t.txt do not fit: landmark 4 of 3"}));
+  EXPECT_EQ(drawn(), 3u);
+  EXPECT_EQ(enable("Calc"), "off");
+  EXPECT_EQ(enable("GetPairs"), "on");
+  EXPECT_THROW_HAS(run("CalcLengths"), "Pair 3 names landmark 4, but the data have 3 landmarks.");
+  platform.answer((out / "x.txt").string());
+  EXPECT_THROW_HAS(run("SaveAngles"), "Triple 1 names landmark 4");
+  EXPECT_FALSE(fs::exists(out / "x.txt"));
 }
 
 }  // namespace

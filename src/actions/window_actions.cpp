@@ -1,0 +1,214 @@
+// The window's own entries: a dropped file, the recent files, the plot saved
+// as a file, and the Help menu.
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+
+#include "actions/dahand_actions.hpp"
+#include "runtime/array/error.hpp"
+#include "runtime/array/file_io.hpp"
+
+#ifndef DISTANGLER_VERSION
+#error "DISTANGLER_VERSION is set by CMake from the project's version"
+#endif
+
+namespace dg::actions {
+namespace {
+
+// The load actions a file can be given to, by their words.
+constexpr std::array<std::string_view, 5> kLoads{"GetTPSData", "GetTPSScale", "GetData",
+                                                 "GetLengths", "GetAngles"};
+
+void run_load(Session& session, std::string_view word) {
+  if (word == "GetTPSData") return load(session, Source::Tps);
+  if (word == "GetTPSScale") return load(session, Source::TpsScale);
+  if (word == "GetData") return load(session, Source::Matrix);
+  if (word == "GetLengths") return get_lengths(session);
+  get_angles(session);
+}
+
+std::string lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string extension(const std::string& path) {
+  const std::string name = file_name(path);
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : lower(name.substr(dot));
+}
+
+// The fields of a line of numbers, or 0 when its first field is no number.
+std::size_t number_columns(std::string_view line) {
+  std::size_t columns = 0;
+  std::size_t i = 0;
+  const auto space = [](char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r'; };
+  while (i < line.size()) {
+    while (i < line.size() && space(line[i])) ++i;
+    if (i == line.size()) break;
+    std::size_t end = i;
+    while (end < line.size() && !space(line[end])) ++end;
+    if (columns == 0) {
+      double value = 0;
+      const char* first = line.data() + i + (line[i] == '+' ? 1 : 0);
+      auto [ptr, ec] = std::from_chars(first, line.data() + end, value);
+      if (ec != std::errc() || ptr != line.data() + end) return 0;
+    }
+    ++columns;
+    i = end;
+  }
+  return columns;
+}
+
+// Which load reads a file: a TPS file holds an LM= line (or ends in .tps); a
+// plain file is told by the columns of its first line of numbers.
+std::string_view load_for(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file_path(path), error)) {
+    raise("The file \"" + path + "\" does not exist or is not a regular file.");
+  }
+  if (extension(path) == ".tps") return "GetTPSData";
+  std::ifstream in(file_path(path), std::ios::binary);
+  if (!in) raise("The file \"" + path + "\" cannot be opened.");
+  std::string line;
+  std::size_t read = 0;
+  constexpr std::size_t kLookAt = std::size_t{1} << 20;  // the head of the file is enough
+  while (read < kLookAt && std::getline(in, line)) {
+    read += line.size() + 1;
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos) continue;
+    if (lower(line.substr(start, 3)) == "lm=") return "GetTPSData";
+    switch (const std::size_t columns = number_columns(line)) {
+      case 0:
+        continue;
+      case 3:
+        return "GetLengths";
+      case 4:
+        return "GetAngles";
+      default:
+        if (columns >= 5) return "GetData";
+        raise("\"" + file_name(path) + "\" is neither a TPS file nor a list: its first line of " +
+              "numbers has " + std::to_string(columns) + (columns == 1 ? " column" : " columns") +
+              ", where a pair list has 3, a triple list 4 and a landmark matrix 5 or more.");
+    }
+  }
+  raise("\"" + file_name(path) +
+        "\" has no LM= line and no line of numbers: it is neither a TPS file, a list nor a "
+        "landmark matrix.");
+}
+
+// Gives the file to the load's dialog and runs the load, unless the load
+// could not run now: then the file must not answer some later dialog.
+void open_with(Session& session, std::string_view word, const std::string& path) {
+  const bool list = word == "GetLengths" || word == "GetAngles";
+  if (list && no_sample(session)) return;
+  session.platform.give_file(path);
+  run_load(session, word);
+}
+
+}  // namespace
+
+void open_dropped(Session& session) {
+  auto choice = session.platform.get_file("*.*", "Open a landmark file or list");
+  if (!choice) return;
+  const std::string path = choice->path();
+  open_with(session, load_for(path), path);
+}
+
+void recent_files(Session& session) {
+  Graphics& g = session.graphics;
+  auto menu = g.gcbo();
+  if (!menu || g.type(*menu) != ObjectType::UIMenu) return;
+  for (Handle item : g.children(*menu)) g.delete_object(item);
+  const std::vector<std::string> files = session.platform.recent_files();
+  for (const std::string& entry : files) {
+    const std::size_t colon = entry.find(':');
+    const bool worded =
+        colon != std::string::npos &&
+        std::find(kLoads.begin(), kLoads.end(), entry.substr(0, colon)) != kLoads.end();
+    std::string label = worded ? entry.substr(colon + 1) : entry;
+    // A '&' in a path is shown as itself, not as a mnemonic.
+    for (std::size_t at = label.find('&'); at != std::string::npos; at = label.find('&', at + 2)) {
+      label.insert(at, "&");
+    }
+    Handle item = g.new_uimenu(*menu);
+    g.set(item, "Label", Value(label));
+    g.set(item, "UserData", Value(entry));
+    g.set(item, "Callback", Value("distangler('dahand','OpenRecent')"));
+  }
+  if (files.empty()) {
+    Handle item = g.new_uimenu(*menu);
+    g.set(item, "Label", Value("No recent files"));
+    g.set(item, "Enable", Value("off"));
+  }
+}
+
+void open_recent(Session& session) {
+  auto item = session.graphics.gcbo();
+  if (!item) return;
+  const std::string entry = session.graphics.get(*item, "UserData").text();
+  std::string_view word;
+  std::string path = entry;
+  if (const std::size_t colon = entry.find(':'); colon != std::string::npos) {
+    const auto known = std::find(kLoads.begin(), kLoads.end(), entry.substr(0, colon));
+    if (known != kLoads.end()) word = *known, path = entry.substr(colon + 1);
+  }
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file_path(path), error)) {
+    std::vector<std::string> files = session.platform.recent_files();
+    std::erase(files, entry);
+    session.platform.store_recent_files(files);
+    raise("The recent file \"" + path + "\" no longer exists; it is taken off the list.");
+  }
+  open_with(session, word.empty() ? load_for(path) : word, path);
+}
+
+void save_plot(Session& session) {
+  if (no_sample(session)) return;
+  Graphics& g = session.graphics;
+  const Handle figure = g.gcbf().value_or(g.gcf());
+  auto choice = session.platform.put_file("*.png;*.svg;*.pdf", "Save the plot as",
+                                          sample_name(session.handler) + "-plot.png");
+  if (!choice) return;
+  const std::string ext = extension(choice->name);
+  if (ext != ".png" && ext != ".svg" && ext != ".pdf") {
+    raise("\"" + choice->name + "\" does not end in .png, .svg or .pdf, so the plot has no " +
+          "format to be saved in.");
+  }
+  session.platform.save_plot(g, figure, choice->path());
+  session.report("Saved the plot to " + choice->name);
+}
+
+void getting_started(Session& session) {
+  session.platform.show_report(
+      "Getting started",
+      "Distangler measures distances and angles between landmarks on every specimen of a "
+      "sample and saves them as datasets, one line per specimen.\n"
+      "\n"
+      "1. Open a sample: Load TPS... (Ctrl+O), Load TPS with scale... (Ctrl+Shift+O) or "
+      "Load matrix..., or drop the file on the window. It is superimposed and drawn.\n"
+      "2. Open a protocol: Load pairs... for distances, Load triples... for angles. Each row of "
+      "a list is a number, then the landmark numbers; the list is drawn on the mean shape.\n"
+      "3. Calculate distances.\n"
+      "4. Save: Save log distances..., Save distances... (Ctrl+S), Save constrained "
+      "distances..., Save angles..., or every table at once with Export tables... (Ctrl+E).\n"
+      "\n"
+      "Clear forgets the sample and keeps the lists for the next one.\n"
+      "Shortcuts: Ctrl+C copies the enlarged plot, Ctrl+Q quits, F1 shows this text; "
+      "Alt and the underlined letter presses a button.");
+}
+
+void about(Session& session) {
+  session.platform.show_report(
+      "About Distangler",
+      "Distangler " DISTANGLER_VERSION
+      "\n"
+      "Traditional morphometrics from landmark files: distances and angles between landmarks "
+      "of every specimen, saved as datasets for statistics programs.");
+}
+
+}  // namespace dg::actions
