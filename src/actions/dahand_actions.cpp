@@ -52,6 +52,7 @@ void refresh_window(Session& session) {
       {"Export", sample},
   };
   for (const auto& [tag, on] : rules) enable(session, tag, on);
+  for (Handle menu : session.graphics.find_by_tag("RecentMenu")) fill_recent_menu(session, menu);
   const Value title(h.name.empty() ? std::string("Distangler") : "Distangler - " + h.name);
   for (Handle box : session.graphics.find_by_tag("DataBox")) {
     if (auto figure = session.graphics.figure_of(box)) session.graphics.set(*figure, "Name", title);

@@ -78,8 +78,10 @@ void clear(Session& session);  // "Clear"
 void exit(Session& session);
 
 // The window's own entries.
-void open_dropped(Session& session);     // "OpenDropped": a file given to the next dialog
-void recent_files(Session& session);     // "RecentFiles": rebuilds the menu of the callback
+void open_dropped(Session& session);  // "OpenDropped": a file given to the next dialog
+void recent_files(Session& session);  // "RecentFiles": brings the menu of the callback up to date
+// Gives a recent-files menu one item per recent file (or "No recent files").
+void fill_recent_menu(Session& session, Handle menu);
 void open_recent(Session& session);      // "OpenRecent": the entry in the item's UserData
 void save_plot(Session& session);        // "SavePlot": PNG, SVG or PDF
 void getting_started(Session& session);  // "GettingStarted"

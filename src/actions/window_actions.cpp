@@ -119,12 +119,18 @@ void open_dropped(Session& session) {
   open_with(session, load_for(path), path);
 }
 
-void recent_files(Session& session) {
+void fill_recent_menu(Session& session, Handle menu) {
   Graphics& g = session.graphics;
-  auto menu = g.gcbo();
-  if (!menu || g.type(*menu) != ObjectType::UIMenu) return;
-  for (Handle item : g.children(*menu)) g.delete_object(item);
   const std::vector<std::string> files = session.platform.recent_files();
+  // Rebuilt only when the list changed: a menu whose items change while it
+  // opens would be rebuilt under the pointer.
+  std::vector<std::string> shown;
+  for (Handle item : g.children(menu)) {
+    const Value entry = g.get(item, "UserData");
+    shown.push_back(entry.is_char() ? entry.text() : std::string());
+  }
+  if (shown == (files.empty() ? std::vector<std::string>{""} : files)) return;
+  for (Handle item : g.children(menu)) g.delete_object(item);
   for (const std::string& entry : files) {
     const std::size_t colon = entry.find(':');
     const bool worded =
@@ -135,16 +141,21 @@ void recent_files(Session& session) {
     for (std::size_t at = label.find('&'); at != std::string::npos; at = label.find('&', at + 2)) {
       label.insert(at, "&");
     }
-    Handle item = g.new_uimenu(*menu);
+    Handle item = g.new_uimenu(menu);
     g.set(item, "Label", Value(label));
     g.set(item, "UserData", Value(entry));
     g.set(item, "Callback", Value("distangler('dahand','OpenRecent')"));
   }
   if (files.empty()) {
-    Handle item = g.new_uimenu(*menu);
+    Handle item = g.new_uimenu(menu);
     g.set(item, "Label", Value("No recent files"));
     g.set(item, "Enable", Value("off"));
   }
+}
+
+void recent_files(Session& session) {
+  auto menu = session.graphics.gcbo();
+  if (menu && session.graphics.type(*menu) == ObjectType::UIMenu) fill_recent_menu(session, *menu);
 }
 
 void open_recent(Session& session) {
@@ -198,8 +209,11 @@ void getting_started(Session& session) {
       "distances..., Save angles..., or every table at once with Export tables... (Ctrl+E).\n"
       "\n"
       "Clear forgets the sample and keeps the lists for the next one.\n"
+      "On the plot, the mouse wheel zooms about the pointer, dragging pans, and a double "
+      "click or the Home key shows the whole sample again.\n"
       "Shortcuts: Ctrl+C copies the enlarged plot, Ctrl+Q quits, F1 shows this text; "
-      "Alt and the underlined letter presses a button.");
+      "Alt and the underlined letter presses a button. The Messages button lists every "
+      "message of the session.");
 }
 
 void about(Session& session) {
