@@ -85,6 +85,11 @@ std::string sample_name(const HandlerState& handler) {
   return name;
 }
 
+std::string sample_folder(const HandlerState& handler) {
+  if (handler.records.empty()) return {};
+  return split_path(handler.records.front().file()).folder;
+}
+
 std::string count_of(std::size_t n, std::string_view noun) {
   return std::to_string(n) + " " + std::string(noun) + (n == 1 ? "" : "s");
 }

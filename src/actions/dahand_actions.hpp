@@ -31,6 +31,9 @@ bool no_distances(Session& session);
 // The sample's name in suggested file names: the first file's name without
 // its folder and extension, "sample" when none is loaded.
 std::string sample_name(const HandlerState& handler);
+// The folder of the sample's first file, where save dialogs start; empty
+// when none is loaded.
+std::string sample_folder(const HandlerState& handler);
 // The file name of a path, without its folder.
 std::string file_name(const std::string& path);
 // "1 specimen", "417 specimens".

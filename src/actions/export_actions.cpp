@@ -88,7 +88,8 @@ void save(Session& session, Export what) {
   RowSource angles;
   if (angular) angles = angle_rows(h.data, h.tangles);
   const SaveKind kind = save_kind(what);
-  auto choice = session.platform.put_file("*.txt", kind.title, sample_name(h) + kind.suffix);
+  auto choice = session.platform.put_file("*.txt", kind.title, sample_name(h) + kind.suffix,
+                                          sample_folder(h));
   if (!choice) return;
   const RowSource rows = angular ? std::move(angles) : distance_rows(h);
   RowTransform transform;

@@ -183,7 +183,8 @@ void save_plot(Session& session) {
   Graphics& g = session.graphics;
   const Handle figure = g.gcbf().value_or(g.gcf());
   auto choice = session.platform.put_file("*.png;*.svg;*.pdf", "Save the plot as",
-                                          sample_name(session.handler) + "-plot.png");
+                                          sample_name(session.handler) + "-plot.png",
+                                          sample_folder(session.handler));
   if (!choice) return;
   const std::string ext = extension(choice->name);
   if (ext != ".png" && ext != ".svg" && ext != ".pdf") {

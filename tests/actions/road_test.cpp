@@ -59,6 +59,8 @@ TEST_F(RoadTest, SmallSampleGivesTheIndependentlyComputedDatasets) {
             (std::vector<std::string>{"", "", "small-distances.txt", "small-log-distances.txt",
                                       "small-constrained.txt"}));
   EXPECT_EQ(filters, (std::vector<std::string>{"*.tps;*.TPS", "*.txt", "*.txt", "*.txt", "*.txt"}));
+  // Saves start in the sample's folder, wherever the pair list came from.
+  EXPECT_EQ(platform.dialogs().back().folder, split_path(kRoad + "small.tps").folder);
   EXPECT_EQ(console.str(), "");
 }
 

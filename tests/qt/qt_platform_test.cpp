@@ -292,6 +292,14 @@ TEST_F(PlatformTest, TheStatusLineShowsTheLastMessageInItsKindsColourAndTheMessa
   EXPECT_EQ(line->text(), "Plot copied to the clipboard") << "the next success replaces";
   EXPECT_EQ(line->palette().color(QPalette::WindowText), normal);
   EXPECT_EQ(line->toolTip(), "");
+  // A result that came with warnings keeps them in view.
+  platform.set_callback_runner([&](Handle, const std::string&) {
+    platform.message(MessageKind::Warning, "ID=0 is shared by specimens 1 and 31.");
+    platform.message(MessageKind::Info, "Loaded 417 specimens");
+  });
+  platform.run_callback(0, "load");
+  EXPECT_EQ(line->text(), "Loaded 417 specimens (1 warning: see Messages)");
+  EXPECT_EQ(line->palette().color(QPalette::WindowText), QColor(0x9a, 0x60, 0));
 
   // One Messages window for every figure, opened from either status bar.
   Handle second = g.new_figure();
@@ -308,12 +316,12 @@ TEST_F(PlatformTest, TheStatusLineShowsTheLastMessageInItsKindsColourAndTheMessa
   EXPECT_TRUE(view->isReadOnly());
   platform.message(MessageKind::Info, "Saved 18 rows to lengths.txt");  // follows while open
   const QStringList lines = view->toPlainText().split('\n');
-  ASSERT_EQ(lines.size(), 4);
+  ASSERT_EQ(lines.size(), 6);
   const QRegularExpression shape("^\\d\\d:\\d\\d:\\d\\d  (Info|Warning|Error)  .");
   for (const QString& l : lines) EXPECT_TRUE(shape.match(l).hasMatch()) << l.toStdString();
   EXPECT_TRUE(lines[0].mid(8).startsWith("  Error  The file \""));
   EXPECT_EQ(lines[1].mid(8), "  Warning  2 specimens share the ID \"a\".");
-  EXPECT_EQ(lines[3].mid(8), "  Info  Saved 18 rows to lengths.txt");
+  EXPECT_EQ(lines[5].mid(8), "  Info  Saved 18 rows to lengths.txt");
   QPushButton* copy = nullptr;
   for (auto* b : messages->findChildren<QPushButton*>()) {
     if (b->text() == "&Copy") copy = b;

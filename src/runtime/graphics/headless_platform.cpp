@@ -38,8 +38,8 @@ std::optional<FileChoice> Platform::get_file(std::string_view filter, std::strin
 }
 
 std::optional<FileChoice> Platform::put_file(std::string_view filter, std::string_view title,
-                                             std::string_view suggested) {
-  return save_file(filter, title, suggested);
+                                             std::string_view suggested, std::string_view folder) {
+  return save_file(filter, title, suggested, folder);
 }
 
 std::vector<FileChoice> Platform::get_files(std::string_view filter, std::string_view title) {
@@ -73,7 +73,7 @@ void HeadlessPlatform::answer_text(std::optional<std::string> text) {
 
 std::vector<FileChoice> HeadlessPlatform::next_answer(bool save, std::string_view filter,
                                                       std::string_view title) {
-  dialogs_.push_back({save, std::string(filter), std::string(title), {}});
+  dialogs_.push_back({save, std::string(filter), std::string(title), {}, {}});
   if (answers_.empty()) {
     raise("No answer was given for the dialog \"" + std::string(title) + "\".");
   }
@@ -100,9 +100,11 @@ std::optional<FileChoice> HeadlessPlatform::open_file(std::string_view filter,
 
 std::optional<FileChoice> HeadlessPlatform::save_file(std::string_view filter,
                                                       std::string_view title,
-                                                      std::string_view suggested) {
+                                                      std::string_view suggested,
+                                                      std::string_view folder) {
   auto choice = one_file(true, filter, title);
   dialogs_.back().suggested = suggested;
+  dialogs_.back().folder = folder;
   return choice;
 }
 
@@ -119,7 +121,7 @@ std::optional<std::string> HeadlessPlatform::get_folder(std::string_view title) 
 
 std::optional<std::string> HeadlessPlatform::ask_text(std::string_view title, std::string_view,
                                                       std::string_view) {
-  dialogs_.push_back({false, "", std::string(title), {}});
+  dialogs_.push_back({false, "", std::string(title), {}, {}});
   if (text_answers_.empty()) {
     raise("No answer was given for the question \"" + std::string(title) + "\".");
   }
@@ -137,7 +139,7 @@ void HeadlessPlatform::answer_confirm(bool yes) {
 }
 
 bool HeadlessPlatform::confirm(std::string_view title, std::string_view) {
-  dialogs_.push_back({false, "", std::string(title), {}});
+  dialogs_.push_back({false, "", std::string(title), {}, {}});
   if (confirm_answers_.empty()) {
     raise("No answer was given for the question \"" + std::string(title) + "\".");
   }

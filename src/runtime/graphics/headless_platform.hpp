@@ -19,6 +19,7 @@ struct DialogRequest {
   std::string filter;
   std::string title;
   std::string suggested;  // the file name a save dialog suggested
+  std::string folder;     // and the folder it started in
 };
 
 struct MessageRecord {
@@ -86,7 +87,7 @@ class HeadlessPlatform : public Platform {
  protected:
   std::optional<FileChoice> open_file(std::string_view filter, std::string_view title) override;
   std::optional<FileChoice> save_file(std::string_view filter, std::string_view title,
-                                      std::string_view suggested) override;
+                                      std::string_view suggested, std::string_view folder) override;
   std::vector<FileChoice> open_files(std::string_view filter, std::string_view title) override;
 
  private:

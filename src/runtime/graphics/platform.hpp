@@ -37,9 +37,10 @@ class Platform {
   // patterns separated by ';' ("*.tps;*.TPS"); "*.*" stands for every file.
   // A file given beforehand (give_file) answers the next open dialog instead.
   std::optional<FileChoice> get_file(std::string_view filter, std::string_view title);
-  // A save dialog suggesting `suggested` as the file name (none when empty).
+  // A save dialog suggesting `suggested` as the file name (none when empty),
+  // starting in `folder` (the current folder when empty).
   std::optional<FileChoice> put_file(std::string_view filter, std::string_view title,
-                                     std::string_view suggested = {});
+                                     std::string_view suggested = {}, std::string_view folder = {});
   // A file-open dialog in which several files can be picked; empty when the
   // user cancels.
   std::vector<FileChoice> get_files(std::string_view filter, std::string_view title);
@@ -99,7 +100,8 @@ class Platform {
   // The dialogs themselves, behind get_file, put_file and get_files.
   virtual std::optional<FileChoice> open_file(std::string_view filter, std::string_view title) = 0;
   virtual std::optional<FileChoice> save_file(std::string_view filter, std::string_view title,
-                                              std::string_view suggested) = 0;
+                                              std::string_view suggested,
+                                              std::string_view folder) = 0;
   virtual std::vector<FileChoice> open_files(std::string_view filter, std::string_view title) = 0;
 
  private:

@@ -81,6 +81,7 @@ void QtPlatform::guarded(const std::function<void()>& body) noexcept {
 void QtPlatform::run_callback(Handle object, const std::string& callback) {
   if (callback.empty()) return;
   if (working_++ == 0) {
+    callback_warnings_ = 0;
     work_clock_.start();
     last_events_ = 0;
   }
@@ -217,7 +218,8 @@ QWidget* QtPlatform::dialog_parent() const {
 }
 
 std::optional<FileChoice> QtPlatform::dialog(bool save, std::string_view filter,
-                                             std::string_view title, std::string_view suggested) {
+                                             std::string_view title, std::string_view suggested,
+                                             std::string_view folder) {
   if (!answers_.empty()) {
     auto answer = std::move(answers_.front());
     answers_.pop_front();
@@ -227,6 +229,9 @@ std::optional<FileChoice> QtPlatform::dialog(bool save, std::string_view filter,
   flush();
   const QString caption = QString::fromUtf8(title.data(), static_cast<int>(title.size()));
   QString start = QDir::currentPath();
+  if (!folder.empty() && QDir(QString::fromUtf8(folder.data(), int(folder.size()))).exists()) {
+    start = QString::fromUtf8(folder.data(), static_cast<int>(folder.size()));
+  }
   if (!suggested.empty()) {
     start = QDir(start).filePath(
         QString::fromUtf8(suggested.data(), static_cast<int>(suggested.size())));
@@ -243,8 +248,9 @@ std::optional<FileChoice> QtPlatform::open_file(std::string_view filter, std::st
 }
 
 std::optional<FileChoice> QtPlatform::save_file(std::string_view filter, std::string_view title,
-                                                std::string_view suggested) {
-  return dialog(true, filter, title, suggested);
+                                                std::string_view suggested,
+                                                std::string_view folder) {
+  return dialog(true, filter, title, suggested, folder);
 }
 
 std::vector<FileChoice> QtPlatform::open_files(std::string_view filter, std::string_view title) {
@@ -332,11 +338,21 @@ bool QtPlatform::confirm(std::string_view title, std::string_view question) {
 }
 
 void QtPlatform::message(MessageKind kind, std::string_view text) {
-  status_ = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
-  status_kind_ = kind;
-  messages_.push_back({QDateTime::currentDateTime(), kind, status_});
+  const QString line = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+  messages_.push_back({QDateTime::currentDateTime(), kind, line});
   if (messages_window_) messages_view_->appendPlainText(message_line(messages_.back()));
-  for (auto& [figure, window] : windows_) window->show_status(status_, kind);
+  status_ = line;
+  status_kind_ = kind;
+  if (kind == MessageKind::Warning && working_ > 0) ++callback_warnings_;
+  if (kind == MessageKind::Info && callback_warnings_ > 0) {
+    // The result of an action that warned would hide its warnings: it shows
+    // as a warning itself, with their number.
+    status_kind_ = MessageKind::Warning;
+    status_ += callback_warnings_ == 1
+                   ? QStringLiteral(" (1 warning: see Messages)")
+                   : QStringLiteral(" (%1 warnings: see Messages)").arg(callback_warnings_);
+  }
+  for (auto& [figure, window] : windows_) window->show_status(status_, status_kind_);
 }
 
 QString QtPlatform::messages_text() const {

@@ -118,7 +118,7 @@ class QtPlatform : public Platform {
  protected:
   std::optional<FileChoice> open_file(std::string_view filter, std::string_view title) override;
   std::optional<FileChoice> save_file(std::string_view filter, std::string_view title,
-                                      std::string_view suggested) override;
+                                      std::string_view suggested, std::string_view folder) override;
   std::vector<FileChoice> open_files(std::string_view filter, std::string_view title) override;
 
  private:
@@ -128,7 +128,7 @@ class QtPlatform : public Platform {
   FigureWindow* find(Handle figure) const;
   QWidget* dialog_parent() const;
   std::optional<FileChoice> dialog(bool save, std::string_view filter, std::string_view title,
-                                   std::string_view suggested = {});
+                                   std::string_view suggested = {}, std::string_view folder = {});
 
   Graphics* graphics_ = nullptr;
   CallbackRunner runner_;
@@ -143,6 +143,7 @@ class QtPlatform : public Platform {
   std::string console_;
   QString status_;
   MessageKind status_kind_ = MessageKind::Info;
+  int callback_warnings_ = 0;  // warnings of the running callback
   std::vector<LoggedMessage> messages_;
   QPointer<QWidget> messages_window_;
   QPlainTextEdit* messages_view_ = nullptr;  // inside messages_window_
