@@ -41,8 +41,12 @@ std::optional<LandmarkList> read_list(Session& session, const ListKind& kind) {
     raise("The file \"" + load->fn + "\" holds no " + kind.noun + "s; each line names a " +
           kind.noun + ": a number, then " + std::to_string(kind.count) + " landmark numbers.");
   }
-  landmark_indices(load->list, 2, kind.count, landmark_count(session.handler.data.cols()),
-                   kind.what);
+  try {
+    landmark_indices(load->list, 2, kind.count, landmark_count(session.handler.data.cols()),
+                     kind.what);
+  } catch (const RuntimeError& error) {
+    raise("\"" + load->fn + "\": " + error.what() + " The list is not loaded.");
+  }
   return load;
 }
 

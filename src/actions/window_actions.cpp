@@ -196,25 +196,31 @@ void save_plot(Session& session) {
 }
 
 void getting_started(Session& session) {
+  // Lines of at most 72 characters: the report window does not wrap them.
   session.platform.show_report(
       "Getting started",
-      "Distangler measures distances and angles between landmarks on every specimen of a "
-      "sample and saves them as datasets, one line per specimen.\n"
+      "Distangler measures distances and angles between landmarks on every\n"
+      "specimen of a sample and saves them as datasets, one line per specimen.\n"
       "\n"
-      "1. Open a sample: Load TPS... (Ctrl+O), Load TPS with scale... (Ctrl+Shift+O) or "
-      "Load matrix..., or drop the file on the window. It is superimposed and drawn.\n"
-      "2. Open a protocol: Load pairs... for distances, Load triples... for angles. Each row of "
-      "a list is a number, then the landmark numbers; the list is drawn on the mean shape.\n"
+      "1. Open a sample: Load TPS... (Ctrl+O), Load TPS with scale...\n"
+      "   (Ctrl+Shift+O) or Load matrix..., or drop the file on the window.\n"
+      "   A TPS sample is superimposed, then drawn.\n"
+      "2. Open a protocol: Load pairs... for distances, Load triples... for\n"
+      "   angles. Each row of a list is a number, then the landmark numbers\n"
+      "   (n a b for a pair, n a v b for a triple with its vertex v).\n"
       "3. Calculate distances.\n"
-      "4. Save: Save log distances..., Save distances... (Ctrl+S), Save constrained "
-      "distances..., Save angles..., or every table at once with Export tables... (Ctrl+E).\n"
+      "4. Save: Save log distances..., Save distances... (Ctrl+S), Save\n"
+      "   constrained distances..., Save angles..., or every table at once\n"
+      "   as CSV with File > Export tables... (Ctrl+E).\n"
       "\n"
       "Clear forgets the sample and keeps the lists for the next one.\n"
-      "On the plot, the mouse wheel zooms about the pointer, dragging pans, and a double "
-      "click or the Home key shows the whole sample again.\n"
-      "Shortcuts: Ctrl+C copies the enlarged plot, Ctrl+Q quits, F1 shows this text; "
-      "Alt and the underlined letter presses a button. The Messages button lists every "
-      "message of the session.");
+      "\n"
+      "On the plot, the mouse wheel zooms about the pointer, dragging pans,\n"
+      "and a double click or the Home key shows the whole sample again.\n"
+      "\n"
+      "Shortcuts: Ctrl+C copies the enlarged plot, Ctrl+Q quits, F1 shows\n"
+      "this text; Alt and the underlined letter presses a button. Messages\n"
+      "(at the bottom right) lists every message of the session.");
 }
 
 void about(Session& session) {

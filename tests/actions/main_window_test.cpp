@@ -281,7 +281,9 @@ TEST_F(MainWindowTest, NoTrapsInTheOrderOfWork) {
   fs::path bad = out / "bad.txt";
   std::ofstream(bad) << "1 1 2\n2 3 25\n";
   click("GetLengths", bad.string());
-  EXPECT_EQ(last_message(), "Pair 2 names landmark 25, but the data have 4 landmarks.");
+  EXPECT_EQ(last_message(),
+            "\"bad.txt\": Pair 2 names landmark 25, but the data have 4 landmarks. The list is "
+            "not loaded.");
   EXPECT_EQ(platform.messages().back().kind, MessageKind::Error);
   EXPECT_EQ(box("LengthBox"), length_box);
   EXPECT_EQ(g.children(axes).size(), drawn);
@@ -379,6 +381,8 @@ TEST_F(MainWindowTest, RecentFilesPlotFilesHelpAndQuitting) {
   ASSERT_EQ(platform.reports().size(), 2u);
   EXPECT_EQ(platform.reports()[0].first, "Getting started");
   EXPECT_NE(platform.reports()[0].second.find("Calculate distances"), std::string::npos);
+  std::istringstream help(platform.reports()[0].second);
+  for (std::string line; std::getline(help, line);) EXPECT_LE(line.size(), 72u) << line;
   EXPECT_EQ(platform.reports()[1].first, "About Distangler");
   EXPECT_EQ(platform.reports()[1].second.rfind("Distangler " DISTANGLER_VERSION "\n", 0), 0u);
 

@@ -104,9 +104,13 @@ TEST_F(RoadTest, PlainMatrixIsStoredAsReadAndReportedByLandmarkCount) {
             "last column, and column 5 is not used.\n");
   EXPECT_EQ(box("DataBox")[1], "  2 Landmarks");
   platform.answer(file("pairs.txt", "1 1 3\n"));
-  EXPECT_THROW_MSG(run("GetLengths"), "Pair 1 names landmark 3, but the data have 2 landmarks.");
+  EXPECT_THROW_MSG(run("GetLengths"),
+                   "\"pairs.txt\": Pair 1 names landmark 3, but the data "
+                   "have 2 landmarks. The list is not loaded.");
   platform.answer(file("triples.txt", "1 1 2 3\n"));
-  EXPECT_THROW_MSG(run("GetAngles"), "Triple 1 names landmark 3, but the data have 2 landmarks.");
+  EXPECT_THROW_MSG(run("GetAngles"),
+                   "\"triples.txt\": Triple 1 names landmark 3, but the data "
+                   "have 2 landmarks. The list is not loaded.");
 }
 
 TEST_F(RoadTest, CancelledOrFailedLoadsChangeNothing) {
@@ -281,7 +285,8 @@ TEST_F(RoadTest, ARefusedListChangesNothing) {
   const std::size_t before = drawn();
   file("bad.txt", "1 1 2\n2 3 5\n");
   EXPECT_THROW_MSG(load_pairs((out / "bad.txt").string()),
-                   "Pair 2 names landmark 5, but the data have 4 landmarks.");
+                   "\"bad.txt\": Pair 2 names landmark 5, but the data have 4 landmarks. The "
+                   "list is not loaded.");
   file("none.txt", "\n");
   EXPECT_THROW_MSG(load_pairs((out / "none.txt").string()),
                    "The file \"none.txt\" holds no pairs; each line names a pair: a number, then "
