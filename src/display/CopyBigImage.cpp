@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "runtime/graphics/property_table.hpp"
+
 namespace dg {
 namespace {
 
@@ -13,6 +15,7 @@ constexpr double kLeft = 12, kBottom = 3, kRight = 4, kTop = 2;
 
 void CopyBigImage(Graphics& graphics) {
   std::array<double, 4> t = graphics.axis_limits();
+  const std::array<double, 4> shown = t;
   double trrx = t[1] - t[0];
   double trry = t[3] - t[2];
   t = {t[0] - 0.03 * trrx, t[1] + 0.03 * trrx, t[2] - 0.03 * trry, t[3] + 0.03 * trry};
@@ -22,6 +25,10 @@ void CopyBigImage(Graphics& graphics) {
   Value iposition = graphics.get(axes, "Position");
   Value iunits = graphics.get(axes, "Units");
   Value ifunits = graphics.get(figure, "Units");
+  // A view the user zoomed or panned to (fixed limits) is given back after
+  // the copy; automatic limits are worked out afresh, as after a load.
+  const bool fixed = lower(graphics.get(axes, "XLimMode").text()) == "manual" ||
+                     lower(graphics.get(axes, "YLimMode").text()) == "manual";
 
   // Whatever happens while the picture is made, the window gets its layout back.
   auto restore = [&] {
@@ -47,7 +54,11 @@ void CopyBigImage(Graphics& graphics) {
     throw;
   }
   restore();
-  graphics.axis_auto();
+  if (fixed) {
+    graphics.axis_limits(shown);
+  } else {
+    graphics.axis_auto();
+  }
   graphics.axis_equal();
   graphics.platform().message(MessageKind::Info, "Plot copied to the clipboard");
 }
