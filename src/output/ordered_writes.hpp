@@ -1,9 +1,9 @@
 // Writes a file's rows in blocks: formatted on the threads (ordered_blocks)
-// and written in row order, so the bytes are the same for every thread count.
-// With more than one thread a writer thread of its own writes the finished
-// blocks while the next ones are formatted; with one thread everything runs on
-// the calling thread in row order. The first error, formatting or writing,
-// is raised once the writer has stopped; nothing is committed.
+// and written in row order by the calling thread while the next blocks are
+// formatted, so the bytes are the same for every thread count. With one
+// thread everything runs on the calling thread in row order. The first error,
+// formatting or writing, is raised once the threads have stopped; nothing is
+// committed.
 #pragma once
 
 #include <cstddef>

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
+
+#include "runtime/array/progress.hpp"
 
 namespace dg {
 namespace {
@@ -68,22 +72,86 @@ void ordered_blocks(std::size_t n, std::size_t block,
                     const std::function<void(std::size_t, std::size_t, std::string&)>& format,
                     const std::function<void(const std::string&)>& write) {
   block = std::max<std::size_t>(1, block);
-  const std::size_t threads = thread_count();
-  std::vector<std::string> texts(threads);
-  for (std::size_t begin = 0; begin < n; begin += threads * block) {
-    const std::size_t count = std::min(threads, (n - begin + block - 1) / block);
-    auto one = [&](std::size_t j) {
-      texts[j].clear();
-      const std::size_t b = begin + j * block;
-      format(b, std::min(n, b + block), texts[j]);
-    };
-    if (count == 1) {
-      one(0);
-    } else {
-      run_jobs(count, one);
+  const std::size_t blocks = (n + block - 1) / block;
+  const std::size_t threads = std::min(thread_count(), blocks);
+  const auto rows = [&](std::size_t b, std::string& out) {
+    format(b * block, std::min(n, (b + 1) * block), out);
+  };
+  if (threads <= 1) {
+    std::string text;
+    for (std::size_t b = 0; b < blocks; ++b) {
+      text.clear();
+      rows(b, text);
+      write(text);
     }
-    for (std::size_t j = 0; j < count; ++j) write(texts[j]);
+    return;
   }
+  // The workers take blocks in turn and format each into its slot of a ring;
+  // this thread hands the slots to `write` in row order while the next blocks
+  // are formatted. A worker waits while its block's slot still holds a block
+  // that is not written.
+  struct Slot {
+    std::string text;
+    bool ready = false;
+    std::exception_ptr error;
+  };
+  const std::size_t window = 2 * threads;
+  std::vector<Slot> slots(window);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t next = 0;     // the next block a worker takes
+  std::size_t written = 0;  // blocks handed to write
+  bool stop = false;
+  const auto work = [&] {
+    std::unique_lock lock(mutex);
+    while (true) {
+      changed.wait(lock, [&] { return stop || next >= blocks || next < written + window; });
+      if (stop || next >= blocks) return;
+      const std::size_t b = next++;
+      Slot& slot = slots[b % window];
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        slot.text.clear();
+        rows(b, slot.text);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      slot.error = error;
+      slot.ready = true;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> workers;
+  workers.reserve(threads);
+  for (std::size_t t = 0; t < threads; ++t) workers.emplace_back(work);
+  std::exception_ptr failure;
+  try {
+    for (std::size_t b = 0; b < blocks; ++b) {
+      Slot& slot = slots[b % window];
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return slot.ready; });
+      }
+      if (slot.error) std::rethrow_exception(slot.error);
+      write(slot.text);
+      progress();
+      std::lock_guard lock(mutex);
+      slot.ready = false;
+      ++written;
+      changed.notify_all();
+    }
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  {
+    std::lock_guard lock(mutex);
+    stop = true;
+  }
+  changed.notify_all();
+  for (auto& worker : workers) worker.join();
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace dg

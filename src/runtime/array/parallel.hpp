@@ -22,9 +22,12 @@ void set_thread_count(std::size_t threads);
 void parallel_blocks(std::size_t n, std::size_t min_block,
                      const std::function<void(std::size_t begin, std::size_t end)>& body);
 
-// Formats [0, n) in blocks of `block` rows, several blocks at a time on the
-// threads, and hands each block's text to `write` in row order. `format`
-// appends the text of rows [begin, end) to its string.
+// Formats [0, n) in blocks of `block` rows on the threads and hands each
+// block's text to `write` in row order on the calling thread, while the
+// following blocks are formatted. `format` appends the text of rows
+// [begin, end) to its string. The error of the first block in row order that
+// failed, or of `write`, is rethrown once the threads have stopped. With one
+// thread every block is formatted and written in turn on the calling thread.
 void ordered_blocks(
     std::size_t n, std::size_t block,
     const std::function<void(std::size_t begin, std::size_t end, std::string& out)>& format,
