@@ -9,6 +9,8 @@
 #include <fstream>
 #include <memory>
 
+#include "output/dataset_file.hpp"
+#include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/array/parallel.hpp"
 #include "test_support.hpp"
@@ -135,6 +137,19 @@ TEST_F(TableTest, LargeTablesKeepTheRowOrder) {
     ASSERT_EQ(line, expected);
   }
   EXPECT_EQ(i, values.rows());
+  // A row that fails stops the write with its error, whichever thread met
+  // it, and leaves no file; the blocks after it are not waited for.
+  const RowSource failing{100000, 2, [](std::size_t row, std::span<double> out) {
+                            if (row == 30000 || row == 70000) {
+                              raise("row " + std::to_string(row) + " failed");
+                            }
+                            out[0] = out[1] = 1;
+                          }};
+  for (std::size_t threads : {1, 2, 3}) {
+    set_thread_count(threads);
+    EXPECT_THROW_MSG(write_dataset(at("failed.txt"), failing), "row 30000 failed");
+    EXPECT_FALSE(std::filesystem::exists(at("failed.txt")));
+  }
   set_thread_count(0);
 }
 
