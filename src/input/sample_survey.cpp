@@ -57,8 +57,12 @@ std::vector<SharedId> shared_ids(const std::vector<SpecimenRecord>& records) {
   // costs two arrays rather than a node per ID. Each slot holds the row that
   // used its ID first and, once the ID is seen again, its entry in `shared`.
   constexpr std::size_t kNone = SIZE_MAX;
+  // Sized by the IDs there are: a sample without IDs allocates nothing.
+  const auto ids = static_cast<std::size_t>(std::count_if(
+      records.begin(), records.end(), [](const SpecimenRecord& r) { return !r.id().empty(); }));
+  if (ids < 2) return {};
   std::size_t capacity = 16;
-  while (capacity < 2 * records.size()) capacity *= 2;
+  while (capacity < 2 * ids) capacity *= 2;
   std::vector<std::size_t> first(capacity, kNone);
   std::vector<std::size_t> entry(capacity, kNone);
   std::vector<SharedId> shared;
