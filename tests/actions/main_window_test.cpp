@@ -1,6 +1,7 @@
 // The main window as its layout file builds it: the tags and callbacks the
 // handler relies on, and a user's whole order of work clicked through it.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -114,6 +115,19 @@ TEST_F(MainWindowTest, OpensOnceWithTheTagsTheHandlerUses) {
   EXPECT_EQ(box("DataBox").size(), 3u);
   EXPECT_EQ(box("LengthBox").size(), 2u);
   EXPECT_EQ(g.type(g.get(fig, "CurrentAxes").scalar()), ObjectType::Axes);
+  // Every button and top menu has an Alt letter of its own ('e' is the
+  // status bar's Messages button).
+  std::set<char> letters{'e'};
+  for (Handle h : g.children(fig)) {
+    const ObjectType t = g.type(h);
+    const bool button = t == ObjectType::UIControl && g.get(h, "Style").text() == "pushbutton";
+    if (!button && t != ObjectType::UIMenu) continue;
+    const std::string label = g.get(h, button ? "String" : "Label").text();
+    const std::size_t amp = label.find('&');
+    ASSERT_NE(amp, std::string::npos) << label;
+    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(label[amp + 1])));
+    EXPECT_TRUE(letters.insert(letter).second) << label;
+  }
 }
 
 TEST_F(MainWindowTest, EveryCallbackGoesThroughTheDispatcherToAKnownFunction) {

@@ -305,7 +305,7 @@ TEST_F(PlatformTest, TheStatusLineShowsTheLastMessageInItsKindsColourAndTheMessa
   Handle second = g.new_figure();
   auto* button = window()->findChild<QPushButton*>("MessagesButton");
   ASSERT_NE(button, nullptr);
-  EXPECT_EQ(button->text(), "&Messages");
+  EXPECT_EQ(button->text(), "M&essages");  // Alt+M is "Load &matrix..."
   button->click();
   QWidget* messages = platform.messages_window();
   ASSERT_NE(messages, nullptr);

@@ -182,7 +182,7 @@ FigureWindow::FigureWindow(QtPlatform& platform, Graphics& graphics, Handle figu
       figure_(figure),
       canvas_(new FigureCanvas(*this)),
       status_(new ElidedLabel(Qt::ElideRight)),
-      messages_button_(new QPushButton("&Messages")) {
+      messages_button_(new QPushButton("M&essages")) {
   setCentralWidget(canvas_);
   menuBar()->setNativeMenuBar(false);
   menuBar()->hide();

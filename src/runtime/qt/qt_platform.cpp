@@ -451,7 +451,7 @@ std::array<double, 4> QtPlatform::frame_margins() const {
   // the one part known for sure.
   static const double status_height = [] {
     QStatusBar bar;
-    bar.addPermanentWidget(new QPushButton("&Messages"));
+    bar.addPermanentWidget(new QPushButton("M&essages"));
     return bar.sizeHint().height();
   }();
   return {0, 0, status_height, 0};
