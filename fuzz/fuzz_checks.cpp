@@ -190,6 +190,8 @@ void check_pairs(const std::uint8_t* data, std::size_t size) {
   } catch (const RuntimeError&) {
     listed = false;
   }
+  // The window's quiet check of a kept list agrees with the one that raises.
+  if (!list.empty()) require(list_misfit(list, 2, 2, kLandmarks).has_value() == !listed);
   // The distance calculation takes columns 2 and 3, as the Calc action does.
   if (!list.empty() && list.cols() < 3) {
     require(!listed);

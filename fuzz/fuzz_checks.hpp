@@ -21,8 +21,9 @@ void check_tps(const std::uint8_t* data, std::size_t size);
 // parse_matrix: rows times columns numbers, no row or column without the other.
 void check_matrix(const std::uint8_t* data, std::size_t size);
 // A pair list loaded as a matrix and checked against a fixed 4-landmark sample,
-// both as the protocol drawing checks it and as formtrad2 measures it; the two
-// must agree on whether the list is usable.
+// as the protocol drawing checks it, as the window's quiet check (list_misfit)
+// judges a kept list and as formtrad2 measures it; all must agree on whether
+// the list is usable.
 void check_pairs(const std::uint8_t* data, std::size_t size);
 // A triple list loaded as a matrix and measured by tradangle on the same sample:
 // one angle per specimen and triple, from 0 to pi (or NaN).
