@@ -22,13 +22,14 @@ void save(Session& session) {
 
 }  // namespace
 
-const std::array<ActionEntry, 26> kActions{{
+const std::array<ActionEntry, 27> kActions{{
     {"GetData", load<Source::Matrix>},
     {"GetTPSData", load<Source::Tps>},
     {"GetTPSScale", load<Source::TpsScale>},
     {"GetLengths", actions::get_lengths},
     {"GetAngles", actions::get_angles},
     {"ShowAngles", actions::show_angles},
+    {"LandmarkNumbers", actions::toggle_numbers},
     {"SaveAngles", save<Export::Angles>},
     {"SaveDegrees", save<Export::Degrees>},
     {"Exit", actions::exit},

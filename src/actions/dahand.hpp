@@ -23,7 +23,7 @@ struct ActionEntry {
   void (*run)(Session& session);
 };
 
-extern const std::array<ActionEntry, 26> kActions;
+extern const std::array<ActionEntry, 27> kActions;
 
 void dahand(Session& session, const Value& action);
 

@@ -52,6 +52,8 @@ void refresh_window(Session& session) {
       {"Export", sample},
   };
   for (const auto& [tag, on] : rules) enable(session, tag, on);
+  // A setting, always on; its check mark follows the session, also in a window opened anew.
+  set_tagged(session, "NumbersMenu", "Checked", Value(session.landmark_numbers ? "on" : "off"));
   for (Handle menu : session.graphics.find_by_tag("RecentMenu")) fill_recent_menu(session, menu);
   const Value title(h.name.empty() ? std::string("Distangler") : "Distangler - " + h.name);
   for (Handle box : session.graphics.find_by_tag("DataBox")) {

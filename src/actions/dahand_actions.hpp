@@ -69,6 +69,12 @@ void draw_pairs(Session& session);     // the pairs over the current picture
 void draw_triples(Session& session);   // the triples over the current picture
 void plot_protocol(Session& session);  // "PlotProtocol"
 void show_angles(Session& session);    // "ShowAngles"
+// "LandmarkNumbers": turns the numbering of the mean shape's landmarks on or
+// off; the setting outlives "Clear" and loads.
+void toggle_numbers(Session& session);
+// Numbers the landmarks of the sample's mean shape over the current picture,
+// replacing earlier numbers, when the setting is on.
+void number_landmarks(Session& session);
 
 // Reading options and the file check, from the window's File menu.
 void check_files(Session& session);       // "CheckFile": the report of each file picked

@@ -132,6 +132,7 @@ void load(Session& session, Source source) {
     session.graphics.axis_equal();
     if (pairs_fit) draw_pairs(session);
     if (triples_fit) draw_triples(session);
+    number_landmarks(session);
   }
   const std::string& first = h.records.front().file();
   if (h.records.back().file() == first) {

@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <cmath>
+#include <string>
+
 #include "actions/dahand_actions.hpp"
 #include "display/showshape.hpp"
 #include "guisupport/cla.hpp"
@@ -48,6 +52,27 @@ void erase(Graphics& g, const char* tag) {
   for (Handle h : g.find_by_tag(tag)) g.delete_object(h);
 }
 
+// Each landmark's number sits above and to the right of it by this share of
+// the axes' wider span, in dark blue: clear of its marker and apart from the
+// red row numbers, which sit at the middle of segments.
+constexpr const char* kNumbersTag = "LandmarkNumber";
+constexpr double kNumberOffset = 0.015;
+
+void numbers_on(Session& session, const Matrix& mpt) {
+  Graphics& g = session.graphics;
+  erase(g, kNumbersTag);
+  const auto [x0, x1, y0, y1] = g.axis_limits();
+  const double offset = kNumberOffset * std::max(x1 - x0, y1 - y0);
+  for (std::size_t p = 0; p < landmark_count(mpt.cols()); ++p) {
+    const Point at = landmark(mpt, p);
+    // A landmark missing from every specimen has no place to be numbered at.
+    if (!std::isfinite(at.x) || !std::isfinite(at.y)) continue;
+    Handle text = g.text(at.x + offset, at.y + offset, std::to_string(p + 1));
+    g.set(text, "Color", Value(Matrix{{0, 0, 0.55}}));
+    g.set(text, "Tag", Value(kNumbersTag));
+  }
+}
+
 void pairs_on(Session& session, const Matrix& mpt, bool labels) {
   const Matrix& list = session.handler.tlengths;
   auto index = landmark_indices(list, 2, 2, landmark_count(mpt.cols()), "Pair");
@@ -84,12 +109,31 @@ void draw_triples(Session& session) {
   triples_on(session, mean_configuration(session.handler.data), "ko");
 }
 
+void number_landmarks(Session& session) {
+  if (session.landmark_numbers && session.draws && !session.handler.data.empty()) {
+    numbers_on(session, mean_configuration(session.handler.data));
+  }
+}
+
+void toggle_numbers(Session& session) {
+  bool& on = session.landmark_numbers;
+  on = !on;
+  if (!on) {
+    erase(session.graphics, kNumbersTag);
+    return session.report("Landmark numbers hidden");
+  }
+  if (no_sample(session)) return;
+  number_landmarks(session);
+  session.report("Landmark numbers shown");
+}
+
 void plot_protocol(Session& session) {
   if (no_sample(session)) return;
   Matrix mpt = mean_configuration(session.handler.data);
   cla(session.graphics);
   showshape(session.graphics, mpt, "ko");
   pairs_on(session, mpt, false);
+  if (session.landmark_numbers) numbers_on(session, mpt);
 }
 
 void show_angles(Session& session) {
@@ -99,6 +143,7 @@ void show_angles(Session& session) {
   showshape(session.graphics, mpt, "ko");
   session.graphics.hold(true);
   triples_on(session, mpt, "ro");
+  if (session.landmark_numbers) numbers_on(session, mpt);
 }
 
 }  // namespace dg::actions

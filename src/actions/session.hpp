@@ -73,6 +73,9 @@ class Session {
   // How the save actions write datasets: plain text as always, or a CSV or
   // TSV table with a header and the specimens' IDs.
   TableFormat table_format = TableFormat::Plain;
+  // Whether the drawings of the sample and of its mean number the landmarks
+  // of the mean shape (the window's Plot menu); kept across loads and "Clear".
+  bool landmark_numbers = false;
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }

@@ -218,9 +218,10 @@ void getting_started(Session& session) {
       "On the plot, the mouse wheel zooms about the pointer, dragging pans,\n"
       "and a double click or the Home key shows the whole sample again.\n"
       "\n"
-      "Shortcuts: Ctrl+C copies the enlarged plot, Ctrl+Q quits, F1 shows\n"
-      "this text; Alt and the underlined letter presses a button. Messages\n"
-      "(at the bottom right) lists every message of the session.");
+      "Shortcuts: Ctrl+C copies the enlarged plot, Ctrl+L numbers the\n"
+      "landmarks of the mean shape, Ctrl+Q quits, F1 shows this text; Alt\n"
+      "and the underlined letter presses a button. Messages (at the bottom\n"
+      "right) lists every message of the session.");
 }
 
 void about(Session& session) {

@@ -201,7 +201,7 @@ TEST_F(MainWindowTest, AUserClicksThroughTheWholeOrderOfWork) {
     ++menus;
     run_callback(session, h);
   }
-  EXPECT_EQ(menus, 15u);
+  EXPECT_EQ(menus, 16u);
   EXPECT_EQ(console.str(), "Wrote 6 tables and their manifest to " + (out / "tables").string() +
                                "/: small-distances.csv, small-log-distances.csv, "
                                "small-constrained.csv, small-angles.csv, small-degrees.csv, "
@@ -258,6 +258,25 @@ TEST_F(MainWindowTest, TheFileMenuSetsHowFilesAreReadAndChecksThem) {
   EXPECT_EQ(title, "Check file");
   EXPECT_NE(text.find("curves.tps"), std::string::npos);
   EXPECT_NE(text.find("small.tps"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, LandmarkNumbersAreASettingCheckedInThePlotMenu) {
+  const Handle item = menu_labelled("Show l&andmark numbers");
+  EXPECT_EQ(g.get(item, "Accelerator").text(), "L");
+  const auto numbered = [&] { return g.find_by_tag("LandmarkNumber").size(); };
+  const auto checked = [&] { return g.get(item, "Checked").text(); };
+  EXPECT_EQ(checked(), "off");
+  run_callback(session, item);
+  EXPECT_EQ(checked(), "on");
+  EXPECT_EQ(g.get(item, "Enable").text(), "on");
+  click("GetTPSData", kRoad + "small.tps");  // a load with the setting on numbers the new sample
+  EXPECT_EQ(numbered(), 4u);
+  click("Clear");
+  EXPECT_EQ(numbered(), 0u);
+  EXPECT_EQ(checked(), "on");
+  g.close(fig);  // a window opened anew shows the setting
+  fig = distangler(session, {}, 1).at(0).scalar();
+  EXPECT_EQ(g.get(menu_labelled("Show l&andmark numbers"), "Checked").text(), "on");
 }
 
 TEST_F(MainWindowTest, NoTrapsInTheOrderOfWork) {

@@ -122,6 +122,48 @@ TEST_F(ProtocolTest, EmptyListsAndASingleSpecimen) {
   EXPECT_EQ(get(d.lines[3], "YData"), (Matrix{{0, 2}}));
 }
 
+TEST_F(ProtocolTest, LandmarkNumbersSitBesideTheMeanShapeAndOutliveTheProtocolPlots) {
+  const auto numbers = [&] { return session.graphics.find_by_tag("LandmarkNumber"); };
+  session.graphics.axis_limits({0, 100, 0, 200});  // the wider span is 200: offset 3
+  run("LandmarkNumbers");
+  EXPECT_EQ(platform.messages().back().text, "Landmark numbers shown");
+  ASSERT_EQ(numbers().size(), 7u);
+  for (std::size_t p = 1; p <= 7; ++p) {
+    const Handle t = numbers()[p - 1];
+    EXPECT_EQ(text(t, "String"), std::to_string(p));
+    EXPECT_EQ(get(t, "Position"), (Matrix{{p + 3.0, 10.0 * p + 3, 0}}));
+    EXPECT_EQ(get(t, "Color"), (Matrix{{0, 0, 0.55}}));
+  }
+  run("LandmarkNumbers");  // drawn again: no doubling
+  run("LandmarkNumbers");
+  EXPECT_EQ(numbers().size(), 7u);
+
+  session.handler.tlengths = Matrix{{1, 1, 2}};
+  session.handler.tangles = Matrix{{1, 2, 5, 7}};
+  for (const char* plot : {"PlotProtocol", "ShowAngles"}) {
+    run(plot);
+    Drawn d = children();
+    ASSERT_EQ(numbers().size(), 7u) << plot;
+    EXPECT_EQ(d.texts.back(), numbers().back()) << plot << ": the numbers are drawn last";
+  }
+  EXPECT_EQ(children().texts.size(), 7u + 1u);  // with the triple's red label
+
+  run("LandmarkNumbers");
+  EXPECT_EQ(platform.messages().back().text, "Landmark numbers hidden");
+  EXPECT_TRUE(numbers().empty());
+  EXPECT_EQ(text(children().texts.at(0), "String"), "1");
+
+  // Without a sample the setting still changes; only a drawing asked for is refused.
+  session.handler.data = Matrix();
+  run("LandmarkNumbers");
+  EXPECT_TRUE(session.landmark_numbers);
+  EXPECT_EQ(platform.messages().back().text, "No sample is loaded.");
+  run("LandmarkNumbers");
+  EXPECT_FALSE(session.landmark_numbers);
+  EXPECT_EQ(platform.messages().back().text, "Landmark numbers hidden");
+  EXPECT_TRUE(numbers().empty());
+}
+
 TEST_F(ProtocolTest, ListsWithoutASampleAreStoredThenRefusedByTheDrawing) {
   session.handler.data = Matrix();
   session.handler.tlengths = Matrix{{1, 1, 2}};
