@@ -188,9 +188,9 @@ int main(int argc, char** argv) {
       platform.drawnow(g);
       ++items;
     }
-    check(items == 15,
+    check(items == 16,
           "the menus hold the table export, the check, three reading options, seven "
-          "styling items, the plot copy and the two help texts");
+          "styling items, the landmark numbers, the plot copy and the two help texts");
     check(fs::exists(out / "sample-superimposed.csv"), "the tables were exported");
     QWidget* report = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets()) {
