@@ -22,14 +22,13 @@ void set_list(Session& session, Matrix& list, Matrix value, const std::string& n
 
 struct ListKind {
   const char* title;
-  const char* what;  // as landmark_indices names a row
   const char* noun;
   std::size_t count;
   const char* line;
 };
 
-constexpr ListKind kPairs{"Open a pair list", "Pair", "pair", 2, "%3.0f Lengths requested"};
-constexpr ListKind kTriples{"Open a triple list", "Triple", "triple", 3, "%3.0f Angles requested"};
+constexpr ListKind kPairs{"Open a pair list", "pair", 2, "%3.0f Lengths requested"};
+constexpr ListKind kTriples{"Open a triple list", "triple", 3, "%3.0f Angles requested"};
 
 // Asks for a list and checks it against the sample before anything is kept:
 // a list that is refused, like a cancelled dialog, changes nothing.
@@ -37,16 +36,8 @@ std::optional<LandmarkList> read_list(Session& session, const ListKind& kind) {
   if (no_sample(session)) return std::nullopt;
   auto load = load_landmark_list(session.platform, "*.txt", kind.title);
   if (!load) return std::nullopt;
-  if (load->list.empty()) {
-    raise("The file \"" + load->fn + "\" holds no " + kind.noun + "s; each line names a " +
-          kind.noun + ": a number, then " + std::to_string(kind.count) + " landmark numbers.");
-  }
-  try {
-    landmark_indices(load->list, 2, kind.count, landmark_count(session.handler.data.cols()),
-                     kind.what);
-  } catch (const RuntimeError& error) {
-    raise("\"" + load->fn + "\": " + error.what() + " The list is not loaded.");
-  }
+  loaded_list_indices(load->list, load->fn, kind.count,
+                      landmark_count(session.handler.data.cols()));
   return load;
 }
 

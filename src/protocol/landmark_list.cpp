@@ -68,4 +68,19 @@ std::optional<std::string> list_misfit(const Matrix& list, std::size_t first_col
   return std::nullopt;
 }
 
+std::vector<std::size_t> loaded_list_indices(const Matrix& list, std::string_view file,
+                                             std::size_t count, std::size_t landmarks) {
+  const std::string name(file);
+  const char* noun = count == 2 ? "pair" : "triple";
+  if (list.empty()) {
+    raise("The file \"" + name + "\" holds no " + noun + "s; each line names a " + noun +
+          ": a number, then " + std::to_string(count) + " landmark numbers.");
+  }
+  try {
+    return landmark_indices(list, 2, count, landmarks, count == 2 ? "Pair" : "Triple");
+  } catch (const RuntimeError& error) {
+    raise("\"" + name + "\": " + error.what() + " The list is not loaded.");
+  }
+}
+
 }  // namespace dg

@@ -54,4 +54,11 @@ std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_
 std::optional<std::string> list_misfit(const Matrix& list, std::size_t first_column,
                                        std::size_t count, std::size_t landmarks);
 
+// The 0-based landmark indices of a pair list (count 2) or a triple list
+// (count 3) read from the file named `file`, checked against a sample of
+// `landmarks` landmarks before anything keeps it. An empty list, or a row
+// that does not fit, raises an error naming the file.
+std::vector<std::size_t> loaded_list_indices(const Matrix& list, std::string_view file,
+                                             std::size_t count, std::size_t landmarks);
+
 }  // namespace dg

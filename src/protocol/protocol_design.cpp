@@ -203,17 +203,7 @@ void ProtocolDesign::clear(List list) {
 
 void ProtocolDesign::replace(List list, const Matrix& loaded, std::string_view file_name) {
   require_sample();
-  const std::string file(file_name);
-  if (loaded.empty()) {
-    raise("The file \"" + file + "\" holds no " + noun(list) + "s; each line names a " +
-          noun(list) + ": a number, then " + std::to_string(width(list)) + " landmark numbers.");
-  }
-  std::vector<std::size_t> index;
-  try {
-    index = landmark_indices(loaded, 2, width(list), k_, list == List::pairs ? "Pair" : "Triple");
-  } catch (const RuntimeError& error) {
-    raise("\"" + file + "\": " + error.what() + " The list is not loaded.");
-  }
+  std::vector<std::size_t> index = loaded_list_indices(loaded, file_name, width(list), k_);
   for (std::size_t& i : index) ++i;
   if (index == values(list)) return;
   commit(list, std::move(index));
