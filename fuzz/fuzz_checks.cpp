@@ -11,6 +11,7 @@
 
 #include "actions/dahand_actions.hpp"
 #include "input/dload.hpp"
+#include "input/file_kind.hpp"
 #include "input/tps_check.hpp"
 #include "input/tps_scan.hpp"
 #include "morpho/centsize.hpp"
@@ -167,6 +168,13 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
 }
 
 void check_matrix(const std::uint8_t* data, std::size_t size) {
+  // A dropped file's kind is told from the same bytes, or refused.
+  try {
+    const FileKind kind = file_kind("dropped.txt", text_of(data, size));
+    require(kind == FileKind::Tps || kind == FileKind::Pairs || kind == FileKind::Triples ||
+            kind == FileKind::Matrix);
+  } catch (const RuntimeError&) {
+  }
   try {
     Matrix m = parse_matrix(text_of(data, size), "fuzz.txt");
     require(m.size() == m.rows() * m.cols());

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <charconv>
 #include <filesystem>
-#include <fstream>
 
 #include "actions/dahand_actions.hpp"
+#include "input/file_kind.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
 
@@ -42,63 +41,19 @@ std::string extension(const std::string& path) {
   return dot == std::string::npos ? std::string() : lower(name.substr(dot));
 }
 
-// The fields of a line of numbers, or 0 when its first field is no number.
-std::size_t number_columns(std::string_view line) {
-  std::size_t columns = 0;
-  std::size_t i = 0;
-  const auto space = [](char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r'; };
-  while (i < line.size()) {
-    while (i < line.size() && space(line[i])) ++i;
-    if (i == line.size()) break;
-    std::size_t end = i;
-    while (end < line.size() && !space(line[end])) ++end;
-    if (columns == 0) {
-      double value = 0;
-      const char* first = line.data() + i + (line[i] == '+' ? 1 : 0);
-      auto [ptr, ec] = std::from_chars(first, line.data() + end, value);
-      if (ec != std::errc() || ptr != line.data() + end) return 0;
-    }
-    ++columns;
-    i = end;
-  }
-  return columns;
-}
-
-// Which load reads a file: a TPS file holds an LM= line (or ends in .tps); a
-// plain file is told by the columns of its first line of numbers.
+// Which load reads a file, by what it holds.
 std::string_view load_for(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(file_path(path), error)) {
-    raise("The file \"" + path + "\" does not exist or is not a regular file.");
+  switch (file_kind_of(path)) {
+    case FileKind::Tps:
+      return "GetTPSData";
+    case FileKind::Pairs:
+      return "GetLengths";
+    case FileKind::Triples:
+      return "GetAngles";
+    case FileKind::Matrix:
+      break;
   }
-  if (extension(path) == ".tps") return "GetTPSData";
-  std::ifstream in(file_path(path), std::ios::binary);
-  if (!in) raise("The file \"" + path + "\" cannot be opened.");
-  std::string line;
-  std::size_t read = 0;
-  constexpr std::size_t kLookAt = std::size_t{1} << 20;  // the head of the file is enough
-  while (read < kLookAt && std::getline(in, line)) {
-    read += line.size() + 1;
-    const std::size_t start = line.find_first_not_of(" \t");
-    if (start == std::string::npos) continue;
-    if (lower(line.substr(start, 3)) == "lm=") return "GetTPSData";
-    switch (const std::size_t columns = number_columns(line)) {
-      case 0:
-        continue;
-      case 3:
-        return "GetLengths";
-      case 4:
-        return "GetAngles";
-      default:
-        if (columns >= 5) return "GetData";
-        raise("\"" + file_name(path) + "\" is neither a TPS file nor a list: its first line of " +
-              "numbers has " + std::to_string(columns) + (columns == 1 ? " column" : " columns") +
-              ", where a pair list has 3, a triple list 4 and a landmark matrix 5 or more.");
-    }
-  }
-  raise("\"" + file_name(path) +
-        "\" has no LM= line and no line of numbers: it is neither a TPS file, a list nor a "
-        "landmark matrix.");
+  return "GetData";
 }
 
 // Gives the file to the load's dialog and runs the load, unless the load
