@@ -74,13 +74,9 @@ bool no_distances(Session& session) {
   return true;
 }
 
-std::string file_name(const std::string& path) {
-  return path.substr(path.find_last_of("/\\") + 1);
-}
-
 std::string sample_name(const HandlerState& handler) {
   if (handler.records.empty()) return "sample";
-  std::string name = file_name(handler.records.front().file());
+  std::string name = split_path(handler.records.front().file()).name;
   if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) {
     name.erase(dot);
   }

@@ -34,8 +34,6 @@ std::string sample_name(const HandlerState& handler);
 // The folder of the sample's first file, where save dialogs start; empty
 // when none is loaded.
 std::string sample_folder(const HandlerState& handler);
-// The file name of a path, without its folder.
-std::string file_name(const std::string& path);
 // "1 specimen", "417 specimens".
 std::string count_of(std::size_t n, std::string_view noun);
 

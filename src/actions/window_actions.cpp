@@ -2,13 +2,13 @@
 // as a file, and the Help menu.
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <filesystem>
 
 #include "actions/dahand_actions.hpp"
 #include "input/file_kind.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
+#include "runtime/graphics/property_table.hpp"
 
 #ifndef DISTANGLER_VERSION
 #error "DISTANGLER_VERSION is set by CMake from the project's version"
@@ -29,14 +29,8 @@ void run_load(Session& session, std::string_view word) {
   get_angles(session);
 }
 
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 std::string extension(const std::string& path) {
-  const std::string name = file_name(path);
+  const std::string name = split_path(path).name;
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : lower(name.substr(dot));
 }
