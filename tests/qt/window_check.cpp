@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPixmap>
 #include <QScreen>
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -121,14 +123,26 @@ int main(int argc, char** argv) {
       platform.drawnow(g);
     };
     // The next file dialog gets `path` typed over its suggested name, then Return.
+    // Waits (up to 10 s, however loaded the machine) for the dialog to open.
     auto type_into_dialog = [&](const std::string& path) {
-      QTimer::singleShot(400, [path] {
-        QWidget* field = QApplication::focusWidget();
-        if (!qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) || !field) return;
+      auto* poll = new QTimer(&app);
+      auto tries = std::make_shared<int>(0);
+      QObject::connect(poll, &QTimer::timeout, [poll, tries, path] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* field = dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+        if (!field || !field->isVisible()) {
+          if (++*tries == 100) poll->deleteLater();
+          return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        QApplication::setActiveWindow(dialog);
+        field->setFocus();
         QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(field, QString::fromStdString(path));
         QTest::keyClick(field, Qt::Key_Return);
       });
+      poll->start(100);
     };
     auto tab_to = [&](const std::string& word) {
       QWidget* target = platform.widget_of(find(word));
@@ -231,7 +245,11 @@ int main(int argc, char** argv) {
   });
   QTimer::singleShot(30000, [&] {
     check(false, "the window closed within 30 s");
-    for (dg::Handle f : g.figures()) g.close(f);
+    // A dialog still open is closed first, and the figures once its loop has ended.
+    while (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    QTimer::singleShot(0, [&] {
+      for (dg::Handle f : g.figures()) g.close(f);
+    });
   });
   check(platform.exec() == 0, "the event loop ended with the last window");
   check(g.figures().empty(), "Exit closed the main window");
