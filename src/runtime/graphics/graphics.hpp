@@ -92,6 +92,10 @@ class Graphics {
   void axis_limits(const std::array<double, 4>& limits);
   std::array<double, 4> axis_limits();  // the current axes' limits, computed when automatic
   std::array<double, 4> limits_of(Handle axes) const;
+  // The limits the axes show in a plot box of width x height pixels: its own
+  // limits and, under equal units, one range widened about its centre so that
+  // a data unit is as long in x as in y. [xmin, xmax, ymin, ymax].
+  std::array<double, 4> shown_limits(Handle axes, double width, double height) const;
 
   // Removes an axes' children (its drawing).
   void clear_axes(Handle axes);

@@ -137,6 +137,12 @@ struct Figure : Placed {
   bool resize = true;
   std::string close_request_fcn;  // run by the window's close button instead of closing
   std::string file_drop_fcn;      // run for each file dropped on the window
+  // Run while the pointer moves over an axes of the figure, after the axes'
+  // CurrentPoint is set; the window tracks the pointer only when it is set.
+  std::string motion_fcn;
+  // A docked figure is shown as a panel at the side of the first other
+  // figure's window, not as a window of its own.
+  bool docked = false;
   ObjectId current_axes = kNoObject;
   bool stale = false;
   std::uint64_t changes = 0;  // counts the changes to the figure or anything in it
@@ -170,6 +176,10 @@ struct Axes : Placed {
   bool hold = false;   // NextPlot "add"
   bool box = true;
   Rgb color{1, 1, 1};
+  // Run when the user clicks in the axes without dragging, after
+  // CurrentPoint is set to the data point clicked.
+  std::string button_down_fcn;
+  std::array<double, 2> current_point{0, 0};
   PointRows points;
   mutable DataBounds bounds;  // brought up to date when the limits are read
 };

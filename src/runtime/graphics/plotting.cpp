@@ -179,6 +179,17 @@ std::array<double, 4> Graphics::data_limits(const Axes& axes) const {
   return {xs[0], xs[1], ys[0], ys[1]};
 }
 
+std::array<double, 4> Graphics::shown_limits(Handle axes_handle, double width,
+                                             double height) const {
+  auto lim = limits_of(axes_handle);
+  if (!axes(axes_handle).equal || width <= 0 || height <= 0) return lim;
+  double xr = lim[1] - lim[0], yr = lim[3] - lim[2];
+  double per_pixel = std::max(xr / width, yr / height);
+  double xc = (lim[0] + lim[1]) / 2, yc = (lim[2] + lim[3]) / 2;
+  double xh = per_pixel * width / 2, yh = per_pixel * height / 2;
+  return {xc - xh, xc + xh, yc - yh, yc + yh};
+}
+
 std::array<double, 4> Graphics::limits_of(Handle axes_handle) const {
   const auto& axes = store_.as<Axes>(checked_axes(axes_handle));
   std::array<double, 4> out{axes.xlim[0], axes.xlim[1], axes.ylim[0], axes.ylim[1]};

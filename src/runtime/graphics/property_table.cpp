@@ -81,6 +81,7 @@ constexpr std::array<std::string_view, 3> kEnable{"on", "off", "inactive"};
 constexpr Words kActivePosition{"position", "outerposition"};
 constexpr Words kMenuBar{"figure", "none"};
 constexpr Words kAutoManual{"auto", "manual"};
+constexpr Words kWindowStyle{"normal", "docked"};
 constexpr Words kNextPlot{"add", "replace"};
 constexpr std::array<std::string_view, 3> kAlignment{"left", "center", "right"};
 constexpr std::array<std::string_view, 10> kStyles{
@@ -222,6 +223,17 @@ const Property kFigure[] = {
        of<Figure>(o).file_drop_fcn = v.text;
      },
      false},
+    {"WindowButtonMotionFcn", PropertyKind::Text, "",
+     [](G, ObjectId, O o) { return Value(of<Figure>(o).motion_fcn); },
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+       of<Figure>(o).motion_fcn = v.text;
+     }},
+    {"WindowStyle", PropertyKind::Choice, "normal",
+     [](G, ObjectId, O o) { return Value(of<Figure>(o).docked ? "docked" : "normal"); },
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+       of<Figure>(o).docked = v.text == "docked";
+     },
+     true, kWindowStyle},
 };
 
 const Property kAxes[] = {
@@ -279,6 +291,28 @@ const Property kAxes[] = {
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
        of<Axes>(o).color = v.color.rgb;
      }},
+    {"ButtonDownFcn", PropertyKind::Text, "",
+     [](G, ObjectId, O o) { return Value(of<Axes>(o).button_down_fcn); },
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+       of<Axes>(o).button_down_fcn = v.text;
+     },
+     false},
+    // The data point of the last click (or of the pointer while the figure
+    // tracks it), as two rows of x y z: the near and the far point of a
+    // two-dimensional view are the same.
+    {"CurrentPoint", PropertyKind::Any, "[0 0 0 0 0 0]",
+     [](G, ObjectId, O o) {
+       const auto& p = of<Axes>(o).current_point;
+       return Value(Matrix{{p[0], p[1], 0}, {p[0], p[1], 0}});
+     },
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+       const Matrix& m = v.raw.is_double() ? v.raw.matrix() : Matrix();
+       if (m.rows() == 0 || m.cols() < 2 || !std::isfinite(m(0, 0)) || !std::isfinite(m(0, 1))) {
+         raise("The property \"CurrentPoint\" needs a point: x and y.");
+       }
+       of<Axes>(o).current_point = {m(0, 0), m(0, 1)};
+     },
+     false},
 };
 
 Value line_data(const Line& line, bool x) {

@@ -350,14 +350,7 @@ QPainterPath marker_path(Marker marker, double size, bool* filled) {
 }
 
 std::array<double, 4> shown_limits(const Graphics& graphics, Handle axes, QSizeF box) {
-  auto lim = graphics.limits_of(axes);
-  const Axes& a = graphics.axes(axes);
-  if (!a.equal || box.width() <= 0 || box.height() <= 0) return lim;
-  double xr = lim[1] - lim[0], yr = lim[3] - lim[2];
-  double per_pixel = std::max(xr / box.width(), yr / box.height());
-  double xc = (lim[0] + lim[1]) / 2, yc = (lim[2] + lim[3]) / 2;
-  double xh = per_pixel * box.width() / 2, yh = per_pixel * box.height() / 2;
-  return {xc - xh, xc + xh, yc - yh, yc + yh};
+  return graphics.shown_limits(axes, box.width(), box.height());
 }
 
 std::vector<double> nice_ticks(double lo, double hi, double target, double* step_out) {
