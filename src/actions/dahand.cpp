@@ -20,9 +20,32 @@ void save(Session& session) {
   actions::save(session, what);
 }
 
+template <ProtocolDesign::List list>
+void design_pick(Session& session) {
+  actions::design_pick(session, list);
+}
+
+template <ProtocolDesign::List list>
+void design_select(Session& session) {
+  actions::design_select(session, list);
+}
+
+template <ProtocolDesign::List list>
+void design_save(Session& session) {
+  actions::design_save(session, list);
+}
+
+template <int step>
+void design_move(Session& session) {
+  actions::design_move(session, step);
+}
+
+constexpr auto kPairs = ProtocolDesign::List::pairs;
+constexpr auto kTriples = ProtocolDesign::List::triples;
+
 }  // namespace
 
-const std::array<ActionEntry, 27> kActions{{
+const std::array<ActionEntry, 44> kActions{{
     {"GetData", load<Source::Matrix>},
     {"GetTPSData", load<Source::Tps>},
     {"GetTPSScale", load<Source::TpsScale>},
@@ -50,6 +73,23 @@ const std::array<ActionEntry, 27> kActions{{
     {"SavePlot", actions::save_plot},
     {"GettingStarted", actions::getting_started},
     {"About", actions::about},
+    {"ProtocolDesigner", actions::toggle_designer},
+    {"DesignPair", design_pick<kPairs>},
+    {"DesignAngle", design_pick<kTriples>},
+    {"DesignClick", actions::design_click},
+    {"DesignHover", actions::design_hover, false},
+    {"DesignCancel", actions::design_cancel},
+    {"DesignAllPairs", actions::design_all_pairs},
+    {"DesignChain", actions::design_chain},
+    {"DesignSelectPairs", design_select<kPairs>},
+    {"DesignSelectTriples", design_select<kTriples>},
+    {"DesignDelete", actions::design_delete},
+    {"DesignUp", design_move<-1>},
+    {"DesignDown", design_move<1>},
+    {"DesignUndo", actions::design_undo},
+    {"DesignRedo", actions::design_redo},
+    {"DesignSavePairs", design_save<kPairs>},
+    {"DesignSaveTriples", design_save<kTriples>},
 }};
 
 void dahand(Session& session, const Value& action) {
@@ -59,7 +99,8 @@ void dahand(Session& session, const Value& action) {
     for (const ActionEntry& entry : kActions) {
       if (word != entry.word) continue;
       entry.run(session);
-      return actions::refresh_window(session);
+      if (entry.refreshes) actions::refresh_window(session);
+      return;
     }
   }
   session.print("Fell through case!  \n");

@@ -21,9 +21,12 @@ namespace dg {
 struct ActionEntry {
   std::string_view word;
   void (*run)(Session& session);
+  // Whether the window's enabling is recomputed after it; the pointer's
+  // highlight runs at every move and changes nothing the enabling follows.
+  bool refreshes = true;
 };
 
-extern const std::array<ActionEntry, 27> kActions;
+extern const std::array<ActionEntry, 44> kActions;
 
 void dahand(Session& session, const Value& action);
 

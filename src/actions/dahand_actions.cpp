@@ -55,6 +55,7 @@ void refresh_window(Session& session) {
   // A setting, always on; its check mark follows the session, also in a window opened anew.
   set_tagged(session, "NumbersMenu", "Checked", Value(session.landmark_numbers ? "on" : "off"));
   for (Handle menu : session.graphics.find_by_tag("RecentMenu")) fill_recent_menu(session, menu);
+  refresh_designer(session);
   const Value title(h.name.empty() ? std::string("Distangler") : "Distangler - " + h.name);
   for (Handle box : session.graphics.find_by_tag("DataBox")) {
     if (auto figure = session.graphics.figure_of(box)) session.graphics.set(*figure, "Name", title);
@@ -113,6 +114,7 @@ void clear(Session& session) {
   h.distance_pairs.reset();
   h.pairs_loaded = h.distances_saved = h.saves_closed = false;
   h.name.clear();
+  session.designer.means.clear();
   set_tagged(session, "DataBox", "String", Value::text_cell({"No sample loaded", "", ""}));
   std::vector<std::string> kept;
   if (!h.tlengths.empty()) {
@@ -136,6 +138,10 @@ void exit(Session& session) {
       !session.platform.confirm("Quit Distangler", "The distances calculated for " + h.name +
                                                        " were never saved. Quit anyway?")) {
     return;
+  }
+  // The protocol designer's panel goes with the window it is docked to.
+  for (Handle panel : session.graphics.find_by_tag("ProtocolDesigner")) {
+    session.graphics.close(panel);
   }
   session.graphics.close(*figure);
 }

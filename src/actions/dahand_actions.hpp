@@ -63,6 +63,11 @@ void save(Session& session, Export what);
 // sample, into a folder the user picks.
 void export_tables(Session& session);
 
+// Stores a pair or triple list under a name, reported in the length box.
+void store_list(Session& session, ProtocolDesign::List list, Matrix value, const std::string& name);
+
+// The column-wise mean of the sample: the mean configuration, size last.
+Matrix mean_configuration(const Matrix& data);
 void draw_pairs(Session& session);     // the pairs over the current picture
 void draw_triples(Session& session);   // the triples over the current picture
 void plot_protocol(Session& session);  // "PlotProtocol"
@@ -73,6 +78,35 @@ void toggle_numbers(Session& session);
 // Numbers the landmarks of the sample's mean shape over the current picture,
 // replacing earlier numbers, when the setting is on.
 void number_landmarks(Session& session);
+
+// The protocol designer: a panel docked beside the plot listing both lists,
+// picks by clicking landmarks on the mean shape, generators, row edits, undo
+// and redo, saving. Its lists are the session's: every edit stores them as a
+// load would.
+void toggle_designer(Session& session);                         // "ProtocolDesigner"
+void design_pick(Session& session, ProtocolDesign::List list);  // "DesignPair", "DesignAngle"
+void design_click(Session& session);   // "DesignClick": the landmark nearest the axes' CurrentPoint
+void design_hover(Session& session);   // "DesignHover": highlights the landmark under the pointer
+void design_cancel(Session& session);  // "DesignCancel"
+void design_all_pairs(Session& session);                          // "DesignAllPairs"
+void design_chain(Session& session);                              // "DesignChain"
+void design_select(Session& session, ProtocolDesign::List list);  // a row picked in a list
+void design_delete(Session& session);                             // "DesignDelete"
+void design_move(Session& session, int step);                     // "DesignUp", "DesignDown"
+void design_undo(Session& session);                               // "DesignUndo"
+void design_redo(Session& session);                               // "DesignRedo"
+void design_save(Session& session, ProtocolDesign::List list);    // "DesignSavePairs", "...Triples"
+// Gives the designer a list read from a file (already checked against the
+// sample), so that its edits and undo start from it.
+void design_loaded(Session& session, ProtocolDesign::List list, const Matrix& loaded,
+                   std::string_view name);
+bool designer_open(const Session& session);
+// The mean shape with both lists, every landmark numbered, and the landmarks
+// of a half-made pick marked: what the designer shows while it is open.
+void draw_designer(Session& session);
+void draw_design(Session& session, std::span<const std::size_t> picked);
+// Brings the designer's panel and its menu entries up to date.
+void refresh_designer(Session& session);
 
 // Reading options and the file check, from the window's File menu.
 void check_files(Session& session);       // "CheckFile": the report of each file picked

@@ -102,6 +102,7 @@ void load(Session& session, Source source) {
   h.distance_pairs.reset();
   h.pairs_loaded = h.distances_saved = h.saves_closed = false;
   h.name = sample->name;
+  session.designer.means.clear();
   const Matrix& data = h.data;
   warn_about_sample(session, data, h.records);
   const std::size_t landmarks = landmark_count(data.cols());
@@ -130,9 +131,13 @@ void load(Session& session, Source source) {
     showshape(session.graphics, data, "ko");
     session.graphics.axis_auto();
     session.graphics.axis_equal();
-    if (pairs_fit) draw_pairs(session);
-    if (triples_fit) draw_triples(session);
-    number_landmarks(session);
+    if (designer_open(session)) {
+      draw_designer(session);
+    } else {
+      if (pairs_fit) draw_pairs(session);
+      if (triples_fit) draw_triples(session);
+      number_landmarks(session);
+    }
   }
   const std::string& first = h.records.front().file();
   if (h.records.back().file() == first) {

@@ -49,30 +49,38 @@ void loaded(Session& session, const ListKind& kind, const LandmarkList& list,
 
 }  // namespace
 
+void store_list(Session& session, ProtocolDesign::List list, Matrix value,
+                const std::string& name) {
+  HandlerState& h = session.handler;
+  if (list == ProtocolDesign::List::pairs) {
+    set_list(session, h.tlengths, std::move(value), name, kPairs.line);
+    h.pairs_name = name;
+  } else {
+    set_list(session, h.tangles, std::move(value), name, kTriples.line);
+    h.triples_name = name;
+  }
+}
+
 void get_lengths(Session& session) {
   auto load = read_list(session, kPairs);
   if (!load) return;
-  HandlerState& h = session.handler;
-  set_list(session, h.tlengths, load->list, load->fn, kPairs.line);
-  h.pairs_name = load->fn;
-  h.pairs_loaded = true;
-  if (session.draws) draw_pairs(session);
+  use_pairs(session, load->list, load->fn);
   loaded(session, kPairs, *load, "GetLengths");
 }
 
 void use_pairs(Session& session, Matrix pairs, const std::string& name) {
-  set_list(session, session.handler.tlengths, std::move(pairs), name, kPairs.line);
-  session.handler.pairs_name = name;
+  design_loaded(session, ProtocolDesign::List::pairs, pairs, name);
+  store_list(session, ProtocolDesign::List::pairs, std::move(pairs), name);
   session.handler.pairs_loaded = true;
-  if (session.draws) draw_pairs(session);
+  if (session.draws) designer_open(session) ? draw_designer(session) : draw_pairs(session);
 }
 
 void get_angles(Session& session) {
   auto load = read_list(session, kTriples);
   if (!load) return;
-  set_list(session, session.handler.tangles, load->list, load->fn, kTriples.line);
-  session.handler.triples_name = load->fn;
-  if (session.draws) draw_triples(session);
+  design_loaded(session, ProtocolDesign::List::triples, load->list, load->fn);
+  store_list(session, ProtocolDesign::List::triples, load->list, load->fn);
+  if (session.draws) designer_open(session) ? draw_designer(session) : draw_triples(session);
   loaded(session, kTriples, *load, "GetAngles");
 }
 

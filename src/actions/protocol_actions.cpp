@@ -10,9 +10,7 @@
 #include "runtime/array/format.hpp"
 
 namespace dg::actions {
-namespace {
 
-// The column-wise mean of the sample: the mean configuration, size last.
 Matrix mean_configuration(const Matrix& data) {
   Matrix mean(data.rows() ? 1 : 0, data.cols());
   for (std::size_t i = 0; i < data.rows(); ++i) {
@@ -22,6 +20,8 @@ Matrix mean_configuration(const Matrix& data) {
   for (std::size_t c = 0; c < mean.cols(); ++c) mean(0, c) /= static_cast<double>(data.rows());
   return mean;
 }
+
+namespace {
 
 struct Point {
   double x, y;
@@ -42,8 +42,10 @@ void segment(Graphics& g, std::initializer_list<Point> points, const char* style
   g.set(g.plot(x, y, style), "Tag", Value(tag));
 }
 
-void label(Graphics& g, Point a, Point b, std::size_t row, const char* tag) {
-  Handle text = g.text((a.x + b.x) / 2, (a.y + b.y) / 2, num2str(static_cast<double>(row)));
+void label(Graphics& g, Point a, Point b, std::size_t row, const char* tag,
+           const char* prefix = "") {
+  Handle text =
+      g.text((a.x + b.x) / 2, (a.y + b.y) / 2, prefix + num2str(static_cast<double>(row)));
   g.set(text, "Color", Value("r"));
   g.set(text, "Tag", Value(tag));
 }
@@ -73,7 +75,7 @@ void numbers_on(Session& session, const Matrix& mpt) {
   }
 }
 
-void pairs_on(Session& session, const Matrix& mpt, bool labels) {
+void pairs_on(Session& session, const Matrix& mpt, bool labels, const char* prefix = "") {
   const Matrix& list = session.handler.tlengths;
   auto index = landmark_indices(list, 2, 2, landmark_count(mpt.cols()), "Pair");
   Graphics& g = session.graphics;
@@ -81,11 +83,12 @@ void pairs_on(Session& session, const Matrix& mpt, bool labels) {
   for (std::size_t i = 0; i < index.size() / 2; ++i) {
     Point a = landmark(mpt, index[2 * i]), b = landmark(mpt, index[2 * i + 1]);
     segment(g, {a, b}, "k", kPairsTag);
-    if (labels) label(g, a, b, i + 1, kPairsTag);
+    if (labels) label(g, a, b, i + 1, kPairsTag, prefix);
   }
 }
 
-void triples_on(Session& session, const Matrix& mpt, const char* vertex_style) {
+void triples_on(Session& session, const Matrix& mpt, const char* vertex_style,
+                const char* prefix = "") {
   const Matrix& list = session.handler.tangles;
   auto index = landmark_indices(list, 2, 3, landmark_count(mpt.cols()), "Triple");
   Graphics& g = session.graphics;
@@ -95,7 +98,7 @@ void triples_on(Session& session, const Matrix& mpt, const char* vertex_style) {
           b = landmark(mpt, index[3 * i + 2]);
     segment(g, {a, v, b}, "k", kTriplesTag);
     segment(g, {v}, vertex_style, kTriplesTag);
-    label(g, a, v, i + 1, kTriplesTag);
+    label(g, a, v, i + 1, kTriplesTag, prefix);
   }
 }
 
@@ -144,6 +147,29 @@ void show_angles(Session& session) {
   session.graphics.hold(true);
   triples_on(session, mpt, "ro");
   if (session.landmark_numbers) numbers_on(session, mpt);
+}
+
+void draw_design(Session& session, std::span<const std::size_t> picked) {
+  if (session.handler.data.empty() || !session.draws) return;
+  Matrix mpt = mean_configuration(session.handler.data);
+  Graphics& g = session.graphics;
+  cla(g);
+  showshape(g, mpt, "ko");
+  // Lists that do not fit the sample are not drawn; the panel says why.
+  const std::size_t k = landmark_count(mpt.cols());
+  if (!session.handler.tlengths.empty() && !list_misfit(session.handler.tlengths, 2, 2, k)) {
+    pairs_on(session, mpt, true, "d");
+  }
+  if (!session.handler.tangles.empty() && !list_misfit(session.handler.tangles, 2, 3, k)) {
+    triples_on(session, mpt, "ko", "a");
+  }
+  numbers_on(session, mpt);
+  for (std::size_t number : picked) {
+    const Point at = landmark(mpt, number - 1);
+    Handle mark = g.plot(std::vector<double>{at.x}, std::vector<double>{at.y}, "ro");
+    g.set(mark, "MarkerFaceColor", Value("r"));
+    g.set(mark, "MarkerSize", Value(9.0));
+  }
 }
 
 }  // namespace dg::actions

@@ -34,8 +34,11 @@ void run_callback(Session& session, Handle object, const std::string& text) {
   try {
     CallbackCall call = parse_callback(text);
     Graphics::CallbackScope running(session.graphics, object);
-    // A click makes its window the current one, so gcf and gca name it.
-    if (auto figure = session.graphics.gcbf()) session.graphics.raise_figure(*figure);
+    // A click makes its window the current one, so gcf and gca name it. A
+    // docked panel is part of the window it is docked to, which stays current.
+    if (auto figure = session.graphics.gcbf(); figure && !session.graphics.figure(*figure).docked) {
+      session.graphics.raise_figure(*figure);
+    }
     Values args;
     for (const CallbackArg& arg : call.args) args.push_back(resolve(session.graphics, arg));
     session.functions.call(session, call.function, args, 0);

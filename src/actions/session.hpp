@@ -3,6 +3,7 @@
 // make a fresh session each; the apps make one for the process.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "input/specimen_record.hpp"
 #include "input/tps_scan.hpp"
 #include "output/table.hpp"
+#include "protocol/protocol_design.hpp"
 #include "runtime/array/matrix.hpp"
 #include "runtime/graphics/graphics.hpp"
 #include "runtime/graphics/platform.hpp"
@@ -50,6 +52,19 @@ struct HandlerState {
   std::string triples_name;
 };
 
+// The protocol designer: the pair and triple lists the user builds on the mean
+// shape, and what its panel keeps between actions.
+struct DesignerState {
+  ProtocolDesign design;
+  // The list the row edits (delete, move) work on: the one last selected.
+  ProtocolDesign::List active = ProtocolDesign::List::pairs;
+  // The landmark highlighted under the pointer; 0 for none.
+  std::size_t hover = 0;
+  // The mean over the sample of each row's distance or angle, by its
+  // landmarks; emptied when the sample changes.
+  std::map<std::vector<std::size_t>, double> means;
+};
+
 class Session {
  public:
   explicit Session(Platform& platform);
@@ -76,6 +91,7 @@ class Session {
   // Whether the drawings of the sample and of its mean number the landmarks
   // of the mean shape (the window's Plot menu); kept across loads and "Clear".
   bool landmark_numbers = false;
+  DesignerState designer;
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }

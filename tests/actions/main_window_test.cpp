@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "actions/dahand.hpp"
+#include "actions/dahand_actions.hpp"
 #include "actions/distangler.hpp"
 #include "actions/run_callback.hpp"
 #include "guisupport/guidata.hpp"
@@ -40,7 +41,12 @@ class MainWindowTest : public ::testing::Test {
   MainWindowTest() {
     fs::create_directories(out);
     fig = distangler(session, {}, 1).at(0).scalar();
-    for (Handle h : g.findall(fig)) {
+    collect(fig);
+  }
+  // Notes the callbacks of a figure's controls and menus, and which control
+  // sends each action word.
+  void collect(Handle figure) {
+    for (Handle h : g.findall(figure)) {
       ObjectType t = g.type(h);
       if (t != ObjectType::UIControl && t != ObjectType::UIMenu) continue;
       std::string text = g.get(h, "Callback").text();
@@ -148,6 +154,17 @@ TEST_F(MainWindowTest, EveryCallbackGoesThroughTheDispatcherToAKnownFunction) {
   EXPECT_EQ(g.get(fig, "FileDropFcn").text(), "distangler('dahand','OpenDropped')");
   actions.insert("OpenDropped");
   actions.insert("OpenRecent");  // each recent file's item, made when the menu opens
+  // The protocol designer's panel, and the clicks and pointer on the plot it listens to.
+  press("ProtocolDesigner");
+  const Handle panel = g.find_by_tag("ProtocolDesigner").at(0);
+  for (Handle h : g.findall(panel)) {
+    const std::string text = g.type(h) == ObjectType::UIControl ? g.get(h, "Callback").text() : "";
+    if (!text.empty()) actions.insert(std::get<std::string>(parse_callback(text).args.at(1)));
+  }
+  const Handle axes = g.get(fig, "CurrentAxes").scalar();
+  EXPECT_EQ(g.get(axes, "ButtonDownFcn").text(), "distangler('dahand','DesignClick')");
+  EXPECT_EQ(g.get(fig, "WindowButtonMotionFcn").text(), "distangler('dahand','DesignHover')");
+  actions.insert({"DesignClick", "DesignHover"});
   EXPECT_EQ(actions, words);
 }
 
@@ -201,7 +218,7 @@ TEST_F(MainWindowTest, AUserClicksThroughTheWholeOrderOfWork) {
     ++menus;
     run_callback(session, h);
   }
-  EXPECT_EQ(menus, 16u);
+  EXPECT_EQ(menus, 20u);
   EXPECT_EQ(console.str(), "Wrote 6 tables and their manifest to " + (out / "tables").string() +
                                "/: small-distances.csv, small-log-distances.csv, "
                                "small-constrained.csv, small-angles.csv, small-degrees.csv, "
@@ -466,6 +483,98 @@ TEST_F(MainWindowTest, ADroppedFileLoadsAsWhatItHolds) {
             "\"words.txt\" has no LM= line and no line of numbers: it is neither a TPS file, a "
             "list nor a landmark matrix.\n");
   EXPECT_EQ(box("DataBox").at(0), "x.TPS");
+}
+
+// Picks on the mean shape become the session's lists: the panel lists them
+// with their means, undo and redo step through them, and the datasets and
+// saved lists are those of the same lists written by hand.
+TEST_F(MainWindowTest, TheProtocolDesignerBuildsTheListsByClickingTheMeanShape) {
+  click("GetTPSData", kRoad + "small.tps");
+  press("ProtocolDesigner");
+  collect(g.find_by_tag("ProtocolDesigner").at(0));
+  EXPECT_EQ(g.get(g.find_by_tag("ProtocolDesigner").at(0), "WindowStyle").text(), "docked");
+  EXPECT_EQ(g.current_figure(), fig);  // drawing stays in the main window
+  const Handle axes = g.get(fig, "CurrentAxes").scalar();
+  const Matrix mean = actions::mean_configuration(session.handler.data);
+  auto click_at = [&](double x, double y) {
+    g.set(axes, "CurrentPoint", Value(Matrix{{x, y}}));
+    run_callback(session, axes, g.get(axes, "ButtonDownFcn").text());
+  };
+  auto pick = [&](std::initializer_list<int> landmarks) {
+    for (int n : landmarks) click_at(mean(0, 2 * n - 2), mean(0, 2 * n - 1));
+  };
+  auto prompt = [&] { return box("DesignPrompt").at(0); };
+
+  pick({1});
+  EXPECT_EQ(last_message(), "Start a distance or an angle before picking landmarks.");
+  click("DesignPair");
+  EXPECT_EQ(prompt(), "Distance: click its first landmark (Esc cancels).");
+  pick({1, 1});
+  EXPECT_EQ(last_message(), "Landmark 1 cannot be paired with itself.");
+  EXPECT_EQ(prompt(), "Distance from landmark 1: click its second landmark.");
+  click_at(mean(0, 0) + 100, mean(0, 1));  // beside every landmark: nothing happens
+  pick({2});
+  EXPECT_EQ(last_message(), "Added distance 1: landmarks 1 and 2");
+  pick({4, 3, 2, 1});
+  EXPECT_EQ(last_message(), "Landmarks 2 and 1 are already pair 1.");
+  click("DesignAngle");
+  pick({1, 2});
+  EXPECT_EQ(prompt(), "Angle 1 - 2: click the end of its second arm.");
+  press("DesignCancel");  // Esc
+  EXPECT_EQ(last_message(), "Pick cancelled");
+  click("DesignAngle");
+  pick({1, 2, 3});
+  EXPECT_EQ(last_message(), "Added angle 1: landmarks 1, 2 and 3, vertex 2");
+  EXPECT_EQ(box("LengthBox"),
+            (std::vector<std::string>{"the protocol designer", "  1 Angles requested"}));
+
+  // Undo and redo over both lists.
+  press("DesignUndo");
+  press("DesignUndo");
+  EXPECT_EQ(session.handler.tlengths.rows(), 1u);
+  EXPECT_TRUE(session.handler.tangles.empty());
+  press("DesignRedo");
+  press("DesignRedo");
+  EXPECT_EQ(enabled("DesignRedo"), "off");
+  EXPECT_EQ(session.handler.tlengths, (Matrix{{1, 1, 2}, {2, 4, 3}}));
+  EXPECT_EQ(session.handler.tangles, (Matrix{{1, 1, 2, 3}}));
+
+  click("CalcLengths");
+  click("SaveLengths", (out / "designed-distances.txt").string());
+  click("SaveAngles", (out / "designed-angles.txt").string());
+  click("DesignSavePairs", (out / "pairs.txt").string());
+  click("DesignSaveTriples", (out / "triples.txt").string());
+  EXPECT_EQ(slurp(out / "pairs.txt"), "1 1 2\n2 4 3\n");
+  EXPECT_EQ(slurp(out / "triples.txt"), "1 1 2 3\n");
+  // Each row's mean is the mean of its column in the dataset saved.
+  std::istringstream distances(slurp(out / "designed-distances.txt"));
+  double sum = 0, d = 0, rest = 0;
+  for (int i = 0; i < 4; ++i) distances >> d >> rest >> rest, sum += d;
+  const std::string first = box("DesignPairs").at(0);
+  EXPECT_EQ(first.substr(0, 18), "d1:  1 - 2   mean ");
+  EXPECT_NEAR(std::stod(first.substr(18)), sum / 4, 1e-3 * sum / 4);
+  EXPECT_EQ(box("DesignTriples").at(0).substr(0, 22), "a1:  1 - 2 - 3   mean ");
+
+  // An edit after the calculation makes the distances stale.
+  click("DesignAllPairs");
+  EXPECT_EQ(session.handler.tlengths.rows(), 6u);
+  EXPECT_EQ(enabled("CalcLengths"), "on");
+  EXPECT_EQ(enabled("SaveLengths"), "off");
+
+  // The same lists written by hand give the same datasets.
+  press("ProtocolDesigner");
+  EXPECT_TRUE(g.find_by_tag("ProtocolDesigner").empty());
+  EXPECT_EQ(g.get(axes, "ButtonDownFcn").text(), "");
+  click("Clear");
+  click("GetTPSData", kRoad + "small.tps");
+  click("GetLengths", (out / "pairs.txt").string());
+  click("GetAngles", (out / "triples.txt").string());
+  click("CalcLengths");
+  click("SaveLengths", (out / "distances.txt").string());
+  click("SaveAngles", (out / "angles.txt").string());
+  EXPECT_EQ(slurp(out / "distances.txt"), slurp(out / "designed-distances.txt"));
+  EXPECT_EQ(slurp(out / "angles.txt"), slurp(out / "designed-angles.txt"));
+  EXPECT_EQ(platform.pending_answers(), 0u);
 }
 
 }  // namespace

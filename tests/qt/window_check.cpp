@@ -189,10 +189,13 @@ int main(int argc, char** argv) {
     platform.answer(out.string());  // the folder for the tables
     platform.answer(examples + "/sample.tps");
     platform.answer_text(std::string());
-    // The File menu's twins of the buttons, the recent files, the plot file and
-    // Quit are driven elsewhere; every other item is triggered here.
-    const char* driven[] = {"GetTPSData",  "GetTPSScale", "GetData",     "GetLengths", "GetAngles",
-                            "RecentFiles", "OpenRecent",  "SaveLengths", "SavePlot",   "Exit"};
+    // The File menu's twins of the buttons, the recent files, the plot file,
+    // the protocol designer and Quit are driven elsewhere; every other item is
+    // triggered here.
+    const char* driven[] = {
+        "GetTPSData",  "GetTPSScale", "GetData",      "GetLengths", "GetAngles",
+        "RecentFiles", "OpenRecent",  "SaveLengths",  "SavePlot",   "ProtocolDesigner",
+        "DesignUndo",  "DesignRedo",  "DesignCancel", "Exit"};
     std::size_t items = 0;
     for (dg::Handle h : g.findall(figure)) {
       // Items of the recent-files menu are remade as files are opened.

@@ -1,0 +1,562 @@
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "actions/dahand_actions.hpp"
+#include "guisupport/cla.hpp"
+#include "morpho/formtrad2.hpp"
+#include "morpho/landmark_count.hpp"
+#include "runtime/array/error.hpp"
+
+namespace dg::actions {
+namespace {
+
+using List = ProtocolDesign::List;
+
+constexpr const char* kPanelTag = "ProtocolDesigner";
+constexpr const char* kHoverTag = "PickHover";
+constexpr const char* kDesignedName = "the protocol designer";
+// How near the pointer must come to a landmark, in pixels, to pick it.
+constexpr double kPickRadius = 8;
+
+const char* list_tag(List list) {
+  return list == List::pairs ? "DesignPairs" : "DesignTriples";
+}
+
+std::optional<Handle> panel(const Session& session) {
+  auto found = session.graphics.find_by_tag(kPanelTag);
+  if (found.empty()) return std::nullopt;
+  return found.front();
+}
+
+// The window's own figure: the one holding the data box.
+std::optional<Handle> main_figure(const Session& session) {
+  for (Handle box : session.graphics.find_by_tag("DataBox")) {
+    if (auto figure = session.graphics.figure_of(box)) return figure;
+  }
+  return std::nullopt;
+}
+
+// The axes the sample is drawn in: the main figure's current axes.
+std::optional<Handle> plot_axes(Session& session) {
+  auto figure = main_figure(session);
+  if (!figure) return std::nullopt;
+  const Value axes = session.graphics.get(*figure, "CurrentAxes");
+  if (axes.is_empty()) return std::nullopt;
+  return axes.scalar();
+}
+
+// The designer follows the sample: a new landmark count ends a half-made pick.
+ProtocolDesign& design_of(Session& session) {
+  ProtocolDesign& design = session.designer.design;
+  const Matrix& data = session.handler.data;
+  const std::size_t k = data.empty() ? 0 : landmark_count(data.cols());
+  if (design.landmarks() != k) design.set_landmarks(k);
+  return design;
+}
+
+// Whether a stored list names the same landmarks, row by row, as the designer's.
+bool same_rows(const Matrix& stored, const ProtocolDesign& design, List list) {
+  const std::size_t w = ProtocolDesign::width(list);
+  if (stored.rows() != design.rows(list)) return false;
+  if (stored.rows() > 0 && stored.cols() != w + 1) return false;
+  for (std::size_t i = 0; i < stored.rows(); ++i) {
+    auto row = design.row(list, i);
+    for (std::size_t c = 0; c < w; ++c) {
+      if (stored(i, c + 1) != static_cast<double>(row[c])) return false;
+    }
+  }
+  return true;
+}
+
+// Stores the designer's lists as the session's where they differ, as a load
+// of them would: other pairs make the distances calculated so far stale.
+void store_design(Session& session) {
+  const ProtocolDesign& design = session.designer.design;
+  HandlerState& h = session.handler;
+  for (List list : {List::pairs, List::triples}) {
+    const Matrix& stored = list == List::pairs ? h.tlengths : h.tangles;
+    if (same_rows(stored, design, list)) continue;
+    store_list(session, list, design.matrix(list), kDesignedName);
+    if (list == List::pairs && (!h.traddata.empty() || h.distance_pairs)) {
+      h.traddata = Matrix();
+      h.distance_pairs.reset();
+      h.distances_saved = h.saves_closed = false;
+      session.warn("the distances calculated before were for other pairs; calculate them again.");
+    }
+  }
+  if (session.draws && designer_open(session)) draw_designer(session);
+}
+
+// Runs an edit of the designer's lists; a refusal changes nothing and says why.
+template <class Edit>
+void edit(Session& session, Edit&& change) {
+  ProtocolDesign& design = design_of(session);
+  try {
+    change(design);
+  } catch (const RuntimeError& error) {
+    return session.report(error.what());
+  }
+  store_design(session);
+}
+
+std::string number_text(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", value);
+  return text;
+}
+
+// The mean of a row's distance (at each specimen's size, as the saves write
+// it) or angle (in degrees) over the specimens that have it.
+double row_mean(Session& session, List list, std::span<const std::size_t> row) {
+  std::vector<std::size_t> key(row.begin(), row.end());
+  auto& means = session.designer.means;
+  if (auto it = means.find(key); it != means.end()) return it->second;
+  const HandlerState& h = session.handler;
+  Matrix values;
+  if (list == List::pairs) {
+    values = formtrad2(h.data, Matrix{{double(row[0]), double(row[1])}}, h.partial_size);
+  } else {
+    values = tradangle(h.data, Matrix{{1, double(row[0]), double(row[1]), double(row[2])}});
+  }
+  double sum = 0;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < values.rows(); ++i) {
+    if (std::isfinite(values(i, 0))) sum += values(i, 0), ++n;
+  }
+  double mean = n ? sum / static_cast<double>(n) : std::nan("");
+  if (list == List::triples) mean *= 180 / std::acos(-1.0);
+  return means[key] = mean;
+}
+
+// "d3:  2 - 7   mean 0.4121", "a1:  1 - 4 - 9   mean 87.3°".
+std::string row_text(Session& session, List list, std::size_t position, bool fits) {
+  const ProtocolDesign& design = session.designer.design;
+  auto row = design.row(list, position);
+  std::string text = (list == List::pairs ? "d" : "a") + std::to_string(position + 1) + ":  ";
+  for (std::size_t c = 0; c < row.size(); ++c) {
+    text += (c ? " - " : "") + std::to_string(row[c]);
+  }
+  if (fits && !session.handler.data.empty()) {
+    text += "   mean " + number_text(row_mean(session, list, row));
+    if (list == List::triples) text += "\u00b0";
+  }
+  return text;
+}
+
+std::string prompt(const ProtocolDesign& design) {
+  if (design.landmarks() == 0) return "Load a sample to pick landmarks on its mean shape.";
+  if (!design.picking())
+    return "Add a distance or an angle, then click landmarks on the mean shape.";
+  const auto& picked = design.picked();
+  if (design.pick_list() == List::pairs) {
+    if (picked.empty()) return "Distance: click its first landmark (Esc cancels).";
+    return "Distance from landmark " + std::to_string(picked[0]) + ": click its second landmark.";
+  }
+  if (picked.empty()) return "Angle: click the end of its first arm (Esc cancels).";
+  if (picked.size() == 1) {
+    return "Angle from landmark " + std::to_string(picked[0]) + ": click its vertex.";
+  }
+  return "Angle " + std::to_string(picked[0]) + " - " + std::to_string(picked[1]) +
+         ": click the end of its second arm.";
+}
+
+// The selected row of a list: its position, or nothing.
+std::optional<std::size_t> selected(Session& session, List list) {
+  for (Handle box : session.graphics.find_by_tag(list_tag(list))) {
+    const Value v = session.graphics.get(box, "Value");
+    if (!v.is_double() || v.numel() != 1) continue;
+    const double row = v.scalar();
+    if (row >= 1 && row <= static_cast<double>(session.designer.design.rows(list))) {
+      return static_cast<std::size_t>(row) - 1;
+    }
+  }
+  return std::nullopt;
+}
+
+void select(Session& session, List list, std::size_t position) {
+  set_tagged(session, list_tag(list), "Value", Value(static_cast<double>(position + 1)));
+}
+
+// Where each landmark of the mean shape lies in the plot, in pixels from the
+// plot box's lower left corner; a landmark without a place lies nowhere near.
+std::vector<PixelPoint> landmark_pixels(Session& session, Handle axes, const Matrix& mpt) {
+  Graphics& g = session.graphics;
+  const auto box = g.pixel_position(axes);
+  const auto lim = g.shown_limits(axes, box[2], box[3]);
+  const double sx = box[2] / (lim[1] - lim[0]), sy = box[3] / (lim[3] - lim[2]);
+  std::vector<PixelPoint> points(landmark_count(mpt.cols()));
+  for (std::size_t p = 0; p < points.size(); ++p) {
+    const double x = mpt(0, 2 * p), y = mpt(0, 2 * p + 1);
+    points[p] = std::isfinite(x) && std::isfinite(y)
+                    ? PixelPoint{(x - lim[0]) * sx, (y - lim[2]) * sy}
+                    : PixelPoint{HUGE_VAL, HUGE_VAL};
+  }
+  return points;
+}
+
+// The landmark of the mean shape nearest the axes' CurrentPoint, when near enough.
+std::optional<std::size_t> landmark_at_pointer(Session& session, const Matrix& mpt) {
+  auto axes = plot_axes(session);
+  if (!axes || mpt.empty()) return std::nullopt;
+  Graphics& g = session.graphics;
+  const Matrix point = g.get(*axes, "CurrentPoint").matrix();
+  const auto box = g.pixel_position(*axes);
+  const auto lim = g.shown_limits(*axes, box[2], box[3]);
+  const double x = (point(0, 0) - lim[0]) * box[2] / (lim[1] - lim[0]);
+  const double y = (point(0, 1) - lim[2]) * box[3] / (lim[3] - lim[2]);
+  return nearest_landmark(landmark_pixels(session, *axes, mpt), x, y, kPickRadius);
+}
+
+void set_design_mode(Session& session, bool on) {
+  auto figure = main_figure(session);
+  auto axes = plot_axes(session);
+  if (!figure || !axes) return;
+  Graphics& g = session.graphics;
+  g.set(*axes, "ButtonDownFcn", Value(on ? "distangler('dahand','DesignClick')" : ""));
+  g.set(*figure, "WindowButtonMotionFcn", Value(on ? "distangler('dahand','DesignHover')" : ""));
+}
+
+struct PanelControl {
+  const char* style;
+  const char* tag;
+  const char* string;
+  const char* word;  // the action word its callback runs; none for texts
+  const char* tooltip;
+  std::array<double, 4> position;
+};
+
+// The panel, 300 x 560 pixels: the pick prompt, the two lists with their
+// buttons, then the row edits, undo and redo, loading and saving.
+constexpr PanelControl kPanel[] = {
+    {"text",
+     "DesignPrompt",
+     "",
+     nullptr,
+     "What the next click on the mean shape does",
+     {10, 512, 280, 40}},
+    {"text", "", "Distances (landmark pairs)", nullptr, "", {10, 490, 280, 18}},
+    {"listbox",
+     "DesignPairs",
+     "",
+     "DesignSelectPairs",
+     "The distances: row, landmarks and the mean over the sample",
+     {10, 330, 280, 158}},
+    {"pushbutton",
+     "DesignNeedsSample",
+     "Add distance",
+     "DesignPair",
+     "Click two landmarks on the mean shape",
+     {10, 298, 90, 26}},
+    {"pushbutton",
+     "DesignNeedsSample",
+     "All pairs",
+     "DesignAllPairs",
+     "Add every pair of landmarks the list lacks",
+     {105, 298, 90, 26}},
+    {"pushbutton",
+     "DesignNeedsSample",
+     "Chain",
+     "DesignChain",
+     "Add the pairs of consecutive landmarks: 1-2, 2-3, ...",
+     {200, 298, 90, 26}},
+    {"text", "", "Angles (arm end, vertex, arm end)", nullptr, "", {10, 272, 280, 18}},
+    {"listbox",
+     "DesignTriples",
+     "",
+     "DesignSelectTriples",
+     "The angles: row, landmarks and the mean over the sample",
+     {10, 148, 280, 122}},
+    {"pushbutton",
+     "DesignNeedsSample",
+     "Add angle",
+     "DesignAngle",
+     "Click the end of one arm, the vertex, then the end of the other arm",
+     {10, 116, 90, 26}},
+    {"pushbutton",
+     "DesignCancel",
+     "Cancel pick",
+     "DesignCancel",
+     "Forget the landmarks picked so far (Esc)",
+     {105, 116, 90, 26}},
+    {"pushbutton",
+     "DesignRow",
+     "Delete row",
+     "DesignDelete",
+     "Delete the selected row of the list last clicked",
+     {200, 116, 90, 26}},
+    {"pushbutton",
+     "DesignRow",
+     "Move up",
+     "DesignUp",
+     "Move the selected row up",
+     {10, 84, 90, 26}},
+    {"pushbutton",
+     "DesignRow",
+     "Move down",
+     "DesignDown",
+     "Move the selected row down",
+     {105, 84, 90, 26}},
+    {"pushbutton",
+     "DesignUndo",
+     "Undo",
+     "DesignUndo",
+     "Undo the last change (Ctrl+Z)",
+     {200, 84, 43, 26}},
+    {"pushbutton",
+     "DesignRedo",
+     "Redo",
+     "DesignRedo",
+     "Redo the change undone (Ctrl+Shift+Z)",
+     {247, 84, 43, 26}},
+    {"pushbutton",
+     "GetPairs",
+     "Load pairs...",
+     "GetLengths",
+     "Replace the distances with a pair list file",
+     {10, 46, 137, 26}},
+    {"pushbutton",
+     "GetTriples",
+     "Load triples...",
+     "GetAngles",
+     "Replace the angles with a triple list file",
+     {153, 46, 137, 26}},
+    {"pushbutton",
+     "DesignSavePairs",
+     "Save pairs...",
+     "DesignSavePairs",
+     "Write the distances as a pair list: n a b per line",
+     {10, 14, 137, 26}},
+    {"pushbutton",
+     "DesignSaveTriples",
+     "Save triples...",
+     "DesignSaveTriples",
+     "Write the angles as a triple list: n a v b per line",
+     {153, 14, 137, 26}},
+};
+
+void open_panel(Session& session) {
+  Graphics& g = session.graphics;
+  const auto main = main_figure(session);
+  const Handle figure = g.new_figure();
+  g.set(figure, "Tag", Value(kPanelTag));
+  g.set(figure, "Name", Value("Protocol designer"));
+  g.set(figure, "NumberTitle", Value("off"));
+  g.set(figure, "MenuBar", Value("none"));
+  g.set(figure, "Units", Value("pixels"));
+  std::array<double, 4> at{100, 100, 300, 560};
+  if (main) {
+    const auto m = g.pixel_position(*main);
+    at = {m[0] + m[2] + 12, m[1] + m[3] - 560, 300, 560};
+    g.set(figure, "Color", g.get(*main, "Color"));
+  }
+  g.set(figure, "Position", Value(Matrix{{at[0], at[1], at[2], at[3]}}));
+  g.set(figure, "WindowStyle", Value("docked"));
+  g.set(figure, "CloseRequestFcn", Value("distangler('dahand','ProtocolDesigner')"));
+  for (const PanelControl& c : kPanel) {
+    const Handle control = g.new_uicontrol(figure);
+    g.set(control, "Style", Value(c.style));
+    if (*c.tag) g.set(control, "Tag", Value(c.tag));
+    g.set(control, "String", Value(c.string));
+    if (c.word) {
+      g.set(control, "Callback", Value("distangler('dahand','" + std::string(c.word) + "')"));
+    }
+    if (*c.tooltip) g.set(control, "TooltipString", Value(c.tooltip));
+    g.set(control, "HorizontalAlignment", Value("left"));
+    g.set(control, "Position",
+          Value(Matrix{{c.position[0], c.position[1], c.position[2], c.position[3]}}));
+  }
+  // Drawing goes on in the main window's axes.
+  if (main) g.set(0, "CurrentFigure", Value(*main));
+}
+
+}  // namespace
+
+bool designer_open(const Session& session) {
+  return panel(session).has_value();
+}
+
+void draw_designer(Session& session) {
+  draw_design(session, session.designer.design.picked());
+  session.designer.hover = 0;  // the drawing was made anew
+}
+
+void toggle_designer(Session& session) {
+  Graphics& g = session.graphics;
+  if (auto open = panel(session)) {
+    design_of(session).cancel_pick();
+    set_design_mode(session, false);
+    for (Handle h : g.find_by_tag(kHoverTag)) g.delete_object(h);
+    session.designer.hover = 0;
+    g.close(*open);
+    return session.report("Protocol designer closed");
+  }
+  open_panel(session);
+  set_design_mode(session, true);
+  if (!session.handler.data.empty() && session.draws) draw_designer(session);
+  session.report("Protocol designer opened: add distances and angles by clicking landmarks");
+}
+
+void design_pick(Session& session, List list) {
+  ProtocolDesign& design = design_of(session);
+  const auto outcome = list == List::pairs ? design.pick_pair() : design.pick_angle();
+  if (outcome.kind == ProtocolDesign::PickOutcome::Kind::refused) {
+    return session.report(outcome.message);
+  }
+  if (session.draws && designer_open(session)) draw_designer(session);
+}
+
+void design_click(Session& session) {
+  ProtocolDesign& design = design_of(session);
+  if (session.handler.data.empty()) return;
+  const Matrix mpt = mean_configuration(session.handler.data);
+  const auto landmark = landmark_at_pointer(session, mpt);
+  // A click beside every landmark picks nothing.
+  if (!landmark) return;
+  const auto outcome = design.pick(*landmark);
+  using Kind = ProtocolDesign::PickOutcome::Kind;
+  if (outcome.kind == Kind::refused) return session.report(outcome.message);
+  if (outcome.kind == Kind::waiting) {
+    if (session.draws) draw_designer(session);
+    return;
+  }
+  store_design(session);
+  select(session, outcome.list, outcome.row);
+  session.designer.active = outcome.list;
+  auto row = design.row(outcome.list, outcome.row);
+  const std::string n = std::to_string(outcome.row + 1);
+  if (outcome.list == List::pairs) {
+    session.report("Added distance " + n + ": landmarks " + std::to_string(row[0]) + " and " +
+                   std::to_string(row[1]));
+  } else {
+    session.report("Added angle " + n + ": landmarks " + std::to_string(row[0]) + ", " +
+                   std::to_string(row[1]) + " and " + std::to_string(row[2]) + ", vertex " +
+                   std::to_string(row[1]));
+  }
+}
+
+void design_hover(Session& session) {
+  if (session.handler.data.empty() || !designer_open(session)) return;
+  const auto landmark =
+      landmark_at_pointer(session, mean_configuration(session.handler.data)).value_or(0);
+  std::size_t& hover = session.designer.hover;
+  if (landmark == hover) return;  // nothing to redraw
+  Graphics& g = session.graphics;
+  for (Handle h : g.find_by_tag(kHoverTag)) g.delete_object(h);
+  hover = landmark;
+  if (landmark == 0) return;
+  const Matrix mpt = mean_configuration(session.handler.data);
+  g.hold(true);
+  const Handle ring = g.plot(std::vector<double>{mpt(0, 2 * (landmark - 1))},
+                             std::vector<double>{mpt(0, 2 * (landmark - 1) + 1)}, "o");
+  g.set(ring, "Color", Value(Matrix{{1, 0.5, 0}}));
+  g.set(ring, "MarkerSize", Value(16.0));
+  g.set(ring, "LineWidth", Value(2.0));
+  g.set(ring, "Tag", Value(kHoverTag));
+}
+
+void design_cancel(Session& session) {
+  ProtocolDesign& design = design_of(session);
+  if (!design.picking()) return;
+  design.cancel_pick();
+  if (session.draws && designer_open(session)) draw_designer(session);
+  session.report("Pick cancelled");
+}
+
+void design_all_pairs(Session& session) {
+  std::size_t added = 0;
+  edit(session, [&](ProtocolDesign& design) { added = design.add_all_pairs(); });
+  if (!session.handler.data.empty()) session.report("Added " + count_of(added, "pair"));
+}
+
+void design_chain(Session& session) {
+  std::size_t added = 0;
+  edit(session, [&](ProtocolDesign& design) { added = design.add_chain(); });
+  if (!session.handler.data.empty()) session.report("Added " + count_of(added, "pair"));
+}
+
+void design_select(Session& session, List list) {
+  session.designer.active = list;
+}
+
+void design_delete(Session& session) {
+  const List list = session.designer.active;
+  const auto row = selected(session, list);
+  if (!row) return session.report("Select a row to delete first.");
+  edit(session, [&](ProtocolDesign& design) { design.delete_row(list, *row); });
+  const std::size_t left = session.designer.design.rows(list);
+  if (left > 0) select(session, list, std::min(*row, left - 1));
+}
+
+void design_move(Session& session, int step) {
+  const List list = session.designer.active;
+  const auto row = selected(session, list);
+  if (!row) return session.report("Select a row to move first.");
+  const std::size_t rows = session.designer.design.rows(list);
+  if ((step < 0 && *row == 0) || (step > 0 && *row + 1 >= rows)) return;
+  const std::size_t to = step < 0 ? *row - 1 : *row + 1;
+  edit(session, [&](ProtocolDesign& design) { design.move_row(list, *row, to); });
+  select(session, list, to);
+}
+
+void design_undo(Session& session) {
+  edit(session, [](ProtocolDesign& design) { design.undo(); });
+}
+
+void design_redo(Session& session) {
+  edit(session, [](ProtocolDesign& design) { design.redo(); });
+}
+
+void design_save(Session& session, List list) {
+  const ProtocolDesign& design = design_of(session);
+  const char* noun = list == List::pairs ? "pair" : "triple";
+  if (design.rows(list) == 0) {
+    return session.report(std::string("There are no ") + noun + "s to save.");
+  }
+  auto choice = session.platform.put_file(
+      "*.txt", list == List::pairs ? "Save the pair list" : "Save the triple list",
+      sample_name(session.handler) + (list == List::pairs ? "_pairs.txt" : "_triples.txt"),
+      sample_folder(session.handler));
+  if (!choice) return;
+  design.save(list, choice->path());
+  session.report("Saved " + count_of(design.rows(list), noun) + " to " + choice->path());
+}
+
+void design_loaded(Session& session, List list, const Matrix& loaded, std::string_view name) {
+  design_of(session).replace(list, loaded, name);
+}
+
+void refresh_designer(Session& session) {
+  ProtocolDesign& design = design_of(session);
+  Graphics& g = session.graphics;
+  const std::pair<std::string_view, bool> rules[] = {
+      {"DesignCancel", design.picking()},
+      {"DesignUndo", design.can_undo()},
+      {"DesignRedo", design.can_redo()},
+  };
+  for (const auto& [tag, on] : rules) enable(session, tag, on);
+  if (!designer_open(session)) {
+    set_tagged(session, "DesignerMenu", "Checked", Value("off"));
+    return;
+  }
+  set_tagged(session, "DesignerMenu", "Checked", Value("on"));
+  const bool sample = design.landmarks() > 0;
+  enable(session, "DesignNeedsSample", sample);
+  enable(session, "DesignSavePairs", design.rows(List::pairs) > 0);
+  enable(session, "DesignSaveTriples", design.rows(List::triples) > 0);
+  enable(session, "DesignRow", selected(session, session.designer.active).has_value());
+  set_tagged(session, "DesignPrompt", "String", Value(prompt(design)));
+  for (List list : {List::pairs, List::triples}) {
+    const auto misfit = design.misfit(list);
+    std::vector<Value> rows;
+    for (std::size_t i = 0; i < design.rows(list); ++i) {
+      rows.emplace_back(row_text(session, list, i, !misfit));
+    }
+    if (misfit) rows.emplace_back("Does not fit the sample: " + *misfit);
+    const Value items = Value::cell_row(std::move(rows));
+    for (Handle box : g.find_by_tag(list_tag(list))) g.set(box, "String", items);
+  }
+}
+
+}  // namespace dg::actions
