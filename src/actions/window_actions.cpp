@@ -4,6 +4,7 @@
 #include <array>
 #include <filesystem>
 
+#include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
 #include "input/file_kind.hpp"
 #include "runtime/array/error.hpp"
@@ -22,11 +23,9 @@ constexpr std::array<std::string_view, 5> kLoads{"GetTPSData", "GetTPSScale", "G
                                                  "GetLengths", "GetAngles"};
 
 void run_load(Session& session, std::string_view word) {
-  if (word == "GetTPSData") return load(session, Source::Tps);
-  if (word == "GetTPSScale") return load(session, Source::TpsScale);
-  if (word == "GetData") return load(session, Source::Matrix);
-  if (word == "GetLengths") return get_lengths(session);
-  get_angles(session);
+  for (const ActionEntry& entry : kActions) {
+    if (entry.word == word) return entry.run(session);
+  }
 }
 
 std::string extension(const std::string& path) {
