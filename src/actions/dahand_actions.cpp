@@ -114,7 +114,7 @@ void clear(Session& session) {
   h.distance_pairs.reset();
   h.pairs_loaded = h.distances_saved = h.saves_closed = false;
   h.name.clear();
-  session.designer.means.clear();
+  session.designer.sample_changed();
   set_tagged(session, "DataBox", "String", Value::text_cell({"No sample loaded", "", ""}));
   std::vector<std::string> kept;
   if (!h.tlengths.empty()) {

@@ -104,7 +104,7 @@ bool designer_open(const Session& session);
 // The mean shape with both lists, every landmark numbered, and the landmarks
 // of a half-made pick marked: what the designer shows while it is open.
 void draw_designer(Session& session);
-void draw_design(Session& session, std::span<const std::size_t> picked);
+void draw_design(Session& session, const Matrix& mpt, std::span<const std::size_t> picked);
 // Brings the designer's panel and its menu entries up to date.
 void refresh_designer(Session& session);
 

@@ -56,6 +56,16 @@ ProtocolDesign& design_of(Session& session) {
   return design;
 }
 
+// The sample's mean shape, computed once per sample: the pointer asks for it
+// at every move.
+const Matrix& mean_shape(Session& session) {
+  Matrix& mean = session.designer.mean_shape;
+  if (mean.empty() && !session.handler.data.empty()) {
+    mean = mean_configuration(session.handler.data);
+  }
+  return mean;
+}
+
 // Whether a stored list names the same landmarks, row by row, as the designer's.
 bool same_rows(const Matrix& stored, const ProtocolDesign& design, List list) {
   const std::size_t w = ProtocolDesign::width(list);
@@ -378,7 +388,7 @@ bool designer_open(const Session& session) {
 }
 
 void draw_designer(Session& session) {
-  draw_design(session, session.designer.design.picked());
+  draw_design(session, mean_shape(session), session.designer.design.picked());
   session.designer.hover = 0;  // the drawing was made anew
 }
 
@@ -410,8 +420,7 @@ void design_pick(Session& session, List list) {
 void design_click(Session& session) {
   ProtocolDesign& design = design_of(session);
   if (session.handler.data.empty()) return;
-  const Matrix mpt = mean_configuration(session.handler.data);
-  const auto landmark = landmark_at_pointer(session, mpt);
+  const auto landmark = landmark_at_pointer(session, mean_shape(session));
   // A click beside every landmark picks nothing.
   if (!landmark) return;
   const auto outcome = design.pick(*landmark);
@@ -438,15 +447,14 @@ void design_click(Session& session) {
 
 void design_hover(Session& session) {
   if (session.handler.data.empty() || !designer_open(session)) return;
-  const auto landmark =
-      landmark_at_pointer(session, mean_configuration(session.handler.data)).value_or(0);
+  const Matrix& mpt = mean_shape(session);
+  const auto landmark = landmark_at_pointer(session, mpt).value_or(0);
   std::size_t& hover = session.designer.hover;
   if (landmark == hover) return;  // nothing to redraw
   Graphics& g = session.graphics;
   for (Handle h : g.find_by_tag(kHoverTag)) g.delete_object(h);
   hover = landmark;
   if (landmark == 0) return;
-  const Matrix mpt = mean_configuration(session.handler.data);
   g.hold(true);
   const Handle ring = g.plot(std::vector<double>{mpt(0, 2 * (landmark - 1))},
                              std::vector<double>{mpt(0, 2 * (landmark - 1) + 1)}, "o");

@@ -102,7 +102,7 @@ void load(Session& session, Source source) {
   h.distance_pairs.reset();
   h.pairs_loaded = h.distances_saved = h.saves_closed = false;
   h.name = sample->name;
-  session.designer.means.clear();
+  session.designer.sample_changed();
   const Matrix& data = h.data;
   warn_about_sample(session, data, h.records);
   const std::size_t landmarks = landmark_count(data.cols());

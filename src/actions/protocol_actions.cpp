@@ -149,9 +149,8 @@ void show_angles(Session& session) {
   if (session.landmark_numbers) numbers_on(session, mpt);
 }
 
-void draw_design(Session& session, std::span<const std::size_t> picked) {
-  if (session.handler.data.empty() || !session.draws) return;
-  Matrix mpt = mean_configuration(session.handler.data);
+void draw_design(Session& session, const Matrix& mpt, std::span<const std::size_t> picked) {
+  if (mpt.empty() || !session.draws) return;
   Graphics& g = session.graphics;
   cla(g);
   showshape(g, mpt, "ko");

@@ -60,9 +60,14 @@ struct DesignerState {
   ProtocolDesign::List active = ProtocolDesign::List::pairs;
   // The landmark highlighted under the pointer; 0 for none.
   std::size_t hover = 0;
-  // The mean over the sample of each row's distance or angle, by its
-  // landmarks; emptied when the sample changes.
+  // The sample's mean shape, and the mean over the sample of each row's
+  // distance or angle by its landmarks; both emptied when the sample changes.
+  Matrix mean_shape;
   std::map<std::vector<std::size_t>, double> means;
+  void sample_changed() {
+    mean_shape = Matrix();
+    means.clear();
+  }
 };
 
 class Session {
