@@ -157,7 +157,7 @@ void FigureCanvas::mousePressEvent(QMouseEvent* event) {
 
 void FigureCanvas::mouseMoveEvent(QMouseEvent* event) {
   if (pan_axes_ < 0) {
-    if (event->buttons() == Qt::NoButton && hasMouseTracking()) {
+    if (event->buttons() == Qt::NoButton && hasMouseTracking() && !window_.busy()) {
       queue_motion(event->position(), false);
     }
     return QWidget::mouseMoveEvent(event);
@@ -207,7 +207,7 @@ void FigureCanvas::keyPressEvent(QKeyEvent* event) {
 
 void FigureCanvas::leaveEvent(QEvent* event) {
   QWidget::leaveEvent(event);
-  if (hasMouseTracking() && pan_axes_ < 0) queue_motion({}, true);
+  if (hasMouseTracking() && pan_axes_ < 0 && !window_.busy()) queue_motion({}, true);
 }
 
 void FigureCanvas::queue_motion(QPointF point, bool left) {
@@ -341,7 +341,9 @@ int FigureWindow::bars_beside() const {
 
 void FigureWindow::dock_into(FigureWindow& host) {
   const auto px = graphics_->pixel_position(figure_);
-  auto* dock = new FigureDock(windowTitle(), [this] { return close_requested(); });
+  auto* dock = new FigureDock(windowTitle(), [window = QPointer<FigureWindow>(this)] {
+    return !window || window->close_requested();
+  });
   dock->setObjectName("DockedFigure");
   dock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
   dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
