@@ -359,7 +359,7 @@ void FigureWindow::dock_into(FigureWindow& host) {
   host_ = &host;
   host.addDockWidget(Qt::RightDockWidgetArea, dock);
   host.resizeDocks({dock}, {round_int(px[2])}, Qt::Horizontal);
-  host.retries_ = std::min(host.retries_, 1);  // one more placement for the new room
+  host.retries_ = 1;  // one more placement, to make room for the dock
 }
 
 void FigureWindow::undock() {
@@ -382,8 +382,8 @@ void FigureWindow::place() {
   const double screen_height = platform_.screen_size()[1];
   const int above = bars_above();
   const int top = round_int(screen_height - px[1] - px[3]) - above;
-  requested_ = QSize(std::max(1, round_int(px[2])) + bars_beside(),
-                     std::max(1, round_int(px[3])) + above + bars_below());
+  placed_bars_ = QSize(bars_beside(), above + bars_below());
+  requested_ = QSize(std::max(1, round_int(px[2])), std::max(1, round_int(px[3]))) + placed_bars_;
   applying_ = true;
   setGeometry(round_int(px[0]) - bars_left(), top, requested_.width(), requested_.height());
   applying_ = false;
@@ -394,9 +394,14 @@ void FigureWindow::canvas_resized(QSize size) {
   platform_.guarded([&] {
     auto px = graphics_->pixel_position(figure_);
     if (near(size.width(), px[2]) && near(size.height(), px[3])) return;
-    if (!dock_ && this->size() == requested_ && retries_ < 2) {
-      // The window has the size asked for but the bars (or docks) took more or
-      // less room than expected; ask again with the bars as they are now.
+    // The window has the size asked for (or grew to the least it can have,
+    // as when a dock is added) but the bars or docks beside the canvas take
+    // other room than the placement allowed for: ask again with them as they
+    // are now. Any other change of the canvas is the user's.
+    const QSize bars = this->size() - size;
+    const bool as_asked =
+        this->size() == requested_ || this->size() == requested_.expandedTo(minimumSize());
+    if (!dock_ && as_asked && bars != placed_bars_ && retries_ < 2) {
       ++retries_;
       place();
       return;

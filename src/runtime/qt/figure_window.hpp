@@ -184,6 +184,7 @@ class FigureWindow : public QMainWindow {
   std::string menu_signature_;
   bool applying_ = false;  // geometry changes made by the window itself
   QSize requested_;
+  QSize placed_bars_;  // the room around the canvas the last placement allowed for
   int retries_ = 0;
   QPointer<QDockWidget> dock_;
   QPointer<FigureWindow> host_;
