@@ -4,7 +4,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QLabel>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMimeData>
@@ -467,6 +469,133 @@ TEST_F(PlatformTest, TheWheelZoomsAboutThePointerDragPansAndDoubleClickResets) {
   QCoreApplication::sendEvent(canvas(), &home);
   EXPECT_EQ(g.get(axes, "YLimMode").text(), "auto");
   EXPECT_EQ(g.get(axes, "DataAspectRatioMode").text(), "manual");
+}
+
+TEST_F(PlatformTest, AClickSetsTheAxesPointAndRunsItsCallbackAndPointerMotionIsReported) {
+  Handle axes = g.new_axes(figure);
+  g.set(axes, "Position", row({0, 0, 400, 300}));
+  g.hold(true);
+  g.plot(std::vector<double>{0, 40}, std::vector<double>{0, 30}, "k-");
+  g.axis_limits({0, 40, 0, 30});
+  g.set(axes, "ButtonDownFcn", Value("pick(gcbo)"));
+  platform.drawnow(g);
+  const Matrix limits = g.get(axes, "XLim").matrix();
+  auto point = [&] { return g.get(axes, "CurrentPoint").matrix(); };
+  auto mouse = [&](QEvent::Type type, QPointF at, Qt::MouseButtons held = Qt::LeftButton) {
+    QMouseEvent event(type, at, canvas()->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas(), &event);
+  };
+  using Call = std::pair<Handle, std::string>;
+  // 10 pixels per unit: (12, 7) lies 120 pixels right of and 70 above the box's corner.
+  const QRectF box = axes_box(g, figure, axes);
+  const QPointF at = box.bottomLeft() + QPointF(120, -70);
+  mouse(QEvent::MouseButtonPress, at);
+  mouse(QEvent::MouseMove, at + QPointF(2, -2));  // a hand's tremble is still a click
+  mouse(QEvent::MouseButtonRelease, at + QPointF(2, -2), Qt::NoButton);
+  EXPECT_EQ(calls, (std::vector<Call>{{axes, "pick(gcbo)"}}));
+  ASSERT_EQ(point().rows(), 2u);
+  EXPECT_NEAR(point()(0, 0), 12.2, 0.1);
+  EXPECT_NEAR(point()(0, 1), 7.2, 0.1);
+  EXPECT_EQ(point()(1, 0), point()(0, 0));
+  EXPECT_EQ(g.get(axes, "XLim").matrix(), limits) << "a click does not pan";
+
+  mouse(QEvent::MouseButtonPress, at);
+  mouse(QEvent::MouseMove, at + QPointF(20, 0));
+  mouse(QEvent::MouseButtonRelease, at + QPointF(20, 0), Qt::NoButton);
+  EXPECT_EQ(calls.size(), 1u) << "a drag pans and runs nothing";
+  EXPECT_NEAR(g.get(axes, "XLim").matrix()(0, 0), -2, 1e-9);
+
+  // Pointer motion: many moves in one turn of the loop run the callback once,
+  // for the last place; leaving the canvas puts the point far outside.
+  EXPECT_FALSE(canvas()->hasMouseTracking());
+  g.set(figure, "WindowButtonMotionFcn", Value("hover"));
+  platform.drawnow(g);
+  EXPECT_TRUE(canvas()->hasMouseTracking());
+  for (int i = 0; i < 5; ++i) mouse(QEvent::MouseMove, at + QPointF(10 * i, 0), Qt::NoButton);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(calls, (std::vector<Call>{{axes, "pick(gcbo)"}, {figure, "hover"}}));
+  EXPECT_NEAR(point()(0, 0), 10 + 4, 0.1) << "the view was panned by 2";
+  EXPECT_NEAR(point()(0, 1), 7, 0.1);
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(canvas(), &leave);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(calls.size(), 3u);
+  EXPECT_GT(point()(0, 0), 38 + 5 * 40);
+  g.set(figure, "WindowButtonMotionFcn", Value(""));
+  platform.drawnow(g);
+  EXPECT_FALSE(canvas()->hasMouseTracking());
+}
+
+TEST_F(PlatformTest, ADockedFigureSitsBesideItsHostsPlotScalesWithTheDockAndClosesSafely) {
+  Handle menu = g.new_uimenu(figure);
+  g.set(menu, "Label", Value("&Edit"));
+  Handle undo = g.new_uimenu(menu);
+  g.set(undo, "Accelerator", Value("z"));
+  g.set(undo, "Callback", Value("undo"));
+  Handle designer = g.new_figure();
+  g.set(designer, "Name", Value("Protocol designer"));
+  g.set(designer, "NumberTitle", Value("off"));
+  g.set(designer, "Position", row({0, 0, 240, 300}));
+  g.set(designer, "WindowStyle", Value("docked"));
+  Handle list = g.new_uicontrol(designer);
+  g.set(list, "Style", Value("listbox"));
+  g.set(list, "Position", row({20, 100, 200, 150}));
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+
+  auto* inner = qobject_cast<QMainWindow*>(platform.window_of(designer));
+  ASSERT_NE(inner, nullptr);
+  auto* dock = qobject_cast<QDockWidget*>(inner->parentWidget());
+  ASSERT_NE(dock, nullptr);
+  EXPECT_EQ(dock->objectName(), "DockedFigure");
+  EXPECT_EQ(dock->windowTitle(), "Protocol designer");
+  EXPECT_EQ(dock->parentWidget(), window());
+  EXPECT_EQ(window()->dockWidgetArea(dock), Qt::RightDockWidgetArea);
+  EXPECT_FALSE(inner->statusBar()->isVisible());
+  EXPECT_EQ(canvas()->size(), QSize(400, 300)) << "the host window grew to make room";
+  EXPECT_EQ(inner->centralWidget()->width(), 240);
+  EXPECT_NEAR(g.pixel_position(designer)[3], inner->centralWidget()->height(), 0.5);
+
+  window()->resizeDocks({dock}, {360}, Qt::Horizontal);
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  const double sx = inner->centralWidget()->width() / 240.0;
+  EXPECT_GT(sx, 1.3);
+  EXPECT_NEAR(g.pixel_position(designer)[2], 240 * sx, 0.5);
+  EXPECT_NEAR(g.pixel_position(list)[0], 20 * sx, 0.5);
+  EXPECT_NEAR(g.pixel_position(list)[2], 200 * sx, 0.5);
+
+  // The host's menu keys work while the panel has the focus.
+  window()->activateWindow();
+  QCoreApplication::processEvents();
+  widget<QListWidget>(list)->setFocus();
+  ASSERT_EQ(QApplication::focusWidget(), widget<QListWidget>(list));
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
+  QCoreApplication::sendEvent(widget<QListWidget>(list), &key);
+  using Call = std::pair<Handle, std::string>;
+  EXPECT_EQ(calls, (std::vector<Call>{{undo, "undo"}}));
+
+  g.set(designer, "Visible", Value("off"));
+  platform.drawnow(g);
+  EXPECT_TRUE(dock->isHidden());
+  g.set(designer, "Visible", Value("on"));
+  g.set(designer, "CloseRequestFcn", Value("designer('Close')"));
+  platform.drawnow(g);
+  dock->close();
+  EXPECT_EQ(calls.back(), (Call{designer, "designer('Close')"}));
+  EXPECT_TRUE(dock->isVisible()) << "the callback decides";
+
+  // The loop ends with the host; the panel becomes a window of its own.
+  QTimer::singleShot(0, window(), [&] { window()->close(); });
+  EXPECT_EQ(platform.exec(), 0);
+  EXPECT_FALSE(g.is_handle(figure));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents();
+  QWidget* alone = platform.window_of(designer);
+  ASSERT_NE(alone, nullptr);
+  EXPECT_TRUE(alone->isWindow());
+  EXPECT_TRUE(alone->isVisible());
+  g.close(designer);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(platform.window_of(designer), nullptr);
 }
 
 TEST_F(PlatformTest, TheEnlargedCopyHoldsTheWholeAxesInsideItsPicture) {

@@ -2,9 +2,11 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeySequence>
+#include <QLineF>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -59,6 +61,26 @@ QKeySequence accelerator_keys(const std::string& accelerator) {
   if (keys.size() == 1) keys = "Ctrl+" + keys;
   return QKeySequence::fromString(keys, QKeySequence::PortableText);
 }
+
+// The dock of a docked figure: its close button closes the figure, or asks
+// the figure's CloseRequestFcn, as a window's close button does.
+class FigureDock : public QDockWidget {
+ public:
+  FigureDock(const QString& title, std::function<bool()> close_requested)
+      : QDockWidget(title), close_requested_(std::move(close_requested)) {}
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    if (close_requested_()) {
+      event->accept();
+    } else {
+      event->ignore();
+    }
+  }
+
+ private:
+  std::function<bool()> close_requested_;
+};
 
 // Room a push button needs around its label: the frame and the style's margins.
 constexpr int kButtonPaddingX = 12;
@@ -130,11 +152,21 @@ void FigureCanvas::mousePressEvent(QMouseEvent* event) {
   pan_box_ = box;
   pan_start_ = event->position();
   pan_offset_ = {};
-  setCursor(Qt::ClosedHandCursor);
+  pan_dragging_ = false;
 }
 
 void FigureCanvas::mouseMoveEvent(QMouseEvent* event) {
-  if (pan_axes_ < 0) return QWidget::mouseMoveEvent(event);
+  if (pan_axes_ < 0) {
+    if (event->buttons() == Qt::NoButton && hasMouseTracking() && !window_.busy()) {
+      queue_motion(event->position(), false);
+    }
+    return QWidget::mouseMoveEvent(event);
+  }
+  if (!pan_dragging_ && QLineF(pan_start_, event->position()).length() > kClickSlop) {
+    pan_dragging_ = true;
+    setCursor(Qt::ClosedHandCursor);
+  }
+  if (!pan_dragging_) return;
   pan_offset_ = event->position() - pan_start_;
   update();
 }
@@ -146,10 +178,13 @@ void FigureCanvas::mouseReleaseEvent(QMouseEvent* event) {
   const Handle axes = pan_axes_;
   pan_axes_ = -1;
   unsetCursor();
-  pan_offset_ = event->position() - pan_start_;
+  const bool drag = pan_dragging_ || QLineF(pan_start_, event->position()).length() > kClickSlop;
+  pan_dragging_ = false;
+  pan_offset_ = drag ? event->position() - pan_start_ : QPointF();
   if (pan_offset_.isNull() || window_.busy()) {
     pan_offset_ = {};
     update();
+    if (!drag && !window_.busy()) window_.click(axes, event->position());
     return;
   }
   // The moved drawing stays until the panned view is rendered.
@@ -168,6 +203,34 @@ void FigureCanvas::keyPressEvent(QKeyEvent* event) {
     return QWidget::keyPressEvent(event);
   }
   window_.reset_view(axes);
+}
+
+void FigureCanvas::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  if (hasMouseTracking() && pan_axes_ < 0 && !window_.busy()) queue_motion({}, true);
+}
+
+void FigureCanvas::queue_motion(QPointF point, bool left) {
+  motion_point_ = point;
+  motion_left_ = left;
+  if (motion_pending_) return;
+  motion_pending_ = true;
+  QTimer::singleShot(0, this, [this] { run_motion(); });
+}
+
+void FigureCanvas::run_motion() {
+  if (pan_axes_ >= 0) {  // a press came first: no motion during a drag
+    motion_pending_ = false;
+    return;
+  }
+  if (window_.busy()) {
+    // The timer fired while a callback handles events: the latest place
+    // waits until the callback has ended.
+    QTimer::singleShot(50, this, [this] { run_motion(); });
+    return;
+  }
+  motion_pending_ = false;
+  window_.pointer_moved(motion_point_, motion_left_);
 }
 
 void FigureCanvas::resizeEvent(QResizeEvent* event) {
@@ -223,11 +286,29 @@ void FigureWindow::sync() {
   setWindowTitle(QString::fromStdString(title()));
   sync_menus();
   sync_controls();
+  canvas_->setMouseTracking(!fig.motion_fcn.empty());
+
+  FigureWindow* host = fig.docked ? platform_.dock_host(figure_) : nullptr;
+  const bool moved = host != host_.data() || (host && !dock_);
+  if (moved) {
+    undock();
+    if (host) dock_into(*host);
+  }
+  if (dock_) {
+    dock_->setWindowTitle(windowTitle());
+    if (fig.changes != canvas_->rendered_changes()) canvas_->invalidate();
+    if (fig.visible != dock_->isVisible()) dock_->setVisible(fig.visible);
+    // The dock decides the canvas's size and the figure follows it (a new
+    // dock is laid out later, and its canvas then reports its size).
+    if (!moved && isVisible()) canvas_resized(canvas_->size());
+    return;
+  }
 
   auto px = graphics_->pixel_position(figure_);
   const double screen_height = platform_.screen_size()[1];
   QRect g = geometry();
-  double left = g.x(), bottom = screen_height - (g.y() + bars_above() + canvas_->height());
+  double left = g.x() + bars_left(),
+         bottom = screen_height - (g.y() + bars_above() + canvas_->height());
   if (!isVisible() || !near(left, px[0]) || !near(bottom, px[1]) ||
       !near(canvas_->width(), px[2]) || !near(canvas_->height(), px[3])) {
     retries_ = 0;
@@ -250,15 +331,61 @@ int FigureWindow::bars_below() const {
   return statusBar()->sizeHint().height();
 }
 
+int FigureWindow::bars_left() const {
+  return isVisible() ? canvas_->x() : 0;
+}
+
+int FigureWindow::bars_beside() const {
+  return isVisible() ? width() - canvas_->width() : 0;
+}
+
+void FigureWindow::dock_into(FigureWindow& host) {
+  const auto px = graphics_->pixel_position(figure_);
+  auto* dock = new FigureDock(windowTitle(), [window = QPointer<FigureWindow>(this)] {
+    return !window || window->close_requested();
+  });
+  dock->setObjectName("DockedFigure");
+  dock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+  dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                    QDockWidget::DockWidgetFloatable);
+  hide();
+  statusBar()->hide();
+  // The panel keeps at least the width its figure was laid out for, so its
+  // controls are not squashed: the host window grows to make room.
+  setMinimumWidth(std::max(1, round_int(px[2])));
+  dock->setWidget(this);
+  setVisible(true);
+  dock_ = dock;
+  host_ = &host;
+  host.addDockWidget(Qt::RightDockWidgetArea, dock);
+  host.resizeDocks({dock}, {round_int(px[2])}, Qt::Horizontal);
+  host.retries_ = 1;  // one more placement, to make room for the dock
+}
+
+void FigureWindow::undock() {
+  host_ = nullptr;
+  if (!dock_) return;
+  QDockWidget* dock = dock_;
+  dock_ = nullptr;
+  if (auto* main = qobject_cast<QMainWindow*>(dock->parentWidget())) main->removeDockWidget(dock);
+  dock->hide();
+  hide();
+  setParent(nullptr, Qt::Window);
+  setMinimumWidth(0);
+  statusBar()->show();
+  // The dock may be the one whose close button is being handled.
+  dock->deleteLater();
+}
+
 void FigureWindow::place() {
   auto px = graphics_->pixel_position(figure_);
   const double screen_height = platform_.screen_size()[1];
   const int above = bars_above();
   const int top = round_int(screen_height - px[1] - px[3]) - above;
-  requested_ =
-      QSize(std::max(1, round_int(px[2])), std::max(1, round_int(px[3])) + above + bars_below());
+  placed_bars_ = QSize(bars_beside(), above + bars_below());
+  requested_ = QSize(std::max(1, round_int(px[2])), std::max(1, round_int(px[3]))) + placed_bars_;
   applying_ = true;
-  setGeometry(round_int(px[0]), top, requested_.width(), requested_.height());
+  setGeometry(round_int(px[0]) - bars_left(), top, requested_.width(), requested_.height());
   applying_ = false;
 }
 
@@ -267,9 +394,14 @@ void FigureWindow::canvas_resized(QSize size) {
   platform_.guarded([&] {
     auto px = graphics_->pixel_position(figure_);
     if (near(size.width(), px[2]) && near(size.height(), px[3])) return;
-    if (this->size() == requested_ && retries_ < 2) {
-      // The window has the size asked for but the bars took more or less room
-      // than expected; ask again with the bars as they are now.
+    // The window has the size asked for (or grew to the least it can have,
+    // as when a dock is added) but the bars or docks beside the canvas take
+    // other room than the placement allowed for: ask again with them as they
+    // are now. Any other change of the canvas is the user's.
+    const QSize bars = this->size() - size;
+    const bool as_asked =
+        this->size() == requested_ || this->size() == requested_.expandedTo(minimumSize());
+    if (!dock_ && as_asked && bars != placed_bars_ && retries_ < 2) {
       ++retries_;
       place();
       return;
@@ -290,35 +422,39 @@ void FigureWindow::canvas_resized(QSize size) {
 
 void FigureWindow::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
-  if (!graphics_ || applying_ || !isVisible()) return;
+  if (!graphics_ || applying_ || dock_ || !isVisible()) return;
   platform_.guarded([&] {
     auto px = graphics_->pixel_position(figure_);
     const double screen_height = platform_.screen_size()[1];
     QRect g = geometry();
-    double left = g.x(), bottom = screen_height - (g.y() + bars_above() + canvas_->height());
+    double left = g.x() + bars_left(),
+           bottom = screen_height - (g.y() + bars_above() + canvas_->height());
     if (near(left, px[0]) && near(bottom, px[1])) return;
     graphics_->set_pixel_position(figure_, {left, bottom, px[2], px[3]});
   });
 }
 
 void FigureWindow::closeEvent(QCloseEvent* event) {
-  if (!graphics_) {
+  if (close_requested()) {
     event->accept();
-    return;
-  }
-  if (platform_.working()) {  // the running callback may still draw into the figure
+  } else {
     event->ignore();
-    return;
   }
+}
+
+bool FigureWindow::close_requested() {
+  if (!graphics_) return true;
+  // The running callback may still draw into the figure.
+  if (platform_.working()) return false;
   // Closing the window closes the figure (the platform then removes the
   // window), unless the figure asks to decide itself.
-  event->ignore();
   if (!graphics_->figure(figure_).close_request_fcn.empty()) {
     run_figure_callback("CloseRequestFcn");
-    return;
+    return false;
   }
   Handle figure = figure_;
   platform_.guarded([&] { graphics_->close(figure); });
+  return false;
 }
 
 void FigureWindow::run_figure_callback(const char* property) {
@@ -387,13 +523,58 @@ void set_view(Graphics& graphics, Handle axes, const std::array<double, 4>& v) {
 
 }  // namespace
 
+std::array<double, 2> FigureWindow::data_point(Handle axes, QPointF point) const {
+  // The inverse of the painter's mapping of data to the plot box.
+  const QRectF box = axes_box(*graphics_, figure_, axes);
+  const auto l = shown_limits(*graphics_, axes, box.size());
+  return {l[0] + (point.x() - box.left()) / box.width() * (l[1] - l[0]),
+          l[2] + (box.bottom() - point.y()) / box.height() * (l[3] - l[2])};
+}
+
+void FigureWindow::click(Handle axes, QPointF point) {
+  if (!graphics_) return;
+  std::string callback;
+  platform_.guarded([&] {
+    if (!graphics_->is_handle(axes) || graphics_->type(axes) != ObjectType::Axes) return;
+    const auto p = data_point(axes, point);
+    graphics_->set(axes, "CurrentPoint", Value(Matrix{{p[0], p[1]}}));
+    callback = graphics_->axes(axes).button_down_fcn;
+  });
+  platform_.run_callback(axes, callback);
+}
+
+void FigureWindow::pointer_moved(QPointF point, bool left) {
+  if (!graphics_) return;
+  std::string callback;
+  platform_.guarded([&] {
+    callback = graphics_->figure(figure_).motion_fcn;
+    if (callback.empty()) return;
+    Handle axes = left ? motion_axes_ : axes_at(point);
+    if (axes < 0 || !graphics_->is_handle(axes) || graphics_->type(axes) != ObjectType::Axes ||
+        graphics_->figure_of(axes) != figure_) {
+      axes = current_axes();
+    }
+    motion_axes_ = axes;
+    if (axes < 0) return;
+    std::array<double, 2> p{};
+    if (left) {
+      // Far beyond the view, so nothing lies under the pointer any more.
+      const auto l = shown_limits(*graphics_, axes, axes_box(*graphics_, figure_, axes).size());
+      p = {l[1] + 10 * (l[1] - l[0]), l[3] + 10 * (l[3] - l[2])};
+    } else {
+      p = data_point(axes, point);
+    }
+    graphics_->set(axes, "CurrentPoint", Value(Matrix{{p[0], p[1]}}));
+  });
+  platform_.run_callback(figure_, callback);
+}
+
 void FigureWindow::zoom(Handle axes, QPointF about, double factor) {
   if (!graphics_) return;
   platform_.guarded([&] {
     const QRectF box = axes_box(*graphics_, figure_, axes);
     const auto l = shown_limits(*graphics_, axes, box.size());
-    const double x = l[0] + (about.x() - box.left()) / box.width() * (l[1] - l[0]);
-    const double y = l[2] + (box.bottom() - about.y()) / box.height() * (l[3] - l[2]);
+    const auto [x, y] = data_point(axes, about);
     set_view(*graphics_, axes,
              {x + (l[0] - x) * factor, x + (l[1] - x) * factor, y + (l[2] - y) * factor,
               y + (l[3] - y) * factor});

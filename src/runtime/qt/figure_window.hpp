@@ -4,8 +4,15 @@
 // follow the figure's "Position" (y measured up from the bottom of the
 // screen), and when the user resizes the window the figure's children are
 // scaled with it in the tree, so the tree always describes what is shown.
+//
+// A docked figure ("WindowStyle" "docked") is not a window of its own: its
+// FigureWindow is the content of a QDockWidget (object name "DockedFigure")
+// at the right of the host, the window of the first figure that is not
+// docked. There the canvas alone drives the figure's size; its place on the
+// screen is not kept, and the status line is left to the host.
 #pragma once
 
+#include <QDockWidget>
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
@@ -31,8 +38,11 @@ class FigureWindow;
 // The figure's inner area: paints the figure's colour and axes from a cached
 // image that is re-rendered only after the figure changed or was resized.
 // On an axes the wheel zooms about the pointer, a drag with the left button
-// pans (the cached drawing moves along; the limits are set on release), and
-// a double click or Home puts the view back as a load leaves it.
+// pans (the cached drawing moves along; the limits are set on release), a
+// press and release that moved at most kClickSlop pixels is a click (the
+// axes' ButtonDownFcn), and a double click or Home puts the view back as a
+// load leaves it. While the figure has a WindowButtonMotionFcn the canvas
+// tracks the pointer and runs it at most once per turn of the event loop.
 class FigureCanvas : public QWidget {
  public:
   explicit FigureCanvas(FigureWindow& window);
@@ -41,6 +51,8 @@ class FigureCanvas : public QWidget {
   std::uint64_t rendered_changes() const { return rendered_changes_; }
   // Paints now when the cached drawing is out of date.
   void render_if_needed();
+
+  static constexpr double kClickSlop = 3;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -51,8 +63,14 @@ class FigureCanvas : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
+  // Keeps the latest pointer place and runs the motion callback for it once
+  // the events waiting now are handled, so a fast pointer builds no backlog.
+  void queue_motion(QPointF point, bool left);
+  void run_motion();
+
   FigureWindow& window_;
   QImage cache_;
   bool dirty_ = true;
@@ -62,6 +80,10 @@ class FigureCanvas : public QWidget {
   Handle pan_axes_ = -1;
   QRectF pan_box_;
   QPointF pan_start_, pan_offset_;
+  bool pan_dragging_ = false;  // moved beyond kClickSlop since the press
+  QPointF motion_point_;
+  bool motion_left_ = false;  // the pointer left the canvas
+  bool motion_pending_ = false;
 };
 
 class FigureWindow : public QMainWindow {
@@ -84,6 +106,22 @@ class FigureWindow : public QMainWindow {
   // The figure's change count, or 0 once the figure is gone.
   std::uint64_t figure_changes() const;
   void canvas_resized(QSize size);
+
+  // The data point under a canvas point in the axes' view as shown (outside
+  // the limits when the point lies outside the plot box).
+  std::array<double, 2> data_point(Handle axes, QPointF point) const;
+  // A click on an axes: sets its CurrentPoint, then runs its ButtonDownFcn.
+  void click(Handle axes, QPointF point);
+  // Runs the figure's WindowButtonMotionFcn after setting CurrentPoint of the
+  // axes under the pointer (else the current axes); `left`: the pointer left
+  // the canvas, and the point is put far outside the view.
+  void pointer_moved(QPointF point, bool left);
+
+  // The host window this figure's dock sits in, or null when not docked.
+  FigureWindow* host() const { return host_; }
+  // Takes the window out of its dock (a top-level window again, hidden) and
+  // removes the dock; nothing when not docked.
+  void undock();
 
   // The view of an axes under a point of the canvas: -1 when none is there.
   Handle axes_at(QPointF point, QRectF* box = nullptr) const;
@@ -122,9 +160,16 @@ class FigureWindow : public QMainWindow {
   void invoke(Handle object);
   // Runs one of the figure's own callback texts (CloseRequestFcn, FileDropFcn).
   void run_figure_callback(const char* property);
+  // The close button of the window or of its dock: closes the figure or runs
+  // its CloseRequestFcn. False while the window still shows a figure.
+  bool close_requested();
+  void dock_into(FigureWindow& host);
   void place();
   int bars_above() const;
   int bars_below() const;
+  // Room beside the canvas (docks): left of it, and in all.
+  int bars_left() const;
+  int bars_beside() const;
   std::string title() const;
 
   QtPlatform& platform_;
@@ -139,7 +184,11 @@ class FigureWindow : public QMainWindow {
   std::string menu_signature_;
   bool applying_ = false;  // geometry changes made by the window itself
   QSize requested_;
+  QSize placed_bars_;  // the room around the canvas the last placement allowed for
   int retries_ = 0;
+  QPointer<QDockWidget> dock_;
+  QPointer<FigureWindow> host_;
+  Handle motion_axes_ = -1;  // the axes of the last motion callback
 };
 
 }  // namespace dg

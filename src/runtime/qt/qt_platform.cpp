@@ -56,6 +56,8 @@ QtPlatform::QtPlatform() {
 
 QtPlatform::~QtPlatform() {
   delete messages_window_.data();
+  // A docked window must not go down with its host's window.
+  for (auto& [figure, window] : windows_) window->undock();
   for (auto& [figure, window] : windows_) delete window;
   for (auto& window : closing_) delete window.data();
 }
@@ -115,7 +117,7 @@ void QtPlatform::progress_step(void* context) {
 
 int QtPlatform::exec() {
   flush();
-  if (!graphics_ || graphics_->figures().empty()) return 0;
+  if (!graphics_ || only_docked_left()) return 0;
   QEventLoop loop;
   loop_ = &loop;
   int status = loop.exec();
@@ -133,7 +135,34 @@ void QtPlatform::flush() {
   scheduled_ = false;
   std::set<Handle> figures;
   figures.swap(pending_);
-  for (Handle figure : figures) sync(figure);
+  // Hosts first, so that a docked figure finds the window it goes into.
+  for (bool docked : {false, true}) {
+    for (Handle figure : figures) {
+      if (graphics_ && graphics_->is_handle(figure) &&
+          graphics_->type(figure) == ObjectType::Figure &&
+          graphics_->figure(figure).docked == docked) {
+        sync(figure);
+      }
+    }
+  }
+}
+
+bool QtPlatform::only_docked_left() const {
+  for (Handle figure : graphics_->figures()) {
+    if (!graphics_->figure(figure).docked) return false;
+  }
+  return true;
+}
+
+FigureWindow* QtPlatform::dock_host(Handle docked) const {
+  if (!graphics_) return nullptr;
+  std::optional<Handle> first;
+  for (Handle figure : graphics_->figures()) {
+    if (figure != docked && !graphics_->figure(figure).docked && (!first || figure < *first)) {
+      first = figure;
+    }
+  }
+  return first ? find(*first) : nullptr;
 }
 
 void QtPlatform::sync(Handle figure) {
@@ -164,14 +193,25 @@ void QtPlatform::figure_closed(Handle figure) {
   pending_.erase(figure);
   if (FigureWindow* window = find(figure)) {
     windows_.erase(figure);
+    // Docked figures leave the window first; they find another host, or
+    // become windows of their own, at their next sync.
+    bool moved = false;
+    for (auto& [docked, other] : windows_) {
+      if (other->host() != window) continue;
+      other->undock();
+      pending_.insert(docked);
+      moved = true;
+    }
+    if (moved) schedule();
     // The window may be running the callback that closed it: it goes later.
     window->detach();
+    window->undock();
     window->hide();
     window->deleteLater();
     closing_.emplace_back(window);
   }
   while (!closing_.empty() && !closing_.front()) closing_.pop_front();
-  if (loop_ && graphics_ && graphics_->figures().empty()) loop_->quit();
+  if (loop_ && graphics_ && only_docked_left()) loop_->quit();
 }
 
 void QtPlatform::figure_raised(Handle figure) {
@@ -443,8 +483,9 @@ std::array<double, 4> QtPlatform::frame_margins() const {
   if (graphics_) {
     if (auto current = graphics_->current_figure()) window = find(*current);
   }
+  if (window && window->host()) window = nullptr;  // inside another window: no frame
   for (auto& [figure, w] : windows_) {
-    if (!window || !window->isVisible()) window = w;
+    if (!w->host() && (!window || !window->isVisible())) window = w;
   }
   if (window && window->isVisible()) return window->margins();
   // Before any window shows, the status bar (with its Messages button) is

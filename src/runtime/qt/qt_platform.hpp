@@ -58,8 +58,13 @@ class QtPlatform : public Platform {
   // Runs `body`; an exception's message goes to the console and no further.
   void guarded(const std::function<void()>& body) noexcept;
 
-  // Runs the event loop until no figure is open; returns 0 at once when none is.
+  // Runs the event loop until no figure is open, or only docked ones are (they
+  // live in another figure's window); returns 0 at once when none is.
   int exec();
+
+  // The window a docked figure's dock goes into: that of the first figure
+  // (lowest handle) that is not docked, or null when it has no window yet.
+  FigureWindow* dock_host(Handle docked) const;
 
   // Scripted dialog answers, used in order instead of showing a dialog.
   void answer(const std::string& path);
@@ -67,6 +72,7 @@ class QtPlatform : public Platform {
   void answer_text(std::optional<std::string> text);
 
   // Windows and widgets, for tests and screenshots; pending syncs run first.
+  // A docked figure's window is the widget of a QDockWidget in its host.
   QWidget* window_of(Handle figure);
   QWidget* widget_of(Handle control);
   QAction* action_of(Handle menu);
@@ -125,6 +131,8 @@ class QtPlatform : public Platform {
   void schedule();
   void flush();
   void sync(Handle figure);
+  // True when every figure left is docked (or none is left).
+  bool only_docked_left() const;
   FigureWindow* find(Handle figure) const;
   QWidget* dialog_parent() const;
   std::optional<FileChoice> dialog(bool save, std::string_view filter, std::string_view title,
