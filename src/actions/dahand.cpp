@@ -45,7 +45,7 @@ constexpr auto kTriples = ProtocolDesign::List::triples;
 
 }  // namespace
 
-const std::array<ActionEntry, 44> kActions{{
+const std::array<ActionEntry, 45> kActions{{
     {"GetData", load<Source::Matrix>},
     {"GetTPSData", load<Source::Tps>},
     {"GetTPSScale", load<Source::TpsScale>},
@@ -84,6 +84,7 @@ const std::array<ActionEntry, 44> kActions{{
     {"DesignSelectPairs", design_select<kPairs>},
     {"DesignSelectTriples", design_select<kTriples>},
     {"DesignDelete", actions::design_delete},
+    {"DesignClear", actions::design_clear},
     {"DesignUp", design_move<-1>},
     {"DesignDown", design_move<1>},
     {"DesignUndo", actions::design_undo},

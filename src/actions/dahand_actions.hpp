@@ -92,10 +92,11 @@ void design_all_pairs(Session& session);                          // "DesignAllP
 void design_chain(Session& session);                              // "DesignChain"
 void design_select(Session& session, ProtocolDesign::List list);  // a row picked in a list
 void design_delete(Session& session);                             // "DesignDelete"
-void design_move(Session& session, int step);                     // "DesignUp", "DesignDown"
-void design_undo(Session& session);                               // "DesignUndo"
-void design_redo(Session& session);                               // "DesignRedo"
-void design_save(Session& session, ProtocolDesign::List list);    // "DesignSavePairs", "...Triples"
+void design_clear(Session& session);           // "DesignClear": empties the list last selected
+void design_move(Session& session, int step);  // "DesignUp", "DesignDown"
+void design_undo(Session& session);            // "DesignUndo"
+void design_redo(Session& session);            // "DesignRedo"
+void design_save(Session& session, ProtocolDesign::List list);  // "DesignSavePairs", "...Triples"
 // Gives the designer a list read from a file (already checked against the
 // sample), so that its edits and undo start from it.
 void design_loaded(Session& session, ProtocolDesign::List list, const Matrix& loaded,

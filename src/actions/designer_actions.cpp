@@ -229,121 +229,128 @@ void set_design_mode(Session& session, bool on) {
 }
 
 struct PanelControl {
+  std::array<double, 4> position;
   const char* style;
   const char* tag;
   const char* string;
   const char* word;  // the action word its callback runs; none for texts
   const char* tooltip;
-  std::array<double, 4> position;
 };
 
-// The panel, 300 x 560 pixels: the pick prompt, the two lists with their
+// The panel, 320 x 560 pixels: the pick prompt, the two lists with their
 // buttons, then the row edits, undo and redo, loading and saving.
+constexpr double kPanelWidth = 320, kPanelHeight = 560;
 constexpr PanelControl kPanel[] = {
-    {"text",
+    {{10, 512, 300, 40},
+     "text",
      "DesignPrompt",
      "",
      nullptr,
-     "What the next click on the mean shape does",
-     {10, 512, 280, 40}},
-    {"text", "", "Distances (landmark pairs)", nullptr, "", {10, 490, 280, 18}},
-    {"listbox",
+     "What the next click on the mean shape does"},
+    {{10, 490, 300, 18}, "text", "", "Distances (landmark pairs)", nullptr, ""},
+    {{10, 330, 300, 158},
+     "listbox",
      "DesignPairs",
      "",
      "DesignSelectPairs",
-     "The distances: row, landmarks and the mean over the sample",
-     {10, 330, 280, 158}},
-    {"pushbutton",
+     "The distances: row, landmarks and the mean over the sample"},
+    {{10, 298, 96, 26},
+     "pushbutton",
      "DesignNeedsSample",
      "Add distance",
      "DesignPair",
-     "Click two landmarks on the mean shape",
-     {10, 298, 90, 26}},
-    {"pushbutton",
+     "Click two landmarks on the mean shape"},
+    {{112, 298, 96, 26},
+     "pushbutton",
      "DesignNeedsSample",
      "All pairs",
      "DesignAllPairs",
-     "Add every pair of landmarks the list lacks",
-     {105, 298, 90, 26}},
-    {"pushbutton",
+     "Add every pair of landmarks the list lacks"},
+    {{214, 298, 96, 26},
+     "pushbutton",
      "DesignNeedsSample",
      "Chain",
      "DesignChain",
-     "Add the pairs of consecutive landmarks: 1-2, 2-3, ...",
-     {200, 298, 90, 26}},
-    {"text", "", "Angles (arm end, vertex, arm end)", nullptr, "", {10, 272, 280, 18}},
-    {"listbox",
+     "Add the pairs of consecutive landmarks: 1-2, 2-3, ..."},
+    {{10, 272, 300, 18}, "text", "", "Angles (arm end, vertex, arm end)", nullptr, ""},
+    {{10, 148, 300, 122},
+     "listbox",
      "DesignTriples",
      "",
      "DesignSelectTriples",
-     "The angles: row, landmarks and the mean over the sample",
-     {10, 148, 280, 122}},
-    {"pushbutton",
+     "The angles: row, landmarks and the mean over the sample"},
+    {{10, 116, 96, 26},
+     "pushbutton",
      "DesignNeedsSample",
      "Add angle",
      "DesignAngle",
-     "Click the end of one arm, the vertex, then the end of the other arm",
-     {10, 116, 90, 26}},
-    {"pushbutton",
+     "Click the end of one arm, the vertex, then the end of the other arm"},
+    {{112, 116, 96, 26},
+     "pushbutton",
      "DesignCancel",
      "Cancel pick",
      "DesignCancel",
-     "Forget the landmarks picked so far (Esc)",
-     {105, 116, 90, 26}},
-    {"pushbutton",
-     "DesignRow",
-     "Delete row",
-     "DesignDelete",
-     "Delete the selected row of the list last clicked",
-     {200, 116, 90, 26}},
-    {"pushbutton",
-     "DesignRow",
-     "Move up",
-     "DesignUp",
-     "Move the selected row up",
-     {10, 84, 90, 26}},
-    {"pushbutton",
-     "DesignRow",
-     "Move down",
-     "DesignDown",
-     "Move the selected row down",
-     {105, 84, 90, 26}},
-    {"pushbutton",
+     "Forget the landmarks picked so far (Esc)"},
+    {{214, 116, 46, 26},
+     "pushbutton",
      "DesignUndo",
      "Undo",
      "DesignUndo",
-     "Undo the last change (Ctrl+Z)",
-     {200, 84, 43, 26}},
-    {"pushbutton",
+     "Undo the last change (Ctrl+Z)"},
+    {{264, 116, 46, 26},
+     "pushbutton",
      "DesignRedo",
      "Redo",
      "DesignRedo",
-     "Redo the change undone (Ctrl+Shift+Z)",
-     {247, 84, 43, 26}},
-    {"pushbutton",
+     "Redo the change undone (Ctrl+Shift+Z)"},
+    {{10, 84, 72, 26},
+     "pushbutton",
+     "DesignRow",
+     "Delete row",
+     "DesignDelete",
+     "Delete the selected row of the list last clicked"},
+    {{86, 84, 72, 26},
+     "pushbutton",
+     "DesignClearList",
+     "Clear list",
+     "DesignClear",
+     "Empty the list last clicked (Undo brings it back)"},
+    {{162, 84, 72, 26},
+     "pushbutton",
+     "DesignRow",
+     "Move up",
+     "DesignUp",
+     "Move the selected row up"},
+    {{238, 84, 72, 26},
+     "pushbutton",
+     "DesignRow",
+     "Move down",
+     "DesignDown",
+     "Move the selected row down"},
+    {{10, 46, 147, 26},
+     "pushbutton",
      "GetPairs",
      "Load pairs...",
      "GetLengths",
-     "Replace the distances with a pair list file",
-     {10, 46, 137, 26}},
-    {"pushbutton",
+     "Replace the distances with a pair list file"},
+    {{163, 46, 147, 26},
+     "pushbutton",
      "GetTriples",
      "Load triples...",
      "GetAngles",
-     "Replace the angles with a triple list file",
-     {153, 46, 137, 26}},
-    {"pushbutton",
+     "Replace the angles with a triple list file"},
+    {{10, 14, 147, 26},
+     "pushbutton",
      "DesignSavePairs",
      "Save pairs...",
      "DesignSavePairs",
-     "Write the distances as a pair list: n a b per line",
-     {10, 14, 137, 26}},
-    {"pushbutton",
+     "Write the distances as a pair list: n a b per line"},
+    {{163, 14, 147, 26},
+     "pushbutton",
      "DesignSaveTriples",
      "Save triples...",
      "DesignSaveTriples",
-     "Write the angles as a triple list: n a v b per line",
-     {153, 14, 137, 26}},
+     "Write the angles as a triple list: n a v b per line"},
 };
 
 void open_panel(Session& session) {
@@ -355,10 +362,10 @@ void open_panel(Session& session) {
   g.set(figure, "NumberTitle", Value("off"));
   g.set(figure, "MenuBar", Value("none"));
   g.set(figure, "Units", Value("pixels"));
-  std::array<double, 4> at{100, 100, 300, 560};
+  std::array<double, 4> at{100, 100, kPanelWidth, kPanelHeight};
   if (main) {
     const auto m = g.pixel_position(*main);
-    at = {m[0] + m[2] + 12, m[1] + m[3] - 560, 300, 560};
+    at = {m[0] + m[2] + 12, m[1] + m[3] - kPanelHeight, kPanelWidth, kPanelHeight};
     g.set(figure, "Color", g.get(*main, "Color"));
   }
   g.set(figure, "Position", Value(Matrix{{at[0], at[1], at[2], at[3]}}));
@@ -484,6 +491,11 @@ void design_chain(Session& session) {
   if (!session.handler.data.empty()) session.report("Added " + count_of(added, "pair"));
 }
 
+void design_clear(Session& session) {
+  const List list = session.designer.active;
+  edit(session, [&](ProtocolDesign& design) { design.clear(list); });
+}
+
 void design_select(Session& session, List list) {
   session.designer.active = list;
 }
@@ -554,6 +566,7 @@ void refresh_designer(Session& session) {
   enable(session, "DesignSavePairs", design.rows(List::pairs) > 0);
   enable(session, "DesignSaveTriples", design.rows(List::triples) > 0);
   enable(session, "DesignRow", selected(session, session.designer.active).has_value());
+  enable(session, "DesignClearList", design.rows(session.designer.active) > 0);
   set_tagged(session, "DesignPrompt", "String", Value(prompt(design)));
   for (List list : {List::pairs, List::triples}) {
     const auto misfit = design.misfit(list);

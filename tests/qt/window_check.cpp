@@ -13,8 +13,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPixmap>
 #include <QScreen>
@@ -24,13 +26,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "actions/dahand_actions.hpp"
 #include "actions/distangler.hpp"
 #include "actions/run_callback.hpp"
 #include "actions/session.hpp"
+#include "runtime/qt/axes_painter.hpp"
+#include "runtime/qt/figure_window.hpp"
 #include "runtime/qt/qt_platform.hpp"
 #include "svg_bounds.hpp"
 
@@ -88,9 +94,10 @@ int main(int argc, char** argv) {
   };
 
   dg::Handle figure = dg::distangler(session, {}, 1).at(0).scalar();
-  // The window's controls and menu items by what their callback sends.
+  // The controls and menu items of the window and its panels by what their
+  // callback sends.
   auto find = [&](const std::string& word) {
-    for (dg::Handle h : g.findall(figure)) {
+    for (dg::Handle h : g.findall(0)) {
       dg::ObjectType t = g.type(h);
       if (t != dg::ObjectType::UIControl && t != dg::ObjectType::UIMenu) continue;
       if (g.get(h, "Callback").text().find("'" + word + "'") != std::string::npos) return h;
@@ -234,6 +241,86 @@ int main(int argc, char** argv) {
           "the status line reports the copy");
     click("Clear");
     check(g.children(g.gca()).empty(), "Clear empties the plot");
+
+    // The protocol designer: two distances and an angle clicked on the mean
+    // shape with the pointer, calculated and saved, give the datasets of the
+    // same lists written by hand.
+    click("GetTPSScale", examples + "/sample.tps");
+    keys(Qt::Key_D, Qt::ControlModifier);
+    const auto panels = g.find_by_tag("ProtocolDesigner");
+    QWidget* panel = panels.empty() ? nullptr : platform.window_of(panels.front());
+    check(panel && panel->isVisible() && qobject_cast<QDockWidget*>(panel->parentWidget()) &&
+              panel->window() == window,
+          "Ctrl+D docks the protocol designer in the main window");
+    auto* canvas = static_cast<dg::FigureWindow*>(window)->canvas();
+    const dg::Handle axes = g.get(figure, "CurrentAxes").scalar();
+    // Where a landmark of the mean shape is on the screen, as the painter puts it.
+    auto at = [&](int landmark) {
+      const dg::Matrix mean = dg::actions::mean_configuration(session.handler.data);
+      const QRectF box = dg::axes_box(g, figure, axes);
+      const auto lim = dg::shown_limits(g, axes, box.size());
+      const double x = mean(0, 2 * landmark - 2), y = mean(0, 2 * landmark - 1);
+      return QPointF(box.left() + (x - lim[0]) * box.width() / (lim[1] - lim[0]),
+                     box.bottom() - (y - lim[2]) * box.height() / (lim[3] - lim[2]))
+          .toPoint();
+    };
+    auto pick = [&](std::initializer_list<int> landmarks) {
+      for (int landmark : landmarks) {
+        QTest::mouseMove(canvas, at(landmark));
+        QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, at(landmark));
+        platform.drawnow(g);
+      }
+    };
+    // The lists kept from before are emptied first: a row picked in each
+    // list, then "Clear list".
+    for (const char* list : {"DesignPairs", "DesignTriples"}) {
+      auto* rows = qobject_cast<QListWidget*>(platform.widget_of(g.find_by_tag(list).at(0)));
+      if (rows) rows->setCurrentRow(0);
+      click("DesignClear");
+    }
+    check(session.handler.tlengths.empty() && session.handler.tangles.empty(),
+          "Clear list empties each list");
+    click("DesignPair");
+    pick({1, 5, 2, 8});
+    click("DesignAngle");
+    pick({1});
+    QTest::mouseMove(canvas, at(4));
+    QApplication::processEvents();
+    platform.drawnow(g);
+    check(g.find_by_tag("PickHover").size() == 1, "the landmark under the pointer is ringed");
+    keys(Qt::Key_Escape);
+    check(!session.designer.design.picking(), "Esc drops a half-made angle");
+    click("DesignAngle");
+    pick({1, 3, 6});
+    keys(Qt::Key_Z, Qt::ControlModifier);
+    check(session.handler.tangles.empty(), "Ctrl+Z takes the angle back");
+    keys(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    check(session.handler.tlengths == dg::Matrix{{1, 1, 5}, {2, 2, 8}} &&
+              session.handler.tangles == dg::Matrix{{1, 1, 3, 6}},
+          "clicks on the mean shape made two pairs and a triple, and Ctrl+Shift+Z redid it");
+    click("CalcLengths");
+    click("SaveLengths", (out / "designed-distances").string());
+    click("SaveAngles", (out / "designed-angles").string());
+    keys(Qt::Key_D, Qt::ControlModifier);
+    check(g.find_by_tag("ProtocolDesigner").empty(), "Ctrl+D closes the designer");
+    std::ofstream(out / "hand-pairs.txt") << "1 1 5\n2 2 8\n";
+    std::ofstream(out / "hand-triples.txt") << "1 1 3 6\n";
+    click("Clear");
+    click("GetTPSScale", examples + "/sample.tps");
+    click("GetLengths", (out / "hand-pairs.txt").string());
+    click("GetAngles", (out / "hand-triples.txt").string());
+    click("CalcLengths");
+    click("SaveLengths", (out / "hand-distances").string());
+    click("SaveAngles", (out / "hand-angles").string());
+    auto slurp = [](const fs::path& path) {
+      std::ifstream in(path, std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    check(lines_in(out / "designed-distances") == 18 &&
+              slurp(out / "designed-distances") == slurp(out / "hand-distances") &&
+              slurp(out / "designed-angles") == slurp(out / "hand-angles"),
+          "the designed protocol's datasets are those of the lists written by hand");
+    click("Clear");
 
     // The example once more, for the picture.
     click("GetTPSScale", examples + "/sample.tps");
