@@ -155,21 +155,25 @@ std::string row_text(Session& session, List list, std::size_t position, bool fit
   return text;
 }
 
-std::string prompt(const ProtocolDesign& design) {
-  if (design.landmarks() == 0) return "Load a sample to pick landmarks on its mean shape.";
-  if (!design.picking())
-    return "Add a distance or an angle, then click landmarks on the mean shape.";
+// What the next click on the mean shape does, in two lines.
+Value prompt(const ProtocolDesign& design) {
+  auto lines = [](std::string first, std::string second) {
+    return Value::text_cell({std::move(first), std::move(second)});
+  };
+  if (design.landmarks() == 0)
+    return lines("Load a sample to pick landmarks", "on its mean shape.");
+  if (!design.picking()) {
+    return lines("Add a distance or an angle, then click", "its landmarks on the mean shape.");
+  }
   const auto& picked = design.picked();
+  const auto n = [&](std::size_t i) { return std::to_string(picked[i]); };
   if (design.pick_list() == List::pairs) {
-    if (picked.empty()) return "Distance: click its first landmark (Esc cancels).";
-    return "Distance from landmark " + std::to_string(picked[0]) + ": click its second landmark.";
+    if (picked.empty()) return lines("Distance: click its first landmark.", "Esc cancels.");
+    return lines("Distance from landmark " + n(0) + ":", "click its second landmark.");
   }
-  if (picked.empty()) return "Angle: click the end of its first arm (Esc cancels).";
-  if (picked.size() == 1) {
-    return "Angle from landmark " + std::to_string(picked[0]) + ": click its vertex.";
-  }
-  return "Angle " + std::to_string(picked[0]) + " - " + std::to_string(picked[1]) +
-         ": click the end of its second arm.";
+  if (picked.empty()) return lines("Angle: click the end of its first arm.", "Esc cancels.");
+  if (picked.size() == 1) return lines("Angle from landmark " + n(0) + ":", "click its vertex.");
+  return lines("Angle " + n(0) + " - " + n(1) + ":", "click the end of its second arm.");
 }
 
 // The selected row of a list: its position, or nothing.
@@ -237,115 +241,115 @@ struct PanelControl {
   const char* tooltip;
 };
 
-// The panel, 320 x 560 pixels: the pick prompt, the two lists with their
+// The panel, 340 x 560 pixels: the pick prompt, the two lists with their
 // buttons, then the row edits, undo and redo, loading and saving.
-constexpr double kPanelWidth = 320, kPanelHeight = 560;
+constexpr double kPanelWidth = 340, kPanelHeight = 560;
 constexpr PanelControl kPanel[] = {
-    {{10, 512, 300, 40},
+    {{10, 512, 320, 40},
      "text",
      "DesignPrompt",
      "",
      nullptr,
      "What the next click on the mean shape does"},
-    {{10, 490, 300, 18}, "text", "", "Distances (landmark pairs)", nullptr, ""},
-    {{10, 330, 300, 158},
+    {{10, 490, 320, 18}, "text", "", "Distances (landmark pairs)", nullptr, ""},
+    {{10, 330, 320, 158},
      "listbox",
      "DesignPairs",
      "",
      "DesignSelectPairs",
      "The distances: row, landmarks and the mean over the sample"},
-    {{10, 298, 96, 26},
+    {{10, 298, 104, 26},
      "pushbutton",
      "DesignNeedsSample",
      "Add distance",
      "DesignPair",
      "Click two landmarks on the mean shape"},
-    {{112, 298, 96, 26},
+    {{118, 298, 104, 26},
      "pushbutton",
      "DesignNeedsSample",
      "All pairs",
      "DesignAllPairs",
      "Add every pair of landmarks the list lacks"},
-    {{214, 298, 96, 26},
+    {{226, 298, 104, 26},
      "pushbutton",
      "DesignNeedsSample",
      "Chain",
      "DesignChain",
      "Add the pairs of consecutive landmarks: 1-2, 2-3, ..."},
-    {{10, 272, 300, 18}, "text", "", "Angles (arm end, vertex, arm end)", nullptr, ""},
-    {{10, 148, 300, 122},
+    {{10, 272, 320, 18}, "text", "", "Angles (arm end, vertex, arm end)", nullptr, ""},
+    {{10, 148, 320, 122},
      "listbox",
      "DesignTriples",
      "",
      "DesignSelectTriples",
      "The angles: row, landmarks and the mean over the sample"},
-    {{10, 116, 96, 26},
+    {{10, 116, 104, 26},
      "pushbutton",
      "DesignNeedsSample",
      "Add angle",
      "DesignAngle",
      "Click the end of one arm, the vertex, then the end of the other arm"},
-    {{112, 116, 96, 26},
+    {{118, 116, 104, 26},
      "pushbutton",
      "DesignCancel",
      "Cancel pick",
      "DesignCancel",
      "Forget the landmarks picked so far (Esc)"},
-    {{214, 116, 46, 26},
+    {{226, 116, 50, 26},
      "pushbutton",
      "DesignUndo",
      "Undo",
      "DesignUndo",
      "Undo the last change (Ctrl+Z)"},
-    {{264, 116, 46, 26},
+    {{280, 116, 50, 26},
      "pushbutton",
      "DesignRedo",
      "Redo",
      "DesignRedo",
      "Redo the change undone (Ctrl+Shift+Z)"},
-    {{10, 84, 72, 26},
+    {{10, 84, 77, 26},
      "pushbutton",
      "DesignRow",
      "Delete row",
      "DesignDelete",
      "Delete the selected row of the list last clicked"},
-    {{86, 84, 72, 26},
+    {{91, 84, 77, 26},
      "pushbutton",
      "DesignClearList",
      "Clear list",
      "DesignClear",
      "Empty the list last clicked (Undo brings it back)"},
-    {{162, 84, 72, 26},
+    {{172, 84, 77, 26},
      "pushbutton",
      "DesignRow",
      "Move up",
      "DesignUp",
      "Move the selected row up"},
-    {{238, 84, 72, 26},
+    {{253, 84, 77, 26},
      "pushbutton",
      "DesignRow",
      "Move down",
      "DesignDown",
      "Move the selected row down"},
-    {{10, 46, 147, 26},
+    {{10, 46, 158, 26},
      "pushbutton",
      "GetPairs",
      "Load pairs...",
      "GetLengths",
      "Replace the distances with a pair list file"},
-    {{163, 46, 147, 26},
+    {{172, 46, 158, 26},
      "pushbutton",
      "GetTriples",
      "Load triples...",
      "GetAngles",
      "Replace the angles with a triple list file"},
-    {{10, 14, 147, 26},
+    {{10, 14, 158, 26},
      "pushbutton",
      "DesignSavePairs",
      "Save pairs...",
      "DesignSavePairs",
      "Write the distances as a pair list: n a b per line"},
-    {{163, 14, 147, 26},
+    {{172, 14, 158, 26},
      "pushbutton",
      "DesignSaveTriples",
      "Save triples...",
@@ -567,7 +571,7 @@ void refresh_designer(Session& session) {
   enable(session, "DesignSaveTriples", design.rows(List::triples) > 0);
   enable(session, "DesignRow", selected(session, session.designer.active).has_value());
   enable(session, "DesignClearList", design.rows(session.designer.active) > 0);
-  set_tagged(session, "DesignPrompt", "String", Value(prompt(design)));
+  set_tagged(session, "DesignPrompt", "String", prompt(design));
   for (List list : {List::pairs, List::triples}) {
     const auto misfit = design.misfit(list);
     std::vector<Value> rows;

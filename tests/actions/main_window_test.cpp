@@ -503,12 +503,15 @@ TEST_F(MainWindowTest, TheProtocolDesignerBuildsTheListsByClickingTheMeanShape) 
   auto pick = [&](std::initializer_list<int> landmarks) {
     for (int n : landmarks) click_at(mean(0, 2 * n - 2), mean(0, 2 * n - 1));
   };
-  auto prompt = [&] { return box("DesignPrompt").at(0); };
+  auto prompt = [&] {
+    const auto lines = box("DesignPrompt");
+    return lines.at(0) + " " + lines.at(1);
+  };
 
   pick({1});
   EXPECT_EQ(last_message(), "Start a distance or an angle before picking landmarks.");
   click("DesignPair");
-  EXPECT_EQ(prompt(), "Distance: click its first landmark (Esc cancels).");
+  EXPECT_EQ(prompt(), "Distance: click its first landmark. Esc cancels.");
   pick({1, 1});
   EXPECT_EQ(last_message(), "Landmark 1 cannot be paired with itself.");
   EXPECT_EQ(prompt(), "Distance from landmark 1: click its second landmark.");

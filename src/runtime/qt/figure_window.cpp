@@ -350,15 +350,15 @@ void FigureWindow::dock_into(FigureWindow& host) {
                     QDockWidget::DockWidgetFloatable);
   hide();
   statusBar()->hide();
-  // The panel keeps at least the width its figure was laid out for, so its
-  // controls are not squashed: the host window grows to make room.
-  setMinimumWidth(std::max(1, round_int(px[2])));
   dock->setWidget(this);
   setVisible(true);
   dock_ = dock;
   host_ = &host;
   host.addDockWidget(Qt::RightDockWidgetArea, dock);
-  host.resizeDocks({dock}, {round_int(px[2])}, Qt::Horizontal);
+  // The dock asks for the width its figure was laid out for, its frame
+  // besides, and the host window grows to make room; the labels' least
+  // widths (arrange_controls) keep the controls from being squashed.
+  host.resizeDocks({dock}, {round_int(px[2]) + dock->width() - width()}, Qt::Horizontal);
   host.retries_ = 1;  // one more placement, to make room for the dock
 }
 
@@ -371,7 +371,6 @@ void FigureWindow::undock() {
   dock->hide();
   hide();
   setParent(nullptr, Qt::Window);
-  setMinimumWidth(0);
   statusBar()->show();
   // The dock may be the one whose close button is being handled.
   dock->deleteLater();
