@@ -4,7 +4,7 @@
 // and the event loop then runs while a figure is open. Without a display the
 // window cannot open: the program says so in one line, but a call by name
 // still runs, without a window. --help and --version answer without a
-// display; --open FILE... opens the window with the files loaded, as if
+// display; --open [FILE...] opens the window with the files loaded, as if
 // dropped on it (the desktop entry's way of opening a TPS file).
 #include <QApplication>
 #include <QIcon>
@@ -32,7 +32,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: distangler\n"
     "   or: distangler NAME [ARGUMENT...]\n"
-    "   or: distangler --open FILE...\n"
+    "   or: distangler --open [FILE...]\n"
     "\n"
     "Distangler turns two-dimensional landmark data (TPS files, TPS files with a\n"
     "scale factor per specimen, plain numeric matrices) into datasets of distances\n"
@@ -49,9 +49,9 @@ constexpr const char* kUsage =
 
 constexpr const char* kOptions =
     "Options:\n"
-    "  --open FILE...  open the window and load each file as if dropped on it\n"
-    "  --help          print this help and exit\n"
-    "  --version       print the version and exit\n";
+    "  --open [FILE...]  open the window and load each file as if dropped on it\n"
+    "  --help            print this help and exit\n"
+    "  --version         print the version and exit\n";
 
 // The help: the usage, the names of the functions callable by name, as the
 // program registers them, wrapped to 80 columns, then the options.
@@ -110,14 +110,11 @@ static int run(int argc, char** argv) {
   }
   // The files to open, absolute: loading one moves the current folder.
   std::vector<std::string> open;
-  if (first == "--open") {
-    if (argc < 3) {
-      std::cerr << "distangler: --open needs the files to open.\n";
-      return 2;
-    }
+  const bool opening = first == "--open";
+  if (opening) {
     for (int i = 2; i < argc; ++i) open.push_back(std::filesystem::absolute(argv[i]).string());
   }
-  const bool call = argc > 1 && first != "--open";
+  const bool call = argc > 1 && !opening;
   // A platform the user chose (for instance "offscreen" in tests) is used as it is.
   const bool chosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
   if (!chosen) {
@@ -136,6 +133,8 @@ static int run(int argc, char** argv) {
   QCoreApplication::setOrganizationName("Distangler");
   QCoreApplication::setApplicationName("Distangler");
   QGuiApplication::setWindowIcon(QIcon(":/distangler.svg"));
+  // Lets a Wayland desktop match the window to its entry and icon.
+  QGuiApplication::setDesktopFileName("distangler");
   if (!chosen && QGuiApplication::platformName() == "offscreen") {
     if (call) return call_headless(argc, argv);
     std::cerr << kNoDisplay;
@@ -149,7 +148,7 @@ static int run(int argc, char** argv) {
     dg::run_callback(session, object, text);
   });
   try {
-    dg::distangler(session, dg::text_arguments(open.empty() ? argc - 1 : 0, argv + 1), 0);
+    dg::distangler(session, dg::text_arguments(opening ? 0 : argc - 1, argv + 1), 0);
   } catch (const dg::RuntimeError& error) {
     std::cerr << error.what() << "\n";
     return 1;

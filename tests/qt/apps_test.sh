@@ -44,7 +44,7 @@ check "--plot .jpg: refused" test $? -ne 0
 check "--plot .jpg: the message names the formats" grep -q "needs the extension .svg, .png or .pdf" "$work/out"
 check "--plot .jpg: nothing ran" test ! -e "$work/lengths.txt"
 
-# --help and --version answer without a display; --open needs its files.
+# --help and --version answer without a display; --open opens the window.
 headless "$app" --version >"$work/out" 2>&1
 check "--version: exit 0" test $? -eq 0
 check "--version: the name and version" test "$(cat "$work/out")" = "distangler $version"
@@ -56,9 +56,9 @@ check "--help: the window" grep -qx "Usage: distangler" "$work/out"
 check "--help: a call by name" grep -qx "   or: distangler NAME \[ARGUMENT...\]" "$work/out"
 check "--help: the registered functions" grep -qx "  distangler dahand centsize .*" "$work/out"
 check "--help: the last registered function" grep -q " iskeyword$" "$work/out"
-headless "$app" --open >"$work/out" 2>&1
-check "--open without files: exit 2" test $? -eq 2
-check "--open without files: the message" test "$(cat "$work/out")" = "distangler: --open needs the files to open."
+headless "$app" --open "$examples/sample.tps" >"$work/out" 2>&1
+check "--open without a display: exit 2" test $? -eq 2
+check "--open without a display: the same line" grep -q "no display is available" "$work/out"
 
 # Installed under any prefix, both programs run and find their data folder.
 prefix=$(realpath "$work")/prefix
