@@ -31,6 +31,10 @@
 #include "runtime/array/parallel.hpp"
 #include "runtime/graphics/headless_platform.hpp"
 
+#ifndef DISTANGLER_VERSION
+#error "DISTANGLER_VERSION is set by CMake from the project's version"
+#endif
+
 #if defined(_WIN32)
 #include <windows.h>
 
@@ -282,6 +286,8 @@ static int run(int argc, char** argv) {
       "triple lists, calculates the distances and angles and writes the datasets, one\n"
       "line per specimen. Actions run in this order: load, pairs, triples, calculate,\n"
       "then the saves in the order the options are listed below."};
+  app.set_version_flag("--version", "distangler-batch " DISTANGLER_VERSION,
+                       "Print the version and exit");
   auto* input =
       app.add_option_group("input", "The sample to load, or the files to check (exactly one)");
   input

@@ -3,10 +3,17 @@
 // through the main window's dispatcher with the other arguments as texts,
 // and the event loop then runs while a figure is open. Without a display the
 // window cannot open: the program says so in one line, but a call by name
-// still runs, without a window.
+// still runs, without a window. --help and --version answer without a
+// display; --open [FILE...] opens the window with the files loaded, as if
+// dropped on it (the desktop entry's way of opening a TPS file).
 #include <QApplication>
+#include <QIcon>
+#include <filesystem>
 #include <iostream>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "actions/distangler.hpp"
 #include "actions/function_table.hpp"
@@ -16,7 +23,52 @@
 #include "runtime/graphics/headless_platform.hpp"
 #include "runtime/qt/qt_platform.hpp"
 
+#ifndef DISTANGLER_VERSION
+#error "DISTANGLER_VERSION is set by CMake from the project's version"
+#endif
+
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: distangler\n"
+    "   or: distangler NAME [ARGUMENT...]\n"
+    "   or: distangler --open [FILE...]\n"
+    "\n"
+    "Distangler turns two-dimensional landmark data (TPS files, TPS files with a\n"
+    "scale factor per specimen, plain numeric matrices) into datasets of distances\n"
+    "and angles, one line per specimen, for statistics programs.\n"
+    "\n"
+    "Without arguments, distangler opens its window.\n"
+    "\n"
+    "With arguments, the first names a function and the others are passed to it as\n"
+    "texts, as the window's controls call it; for example \"distangler dahand Clear\".\n"
+    "Errors are printed on a line of their own. When the call opens a window, the\n"
+    "program runs until it is closed; without a display the call runs without one.\n"
+    "\n"
+    "To run the actions without a window, use distangler-batch (see its --help).\n";
+
+constexpr const char* kOptions =
+    "Options:\n"
+    "  --open [FILE...]  open the window and load each file as if dropped on it\n"
+    "  --help            print this help and exit\n"
+    "  --version         print the version and exit\n";
+
+// The help: the usage, the names of the functions callable by name, as the
+// program registers them, wrapped to 80 columns, then the options.
+std::string help_text() {
+  std::string text = kUsage;
+  text += "\nFunctions that can be called by name:\n";
+  const dg::FunctionTable table = dg::make_function_table();
+  std::string line = " ";
+  for (const dg::FunctionEntry& entry : table.entries()) {
+    if (line.size() + 1 + entry.name.size() > 80) {
+      text += line + "\n";
+      line = " ";
+    }
+    line += " " + entry.name;
+  }
+  return text + line + "\n\n" + kOptions;
+}
 
 constexpr const char* kNoDisplay =
     "distangler: no display is available, so the window cannot open; run the actions without a "
@@ -47,7 +99,22 @@ int call_headless(int argc, char** argv) {
 }  // namespace
 
 static int run(int argc, char** argv) {
-  const bool call = argc > 1;
+  const std::string_view first = argc > 1 ? argv[1] : "";
+  if (first == "--help") {
+    std::cout << help_text();
+    return 0;
+  }
+  if (first == "--version") {
+    std::cout << "distangler " DISTANGLER_VERSION "\n";
+    return 0;
+  }
+  // The files to open, absolute: loading one moves the current folder.
+  std::vector<std::string> open;
+  const bool opening = first == "--open";
+  if (opening) {
+    for (int i = 2; i < argc; ++i) open.push_back(std::filesystem::absolute(argv[i]).string());
+  }
+  const bool call = argc > 1 && !opening;
   // A platform the user chose (for instance "offscreen" in tests) is used as it is.
   const bool chosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
   if (!chosen) {
@@ -65,6 +132,9 @@ static int run(int argc, char** argv) {
   // The recent files and other settings are kept under this name.
   QCoreApplication::setOrganizationName("Distangler");
   QCoreApplication::setApplicationName("Distangler");
+  QGuiApplication::setWindowIcon(QIcon(":/distangler.svg"));
+  // Lets a Wayland desktop match the window to its entry and icon.
+  QGuiApplication::setDesktopFileName("distangler");
   if (!chosen && QGuiApplication::platformName() == "offscreen") {
     if (call) return call_headless(argc, argv);
     std::cerr << kNoDisplay;
@@ -78,10 +148,17 @@ static int run(int argc, char** argv) {
     dg::run_callback(session, object, text);
   });
   try {
-    dg::distangler(session, dg::text_arguments(argc - 1, argv + 1), 0);
+    dg::distangler(session, dg::text_arguments(opening ? 0 : argc - 1, argv + 1), 0);
   } catch (const dg::RuntimeError& error) {
     std::cerr << error.what() << "\n";
     return 1;
+  }
+  for (const std::string& file : open) {
+    // As a file dropped on the window: the dispatcher prints a failed load.
+    platform.give_file(file);
+    dg::distangler(session, std::vector<dg::Value>{dg::Value("dahand"), dg::Value("OpenDropped")},
+                   0);
+    platform.forget_given_file();
   }
   return platform.exec();
 }

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Runs distangler without a display, and distangler-batch's --plot, as a user would.
-# Usage: apps_test.sh DISTANGLER DISTANGLER_BATCH EXAMPLES_DIR
+# Runs distangler without a display, and distangler-batch's --plot, as a user
+# would; then installs the build into a temporary prefix and runs both from there.
+# Usage: apps_test.sh DISTANGLER DISTANGLER_BATCH EXAMPLES_DIR VERSION CMAKE BUILD_DIR
 set -u
 app=$(realpath "$1")
 batch=$(realpath "$2")
 examples=$(realpath "$3")
+version=$4
+cmake=$5
+build=$6
 source "$(dirname "$0")/../check.sh"
 headless() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"; }
 
@@ -39,5 +43,39 @@ check "the PDF is a PDF" test "$(head -c 4 "$work/plot.pdf")" = "%PDF"
 check "--plot .jpg: refused" test $? -ne 0
 check "--plot .jpg: the message names the formats" grep -q "needs the extension .svg, .png or .pdf" "$work/out"
 check "--plot .jpg: nothing ran" test ! -e "$work/lengths.txt"
+
+# --help and --version answer without a display; --open opens the window.
+headless "$app" --version >"$work/out" 2>&1
+check "--version: exit 0" test $? -eq 0
+check "--version: the name and version" test "$(cat "$work/out")" = "distangler $version"
+"$batch" --version >"$work/out" 2>&1
+check "batch --version: the name and version" test "$(cat "$work/out")" = "distangler-batch $version"
+headless "$app" --help >"$work/out" 2>&1
+check "--help: exit 0" test $? -eq 0
+check "--help: the window" grep -qx "Usage: distangler" "$work/out"
+check "--help: a call by name" grep -qx "   or: distangler NAME \[ARGUMENT...\]" "$work/out"
+check "--help: the registered functions" grep -qx "  distangler dahand centsize .*" "$work/out"
+check "--help: the last registered function" grep -q " iskeyword$" "$work/out"
+headless "$app" --open "$examples/sample.tps" >"$work/out" 2>&1
+check "--open without a display: exit 2" test $? -eq 2
+check "--open without a display: the same line" grep -q "no display is available" "$work/out"
+
+# Installed under any prefix, both programs run and find their data folder.
+prefix=$(realpath "$work")/prefix
+"$cmake" --install "$build" --prefix "$prefix" >"$work/out" 2>&1
+installed=$?
+check "install: exit 0" test $installed -eq 0
+[ $installed -eq 0 ] || cat "$work/out"
+"$prefix/bin/distangler-batch" --tps-scale "$examples/sample.tps" --pairs "$examples/pairs.txt" \
+  --lengths "$work/installed-lengths.txt" --plot "$work/installed.png"
+check "installed batch tool: the distances" test "$(wc -l <"$work/installed-lengths.txt")" -eq 18
+check "installed batch tool: the plot" test -s "$work/installed.png"
+check "installed distangler: --version" \
+  test "$(headless "$prefix/bin/distangler" --version)" = "distangler $version"
+# A broken installed layout file is reported by its path: it was found there.
+echo "{" >"$prefix/share/distangler/Distangler.fig"
+(cd "$work" && headless "$prefix/bin/distangler" openfig Distangler reuse) >"$work/out" 2>&1
+check "installed distangler: the layout file from share/distangler" \
+  grep -qF "Layout file \"$prefix/share/distangler/Distangler.fig\" is not valid JSON" "$work/out"
 
 exit $((failures > 0))

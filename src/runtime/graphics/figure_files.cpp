@@ -16,8 +16,12 @@ std::vector<fs::path> figure_folders() {
   fs::path current = fs::current_path(error);
   if (!error) folders.push_back(current);
   fs::path program = fs::read_symlink("/proc/self/exe", error);
-  if (!error) folders.push_back(program.parent_path());
-  folders.emplace_back(DISTANGLER_DATA_DIR);
+  if (!error) {
+    // The data folder is found from the program's own folder, so an install
+    // under any prefix, or a package extracted anywhere, finds its files.
+    folders.push_back(program.parent_path());
+    folders.push_back((program.parent_path() / DISTANGLER_DATA_DIR).lexically_normal());
+  }
   return folders;
 }
 

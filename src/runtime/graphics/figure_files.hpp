@@ -1,8 +1,9 @@
 // Where figure files are found. A name with a folder is read from there. A bare
 // name ("Distangler.fig") is looked for in the current folder, then beside the
-// executable, then in the installed data folder; when none has it, the copy
-// built into the program is used, so the main window always opens. A file
-// found first overrides the built-in copy.
+// executable, then in the installed data folder, which is found from the
+// executable's folder (../share/distangler/ in an install under any prefix);
+// when none has it, the copy built into the program is used, so the main
+// window always opens. A file found first overrides the built-in copy.
 #pragma once
 
 #include <filesystem>
