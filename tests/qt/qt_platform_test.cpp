@@ -524,6 +524,24 @@ TEST_F(PlatformTest, AClickSetsTheAxesPointAndRunsItsCallbackAndPointerMotionIsR
   g.set(figure, "WindowButtonMotionFcn", Value(""));
   platform.drawnow(g);
   EXPECT_FALSE(canvas()->hasMouseTracking());
+
+  // A three-dimensional view turns with a drag, half a degree a pixel, and
+  // does not pan; Home turns it back.
+  g.set(axes, "DragMode", Value("rotate"));
+  g.set(axes, "ViewChangedFcn", Value("turned"));
+  mouse(QEvent::MouseButtonPress, at);
+  mouse(QEvent::MouseMove, at + QPointF(20, 0));
+  mouse(QEvent::MouseMove, at + QPointF(20, 40));
+  mouse(QEvent::MouseButtonRelease, at + QPointF(20, 40), Qt::NoButton);
+  EXPECT_EQ(g.get(axes, "View").matrix(), (Matrix{{-10, 90}}));  // elevation stops at 90
+  EXPECT_EQ(calls.size(), 5u);                                   // once a move
+  EXPECT_EQ(calls.back(), (Call{axes, "turned"}));
+  EXPECT_NEAR(g.get(axes, "XLim").matrix()(0, 0), -2, 1e-9) << "a turn does not pan";
+  g.set(figure, "CurrentAxes", Value(axes));
+  QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
+  QCoreApplication::sendEvent(canvas(), &home);
+  EXPECT_EQ(g.get(axes, "View").matrix(), (Matrix{{0, 90}}));
+  EXPECT_EQ(calls.size(), 6u);
 }
 
 TEST_F(PlatformTest, ADockedFigureSitsBesideItsHostsPlotScalesWithTheDockAndClosesSafely) {

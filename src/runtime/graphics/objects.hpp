@@ -180,6 +180,12 @@ struct Axes : Placed {
   // CurrentPoint is set to the data point clicked.
   std::string button_down_fcn;
   std::array<double, 2> current_point{0, 0};
+  // What a drag does: pan the view, or turn a three-dimensional view, whose
+  // azimuth and elevation (degrees) the drawing code reads from `view` and
+  // projects its data by; view_fcn runs after each turn.
+  bool rotate_drag = false;
+  std::array<double, 2> view{0, 90};
+  std::string view_fcn;
   PointRows points;
   mutable DataBounds bounds;  // brought up to date when the limits are read
 };

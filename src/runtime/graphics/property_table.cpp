@@ -82,6 +82,7 @@ constexpr Words kActivePosition{"position", "outerposition"};
 constexpr Words kMenuBar{"figure", "none"};
 constexpr Words kAutoManual{"auto", "manual"};
 constexpr Words kWindowStyle{"normal", "docked"};
+constexpr Words kDragMode{"pan", "rotate"};
 constexpr Words kNextPlot{"add", "replace"};
 constexpr std::array<std::string_view, 3> kAlignment{"left", "center", "right"};
 constexpr std::array<std::string_view, 10> kStyles{
@@ -296,6 +297,28 @@ const Property kAxes[] = {
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
        of<Axes>(o).button_down_fcn = v.text;
      },
+     false},
+    {"DragMode", PropertyKind::Choice, "pan",
+     [](G, ObjectId, O o) { return Value(of<Axes>(o).rotate_drag ? "rotate" : "pan"); },
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+       of<Axes>(o).rotate_drag = v.text == "rotate";
+     },
+     false, kDragMode},
+    {"View", PropertyKind::Any, "[0 90]",
+     [](G, ObjectId, O o) {
+       const auto& v = of<Axes>(o).view;
+       return row({v[0], v[1]});
+     },
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+       const Matrix& m = v.raw.is_double() ? v.raw.matrix() : Matrix();
+       if (m.size() != 2 || !std::isfinite(m.data()[0]) || !std::isfinite(m.data()[1])) {
+         raise("The property \"View\" needs two numbers: azimuth and elevation in degrees.");
+       }
+       of<Axes>(o).view = {m.data()[0], m.data()[1]};
+     }},
+    {"ViewChangedFcn", PropertyKind::Text, "",
+     [](G, ObjectId, O o) { return Value(of<Axes>(o).view_fcn); },
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { of<Axes>(o).view_fcn = v.text; },
      false},
     // The data point of the last click (or of the pointer while the figure
     // tracks it), as two rows of x y z: the near and the far point of a

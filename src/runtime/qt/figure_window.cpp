@@ -167,6 +167,13 @@ void FigureCanvas::mouseMoveEvent(QMouseEvent* event) {
     setCursor(Qt::ClosedHandCursor);
   }
   if (!pan_dragging_) return;
+  if (window_.rotates(pan_axes_)) {
+    // A three-dimensional view turns with the pointer: half a degree a pixel.
+    const QPointF step = event->position() - (pan_offset_ + pan_start_);
+    pan_offset_ = event->position() - pan_start_;
+    window_.turn(pan_axes_, step);
+    return;
+  }
   pan_offset_ = event->position() - pan_start_;
   update();
 }
@@ -181,6 +188,10 @@ void FigureCanvas::mouseReleaseEvent(QMouseEvent* event) {
   const bool drag = pan_dragging_ || QLineF(pan_start_, event->position()).length() > kClickSlop;
   pan_dragging_ = false;
   pan_offset_ = drag ? event->position() - pan_start_ : QPointF();
+  if (drag && window_.rotates(axes)) {
+    pan_offset_ = {};
+    return;
+  }
   if (pan_offset_.isNull() || window_.busy()) {
     pan_offset_ = {};
     update();
@@ -591,13 +602,38 @@ void FigureWindow::pan(Handle axes, QPointF distance) {
   });
 }
 
+bool FigureWindow::rotates(Handle axes) const {
+  return graphics_ && graphics_->is_handle(axes) && graphics_->type(axes) == ObjectType::Axes &&
+         graphics_->axes(axes).rotate_drag;
+}
+
+void FigureWindow::turn(Handle axes, QPointF step) {
+  if (!graphics_ || busy()) return;
+  std::string callback;
+  platform_.guarded([&] {
+    const auto [azimuth, elevation] = graphics_->axes(axes).view;
+    graphics_->set(axes, "View",
+                   Value(Matrix{{std::remainder(azimuth - step.x() / 2, 360.0),
+                                 std::clamp(elevation + step.y() / 2, -90.0, 90.0)}}));
+    callback = graphics_->axes(axes).view_fcn;
+  });
+  platform_.run_callback(axes, callback);
+}
+
 void FigureWindow::reset_view(Handle axes) {
   if (!graphics_) return;
+  std::string turned;
   platform_.guarded([&] {
+    // A turned three-dimensional view goes back to where it started.
+    if (graphics_->axes(axes).rotate_drag && graphics_->axes(axes).view != std::array{0.0, 90.0}) {
+      graphics_->set(axes, "View", Value(Matrix{{0, 90}}));
+      turned = graphics_->axes(axes).view_fcn;
+    }
     graphics_->set(axes, "XLimMode", Value("auto"));
     graphics_->set(axes, "YLimMode", Value("auto"));
     graphics_->set(axes, "DataAspectRatioMode", Value("manual"));
   });
+  platform_.run_callback(axes, turned);
 }
 
 std::array<double, 4> FigureWindow::margins() const {

@@ -38,7 +38,8 @@ class FigureWindow;
 // The figure's inner area: paints the figure's colour and axes from a cached
 // image that is re-rendered only after the figure changed or was resized.
 // On an axes the wheel zooms about the pointer, a drag with the left button
-// pans (the cached drawing moves along; the limits are set on release), a
+// pans (the cached drawing moves along; the limits are set on release) or,
+// on an axes whose DragMode is "rotate", turns its View as it goes, a
 // press and release that moved at most kClickSlop pixels is a click (the
 // axes' ButtonDownFcn), and a double click or Home puts the view back as a
 // load leaves it. While the figure has a WindowButtonMotionFcn the canvas
@@ -131,6 +132,11 @@ class FigureWindow : public QMainWindow {
   void pan(Handle axes, QPointF distance);
   // Automatic limits, then equal units, as after a load.
   void reset_view(Handle axes);
+  // Whether a drag on the axes turns its view rather than panning it.
+  bool rotates(Handle axes) const;
+  // Turns the axes' View by a pointer step in pixels (half a degree each)
+  // and runs its ViewChangedFcn.
+  void turn(Handle axes, QPointF step);
   // The figure's current axes, or -1.
   Handle current_axes() const;
 
