@@ -391,7 +391,7 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
   std::vector<double> sizes(x.rows());
   for (std::size_t row = 0; row < x.rows(); ++row) sizes[row] = x(row, x.cols() - 1);
   r.specimens = x.rows();
-  r.landmarks = (x.cols() - 1) / 2;
+  r.landmarks = (x.cols() - 1) / data.dimensions;
   r.warnings = std::move(data.warnings);
   for (std::string& w : sample_warnings(sizes, data.records)) r.warnings.push_back(std::move(w));
   r.shared_in_warnings = data.records.size() == x.rows();
