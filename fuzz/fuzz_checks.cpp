@@ -301,14 +301,16 @@ void check_check(const std::uint8_t* data, std::size_t size) {
   TpsOptions missing;
   missing.missing = true;
   missing.missing_code = -1;
-  for (const TpsOptions& options : {TpsOptions{}, missing}) {
+  TpsOptions solid;
+  solid.dimensions = 3;
+  for (const TpsOptions& options : {TpsOptions{}, missing, solid}) {
     const CheckReport report = check_tps(text, "fuzz.tps", options, actions::load_steps());
     const int status = check_status(report);
     require(status == 0 || status == 1 || status == 3);
     if (!options.missing) {
       bool refused = false;
       try {
-        read_tps(text, "fuzz.tps", false, centsize);
+        read_tps(text, "fuzz.tps", options, centsize);
       } catch (const RuntimeError&) {
         refused = true;
       }
