@@ -374,8 +374,6 @@ class TpsScanner {
   }
 
   const char* begin() const { return begin_; }
-  // Coordinates per landmark, fixed by the first specimen.
-  std::size_t dims() const { return dims_; }
   void reserve_values(std::size_t bytes) { values_.reserve(bytes); }
   std::uint64_t offset_of(const char* p) const { return window_->offset_of(p); }
   // The '=' of the first LM= keyword from `from` on, reading on as needed.
