@@ -1,12 +1,14 @@
 // Writes a synthetic TPS landmark file for benchmarks:
 //
-//   make_tps --specimens N --landmarks K [--scale] [--crlf] [--seed S] OUT
+//   make_tps --specimens N --landmarks K [--scale] [--crlf] [--seed S] [--dimensions 3] OUT
 //
 // Each specimen is one base shape (K points on a rough ellipse) moved by its own
 // random rotation, translation and size, plus small noise per point, written as
 // digitising software does: "LM=K", K lines "x y" with 5 decimals, "IMAGE=",
 // "ID=" and, with --scale, "SCALE=" (6 significant digits). The same seed gives
-// the same file.
+// the same file. With --dimensions 3 the base shape is a bent ring in space,
+// each specimen is also tilted about the x and y axes, and each landmark line
+// holds "x y z" after "LM=K", as a 3-D digitiser writes.
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -98,6 +100,7 @@ struct Options {
   std::uint64_t landmarks = 0;
   bool scale = false;
   bool crlf = false;
+  bool solid = false;  // --dimensions 3
   std::uint64_t seed = 1;
   std::string out;
 };
@@ -105,7 +108,7 @@ struct Options {
 [[noreturn]] void usage(const char* message) {
   std::fprintf(stderr,
                "make_tps: %s\nusage: make_tps --specimens N --landmarks K [--scale] [--crlf] "
-               "[--seed S] OUT\n",
+               "[--seed S] [--dimensions 3] OUT\n",
                message);
   std::exit(2);
 }
@@ -139,6 +142,10 @@ Options parse(int argc, char** argv) {
       o.scale = true;
     } else if (arg == "--crlf") {
       o.crlf = true;
+    } else if (arg == "--dimensions") {
+      const std::uint64_t d = value("--dimensions");
+      if (d != 2 && d != 3) usage("--dimensions must be 2 or 3");
+      o.solid = d == 3;
     } else if (arg.starts_with("--") || !o.out.empty()) {
       usage(("unexpected argument \"" + std::string(arg) + "\"").c_str());
     } else {
@@ -171,6 +178,13 @@ int main(int argc, char** argv) {
     double radius = random.uniform(0.85, 1.15);
     base[i] = {600 * radius * std::cos(angle), 250 * radius * std::sin(angle)};
   }
+  // Its height above the plane, for a 3-D sample.
+  std::vector<double> height(k);
+  if (o.solid) {
+    for (std::size_t i = 0; i < k; ++i) {
+      height[i] = 150 * std::sin(2 * std::atan2(base[i][1], base[i][0])) + random.uniform(-20, 20);
+    }
+  }
 
   Writer w(file);
   for (std::uint64_t s = 1; s <= o.specimens; ++s) {
@@ -178,6 +192,13 @@ int main(int argc, char** argv) {
     double size = random.uniform(0.7, 1.3);
     double c = size * std::cos(theta), sn = size * std::sin(theta);
     double tx = random.uniform(-100, 2500), ty = random.uniform(-100, 1800);
+    // 3-D: tilts about the x and y axes and a depth, drawn after the 2-D values.
+    double ca = 1, sa = 0, cb = 1, sb = 0, tz = 0;
+    if (o.solid) {
+      const double a = random.uniform(-0.5, 0.5), b = random.uniform(-0.5, 0.5);
+      ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
+      tz = random.uniform(-100, 500);
+    }
 
     char* p = w.reserve(32);
     std::memcpy(p, "LM=", 3);
@@ -185,7 +206,25 @@ int main(int argc, char** argv) {
     std::memcpy(p, eol.data(), eol.size());
     w.commit(p + eol.size());
 
-    for (const auto& [bx, by] : base) {
+    for (std::size_t i = 0; i < k; ++i) {
+      const auto [bx, by] = base[i];
+      if (o.solid) {
+        // Tilted about x, then y, then turned and sized in the plane as in 2-D.
+        const double y1 = ca * by - sa * height[i], z1 = sa * by + ca * height[i];
+        const double x2 = cb * bx + sb * z1, z2 = -sb * bx + cb * z1;
+        const double x = tx + c * x2 - sn * y1 + 2.0 * random.normal();
+        const double y = ty + sn * x2 + c * y1 + 2.0 * random.normal();
+        const double z = tz + size * z2 + 2.0 * random.normal();
+        p = w.reserve(120);
+        for (const double v : {x, y}) {
+          p = std::to_chars(p, p + 38, v, std::chars_format::fixed, 5).ptr;
+          *p++ = ' ';
+        }
+        p = std::to_chars(p, p + 38, z, std::chars_format::fixed, 5).ptr;
+        std::memcpy(p, eol.data(), eol.size());
+        w.commit(p + eol.size());
+        continue;
+      }
       double x = tx + c * bx - sn * by + 2.0 * random.normal();
       double y = ty + sn * bx + c * by + 2.0 * random.normal();
       p = w.reserve(80);

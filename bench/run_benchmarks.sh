@@ -174,12 +174,14 @@ fi
 # (angles of 48 triples and the superimposed sample), with --threads 1 and the
 # default (every core). Each run is paired with a `cat FILE > /dev/null` of the
 # same file just before it, so the ratio compares both under the same load.
-# The samples are generated once into a folder kept between runs of this script.
+# The 100000 x 50 sample is also measured in 3-D (x y z landmarks, config A),
+# against its 2-D time. The samples are generated once into a folder kept
+# between runs of this script.
 if [[ -x "$batch" && $have_time == 1 ]] && [[ "$("$batch" --help 2>&1)" == *--threads* ]]; then
   samples="${TMPDIR:-/tmp}/distangler-bench-samples"
   mkdir -p "$samples"
-  large=("100000 50")
-  [[ $million == 1 ]] && large+=("1000000 50")
+  large=("100000 50 2" "100000 50 3")
+  [[ $million == 1 ]] && large+=("1000000 50 2")
   pairs50="$work/pairs50.txt"
   awk 'BEGIN { for (i = 1; i <= 50; i++) printf "%d %d %d\n", i, i, i % 50 + 1 }' >"$pairs50"
   triples48="$work/triples48.txt"
@@ -189,14 +191,19 @@ if [[ -x "$batch" && $have_time == 1 ]] && [[ "$("$batch" --help 2>&1)" == *--th
   echo "   A: --pairs (50) --lengths --log-lengths --constrained;  B: --triples (48) --angles --superimposed"
   echo "   (median of $runs runs; CPU = user + sys; cat = the file read by cat just before each run)"
   printf "  %-12s %-3s %-8s %8s %8s %10s %10s %8s\n" sample cfg threads "wall s" "CPU s" "peak MB" "B/specimen" "x cat"
+  a_walls=()  # "n x k dims wall" of config A on the default threads
   for size in "${large[@]}"; do
-    read -r n k <<<"$size"
-    file="$samples/sample_${n}x${k}.tps"
+    read -r n k dims <<<"$size"
+    label="${n}x${k}"
+    [[ $dims == 3 ]] && label+="x3"
+    file="$samples/sample_${label}.tps"
     if [[ ! -s "$file" ]]; then
-      "$make_tps" --specimens "$n" --landmarks "$k" --seed 1 "$file.part"
+      "$make_tps" --specimens "$n" --landmarks "$k" --seed 1 --dimensions "$dims" "$file.part"
       mv "$file.part" "$file"
     fi
-    for cfg in A B; do
+    cfgs=(A B)
+    [[ $dims == 3 ]] && cfgs=(A)
+    for cfg in "${cfgs[@]}"; do
       for threads in 1 default; do
         walls=() cpus=() peaks=() cats=()
         for run in $(seq 1 $runs); do
@@ -207,6 +214,7 @@ if [[ -x "$batch" && $have_time == 1 ]] && [[ "$("$batch" --help 2>&1)" == *--th
           cats+=("$(awk -v ns=$((end - start)) 'BEGIN { printf "%.4f", ns / 1e9 }')")
           cmd=("$batch" --tps "$file")
           [[ $threads == 1 ]] && cmd+=(--threads 1)
+          [[ $dims == 3 ]] && cmd+=(--dimensions 3)
           if [[ $cfg == A ]]; then
             cmd+=(--pairs "$pairs50" --lengths "$out.l" --log-lengths "$out.ll" --constrained "$out.c")
           else
@@ -227,13 +235,16 @@ if [[ -x "$batch" && $have_time == 1 ]] && [[ "$("$batch" --help 2>&1)" == *--th
         cpu=$(printf '%s\n' "${cpus[@]}" | median)
         peak=$(printf '%s\n' "${peaks[@]}" | median)
         cat_wall=$(printf '%s\n' "${cats[@]}" | median)
-        awk -v s="${n}x${k}" -v c="$cfg" -v t="$threads" -v w="$wall" -v u="$cpu" -v p="$peak" \
+        [[ $cfg == A && $threads == default ]] && a_walls+=("$n $k $dims $wall")
+        awk -v s="$label" -v c="$cfg" -v t="$threads" -v w="$wall" -v u="$cpu" -v p="$peak" \
           -v n="$n" -v cw="$cat_wall" 'BEGIN {
           printf "  %-12s %-3s %-8s %8.2f %8.2f %10.1f %10.0f %8.1f\n", s, c, t, w, u, p * 1024 / 1e6,
             p * 1024 / n, (cw > 0 ? w / cw : 0) }'
       done
     done
   done
+  printf '%s\n' "${a_walls[@]}" | awk '$1 == 100000 && $3 == 2 { flat = $4 } $1 == 100000 && $3 == 3 { solid = $4 }
+    END { if (flat > 0) printf "  100000x50 A, 3-D / 2-D wall time (default threads): %.2f (target: 1.6 or less)\n", solid / flat }'
   echo "  targets (2 idle cores, default threads): 100000x50 A under 0.45 s; 1000000x50 A under 5 s,"
   echo "  B under 7 s; peak memory under 950 B per specimen"
 fi

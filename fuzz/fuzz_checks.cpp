@@ -82,8 +82,11 @@ bool starts_with_lm(std::string_view text, const std::vector<std::size_t>& start
   std::size_t at = starts[line - 1];
   if (at == 0 && text.substr(0, 3) == "\xEF\xBB\xBF") at = 3;
   while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
-  return text.size() - at >= 3 && (text[at] | 0x20) == 'l' && (text[at + 1] | 0x20) == 'm' &&
-         text[at + 2] == '=';
+  if (text.size() - at < 3 || (text[at] | 0x20) != 'l' || (text[at + 1] | 0x20) != 'm')
+    return false;
+  // LM= or LM3=
+  return text[at + 2] == '=' ||
+         (text.size() - at >= 4 && text[at + 2] == '3' && text[at + 3] == '=');
 }
 
 // Whether two reads gave the same: rows bit for bit, records, warnings, names.
@@ -93,7 +96,8 @@ bool same_reads(const TpsData& a, const TpsData& b) {
   if (x.rows() != y.rows() || x.cols() != y.cols() ||
       std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) != 0 || a.namelist != b.namelist ||
       a.warnings != b.warnings || a.curve_points != b.curve_points ||
-      a.incomplete != b.incomplete || a.records.size() != b.records.size()) {
+      a.dimensions != b.dimensions || a.incomplete != b.incomplete ||
+      a.records.size() != b.records.size()) {
     return false;
   }
   for (std::size_t r = 0; r < a.records.size(); ++r) {
@@ -115,15 +119,17 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
   // landmarks (a code and negative values too). Missing values are not
   // combined with scale factors: inf times a zero factor is a NaN no landmark
   // was missing for. Each read is also made in a window of a few bytes on two
-  // threads, which must give the same result or the same error.
+  // threads, which must give the same result or the same error. The last
+  // mode reads LM= blocks as x y z, with missing landmarks.
   const TpsTextSource source(text_of(data, size));
   const std::size_t window = size == 0 ? 1 : 1 + data[size - 1] % 32;
-  for (int mode = 0; mode < 4; ++mode) {
+  for (int mode = 0; mode < 5; ++mode) {
     TpsOptions options;
     options.names = true;
     options.with_scale = mode == 1;
     options.curves = mode >= 2;
     options.missing = mode >= 2;
+    if (mode == 4) options.dimensions = 3;
     if (mode == 3) {
       options.missing_code = -1000001;
       options.negative_missing = true;
@@ -147,8 +153,10 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
     const TpsData& tps = *whole;
     const Matrix& x = tps.coordinates;
     require(x.rows() == tps.namelist.size() && x.rows() == tps.records.size());
-    require(x.cols() % 2 == 1);
-    require(2 * tps.curve_points < x.cols());
+    require(tps.dimensions == 2 || tps.dimensions == 3);
+    require(mode != 4 || tps.dimensions == 3);
+    require((x.cols() - 1) % tps.dimensions == 0);
+    require(tps.dimensions * tps.curve_points < x.cols());
     std::size_t with_nan = 0;
     for (std::size_t r = 0; r < x.rows(); ++r) {
       const SpecimenRecord& record = tps.records[r];
@@ -158,7 +166,7 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
       with_nan += std::any_of(row.begin(), row.end(), [](double v) { return std::isnan(v); });
     }
     require(tps.incomplete == (options.missing ? with_nan : 0));
-    if (mode == 0) {
+    if (mode == 0 || mode == 4) {
       const std::vector<std::size_t> starts = line_starts(text_of(data, size));
       for (const SpecimenRecord& record : tps.records) {
         require(starts_with_lm(text_of(data, size), starts, record.line));
@@ -293,14 +301,16 @@ void check_check(const std::uint8_t* data, std::size_t size) {
   TpsOptions missing;
   missing.missing = true;
   missing.missing_code = -1;
-  for (const TpsOptions& options : {TpsOptions{}, missing}) {
+  TpsOptions solid;
+  solid.dimensions = 3;
+  for (const TpsOptions& options : {TpsOptions{}, missing, solid}) {
     const CheckReport report = check_tps(text, "fuzz.tps", options, actions::load_steps());
     const int status = check_status(report);
     require(status == 0 || status == 1 || status == 3);
     if (!options.missing) {
       bool refused = false;
       try {
-        read_tps(text, "fuzz.tps", false, centsize);
+        read_tps(text, "fuzz.tps", options, centsize);
       } catch (const RuntimeError&) {
         refused = true;
       }

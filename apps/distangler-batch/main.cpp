@@ -56,6 +56,7 @@ struct Options {
   std::string lengths, log_lengths, constrained, angles, degrees, superimposed, plot;
   std::string superimposed_tps, consensus;
   std::string missing_code;
+  std::size_t dimensions = 2;  // of the landmarks of a TPS or matrix sample
   std::string write_pairs;
   bool all_pairs = false;
   std::string format = "plain";
@@ -157,7 +158,7 @@ void write_consensus(dg::Session& session, const std::string& path) {
     dg::raise("No consensus to write to \"" + path + "\": the sample was not superimposed.");
   }
   if (tps_name(path)) {
-    dg::write_tps_consensus(path, consensus);
+    dg::write_tps_consensus(path, consensus, session.handler.dimensions);
     return;
   }
   if (session.table_format == dg::TableFormat::Plain) {
@@ -169,7 +170,8 @@ void write_consensus(dg::Session& session, const std::string& path) {
   record[0].set(dg::SpecimenRecord::Id, text->values, "consensus");
   record[0].number = 1;
   record[0].attach(text);
-  std::vector<std::string> columns = dg::coordinate_columns(consensus.cols() - 1);
+  std::vector<std::string> columns =
+      dg::coordinate_columns(consensus.cols() - 1, session.handler.dimensions);
   columns.push_back("centroid_size");
   const std::string warning =
       dg::write_table(path, session.table_format, consensus, columns, record);
@@ -258,9 +260,10 @@ dg::RunManifest describe_run(const Options& o, std::vector<std::string> command_
                                                          : nlohmann::ordered_json(o.missing_code)},
                  {"all_pairs", o.all_pairs}};
   run.specimens = state.data.rows();
-  run.landmarks = dg::landmark_count(state.data.cols());
+  run.landmarks = dg::landmark_count(state.data.cols(), state.dimensions);
+  run.dimensions = state.dimensions;
   run.consensus_passes = state.consensus_passes;
-  run.incomplete_specimens = dg::incomplete_rows(state.data);
+  run.incomplete_specimens = dg::incomplete_rows(state.data, state.dimensions);
   run.warnings = dg::warning_lines(platform.console_text());
   if (!error) run.outputs = written_files(o, state);
   run.error = std::move(error);
@@ -321,6 +324,13 @@ static int run(int argc, char** argv) {
   app.add_option("--missing-code", o.missing_code,
                  "A coordinate equal to this number is missing, or \"negative\" for every "
                  "negative coordinate (implies --missing)");
+  app.add_option("--dimensions", o.dimensions,
+                 "Coordinates per landmark of a --tps or --matrix sample: 2 (x y), or 3 to read "
+                 "TPS specimens of LM=k followed by k lines of x y z, and a matrix of 3k + 1 "
+                 "columns (x1 y1 z1 ... xk yk zk, then the size); LM3= specimens are 3-D either "
+                 "way")
+      ->check(CLI::IsMember({2, 3}))
+      ->capture_default_str();
   app.add_option("--pairs", o.pairs,
                  "Pair list: one distance per line, \"n a b\" with landmark numbers a and b")
       ->check(kExistingFile);
@@ -468,6 +478,7 @@ static int run(int argc, char** argv) {
     session.tps_options.curves = o.curves;
     session.table_format = dg::table_format(o.format);
     session.tps_options.missing = o.missing;
+    session.tps_options.dimensions = o.dimensions;
     if (!o.missing_code.empty()) dg::set_missing_code(session.tps_options, o.missing_code);
     if (!o.check.empty()) return check_files(o.check, session.tps_options, o.json);
     if (!o.tps.empty()) runner.run_files("GetTPSData", o.tps);
@@ -476,7 +487,8 @@ static int run(int argc, char** argv) {
     if (!o.pairs.empty()) runner.run("GetLengths", {o.pairs});
     if (o.all_pairs) {
       runner.step("all pairs", [&] {
-        const std::size_t k = dg::landmark_count(session.handler.data.cols());
+        const std::size_t k =
+            dg::landmark_count(session.handler.data.cols(), session.handler.dimensions);
         dg::actions::use_pairs(session, dg::all_pairs(k), "all pairs");
       });
     }
@@ -497,8 +509,8 @@ static int run(int argc, char** argv) {
           dg::write_exact(o.superimposed, data);
           return;
         }
-        std::vector<std::string> columns =
-            dg::coordinate_columns(data.cols() > 0 ? data.cols() - 1 : 0);
+        std::vector<std::string> columns = dg::coordinate_columns(
+            data.cols() > 0 ? data.cols() - 1 : 0, session.handler.dimensions);
         if (data.cols() > 0) columns.push_back("centroid_size");
         const std::string warning = dg::write_table(o.superimposed, session.table_format, data,
                                                     columns, session.handler.records);
@@ -507,7 +519,8 @@ static int run(int argc, char** argv) {
     }
     if (!o.superimposed_tps.empty()) {
       runner.step("superimposed TPS", [&] {
-        dg::write_tps(o.superimposed_tps, session.handler.data, session.handler.records);
+        dg::write_tps(o.superimposed_tps, session.handler.data, session.handler.records,
+                      session.handler.dimensions);
       });
     }
     if (!o.consensus.empty()) {

@@ -9,6 +9,11 @@
 #include "runtime/array/error.hpp"
 
 namespace dg::actions {
+
+// angle_rows for a sample of `dims` coordinates per landmark (2 or 3); the
+// two-argument form measures a 2-D sample. Defined in measure_actions.cpp.
+RowSource angle_rows(const Matrix& data, const Matrix& triples, std::size_t dims);
+
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -86,7 +91,7 @@ void save(Session& session, Export what) {
   }
   // The triples are checked before the dialog; the rows are computed as they are written.
   RowSource angles;
-  if (angular) angles = angle_rows(h.data, h.tangles);
+  if (angular) angles = angle_rows(h.data, h.tangles, h.dimensions);
   const SaveKind kind = save_kind(what);
   auto choice = session.platform.put_file("*.txt", kind.title, sample_name(h) + kind.suffix,
                                           sample_folder(h));
@@ -132,11 +137,11 @@ void export_tables(Session& session) {
     write("-constrained", distances, column_names(h, Export::Constrained, cols), size_constraint);
   }
   if (!h.tangles.empty()) {
-    const RowSource angles = angle_rows(h.data, h.tangles);
+    const RowSource angles = angle_rows(h.data, h.tangles, h.dimensions);
     write("-angles", angles, column_names(h, Export::Angles, angles.cols), {});
     write("-degrees", angles, column_names(h, Export::Degrees, angles.cols), degrees);
   }
-  std::vector<std::string> coordinates = coordinate_columns(h.data.cols() - 1);
+  std::vector<std::string> coordinates = coordinate_columns(h.data.cols() - 1, h.dimensions);
   coordinates.push_back("centroid_size");
   write("-superimposed", matrix_rows(h.data), std::move(coordinates), {});
   // The manifest of what was written, as the batch tool writes one of its run.
@@ -155,9 +160,10 @@ void export_tables(Session& session) {
                  {"missing", reading.missing},
                  {"missing_code", missing_code_text(reading)}};
   run.specimens = h.data.rows();
-  run.landmarks = landmark_count(h.data.cols());
+  run.landmarks = landmark_count(h.data.cols(), h.dimensions);
+  run.dimensions = h.dimensions;
   run.consensus_passes = h.consensus_passes;
-  run.incomplete_specimens = incomplete_rows(h.data);
+  run.incomplete_specimens = incomplete_rows(h.data, h.dimensions);
   run.warnings = warning_lines(session.platform.console_text());
   for (const std::string& name : written) run.outputs.push_back({*folder + name, h.data.rows()});
   const std::string manifest = sample + "-manifest.json";

@@ -24,6 +24,7 @@ struct Loaded {
   std::vector<double> partial_size;
   Matrix consensus;
   std::size_t passes = 0;
+  std::size_t dimensions = 2;
 };
 
 std::optional<Loaded> read_sample(Session& session, Source source) {
@@ -34,7 +35,12 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
       raise("The file \"" + load->fn +
             "\" holds no numbers; a landmark matrix needs at least one row.");
     }
-    if (const std::size_t width = load->y.cols(); width % 2 == 0) {
+    const std::size_t dims = session.tps_options.dimensions == 3 ? 3 : 2;
+    if (const std::size_t width = load->y.cols(); dims == 3 && width % 3 != 1) {
+      raise("\"" + load->fn + "\" has " + std::to_string(width) +
+            " columns where a 3-D sample of k landmarks has 3k + 1 (x, y and z of each "
+            "landmark, then the size).");
+    } else if (dims == 2 && width % 2 == 0) {
       session.warn("\"" + load->fn + "\" has " + std::to_string(width) +
                    " columns where a sample of k landmarks has 2k + 1 (x and y of each "
                    "landmark, then the size); it is read as " +
@@ -42,7 +48,8 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
                    " landmarks with the size in its last column, and column " +
                    std::to_string(width - 1) + " is not used.");
     }
-    return Loaded{std::move(load->y), std::move(load->fn), std::move(load->records), {}, {}, 0};
+    return Loaded{
+        std::move(load->y), std::move(load->fn), std::move(load->records), {}, {}, 0, dims};
   }
   const TpsOptions& options = session.tps_options;
   auto load = source == Source::Tps ? gettpsfile2(session.platform, 1, centsize, options)
@@ -51,6 +58,12 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
   // Superimposed before anything is stored, so a failure leaves the old sample.
   ConsensusResult fit;
   std::vector<double> partial_size;
+  const std::size_t dims = load->dimensions;
+  if (load->incomplete > 0 && dims == 3) {
+    // The fit of incomplete specimens is planar.
+    raise("\"" + load->fname + "\" has " + count_of(load->incomplete, "specimen") +
+          " with missing landmarks; a 3-D sample needs every landmark of every specimen.");
+  }
   if (load->incomplete > 0) {
     if (load->incomplete == load->y.rows()) {
       raise(no_complete_specimen(load->incomplete, "loaded from " + load->fname));
@@ -59,7 +72,7 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
     fit = std::move(partial.fit);
     partial_size = std::move(partial.partial_size);
   } else {
-    fit = getconsensus(std::move(load->y));
+    fit = getconsensus(std::move(load->y), kConsensusPassLimit, dims);
   }
   if (fit.reached_pass_limit) {
     session.warn("the superimposition of \"" + load->fname + "\" did not settle within " +
@@ -69,8 +82,13 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
                  "\" has specimens with missing (NaN) or coinciding coordinates; the "
                  "superimposition stopped after its first pass.");
   }
-  return Loaded{std::move(fit.superimposed), std::move(load->fname),   std::move(load->records),
-                std::move(partial_size),     std::move(fit.consensus), fit.passes};
+  return Loaded{std::move(fit.superimposed),
+                std::move(load->fname),
+                std::move(load->records),
+                std::move(partial_size),
+                std::move(fit.consensus),
+                fit.passes,
+                dims};
 }
 
 // Sizes far from the median and IDs used twice; the load goes on.
@@ -97,6 +115,7 @@ void load(Session& session, Source source) {
   h.partial_size = std::move(sample->partial_size);
   h.consensus = std::move(sample->consensus);
   h.consensus_passes = sample->passes;
+  h.dimensions = sample->dimensions;
   // Distances of an earlier sample are not this one's.
   h.traddata = Matrix();
   h.distance_pairs.reset();
@@ -105,7 +124,7 @@ void load(Session& session, Source source) {
   session.designer.sample_changed();
   const Matrix& data = h.data;
   warn_about_sample(session, data, h.records);
-  const std::size_t landmarks = landmark_count(data.cols());
+  const std::size_t landmarks = landmark_count(data.cols(), h.dimensions);
   double m = static_cast<double>(data.rows());
   set_tagged(
       session, "DataBox", "String",

@@ -3,6 +3,7 @@
 
 #include "actions/dahand_actions.hpp"
 #include "morpho/formtrad2.hpp"
+#include "morpho/landmark_angle.hpp"
 #include "morpho/landmark_count.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
@@ -10,6 +11,11 @@
 #include "runtime/array/parallel.hpp"
 
 namespace dg::actions {
+
+// angle_rows for a sample of `dims` coordinates per landmark (2 or 3); the
+// two-argument form measures a 2-D sample. Defined in measure_actions.cpp.
+RowSource angle_rows(const Matrix& data, const Matrix& triples, std::size_t dims);
+
 namespace {
 
 // Stores a list, reports it in the length box under `name`.
@@ -37,7 +43,7 @@ std::optional<LandmarkList> read_list(Session& session, const ListKind& kind) {
   auto load = load_landmark_list(session.platform, "*.txt", kind.title);
   if (!load) return std::nullopt;
   loaded_list_indices(load->list, load->fn, kind.count,
-                      landmark_count(session.handler.data.cols()));
+                      landmark_count(session.handler.data.cols(), session.handler.dimensions));
   return load;
 }
 
@@ -97,10 +103,10 @@ void calc_lengths(Session& session) {
   }
   HandlerState& h = session.handler;
   if (session.keeps_distances) {
-    h.traddata = formtrad2(h.data, pairs, h.partial_size);
+    h.traddata = formtrad2(h.data, pairs, h.partial_size, h.dimensions);
     h.distance_pairs.reset();
   } else {
-    distance_plan(h.data, pairs, h.partial_size);  // formtrad2's checks, nothing computed
+    distance_plan(h.data, pairs, h.partial_size, h.dimensions);  // formtrad2's checks only
     h.traddata = Matrix();
     h.distance_pairs = std::move(pairs);
   }
@@ -111,7 +117,7 @@ void calc_lengths(Session& session) {
 
 RowSource distance_rows(const HandlerState& h) {
   if (!h.distance_pairs) return matrix_rows(h.traddata);
-  DistancePlan plan = distance_plan(h.data, *h.distance_pairs, h.partial_size);
+  DistancePlan plan = distance_plan(h.data, *h.distance_pairs, h.partial_size, h.dimensions);
   const std::size_t rows = plan.rows;
   const std::size_t cols = plan.cols();
   return {rows, cols,
@@ -121,23 +127,19 @@ RowSource distance_rows(const HandlerState& h) {
 }
 
 RowSource angle_rows(const Matrix& data, const Matrix& triples) {
-  const std::size_t landmarks = landmark_count(data.cols());
+  return angle_rows(data, triples, 2);
+}
+
+RowSource angle_rows(const Matrix& data, const Matrix& triples, std::size_t dims) {
+  const std::size_t landmarks = landmark_count(data.cols(), dims);
   std::vector<std::size_t> index = landmark_indices(triples, 2, 3, landmarks, "Triple");
   const std::size_t t = index.size() / 3;
   // Without triples there are no rows either, as in an empty matrix.
   return {t == 0 ? 0 : data.rows(), t,
-          [&data, index = std::move(index)](std::size_t s, std::span<double> out) {
+          [&data, dims, index = std::move(index)](std::size_t s, std::span<double> out) {
             const auto row = data.row(s);
             for (std::size_t i = 0; i < out.size(); ++i) {
-              const std::size_t a = index[3 * i], v = index[3 * i + 1], b = index[3 * i + 2];
-              const double dx1 = row[2 * a] - row[2 * v], dy1 = row[2 * a + 1] - row[2 * v + 1];
-              const double dx2 = row[2 * b] - row[2 * v], dy2 = row[2 * b + 1] - row[2 * v + 1];
-              // atan2 of the cross and dot products keeps every digit near 0 and pi,
-              // where the arc cosine of the normalised dot product loses half of them.
-              const double cross = dx1 * dy2 - dy1 * dx2;
-              const double dot = dx1 * dx2 + dy1 * dy2;
-              const bool zero_arm = (dx1 == 0 && dy1 == 0) || (dx2 == 0 && dy2 == 0);
-              out[i] = zero_arm ? std::nan("") : std::atan2(std::abs(cross), dot);
+              out[i] = landmark_angle(row, index[3 * i], index[3 * i + 1], index[3 * i + 2], dims);
             }
           }};
 }

@@ -35,6 +35,9 @@ struct HandlerState {
   // it took; empty and 0 for a matrix taken as it is.
   Matrix consensus;
   std::size_t consensus_passes = 0;
+  // Coordinates per landmark of the sample: 2 (x y), or 3 (x y z: rows hold
+  // x1 y1 z1 ... xk yk zk, then the size); set by every load.
+  std::size_t dimensions = 2;
   // When the session does not keep distances (the batch tool), CalcLengths
   // checks the pairs (p x 2 landmark numbers) and keeps them here instead of
   // filling `traddata`; the saves compute each row as they write it.

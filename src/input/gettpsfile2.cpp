@@ -20,7 +20,7 @@ std::optional<TpsLoad> load_tps(Platform& platform, double cs, RowSize size_of,
             (choices.size() == 2 ? " more file" : " more files");
   }
   TpsLoad load{std::move(data.coordinates), std::move(name), std::move(data.namelist),
-               std::move(data.records), data.incomplete};
+               std::move(data.records),     data.incomplete, data.dimensions};
   std::error_code ignored;
   std::filesystem::current_path(file_path(choices.front().folder), ignored);
   return load;

@@ -1,5 +1,6 @@
 // Asks for a TPS landmark file ("*.tps;*.TPS", "Open a TPS landmark file") and reads
-// every specimen: N x 2k coordinates in file order, k from the first specimen,
+// every specimen: N x 2k coordinates in file order (N x 3k for a 3-D sample),
+// k from the first specimen,
 // with each specimen's size appended as a last column when cs is 1: size_of
 // of its row, which a load passes as centsize.
 // Several files picked together are read in order as one sample. `options`
@@ -29,6 +30,7 @@ struct TpsLoad {
   std::vector<std::string> namelist;    // the text behind each keyword's count, line end included
   std::vector<SpecimenRecord> records;  // one per row
   std::size_t incomplete = 0;           // rows with missing landmarks
+  std::size_t dimensions = 2;           // coordinates per landmark (3: x y z)
 };
 
 std::optional<TpsLoad> gettpsfile2(Platform& platform, double cs, RowSize size_of,

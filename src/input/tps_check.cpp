@@ -154,6 +154,12 @@ class Survey {
     while (p != e && is_blank(*p)) ++p;
     const char* w = p;
     while (w != e && is_letter(*w)) ++w;
+    // LM3= starts a 3-D specimen; its keyword is "LM3" as written.
+    if (w - p == 2 && (p[0] | 0x20) == 'l' && (p[1] | 0x20) == 'm' && e - w >= 2 && w[0] == '3' &&
+        w[1] == '=') {
+      start_block(p, w + 1, e, line);
+      return;
+    }
     if (w != p && w != e && *w == '=') {
       std::string word;
       for (const char* c = p; c != w; ++c) word += static_cast<char>(*c | 0x20);
@@ -380,6 +386,11 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
     return r;
   }
 
+  if (data.dimensions == 3) {
+    // Read as 3-D: x y z lines are what was asked for, not a sign of anything.
+    r.three_d = 0;
+    r.first_three_d = {};
+  }
   const Matrix& x = data.coordinates;
   if (data.incomplete > 0 && data.incomplete == x.rows()) {
     // The read succeeds, but the superimposition that follows it cannot.
@@ -391,7 +402,7 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
   std::vector<double> sizes(x.rows());
   for (std::size_t row = 0; row < x.rows(); ++row) sizes[row] = x(row, x.cols() - 1);
   r.specimens = x.rows();
-  r.landmarks = (x.cols() - 1) / 2;
+  r.landmarks = (x.cols() - 1) / data.dimensions;
   r.warnings = std::move(data.warnings);
   for (std::string& w : sample_warnings(sizes, data.records)) r.warnings.push_back(std::move(w));
   r.shared_in_warnings = data.records.size() == x.rows();
@@ -438,7 +449,7 @@ std::string check_text(const CheckReport& r) {
     line("specimen " + std::to_string(t.specimen) + " (line " + std::to_string(t.line) +
          "): " + t.keyword + "=" + std::to_string(t.count) + " with " + std::to_string(t.numbers) +
          " numbers" + (t.numbers != 3 * t.count ? ", three on each line" : "") +
-         ": looks like 3-D (x y z) data, which this program does not read yet." +
+         ": looks like 3-D (x y z) data; load it as 3-D with --dimensions 3." +
          (r.three_d > 1 ? " " + std::to_string(r.three_d) + " specimens look like this." : ""));
   }
   if (r.code_hint) {

@@ -50,7 +50,17 @@ bool na_token(const char* p, const char* end) {
   return end - p >= 2 && p[0] == 'N' && p[1] == 'A' && (end - p == 2 || is_space(p[2]));
 }
 
-enum class Key { None, Lm, Scale, Id, Image, Comment, Variables, Curves, Points };
+enum class Key { None, Lm, Lm3, Scale, Id, Image, Comment, Variables, Curves, Points };
+
+// LM= and LM3= (x y z per landmark) both start a specimen.
+bool starts_specimen(Key key) {
+  return key == Key::Lm || key == Key::Lm3;
+}
+
+// The first letter of the keyword whose '=' is at eq, an LM= or LM3= keyword.
+const char* keyword_start(const char* eq) {
+  return eq[-1] == '3' ? eq - 3 : eq - 2;
+}
 
 // A keyword's letters in lower case, its last letter in the lowest byte
 // (only its last eight letters are kept).
@@ -63,11 +73,17 @@ consteval std::uint64_t packed(std::string_view word) {
 }
 
 // The keyword whose '=' is at eq: the letters before it, in any letter case,
-// as a whole word that starts its line after optional blanks. "LLM=", "ALM=",
-// "LM3=" and "LM =" are no keywords, nor is the second word of "IMAGE=IMAGE=".
+// as a whole word that starts its line after optional blanks; LM3= is the one
+// keyword with a digit. "LLM=", "ALM=", "LM3D=" and "LM =" are no keywords,
+// nor is the second word of "IMAGE=IMAGE=".
 // Every '=' of a file comes here, so the word is compared as one number.
 Key keyword_at(const char* eq, const char* begin) {
   constexpr std::ptrdiff_t kLongest = 9;  // "variables"
+  if (eq - begin >= 3 && eq[-1] == '3' && (eq[-2] | 0x20) == 'm' && (eq[-3] | 0x20) == 'l') {
+    const char* s = eq - 3;
+    while (s != begin && (s[-1] == ' ' || s[-1] == '\t')) --s;
+    return s == begin || s[-1] == '\n' || s[-1] == '\r' ? Key::Lm3 : Key::None;
+  }
   std::uint64_t last8 = 0;
   char first = 0;
   std::ptrdiff_t length = 0;
@@ -109,7 +125,7 @@ const char* next_lm(const char* from, const char* end, const char* begin) {
   for (const char* p = from; p != end; ++p) {
     p = static_cast<const char*>(std::memchr(p, '=', end - p));
     if (p == nullptr) return nullptr;
-    if (keyword_at(p, begin) == Key::Lm) return p;
+    if (starts_specimen(keyword_at(p, begin))) return p;
   }
   return nullptr;
 }
@@ -269,9 +285,9 @@ Survey survey(Window& window, std::uint64_t to, std::uint64_t cut_every, bool fi
           key == Key::Variables) {
         out.values += value_after(p, e).size();
       }
-      if (key != Key::Lm) continue;
+      if (!starts_specimen(key)) continue;
       if (cut_every != 0 && (out.specimens >= 1 || !first)) {
-        const char* start = p - 2;
+        const char* start = keyword_start(p);
         while (start != b && (start[-1] == ' ' || start[-1] == '\t')) --start;
         if (window.offset_of(start) >= next_cut) {
           out.lines += count_line_ends(counted, start, e);
@@ -352,6 +368,8 @@ class TpsScanner {
     auto part = std::make_unique<TpsScanner>(window, first_line, file_, options_, size_of_, rows_);
     part->k_ = k_;
     part->first_points_ = first_points_;
+    part->dims_ = dims_;
+    part->lm3_ = lm3_;
     return part;
   }
 
@@ -417,8 +435,12 @@ class TpsScanner {
   std::string values_;  // the records' values, shared by them once the file is read
   const TpsOptions& options_;
   RowSize size_of_;
-  std::size_t rows_;         // specimens in the text
-  std::size_t k_ = 0;        // the first specimen's landmark count
+  std::size_t rows_;   // specimens in the text
+  std::size_t k_ = 0;  // the first specimen's landmark count
+  // Coordinates per landmark: 3 when the first specimen starts with LM3= or
+  // the options ask for 3-D, else 2; and whether specimens start with LM3=.
+  std::size_t dims_ = 2;
+  bool lm3_ = false;
   std::vector<double> row_;  // the specimen being read
   // The specimen being read, for messages about its numbers.
   std::size_t specimen_ = 0;
@@ -457,7 +479,7 @@ void TpsScanner::look_at(std::size_t first_line) {
     return;
   }
   for (const char* p = end_; p != begin_; --p) {
-    if (p[-1] == '=' && keyword_at(p - 1, begin_) == Key::Lm && line_end(p, end_) != end_) {
+    if (p[-1] == '=' && starts_specimen(keyword_at(p - 1, begin_)) && line_end(p, end_) != end_) {
       safe_ = p - 1;
       return;
     }
@@ -479,7 +501,7 @@ const char* TpsScanner::find_lm(const char* from) {
 
 const char* TpsScanner::whole_block(const char* eq) {
   while (eq >= safe_ && !window_->at_end()) {
-    const char* keep = eq - 2;
+    const char* keep = keyword_start(eq);
     while (keep != begin_ && (keep[-1] == ' ' || keep[-1] == '\t')) --keep;
     const auto at = static_cast<std::size_t>(eq - keep);
     const std::size_t line = line_of(keep);
@@ -570,6 +592,7 @@ const char* TpsScanner::read_block(const char* p, SpecimenRecord& record, const 
       case Key::None:
         break;
       case Key::Lm:
+      case Key::Lm3:
         next = eq;
         break;
       case Key::Scale:
@@ -648,7 +671,7 @@ const char* TpsScanner::read_curve(const char* points_eq, std::vector<double>& r
   p = e;
   const std::size_t at = row.size();
   // A bogus count cannot make us allocate more than the text could hold.
-  const std::size_t wanted = 2 * m;
+  const std::size_t wanted = dims_ * m;
   row.resize(at + std::min(wanted, static_cast<std::size_t>(end_ - p) / 2 + 1));
   const char* stop = nullptr;
   const std::size_t n = read_numbers<Missing>(p, row.data() + at, row.size() - at, stop);
@@ -688,7 +711,8 @@ double TpsScanner::read_scale(const char* eq, std::size_t specimen, const char* 
 // Sets both coordinates of each landmark with a missing one to NaN, before any
 // scale factor, so that a code is compared with the value as written.
 void TpsScanner::mark_missing(std::vector<double>& row) {
-  const std::size_t landmarks = row.size() / 2;
+  const std::size_t d = dims_;
+  const std::size_t landmarks = row.size() / d;
   if (missing_landmarks_.size() < landmarks) missing_landmarks_.resize(landmarks);
   const bool coded = options_.missing_code.has_value();
   const double code = coded ? *options_.missing_code : 0.0;
@@ -697,8 +721,10 @@ void TpsScanner::mark_missing(std::vector<double>& row) {
   };
   bool any = false;
   for (std::size_t i = 0; i < landmarks; ++i) {
-    if (missing(row[2 * i]) || missing(row[2 * i + 1])) {
-      row[2 * i] = row[2 * i + 1] = kNaN;
+    bool gone = false;
+    for (std::size_t c = 0; c < d; ++c) gone = gone || missing(row[d * i + c]);
+    if (gone) {
+      for (std::size_t c = 0; c < d; ++c) row[d * i + c] = kNaN;
       missing_landmarks_[i] = true;
       any = true;
     }
@@ -729,12 +755,12 @@ std::string TpsScanner::specimen_text(std::size_t specimen, const char* keyword,
                                       bool with_id) const {
   std::string id;
   if (with_id) {
-    const char* eq = keyword + 2;
+    const char* eq = static_cast<const char*>(std::memchr(keyword, '=', end_ - keyword));
     for (const char* p = eq + 1; p < end_; ++p) {
       p = static_cast<const char*>(std::memchr(p, '=', end_ - p));
       if (p == nullptr) break;
       const Key key = keyword_at(p, begin_);
-      if (key == Key::Lm) break;
+      if (starts_specimen(key)) break;
       if (key == Key::Id) {
         const std::string_view value = value_after(p, end_);
         if (value.empty()) continue;
@@ -777,7 +803,9 @@ const char* TpsScanner::read_specimens(const char* eq, std::size_t first, std::s
 template <bool Missing>
 const char* TpsScanner::read_specimen(const char* eq, std::size_t specimen, TpsData& out) {
   std::vector<double>& row = row_;
-  const char* keyword = eq - 2;
+  const char* keyword = keyword_start(eq);
+  const bool lm3 = eq[-1] == '3';
+  const std::string word = lm3 ? "LM3=" : "LM=";
   specimen_ = specimen;
   keyword_ = keyword;
   progress_every(specimen);
@@ -787,7 +815,7 @@ const char* TpsScanner::read_specimen(const char* eq, std::size_t specimen, TpsD
   const char* count_end = parse_number(p, end_, count_value);
   if (count_end == nullptr) {
     fail(specimen, keyword,
-         "LM= is followed by no landmark count; reading stopped at " + where(p) + ".");
+         word + " is followed by no landmark count; reading stopped at " + where(p) + ".");
   }
   if (!(count_value >= 0 && count_value <= kMaxCount && std::floor(count_value) == count_value)) {
     fail(specimen, keyword,
@@ -804,21 +832,30 @@ const char* TpsScanner::read_specimen(const char* eq, std::size_t specimen, TpsD
 
   if (specimen == 1) {
     k_ = count;
+    lm3_ = lm3;
+    dims_ = lm3 || options_.dimensions == 3 ? 3 : 2;
     // A bogus count cannot make us allocate more than the text could hold
     // (the window holds the whole block).
-    row.resize(std::min(2 * k_, static_cast<std::size_t>(end_ - p) / 2 + 1));
+    row.resize(std::min(dims_ * k_, static_cast<std::size_t>(end_ - p) / 2 + 1));
   } else {
-    row.resize(2 * k_);  // without the curve points of the one before
+    if (lm3 != lm3_) {
+      fail(specimen, keyword,
+           word + std::to_string(count) + " starts a " + (lm3 ? "3-D" : "2-D") +
+               " specimen where the file's first specimen starts with " + (lm3_ ? "LM3=" : "LM=") +
+               "; a file cannot mix LM= and LM3= specimens.");
+    }
+    row.resize(dims_ * k_);  // without the curve points of the one before
   }
   const std::size_t k = k_;
-  const std::size_t width = 2 * k;
+  const std::size_t dims = dims_;
+  const std::size_t width = dims * k;
   const char* stop = nullptr;
   const std::size_t line = line_of(keyword);
   line_of(p);  // so that the numbers' lines are counted as they are read
   std::size_t n = read_numbers<Missing>(p, row.data(), row.size(), stop);
   if (n == 0) {
     fail_short(specimen, keyword, stop,
-               "no coordinates follow LM=" + std::to_string(count) + "; reading stopped at " +
+               "no coordinates follow " + word + std::to_string(count) + "; reading stopped at " +
                    where(stop) + ".");
   }
   if (n < width) {
@@ -830,7 +867,7 @@ const char* TpsScanner::read_specimen(const char* eq, std::size_t specimen, TpsD
 
   // Numbers that go on past the ones the specimen's own count announces mean
   // the data are not x y pairs (3-D files hold x y z per landmark).
-  const std::size_t announced = 2 * count;
+  const std::size_t announced = dims * count;
   double skipped;
   while (n < announced) {
     const char* q = skip_space(p, end_);
@@ -844,14 +881,19 @@ const char* TpsScanner::read_specimen(const char* eq, std::size_t specimen, TpsD
   }
   if (n > announced || (n == announced && count_numbers<Missing>(p) > 0)) {
     const std::size_t held = n + count_numbers<Missing>(p);
+    if (dims == 3) {
+      fail(specimen, keyword,
+           "holds " + std::to_string(held) + " numbers where " + word + std::to_string(count) +
+               " announces " + std::to_string(announced) + " (x, y and z of each landmark).");
+    }
     fail(specimen, keyword,
          "holds " + std::to_string(held) + " numbers where LM=" + std::to_string(count) +
              " announces " + std::to_string(announced) + " (x and y of each landmark)" +
              (held == 3 * count ? "; it may be 3-D data." : "."));
   }
   if (count != k && ++mismatches_ <= kListedMismatches) {
-    std::string what = specimen_text(specimen, keyword, false) + "LM=" + std::to_string(count) +
-                       " differs from the first specimen's LM=" + std::to_string(k);
+    std::string what = specimen_text(specimen, keyword, false) + word + std::to_string(count) +
+                       " differs from the first specimen's " + word + std::to_string(k);
     if (n < announced) {
       what += ", and only " + std::to_string(n) + " of its " + std::to_string(announced) +
               " numbers follow it";
@@ -899,7 +941,7 @@ const char* TpsScanner::read_specimen(const char* eq, std::size_t specimen, TpsD
 // matrix is given its final size at once.
 void TpsScanner::place_row(std::size_t specimen, std::vector<double>& row, TpsData& out) {
   // The size is computed while the row is at hand, so the matrix is built once.
-  if (size_of_ != nullptr) row.push_back(size_of_(std::span<const double>(row)));
+  if (size_of_ != nullptr) row.push_back(size_of_(std::span<const double>(row), dims_));
   Matrix& m = out.coordinates;
   if (m.rows() == specimen - 1) {
     m.append_row(row);
@@ -947,6 +989,7 @@ template <bool Missing>
 void TpsScanner::finish(TpsData& out) {
   const auto text = std::make_shared<const RecordText>(RecordText{file_, std::move(values_)});
   for (SpecimenRecord& record : out.records) record.attach(text);
+  out.dimensions = dims_;
   warn_mismatches(out, k_);
   if (options_.curves) {
     out.curve_points = first_points_;
@@ -970,11 +1013,11 @@ void TpsScanner::warn_mismatches(TpsData& out, std::size_t k) const {
   for (std::size_t i = 0; i < listed_places_.size(); ++i) {
     places += (i == 0 ? "" : i + 1 == listed_places_.size() ? " and " : ", ") + listed_places_[i];
   }
-  out.warnings.push_back("\"" + file_ + "\": " + std::to_string(mismatches_) +
-                         " specimens have an LM= count that differs from the first specimen's LM=" +
-                         std::to_string(k) + ", the first of them specimens " + places +
-                         "; the first " + landmarks_text(k) + " of each " +
-                         (k == 1 ? "is" : "are") + " kept.");
+  out.warnings.push_back(
+      "\"" + file_ + "\": " + std::to_string(mismatches_) + " specimens have an " +
+      (lm3_ ? "LM3=" : "LM=") + " count that differs from the first specimen's " +
+      (lm3_ ? "LM3=" : "LM=") + std::to_string(k) + ", the first of them specimens " + places +
+      "; the first " + landmarks_text(k) + " of each " + (k == 1 ? "is" : "are") + " kept.");
 }
 
 void TpsScanner::warn_curves(TpsData& out) const {
@@ -1042,7 +1085,7 @@ TpsData read_surveyed(Window& first, const Survey& found, const TpsSource* sourc
       at = share->read_specimens<Missing>(at, cuts[begin].specimen + 1, last + 1, out);
       if (end < cuts.size()) {
         // The next share starts at the next LM= line.
-        const char* start = at == nullptr ? nullptr : at - 2;
+        const char* start = at == nullptr ? nullptr : keyword_start(at);
         while (start != nullptr && start != share->begin() &&
                (start[-1] == ' ' || start[-1] == '\t')) {
           --start;
@@ -1162,7 +1205,7 @@ TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& 
   TpsData all;
   const std::size_t size_columns = size_of != nullptr ? 1 : 0;
   const auto landmarks = [&](const TpsData& d) {
-    return std::to_string((d.coordinates.cols() - size_columns) / 2);
+    return std::to_string((d.coordinates.cols() - size_columns) / d.dimensions);
   };
   for (std::size_t i = 0; i < paths.size(); ++i) {
     TpsData one = read_tps_file(paths[i], options, size_of);
@@ -1170,8 +1213,13 @@ TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& 
       all = std::move(one);
       continue;
     }
+    if (one.dimensions != all.dimensions) {
+      raise("\"" + paths[i] + "\" holds " + std::to_string(one.dimensions) +
+            "-D specimens where \"" + paths[0] + "\" holds " + std::to_string(all.dimensions) +
+            "-D ones; files loaded as one sample must have the same dimension.");
+    }
     if (one.coordinates.cols() != all.coordinates.cols()) {
-      const std::size_t n = (one.coordinates.cols() - size_columns) / 2;
+      const std::size_t n = (one.coordinates.cols() - size_columns) / one.dimensions;
       raise("\"" + paths[i] + "\" has " + landmarks(one) + (n == 1 ? " landmark" : " landmarks") +
             " per specimen where \"" + paths[0] + "\" has " + landmarks(all) +
             "; files loaded as one sample must have the same landmark count.");

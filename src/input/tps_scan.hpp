@@ -1,9 +1,12 @@
-// Reads the two-dimensional landmark configurations of a TPS text.
+// Reads the landmark configurations of a TPS text.
 //
 // A specimen starts at the keyword LM= (either letter case, anywhere in the
 // text), followed by its landmark count. The first count k fixes the width:
 // each specimen gives its first 2k numbers, x1 y1 ... xk yk, as one row of an
-// N x 2k matrix (and its size last, when a size function is given). Numbers are separated by any
+// N x 2k matrix (and its size last, when a size function is given). A text
+// read as 3-D (TpsOptions::dimensions), or whose first specimen starts with
+// LM3=, gives 3k numbers a specimen, x1 y1 z1 ... xk yk zk; a text that mixes
+// LM= and LM3= specimens is refused. Numbers are separated by any
 // white space: optional sign, digits, decimal point, exponent, or nan / inf as written. With
 // `with_scale`, each specimen's row is multiplied by its own SCALE= factor, the first one after its
 // coordinates and before the next LM=.
@@ -29,11 +32,11 @@
 
 namespace dg {
 
-// The size of one specimen from its row as read (x1 y1 ... xk yk, curve
-// points included), appended to the row as its last column. The caller passes
-// it (a load passes centsize), so reading measures nothing itself; null
-// appends no column.
-using RowSize = double (*)(std::span<const double> row);
+// The size of one specimen from its row as read (x1 y1 ... xk yk, or x y z of
+// each landmark when `dims` is 3; curve points included), appended to the row
+// as its last column. The caller passes it (a load passes centsize), so
+// reading measures nothing itself; null appends no column.
+using RowSize = double (*)(std::span<const double> row, std::size_t dims);
 
 // How a TPS text is read. The defaults read it as the load buttons always have.
 struct TpsOptions {
@@ -50,6 +53,9 @@ struct TpsOptions {
   // Keep the text after each count (TpsData::namelist); only the function
   // gettpsfile2 called by name returns it.
   bool names = false;
+  // Coordinates per landmark: 2, or 3 to read LM=k followed by 3k numbers as
+  // x y z. Specimens that start with LM3= are 3-D either way.
+  std::size_t dimensions = 2;
 };
 
 struct TpsData {
@@ -61,6 +67,7 @@ struct TpsData {
   std::vector<std::string> warnings;    // e.g. differing LM= counts; the caller prints them
   std::size_t curve_points = 0;  // curve points appended to each row (0 unless options.curves)
   std::size_t incomplete = 0;    // specimens with a missing landmark (0 unless options.missing)
+  std::size_t dimensions = 2;    // coordinates per landmark: 2, or 3 (x y z)
 };
 
 // Parses TPS text; `file` names the file in messages and records. With
@@ -112,7 +119,8 @@ TpsData read_tps_file(const std::string& path, bool with_scale, RowSize size_of 
 
 // Reads several files in order as one sample: rows, records and warnings one
 // file after the other. Files that give rows of different widths raise an
-// error naming both files and their landmark counts.
+// error naming both files and their landmark counts, and so do files of
+// different dimensions.
 TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& options,
                        RowSize size_of = nullptr);
 

@@ -17,7 +17,7 @@ namespace dg {
 namespace {
 
 // Turns a landmark number into the 0-based column of its x coordinate.
-std::size_t x_column(double landmark, std::size_t pair, std::size_t k) {
+std::size_t x_column(double landmark, std::size_t pair, std::size_t k, std::size_t dims) {
   const auto where = [&] {
     return "Pair " + std::to_string(pair + 1) + " names landmark " + num2str(landmark);
   };
@@ -27,13 +27,40 @@ std::size_t x_column(double landmark, std::size_t pair, std::size_t k) {
   if (landmark > static_cast<double>(k)) {
     raise(where() + ", but the data have " + std::to_string(k) + " landmarks.");
   }
-  return 2 * (static_cast<std::size_t>(landmark) - 1);
+  return dims * (static_cast<std::size_t>(landmark) - 1);
+}
+
+// distance_row for x y z landmarks, in the same order of operations.
+void distance_row_3d(std::span<const double> row, const DistancePlan& plan, std::size_t i,
+                     std::span<double> out) {
+  const std::size_t n = row.size();
+  const std::size_t p = plan.first.size();
+  const auto length = [&](const double* a, const double* b) {
+    const double dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+  };
+  if (!plan.partial_size.empty() && !std::isnan(plan.partial_size[i])) {
+    for (std::size_t j = 0; j < p; ++j) {
+      out[j] = length(&row[plan.first[j]], &row[plan.second[j]]) * plan.partial_size[i];
+    }
+    out[p] = row[n - 1];
+    return;
+  }
+  const double target = row[n - 1];
+  const double scale = centsize(row, 3);
+  thread_local std::vector<double> scaled;
+  scaled.resize(n);
+  for (std::size_t c = 0; c + 1 < n; ++c) scaled[c] = (row[c] * target) / scale;
+  for (std::size_t j = 0; j < p; ++j) {
+    out[j] = length(&scaled[plan.first[j]], &scaled[plan.second[j]]);
+  }
+  out[p] = target;
 }
 
 }  // namespace
 
 DistancePlan distance_plan(const Matrix& x, const Matrix& pairs,
-                           std::span<const double> partial_size) {
+                           std::span<const double> partial_size, std::size_t dims) {
   const std::size_t r = x.rows();
   if (!partial_size.empty() && partial_size.size() != r) {
     raise("The partial sizes hold " + std::to_string(partial_size.size()) + " values for " +
@@ -45,13 +72,14 @@ DistancePlan distance_plan(const Matrix& x, const Matrix& pairs,
   if (p > 0 && pairs.cols() < 2) {
     raise("The pair list has only one column; each row must hold two landmark numbers.");
   }
-  const std::size_t k = landmark_count(x.cols());
+  const std::size_t k = landmark_count(x.cols(), dims);
   plan.first.resize(p);
   plan.second.resize(p);
   for (std::size_t j = 0; j < p; ++j) {
-    plan.first[j] = x_column(pairs(j, 0), j, k);
-    plan.second[j] = x_column(pairs(j, 1), j, k);
+    plan.first[j] = x_column(pairs(j, 0), j, k, dims);
+    plan.second[j] = x_column(pairs(j, 1), j, k, dims);
   }
+  plan.dims = dims;
   plan.rows = r;
   plan.partial_size = partial_size;
   return plan;
@@ -61,6 +89,7 @@ void distance_row(const Matrix& x, const DistancePlan& plan, std::size_t i, std:
   const auto row = x.row(i);
   const std::size_t n = row.size();
   const std::size_t p = plan.first.size();
+  if (plan.dims == 3) return distance_row_3d(row, plan, i, out);
   if (!plan.partial_size.empty() && !std::isnan(plan.partial_size[i])) {
     // Fitted by part of its landmarks: no size to bring it to, only the
     // factor back to the size it was read at.
@@ -94,8 +123,9 @@ Matrix formtrad2(const Matrix& x, const Matrix& pairs) {
   return formtrad2(x, pairs, {});
 }
 
-Matrix formtrad2(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size) {
-  const DistancePlan plan = distance_plan(x, pairs, partial_size);
+Matrix formtrad2(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size,
+                 std::size_t dims) {
+  const DistancePlan plan = distance_plan(x, pairs, partial_size, dims);
   if (plan.rows == 0) return Matrix();
   Matrix y(plan.rows, plan.cols());
   parallel_blocks(plan.rows, 1024, [&](std::size_t begin, std::size_t end) {

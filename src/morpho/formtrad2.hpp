@@ -8,7 +8,8 @@
 // gives the empty matrix. Raises a RuntimeError, before computing anything,
 // when pairs has rows but fewer than two columns or names a landmark that is
 // not a whole number from 1 to k. A zero-size configuration gives NaN
-// distances without raising.
+// distances without raising. With `dims` 3 the matrix is r x (3k+1), x y z
+// of each landmark then the size, and distances are measured in space.
 #pragma once
 
 #include <cstddef>
@@ -27,7 +28,8 @@ Matrix formtrad2(const Matrix& x, const Matrix& pairs);
 // distances as read; a pair with a missing landmark gives NaN, and the
 // trailing value is kept as stored. An empty `partial_size` gives
 // formtrad2(x, pairs); any size other than 0 or r raises a RuntimeError.
-Matrix formtrad2(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size);
+Matrix formtrad2(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size,
+                 std::size_t dims = 2);
 
 // The same measurement a row at a time, so a writer can compute each row as it
 // writes it instead of holding the whole r x (p+1) result. distance_plan makes
@@ -38,10 +40,11 @@ struct DistancePlan {
   std::size_t rows = 0;                    // r; 0 leaves the pairs unchecked, as formtrad2 does
   std::vector<std::size_t> first, second;  // per pair, the x columns of its two landmarks
   std::span<const double> partial_size;    // empty, or one factor per row
+  std::size_t dims = 2;                    // coordinates per landmark
   std::size_t cols() const { return rows == 0 ? 0 : first.size() + 1; }
 };
 DistancePlan distance_plan(const Matrix& x, const Matrix& pairs,
-                           std::span<const double> partial_size = {});
+                           std::span<const double> partial_size = {}, std::size_t dims = 2);
 void distance_row(const Matrix& x, const DistancePlan& plan, std::size_t i, std::span<double> out);
 
 }  // namespace dg

@@ -2,6 +2,7 @@
 
 #include "morpho/landmark_count.hpp"
 
+#include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -61,13 +62,64 @@ void rotate_onto(std::span<double> row, const std::vector<double>& ref) {
   }
 }
 
+// The same for x y z landmarks.
+void normalise_row_3d(std::span<double> row) {
+  const std::size_t coords = row.size() - 1;
+  const std::size_t k = coords / 3;
+  double centre[3] = {0.0, 0.0, 0.0};
+  for (std::size_t j = 0; j < k; ++j) {
+    for (std::size_t d = 0; d < 3; ++d) centre[d] += row[3 * j + d];
+  }
+  for (double& c : centre) c /= static_cast<double>(k);
+  for (std::size_t j = 0; j < k; ++j) {
+    for (std::size_t d = 0; d < 3; ++d) row[3 * j + d] -= centre[d];
+  }
+  const double size = centsize(std::span<const double>(row), 3);
+  for (std::size_t c = 0; c < coords; ++c) row[c] /= size;
+}
+
+// Turns one x y z row about the origin by the proper rotation that best fits
+// it to ref: with the cross-covariance M = X' Ref = U S V', the rotation is
+// U diag(1, 1, d) V', d = det(U V'), so a mirror image stays mirrored.
+void rotate_onto_3d(std::span<double> row, const std::vector<double>& ref) {
+  const std::size_t k = landmark_count(row.size(), 3);
+  Eigen::Matrix3d m = Eigen::Matrix3d::Zero();
+  for (std::size_t j = 0; j < k; ++j) {
+    for (int a = 0; a < 3; ++a) {
+      const double u = row[3 * j + a];
+      for (int b = 0; b < 3; ++b) m(a, b) += u * ref[3 * j + b];
+    }
+  }
+  if (!m.allFinite()) {
+    // A NaN or zero-size specimen has no rotation; it stays non-finite, as in 2-D.
+    for (std::size_t c = 0; c < 3 * k; ++c) row[c] = std::nan("");
+    return;
+  }
+  const Eigen::JacobiSVD<Eigen::Matrix3d> svd(m, Eigen::ComputeFullU | Eigen::ComputeFullV);
+  const Eigen::Matrix3d& u = svd.matrixU();
+  const Eigen::Matrix3d& v = svd.matrixV();
+  Eigen::Vector3d d(1.0, 1.0, (u * v.transpose()).determinant() < 0 ? -1.0 : 1.0);
+  const Eigen::Matrix3d rotation = u * d.asDiagonal() * v.transpose();
+  for (std::size_t j = 0; j < k; ++j) {
+    const Eigen::RowVector3d p(row[3 * j], row[3 * j + 1], row[3 * j + 2]);
+    const Eigen::RowVector3d q = p * rotation;
+    for (int a = 0; a < 3; ++a) row[3 * j + a] = q(a);
+  }
+}
+
 }  // namespace
 
-ConsensusResult getconsensus(Matrix x, std::size_t pass_limit) {
+ConsensusResult getconsensus(Matrix x, std::size_t pass_limit, std::size_t dims) {
   const std::size_t r = x.rows();
   const std::size_t n = x.cols();
   if (r == 0) raise("The landmark matrix has no specimens; a consensus needs at least one.");
-  if (n % 2 == 0) {
+  const bool spatial = dims == 3;
+  if (spatial && n % 3 != 1) {
+    raise("The landmark matrix has " + std::to_string(n) +
+          " columns; a 3-D sample needs 3k + 1 (x, y and z of each landmark, then the size "
+          "column).");
+  }
+  if (!spatial && n % 2 == 0) {
     raise("The landmark matrix has " + std::to_string(n) +
           " columns, an even number; the landmark coordinates must be followed by a trailing "
           "size column.");
@@ -78,7 +130,7 @@ ConsensusResult getconsensus(Matrix x, std::size_t pass_limit) {
   Matrix& xpt = result.superimposed;
   parallel_blocks(r, kMinBlock, [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i) {
-      normalise_row(xpt.row(i));
+      spatial ? normalise_row_3d(xpt.row(i)) : normalise_row(xpt.row(i));
       progress_every(i);
     }
   });
@@ -119,7 +171,7 @@ ConsensusResult getconsensus(Matrix x, std::size_t pass_limit) {
           summed = chunk;
         }
         for (std::size_t i = chunk + begin; i < chunk + end; ++i) {
-          rotate_onto(xpt.row(i), xref);
+          spatial ? rotate_onto_3d(xpt.row(i), xref) : rotate_onto(xpt.row(i), xref);
           progress_every(i);
         }
       });

@@ -5,12 +5,15 @@
 //
 // Input: an r x (2k+1) landmark matrix, coordinates x1 y1 ... xk yk followed
 // by a trailing size column, which is carried along and never treated as a
-// coordinate. Outputs: the consensus (1 x n; unit centroid size; its last
-// element is the mean trailing value divided by the same normalising factor)
-// and the superimposed r x n matrix (input row order, trailing column
-// unchanged). Raises a RuntimeError for a matrix without rows or with an even
-// number of columns. Degenerate specimens (NaN coordinates or zero size) do
-// not raise: the result is non-finite and non_finite is set.
+// coordinate; with dims 3, an r x (3k+1) matrix, x1 y1 z1 ... xk yk zk and the
+// size, each specimen turned by the proper rotation (determinant +1) that
+// fits it best to the mean in the least-squares sense, taken from the
+// singular value decomposition of their cross-covariance. Outputs: the consensus (1 x n; unit
+// centroid size; its last element is the mean trailing value divided by the same normalising
+// factor) and the superimposed r x n matrix (input row order, trailing column unchanged). Raises a
+// RuntimeError for a matrix without rows or with an even number of columns (with dims 3: a width
+// that is not 3k + 1). Degenerate specimens (NaN coordinates or zero size) do not raise: the result
+// is non-finite and non_finite is set.
 #pragma once
 
 #include <cstddef>
@@ -31,7 +34,8 @@ struct ConsensusResult {
 inline constexpr std::size_t kConsensusPassLimit = 10000;
 
 // `pass_limit` bounds the iteration; the default is far above what real
-// samples need.
-ConsensusResult getconsensus(Matrix x, std::size_t pass_limit = kConsensusPassLimit);
+// samples need. `dims` is 2 or 3, the coordinates of each landmark.
+ConsensusResult getconsensus(Matrix x, std::size_t pass_limit = kConsensusPassLimit,
+                             std::size_t dims = 2);
 
 }  // namespace dg

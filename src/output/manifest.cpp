@@ -74,8 +74,8 @@ void escape_texts(json& value) {
 
 }  // namespace
 
-std::size_t incomplete_rows(const Matrix& data) {
-  const std::size_t coordinates = 2 * landmark_count(data.cols());
+std::size_t incomplete_rows(const Matrix& data, std::size_t dims) {
+  const std::size_t coordinates = dims * landmark_count(data.cols(), dims);
   std::size_t count = 0;
   for (std::size_t r = 0; r < data.rows(); ++r) {
     const auto row = data.row(r);
@@ -117,10 +117,12 @@ json manifest_json(const RunManifest& run) {
   out["pairs"] = list(run.pairs);
   out["triples"] = list(run.triples);
   out["options"] = run.options;
-  out["counts"] = {{"specimens", run.specimens},
-                   {"landmarks", run.landmarks},
-                   {"consensus_passes", run.consensus_passes},
-                   {"incomplete_specimens", run.incomplete_specimens}};
+  json counts = {{"specimens", run.specimens}, {"landmarks", run.landmarks}};
+  // A 2-D run's manifest stays as it always was; a 3-D one says so.
+  if (run.dimensions != 2) counts["dimensions"] = run.dimensions;
+  counts["consensus_passes"] = run.consensus_passes;
+  counts["incomplete_specimens"] = run.incomplete_specimens;
+  out["counts"] = std::move(counts);
   out["warnings"] = run.warnings;
   out["outputs"] = std::move(outputs);
   out["error"] = failed ? json(*run.error) : json(nullptr);

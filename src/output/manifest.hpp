@@ -7,7 +7,8 @@
 //   inputs          [{role: "sample" | "pairs" | "triples", path, size, sha256}]
 //   pairs, triples  the lists as used: [n, a, b] and [n, a, v, b] per row
 //   options         what the run was given (format, curves, missing, ...)
-//   counts          {specimens, landmarks, consensus_passes, incomplete_specimens}
+//   counts          {specimens, landmarks, consensus_passes, incomplete_specimens}, with
+//                   dimensions: 3 after landmarks for a 3-D sample (none for 2-D)
 //   warnings        the run's warnings, without their "Warning: " prefix
 //   outputs         [{path, rows, sha256}]; empty when the run failed
 //   error           null, or the message that ended a failed run
@@ -49,14 +50,15 @@ struct RunManifest {
   Matrix triples;
   nlohmann::ordered_json options = nlohmann::ordered_json::object();
   std::size_t specimens = 0, landmarks = 0, consensus_passes = 0, incomplete_specimens = 0;
+  std::size_t dimensions = 2;  // coordinates per landmark
   std::vector<std::string> warnings;
   std::vector<ManifestOutput> outputs;
   std::optional<std::string> error;
 };
 
-// The rows of a sample matrix (x and y of each landmark, then the size)
-// with a missing (NaN) coordinate.
-std::size_t incomplete_rows(const Matrix& data);
+// The rows of a sample matrix (x and y, or x y z with dims 3, of each
+// landmark, then the size) with a missing (NaN) coordinate.
+std::size_t incomplete_rows(const Matrix& data, std::size_t dims = 2);
 
 // The "Warning: " lines of console text, without the prefix, in order.
 std::vector<std::string> warning_lines(std::string_view console);

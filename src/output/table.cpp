@@ -179,11 +179,13 @@ std::vector<std::string> triple_columns(const Matrix& triples) {
   return list_columns(triples, 3, "angle");
 }
 
-std::vector<std::string> coordinate_columns(std::size_t count) {
+std::vector<std::string> coordinate_columns(std::size_t count, std::size_t dims) {
+  static constexpr const char* kAxes[] = {"x", "y", "z"};
+  const std::size_t d = dims == 3 ? 3 : 2;
   std::vector<std::string> names;
   names.reserve(count);
   for (std::size_t j = 0; j < count; ++j) {
-    names.push_back((j % 2 ? "y" : "x") + std::to_string(j / 2 + 1));
+    names.push_back(kAxes[j % d] + std::to_string(j / d + 1));
   }
   return names;
 }

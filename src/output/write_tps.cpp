@@ -15,11 +15,28 @@ constexpr std::size_t kFlushBytes = 1 << 22;
 // The longest shortest-form double ("-2.2250738585072014e-308").
 constexpr std::size_t kMaxNumber = 25;
 
-void append_count(std::string& out, std::size_t k) {
+void append_count(std::string& out, std::size_t k, std::size_t dims) {
   char text[24];
-  out += "LM=";
+  out += dims == 3 ? "LM3=" : "LM=";
   out.append(text, std::to_chars(text, text + sizeof text, k).ptr);
   out += '\n';
+}
+
+void append_landmarks_3d(std::string& out, std::span<const double> row, std::size_t k) {
+  append_written(out, k * (3 * kMaxNumber + 3), [&](char* p) {
+    for (std::size_t i = 0; i < k; ++i) {
+      const double* v = &row[3 * i];
+      if (std::isnan(v[0]) || std::isnan(v[1]) || std::isnan(v[2])) {
+        for (char c : std::string_view("NA NA NA\n")) *p++ = c;
+        continue;
+      }
+      for (std::size_t d = 0; d < 3; ++d) {
+        p = std::to_chars(p, p + kMaxNumber, v[d]).ptr;
+        *p++ = d == 2 ? '\n' : ' ';
+      }
+    }
+    return p;
+  });
 }
 
 void append_landmarks(std::string& out, std::span<const double> row, std::size_t k) {
@@ -48,14 +65,19 @@ void append_value(std::string& out, std::string_view keyword, std::string_view v
 
 // Writes each row's landmarks, then what `trailer(out, i)` adds for row i.
 template <class Trailer>
-void write_specimens(const std::string& path, const Matrix& rows, Trailer trailer) {
-  const std::size_t k = landmark_count(rows.cols());
+void write_specimens(const std::string& path, const Matrix& rows, std::size_t dims,
+                     Trailer trailer) {
+  const std::size_t k = landmark_count(rows.cols(), dims);
   AtomicFile file(path);
   std::string out;
-  out.reserve(kFlushBytes + k * (2 * kMaxNumber + 2) + 4096);
+  out.reserve(kFlushBytes + k * (3 * kMaxNumber + 3) + 4096);
   for (std::size_t i = 0; i < rows.rows(); ++i) {
-    append_count(out, k);
-    append_landmarks(out, rows.row(i), k);
+    append_count(out, k, dims);
+    if (dims == 3) {
+      append_landmarks_3d(out, rows.row(i), k);
+    } else {
+      append_landmarks(out, rows.row(i), k);
+    }
     trailer(out, i);
     if (out.size() >= kFlushBytes) {
       file.write(out);
@@ -68,17 +90,17 @@ void write_specimens(const std::string& path, const Matrix& rows, Trailer traile
 
 }  // namespace
 
-void write_tps(const std::string& path, const Matrix& rows,
-               std::span<const SpecimenRecord> records) {
-  write_specimens(path, rows, [&](std::string& out, std::size_t i) {
+void write_tps(const std::string& path, const Matrix& rows, std::span<const SpecimenRecord> records,
+               std::size_t dims) {
+  write_specimens(path, rows, dims, [&](std::string& out, std::size_t i) {
     if (i >= records.size()) return;
     append_value(out, "IMAGE=", records[i].image());
     append_value(out, "ID=", records[i].id());
   });
 }
 
-void write_tps_consensus(const std::string& path, const Matrix& consensus) {
-  write_specimens(path, consensus,
+void write_tps_consensus(const std::string& path, const Matrix& consensus, std::size_t dims) {
+  write_specimens(path, consensus, dims,
                   [](std::string& out, std::size_t) { append_value(out, "ID=", "consensus"); });
 }
 

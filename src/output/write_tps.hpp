@@ -10,7 +10,9 @@
 //                  with a NaN coordinate is "NA NA"
 //   IMAGE=<value>  when its record has one, the bytes as read
 //   ID=<value>     likewise
-// with LF line ends. No SCALE= line is written: the coordinates are already
+// with LF line ends. With dims 3 the rows are N x (3k+1), x y z of each
+// landmark, and each specimen is written as LM3=k with k lines "x y z"
+// ("NA NA NA" for a missing landmark). No SCALE= line is written: the coordinates are already
 // scaled. Rows beyond the records get no IMAGE= or ID=. A line end inside a
 // value (only a hand-made record can hold one) becomes a blank, so a value
 // never starts a keyword of its own.
@@ -27,11 +29,11 @@
 
 namespace dg {
 
-void write_tps(const std::string& path, const Matrix& rows,
-               std::span<const SpecimenRecord> records);
+void write_tps(const std::string& path, const Matrix& rows, std::span<const SpecimenRecord> records,
+               std::size_t dims = 2);
 
 // The consensus configuration (1 x (2k+1), its size last) as one specimen
 // with ID=consensus.
-void write_tps_consensus(const std::string& path, const Matrix& consensus);
+void write_tps_consensus(const std::string& path, const Matrix& consensus, std::size_t dims = 2);
 
 }  // namespace dg

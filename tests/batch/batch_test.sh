@@ -217,6 +217,77 @@ fi
 check "--threads 0 is refused and named" test $? -ne 0 -a "$(head -1 "$work/err")" = \
   '--threads: the thread count must be a whole number from 1 to 256, not "0"'
 
+# 3-D samples: LM3= read as x y z without being asked, LM= with --dimensions 3.
+awk 'BEGIN { srand(3); for (s = 1; s <= 12; s++) { print "LM3=5"
+  for (j = 0; j < 5; j++) printf "%.4f %.4f %.4f\n", 10 * cos(j) + rand(), 10 * sin(j) + rand(), j * j + rand()
+  print "ID=s" s } }' >"$work/solid.tps"
+printf '1 1 2 3\n2 5 4 1\n' >"$work/triples3.txt"
+"$tool" --tps "$work/solid.tps" --all-pairs --triples "$work/triples3.txt" --format csv \
+  --lengths "$work/sl.csv" --angles "$work/sa.csv" --superimposed "$work/ss.csv" \
+  --superimposed-tps "$work/ss.tps" --manifest "$work/sm.json" 2>"$work/err"
+check "an LM3= file runs as 3-D" test $? -eq 0
+# Distances at each specimen's own size and angles are those of the raw coordinates.
+raw3d() {
+  python3 -c '
+import csv, json, math, sys
+tps, lengths, angles, manifest, tol = sys.argv[1:6]
+rows, row = [], []
+for line in open(tps, newline=""):
+    if line.strip().lower().startswith("lm"):
+        if row: rows.append(row)
+        row = []
+    elif not line.strip().lower().startswith("id="):
+        row += [float(v) for v in line.split()]
+rows.append(row)
+pt = lambda r, a: r[3 * a - 3:3 * a]
+worst = 0
+for r, out in zip(rows, csv.DictReader(open(lengths))):
+    for name, v in out.items():
+        if name.startswith("d"):
+            a, b = map(int, name[1:].split("_"))
+            want = math.dist(pt(r, a), pt(r, b))
+            worst = max(worst, abs(float(v) - want) / want)
+if angles != "-":
+    for r, out in zip(rows, csv.DictReader(open(angles))):
+        for name, v in out.items():
+            if name.startswith("angle"):
+                a, o, b = map(int, name[5:].split("_"))
+                u = [p - q for p, q in zip(pt(r, a), pt(r, o))]
+                w = [p - q for p, q in zip(pt(r, b), pt(r, o))]
+                c = [u[1]*w[2]-u[2]*w[1], u[2]*w[0]-u[0]*w[2], u[0]*w[1]-u[1]*w[0]]
+                want = math.atan2(math.hypot(*c), sum(p * q for p, q in zip(u, w)))
+                worst = max(worst, abs(float(v) - want) / want)
+counts = json.load(open(manifest))["counts"]
+sys.exit(not (worst < float(tol) and counts["dimensions"] == 3 and counts["specimens"] == len(rows)))
+' "$@"
+}
+check "3-D distances and angles are those of the raw coordinates" \
+  raw3d "$work/solid.tps" "$work/sl.csv" "$work/sa.csv" "$work/sm.json" 1e-9
+check "3-D tables name x y z columns" grep -q "^specimen,id,image,x1,y1,z1,x2," "$work/ss.csv"
+check "3-D samples are written with LM3=" test "$(grep -c '^LM3=5$' "$work/ss.tps")" -eq 12
+sed 's/^LM3=/LM=/' "$work/solid.tps" >"$work/solid-lm.tps"
+"$tool" --tps "$work/solid-lm.tps" --dimensions 3 --all-pairs --triples "$work/triples3.txt" \
+  --format csv --lengths "$work/sl2.csv" --angles "$work/sa2.csv" 2>"$work/err"
+check "LM= with --dimensions 3 gives the same distances" cmp -s "$work/sl.csv" "$work/sl2.csv"
+check "LM= with --dimensions 3 gives the same angles" cmp -s "$work/sa.csv" "$work/sa2.csv"
+"$tool" --tps "$work/solid-lm.tps" --all-pairs --lengths "$work/x.txt" 2>"$work/err"
+check "LM= x y z lines are refused in 2-D" grep -q "announces 10 (x and y of each landmark); it may be 3-D data." "$work/err"
+printf '0 0 0 1 0 0 1 1\n0 0 1 0 2 0 1 1\n' >"$work/m3.txt"
+"$tool" --matrix "$work/m3.txt" --dimensions 3 --all-pairs --lengths "$work/x.txt" 2>"$work/err"
+check "a matrix of 8 columns is no 3-D sample" grep -q "has 8 columns where a 3-D sample of k landmarks has 3k + 1" "$work/err"
+printf 'LM3=2\n1 2 NA\n4 5 6\nLM3=2\n1 2 3\n4 5 7\n' >"$work/gap3.tps"
+"$tool" --tps "$work/gap3.tps" --missing --all-pairs --lengths "$work/x.txt" 2>"$work/err"
+check "a 3-D sample needs every landmark" grep -q '"gap3.tps" has 1 specimen with missing landmarks; a 3-D sample needs every landmark of every specimen.' "$work/err"
+"$tool" --tps "$work/solid.tps" --dimensions 4 2>"$work/err"
+check "--dimensions takes 2 or 3" test $? -ne 0 -a "$(head -1 "$work/err")" = "--dimensions: 4 not in {2,3}"
+phacops="$real/trilobite-phacops-144spec-lm21-3D-tabs-crlf.tps"
+if [[ -n "$real" && -e "$phacops" ]]; then
+  "$tool" --tps "$phacops" --dimensions 3 --all-pairs --format csv --lengths "$work/pl.csv" \
+    --manifest "$work/pm.json" 2>"$work/err"
+  check "the Phacops sample's distances are those of its raw coordinates" \
+    raw3d "$phacops" "$work/pl.csv" - "$work/pm.json" 1e-9
+fi
+
 # Exactly one input.
 "$tool" --pairs "$road/pairs.txt" 2>/dev/null
 check "an input is required" test $? -ne 0

@@ -69,7 +69,9 @@ inline std::string read_outcome(const std::function<TpsData()>& read) {
           << "]";
     }
     for (const std::string& w : d.warnings) out << "\nwarning " << w;
-    out << "\n" << d.curve_points << " curve points, " << d.incomplete << " incomplete";
+    out << "\n"
+        << d.curve_points << " curve points, " << d.incomplete << " incomplete, " << d.dimensions
+        << "-D";
   } catch (const RuntimeError& e) {
     out << "error " << e.what();
   }

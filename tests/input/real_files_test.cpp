@@ -15,6 +15,8 @@
 #include "input/input_test_support.hpp"
 #include "input/tps_scan.hpp"
 #include "morpho/centsize.hpp"
+#include "morpho/formtrad2.hpp"
+#include "morpho/getconsensus.hpp"
 #include "runtime/array/file_io.hpp"
 #include "test_support.hpp"
 
@@ -281,6 +283,59 @@ TEST(RealFiles, Latin1IdAndNaLandmark) {
   EXPECT_EQ(std::count_if(d.coordinates.values().begin(), d.coordinates.values().end(),
                           [](double v) { return std::isnan(v); }),
             2);
+}
+
+// The one 3-D file: LM=21 blocks of x y z lines. Superimposed and measured at
+// each specimen's own size as a load and a distance save do, its distances
+// are those of its raw coordinates.
+TEST(RealFiles, Phacops3DDistancesAreThoseOfItsRawCoordinates) {
+  SKIP_WITHOUT_REAL_DATA();
+  const std::string path = real_data("trilobite-phacops-144spec-lm21-3D-tabs-crlf.tps");
+  TpsOptions solid;
+  solid.dimensions = 3;
+  const TpsData d = read_tps_file(path, solid, centsize);
+  ASSERT_EQ(d.dimensions, 3u);
+  ASSERT_EQ(d.coordinates.rows(), 144u);
+  ASSERT_EQ(d.coordinates.cols(), 64u);
+  EXPECT_EQ(d.records[143].line, 143u * 22 + 1);
+  Matrix raw;  // every number of each block, by strtod
+  std::vector<double> row;
+  for (const std::string& line : lines_of(path)) {
+    if (starts_with_nocase(line, "lm=")) {
+      if (!row.empty()) raw.append_row(row);
+      row.clear();
+      continue;
+    }
+    const char* p = line.c_str();
+    for (char* e = nullptr;; p = e) {
+      const double v = std::strtod(p, &e);
+      if (e == p) break;
+      row.push_back(v);
+    }
+  }
+  raw.append_row(row);
+  ASSERT_EQ(raw.rows(), 144u);
+  ASSERT_EQ(raw.cols(), 63u);
+  const ConsensusResult fit = getconsensus(d.coordinates, kConsensusPassLimit, 3);
+  Matrix pairs;
+  for (double a = 1; a <= 21; ++a) {
+    for (double b = a + 1; b <= 21; ++b) pairs.append_row(std::vector<double>{a, b});
+  }
+  const DistancePlan plan = distance_plan(fit.superimposed, pairs, {}, 3);
+  std::vector<double> out(plan.cols());
+  double worst = 0;
+  for (std::size_t i = 0; i < 144; ++i) {
+    distance_row(fit.superimposed, plan, i, out);
+    for (std::size_t j = 0; j < pairs.rows(); ++j) {
+      const std::size_t a = 3 * static_cast<std::size_t>(pairs(j, 0) - 1);
+      const std::size_t b = 3 * static_cast<std::size_t>(pairs(j, 1) - 1);
+      const double dx = raw(i, a) - raw(i, b), dy = raw(i, a + 1) - raw(i, b + 1);
+      const double dz = raw(i, a + 2) - raw(i, b + 2);
+      const double want = std::sqrt(dx * dx + dy * dy + dz * dz);
+      worst = std::max(worst, std::fabs(out[j] - want) / want);
+    }
+  }
+  EXPECT_LT(worst, 1e-9);
 }
 
 // Every published file, in every way of loading it, reads alike whole, in

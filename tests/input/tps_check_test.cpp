@@ -124,8 +124,18 @@ TEST(TpsCheck, HintsAtThreeDimensionalDataAndAMissingValueCode) {
       check("lm=2\tPf-001\r\n1\t2\t3\r\n4\t5\t6\r\nlm=2\r\n1 2 3\r\n4 5 6\r\n");
   EXPECT_EQ(check_status(flat), 1);
   EXPECT_LINE(flat,
-              "  specimen 1 (line 1): lm=2 with 6 numbers: looks like 3-D (x y z) data, which "
-              "this program does not read yet. 2 specimens look like this.");
+              "  specimen 1 (line 1): lm=2 with 6 numbers: looks like 3-D (x y z) data; load it "
+              "as 3-D with --dimensions 3. 2 specimens look like this.");
+  TpsOptions solid;
+  solid.dimensions = 3;
+  const CheckReport read3d = check("lm=2\r\n1 2 3\r\n4 5 6\r\n", solid);
+  EXPECT_EQ(read3d.three_d, 0u);
+  EXPECT_EQ(check_status(read3d), 0);
+  EXPECT_EQ(read3d.landmarks, 2u);
+  const CheckReport lm3 = check("LM3=2\n1 2 3\n4 5 6\nID=a\n");
+  EXPECT_EQ(lm3.specimens, 1u);
+  EXPECT_EQ(lm3.three_d, 0u);
+  EXPECT_EQ(check_status(lm3), 0);
 
   const std::string coded =
       "LM=2\n1 2\n-999 -999\nLM=2\n-999 -999\n-999 -999\nLM=2\n1 2\n3 4\nLM=2\n5 5\n5 5\n";

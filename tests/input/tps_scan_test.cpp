@@ -63,10 +63,66 @@ TEST(TpsScanKeyword, ByteOrderMarkAndLoneCarriageReturns) {
 }
 
 TEST(TpsScanKeyword, DigitOrBlankInsideTheKeywordHidesIt) {
-  EXPECT_ERROR_MSG(tps("LM3=2\n1 2\n3 4\n"), "No LM= keyword found in \"t.tps\".");
-  EXPECT_ERROR_MSG(tps("LM =2\n1 2\n3 4\n"), "No LM= keyword found in \"t.tps\".");
+  EXPECT_ERROR_MSG(tps("LM3D=2\n1 2\n3 4\n"), "No LM= keyword found in \"t.tps\".");
+  EXPECT_ERROR_MSG(tps("LM =2\n1 2\n3 4\nXLM3=2\n"), "No LM= keyword found in \"t.tps\".");
   EXPECT_ERROR_MSG(tps(""), "No LM= keyword found in \"t.tps\".");
-  EXPECT_EQ(tps("LM=2\n1 2\n3 4\nLM3=9\nLM =9\nLM=2\n5 6\n7 8\n").coordinates, kTwoSpecimens);
+  EXPECT_EQ(tps("LM=2\n1 2\n3 4\nLM3D=9\nLM =9\nLM=2\n5 6\n7 8\n").coordinates, kTwoSpecimens);
+}
+
+const Matrix kTwoSolids{{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}};
+
+TEST(TpsScan3D, Lm3StartsA3DSpecimenAndLmDoesWhenAsked) {
+  const std::string lm3 = " LM3=2\n1 2 3\n4 5 6\nID=a\nlm3=2\r\n7 8 9\r\n10 11 12\r\n";
+  const TpsData d = tps(lm3, TpsOptions{}, centsize);
+  EXPECT_EQ(d.dimensions, 3u);
+  EXPECT_EQ(d.coordinates(1, 6), centsize(kTwoSolids.row(1), 3));
+  EXPECT_EQ(tps(lm3).coordinates, kTwoSolids);
+  EXPECT_EQ(d.records[1].line, 5u);
+  TpsOptions solid;
+  solid.dimensions = 3;
+  const std::string lm = "LM=2\n1 2 3\n4 5 6\nLM=2\n7 8 9\n10 11 12\n";
+  EXPECT_EQ(tps(lm, solid).coordinates, kTwoSolids);
+  EXPECT_EQ(tps(lm3, solid).coordinates, kTwoSolids);
+  EXPECT_EQ(tps("LM=2\n1 2\n3 4\n").dimensions, 2u);
+  // The checks of a 2-D read, counted in threes.
+  EXPECT_ERROR_MSG(tps("LM3=2\n1 2 3\n4 5\nID=x\n"),
+                   "\"t.tps\", specimen 1 (ID=x, line 1): found 5 numbers where 6 were expected (2 "
+                   "landmarks); reading stopped at \"ID=x\" (line 4).");
+  EXPECT_ERROR_MSG(tps("LM=1\n1 2 3 4\n", solid),
+                   "\"t.tps\", specimen 1 (line 1): holds 4 numbers where LM=1 announces 3 (x, y "
+                   "and z of each landmark).");
+  EXPECT_ERROR_MSG(tps("LM3=x\n1 2 3\n"),
+                   "\"t.tps\", specimen 1 (line 1): LM3= is followed by no "
+                   "landmark count; reading stopped at \"x\" (line 1).");
+  EXPECT_ERROR_MSG(tps("LM=1\n1 2\nLM3=1\n1 2 3\n"),
+                   "\"t.tps\", specimen 2 (line 3): LM3=1 starts a 3-D specimen where the file's "
+                   "first specimen starts with LM=; a file cannot mix LM= and LM3= specimens.");
+  EXPECT_ERROR_MSG(tps("LM3=1\n1 2 3\nLM=1\n1 2 3\n", solid),
+                   "\"t.tps\", specimen 2 (line 3): LM=1 starts a 2-D specimen where the file's "
+                   "first specimen starts with LM3=; a file cannot mix LM= and LM3= specimens.");
+  EXPECT_EQ(tps("LM3=2\n1 2 3\n4 5 6\nLM3=3\n7 8 9\n10 11 12\n0 0 0\n").warnings,
+            std::vector<std::string>{"\"t.tps\", specimen 2 (line 4): LM3=3 differs from the first "
+                                     "specimen's LM3=2; its first 2 landmarks are kept."});
+  TpsOptions missing;
+  missing.missing = true;
+  const TpsData gaps = tps("LM3=2\n1 NA 3\n4 5 6\nLM3=2\n1 2 3\n4 5 -6\n", missing);
+  EXPECT_TRUE(
+      same_values(gaps.coordinates, Matrix{{kNaN, kNaN, kNaN, 4, 5, 6}, {1, 2, 3, 4, 5, -6}}));
+  EXPECT_EQ(gaps.incomplete, 1u);
+}
+
+TEST(TpsScan3D, AGenerated3DSampleReadsAlikeInWindowsAndOnThreads) {
+  std::mt19937 random(7);
+  std::string text;
+  for (int s = 1; s <= 200; ++s) {
+    const char* nl = random() % 2 ? "\n" : "\r\n";
+    text += std::string(random() % 3, ' ') + (random() % 2 ? "LM3=3" : "lm3=3") + nl;
+    for (int i = 0; i < 9; ++i)
+      text += std::to_string(random() % 2000 / 7.0) + (i % 3 == 2 ? nl : " ");
+    if (random() % 2) text += "ID=s" + std::to_string(s) + nl;
+  }
+  expect_windowed_reads_agree(text, "g.tps", TpsOptions{}, centsize);
+  EXPECT_EQ(read_tps(text, "g.tps", TpsOptions{}).coordinates.cols(), 9u);
 }
 
 TEST(TpsScanLayout, CoordinatesMayBeBrokenAnywhere) {
@@ -460,6 +516,16 @@ TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
   EXPECT_ERROR_MSG(read_tps_files({a, b, c}, options, centsize),
                    "\"" + c + "\" has 3 landmarks per specimen where \"" + a +
                        "\" has 2; files loaded as one sample must have the same landmark count.");
+  const std::string d = dir + "/reader_d.tps";
+  std::ofstream(d, std::ios::binary) << "LM3=2\n1 1 1\n2 2 2\n";
+  EXPECT_ERROR_MSG(
+      read_tps_files({a, d}, options),
+      "\"" + d + "\" holds 3-D specimens where \"" + a +
+          "\" holds 2-D ones; files loaded as one sample must have the same dimension.");
+  options.dimensions = 3;
+  EXPECT_EQ(read_tps_files({d, d}, options).coordinates,
+            (Matrix{{1, 1, 1, 2, 2, 2}, {1, 1, 1, 2, 2, 2}}));
+  options.dimensions = 2;
   EXPECT_ERROR_MSG(read_tps_files({a, c}, options),
                    "\"" + c + "\" has 3 landmarks per specimen where \"" + a +
                        "\" has 2; files loaded as one sample must have the same landmark count.");

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "morpho/centsize.hpp"
+#include "morpho/landmark_angle.hpp"
 #include "morpho/partial_fit.hpp"
 #include "test_support.hpp"
 
@@ -63,6 +65,47 @@ TEST(Formtrad2Test, RejectsBadLandmarkNumbers) {
                    "Pair 1 names landmark NaN" + tail);
   EXPECT_THROW_MSG(formtrad2(kSix, Matrix{{1}}),
                    "The pair list has only one column; each row must hold two landmark numbers.");
+}
+
+TEST(Formtrad2Test, DistancesInSpaceAtTheirOwnSize) {
+  // x y z of three landmarks: 1-2 is 3 long (1, 2, 2), 2-3 is 13 (3, 4, 12).
+  std::vector<double> row = {0, 0, 0, 1, 2, 2, 4, 6, 14};
+  row.push_back(centsize(row, 3));
+  Matrix x;
+  x.append_row(row);
+  row.back() *= 2;
+  x.append_row(row);
+  const Matrix y = formtrad2(x, Matrix{{1, 2}, {2, 3}}, {}, 3);
+  EXPECT_NEAR(y(0, 0), 3, 1e-12);
+  EXPECT_NEAR(y(0, 1), 13, 1e-12);
+  EXPECT_NEAR(y(1, 1), 26, 1e-12);
+  EXPECT_EQ(y(1, 2), row.back());
+  // The row-by-row plan gives the same bits.
+  const DistancePlan plan = distance_plan(x, Matrix{{1, 2}, {2, 3}}, {}, 3);
+  std::vector<double> out(plan.cols());
+  distance_row(x, plan, 1, out);
+  EXPECT_EQ(out, (std::vector<double>(y.row(1).begin(), y.row(1).end())));
+  EXPECT_THROW_MSG(formtrad2(x, Matrix{{1, 4}}, {}, 3),
+                   "Pair 1 names landmark 4, but the data have 3 landmarks.");
+  // x y z with z = 0 sizes and measures as x y.
+  const std::vector<double> flat = {4.3, 3.6, 4.9, 1.7, -3.4, 3.6, 2.9};
+  const std::vector<double> lifted = {4.3, 3.6, 0, 4.9, 1.7, 0, -3.4, 3.6, 0, 2.9};
+  EXPECT_EQ(centsize(lifted, 3), centsize(flat));
+  EXPECT_EQ(formtrad2(Matrix::row_vector(lifted), Matrix{{1, 3}}, {}, 3),
+            formtrad2(Matrix::row_vector(flat), Matrix{{1, 3}}));
+}
+
+TEST(Formtrad2Test, AnglesInSpace) {
+  // A right angle at landmark 2 in a tilted plane, and one within 1e-9 of a straight line.
+  const std::vector<double> row = {1, 1, 1, 0, 0, 0, 1, -1, 0, -1, -1, -1 + 1e-9};
+  const double pi = std::acos(-1.0);
+  EXPECT_NEAR(landmark_angle(row, 0, 1, 2, 3), pi / 2, 1e-15);
+  EXPECT_NEAR(landmark_angle(row, 0, 1, 3, 3), pi - 1e-9 * std::sqrt(2.0 / 3.0) / std::sqrt(3.0),
+              1e-15);
+  EXPECT_TRUE(std::isnan(landmark_angle(row, 0, 1, 1, 3)));
+  const std::vector<double> flat = {4.3, 3.6, 4.9, 1.7, -3.4, 3.6};
+  const std::vector<double> lifted = {4.3, 3.6, 0, 4.9, 1.7, 0, -3.4, 3.6, 0};
+  EXPECT_EQ(landmark_angle(lifted, 0, 1, 2, 3), landmark_angle(flat, 0, 1, 2, 2));
 }
 
 TEST(Formtrad2Test, PartlyFittedRowsKeepTheirDistancesAsRead) {

@@ -155,6 +155,137 @@ TEST(GetconsensusTest, EveryThreadCountGivesTheSameBits) {
   set_thread_count(0);
 }
 
+// x y z rows from x y rows: z = 0 after every landmark, the trailing value kept.
+Matrix embedded(const Matrix& x) {
+  Matrix out;
+  for (std::size_t i = 0; i < x.rows(); ++i) {
+    const auto row = x.row(i);
+    std::vector<double> r;
+    for (std::size_t c = 0; c + 1 < row.size(); c += 2) r.insert(r.end(), {row[c], row[c + 1], 0});
+    r.push_back(row[row.size() - 1]);
+    out.append_row(r);
+  }
+  return out;
+}
+
+// A turn about the x, then y, then z axis, as a row-major 3 x 3 matrix.
+std::vector<double> turn(double ax, double ay, double az) {
+  const double cx = std::cos(ax), sx = std::sin(ax), cy = std::cos(ay), sy = std::sin(ay);
+  const double cz = std::cos(az), sz = std::sin(az);
+  return {cz * cy,
+          cz * sy * sx - sz * cx,
+          cz * sy * cx + sz * sx,
+          sz * cy,
+          sz * sy * sx + cz * cx,
+          sz * sy * cx - cz * sx,
+          -sy,
+          cy * sx,
+          cy * cx};
+}
+
+// An x y z row turned by r, scaled and moved; the trailing value kept.
+std::vector<double> moved3(std::vector<double> s, const std::vector<double>& r, double scale,
+                           double d) {
+  for (std::size_t j = 0; j + 2 < s.size(); j += 3) {
+    const double p[3] = {s[j], s[j + 1], s[j + 2]};
+    for (std::size_t a = 0; a < 3; ++a) {
+      s[j + a] = scale * (r[3 * a] * p[0] + r[3 * a + 1] * p[1] + r[3 * a + 2] * p[2]) + d;
+    }
+  }
+  return s;
+}
+
+// Six noisy copies of a six-landmark solid, each with its trailing value.
+Matrix solid_sample() {
+  const std::vector<double> base = {0, 0,   0,   3,    0.2, 0.1, 3.5, 2,   -0.3,
+                                    1, 2.5, 0.4, -0.5, 1.2, 1.8, 1.1, 0.9, -1.4};
+  Matrix x;
+  for (int i = 0; i < 6; ++i) {
+    std::vector<double> s = base;
+    for (std::size_t c = 0; c < s.size(); ++c) s[c] += 0.15 * std::sin(1.7 * i + 2.3 * c);
+    s.push_back(20.0 + i);
+    x.append_row(s);
+  }
+  return x;
+}
+
+TEST(GetconsensusTest, PlanarSampleInSpaceGivesThePlanarResult) {
+  Matrix x;
+  for (int i = 0; i < 6; ++i) {
+    std::vector<double> s = kBase;
+    for (std::size_t c = 0; c < s.size(); ++c) s[c] += 0.15 * std::sin(1.7 * i + 2.3 * c);
+    x.append_row(moved(s, 0.9 * i - 2.0, 1.0 + i, 3.0 * i, 20.0 + i));
+  }
+  const ConsensusResult flat = getconsensus(x);
+  const ConsensusResult solid = getconsensus(embedded(x), kConsensusPassLimit, 3);
+  EXPECT_EQ(solid.passes, flat.passes);
+  const Matrix want = embedded(flat.superimposed);
+  ASSERT_EQ(solid.superimposed.cols(), want.cols());
+  for (std::size_t i = 0; i < x.rows(); ++i) {
+    EXPECT_LT(gap(solid.superimposed.row(i), want.row(i)), 1e-12) << i;
+    EXPECT_EQ(solid.superimposed(i, 15), x(i, 10));
+  }
+  EXPECT_LT(gap(solid.consensus.row(0), embedded(flat.consensus).row(0)), 1e-12);
+}
+
+TEST(GetconsensusTest, TurnedSpecimensComeBackAndMirrorImagesStayMirrored) {
+  const Matrix x = solid_sample();
+  const ConsensusResult res = getconsensus(x, kConsensusPassLimit, 3);
+  EXPECT_GT(res.passes, 1u);
+  EXPECT_NEAR(centsize(res.consensus.row(0), 3), 1.0, 1e-12);
+  // The first specimen fixes the orientation; any turn, size and place of the others is undone.
+  Matrix turned;
+  turned.append_row(x.row(0));
+  for (std::size_t i = 1; i < x.rows(); ++i) {
+    const auto row = x.row(i);
+    const double a = 0.7 * static_cast<double>(i);
+    turned.append_row(moved3({row.begin(), row.end()}, turn(a, 2.1 - a, 1.3 * a), 0.5 + a, -4 * a));
+  }
+  const ConsensusResult back = getconsensus(turned, kConsensusPassLimit, 3);
+  for (std::size_t i = 0; i < x.rows(); ++i) {
+    EXPECT_LT(gap(back.superimposed.row(i), res.superimposed.row(i)), 1e-9) << i;
+  }
+  // A mirror image (z negated) is only turned: the sign of its volume stays opposite.
+  Matrix pair;
+  std::vector<double> mirror(x.row(0).begin(), x.row(0).end());
+  for (std::size_t c = 2; c + 1 < mirror.size(); c += 3) mirror[c] = -mirror[c];
+  pair.append_row(x.row(0));
+  pair.append_row(moved3(mirror, turn(0.3, 0.2, 0.1), 1, 0));
+  const ConsensusResult mirrored = getconsensus(pair, kConsensusPassLimit, 3);
+  const auto volume = [](std::span<const double> r) {  // of landmarks 1-4
+    double u[3], v[3], w[3];
+    for (int a = 0; a < 3; ++a)
+      u[a] = r[3 + a] - r[a], v[a] = r[6 + a] - r[a], w[a] = r[9 + a] - r[a];
+    return u[0] * (v[1] * w[2] - v[2] * w[1]) - u[1] * (v[0] * w[2] - v[2] * w[0]) +
+           u[2] * (v[0] * w[1] - v[1] * w[0]);
+  };
+  EXPECT_LT(volume(mirrored.superimposed.row(0)) * volume(mirrored.superimposed.row(1)), -1e-6);
+}
+
+TEST(GetconsensusTest, TurnedAndScaledCopyOfASolidByHand) {
+  // Landmarks (0,0,0), (2,0,0), (0,1,0), (0,0,3): centroid (0.5, 0.25, 0.75), centred
+  // squares 0.875 + 2.875 + 1.375 + 5.375 = 10.5, so both rows become centred / sqrt(10.5).
+  const std::vector<double> shape = {0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 3, 7};
+  Matrix x;
+  x.append_row(shape);
+  x.append_row(moved3(shape, turn(1.0, -0.4, 2.5), 3.0, 5.0));
+  const ConsensusResult res = getconsensus(x, kConsensusPassLimit, 3);
+  const double s = std::sqrt(10.5);
+  const std::vector<double> want = {-0.5 / s,  -0.25 / s, -0.75 / s, 1.5 / s,   -0.25 / s,
+                                    -0.75 / s, -0.5 / s,  0.75 / s,  -0.75 / s, -0.5 / s,
+                                    -0.25 / s, 2.25 / s,  7};
+  EXPECT_LT(gap(res.superimposed.row(0), want), 1e-15);
+  EXPECT_LT(gap(res.superimposed.row(1), want), 1e-12);
+  EXPECT_LT(gap(res.consensus.row(0), want), 1e-12);
+  EXPECT_NEAR(res.consensus(0, 12), 7, 1e-12);
+  EXPECT_THROW_MSG(getconsensus(Matrix{{0, 0, 0, 1, 0, 0, 1, 1}}, kConsensusPassLimit, 3),
+                   "The landmark matrix has 8 columns; a 3-D sample needs 3k + 1 (x, y and z of "
+                   "each landmark, then the size column).");
+  const ConsensusResult bad =
+      getconsensus(Matrix{{0, 0, 0, 1, 1, 1, 1}, {2, 2, 2, 2, 2, 2, 0}}, kConsensusPassLimit, 3);
+  EXPECT_TRUE(bad.non_finite);
+}
+
 TEST(GetconsensusTest, RejectsEmptyMatrixAndMissingSizeColumn) {
   EXPECT_THROW_MSG(getconsensus(Matrix()),
                    "The landmark matrix has no specimens; a consensus needs at least one.");

@@ -71,6 +71,11 @@ TEST_F(ManifestTest, DocumentOfARun) {
   EXPECT_EQ(doc["counts"].dump(),
             R"({"specimens":3,"landmarks":3,"consensus_passes":2,"incomplete_specimens":1})");
   EXPECT_EQ(doc["warnings"].dump(), R"(["ID \"R\\xEDo\" is used twice.","second"])");
+  run.dimensions = 3;
+  EXPECT_EQ(manifest_json(run)["counts"].dump(),
+            R"({"specimens":3,"landmarks":3,"dimensions":3,"consensus_passes":2,)"
+            R"("incomplete_specimens":1})");
+  run.dimensions = 2;
   EXPECT_EQ(doc["outputs"][0]["rows"], 3);
   EXPECT_EQ(doc["outputs"][0]["sha256"], doc["inputs"][0]["sha256"]);
   EXPECT_TRUE(doc["outputs"][1]["rows"].is_null());
@@ -96,6 +101,8 @@ TEST(IncompleteRows, CountsRowsWithAMissingCoordinate) {
   EXPECT_EQ(incomplete_rows(data), 2u);
   EXPECT_EQ(incomplete_rows(Matrix{{0, 0, 1, 1, nan, 5}}), 0u);
   EXPECT_EQ(incomplete_rows(Matrix()), 0u);
+  // x y z: the row's third value is a coordinate, its seventh the size.
+  EXPECT_EQ(incomplete_rows(Matrix{{0, 0, nan, 1, 1, 1, 5}, {0, 0, 0, 1, 1, 1, nan}}, 3), 1u);
 }
 
 }  // namespace

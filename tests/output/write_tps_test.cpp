@@ -75,6 +75,19 @@ TEST_F(WriteTpsTest, SampleByteForByteAndReadBackExactly) {
 
   const std::string nowhere = at("missing-folder/s.tps");
   EXPECT_THROW_HAS(write_tps(nowhere, rows, records), "Cannot open \"" + nowhere + "\"");
+
+  // A 3-D sample: LM3= and x y z lines, read back as 3-D without being asked.
+  const Matrix solid{{0.1 + 0.2, -0.0, 1e21, 1, 2, 3, 7}, {1, nan, 3, 4, 5, 6, 8}};
+  write_tps(at("s3.tps"), solid, std::span(records).first(1), 3);
+  EXPECT_EQ(contents(at("s3.tps")),
+            "LM3=2\n0.30000000000000004 -0 1e+21\n1 2 3\nIMAGE=a b.jpg\nID=R\xEDo 1\n"
+            "LM3=2\nNA NA NA\n4 5 6\n");
+  const TpsData back3 = read_tps(contents(at("s3.tps")), "s3.tps", options);
+  EXPECT_EQ(back3.dimensions, 3u);
+  EXPECT_TRUE(same_bits(back3.coordinates(0, 1), -0.0));
+  EXPECT_TRUE(std::isnan(back3.coordinates(1, 0)) && back3.coordinates(1, 5) == 6);
+  write_tps_consensus(at("c3.tps"), Matrix{{-0.5, 0.25, 0, 0.5, -0.25, 0, 0.9}}, 3);
+  EXPECT_EQ(contents(at("c3.tps")), "LM3=2\n-0.5 0.25 0\n0.5 -0.25 0\nID=consensus\n");
 }
 
 // Written superimposed, the file reads back as the same doubles, so a second
