@@ -45,10 +45,11 @@ constexpr auto kTriples = ProtocolDesign::List::triples;
 
 }  // namespace
 
-const std::array<ActionEntry, 45> kActions{{
+const std::array<ActionEntry, 47> kActions{{
     {"GetData", load<Source::Matrix>},
     {"GetTPSData", load<Source::Tps>},
     {"GetTPSScale", load<Source::TpsScale>},
+    {"GetTPS3D", actions::load_3d},
     {"GetLengths", actions::get_lengths},
     {"GetAngles", actions::get_angles},
     {"ShowAngles", actions::show_angles},
@@ -91,6 +92,7 @@ const std::array<ActionEntry, 45> kActions{{
     {"DesignRedo", actions::design_redo},
     {"DesignSavePairs", design_save<kPairs>},
     {"DesignSaveTriples", design_save<kTriples>},
+    {"TurnView", actions::turn_view},
 }};
 
 void dahand(Session& session, const Value& action) {

@@ -26,7 +26,7 @@ struct ActionEntry {
   bool refreshes = true;
 };
 
-extern const std::array<ActionEntry, 45> kActions;
+extern const std::array<ActionEntry, 47> kActions;
 
 void dahand(Session& session, const Value& action);
 

@@ -31,7 +31,7 @@ void enable(Session& session, std::string_view tag, bool on) {
 void refresh_window(Session& session) {
   const HandlerState& h = session.handler;
   const bool sample = !h.data.empty();
-  const std::size_t landmarks = landmark_count(h.data.cols());
+  const std::size_t landmarks = landmark_count(h.data.cols(), h.dimensions);
   const bool pairs = sample && fits(h.tlengths, 2, landmarks);
   const bool triples = sample && fits(h.tangles, 3, landmarks);
   const bool distances = calculated(h);
@@ -127,6 +127,7 @@ void clear(Session& session) {
   kept.resize(2);
   set_tagged(session, "LengthBox", "String", Value::text_cell({kept[0], kept[1]}));
   cla(session.graphics);
+  set_up_view(session);
   session.report("Cleared the sample.");
 }
 

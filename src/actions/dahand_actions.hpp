@@ -129,13 +129,34 @@ void save_plot(Session& session);        // "SavePlot": PNG, SVG or PDF
 void getting_started(Session& session);  // "GettingStarted"
 void about(Session& session);            // "About"
 
+// The picture of the sample (view_actions.cpp). A 3-D sample is shown as an
+// orthographic view in the plane of its mean shape's two largest principal
+// axes, turned by dragging on the plot (the axes' View).
+//
+// The sample as the plot shows it: 2-D data as they are, 3-D data projected
+// onto the view, n x (2k+1) with the size column kept.
+Matrix shown_sample(Session& session, const Matrix& data);
+// The mean configuration as the plot shows it.
+Matrix shown_mean(Session& session);
+// After a load or "Clear": the view frame of a 3-D sample, and whether a drag
+// on the plot turns the view or pans it.
+void set_up_view(Session& session);
+// The whole sample with the lists that fit it and the landmark numbers (or
+// the designer's picture while it is open).
+void draw_sample(Session& session);
+void turn_view(Session& session);  // "TurnView": draws the plot again as turned
+// "GetTPS3D": a TPS file read as 3-D (LM=k followed by k lines of x y z).
+void load_3d(Session& session);
+
 // The angle at the vertex of each triple (columns 2, 3, 4 of `triples`) for
 // every specimen, in radians from 0 to pi: one row per specimen, one column per
 // triple. Landmark numbers are checked first and named in the error.
-Matrix tradangle(const Matrix& data, const Matrix& triples);
+Matrix tradangle(const Matrix& data, const Matrix& triples, std::size_t dims = 2);
 // The same rows computed when a writer asks for them; the triples are checked
 // here. `data` must outlive the source.
 RowSource angle_rows(const Matrix& data, const Matrix& triples);
+// The same for a sample of `dims` coordinates per landmark (2 or 3).
+RowSource angle_rows(const Matrix& data, const Matrix& triples, std::size_t dims);
 
 // The distance dataset the saves write: `traddata` as stored, or rows computed
 // from the sample and the pairs CalcLengths checked when the session does not

@@ -51,17 +51,17 @@ std::optional<Handle> plot_axes(Session& session) {
 ProtocolDesign& design_of(Session& session) {
   ProtocolDesign& design = session.designer.design;
   const Matrix& data = session.handler.data;
-  const std::size_t k = data.empty() ? 0 : landmark_count(data.cols());
+  const std::size_t k = data.empty() ? 0 : landmark_count(data.cols(), session.handler.dimensions);
   if (design.landmarks() != k) design.set_landmarks(k);
   return design;
 }
 
-// The sample's mean shape, computed once per sample: the pointer asks for it
-// at every move.
+// The sample's mean shape as the plot shows it, computed once per sample and
+// view: the pointer asks for it at every move.
 const Matrix& mean_shape(Session& session) {
   Matrix& mean = session.designer.mean_shape;
   if (mean.empty() && !session.handler.data.empty()) {
-    mean = mean_configuration(session.handler.data);
+    mean = shown_mean(session);
   }
   return mean;
 }
@@ -126,9 +126,11 @@ double row_mean(Session& session, List list, std::span<const std::size_t> row) {
   const HandlerState& h = session.handler;
   Matrix values;
   if (list == List::pairs) {
-    values = formtrad2(h.data, Matrix{{double(row[0]), double(row[1])}}, h.partial_size);
+    values =
+        formtrad2(h.data, Matrix{{double(row[0]), double(row[1])}}, h.partial_size, h.dimensions);
   } else {
-    values = tradangle(h.data, Matrix{{1, double(row[0]), double(row[1]), double(row[2])}});
+    values = tradangle(h.data, Matrix{{1, double(row[0]), double(row[1]), double(row[2])}},
+                       h.dimensions);
   }
   double sum = 0;
   std::size_t n = 0;

@@ -9,11 +9,6 @@
 #include "runtime/array/error.hpp"
 
 namespace dg::actions {
-
-// angle_rows for a sample of `dims` coordinates per landmark (2 or 3); the
-// two-argument form measures a 2-D sample. Defined in measure_actions.cpp.
-RowSource angle_rows(const Matrix& data, const Matrix& triples, std::size_t dims);
-
 namespace {
 
 constexpr double kPi = 3.141592653589793;

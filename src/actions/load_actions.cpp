@@ -1,7 +1,6 @@
 #include <cmath>
 
 #include "actions/dahand_actions.hpp"
-#include "display/showshape.hpp"
 #include "input/gettpsfile2.hpp"
 #include "input/gettpsfilescale.hpp"
 #include "input/mfload.hpp"
@@ -132,32 +131,20 @@ void load(Session& session, Source source) {
                         sprintf("%3.0f Samples", m)}));
   // Lists kept from an earlier sample: the box says whether each applies here.
   std::string kept[2];
-  bool pairs_fit = false, triples_fit = false;
   const auto describe = [&](const Matrix& list, std::size_t count, const char* noun,
-                            const std::string& name, bool& fit) {
+                            const std::string& name) {
     if (list.empty()) return std::string();
     const auto misfit = list_misfit(list, 2, count, landmarks);
-    fit = !misfit;
     return count_of(list.rows(), noun) + " from " + name +
            (misfit ? " do not fit: " + *misfit : std::string(" (fit this sample)"));
   };
-  kept[0] = describe(h.tlengths, 2, "pair", h.pairs_name, pairs_fit);
-  kept[1] = describe(h.tangles, 3, "triple", h.triples_name, triples_fit);
+  kept[0] = describe(h.tlengths, 2, "pair", h.pairs_name);
+  kept[1] = describe(h.tangles, 3, "triple", h.triples_name);
   if (kept[0].empty()) std::swap(kept[0], kept[1]);
   if (!kept[0].empty())
     set_tagged(session, "LengthBox", "String", Value::text_cell({kept[0], kept[1]}));
-  if (session.draws) {
-    showshape(session.graphics, data, "ko");
-    session.graphics.axis_auto();
-    session.graphics.axis_equal();
-    if (designer_open(session)) {
-      draw_designer(session);
-    } else {
-      if (pairs_fit) draw_pairs(session);
-      if (triples_fit) draw_triples(session);
-      number_landmarks(session);
-    }
-  }
+  set_up_view(session);
+  if (session.draws) draw_sample(session);
   const std::string& first = h.records.front().file();
   if (h.records.back().file() == first) {
     static constexpr const char* kWords[] = {"GetData", "GetTPSData", "GetTPSScale"};

@@ -12,10 +12,6 @@
 
 namespace dg::actions {
 
-// angle_rows for a sample of `dims` coordinates per landmark (2 or 3); the
-// two-argument form measures a 2-D sample. Defined in measure_actions.cpp.
-RowSource angle_rows(const Matrix& data, const Matrix& triples, std::size_t dims);
-
 namespace {
 
 // Stores a list, reports it in the length box under `name`.
@@ -144,8 +140,8 @@ RowSource angle_rows(const Matrix& data, const Matrix& triples, std::size_t dims
           }};
 }
 
-Matrix tradangle(const Matrix& data, const Matrix& triples) {
-  const RowSource rows = angle_rows(data, triples);
+Matrix tradangle(const Matrix& data, const Matrix& triples, std::size_t dims) {
+  const RowSource rows = angle_rows(data, triples, dims);
   Matrix angles(rows.rows, rows.cols);
   parallel_blocks(rows.rows, 1024, [&](std::size_t begin, std::size_t end) {
     for (std::size_t s = begin; s < end; ++s) rows.row(s, angles.row(s));

@@ -105,16 +105,16 @@ void triples_on(Session& session, const Matrix& mpt, const char* vertex_style,
 }  // namespace
 
 void draw_pairs(Session& session) {
-  pairs_on(session, mean_configuration(session.handler.data), true);
+  pairs_on(session, shown_mean(session), true);
 }
 
 void draw_triples(Session& session) {
-  triples_on(session, mean_configuration(session.handler.data), "ko");
+  triples_on(session, shown_mean(session), "ko");
 }
 
 void number_landmarks(Session& session) {
   if (session.landmark_numbers && session.draws && !session.handler.data.empty()) {
-    numbers_on(session, mean_configuration(session.handler.data));
+    numbers_on(session, shown_mean(session));
   }
 }
 
@@ -132,7 +132,8 @@ void toggle_numbers(Session& session) {
 
 void plot_protocol(Session& session) {
   if (no_sample(session)) return;
-  Matrix mpt = mean_configuration(session.handler.data);
+  session.picture = Picture::pairs;
+  Matrix mpt = shown_mean(session);
   cla(session.graphics);
   showshape(session.graphics, mpt, "ko");
   pairs_on(session, mpt, false);
@@ -141,7 +142,8 @@ void plot_protocol(Session& session) {
 
 void show_angles(Session& session) {
   if (no_sample(session)) return;
-  Matrix mpt = mean_configuration(session.handler.data);
+  session.picture = Picture::triples;
+  Matrix mpt = shown_mean(session);
   cla(session.graphics);
   showshape(session.graphics, mpt, "ko");
   session.graphics.hold(true);

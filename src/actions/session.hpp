@@ -3,6 +3,7 @@
 // make a fresh session each; the apps make one for the process.
 #pragma once
 
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -73,6 +74,9 @@ struct DesignerState {
   }
 };
 
+// What the plot shows, so a turned 3-D view can be drawn again as it was.
+enum class Picture { sample, pairs, triples };
+
 class Session {
  public:
   explicit Session(Platform& platform);
@@ -100,6 +104,10 @@ class Session {
   // of the mean shape (the window's Plot menu); kept across loads and "Clear".
   bool landmark_numbers = false;
   DesignerState designer;
+  // The frame a 3-D sample is viewed in: the principal axes of its mean shape
+  // as rows, the largest first; the axes' View turns it.
+  std::array<double, 9> view_frame{1, 0, 0, 0, 1, 0, 0, 0, 1};
+  Picture picture = Picture::sample;
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }

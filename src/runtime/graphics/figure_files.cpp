@@ -1,5 +1,9 @@
 #include "runtime/graphics/figure_files.hpp"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "runtime/array/error.hpp"
 #include "runtime/graphics/layout_file.hpp"
 
@@ -10,13 +14,32 @@ extern const std::string_view kBuiltInDistanglerFig;
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The running program's file; empty when the system does not tell.
+fs::path program_file() {
+#ifdef _WIN32
+  std::wstring name(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+  if (length == 0 || length >= name.size()) return {};
+  name.resize(length);
+  return fs::path(name);
+#else
+  std::error_code error;
+  fs::path program = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path() : program;
+#endif
+}
+
+}  // namespace
+
 std::vector<fs::path> figure_folders() {
   std::vector<fs::path> folders;
   std::error_code error;
   fs::path current = fs::current_path(error);
   if (!error) folders.push_back(current);
-  fs::path program = fs::read_symlink("/proc/self/exe", error);
-  if (!error) {
+  const fs::path program = program_file();
+  if (!program.empty()) {
     // The data folder is found from the program's own folder, so an install
     // under any prefix, or a package extracted anywhere, finds its files.
     folders.push_back(program.parent_path());
