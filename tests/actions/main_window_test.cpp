@@ -581,5 +581,58 @@ TEST_F(MainWindowTest, TheProtocolDesignerBuildsTheListsByClickingTheMeanShape) 
   EXPECT_EQ(platform.pending_answers(), 0u);
 }
 
+// A 3-D sample shows in the plane of its mean shape's principal axes, turns
+// with the axes' View, and picks land on the landmarks as shown.
+TEST_F(MainWindowTest, ThreeDimensionalSamplesShowAsAViewThatTurns) {
+  // Flat in the x-z plane: the view that opens shows its true distances.
+  std::ofstream(out / "flat.tps") << "LM=4\n0 0 0\n1 0 0.2\n1 0 1\n0 0 1.3\n"
+                                     "LM=4\n5 3 1\n7 3 1.4\n7 3 3\n5 3 3.6\n"
+                                     "LM=4\n0 0 0\n1.1 0 0.2\n1 0 1.1\n0 0 1.2\n";
+  click("GetTPS3D", (out / "flat.tps").string());
+  ASSERT_EQ(session.handler.dimensions, 3u);
+  EXPECT_EQ(box("DataBox").at(1), "  4 Landmarks");
+  const Handle axes = g.get(fig, "CurrentAxes").scalar();
+  EXPECT_EQ(g.get(axes, "DragMode").text(), "rotate");
+  EXPECT_EQ(g.get(axes, "ViewChangedFcn").text(), "distangler('dahand','TurnView')");
+  const Matrix mean = actions::mean_configuration(session.handler.data);
+  auto shown = [&] { return actions::shown_mean(session); };
+  auto spread = [](const Matrix& m, std::size_t axis) {
+    double lo = m(0, axis), hi = lo;
+    for (std::size_t p = 0; p < 4; ++p)
+      lo = std::min(lo, m(0, 2 * p + axis)), hi = std::max(hi, m(0, 2 * p + axis));
+    return hi - lo;
+  };
+  for (std::size_t a = 0; a < 4; ++a) {
+    for (std::size_t b = a + 1; b < 4; ++b) {
+      const double d3 =
+          std::hypot(mean(0, 3 * a) - mean(0, 3 * b), mean(0, 3 * a + 1) - mean(0, 3 * b + 1),
+                     mean(0, 3 * a + 2) - mean(0, 3 * b + 2));
+      const Matrix m = shown();
+      EXPECT_NEAR(std::hypot(m(0, 2 * a) - m(0, 2 * b), m(0, 2 * a + 1) - m(0, 2 * b + 1)), d3,
+                  1e-9);
+    }
+  }
+  // Turned a quarter about the screen's vertical, the flat shape is seen edge on.
+  g.set(axes, "View", Value(Matrix{{90, 90}}));
+  run_callback(session, axes, g.get(axes, "ViewChangedFcn").text());
+  EXPECT_LT(spread(shown(), 0), 1e-9);
+  EXPECT_GT(spread(shown(), 1), 0.1);
+  // Picks follow the turned view.
+  g.set(axes, "View", Value(Matrix{{30, 60}}));
+  run_callback(session, axes, g.get(axes, "ViewChangedFcn").text());
+  press("ProtocolDesigner");
+  collect(g.find_by_tag("ProtocolDesigner").at(0));
+  click("DesignPair");
+  for (int landmark : {3, 1}) {
+    const Matrix m = shown();
+    g.set(axes, "CurrentPoint", Value(Matrix{{m(0, 2 * landmark - 2), m(0, 2 * landmark - 1)}}));
+    run_callback(session, axes, g.get(axes, "ButtonDownFcn").text());
+  }
+  EXPECT_EQ(session.handler.tlengths, (Matrix{{1, 3, 1}}));
+  press("ProtocolDesigner");
+  click("Clear");
+  EXPECT_EQ(g.get(axes, "DragMode").text(), "pan");
+}
+
 }  // namespace
 }  // namespace dg
