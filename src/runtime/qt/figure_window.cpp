@@ -164,13 +164,14 @@ void FigureCanvas::mouseMoveEvent(QMouseEvent* event) {
   }
   if (!pan_dragging_ && QLineF(pan_start_, event->position()).length() > kClickSlop) {
     pan_dragging_ = true;
+    turn_from_ = pan_start_;
     setCursor(Qt::ClosedHandCursor);
   }
   if (!pan_dragging_) return;
   if (window_.rotates(pan_axes_)) {
     // A three-dimensional view turns with the pointer: half a degree a pixel.
-    const QPointF step = event->position() - (pan_offset_ + pan_start_);
-    pan_offset_ = event->position() - pan_start_;
+    const QPointF step = event->position() - turn_from_;
+    turn_from_ = event->position();
     window_.turn(pan_axes_, step);
     return;
   }
@@ -190,6 +191,7 @@ void FigureCanvas::mouseReleaseEvent(QMouseEvent* event) {
   pan_offset_ = drag ? event->position() - pan_start_ : QPointF();
   if (drag && window_.rotates(axes)) {
     pan_offset_ = {};
+    update();
     return;
   }
   if (pan_offset_.isNull() || window_.busy()) {

@@ -82,6 +82,7 @@ class FigureCanvas : public QWidget {
   QRectF pan_box_;
   QPointF pan_start_, pan_offset_;
   bool pan_dragging_ = false;  // moved beyond kClickSlop since the press
+  QPointF turn_from_;          // where the last turn of a 3-D view left the pointer
   QPointF motion_point_;
   bool motion_left_ = false;  // the pointer left the canvas
   bool motion_pending_ = false;
