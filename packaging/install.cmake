@@ -87,7 +87,7 @@ set(CPACK_PACKAGE_VENDOR "The Distangler authors")
 set(CPACK_PACKAGE_CONTACT "The Distangler authors <distangler@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "landmark data to distance and angle datasets")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Distangler turns two-dimensional landmark data into tables of traditional\n"
+    "Distangler turns 2-D and 3-D landmark data into tables of traditional\n"
     "morphometric measurements. It loads a sample (a TPS file, a TPS file with a\n"
     "scale factor per specimen, or a plain numeric matrix), superimposes it onto\n"
     "its consensus, loads a measurement protocol (landmark pairs for distances,\n"

@@ -34,7 +34,7 @@ constexpr const char* kUsage =
     "   or: distangler NAME [ARGUMENT...]\n"
     "   or: distangler --open [FILE...]\n"
     "\n"
-    "Distangler turns two-dimensional landmark data (TPS files, TPS files with a\n"
+    "Distangler turns 2-D and 3-D landmark data (TPS files, TPS files with a\n"
     "scale factor per specimen, plain numeric matrices) into datasets of distances\n"
     "and angles, one line per specimen, for statistics programs.\n"
     "\n"
