@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "actions/dahand_actions.hpp"
-#include "guisupport/cla.hpp"
 #include "morpho/formtrad2.hpp"
 #include "morpho/landmark_count.hpp"
 #include "runtime/array/error.hpp"
