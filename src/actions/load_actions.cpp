@@ -58,16 +58,11 @@ std::optional<Loaded> read_sample(Session& session, Source source) {
   ConsensusResult fit;
   std::vector<double> partial_size;
   const std::size_t dims = load->dimensions;
-  if (load->incomplete > 0 && dims == 3) {
-    // The fit of incomplete specimens is planar.
-    raise("\"" + load->fname + "\" has " + count_of(load->incomplete, "specimen") +
-          " with missing landmarks; a 3-D sample needs every landmark of every specimen.");
-  }
   if (load->incomplete > 0) {
     if (load->incomplete == load->y.rows()) {
       raise(no_complete_specimen(load->incomplete, "loaded from " + load->fname));
     }
-    PartialFitResult partial = superimpose_with_missing(std::move(load->y));
+    PartialFitResult partial = superimpose_with_missing(std::move(load->y), dims);
     fit = std::move(partial.fit);
     partial_size = std::move(partial.partial_size);
   } else {

@@ -1,5 +1,6 @@
 #include "morpho/partial_fit.hpp"
 
+#include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -22,10 +23,13 @@ bool has_missing_coordinate(std::span<const double> row, std::size_t coords) {
   return false;
 }
 
-// A landmark counts as present only when both its coordinates are; a lone
+// A landmark counts as present only when all its coordinates are; a lone
 // coordinate cannot be carried through a rotation.
-bool present(std::span<const double> row, std::size_t j) {
-  return !std::isnan(row[2 * j]) && !std::isnan(row[2 * j + 1]);
+bool present(std::span<const double> row, std::size_t j, std::size_t dims = 2) {
+  for (std::size_t c = 0; c < dims; ++c) {
+    if (std::isnan(row[dims * j + c])) return false;
+  }
+  return true;
 }
 
 // Fits one row onto the consensus by its present landmarks (translation,
@@ -86,6 +90,57 @@ double fit_present_landmarks(std::span<double> row, std::span<const double> cons
   return kNaN;
 }
 
+// fit_present_landmarks for x y z landmarks: the proper rotation from the
+// SVD of the cross-covariance of the centred present landmarks, as the 3-D
+// superimposition turns its specimens, and the least-squares scale.
+double fit_present_landmarks_3d(std::span<double> row, std::span<const double> consensus,
+                                std::size_t k) {
+  Eigen::Vector3d s = Eigen::Vector3d::Zero(), c = Eigen::Vector3d::Zero();
+  std::size_t m = 0;
+  const auto at = [](std::span<const double> v, std::size_t j) {
+    return Eigen::Vector3d(v[3 * j], v[3 * j + 1], v[3 * j + 2]);
+  };
+  for (std::size_t j = 0; j < k; ++j) {
+    if (!present(row, j, 3)) continue;
+    ++m;
+    s += at(row, j);
+    c += at(consensus, j);
+  }
+  if (m >= 2) {
+    s /= static_cast<double>(m);
+    c /= static_cast<double>(m);
+    Eigen::Matrix3d cross = Eigen::Matrix3d::Zero();
+    double squares = 0.0;
+    for (std::size_t j = 0; j < k; ++j) {
+      if (!present(row, j, 3)) continue;
+      const Eigen::Vector3d u = at(row, j) - s;
+      cross += u * (at(consensus, j) - c).transpose();
+      squares += u.squaredNorm();
+    }
+    if (cross.allFinite()) {
+      const Eigen::JacobiSVD<Eigen::Matrix3d> svd(cross, Eigen::ComputeFullU | Eigen::ComputeFullV);
+      const Eigen::Matrix3d& u = svd.matrixU();
+      const Eigen::Matrix3d& v = svd.matrixV();
+      const double d = (u * v.transpose()).determinant() < 0 ? -1.0 : 1.0;
+      const Eigen::Matrix3d rotation =
+          u * Eigen::Vector3d(1.0, 1.0, d).asDiagonal() * v.transpose();
+      const Eigen::Vector3d& sv = svd.singularValues();
+      const double scale = (sv(0) + sv(1) + d * sv(2)) / squares;
+      if (scale > 0.0 && std::isfinite(scale)) {
+        for (std::size_t j = 0; j < k; ++j) {
+          const bool here = present(row, j, 3);
+          const Eigen::RowVector3d q =
+              scale * (at(row, j) - s).transpose() * rotation + c.transpose();
+          for (int a = 0; a < 3; ++a) row[3 * j + a] = here ? q(a) : kNaN;
+        }
+        return scale;
+      }
+    }
+  }
+  for (std::size_t i = 0; i < 3 * k; ++i) row[i] = kNaN;
+  return kNaN;
+}
+
 }  // namespace
 
 std::string no_complete_specimen(std::size_t rows, const std::string& source) {
@@ -96,23 +151,23 @@ std::string no_complete_specimen(std::size_t rows, const std::string& source) {
          "; the superimposition needs at least one complete specimen.";
 }
 
-PartialFitResult superimpose_with_missing(Matrix x) {
+PartialFitResult superimpose_with_missing(Matrix x, std::size_t dims) {
   PartialFitResult result;
   const std::size_t r = x.rows();
   const std::size_t n = x.cols();
   // getconsensus names these shape errors itself.
-  if (r == 0 || n % 2 == 0) {
-    result.fit = getconsensus(std::move(x));
+  if (r == 0 || n % dims != 1) {
+    result.fit = getconsensus(std::move(x), kConsensusPassLimit, dims);
     return result;
   }
-  const std::size_t k = landmark_count(n);
-  const std::size_t coords = 2 * k;
+  const std::size_t k = landmark_count(n, dims);
+  const std::size_t coords = dims * k;
 
   for (std::size_t i = 0; i < r; ++i) {
     if (has_missing_coordinate(x.row(i), coords)) ++result.incomplete;
   }
   if (result.incomplete == 0) {
-    result.fit = getconsensus(std::move(x));
+    result.fit = getconsensus(std::move(x), kConsensusPassLimit, dims);
     return result;
   }
   if (result.incomplete == r) raise(no_complete_specimen(r));
@@ -123,7 +178,7 @@ PartialFitResult superimpose_with_missing(Matrix x) {
     if (has_missing_coordinate(row, coords)) continue;
     std::copy(row.begin(), row.end(), complete.row(to++).begin());
   }
-  ConsensusResult fit = getconsensus(std::move(complete));
+  ConsensusResult fit = getconsensus(std::move(complete), kConsensusPassLimit, dims);
 
   // The input becomes the output: complete rows take their superimposed
   // values back, incomplete ones are fitted where they stand.
@@ -132,7 +187,8 @@ PartialFitResult superimpose_with_missing(Matrix x) {
   for (std::size_t i = 0, from = 0; i < r; ++i) {
     const auto row = x.row(i);
     if (has_missing_coordinate(row, coords)) {
-      result.partial_size[i] = 1.0 / fit_present_landmarks(row, consensus, k);
+      result.partial_size[i] = 1.0 / (dims == 3 ? fit_present_landmarks_3d(row, consensus, k)
+                                                : fit_present_landmarks(row, consensus, k));
     } else {
       const auto fitted = fit.superimposed.row(from++);
       std::copy(fitted.begin(), fitted.end(), row.begin());

@@ -7,7 +7,9 @@
 // A landmark is missing when either of its coordinates is NaN; both of its
 // coordinates are NaN in the result.
 //
-// Input and output shapes are getconsensus's: r x (2k+1), rows in input order.
+// Input and output shapes are getconsensus's: r x (2k+1), or r x (3k+1) for
+// x y z landmarks (dims 3, fitted by the proper rotation from an SVD), rows in
+// input order.
 // A sample without an incomplete specimen gives getconsensus's result bit for
 // bit. Raises a RuntimeError when no specimen is complete, and getconsensus's
 // errors for a matrix without rows or with an even number of columns.
@@ -32,7 +34,7 @@ struct PartialFitResult {
   std::size_t incomplete = 0;  // rows with a missing coordinate
 };
 
-PartialFitResult superimpose_with_missing(Matrix x);
+PartialFitResult superimpose_with_missing(Matrix x, std::size_t dims = 2);
 
 // The error for a sample of `rows` specimens none of which is complete;
 // `source` ("loaded from a.tps") follows the word "specimen(s)" when given.

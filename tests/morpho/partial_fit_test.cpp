@@ -127,5 +127,32 @@ TEST(PartialFitTest, AllCompleteOrNoneComplete) {
                    "The only specimen misses landmarks" + tail);
 }
 
+// In 3-D an incomplete specimen that is a turned, scaled and moved copy of
+// the consensus lands on it by its present landmarks, and its factor undoes
+// the scale.
+TEST(PartialFitTest, ThreeDimensionalCopyOfConsensusLandsOnIt) {
+  Matrix x{{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1.3, 1},
+           {0.1, 0, 0, 1.2, 0.1, 0, 0, 0.9, 0.2, 0, 0.1, 1.2, 1},
+           {0, 0, 0, 1, 0.1, 0, 0.1, 1, 0, 0.1, 0, 1.1, 1},
+           {0, 0, 0, 0, 0, 0, 0, 0, 0, kNaN, kNaN, kNaN, 1}};
+  const PartialFitResult base =
+      superimpose_with_missing(Matrix{{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1.3, 1},
+                                      {0.1, 0, 0, 1.2, 0.1, 0, 0, 0.9, 0.2, 0, 0.1, 1.2, 1},
+                                      {0, 0, 0, 1, 0.1, 0, 0.1, 1, 0, 0.1, 0, 1.1, 1}},
+                               3);
+  const auto c = base.fit.consensus.row(0);
+  // Row 4: the consensus turned a third of a turn about (1, 1, 1), doubled, moved.
+  for (std::size_t j = 0; j < 3; ++j) {
+    x(3, 3 * j) = 2 * c[3 * j + 2] + 5;
+    x(3, 3 * j + 1) = 2 * c[3 * j] - 1;
+    x(3, 3 * j + 2) = 2 * c[3 * j + 1] + 2;
+  }
+  const PartialFitResult fitted = superimpose_with_missing(x, 3);
+  EXPECT_EQ(fitted.incomplete, 1u);
+  for (std::size_t j = 0; j < 9; ++j) EXPECT_NEAR(fitted.fit.superimposed(3, j), c[j], 1e-9) << j;
+  EXPECT_TRUE(std::isnan(fitted.fit.superimposed(3, 9)));
+  EXPECT_NEAR(fitted.partial_size[3], 2.0, 1e-9);
+}
+
 }  // namespace
 }  // namespace dg
