@@ -124,8 +124,9 @@ double fit_present_landmarks_3d(std::span<double> row, std::span<const double> c
       const double d = (u * v.transpose()).determinant() < 0 ? -1.0 : 1.0;
       const Eigen::Matrix3d rotation =
           u * Eigen::Vector3d(1.0, 1.0, d).asDiagonal() * v.transpose();
-      const Eigen::Vector3d& sv = svd.singularValues();
-      const double scale = (sv(0) + sv(1) + d * sv(2)) / squares;
+      // trace(R' M) = trace(D S): the sum of the singular values, the last one
+      // signed as the rotation's determinant.
+      const double scale = (rotation.transpose() * cross).trace() / squares;
       if (scale > 0.0 && std::isfinite(scale)) {
         for (std::size_t j = 0; j < k; ++j) {
           const bool here = present(row, j, 3);
