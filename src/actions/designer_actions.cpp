@@ -110,6 +110,13 @@ void edit(Session& session, Edit&& change) {
   store_design(session);
 }
 
+// Adds the pairs a generator makes and says how many were new.
+void add_generated(Session& session, std::size_t (ProtocolDesign::*generate)()) {
+  std::size_t added = 0;
+  edit(session, [&](ProtocolDesign& design) { added = (design.*generate)(); });
+  if (!session.handler.data.empty()) session.report("Added " + count_of(added, "pair"));
+}
+
 std::string number_text(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.4g", value);
@@ -485,15 +492,11 @@ void design_cancel(Session& session) {
 }
 
 void design_all_pairs(Session& session) {
-  std::size_t added = 0;
-  edit(session, [&](ProtocolDesign& design) { added = design.add_all_pairs(); });
-  if (!session.handler.data.empty()) session.report("Added " + count_of(added, "pair"));
+  add_generated(session, &ProtocolDesign::add_all_pairs);
 }
 
 void design_chain(Session& session) {
-  std::size_t added = 0;
-  edit(session, [&](ProtocolDesign& design) { added = design.add_chain(); });
-  if (!session.handler.data.empty()) session.report("Added " + count_of(added, "pair"));
+  add_generated(session, &ProtocolDesign::add_chain);
 }
 
 void design_clear(Session& session) {

@@ -11,7 +11,6 @@
 #include "runtime/array/parallel.hpp"
 
 namespace dg::actions {
-
 namespace {
 
 // Stores a list, reports it in the length box under `name`.
