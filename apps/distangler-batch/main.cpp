@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "actions/dahand.hpp"
@@ -464,6 +465,35 @@ static int run(int argc, char** argv) {
   if (!o.manifest.empty()) o.manifest = absolute_path(o.manifest);
   for (auto* paths : {&o.tps, &o.tps_scale}) {
     for (std::string& path : *paths) path = absolute_path(path);
+  }
+
+  // An output that is one of the run's inputs would destroy it: the run is
+  // refused before anything is read or written.
+  std::vector<dg::ReadFile> inputs;
+  for (const std::string& path : o.tps) inputs.push_back({"the --tps file", path});
+  for (const std::string& path : o.tps_scale) inputs.push_back({"the --tps-scale file", path});
+  if (!o.matrix.empty()) inputs.push_back({"the --matrix file", o.matrix});
+  if (!o.pairs.empty()) inputs.push_back({"the --pairs file", o.pairs});
+  if (!o.triples.empty()) inputs.push_back({"the --triples file", o.triples});
+  const std::pair<const char*, const std::string*> outputs[] = {
+      {"--write-pairs", &o.write_pairs},
+      {"--lengths", &o.lengths},
+      {"--log-lengths", &o.log_lengths},
+      {"--constrained", &o.constrained},
+      {"--angles", &o.angles},
+      {"--degrees", &o.degrees},
+      {"--superimposed", &o.superimposed},
+      {"--superimposed-tps", &o.superimposed_tps},
+      {"--consensus", &o.consensus},
+      {"--plot", &o.plot},
+      {"--manifest", &o.manifest}};
+  try {
+    for (const auto& [option, path] : outputs) {
+      if (!path->empty()) dg::refuse_overwriting_input(option, *path, inputs);
+    }
+  } catch (const dg::RuntimeError& error) {
+    std::cerr << "distangler-batch: " << error.what() << "\n";
+    return 2;
   }
 
   if (o.threads != 0) dg::set_thread_count(o.threads);

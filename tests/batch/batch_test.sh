@@ -47,6 +47,23 @@ check "no file written without --pairs" test ! -e "$work/x.txt"
 check "an empty output name is refused" test $? -ne 0
 check "message names the option" grep -q -- "--lengths: an empty file name" "$work/err"
 
+# An output that is one of the inputs, by any path, is refused before anything is written.
+cp "$road/small.tps" "$work/in.tps"
+cp "$road/pairs.txt" "$work/in-pairs.txt"
+ln -sf in.tps "$work/in-link.tps"
+for case in "--superimposed in.tps" "--superimposed-tps in.tps" "--consensus in.tps" \
+  "--manifest in.tps" "--format csv --lengths in.tps" "--lengths in-pairs.txt" \
+  "--superimposed-tps in-link.tps" "--lengths ./in.tps"; do
+  (cd "$work" && "$tool" --tps in.tps --pairs in-pairs.txt --constrained other.txt $case) \
+    2>"$work/err"
+  check "$case: refused with status 2" test $? -eq 2
+  check "$case: the input is unchanged" cmp -s "$work/in.tps" "$road/small.tps"
+  check "$case: the pair list is unchanged" cmp -s "$work/in-pairs.txt" "$road/pairs.txt"
+  check "$case: nothing else was written" test ! -e "$work/other.txt"
+  check "$case: the message names both files" \
+    grep -q 'is the --\(tps\|pairs\) file ".*/in\(-pairs\)\?\.\(tps\|txt\)"; an output never replaces an input' "$work/err"
+done
+
 # A malformed file: a message naming the specimen, a non-zero exit, the old output kept.
 printf 'LM=2\n1 2\nNA NA\n' >"$work/bad.tps"
 echo "previous results" >"$work/keep.txt"

@@ -47,6 +47,33 @@ TEST_F(FileIoTest, NonAsciiFolderLoadsAndSavesWithLfLineEnds) {
   EXPECT_EQ(std::distance(fs::directory_iterator(file_path(folder)), fs::directory_iterator()), 2);
 }
 
+TEST_F(FileIoTest, AnOutputIsRefusedWhenItIsAnInputByAnyPath) {
+  put(at("sample.tps"), "LM=1\n1 2\n");
+  fs::create_directories(dir / "sub");
+  const std::vector<ReadFile> inputs{{"the pair list", at("pairs.txt")},
+                                     {"the --tps file", at("sample.tps")}};
+  const std::string expected = " is the --tps file \"" + at("sample.tps") +
+                               "\"; an output never replaces an input, so nothing was written.";
+  for (const std::string& spelling :
+       {at("sample.tps"), at("sub/../sample.tps"), at("./sample.tps")}) {
+    EXPECT_THROW_MSG(refuse_overwriting_input("--lengths", spelling, inputs),
+                     "--lengths \"" + spelling + "\"" + expected);
+  }
+#if !defined(_WIN32)
+  fs::create_symlink("sample.tps", dir / "link.tps");
+  fs::create_hard_link(dir / "sample.tps", dir / "hard.tps");
+  for (const char* other : {"link.tps", "hard.tps"}) {
+    EXPECT_THROW_MSG(refuse_overwriting_input("The file", at(other), inputs),
+                     "The file \"" + at(other) + "\"" + expected);
+  }
+#endif
+  // Files that are not inputs, existing or still to be made, are written.
+  put(at("other.txt"), "x");
+  for (const char* name : {"other.txt", "new.txt", "pairs.txt"}) {
+    EXPECT_NO_THROW(refuse_overwriting_input("--lengths", at(name), inputs)) << name;
+  }
+}
+
 #if !defined(_WIN32)
 
 TEST_F(FileIoTest, ReadersRefuseWhatIsNotARegularFileWithoutWaiting) {

@@ -197,6 +197,20 @@ std::size_t last_separator(std::string_view path) {
 #endif
 }
 
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(file_path(a), file_path(b), error) && !error;
+}
+
+void refuse_overwriting_input(std::string_view output_what, const std::string& output,
+                              const std::vector<ReadFile>& inputs) {
+  for (const ReadFile& input : inputs) {
+    if (!same_file(output, input.path)) continue;
+    raise(std::string(output_what) + " \"" + output + "\" is " + input.what + " \"" + input.path +
+          "\"; an output never replaces an input, so nothing was written.");
+  }
+}
+
 std::filesystem::path file_path(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }

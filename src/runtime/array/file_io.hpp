@@ -28,6 +28,7 @@
 #endif
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dg {
 
@@ -37,6 +38,26 @@ std::string path_text(const std::filesystem::path& path);
 // The position of the last folder separator in a path ("/", and on Windows
 // also "\\"), or npos.
 std::size_t last_separator(std::string_view path);
+
+// Whether two paths name the same existing file, by its identity (device and
+// inode, or volume and file index on Windows), whatever the spelling of the
+// paths, the symbolic links or hard links between them. False when either
+// does not exist.
+bool same_file(const std::string& a, const std::string& b);
+
+// A file a run reads: what it is, as a message names it ("the --tps file",
+// "the loaded sample"), and its path.
+struct ReadFile {
+  std::string what;
+  std::string path;
+};
+
+// Raises when `output` is one of `inputs` (same_file), before anything is
+// written:
+//   <output_what> "<output>" is <what> "<path>"; an output never replaces an
+//   input, so nothing was written.
+void refuse_overwriting_input(std::string_view output_what, const std::string& output,
+                              const std::vector<ReadFile>& inputs);
 
 // Asks the kernel to back a large fresh buffer with huge pages where it can:
 // on some machines faulting in a big buffer page by page costs more than

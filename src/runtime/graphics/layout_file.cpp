@@ -1,6 +1,8 @@
 #include "runtime/graphics/layout_file.hpp"
 
 #include <nlohmann/json.hpp>
+
+#include <filesystem>
 #include <string_view>
 #include <vector>
 
@@ -234,7 +236,11 @@ Handle load_figure_file(Graphics& graphics, const std::string& path) {
   if (!read_whole_file(path, text, reason)) {
     raise("The layout file \"" + path + "\" cannot be opened.");
   }
-  return load_figure_text(graphics, text.view(), path);
+  const Handle figure = load_figure_text(graphics, text.view(), path);
+  std::error_code ignored;
+  graphics.setappdata(figure, kLayoutFileData,
+                      Value(path_text(std::filesystem::absolute(file_path(path), ignored))));
+  return figure;
 }
 
 }  // namespace dg

@@ -31,7 +31,10 @@ namespace dg {
 
 // `source` names the text in messages (a path, or the built-in copy).
 Handle load_figure_text(Graphics& graphics, std::string_view text, const std::string& source);
-// Reads exactly this path; raises when it cannot be read.
+// Reads exactly this path; raises when it cannot be read. The figure keeps
+// the file's absolute path as its application data kLayoutFileData, so that
+// nothing the window writes replaces the layout it was built from.
+inline constexpr const char* kLayoutFileData = "LayoutFile";
 Handle load_figure_file(Graphics& graphics, const std::string& path);
 
 }  // namespace dg
