@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "guisupport/cla.hpp"
+#include "input/missing_code.hpp"
 #include "morpho/landmark_count.hpp"
+#include "runtime/graphics/layout_file.hpp"
 
 namespace dg::actions {
 namespace {
@@ -35,20 +37,16 @@ void refresh_window(Session& session) {
   const bool pairs = sample && fits(h.tlengths, 2, landmarks);
   const bool triples = sample && fits(h.tangles, 3, landmarks);
   const bool distances = calculated(h);
-  // The order of work: a sample, then a list, then the distances and their
-  // saves. A new sample waits for "Clear"; a pair list is loaded once per
-  // sample and calculation; the log distances come before "Save distances".
+  // The order of work: a sample, then the lists, then the distances and
+  // their saves. A new sample waits for "Clear"; a list can be replaced at
+  // any time (a new pair list drops the distances); every save of the
+  // distances stays open until they are dropped.
   const std::pair<std::string_view, bool> rules[] = {
-      {"Load", !sample},
-      {"GetPairs", sample && !distances && !h.pairs_loaded},
-      {"GetTriples", sample},
-      {"Calc", pairs && !distances},
-      {"Save", distances && !h.saves_closed},
-      {"Constrained", distances},
-      {"Angles", triples},
-      {"PlotPairs", sample},
-      {"PlotTriples", sample},
-      {"SavePlot", sample},
+      {"Load", !sample},        {"GetPairs", sample},
+      {"GetTriples", sample},   {"Calc", pairs && !distances},
+      {"Save", distances},      {"Constrained", distances},
+      {"Angles", triples},      {"PlotPairs", pairs},
+      {"PlotTriples", triples}, {"SavePlot", sample},
       {"Export", sample},
   };
   for (const auto& [tag, on] : rules) enable(session, tag, on);
@@ -93,6 +91,34 @@ std::string count_of(std::size_t n, std::string_view noun) {
   return std::to_string(n) + " " + std::string(noun) + (n == 1 ? "" : "s");
 }
 
+std::vector<ReadFile> read_files(const Session& session) {
+  const HandlerState& h = session.handler;
+  std::vector<ReadFile> files;
+  for (const SpecimenRecord& record : h.records) {
+    if (files.empty() || files.back().path != record.file()) {
+      files.push_back({"the loaded sample", record.file()});
+    }
+  }
+  if (!h.pairs_file.empty()) files.push_back({"the loaded pair list", h.pairs_file});
+  if (!h.triples_file.empty()) files.push_back({"the loaded triple list", h.triples_file});
+  for (Handle figure : session.graphics.figures()) {
+    const Value layout = session.graphics.getappdata(figure, kLayoutFileData);
+    if (layout.is_char()) files.push_back({"the window's layout file", layout.text()});
+  }
+  return files;
+}
+
+std::optional<FileChoice> ask_save(Session& session, std::string_view filter,
+                                   std::string_view title, std::string_view suggested,
+                                   std::string_view folder, std::string_view allowed) {
+  auto choice = session.platform.put_file(filter, title, suggested, folder);
+  if (!choice) return choice;
+  std::vector<ReadFile> inputs = read_files(session);
+  std::erase_if(inputs, [&](const ReadFile& input) { return input.path == allowed; });
+  refuse_overwriting_input("The file", choice->path(), inputs);
+  return choice;
+}
+
 void remember_file(Session& session, std::string_view word, const std::string& path) {
   const std::string entry = std::string(word) + ":" + path;
   std::vector<std::string> files = session.platform.recent_files();
@@ -102,7 +128,41 @@ void remember_file(Session& session, std::string_view word, const std::string& p
   session.platform.store_recent_files(files);
 }
 
+void drop_distances(HandlerState& h) {
+  h.traddata = Matrix();
+  h.distance_pairs.reset();
+  h.distances_saved = false;
+}
+
+bool keeps_unsaved_distances(Session& session, std::string_view title, std::string_view before) {
+  const HandlerState& h = session.handler;
+  if (!calculated(h) || h.distances_saved) return false;
+  switch (session.platform.ask_unsaved(title, "The distances calculated for " + h.name +
+                                                  " were never saved. Save them before " +
+                                                  std::string(before) + "?")) {
+    case Platform::Unsaved::discard:
+      return false;
+    case Platform::Unsaved::save:
+      save(session, Export::Lengths);
+      return !session.handler.distances_saved;
+    case Platform::Unsaved::cancel:
+      break;
+  }
+  return true;
+}
+
+std::string recent_word(std::string_view word, const TpsOptions& options, bool tps) {
+  std::string entry(word);
+  if (options.dimensions == 3) entry += ";dimensions=3";
+  if (!tps) return entry;
+  if (options.curves) entry += ";curves";
+  if (options.missing) entry += ";missing";
+  if (const std::string code = missing_code_text(options); !code.empty()) entry += ";code=" + code;
+  return entry;
+}
+
 void clear(Session& session) {
+  if (keeps_unsaved_distances(session, "Clear", "clearing the sample")) return;
   HandlerState& h = session.handler;
   h.data = Matrix();
   h.records.clear();
@@ -110,9 +170,7 @@ void clear(Session& session) {
   h.consensus = Matrix();
   h.consensus_passes = 0;
   // The distances belong to the sample; the lists are kept for the next one.
-  h.traddata = Matrix();
-  h.distance_pairs.reset();
-  h.pairs_loaded = h.distances_saved = h.saves_closed = false;
+  drop_distances(h);
   h.name.clear();
   session.designer.sample_changed();
   set_tagged(session, "DataBox", "String", Value::text_cell({"No sample loaded", "", ""}));
@@ -127,6 +185,7 @@ void clear(Session& session) {
   kept.resize(2);
   set_tagged(session, "LengthBox", "String", Value::text_cell({kept[0], kept[1]}));
   cla(session.graphics);
+  session.styling.clear();
   set_up_view(session);
   session.report("Cleared the sample.");
 }
@@ -134,12 +193,7 @@ void clear(Session& session) {
 void exit(Session& session) {
   auto figure = session.graphics.gcbf();
   if (!figure) return;
-  const HandlerState& h = session.handler;
-  if (calculated(h) && !h.distances_saved &&
-      !session.platform.confirm("Quit Distangler", "The distances calculated for " + h.name +
-                                                       " were never saved. Quit anyway?")) {
-    return;
-  }
+  if (keeps_unsaved_distances(session, "Quit Distangler", "quitting")) return;
   // The protocol designer's panel goes with the window it is docked to.
   for (Handle panel : session.graphics.find_by_tag("ProtocolDesigner")) {
     session.graphics.close(panel);

@@ -9,6 +9,7 @@
 #include "input/tps_check.hpp"
 #include "output/dataset_file.hpp"
 #include "protocol/landmark_list.hpp"
+#include "runtime/array/file_io.hpp"
 #include "runtime/array/value.hpp"
 
 namespace dg::actions {
@@ -37,10 +38,25 @@ std::string sample_folder(const HandlerState& handler);
 // "1 specimen", "417 specimens".
 std::string count_of(std::size_t n, std::string_view noun);
 
+// The files the window has read and no save may replace: the sample's
+// files, the lists' files and the layout files of the open figures.
+std::vector<ReadFile> read_files(const Session& session);
+// A save dialog (Platform::put_file) whose answer is refused with an error
+// naming both files when it is one of read_files, except `allowed` (the file
+// a list being saved was loaded from, which its save may update).
+std::optional<FileChoice> ask_save(Session& session, std::string_view filter,
+                                   std::string_view title, std::string_view suggested,
+                                   std::string_view folder, std::string_view allowed = {});
+
 // Puts a file that the load action `word` read at the top of the recent
 // files ("word:path"), once, keeping the newest kRecentFiles.
 constexpr std::size_t kRecentFiles = 8;
 void remember_file(Session& session, std::string_view word, const std::string& path);
+// The word of a recent sample with the reading options it was loaded with,
+// so that it opens again as it was: "GetTPSData;dimensions=3;curves;missing;
+// code=-1" (only the options that differ from a plain read; a matrix keeps
+// its dimension only).
+std::string recent_word(std::string_view word, const TpsOptions& options, bool tps);
 
 enum class Source { Matrix, Tps, TpsScale };
 void load(Session& session, Source source);  // "GetData", "GetTPSData", "GetTPSScale"
@@ -68,10 +84,15 @@ void store_list(Session& session, ProtocolDesign::List list, Matrix value, const
 
 // The column-wise mean of the sample: the mean configuration, size last.
 Matrix mean_configuration(const Matrix& data);
-void draw_pairs(Session& session);     // the pairs over the current picture
-void draw_triples(Session& session);   // the triples over the current picture
-void plot_protocol(Session& session);  // "PlotProtocol"
-void show_angles(Session& session);    // "ShowAngles"
+void draw_pairs(Session& session);    // the pairs over the current picture
+void draw_triples(Session& session);  // the triples over the current picture
+// The mean shape with the pairs, numbered as on the sample ("PlotProtocol"),
+// or with the triples ("ShowAngles"); each says so when its list is missing.
+void plot_protocol(Session& session);
+void show_angles(Session& session);
+// Gives a picture drawn anew the styling commands called since the plot was
+// last cleared (Session::styling).
+void restyle(Session& session);
 // "LandmarkNumbers": turns the numbering of the mean shape's landmarks on or
 // off; the setting outlives "Clear" and loads.
 void toggle_numbers(Session& session);
@@ -115,7 +136,15 @@ void toggle_curves(Session& session);     // "CurvesAsLandmarks"
 void toggle_missing(Session& session);    // "MissingLandmarks"
 void ask_missing_code(Session& session);  // "MissingCode"
 
-void clear(Session& session);  // "Clear"
+// Before an action that drops the calculated distances while they were
+// never saved: asks whether to save them first ("Save distances..."),
+// discard them, or cancel. True when the action must stop: cancelled, or the
+// save was cancelled. `before` ends the question, "Save them before <before>?".
+// Forgets the calculated distances: they belonged to another sample or pair list.
+void drop_distances(HandlerState& handler);
+bool keeps_unsaved_distances(Session& session, std::string_view title, std::string_view before);
+
+void clear(Session& session);  // "Clear"; asks first for unsaved distances
 // "Exit": asks first when the distances calculated were never saved.
 void exit(Session& session);
 

@@ -89,9 +89,7 @@ void store_design(Session& session) {
     if (same_rows(stored, design, list)) continue;
     store_list(session, list, design.matrix(list), kDesignedName);
     if (list == List::pairs && (!h.traddata.empty() || h.distance_pairs)) {
-      h.traddata = Matrix();
-      h.distance_pairs.reset();
-      h.distances_saved = h.saves_closed = false;
+      drop_distances(h);
       session.warn("the distances calculated before were for other pairs; calculate them again.");
     }
   }
@@ -542,10 +540,12 @@ void design_save(Session& session, List list) {
   if (design.rows(list) == 0) {
     return session.report(std::string("There are no ") + noun + "s to save.");
   }
-  auto choice = session.platform.put_file(
-      "*.txt", list == List::pairs ? "Save the pair list" : "Save the triple list",
-      sample_name(session.handler) + (list == List::pairs ? "_pairs.txt" : "_triples.txt"),
-      sample_folder(session.handler));
+  // A list saved over the file it was loaded from updates it; no other input is replaced.
+  const HandlerState& h = session.handler;
+  auto choice = ask_save(session, "*.txt",
+                         list == List::pairs ? "Save the pair list" : "Save the triple list",
+                         sample_name(h) + (list == List::pairs ? "_pairs.txt" : "_triples.txt"),
+                         sample_folder(h), list == List::pairs ? h.pairs_file : h.triples_file);
   if (!choice) return;
   design.save(list, choice->path());
   session.report("Saved " + count_of(design.rows(list), noun) + " to " + choice->path());

@@ -88,8 +88,8 @@ void save(Session& session, Export what) {
   RowSource angles;
   if (angular) angles = angle_rows(h.data, h.tangles, h.dimensions);
   const SaveKind kind = save_kind(what);
-  auto choice = session.platform.put_file("*.txt", kind.title, sample_name(h) + kind.suffix,
-                                          sample_folder(h));
+  auto choice =
+      ask_save(session, "*.txt", kind.title, sample_name(h) + kind.suffix, sample_folder(h));
   if (!choice) return;
   const RowSource rows = angular ? std::move(angles) : distance_rows(h);
   RowTransform transform;
@@ -104,7 +104,6 @@ void save(Session& session, Export what) {
     if (!warning.empty()) session.warn(warning);
   }
   if (!angular) h.distances_saved = true;
-  if (what == Export::Lengths || what == Export::Constrained) h.saves_closed = true;
   session.report("Saved " + count_of(rows.rows, "row") + " to " + choice->name);
 }
 
@@ -114,31 +113,46 @@ void export_tables(Session& session) {
   auto folder = session.platform.get_folder("Choose a folder for the tables");
   if (!folder) return;
   const std::string sample = sample_name(h);
-  std::vector<std::string> written;
-  const auto write = [&](const char* suffix, const RowSource& rows,
-                         std::vector<std::string> columns, const RowTransform& transform) {
-    const std::string name = sample + suffix + ".csv";
-    const std::string warning =
-        write_table(*folder + name, TableFormat::Csv, rows, columns, h.records, transform);
-    if (!warning.empty()) session.warn(warning);
-    written.push_back(name);
+  struct Table {
+    std::string name;
+    RowSource rows;
+    std::vector<std::string> columns;
+    RowTransform transform;
+  };
+  std::vector<Table> tables;
+  const auto add = [&](const char* suffix, const RowSource& rows, std::vector<std::string> columns,
+                       RowTransform transform) {
+    tables.push_back({sample + suffix + ".csv", rows, std::move(columns), std::move(transform)});
   };
   bool wrote_distances = false;
   if (const RowSource distances = distance_rows(h); distances.rows * distances.cols != 0) {
     wrote_distances = true;
     const std::size_t cols = distances.cols;
-    write("-distances", distances, column_names(h, Export::Lengths, cols), {});
-    write("-log-distances", distances, column_names(h, Export::LogLengths, cols), log_transform);
-    write("-constrained", distances, column_names(h, Export::Constrained, cols), size_constraint);
+    add("-distances", distances, column_names(h, Export::Lengths, cols), {});
+    add("-log-distances", distances, column_names(h, Export::LogLengths, cols), log_transform);
+    add("-constrained", distances, column_names(h, Export::Constrained, cols), size_constraint);
   }
   if (!h.tangles.empty()) {
     const RowSource angles = angle_rows(h.data, h.tangles, h.dimensions);
-    write("-angles", angles, column_names(h, Export::Angles, angles.cols), {});
-    write("-degrees", angles, column_names(h, Export::Degrees, angles.cols), degrees);
+    add("-angles", angles, column_names(h, Export::Angles, angles.cols), {});
+    add("-degrees", angles, column_names(h, Export::Degrees, angles.cols), degrees);
   }
   std::vector<std::string> coordinates = coordinate_columns(h.data.cols() - 1, h.dimensions);
   coordinates.push_back("centroid_size");
-  write("-superimposed", matrix_rows(h.data), std::move(coordinates), {});
+  add("-superimposed", matrix_rows(h.data), std::move(coordinates), {});
+  const std::string manifest = sample + "-manifest.json";
+  // Every name is checked before the first table is written.
+  const std::vector<ReadFile> inputs = read_files(session);
+  for (const Table& table : tables)
+    refuse_overwriting_input("The table", *folder + table.name, inputs);
+  refuse_overwriting_input("The manifest", *folder + manifest, inputs);
+  std::vector<std::string> written;
+  for (const Table& table : tables) {
+    const std::string warning = write_table(*folder + table.name, TableFormat::Csv, table.rows,
+                                            table.columns, h.records, table.transform);
+    if (!warning.empty()) session.warn(warning);
+    written.push_back(table.name);
+  }
   // The manifest of what was written, as the batch tool writes one of its run.
   RunManifest run;
   run.command_line = {"distangler", "Export tables..."};
@@ -161,7 +175,6 @@ void export_tables(Session& session) {
   run.incomplete_specimens = incomplete_rows(h.data, h.dimensions);
   run.warnings = warning_lines(session.platform.console_text());
   for (const std::string& name : written) run.outputs.push_back({*folder + name, h.data.rows()});
-  const std::string manifest = sample + "-manifest.json";
   write_manifest(*folder + manifest, run);
   std::string list;
   for (const std::string& name : written) list += name + ", ";

@@ -61,12 +61,20 @@ double number(std::span<const Value> args, std::size_t i, const char* function) 
 }
 
 // A styling command: a handle and a number, no result.
-void add_styling(FunctionTable& table, const char* name,
-                 void (*command)(Graphics&, Handle, double)) {
+// The session keeps each styling of the sample's axes, so that a drawing made
+// anew keeps the look the user chose (see Session::styling).
+void add_styling(FunctionTable& table, const char* name, StylingCommand command) {
   table.add(name, 2, 0, [name, command](Session& s, std::span<const Value> args, int) -> Values {
-    command(s.graphics, number(args, 0, name), number(args, 1, name));
+    const Handle handle = number(args, 0, name);
+    const double value = number(args, 1, name);
+    command(s.graphics, handle, value);
+    s.remember_styling({command, handle, value});
     return {};
   });
+}
+
+void black_and_white(Graphics& graphics, Handle handle, double) {
+  setsymbolbw(graphics, handle);
 }
 
 Value column(const std::vector<double>& values) {
@@ -151,7 +159,9 @@ FunctionTable make_function_table() {
   });
   add_styling(table, "setlinethickness", setlinethickness);
   table.add("setsymbolbw", 1, 0, [](Session& s, std::span<const Value> args, int) -> Values {
-    setsymbolbw(s.graphics, number(args, 0, "setsymbolbw"));
+    const Handle handle = number(args, 0, "setsymbolbw");
+    setsymbolbw(s.graphics, handle);
+    s.remember_styling({black_and_white, handle, 0});
     return {};
   });
   table.add("guidata", 2, 1, [](Session& s, std::span<const Value> args, int nargout) -> Values {

@@ -103,6 +103,7 @@ LoadSteps load_steps() {
 void load(Session& session, Source source) {
   auto sample = read_sample(session, source);
   if (!sample) return;
+  if (keeps_unsaved_distances(session, "Open another sample", "opening another sample")) return;
   HandlerState& h = session.handler;
   h.data = std::move(sample->data);
   h.records = std::move(sample->records);
@@ -111,9 +112,7 @@ void load(Session& session, Source source) {
   h.consensus_passes = sample->passes;
   h.dimensions = sample->dimensions;
   // Distances of an earlier sample are not this one's.
-  h.traddata = Matrix();
-  h.distance_pairs.reset();
-  h.pairs_loaded = h.distances_saved = h.saves_closed = false;
+  drop_distances(h);
   h.name = sample->name;
   session.designer.sample_changed();
   const Matrix& data = h.data;
@@ -143,7 +142,10 @@ void load(Session& session, Source source) {
   const std::string& first = h.records.front().file();
   if (h.records.back().file() == first) {
     static constexpr const char* kWords[] = {"GetData", "GetTPSData", "GetTPSScale"};
-    remember_file(session, kWords[static_cast<int>(source)], first);
+    remember_file(session,
+                  recent_word(kWords[static_cast<int>(source)], session.tps_options,
+                              source != Source::Matrix),
+                  first);
   }
   session.report("Loaded " + count_of(data.rows(), "specimen") + " of " +
                  count_of(landmarks, "landmark") + " from " + sample->name);

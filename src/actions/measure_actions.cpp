@@ -65,14 +65,19 @@ void store_list(Session& session, ProtocolDesign::List list, Matrix value,
 void get_lengths(Session& session) {
   auto load = read_list(session, kPairs);
   if (!load) return;
+  if (keeps_unsaved_distances(session, "Load another pair list", "loading another pair list")) {
+    return;
+  }
   use_pairs(session, load->list, load->fn);
+  session.handler.pairs_file = load->path;
   loaded(session, kPairs, *load, "GetLengths");
 }
 
 void use_pairs(Session& session, Matrix pairs, const std::string& name) {
   design_loaded(session, ProtocolDesign::List::pairs, pairs, name);
   store_list(session, ProtocolDesign::List::pairs, std::move(pairs), name);
-  session.handler.pairs_loaded = true;
+  session.handler.pairs_file.clear();
+  drop_distances(session.handler);
   if (session.draws) designer_open(session) ? draw_designer(session) : draw_pairs(session);
 }
 
@@ -81,6 +86,7 @@ void get_angles(Session& session) {
   if (!load) return;
   design_loaded(session, ProtocolDesign::List::triples, load->list, load->fn);
   store_list(session, ProtocolDesign::List::triples, load->list, load->fn);
+  session.handler.triples_file = load->path;
   if (session.draws) designer_open(session) ? draw_designer(session) : draw_triples(session);
   loaded(session, kTriples, *load, "GetAngles");
 }
@@ -105,7 +111,7 @@ void calc_lengths(Session& session) {
     h.traddata = Matrix();
     h.distance_pairs = std::move(pairs);
   }
-  h.distances_saved = h.saves_closed = false;
+  h.distances_saved = false;
   session.report("Calculated " + count_of(list.rows(), "distance") + " for " +
                  count_of(h.data.rows(), "specimen"));
 }

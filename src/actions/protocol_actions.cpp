@@ -130,18 +130,28 @@ void toggle_numbers(Session& session) {
   session.report("Landmark numbers shown");
 }
 
+void restyle(Session& session) {
+  for (const Styling& call : session.styling) {
+    if (session.graphics.is_handle(call.axes))
+      call.command(session.graphics, call.axes, call.value);
+  }
+}
+
 void plot_protocol(Session& session) {
   if (no_sample(session)) return;
+  if (session.handler.tlengths.empty()) return session.report("Load a pair list first.");
   session.picture = Picture::pairs;
   Matrix mpt = shown_mean(session);
   cla(session.graphics);
   showshape(session.graphics, mpt, "ko");
-  pairs_on(session, mpt, false);
+  pairs_on(session, mpt, true);
   if (session.landmark_numbers) numbers_on(session, mpt);
+  restyle(session);
 }
 
 void show_angles(Session& session) {
   if (no_sample(session)) return;
+  if (session.handler.tangles.empty()) return session.report("Load a triple list first.");
   session.picture = Picture::triples;
   Matrix mpt = shown_mean(session);
   cla(session.graphics);
@@ -149,6 +159,7 @@ void show_angles(Session& session) {
   session.graphics.hold(true);
   triples_on(session, mpt, "ro");
   if (session.landmark_numbers) numbers_on(session, mpt);
+  restyle(session);
 }
 
 void draw_design(Session& session, const Matrix& mpt, std::span<const std::size_t> picked) {
@@ -165,6 +176,7 @@ void draw_design(Session& session, const Matrix& mpt, std::span<const std::size_
     triples_on(session, mpt, "ko", "a");
   }
   numbers_on(session, mpt);
+  restyle(session);  // the picks keep their own look
   for (std::size_t number : picked) {
     const Point at = landmark(mpt, number - 1);
     Handle mark = g.plot(std::vector<double>{at.x}, std::vector<double>{at.y}, "ro");

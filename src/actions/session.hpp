@@ -43,17 +43,18 @@ struct HandlerState {
   // checks the pairs (p x 2 landmark numbers) and keeps them here instead of
   // filling `traddata`; the saves compute each row as they write it.
   std::optional<Matrix> distance_pairs;
-  // What the window's enabling follows besides the data: a pair list loaded
-  // since the sample was, any distance dataset written since the distances
-  // were calculated, and "Save distances" or the constrained distances
-  // written, which closes the two distance saves that come first.
-  bool pairs_loaded = false;
+  // Whether any distance dataset was written since the distances were
+  // calculated: work that is lost unsaved otherwise, which Quit, Clear and
+  // every load that drops the distances ask about first.
   bool distances_saved = false;
-  bool saves_closed = false;
   // The sample's name as the data box shows it, and the files the lists came from.
   std::string name;
   std::string pairs_name;
   std::string triples_name;
+  // The paths of the files the lists were loaded from (empty for a list the
+  // program made), which no save may replace.
+  std::string pairs_file;
+  std::string triples_file;
 };
 
 // The protocol designer: the pair and triple lists the user builds on the mean
@@ -76,6 +77,15 @@ struct DesignerState {
 
 // What the plot shows, so a turned 3-D view can be drawn again as it was.
 enum class Picture { sample, pairs, triples };
+
+// A styling command of the Plot menu as it was called: the command, the
+// axes and its number.
+using StylingCommand = void (*)(Graphics&, Handle, double);
+struct Styling {
+  StylingCommand command;
+  Handle axes;
+  double value;
+};
 
 class Session {
  public:
@@ -108,6 +118,13 @@ class Session {
   // as rows, the largest first; the axes' View turns it.
   std::array<double, 9> view_frame{1, 0, 0, 0, 1, 0, 0, 0, 1};
   Picture picture = Picture::sample;
+  // The styling commands called since the plot was last cleared, in order:
+  // a picture drawn anew (a protocol plot, a turned view, the designer's)
+  // is given them again, so it keeps the look the user chose.
+  // A call repeating the last one's command on the same axes is folded into
+  // it (increments added, settings replaced), so the list stays short.
+  std::vector<Styling> styling;
+  void remember_styling(const Styling& call);
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }

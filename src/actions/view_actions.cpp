@@ -5,6 +5,7 @@
 
 #include "actions/dahand_actions.hpp"
 #include "display/showshape.hpp"
+#include "guisupport/cla.hpp"
 #include "morpho/landmark_count.hpp"
 
 namespace dg::actions {
@@ -121,7 +122,10 @@ void turn_view(Session& session) {
         show_angles(session);
         break;
       default:
+        // Drawn anew, not over the view before the turn.
+        cla(session.graphics);
         draw_sample(session);
+        restyle(session);
         break;
     }
   }

@@ -6,7 +6,9 @@
 
 #include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
+#include "display/CopyBigImage.hpp"
 #include "input/file_kind.hpp"
+#include "input/missing_code.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/graphics/property_table.hpp"
@@ -49,13 +51,62 @@ std::string_view load_for(const std::string& path) {
   return "GetData";
 }
 
-// Gives the file to the load's dialog and runs the load, unless the load
-// could not run now: then the file must not answer some later dialog.
+// Gives the file to the load's dialog and runs the load. A load that stopped
+// before its dialog (no sample for a list, a question cancelled) leaves the
+// file unused: it must not answer some later dialog.
 void open_with(Session& session, std::string_view word, const std::string& path) {
   const bool list = word == "GetLengths" || word == "GetAngles";
   if (list && no_sample(session)) return;
   session.platform.give_file(path);
-  run_load(session, word);
+  try {
+    run_load(session, word);
+  } catch (...) {
+    session.platform.forget_given_file();
+    throw;
+  }
+  session.platform.forget_given_file();
+}
+
+// A recent file as remember_file stored it: "Word:path", or
+// "Word;option;...:path" with the reading options of the load (see
+// recent_word); an entry of no known load is a bare path.
+struct RecentEntry {
+  std::string_view word;
+  std::vector<std::string> options;
+  std::string path;
+};
+
+RecentEntry parse_recent(const std::string& entry) {
+  const std::size_t colon = entry.find(':');
+  if (colon != std::string::npos) {
+    std::vector<std::string> head;
+    for (std::size_t at = 0; at <= colon;) {
+      const std::size_t end = std::min(entry.find(';', at), colon);
+      head.push_back(entry.substr(at, end - at));
+      at = end + 1;
+    }
+    const auto known = std::find(kLoads.begin(), kLoads.end(), head.front());
+    if (known != kLoads.end()) {
+      return {*known, std::vector<std::string>(head.begin() + 1, head.end()),
+              entry.substr(colon + 1)};
+    }
+  }
+  return {{}, {}, entry};
+}
+
+// The reading options a recent sample was loaded with, over the window's others.
+TpsOptions recent_options(const TpsOptions& current, const std::vector<std::string>& options) {
+  TpsOptions reading = current;
+  reading.curves = reading.missing = reading.negative_missing = false;
+  reading.missing_code.reset();
+  reading.dimensions = 2;
+  for (const std::string& option : options) {
+    if (option == "curves") reading.curves = true;
+    if (option == "missing") reading.missing = true;
+    if (option == "dimensions=3") reading.dimensions = 3;
+    if (option.rfind("code=", 0) == 0) set_missing_code(reading, option.substr(5));
+  }
+  return reading;
 }
 
 }  // namespace
@@ -80,11 +131,7 @@ void fill_recent_menu(Session& session, Handle menu) {
   if (shown == (files.empty() ? std::vector<std::string>{""} : files)) return;
   for (Handle item : g.children(menu)) g.delete_object(item);
   for (const std::string& entry : files) {
-    const std::size_t colon = entry.find(':');
-    const bool worded =
-        colon != std::string::npos &&
-        std::find(kLoads.begin(), kLoads.end(), entry.substr(0, colon)) != kLoads.end();
-    std::string label = worded ? entry.substr(colon + 1) : entry;
+    std::string label = parse_recent(entry).path;
     // A '&' in a path is shown as itself, not as a mnemonic.
     for (std::size_t at = label.find('&'); at != std::string::npos; at = label.find('&', at + 2)) {
       label.insert(at, "&");
@@ -110,12 +157,8 @@ void open_recent(Session& session) {
   auto item = session.graphics.gcbo();
   if (!item) return;
   const std::string entry = session.graphics.get(*item, "UserData").text();
-  std::string_view word;
-  std::string path = entry;
-  if (const std::size_t colon = entry.find(':'); colon != std::string::npos) {
-    const auto known = std::find(kLoads.begin(), kLoads.end(), entry.substr(0, colon));
-    if (known != kLoads.end()) word = *known, path = entry.substr(colon + 1);
-  }
+  const RecentEntry recent = parse_recent(entry);
+  const std::string& path = recent.path;
   std::error_code error;
   if (!std::filesystem::is_regular_file(file_path(path), error)) {
     std::vector<std::string> files = session.platform.recent_files();
@@ -123,53 +166,95 @@ void open_recent(Session& session) {
     session.platform.store_recent_files(files);
     raise("The recent file \"" + path + "\" no longer exists; it is taken off the list.");
   }
-  open_with(session, word.empty() ? load_for(path) : word, path);
+  if (recent.word.empty()) return open_with(session, load_for(path), path);
+  // A sample opens again as it was read; the window's own options come back after.
+  const TpsOptions kept = session.tps_options;
+  session.tps_options = recent_options(kept, recent.options);
+  try {
+    open_with(session, recent.word, path);
+  } catch (...) {
+    session.tps_options = kept;
+    throw;
+  }
+  session.tps_options = kept;
 }
 
 void save_plot(Session& session) {
   if (no_sample(session)) return;
   Graphics& g = session.graphics;
-  const Handle figure = g.gcbf().value_or(g.gcf());
-  auto choice = session.platform.put_file("*.png;*.svg;*.pdf", "Save the plot as",
-                                          sample_name(session.handler) + "-plot.png",
-                                          sample_folder(session.handler));
+  auto choice =
+      ask_save(session, "*.png;*.svg;*.pdf", "Save the plot as",
+               sample_name(session.handler) + "-plot.png", sample_folder(session.handler));
   if (!choice) return;
   const std::string ext = extension(choice->name);
   if (ext != ".png" && ext != ".svg" && ext != ".pdf") {
     raise("\"" + choice->name + "\" does not end in .png, .svg or .pdf, so the plot has no " +
           "format to be saved in.");
   }
-  session.platform.save_plot(g, figure, choice->path());
+  // The current figure's plot, framed as the plot copy is: the axes with
+  // their tick labels, not the room of the window's controls.
+  with_enlarged_plot(g,
+                     [&](Handle figure) { session.platform.save_plot(g, figure, choice->path()); });
   session.report("Saved the plot to " + choice->name);
 }
 
 void getting_started(Session& session) {
-  // Lines of at most 72 characters: the report window does not wrap them.
+  // Paragraphs of one line each, wrapped by the window that shows them.
   session.platform.show_report(
       "Getting started",
-      "Distangler measures distances and angles between landmarks on every\n"
-      "specimen of a sample and saves them as datasets, one line per specimen.\n"
+      "Distangler measures distances and angles between landmarks on every specimen of a "
+      "sample and saves them as datasets, one line per specimen, for statistics programs. The "
+      "buttons on the left follow the order of work, top to bottom; each step's result shows "
+      "in the status line at the bottom, and a button is enabled only when its step can run.\n"
       "\n"
-      "1. Open a sample: Load TPS... (Ctrl+O), Load TPS with scale...\n"
-      "   (Ctrl+Shift+O) or Load matrix..., or drop the file on the window.\n"
-      "   A TPS sample is superimposed, then drawn.\n"
-      "2. Open a protocol: Load pairs... for distances, Load triples... for\n"
-      "   angles. Each row of a list is a number, then the landmark numbers\n"
-      "   (n a b for a pair, n a v b for a triple with its vertex v).\n"
+      "1. Open a sample: Load TPS... (Ctrl+O), Load TPS with scale... (Ctrl+Shift+O: each "
+      "specimen multiplied by its SCALE= factor) or Load matrix... (a plain matrix, one specimen "
+      "a line, taken as it is), or drop the file on the window. Several files picked together "
+      "are read in order as one sample. A TPS sample is superimposed (centred, scaled to unit "
+      "centroid size, rotated onto its consensus), then drawn.\n"
+      "2. Open a protocol: Load pairs... for distances, Load triples... for angles, or drop the "
+      "list on the window. Each row of a list is a number, then the landmark numbers (n a b for "
+      "a pair, n a v b for a triple with its vertex v). A new list replaces the old one.\n"
       "3. Calculate distances.\n"
-      "4. Save: Save log distances..., Save distances... (Ctrl+S), Save\n"
-      "   constrained distances..., Save angles..., or every table at once\n"
-      "   as CSV with File > Export tables... (Ctrl+E).\n"
+      "4. Save: Save log distances..., Save distances... (Ctrl+S), Save constrained "
+      "distances..., Save angles... and Save angles in degrees..., or every table at once as "
+      "CSV with File > Export tables... (Ctrl+E). No save replaces the sample, a list or the "
+      "window's layout file.\n"
       "\n"
-      "Clear forgets the sample and keeps the lists for the next one.\n"
+      "Plot pairs on mean and Plot triples on mean draw the protocol on the mean shape. Clear "
+      "forgets the sample and keeps the lists for the next one. Clear, Quit and any load that "
+      "would drop calculated distances never saved ask first whether to save them.\n"
       "\n"
-      "On the plot, the mouse wheel zooms about the pointer, dragging pans,\n"
-      "and a double click or the Home key shows the whole sample again.\n"
+      "The File menu repeats the loads, reopens the files opened lately (Open recent, with the "
+      "reading options they were opened with), saves the plot as PNG, SVG or PDF (Save plot "
+      "as...), and sets how TPS files are read: Curves as landmarks appends each specimen's "
+      "CURVES= points after its landmarks; Missing landmarks keeps specimens with NA or nan "
+      "coordinates; Missing-value code... names a number (or \"negative\") that stands for a "
+      "missing coordinate. Check file... reports what a load of one or more files would find "
+      "(landmark counts, missing values and codes, curves, SCALE= and ID= lines, size outliers, "
+      "line ends and encoding) without loading them.\n"
       "\n"
-      "Shortcuts: Ctrl+C copies the enlarged plot, Ctrl+L numbers the\n"
-      "landmarks of the mean shape, Ctrl+Q quits, F1 shows this text; Alt\n"
-      "and the underlined letter presses a button. Messages (at the bottom\n"
-      "right) lists every message of the session.");
+      "Load 3-D TPS... reads x y z landmarks (a file with LM3= keywords loads as 3-D from any "
+      "load). The sample is shown in the plane of its mean shape's two largest principal axes; "
+      "drag on the plot to turn it, Home or a double click turns it back. The datasets measure "
+      "the true 3-D distances and angles.\n"
+      "\n"
+      "Plot > Protocol designer (Ctrl+D) docks a panel beside the mean shape: Add distance and "
+      "click two landmarks, Add angle and click three (arm end, vertex, arm end); All pairs and "
+      "Chain add pairs at once; rows can be deleted and moved, every change undone (Ctrl+Z) and "
+      "redone (Ctrl+Shift+Z); Esc drops a half-made pick. Save pairs... and Save triples... "
+      "write the lists for later.\n"
+      "\n"
+      "On the plot, the mouse wheel zooms about the pointer, dragging pans (or turns a 3-D "
+      "view), and a double click or the Home key shows the whole sample again. The Plot menu "
+      "fills, empties, enlarges or blackens the markers and thickens or thins the lines; "
+      "Show landmark numbers (Ctrl+L) numbers the mean shape's landmarks; Copy enlarged plot "
+      "(Ctrl+C) puts the plot on the clipboard.\n"
+      "\n"
+      "Ctrl+Q quits and F1 shows this text; Alt and the underlined letter presses a button, "
+      "Tab moves down the column. Messages (at the bottom right) lists every message of the "
+      "session with its time.",
+      Platform::Text::prose);
 }
 
 void about(Session& session) {
@@ -178,7 +263,8 @@ void about(Session& session) {
       "Distangler " DISTANGLER_VERSION
       "\n"
       "Traditional morphometrics from landmark files: distances and angles between landmarks "
-      "of every specimen, saved as datasets for statistics programs.");
+      "of every specimen, saved as datasets for statistics programs.",
+      Platform::Text::prose);
 }
 
 }  // namespace dg::actions

@@ -13,7 +13,7 @@ constexpr double kLeft = 12, kBottom = 3, kRight = 4, kTop = 2;
 
 }  // namespace
 
-void CopyBigImage(Graphics& graphics) {
+void with_enlarged_plot(Graphics& graphics, const std::function<void(Handle figure)>& paint) {
   std::array<double, 4> t = graphics.axis_limits();
   const std::array<double, 4> shown = t;
   double trrx = t[1] - t[0];
@@ -26,7 +26,7 @@ void CopyBigImage(Graphics& graphics) {
   Value iunits = graphics.get(axes, "Units");
   Value ifunits = graphics.get(figure, "Units");
   // A view the user zoomed or panned to (fixed limits) is given back after
-  // the copy; automatic limits are worked out afresh, as after a load.
+  // the picture; automatic limits are worked out afresh, as after a load.
   const bool fixed = lower(graphics.get(axes, "XLimMode").text()) == "manual" ||
                      lower(graphics.get(axes, "YLimMode").text()) == "manual";
 
@@ -48,7 +48,7 @@ void CopyBigImage(Graphics& graphics) {
     graphics.set(axes, "Position", Value(fposition));
     graphics.axis_limits(t);
     graphics.axis_equal();
-    graphics.platform().print_figure(graphics, figure, {"-noui", "-dmeta"});
+    paint(figure);
   } catch (...) {
     restore();
     throw;
@@ -60,6 +60,12 @@ void CopyBigImage(Graphics& graphics) {
     graphics.axis_auto();
   }
   graphics.axis_equal();
+}
+
+void CopyBigImage(Graphics& graphics) {
+  with_enlarged_plot(graphics, [&](Handle figure) {
+    graphics.platform().print_figure(graphics, figure, {"-noui", "-dmeta"});
+  });
   graphics.platform().message(MessageKind::Info, "Plot copied to the clipboard");
 }
 

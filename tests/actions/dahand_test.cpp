@@ -36,6 +36,7 @@ TEST_F(DahandTest, ClearEmptiesDataBlanksTheBoxClearsTheAxesAndResetsEnabling) {
     session.graphics.set(controls[tag], "Enable", Value("on"));
   draw_something(session.graphics);
 
+  platform.answer_unsaved(Platform::Unsaved::discard);  // the distances were never saved
   run("Clear");
 
   EXPECT_TRUE(session.handler.data.empty());

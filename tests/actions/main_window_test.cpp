@@ -15,6 +15,7 @@
 #include "guisupport/guidata.hpp"
 #include "runtime/graphics/callback_text.hpp"
 #include "runtime/graphics/headless_platform.hpp"
+#include "runtime/graphics/layout_file.hpp"
 #include "test_support.hpp"
 #include "window_fixture.hpp"
 
@@ -25,16 +26,17 @@ namespace fs = std::filesystem;
 
 const std::string kRoad = DISTANGLER_TEST_DATA_DIR "/road/";
 
-// Keeps the yes-or-no questions asked, word for word.
+// Keeps the questions about unsaved work, word for word.
 class AskingPlatform : public HeadlessPlatform {
  public:
   using HeadlessPlatform::HeadlessPlatform;
-  bool confirm(std::string_view title, std::string_view question) override {
+  Unsaved ask_unsaved(std::string_view title, std::string_view question) override {
     questions.emplace_back(question);
-    return HeadlessPlatform::confirm(title, question);
+    return HeadlessPlatform::ask_unsaved(title, question);
   }
   std::vector<std::string> questions;
 };
+using Unsaved = Platform::Unsaved;
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -315,13 +317,17 @@ TEST_F(MainWindowTest, NoTrapsInTheOrderOfWork) {
     EXPECT_EQ(last_message(), "No sample is loaded.") << action;
   }
   click("GetTPSData", kRoad + "small.tps");
-  EXPECT_EQ(state(), "0110000011");
+  EXPECT_EQ(state(), "0110000000");
   EXPECT_EQ(title(), "Distangler - small.tps");
   press("CalcLengths");
+  EXPECT_EQ(last_message(), "Load a pair list first.");
+  press("PlotProtocol");
   EXPECT_EQ(last_message(), "Load a pair list first.");
   press("SaveLengths");
   EXPECT_EQ(last_message(), "Calculate the distances first.");
   press("SaveAngles");
+  EXPECT_EQ(last_message(), "Load a triple list first.");
+  press("ShowAngles");
   EXPECT_EQ(last_message(), "Load a triple list first.");
   EXPECT_EQ(platform.dialogs().size(), 1u);
 
@@ -338,20 +344,30 @@ TEST_F(MainWindowTest, NoTrapsInTheOrderOfWork) {
   EXPECT_EQ(platform.messages().back().kind, MessageKind::Error);
   EXPECT_EQ(box("LengthBox"), length_box);
   EXPECT_EQ(g.children(axes).size(), drawn);
-  EXPECT_EQ(state(), "0110000011");
+  EXPECT_EQ(state(), "0110000000");
 
   click("GetLengths", kRoad + "pairs.txt");
+  EXPECT_EQ(state(), "0111000010");
   click("CalcLengths");
-  EXPECT_EQ(state(), "0010111011");
-  // A cancelled save changes nothing.
+  EXPECT_EQ(state(), "0110111010");
+  // A cancelled save changes nothing; a save never closes another, in any order.
   platform.answer_cancel();
   click("SaveLengths");
-  EXPECT_EQ(state(), "0010111011");
+  EXPECT_EQ(state(), "0110111010");
   click("SaveLengths", (out / "d.txt").string());
-  EXPECT_EQ(state(), "0010001011");  // the log distances come first, as always
   EXPECT_EQ(slurp(out / "d.txt"), slurp(kRoad + "expected-lengths.txt"));
+  click("SaveConstrained", (out / "c.txt").string());
+  click("SaveLogLengths", (out / "l.txt").string());
+  EXPECT_EQ(enabled("SaveLengths"), "on");
+  EXPECT_EQ(state(), "0110111010");
+  // A new pair list replaces the old one and drops its distances.
+  click("GetLengths", kRoad + "pairs.txt");
+  EXPECT_EQ(state(), "0111000010");
+  click("CalcLengths");
 
-  // Clear empties the boxes and keeps the list, checked against the next sample.
+  // Clear empties the boxes and keeps the list, checked against the next
+  // sample; the distances calculated again were never saved, so it asks.
+  platform.answer_unsaved(Unsaved::discard);
   click("Clear");
   EXPECT_EQ(state(), "1000000000");
   EXPECT_EQ(box("DataBox"), (std::vector<std::string>{"No sample loaded", "", ""}));
@@ -362,7 +378,7 @@ TEST_F(MainWindowTest, NoTrapsInTheOrderOfWork) {
   click("GetTPSData", three.string());
   EXPECT_EQ(box("LengthBox"),
             (std::vector<std::string>{"5 pairs from pairs.txt do not fit: landmark 4 of 3", ""}));
-  EXPECT_EQ(state(), "0110000011");
+  EXPECT_EQ(state(), "0110000000");
   EXPECT_EQ(g.children(axes).size(), 3u);
 
   std::vector<std::string> infos;
@@ -372,9 +388,12 @@ TEST_F(MainWindowTest, NoTrapsInTheOrderOfWork) {
   EXPECT_EQ(infos, (std::vector<std::string>{
                        "No sample is loaded.", "No sample is loaded.", "No sample is loaded.",
                        "No sample is loaded.", "Loaded 4 specimens of 4 landmarks from small.tps",
-                       "Load a pair list first.", "Calculate the distances first.",
+                       "Load a pair list first.", "Load a pair list first.",
+                       "Calculate the distances first.", "Load a triple list first.",
                        "Load a triple list first.", "Loaded 5 pairs from pairs.txt",
                        "Calculated 5 distances for 4 specimens", "Saved 4 rows to d.txt",
+                       "Saved 4 rows to c.txt", "Saved 4 rows to l.txt",
+                       "Loaded 5 pairs from pairs.txt", "Calculated 5 distances for 4 specimens",
                        "Cleared the sample.", "Loaded 1 specimen of 3 landmarks from three.tps"}));
 }
 
@@ -412,6 +431,28 @@ TEST_F(MainWindowTest, RecentFilesPlotFilesHelpAndQuitting) {
   EXPECT_EQ(platform.recent_files().size(), 8u);
   EXPECT_EQ(platform.recent_files().front(), "GetData:" + kRoad + "expected-lengths.txt");
 
+  // A sample opens again as it was opened: 3-D, with its reading options,
+  // whatever the window's options are now.
+  fs::path solid = out / "solid.tps";
+  std::ofstream(solid) << "LM=3\n0 0 0\n1 0 0\n-1 -1 -1\nLM=3\n0 0 0\n2 0 0\n0 2 1\n"
+                       << "LM=3\n0 0 0\n1 1 0\n0 1 2\n";
+  platform.answer_text("-1");
+  click("MissingCode");
+  click("Clear");
+  click("GetTPS3D", solid.string());
+  EXPECT_EQ(platform.recent_files().front(),
+            "GetTPSData;dimensions=3;missing;code=-1:" + solid.string());
+  click("MissingLandmarks");
+  platform.answer_text("");
+  click("MissingCode");
+  click("Clear");
+  run_callback(session, recent);
+  run_callback(session, g.children(recent).at(0));
+  EXPECT_EQ(session.handler.dimensions, 3u);
+  EXPECT_TRUE(std::isnan(session.handler.data(0, 6)));
+  EXPECT_FALSE(session.tps_options.missing);  // the window's own options again
+  EXPECT_EQ(session.tps_options.dimensions, 2u);
+
   // The plot as a file: its kind by its extension, which is checked first.
   Handle save_plot = menu_labelled("Save p&lot as...");
   platform.answer((out / "plot.bmp").string());
@@ -424,32 +465,40 @@ TEST_F(MainWindowTest, RecentFilesPlotFilesHelpAndQuitting) {
   ASSERT_EQ(platform.saved_plots().size(), 1u);
   EXPECT_EQ(platform.saved_plots()[0], std::make_pair(fig, (out / "plot.SVG").string()));
   EXPECT_EQ(last_message(), "Saved the plot to plot.SVG");
-  EXPECT_EQ(platform.dialogs().back().suggested, "expected-lengths-plot.png");
+  EXPECT_EQ(platform.dialogs().back().suggested, "solid-plot.png");
   EXPECT_EQ(platform.dialogs().back().filter, "*.png;*.svg;*.pdf");
 
+  // Help: wrapped prose that covers the whole window.
   run_callback(session, menu_labelled("&Getting started"));
   run_callback(session, menu_labelled("&About Distangler"));
   ASSERT_EQ(platform.reports().size(), 2u);
   EXPECT_EQ(platform.reports()[0].first, "Getting started");
-  EXPECT_NE(platform.reports()[0].second.find("Calculate distances"), std::string::npos);
-  std::istringstream help(platform.reports()[0].second);
-  for (std::string line; std::getline(help, line);) EXPECT_LE(line.size(), 72u) << line;
+  EXPECT_EQ(platform.prose(), (std::vector<bool>{true, true}));
+  for (const char* topic : {"Calculate distances", "Protocol designer", "Load 3-D TPS...",
+                            "Curves as landmarks", "Missing-value code...", "Check file...",
+                            "Open recent", "Export tables...", "Save plot as..."}) {
+    EXPECT_NE(platform.reports()[0].second.find(topic), std::string::npos) << topic;
+  }
   EXPECT_EQ(platform.reports()[1].first, "About Distangler");
   EXPECT_EQ(platform.reports()[1].second.rfind("Distangler " DISTANGLER_VERSION "\n", 0), 0u);
 
-  // Quitting asks only while calculated distances were never saved.
+  // Quitting asks only while calculated distances were never saved: Cancel
+  // stays, Save writes the distances first.
   click("Clear");
   click("GetTPSData", kRoad + "small.tps");
   click("CalcLengths");
-  platform.answer_confirm(false);
+  platform.answer_unsaved(Unsaved::cancel);
   click("Exit");
   EXPECT_EQ(platform.questions, std::vector<std::string>{"The distances calculated for small.tps "
-                                                         "were never saved. Quit anyway?"});
+                                                         "were never saved. Save them before "
+                                                         "quitting?"});
   EXPECT_EQ(g.figures(), std::vector<Handle>{fig});
-  click("SaveLogLengths", (out / "ll.txt").string());
+  platform.answer_unsaved(Unsaved::save);
+  platform.answer((out / "d.txt").string());
   click("Exit");
+  EXPECT_EQ(slurp(out / "d.txt"), slurp(kRoad + "expected-lengths.txt"));
   EXPECT_TRUE(g.figures().empty());
-  EXPECT_EQ(platform.questions.size(), 1u);
+  EXPECT_EQ(platform.questions.size(), 2u);
 }
 
 TEST_F(MainWindowTest, ADroppedFileLoadsAsWhatItHolds) {
@@ -484,6 +533,106 @@ TEST_F(MainWindowTest, ADroppedFileLoadsAsWhatItHolds) {
             "\"words.txt\" has no LM= line and no line of numbers: it is neither a TPS file, a "
             "list nor a landmark matrix.\n");
   EXPECT_EQ(box("DataBox").at(0), "x.TPS");
+}
+
+// Clear, a drop, a recent file and a new pair list would each drop
+// distances never saved: each asks first, Cancel changes nothing, Discard
+// goes on, Save writes the distances first.
+TEST_F(MainWindowTest, NoWorkIsLostWithoutAQuestion) {
+  click("GetTPSData", kRoad + "small.tps");
+  click("GetLengths", kRoad + "pairs.txt");
+  click("CalcLengths");
+  const Matrix distances = session.handler.traddata;
+  Handle recent = menu_labelled("Open &recent");
+  run_callback(session, recent);
+  fs::path other = out / "other.tps";
+  std::ofstream(other) << "LM=4\n0 0\n1 0\n1 1\n0 1\nLM=4\n0 0\n2 0\n2 1\n0 1\n";
+  const auto drop = [&](const fs::path& path) {
+    platform.give_file(path.string());
+    run_callback(session, fig, g.get(fig, "FileDropFcn").text());
+  };
+  for (int i = 0; i < 4; ++i) platform.answer_unsaved(Unsaved::cancel);
+  click("Clear");
+  drop(other);
+  run_callback(session, g.children(recent).at(0));  // small.tps again
+  click("GetLengths", kRoad + "pairs.txt");
+  EXPECT_EQ(platform.questions.size(), 4u);
+  EXPECT_EQ(platform.questions[1],
+            "The distances calculated for small.tps were never saved. Save them before opening "
+            "another sample?");
+  EXPECT_EQ(session.handler.traddata, distances);
+  EXPECT_EQ(session.handler.records.front().file(), kRoad + "small.tps");
+  EXPECT_EQ(platform.pending_answers(), 0u);
+  platform.answer_files({(out / "never.tps").string()});  // a given file answers no later dialog
+  EXPECT_EQ(platform.get_files("*.tps", "").front().name, "never.tps");
+
+  platform.answer_unsaved(Unsaved::discard);
+  drop(other);
+  EXPECT_EQ(box("DataBox").at(0), "other.tps");
+  EXPECT_TRUE(session.handler.traddata.empty());
+  click("CalcLengths");
+  platform.answer_unsaved(Unsaved::save);
+  platform.answer_cancel();  // the save dialog cancelled: nothing is cleared
+  click("Clear");
+  EXPECT_EQ(box("DataBox").at(0), "other.tps");
+  platform.answer_unsaved(Unsaved::save);
+  platform.answer((out / "kept.txt").string());
+  click("Clear");
+  EXPECT_EQ(box("DataBox").at(0), "No sample loaded");
+  const std::string kept = slurp(out / "kept.txt");
+  EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 2);
+  EXPECT_EQ(platform.questions.size(), 7u);
+}
+
+// No save replaces a file the window read: the sample, the lists, the layout
+// file, by whatever path; a list saved by the designer may update its own file.
+TEST_F(MainWindowTest, SavesNeverReplaceWhatWasRead) {
+  for (const char* name : {"s.tps", "pairs.txt", "triples.txt"}) {
+    fs::copy_file(kRoad + (std::string(name) == "s.tps" ? "small.tps" : name), out / name);
+  }
+  fs::create_symlink(out / "s.tps", out / "link.tps");
+  fs::copy_file(DISTANGLER_SOURCE_DIR "/resources/Distangler.fig", out / "Distangler.fig");
+  const Handle layout = load_figure_file(g, (out / "Distangler.fig").string());
+  click("GetTPSData", (out / "s.tps").string());
+  click("GetLengths", (out / "pairs.txt").string());
+  click("GetAngles", (out / "triples.txt").string());
+  click("CalcLengths");
+  const auto refused = [&](const char* action, const fs::path& path, const std::string& what,
+                           const fs::path& input) {
+    platform.answer(path.string());
+    press(action);
+    EXPECT_EQ(last_message(), "The file \"" + path.string() + "\" is " + what + " \"" +
+                                  input.string() +
+                                  "\"; an output never replaces an input, so nothing was written.")
+        << action;
+  };
+  refused("SaveLengths", out / "s.tps", "the loaded sample", out / "s.tps");
+  refused("SaveLogLengths", out / "link.tps", "the loaded sample", out / "s.tps");
+  refused("SaveAngles", out / "pairs.txt", "the loaded pair list", out / "pairs.txt");
+  refused("SaveConstrained", out / "triples.txt", "the loaded triple list", out / "triples.txt");
+  refused("SavePlot", out / "Distangler.fig", "the window's layout file", out / "Distangler.fig");
+  EXPECT_EQ(slurp(out / "s.tps"), slurp(kRoad + "small.tps"));
+  EXPECT_EQ(slurp(out / "pairs.txt"), slurp(kRoad + "pairs.txt"));
+  EXPECT_EQ(slurp(out / "Distangler.fig"),
+            slurp(DISTANGLER_SOURCE_DIR "/resources/Distangler.fig"));
+  EXPECT_TRUE(platform.saved_plots().empty());
+  g.close(layout);
+  // Tables named after the sample may not replace one of its lists either.
+  fs::rename(out / "pairs.txt", out / "s-distances.csv");
+  platform.answer_unsaved(Unsaved::discard);
+  click("GetLengths", (out / "s-distances.csv").string());
+  click("CalcLengths");
+  platform.answer(out.string() + "/");
+  press("ExportTables");
+  const std::string table = (out / "s-distances.csv").string();
+  EXPECT_EQ(last_message(), "The table \"" + table + "\" is the loaded pair list \"" + table +
+                                "\"; an output never replaces an input, so nothing was written.");
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 5);
+  press("ProtocolDesigner");
+  collect(g.find_by_tag("ProtocolDesigner").at(0));
+  platform.answer((out / "s-distances.csv").string());
+  press("DesignSavePairs");
+  EXPECT_EQ(last_message(), "Saved 5 pairs to " + (out / "s-distances.csv").string());
 }
 
 // Picks on the mean shape become the session's lists: the panel lists them
@@ -612,11 +761,21 @@ TEST_F(MainWindowTest, ThreeDimensionalSamplesShowAsAViewThatTurns) {
                   1e-9);
     }
   }
-  // Turned a quarter about the screen's vertical, the flat shape is seen edge on.
-  g.set(axes, "View", Value(Matrix{{90, 90}}));
-  run_callback(session, axes, g.get(axes, "ViewChangedFcn").text());
+  // Turned a quarter about the screen's vertical, in one step or many, the
+  // flat shape is seen edge on: each landmark drawn once, where it is now.
+  for (double azimuth = 0; azimuth <= 90; azimuth += 15) {
+    g.set(axes, "View", Value(Matrix{{azimuth, 90}}));
+    run_callback(session, axes, g.get(axes, "ViewChangedFcn").text());
+  }
   EXPECT_LT(spread(shown(), 0), 1e-9);
   EXPECT_GT(spread(shown(), 1), 0.1);
+  std::size_t points = 0;
+  for (Handle h : g.children(axes)) {
+    if (g.type(h) != ObjectType::Line) continue;
+    ++points;
+    EXPECT_LT(std::abs(g.get(h, "XData").scalar()), 1e-9);
+  }
+  EXPECT_EQ(points, 3u * 4);
   // Picks follow the turned view.
   g.set(axes, "View", Value(Matrix{{30, 60}}));
   run_callback(session, axes, g.get(axes, "ViewChangedFcn").text());

@@ -57,20 +57,45 @@ TEST_F(ProtocolTest, PairsAreBlackSegmentsWithRedNumbersAtTheirMidpoints) {
   EXPECT_EQ(get(d.texts[2], "Position"), (Matrix{{5, 50, 0}}));
 }
 
-TEST_F(ProtocolTest, PlotProtocolRedrawsTheMeanWithUnlabelledSegments) {
+// The styling chosen in the Plot menu stays on every picture drawn anew
+// until the plot is cleared.
+TEST_F(ProtocolTest, PlotProtocolRedrawsTheMeanWithNumberedSegmentsInTheChosenStyle) {
   session.graphics.hold(true);
   session.graphics.plot(std::vector<double>{100}, std::vector<double>{100}, "ro");
   session.handler.tlengths = Matrix{{1, 1, 2}, {2, 3, 7}, {3, 6, 4}};
+  const Value axes(session.graphics.gca());
+  for (const auto& [command, value] : {std::pair{"incrementsymbolsize", 1.0},
+                                       {"incrementsymbolsize", 1.0},
+                                       {"setsymbolfill", 1.0},
+                                       {"incrementlinethickness", 1.0}}) {
+    const Value args[] = {axes, Value(value)};
+    session.functions.call(session, command, args, 0);
+  }
   run("PlotProtocol");
+  run("PlotProtocol");  // drawn anew twice, styled once
   Drawn d = children();
-  EXPECT_TRUE(d.texts.empty());
+  std::vector<std::string> labels;
+  for (Handle t : d.texts) labels.push_back(text(t, "String"));
+  EXPECT_EQ(labels, (std::vector<std::string>{"1", "2", "3"}));
   ASSERT_EQ(d.lines.size(), 7u + 3u);
   for (int p = 0; p < 7; ++p) {
     EXPECT_EQ(get(d.lines[p], "XData"), (Matrix{{p + 1.0}}));
     EXPECT_EQ(text(d.lines[p], "Marker"), "o");
-    EXPECT_EQ(get(d.lines[p], "MarkerSize"), Matrix::scalar(3));
+    EXPECT_EQ(get(d.lines[p], "MarkerSize"), Matrix::scalar(5));
+    EXPECT_EQ(get(d.lines[p], "MarkerFaceColor"), (Matrix{{0, 0, 0}}));
+    EXPECT_EQ(get(d.lines[p], "LineWidth"), Matrix::scalar(0.5));
   }
   EXPECT_EQ(get(d.lines[9], "XData"), (Matrix{{6, 4}}));
+  EXPECT_EQ(get(d.lines[9], "LineWidth"), Matrix::scalar(1.5));
+  session.handler.tangles = Matrix{{1, 2, 5, 7}};
+  run("ShowAngles");
+  EXPECT_EQ(get(children().lines[0], "MarkerSize"), Matrix::scalar(5));
+  EXPECT_EQ(get(children().lines[8], "MarkerSize"), Matrix::scalar(8));  // the red vertex
+  run("Clear");
+  session.handler.data = Matrix{{0, 0, 4, 0, 4, 2, 9}};
+  session.handler.tlengths = Matrix{{1, 1, 3}};
+  run("PlotProtocol");
+  EXPECT_EQ(get(children().lines[0], "MarkerSize"), Matrix::scalar(3));
 }
 
 TEST_F(ProtocolTest, TriplesArePathsThroughTheVertexWithACircleAndALabel) {
@@ -109,9 +134,11 @@ TEST_F(ProtocolTest, EmptyListsAndASingleSpecimen) {
   actions::draw_triples(session);
   EXPECT_TRUE(session.graphics.children(session.graphics.gca()).empty());
   run("PlotProtocol");
-  EXPECT_EQ(children().lines.size(), 7u);
   run("ShowAngles");
-  EXPECT_EQ(children().lines.size(), 7u);
+  EXPECT_TRUE(session.graphics.children(session.graphics.gca()).empty());
+  ASSERT_EQ(platform.messages().size(), 2u);
+  EXPECT_EQ(platform.messages()[0].text, "Load a pair list first.");
+  EXPECT_EQ(platform.messages()[1].text, "Load a triple list first.");
 
   session.handler.data = Matrix{{0, 0, 4, 0, 4, 2, 9}};
   session.handler.tlengths = Matrix{{1, 1, 3}};

@@ -23,6 +23,12 @@ struct Loadable {
 
 class RealFilesTest : public WindowFixture {
  protected:
+  // Loads a published file over the last one, whose distances are not kept.
+  void load(const std::string& file) {
+    if (!session.handler.traddata.empty()) platform.answer_unsaved(Platform::Unsaved::discard);
+    platform.answer(kReal + file);
+    run("GetTPSData");
+  }
   // Distances of the loaded sample over all_pairs against those of the raw
   // coordinates. A coordinate that is NaN or equals `code` is missing: with
   // missing values on, a distance to it is NaN and the rest are the raw ones;
@@ -99,8 +105,7 @@ TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
                             Loadable{"trilobite-cephala-300spec-k16-curves.tps", 300, 16, 15}}) {
     SCOPED_TRACE(f.file);
     console.str("");
-    platform.answer(kReal + f.file);
-    run("GetTPSData");
+    load(f.file);
     expect_raw_distances(f, std::nan(""));
     const std::string text = console.str();
     const auto expected = first_lines.find(f.file);
@@ -125,16 +130,14 @@ TEST_F(RealFilesTest, MissingLandmarksLeaveEveryOtherDistanceAsRead) {
     const double code = f.specimens == 60 ? -1000001 : std::nan("");
     session.tps_options.missing_code.reset();
     if (!std::isnan(code)) session.tps_options.missing_code = code;
-    platform.answer(kReal + f.file);
-    run("GetTPSData");
+    load(f.file);
     expect_raw_distances(f, code);
   }
   // Specimen 1 of the horsefly file (ID=Tabanus) misses landmark 30; by hand
   // from its first, second, 28th and 29th lines.
   session.handler.tlengths = Matrix({{1, 1, 2}, {2, 28, 29}, {3, 29, 30}});
-  platform.answer(kReal + std::string("horsefly-wing-60spec-k30-padded-sentinel.tps"));
   session.tps_options.missing_code = -1000001;
-  run("GetTPSData");
+  load("horsefly-wing-60spec-k30-padded-sentinel.tps");
   run("CalcLengths");
   const Matrix& d = session.handler.traddata;
   EXPECT_EQ(session.handler.records.at(0).id(), "Tabanus");

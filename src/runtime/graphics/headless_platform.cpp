@@ -130,22 +130,23 @@ std::optional<std::string> HeadlessPlatform::ask_text(std::string_view title, st
   return text;
 }
 
-void HeadlessPlatform::show_report(std::string_view title, std::string_view text) {
+void HeadlessPlatform::show_report(std::string_view title, std::string_view text, Text kind) {
   reports_.emplace_back(title, text);
+  prose_.push_back(kind == Text::prose);
 }
 
-void HeadlessPlatform::answer_confirm(bool yes) {
-  confirm_answers_.push_back(yes);
+void HeadlessPlatform::answer_unsaved(Unsaved answer) {
+  unsaved_answers_.push_back(answer);
 }
 
-bool HeadlessPlatform::confirm(std::string_view title, std::string_view) {
+Platform::Unsaved HeadlessPlatform::ask_unsaved(std::string_view title, std::string_view) {
   dialogs_.push_back({false, "", std::string(title), {}, {}});
-  if (confirm_answers_.empty()) {
+  if (unsaved_answers_.empty()) {
     raise("No answer was given for the question \"" + std::string(title) + "\".");
   }
-  const bool yes = confirm_answers_.front();
-  confirm_answers_.pop_front();
-  return yes;
+  const Unsaved answer = unsaved_answers_.front();
+  unsaved_answers_.pop_front();
+  return answer;
 }
 
 void HeadlessPlatform::message(MessageKind kind, std::string_view text) {

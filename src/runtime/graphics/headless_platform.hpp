@@ -45,14 +45,15 @@ class HeadlessPlatform : public Platform {
   void answer_files(const std::vector<std::string>& paths);
   // Answers for text questions, used in order; nullopt cancels.
   void answer_text(std::optional<std::string> text);
-  // Answers for yes-or-no questions, used in order.
-  void answer_confirm(bool yes);
+  // Answers for the questions about unsaved work, used in order.
+  void answer_unsaved(Unsaved answer);
   // The messages shown, oldest first.
   const std::vector<MessageRecord>& messages() const { return messages_; }
   // The plots saved: figure and path (nothing is painted without a window).
   const std::vector<std::pair<Handle, std::string>>& saved_plots() const { return saved_plots_; }
-  // The reports shown: title and text.
+  // The reports shown: title and text, and whether each was prose.
   const std::vector<std::pair<std::string, std::string>>& reports() const { return reports_; }
+  const std::vector<bool>& prose() const { return prose_; }
   std::size_t pending_answers() const { return answers_.size(); }
   const std::vector<DialogRequest>& dialogs() const { return dialogs_; }
 
@@ -68,8 +69,8 @@ class HeadlessPlatform : public Platform {
   std::optional<std::string> get_folder(std::string_view title) override;
   std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
                                       std::string_view initial) override;
-  void show_report(std::string_view title, std::string_view text) override;
-  bool confirm(std::string_view title, std::string_view question) override;
+  void show_report(std::string_view title, std::string_view text, Text kind) override;
+  Unsaved ask_unsaved(std::string_view title, std::string_view question) override;
   void message(MessageKind kind, std::string_view text) override;
   std::vector<std::string> recent_files() const override { return recent_; }
   void store_recent_files(const std::vector<std::string>& files) override { recent_ = files; }
@@ -99,7 +100,8 @@ class HeadlessPlatform : public Platform {
   std::deque<std::vector<FileChoice>> answers_;
   std::deque<std::optional<std::string>> text_answers_;
   std::vector<std::pair<std::string, std::string>> reports_;
-  std::deque<bool> confirm_answers_;
+  std::vector<bool> prose_;
+  std::deque<Unsaved> unsaved_answers_;
   std::vector<MessageRecord> messages_;
   std::vector<std::pair<Handle, std::string>> saved_plots_;
   std::vector<std::string> recent_;

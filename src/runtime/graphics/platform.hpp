@@ -54,11 +54,17 @@ class Platform {
   // Asks for one line of text, starting from `initial`; nullopt when cancelled.
   virtual std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
                                               std::string_view initial) = 0;
-  // Shows a text for the user to read (a file check's report) without
-  // waiting for it to be closed.
-  virtual void show_report(std::string_view title, std::string_view text) = 0;
-  // Asks a yes-or-no question; true for yes.
-  virtual bool confirm(std::string_view title, std::string_view question) = 0;
+  // Shows a text for the user to read without waiting for it to be closed: a
+  // report kept in its lines, in a fixed-width font (a file check's), or
+  // prose, paragraphs separated by blank lines and wrapped to the window (the
+  // help texts).
+  enum class Text { report, prose };
+  virtual void show_report(std::string_view title, std::string_view text,
+                           Text kind = Text::report) = 0;
+  // Asks what becomes of work that was never saved before it is lost:
+  // save it first, discard it, or cancel what would lose it.
+  enum class Unsaved { save, discard, cancel };
+  virtual Unsaved ask_unsaved(std::string_view title, std::string_view question) = 0;
   // Reports an action's result, a warning or an error to the user (the
   // window's status line and its list of messages). Not the console: the
   // batch tool's output stays as it is.

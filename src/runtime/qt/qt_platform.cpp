@@ -343,15 +343,19 @@ std::optional<std::string> QtPlatform::ask_text(std::string_view title, std::str
   return text.toStdString();
 }
 
-void QtPlatform::show_report(std::string_view title, std::string_view text) {
+void QtPlatform::show_report(std::string_view title, std::string_view text, Text kind) {
   auto* dialog = new QDialog(dialog_parent());
   dialog->setObjectName("Report");
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowTitle(QString::fromUtf8(title.data(), static_cast<int>(title.size())));
   auto* view = new QPlainTextEdit(dialog);
   view->setReadOnly(true);
-  view->setLineWrapMode(QPlainTextEdit::NoWrap);
-  view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  if (kind == Text::report) {
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  } else {
+    view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  }
   // Names of files and specimens may be Latin-1 bytes; those show as
   // replacement characters rather than cutting the text short.
   view->setPlainText(QString::fromUtf8(text.data(), static_cast<int>(text.size())));
@@ -364,17 +368,24 @@ void QtPlatform::show_report(std::string_view title, std::string_view text) {
   dialog->show();
 }
 
-bool QtPlatform::confirm(std::string_view title, std::string_view question) {
-  if (!confirm_answers_.empty()) {
-    const bool yes = confirm_answers_.front();
-    confirm_answers_.pop_front();
-    return yes;
+Platform::Unsaved QtPlatform::ask_unsaved(std::string_view title, std::string_view question) {
+  if (!unsaved_answers_.empty()) {
+    const Unsaved answer = unsaved_answers_.front();
+    unsaved_answers_.pop_front();
+    return answer;
   }
   flush();
-  return QMessageBox::question(
-             dialog_parent(), QString::fromUtf8(title.data(), static_cast<int>(title.size())),
-             QString::fromUtf8(question.data(), static_cast<int>(question.size())),
-             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+  switch (QMessageBox::question(
+      dialog_parent(), QString::fromUtf8(title.data(), static_cast<int>(title.size())),
+      QString::fromUtf8(question.data(), static_cast<int>(question.size())),
+      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save)) {
+    case QMessageBox::Save:
+      return Unsaved::save;
+    case QMessageBox::Discard:
+      return Unsaved::discard;
+    default:
+      return Unsaved::cancel;
+  }
 }
 
 void QtPlatform::message(MessageKind kind, std::string_view text) {

@@ -94,14 +94,14 @@ class QtPlatform : public Platform {
   void show_messages();
   QWidget* messages_window() const { return messages_window_; }
   // Scripted answers for yes-or-no questions, used in order.
-  void answer_confirm(bool yes) { confirm_answers_.push_back(yes); }
+  void answer_unsaved(Unsaved answer) { unsaved_answers_.push_back(answer); }
 
   std::optional<std::string> get_folder(std::string_view title) override;
   std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
                                       std::string_view initial) override;
   // A window of its own, read-only monospaced text and a Close button.
-  void show_report(std::string_view title, std::string_view text) override;
-  bool confirm(std::string_view title, std::string_view question) override;
+  void show_report(std::string_view title, std::string_view text, Text kind) override;
+  Unsaved ask_unsaved(std::string_view title, std::string_view question) override;
   void message(MessageKind kind, std::string_view text) override;
   // Kept in the user's settings under the key "recentFiles".
   std::vector<std::string> recent_files() const override;
@@ -155,7 +155,7 @@ class QtPlatform : public Platform {
   std::vector<LoggedMessage> messages_;
   QPointer<QWidget> messages_window_;
   QPlainTextEdit* messages_view_ = nullptr;  // inside messages_window_
-  std::deque<bool> confirm_answers_;
+  std::deque<Unsaved> unsaved_answers_;
   int working_ = 0;  // callbacks running
   QElapsedTimer work_clock_;
   qint64 last_events_ = 0;
