@@ -6,7 +6,11 @@
 // picture, saves a screenshot of the window as the screen shows it, and
 // leaves with "Exit".
 //
-//   qt_window_check --examples DIR [--screenshot OUT.png] [--out DIR]
+//   qt_window_check --examples DIR [--screenshot OUT.png] [--out DIR] [--real-data DIR]
+//
+// With --out the files it writes (and screenshots of a turned 3-D view, the
+// saved and the copied plot) are kept there; with --real-data the 3-D view
+// is that of the published Phacops sample, else of a generated one.
 //
 // Exit status 0 when every check passes, 1 when one fails, 77 without a display.
 #include <QAbstractButton>
@@ -17,8 +21,10 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
@@ -54,13 +60,14 @@ std::size_t lines_in(const fs::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string examples, screenshot, out_dir;
+  std::string examples, screenshot, out_dir, real_data;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string option = argv[i];
     // Absolute, since loading a file moves the current folder to the file's.
     if (option == "--examples") examples = fs::absolute(argv[i + 1]).string();
     if (option == "--screenshot") screenshot = fs::absolute(argv[i + 1]).string();
     if (option == "--out") out_dir = fs::absolute(argv[i + 1]).string();
+    if (option == "--real-data") real_data = fs::absolute(argv[i + 1]).string();
   }
   if (examples.empty()) {
     std::cerr << "usage: qt_window_check --examples DIR [--screenshot OUT.png] [--out DIR]\n";
@@ -112,6 +119,20 @@ int main(int argc, char** argv) {
     if (!answer.empty()) platform.answer(answer);
     button->click();
     platform.drawnow(g);
+  };
+
+  // The next question box is answered with `button` once it opens, as a user would.
+  auto answer_question = [&](QMessageBox::StandardButton button, bool* asked) {
+    auto* poll = new QTimer(&app);
+    QObject::connect(poll, &QTimer::timeout, [poll, button, asked] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      poll->stop();
+      poll->deleteLater();
+      *asked = true;
+      box->button(button)->click();
+    });
+    poll->start(50);
   };
 
   QTimer::singleShot(200, [&] {
@@ -188,6 +209,12 @@ int main(int argc, char** argv) {
     }
     check(platform.status_line().toStdString() == "Saved 18 rows to SaveDegrees",
           "the status line reports the last save");
+    bool open = true;
+    for (const char* save : {"SaveLogLengths", "SaveLengths", "SaveConstrained"}) {
+      auto* button = qobject_cast<QAbstractButton*>(platform.widget_of(find(save)));
+      open = open && button && button->isEnabled();
+    }
+    check(open, "every distance save is still enabled after all were saved");
     click("PlotProtocol");
     click("ShowAngles");
 
@@ -229,7 +256,15 @@ int main(int argc, char** argv) {
       if (w->objectName() == "Report" && w->isVisible()) report = w;
     }
     check(report != nullptr, "the file check shows its report");
-    if (report) report->close();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->objectName() != "Report" || !w->isVisible()) continue;
+      if (w->windowTitle() == "Getting started") {
+        auto* text = w->findChild<QPlainTextEdit*>();
+        check(text && text->lineWrapMode() == QPlainTextEdit::WidgetWidth,
+              "Getting started is wrapped to its window");
+      }
+      w->close();
+    }
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
     check(copied && copied->hasFormat("image/svg+xml") && copied->hasImage(),
           "the clipboard holds the plot as SVG and as an image");
@@ -323,10 +358,108 @@ int main(int argc, char** argv) {
           "the designed protocol's datasets are those of the lists written by hand");
     click("Clear");
 
+    // A 3-D sample turned by dragging on the plot, in one move of 120 pixels
+    // and in 20 steps: each landmark is drawn once, at its turned place.
+    const fs::path phacops =
+        real_data.empty() ? fs::path()
+                          : fs::path(real_data) / "trilobite-phacops-144spec-lm21-3D-tabs-crlf.tps";
+    fs::path solid = phacops;
+    if (solid.empty() || !fs::exists(solid)) {
+      solid = out / "solid.tps";
+      std::ofstream tps(solid);
+      for (int s = 0; s < 12; ++s) {
+        tps << "LM=6\n";
+        for (int p = 0; p < 6; ++p) {
+          tps << p + 0.01 * s << " " << (p % 3) * 1.5 << " " << (p * p) % 5 - 0.02 * s << "\n";
+        }
+      }
+    }
+    auto menu_item = [&](const std::string& action, const std::string& answer = "") {
+      QAction* item = platform.action_of(find(action));
+      if (!item || !item->isEnabled()) return check(false, action + " is in the menus, enabled");
+      if (!answer.empty()) platform.answer(answer);
+      item->trigger();
+      platform.drawnow(g);
+    };
+    menu_item("GetTPS3D", solid.string());
+    const std::size_t specimens = session.handler.data.rows();
+    const std::size_t landmarks = (session.handler.data.cols() - 1) / 3;
+    check(session.handler.dimensions == 3 && specimens > 0,
+          "Load 3-D TPS... loads " + solid.string());
+    auto sample_points = [&] {
+      std::size_t n = 0;
+      for (dg::Handle h : g.children(axes)) {
+        n += g.type(h) == dg::ObjectType::Line && g.get(h, "Tag").text().empty() &&
+             g.get(h, "XData").matrix().cols() == 1;
+      }
+      return n;
+    };
+    auto shoot = [&](const std::string& name) {
+      if (out_dir.empty()) return;
+      QRect frame = window->frameGeometry();
+      window->screen()
+          ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+          .save(QString::fromStdString((out / name).string()));
+    };
+    const QPoint middle = canvas->rect().center() + QPoint(100, 0);
+    QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, middle);
+    QTest::mouseMove(canvas, middle + QPoint(120, 0));
+    QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, middle + QPoint(120, 0));
+    platform.drawnow(g);
+    const dg::Matrix turned = g.get(axes, "View").matrix();
+    check(std::abs(turned(0, 0) + 60) < 1e-9, "a drag of 120 pixels turns the view by 60 degrees");
+    check(sample_points() == specimens * landmarks,
+          "after one move each landmark of each specimen is drawn once");
+    shoot("turned-120.png");
+    QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, middle);
+    for (int step = 1; step <= 20; ++step) QTest::mouseMove(canvas, middle + QPoint(6 * step, 0));
+    QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, middle + QPoint(120, 0));
+    platform.drawnow(g);
+    check(sample_points() == specimens * landmarks,
+          "after a drag of 20 steps each landmark of each specimen is drawn once");
+    shoot("turned-20-steps.png");
+    QTest::keyClick(canvas, Qt::Key_Home);
+    platform.drawnow(g);
+    check(sample_points() == specimens * landmarks, "Home turns it back with one cloud");
+    // Open recent reopens it as it was opened: in 3-D.
+    click("Clear");
+    for (dg::Handle h : g.findall(figure)) {
+      if (g.type(h) == dg::ObjectType::UIMenu &&
+          g.get(h, "UserData").text().find(solid.string()) != std::string::npos) {
+        platform.action_of(h)->trigger();
+        break;
+      }
+    }
+    platform.drawnow(g);
+    check(session.handler.dimensions == 3 && session.handler.data.rows() == specimens,
+          "Open recent reopens the 3-D sample in 3-D");
+    click("Clear");
+
     // The example once more, for the picture.
     click("GetTPSScale", examples + "/sample.tps");
     click("GetLengths", examples + "/pairs.txt");
     click("GetAngles", examples + "/triples.txt");
+    click("PlotProtocol");
+    check(g.find_by_tag("PairsDrawn").size() == 2 * 8, "Plot pairs on mean numbers its 8 rows");
+    click("ShowAngles");
+
+    // Calculated distances never saved: Clear asks, Cancel keeps everything.
+    click("CalcLengths");
+    bool asked = false;
+    answer_question(QMessageBox::Cancel, &asked);
+    click("Clear");
+    check(asked && session.handler.data.rows() == 18 && !session.handler.traddata.empty(),
+          "Clear asks first about unsaved distances, and Cancel keeps them");
+
+    // The saved plot is framed as the plot copy is: the same picture.
+    menu_item("SavePlot", (out / "plot.png").string());
+    menu_item("CopyBigImage");
+    const QImage saved(QString::fromStdString((out / "plot.png").string()));
+    const QImage copied_image = QGuiApplication::clipboard()->image();
+    check(!saved.isNull() && saved.convertToFormat(QImage::Format_RGB32) ==
+                                 copied_image.convertToFormat(QImage::Format_RGB32),
+          "Save plot as... writes the picture the plot copy puts on the clipboard");
+    if (!out_dir.empty()) copied_image.save(QString::fromStdString((out / "copied.png").string()));
     check(platform.console_text().rfind("Wrote 6 tables and their manifest to ", 0) == 0 &&
               platform.console_text().find("rror") == std::string::npos,
           "no error reached the console: " + platform.console_text());
@@ -339,11 +472,15 @@ int main(int argc, char** argv) {
         check(!shot.isNull() && shot.save(QString::fromStdString(screenshot)),
               "the screenshot was saved");
       }
+      // The distances were never saved: Quit asks, and Discard quits.
+      bool asked_to_quit = false;
+      answer_question(QMessageBox::Discard, &asked_to_quit);
       click("Exit");
+      check(asked_to_quit, "Quit asks first about unsaved distances");
     });
   });
-  QTimer::singleShot(30000, [&] {
-    check(false, "the window closed within 30 s");
+  QTimer::singleShot(60000, [&] {
+    check(false, "the window closed within 60 s");
     // A dialog still open is closed first, and the figures once its loop has ended.
     while (QWidget* modal = QApplication::activeModalWidget()) modal->close();
     QTimer::singleShot(0, [&] {
@@ -352,6 +489,6 @@ int main(int argc, char** argv) {
   });
   check(platform.exec() == 0, "the event loop ended with the last window");
   check(g.figures().empty(), "Exit closed the main window");
-  fs::remove_all(out);
+  if (out_dir.empty()) fs::remove_all(out);
   return failures == 0 ? 0 : 1;
 }
