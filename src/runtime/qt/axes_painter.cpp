@@ -57,6 +57,19 @@ QFont font_of_points(double points) {
   return font;
 }
 
+// The outline of `text` in `font` as a device of `dpi` dots per inch draws it.
+// Outlines are taken at 64 times the size and scaled down, since a font's
+// pixel size is whole and the size in pixels need not be.
+QPainterPath text_outline(QFont font, int dpi, QPointF baseline, const QString& text) {
+  constexpr double kOversize = 64;
+  const double pixels = font.pointSizeF() * dpi / 72;
+  font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels * kOversize))));
+  QPainterPath path;
+  path.addText(QPointF(0, 0), font, text);
+  const double scale = pixels / font.pixelSize();
+  return QTransform(scale, 0, 0, scale, baseline.x(), baseline.y()).map(path);
+}
+
 // Draws the markers of one style as they come. On raster devices each marker
 // is a cached sprite stamped at its device pixel; on vector devices the batch
 // becomes one path, drawn when the style changes.
@@ -446,6 +459,11 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
 
   painter.setClipRect(box);
   MarkerBatch batch(painter, sprites, box);
+  // Raster devices cut texts at the clip; on others they are cut by hand.
+  const bool raster =
+      painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
+  QPainterPath box_path;
+  box_path.addRect(box);
   batch.data_map(box.left(), lim[0], sx, box.bottom(), lim[2], sy);
   // Sets the batch up for a look; false when its markers draw nothing.
   auto marker_style = [&](const LineLook& look) {
@@ -503,19 +521,28 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
     } else if (o.type == ObjectType::Text) {
       batch.flush();
       const auto& text = static_cast<const Text&>(o);
-      QPointF at = map(text.x, text.y);
-      if (!std::isfinite(at.x()) || !std::isfinite(at.y())) continue;
+      // A text whose place the view does not show is left out (also when not finite).
+      if (!(text.x >= lim[0] && text.x <= lim[1] && text.y >= lim[2] && text.y <= lim[3])) {
+        continue;
+      }
+      const QPointF at = map(text.x, text.y);
       QFont font = font_of_points(text.font_size);
       QFontMetricsF metrics(font, painter.device());
       const QString string = QString::fromStdString(text.string);
       QPointF baseline = at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2);
       baseline.ry() += label_shift(labels, metrics, string, baseline);
-      painter.save();
-      painter.setClipping(false);
+      const QColor color = resolved_color(graphics.palette().color(text.color), Qt::black);
       painter.setFont(font);
-      painter.setPen(resolved_color(graphics.palette().color(text.color), Qt::black));
-      painter.drawText(baseline, string);
-      painter.restore();
+      painter.setPen(color);
+      if (raster || box.contains(metrics.boundingRect(string).translated(baseline))) {
+        painter.drawText(baseline, string);
+      } else {
+        // Vector devices need not honour the clip (SVG drops it), so a text
+        // crossing the box's edge is painted as its outline cut at the edge.
+        painter.fillPath(text_outline(font, painter.device()->logicalDpiY(), baseline, string)
+                             .intersected(box_path),
+                         color);
+      }
     }
   }
   batch.flush();

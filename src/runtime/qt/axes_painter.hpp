@@ -75,8 +75,12 @@ double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, co
                    QPointF baseline);
 
 // Paints one axes (background, children in creation order, box, ticks and
-// tick labels) with its plot box at `box`; texts that would overlap one
-// another are moved apart (label_shift), their objects are left as they are.
+// tick labels) with its plot box at `box`. Texts stay inside the plot box on
+// every device: a text whose position lies outside the shown limits is not
+// painted, and one crossing the box's edge is cut there (on vector devices,
+// which need not honour a clip, it is painted as its outline cut at the edge).
+// Texts that would overlap one another are moved apart (label_shift). The
+// objects are left as they are.
 void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const QRectF& box,
                 MarkerSprites& sprites);
 
