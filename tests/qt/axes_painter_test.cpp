@@ -156,6 +156,19 @@ TEST_F(PainterTest, TextsOfAZoomedViewStayInsideThePlotBox) {
   check(svg_picture(g, figure), 1, "SVG");
 }
 
+TEST_F(PainterTest, AMovedTextGetsALeaderToItsPlace) {
+  // The second text overlaps the first from the left and is moved a line down.
+  g.set(g.text(5, 5, "12"), "Color", Value("r"));
+  g.set(g.text(4.5, 5, "34"), "Color", Value("r"));
+  for (const QImage& image : {picture(), svg_picture(g, figure)}) {
+    // Below the second text's place (x 92.5, y 100.5), above its moved copy.
+    EXPECT_GE(count(image, QRect(91, 102, 3, 5), is_reddish), 4) << "the moved text's leader";
+    // Above and below the first text's place, left of its digits.
+    EXPECT_EQ(count(image, QRect(99, 84, 2, 8), is_reddish), 0) << "no leader for the other";
+    EXPECT_EQ(count(image, QRect(99, 102, 2, 5), is_reddish), 0) << "no leader for the other";
+  }
+}
+
 TEST(LabelShift, FindsTheNearestFreePlaceDownBeforeUp) {
   QFont font;
   font.setPixelSize(12);
@@ -174,6 +187,14 @@ TEST(LabelShift, FindsTheNearestFreePlaceDownBeforeUp) {
     labels.push_back(QRectF(0, 300 + i * h - metrics.ascent(), 50, h));
   }
   EXPECT_EQ(label_shift(labels, metrics, "16", {10, 300}), 0);
+
+  // A text is moved only within the room: up from its bottom edge, and not
+  // at all when neither way stays inside it.
+  const QRectF room(0, 0, 300, 50 + metrics.descent());
+  std::vector<QRectF> low;
+  EXPECT_EQ(label_shift(low, metrics, "12", {10, 50}, room), 0);
+  EXPECT_EQ(label_shift(low, metrics, "12", {10, 50}, room), -h);
+  EXPECT_EQ(label_shift(low, metrics, "12", {10, 50}, QRectF(0, 40, 300, h)), 0);
 }
 
 TEST_F(PainterTest, ManyMarkersAllAppearAndInvisibleOnesDoNot) {

@@ -15,6 +15,7 @@ namespace {
 const QColor kAxisColor(38, 38, 38);
 constexpr double kTickLength = 5;
 constexpr double kTickFontPoints = 9;
+constexpr double kLeaderWidth = 0.5;
 // Batches of more markers than this skip markers landing where an identical
 // one was already stamped; smaller batches are drawn as they come.
 constexpr std::size_t kDedupeFrom = 256;
@@ -410,7 +411,7 @@ QRectF axes_box(const Graphics& graphics, Handle figure, Handle axes) {
 }
 
 double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, const QString& text,
-                   QPointF baseline) {
+                   QPointF baseline, const QRectF& room) {
   const QRectF at(baseline.x(), baseline.y() - metrics.ascent(), metrics.horizontalAdvance(text),
                   metrics.height());
   const double step = metrics.height();
@@ -418,6 +419,10 @@ double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, co
   if (labels.size() < kNudgedLabels) {
     auto free = [&](double dy) {
       const QRectF moved = at.translated(0, dy);
+      if (dy != 0 && !room.isEmpty() &&
+          (moved.top() < room.top() || moved.bottom() > room.bottom())) {
+        return false;
+      }
       return std::none_of(labels.begin(), labels.end(),
                           [&](const QRectF& r) { return r.intersects(moved); });
     };
@@ -530,8 +535,18 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
       QFontMetricsF metrics(font, painter.device());
       const QString string = QString::fromStdString(text.string);
       QPointF baseline = at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2);
-      baseline.ry() += label_shift(labels, metrics, string, baseline);
+      const double shift = label_shift(labels, metrics, string, baseline, box);
+      baseline.ry() += shift;
       const QColor color = resolved_color(graphics.palette().color(text.color), Qt::black);
+      if (shift != 0) {
+        // The leader runs from the text's place to the near edge of the moved
+        // text; both lie in the box, since texts are moved only within it.
+        const double top = baseline.y() - metrics.ascent();
+        QPen pen(color, std::max(kLeaderWidth, batch.thinnest()));
+        pen.setCapStyle(Qt::FlatCap);
+        painter.setPen(pen);
+        painter.drawLine(at, QPointF(at.x(), shift > 0 ? top : top + metrics.height()));
+      }
       painter.setFont(font);
       painter.setPen(color);
       if (raster || box.contains(metrics.boundingRect(string).translated(baseline))) {
