@@ -1,5 +1,6 @@
 #include "runtime/qt/axes_painter.hpp"
 
+#include <QSvgRenderer>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -117,6 +118,57 @@ TEST_F(PainterTest, TextIsPaintedInItsColourRightOfItsPosition) {
   EXPECT_EQ(g.get(over, "Position").matrix(), (Matrix{{3, 7, 0}}));
 }
 
+// Red pixels, also those that a glyph's edge or a thin line covers in part.
+bool is_reddish(QRgb c) {
+  return qRed(c) > qGreen(c) + 50 && qRed(c) > qBlue(c) + 50;
+}
+
+// The SVG picture of the figure drawn back into a bitmap.
+QImage svg_picture(const Graphics& g, Handle figure) {
+  QSvgRenderer svg(figure_svg(g, figure));
+  QImage image(200, 200, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  svg.render(&painter, QRectF(0, 0, 200, 200));
+  return image;
+}
+
+TEST_F(PainterTest, TextsOfAZoomedViewStayInsideThePlotBox) {
+  // Placed right of, below, above and just left of the shown limits, and one
+  // inside that runs past the right edge.
+  for (auto [x, y] : {std::pair{10.5, 5.0}, {5, -0.6}, {5, 10.5}, {-0.3, 3}, {9.6, 7}}) {
+    g.set(g.text(x, y, x == 9.6 ? "9999" : "12"), "Color", Value("r"));
+  }
+  auto check = [&](const QImage& image, double scale, const char* what) {
+    auto box = [&](double left, double top, double width, double height) {
+      return QRect(static_cast<int>(left * scale), static_cast<int>(top * scale),
+                   static_cast<int>(width * scale), static_cast<int>(height * scale));
+    };
+    EXPECT_EQ(count(image, image.rect(), is_reddish),
+              count(image, box(20, 20, 161, 161), is_reddish))
+        << what << ": red outside the box";
+    EXPECT_GT(count(image, box(174, 61, 7, 16), is_red), 3) << what << ": the long text is cut";
+    EXPECT_EQ(count(image, box(21, 124, 16, 16), is_reddish), 0)
+        << what << ": a text placed left of the limits is not painted";
+  };
+  check(picture(), 1, "picture");
+  check(picture(2), 2, "picture at 2x");
+  check(svg_picture(g, figure), 1, "SVG");
+}
+
+TEST_F(PainterTest, AMovedTextGetsALeaderToItsPlace) {
+  // The second text overlaps the first from the left and is moved a line down.
+  g.set(g.text(5, 5, "12"), "Color", Value("r"));
+  g.set(g.text(4.5, 5, "34"), "Color", Value("r"));
+  for (const QImage& image : {picture(), svg_picture(g, figure)}) {
+    // Below the second text's place (x 92.5, y 100.5), above its moved copy.
+    EXPECT_GE(count(image, QRect(91, 102, 3, 5), is_reddish), 4) << "the moved text's leader";
+    // Above and below the first text's place, left of its digits.
+    EXPECT_EQ(count(image, QRect(99, 84, 2, 8), is_reddish), 0) << "no leader for the other";
+    EXPECT_EQ(count(image, QRect(99, 102, 2, 5), is_reddish), 0) << "no leader for the other";
+  }
+}
+
 TEST(LabelShift, FindsTheNearestFreePlaceDownBeforeUp) {
   QFont font;
   font.setPixelSize(12);
@@ -135,6 +187,14 @@ TEST(LabelShift, FindsTheNearestFreePlaceDownBeforeUp) {
     labels.push_back(QRectF(0, 300 + i * h - metrics.ascent(), 50, h));
   }
   EXPECT_EQ(label_shift(labels, metrics, "16", {10, 300}), 0);
+
+  // A text is moved only within the room: up from its bottom edge, and not
+  // at all when neither way stays inside it.
+  const QRectF room(0, 0, 300, 50 + metrics.descent());
+  std::vector<QRectF> low;
+  EXPECT_EQ(label_shift(low, metrics, "12", {10, 50}, room), 0);
+  EXPECT_EQ(label_shift(low, metrics, "12", {10, 50}, room), -h);
+  EXPECT_EQ(label_shift(low, metrics, "12", {10, 50}, QRectF(0, 40, 300, h)), 0);
 }
 
 TEST_F(PainterTest, ManyMarkersAllAppearAndInvisibleOnesDoNot) {

@@ -15,6 +15,7 @@ namespace {
 const QColor kAxisColor(38, 38, 38);
 constexpr double kTickLength = 5;
 constexpr double kTickFontPoints = 9;
+constexpr double kLeaderWidth = 0.5;
 // Batches of more markers than this skip markers landing where an identical
 // one was already stamped; smaller batches are drawn as they come.
 constexpr std::size_t kDedupeFrom = 256;
@@ -55,6 +56,19 @@ QFont font_of_points(double points) {
   QFont font = QGuiApplication::font();
   font.setPointSizeF(points);
   return font;
+}
+
+// The outline of `text` in `font` as a device of `dpi` dots per inch draws it.
+// Outlines are taken at 64 times the size and scaled down, since a font's
+// pixel size is whole and the size in pixels need not be.
+QPainterPath text_outline(QFont font, int dpi, QPointF baseline, const QString& text) {
+  constexpr double kOversize = 64;
+  const double pixels = font.pointSizeF() * dpi / 72;
+  font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels * kOversize))));
+  QPainterPath path;
+  path.addText(QPointF(0, 0), font, text);
+  const double scale = pixels / font.pixelSize();
+  return QTransform(scale, 0, 0, scale, baseline.x(), baseline.y()).map(path);
 }
 
 // Draws the markers of one style as they come. On raster devices each marker
@@ -397,7 +411,7 @@ QRectF axes_box(const Graphics& graphics, Handle figure, Handle axes) {
 }
 
 double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, const QString& text,
-                   QPointF baseline) {
+                   QPointF baseline, const QRectF& room) {
   const QRectF at(baseline.x(), baseline.y() - metrics.ascent(), metrics.horizontalAdvance(text),
                   metrics.height());
   const double step = metrics.height();
@@ -405,6 +419,10 @@ double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, co
   if (labels.size() < kNudgedLabels) {
     auto free = [&](double dy) {
       const QRectF moved = at.translated(0, dy);
+      if (dy != 0 && !room.isEmpty() &&
+          (moved.top() < room.top() || moved.bottom() > room.bottom())) {
+        return false;
+      }
       return std::none_of(labels.begin(), labels.end(),
                           [&](const QRectF& r) { return r.intersects(moved); });
     };
@@ -446,6 +464,11 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
 
   painter.setClipRect(box);
   MarkerBatch batch(painter, sprites, box);
+  // Raster devices cut texts at the clip; on others they are cut by hand.
+  const bool raster =
+      painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
+  QPainterPath box_path;
+  box_path.addRect(box);
   batch.data_map(box.left(), lim[0], sx, box.bottom(), lim[2], sy);
   // Sets the batch up for a look; false when its markers draw nothing.
   auto marker_style = [&](const LineLook& look) {
@@ -503,19 +526,38 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
     } else if (o.type == ObjectType::Text) {
       batch.flush();
       const auto& text = static_cast<const Text&>(o);
-      QPointF at = map(text.x, text.y);
-      if (!std::isfinite(at.x()) || !std::isfinite(at.y())) continue;
+      // A text whose place the view does not show is left out (also when not finite).
+      if (!(text.x >= lim[0] && text.x <= lim[1] && text.y >= lim[2] && text.y <= lim[3])) {
+        continue;
+      }
+      const QPointF at = map(text.x, text.y);
       QFont font = font_of_points(text.font_size);
       QFontMetricsF metrics(font, painter.device());
       const QString string = QString::fromStdString(text.string);
       QPointF baseline = at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2);
-      baseline.ry() += label_shift(labels, metrics, string, baseline);
-      painter.save();
-      painter.setClipping(false);
+      const double shift = label_shift(labels, metrics, string, baseline, box);
+      baseline.ry() += shift;
+      const QColor color = resolved_color(graphics.palette().color(text.color), Qt::black);
+      if (shift != 0) {
+        // The leader runs from the text's place to the near edge of the moved
+        // text; both lie in the box, since texts are moved only within it.
+        const double top = baseline.y() - metrics.ascent();
+        QPen pen(color, std::max(kLeaderWidth, batch.thinnest()));
+        pen.setCapStyle(Qt::FlatCap);
+        painter.setPen(pen);
+        painter.drawLine(at, QPointF(at.x(), shift > 0 ? top : top + metrics.height()));
+      }
       painter.setFont(font);
-      painter.setPen(resolved_color(graphics.palette().color(text.color), Qt::black));
-      painter.drawText(baseline, string);
-      painter.restore();
+      painter.setPen(color);
+      if (raster || box.contains(metrics.boundingRect(string).translated(baseline))) {
+        painter.drawText(baseline, string);
+      } else {
+        // Vector devices need not honour the clip (SVG drops it), so a text
+        // crossing the box's edge is painted as its outline cut at the edge.
+        painter.fillPath(text_outline(font, painter.device()->logicalDpiY(), baseline, string)
+                             .intersected(box_path),
+                         color);
+      }
     }
   }
   batch.flush();

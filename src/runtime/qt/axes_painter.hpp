@@ -67,16 +67,24 @@ QString tick_label(double value, double step);
 // How far down (negative: up) a text whose baseline starts at `baseline` is
 // moved so that it overlaps none of `labels`, the texts painted before it:
 // the nearest free place one text height at a time, down before up, at most
-// kNudgeSteps each way, else none. The text's place is added to `labels`.
-// Beyond kNudgedLabels texts an axes' texts are painted where they stand.
+// kNudgeSteps each way, else none. A moved text lies between the top and
+// bottom of `room` (unless `room` is empty). The text's place is added to
+// `labels`. Beyond kNudgedLabels texts an axes' texts are painted where they
+// stand.
 inline constexpr int kNudgeSteps = 6;
 inline constexpr std::size_t kNudgedLabels = 500;
 double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, const QString& text,
-                   QPointF baseline);
+                   QPointF baseline, const QRectF& room = QRectF());
 
 // Paints one axes (background, children in creation order, box, ticks and
-// tick labels) with its plot box at `box`; texts that would overlap one
-// another are moved apart (label_shift), their objects are left as they are.
+// tick labels) with its plot box at `box`. Texts stay inside the plot box on
+// every device: a text whose position lies outside the shown limits is not
+// painted, and one crossing the box's edge is cut there (on vector devices,
+// which need not honour a clip, it is painted as its outline cut at the edge).
+// Texts that would overlap one another are moved apart within the box
+// (label_shift); a moved text gets a leader, a line in its colour 0.5 pixels
+// wide (at least one device pixel on raster devices), from its position to
+// the moved text's near edge. The objects are left as they are.
 void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const QRectF& box,
                 MarkerSprites& sprites);
 
