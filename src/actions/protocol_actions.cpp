@@ -69,7 +69,10 @@ void numbers_on(Session& session, const Matrix& mpt) {
     const Point at = landmark(mpt, p);
     // A landmark missing from every specimen has no place to be numbered at.
     if (!std::isfinite(at.x) || !std::isfinite(at.y)) continue;
-    Handle text = g.text(at.x + offset, at.y + offset, std::to_string(p + 1));
+    // A landmark at the right or top of the view keeps its number inside it.
+    const double nx = at.x <= x1 ? std::min(at.x + offset, x1) : at.x + offset;
+    const double ny = at.y <= y1 ? std::min(at.y + offset, y1) : at.y + offset;
+    Handle text = g.text(nx, ny, std::to_string(p + 1));
     g.set(text, "Color", Value(Matrix{{0, 0, 0.55}}));
     g.set(text, "Tag", Value(kNumbersTag));
   }

@@ -174,6 +174,12 @@ TEST_F(ProtocolTest, LandmarkNumbersSitBesideTheMeanShapeAndOutliveTheProtocolPl
     EXPECT_EQ(d.texts.back(), numbers().back()) << plot << ": the numbers are drawn last";
   }
   EXPECT_EQ(children().texts.size(), 7u + 1u);  // with the triple's red label
+  // The mean shape fills the view: the numbers of its last landmarks stay inside it.
+  const auto lim = session.graphics.axis_limits();
+  for (Handle t : numbers()) {
+    EXPECT_LE(get(t, "Position")(0, 0), lim[1]) << text(t, "String");
+    EXPECT_LE(get(t, "Position")(0, 1), lim[3]) << text(t, "String");
+  }
 
   run("LandmarkNumbers");
   EXPECT_EQ(platform.messages().back().text, "Landmark numbers hidden");

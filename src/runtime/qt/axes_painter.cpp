@@ -535,6 +535,17 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
       QFontMetricsF metrics(font, painter.device());
       const QString string = QString::fromStdString(text.string);
       QPointF baseline = at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2);
+      // A text whose place is shown is moved in from an edge it would cross,
+      // where the box has room for it, so a number is never cut to fewer digits.
+      const QRectF extent = metrics.boundingRect(string).translated(baseline);
+      if (extent.right() > box.right()) {
+        baseline.rx() -= std::min(extent.right() - box.right(), extent.left() - box.left());
+      }
+      if (extent.top() < box.top()) {
+        baseline.ry() += std::min(box.top() - extent.top(), box.bottom() - extent.bottom());
+      } else if (extent.bottom() > box.bottom()) {
+        baseline.ry() -= std::min(extent.bottom() - box.bottom(), extent.top() - box.top());
+      }
       const double shift = label_shift(labels, metrics, string, baseline, box);
       baseline.ry() += shift;
       const QColor color = resolved_color(graphics.palette().color(text.color), Qt::black);
