@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <random>
@@ -529,6 +530,53 @@ TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
   EXPECT_ERROR_MSG(read_tps_files({a, c}, options),
                    "\"" + c + "\" has 3 landmarks per specimen where \"" + a +
                        "\" has 2; files loaded as one sample must have the same landmark count.");
+}
+
+// Files of a few bytes have no keyword on any thread count, and a line longer
+// than the window is read past rather than held.
+TEST(TpsScanFile, ShortFilesAndLongLinesWithoutKeywordAreRefused) {
+  const std::string path = testing::TempDir() + "/reader_short.tps";
+  for (const std::string bytes : {"", "a", "\n\n", "LM", "\xEF\xBB\xBF", "\xEF\xBB\xBFL"}) {
+    std::ofstream(path, std::ios::binary) << bytes;
+    for (std::size_t threads : {1, 2, 3, 64}) {
+      set_thread_count(threads);
+      EXPECT_ERROR_MSG(read_tps_file(path, false), "No LM= keyword found in \"" + path + "\".")
+          << threads << " threads, " << bytes.size() << " bytes";
+    }
+  }
+  // More threads than bytes after a byte-order mark: the first line is read.
+  std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBFLM=1\n1 2\nLM=1\n3 4\n";
+  set_thread_count(64);
+  EXPECT_EQ(read_tps_file(path, false).coordinates, (Matrix{{1, 2}, {3, 4}}));
+
+  // The largest read a source is asked for is the window's.
+  struct Counting final : TpsSource {
+    explicit Counting(std::string text) : text(std::move(text)) {}
+    std::uint64_t size() const override { return text.size(); }
+    std::size_t read(std::uint64_t offset, char* p, std::size_t n) const override {
+      for (std::size_t seen = largest; n > seen && !largest.compare_exchange_weak(seen, n);) {
+      }
+      return offset < text.size() ? text.copy(p, n, offset) : 0;
+    }
+    std::string text;
+    mutable std::atomic<std::size_t> largest = 0;
+  };
+  const std::string tail = "\nLM=1\n1 2\nID=a\nLM=1\n3 4\n";
+  for (const std::string& text :
+       {std::string(100000, 'a'), std::string(100000, ' '), std::string(100000, 'x') + tail,
+        std::string(100000, ' ') + tail.substr(1), "ID=" + std::string(100000, 'x') + tail}) {
+    for (std::size_t threads : {1, 2}) {
+      set_thread_count(threads);
+      const Counting source(text);
+      EXPECT_EQ(read_outcome([&] { return read_tps_windowed(source, "big.tps", {}, nullptr, 64); }),
+                read_outcome([&] { return read_tps(text, "big.tps", false); }))
+          << threads << " threads";
+      EXPECT_LE(source.largest.load(), 64u);
+    }
+  }
+  EXPECT_ERROR_MSG(read_tps(std::string(100000, 'a'), "big.tps", false),
+                   "No LM= keyword found in \"big.tps\".");
+  set_thread_count(0);
 }
 
 TEST(TpsScanFile, UnreadableFileNamesPathAndReason) {
