@@ -528,6 +528,9 @@ class TpsScanner {
   // landmarks were missing.
   std::size_t incomplete_ = 0;
   std::vector<bool> missing_landmarks_;
+  // Each column's extremes as written, for coordinates that look like a
+  // missing-value code.
+  SlotExtremes extremes_;
   // Line numbers are counted forward from the last position asked for; the
   // window starts on line first_line_.
   std::size_t first_line_ = 1;
@@ -774,13 +777,9 @@ const char* TpsScanner::read_curve(const char* points_eq, std::vector<double>& r
 double TpsScanner::read_scale(const char* eq, std::size_t specimen, const char* keyword) const {
   const char* s = eq + 1;
   const char* e = line_end(s, end_);
+  if (double factor = 0; parse_scale({s, static_cast<std::size_t>(e - s)}, factor)) return factor;
   while (s != e && is_space(*s)) ++s;
   while (e != s && is_space(e[-1])) --e;
-  double factor = 0;
-  if (s != e && ((*s >= '0' && *s <= '9') || *s == '+' || *s == '-' || *s == '.') &&
-      parse_number(s, e, factor) == e && std::isfinite(factor)) {
-    return factor;
-  }
   const char* name = eq;
   while (name != begin_ && is_letter(name[-1])) --name;
   fail(specimen, keyword,
@@ -1001,6 +1000,7 @@ const char* TpsScanner::read_specimen(const char* eq, std::size_t specimen, TpsD
     }
   }
   if (Missing) mark_missing(row);
+  extremes_.add(row, dims_);
   if (options_.with_scale) {
     if (scale_eq == nullptr) {
       fail(specimen, keyword,
@@ -1057,6 +1057,7 @@ void TpsScanner::absorb(TpsScanner& part, TpsData& out, std::size_t first, std::
     curve_specimens_ += part.curve_specimens_;
   }
   incomplete_ += part.incomplete_;
+  extremes_.merge(part.extremes_);
   if (missing_landmarks_.size() < part.missing_landmarks_.size()) {
     missing_landmarks_.resize(part.missing_landmarks_.size());
   }
@@ -1079,6 +1080,10 @@ void TpsScanner::finish(TpsData& out) {
   if (Missing) {
     out.incomplete = incomplete_;
     warn_missing(out);
+  }
+  out.coded = find_coded_missing(extremes_, out.coordinates, out.records, options_.with_scale);
+  for (const CodedMissing& found : out.coded) {
+    out.warnings.push_back(coded_missing_warning(file_, found, out.records));
   }
 }
 
@@ -1321,6 +1326,7 @@ TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& 
     append(all.namelist, one.namelist);
     append(all.records, one.records);
     append(all.warnings, one.warnings);
+    append(all.coded, one.coded);
     all.incomplete += one.incomplete;
   }
   return all;

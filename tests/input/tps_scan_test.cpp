@@ -426,6 +426,52 @@ TEST(TpsScanMissing, MissingCoordinatesMakeTheirLandmarkNaN) {
                 "\"t.tps\": 1 of 2 specimens has missing landmarks (landmark 2)" + kMissingKept});
 }
 
+// The same coordinates at several landmarks, outside the range of the other
+// specimens' coordinates of each, look like a missing-value code: found as
+// written, in 2-D, in 3-D and with scale factors, but not in centred
+// coordinates, inside the others' range, nor in a specimen entered twice.
+TEST(TpsScanCodedMissing, RepeatedCoordinatesOutsideTheOthersWarn) {
+  const std::string text =
+      "LM=3\n10 20\n30 40\n-1 -1\nID=a\nSCALE=0.5\nLM=3\n11 21\n-1 -1\n50 60\nID=b\nSCALE=0.013\n"
+      "LM=3\n12 22\n31 41\n-1 -1\nID=c\nSCALE=3\nLM=3\n13 23\n32 42\n51 61\nID=d\nSCALE=7\n";
+  const TpsData d = tps(text);
+  EXPECT_EQ(d.warnings,
+            std::vector<std::string>{
+                "\"t.tps\": 3 landmarks in 3 specimens are written as -1 -1, outside the range "
+                "of the other specimens' coordinates of those landmarks: a missing-value code? "
+                "(specimen 1 (ID=a), specimen 2 (ID=b) and specimen 3 (ID=c)). Load with "
+                "--missing --missing-code -1 (in the window: File > Missing landmarks and "
+                "Missing-value code...) to read them as missing."});
+  ASSERT_EQ(d.coded.size(), 1u);
+  EXPECT_EQ(d.coded[0].code, -1);
+  EXPECT_EQ(tps(text, true).warnings, d.warnings);
+  TpsOptions as_missing;
+  as_missing.missing = true;
+  as_missing.missing_code = -1;
+  EXPECT_TRUE(tps(text, as_missing).coded.empty());
+
+  const TpsData solid =
+      tps("LM3=2\n1 2 3\n-9 -9 -9\nLM3=2\n-9 -9 -9\n4 5 6\nLM3=2\n1.5 2.5 3.5\n-9 -9 -9\n"
+          "LM3=2\n1.2 2.2 3.2\n4.5 5.5 6.5\n");
+  ASSERT_EQ(solid.warnings.size(), 1u);
+  EXPECT_EQ(
+      solid.warnings[0].find("\"t.tps\": 3 landmarks in 3 specimens are written as -9 -9 -9, "),
+      0u);
+
+  // Superimposed coordinates: negative everywhere, no pair repeated.
+  EXPECT_TRUE(
+      tps("LM=3\n-0.5 -0.3\n0.1 0.6\n0.4 -0.3\nLM=3\n-0.48 -0.31\n0.12 0.58\n0.36 -0.27\n"
+          "LM=3\n-0.52 -0.29\n0.09 0.61\n0.43 -0.32\nLM=3\n-0.47 -0.32\n0.1 0.62\n0.37 -0.3\n")
+          .warnings.empty());
+  // 5 5 lies inside the others' range at its second landmark.
+  EXPECT_TRUE(
+      tps("LM=2\n5 5\n5 5\nLM=2\n6 7\n5 5\nLM=2\n7 8\n1 2\nLM=2\n8 9\n9 9\n").coded.empty());
+  // The third specimen is the second entered again: its extreme landmark repeats.
+  EXPECT_TRUE(tps("LM=2\n1 2\n3 4\nLM=2\n0.5 1.5\n3.1 4.1\nLM=2\n0.5 1.5\n3.1 4.1\n"
+                  "LM=2\n0.5 1.5\n2.9 3.9\nLM=2\n1.1 2.1\n3 4\nLM=2\n1.2 2.2\n3.2 4.2\n")
+                  .coded.empty());
+}
+
 // A sample of many specimens in every layout the reader meets: each line end,
 // blanks before keywords, records, scale factors, curves, NA, differing counts.
 std::string generated_sample(unsigned seed, bool na) {
