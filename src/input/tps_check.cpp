@@ -61,7 +61,9 @@ std::string keyword_value(const char* p, const char* e) {
 // block holds and how the text is written.
 class Survey {
  public:
-  Survey(std::string_view text, CheckReport& report) : text_(text), r_(report) {}
+  // `solid`: LM= blocks are read as x y z, as LM3= blocks always are.
+  Survey(std::string_view text, bool solid, CheckReport& report)
+      : text_(text), solid_(solid), r_(report) {}
 
   void run() {
     std::string_view body = text_;
@@ -250,10 +252,15 @@ class Survey {
       }
       if (b.count == 0 && r_.zero++ < kCheckListed) r_.zero_first.push_back({b.specimen, b.line});
       const bool in_threes = b.lines >= 2 && b.lines == b.lines_of_three;
-      if (b.count > 0 && (b.numbers == 3 * b.count || (in_threes && b.numbers != 2 * b.count))) {
-        if (r_.three_d++ == 0) {
-          r_.first_three_d = {b.specimen, b.line, b.keyword, b.count, b.numbers, in_threes};
+      const CheckReport::ThreeD found{b.specimen, b.line, b.keyword, b.count, b.numbers, in_threes};
+      if (solid_ || b.keyword.back() == '3') {
+        // Read as x y z (LM3=, or as asked): only the count of numbers can be amiss.
+        if (b.count > 0 && b.numbers != 3 * b.count && r_.solid_misfits++ == 0) {
+          r_.first_solid_misfit = found;
         }
+      } else if (b.count > 0 &&
+                 (b.numbers == 3 * b.count || (in_threes && b.numbers != 2 * b.count))) {
+        if (r_.three_d++ == 0) r_.first_three_d = found;
       }
     }
     if (b.curves) {
@@ -275,6 +282,7 @@ class Survey {
   }
 
   std::string_view text_;
+  bool solid_;
   CheckReport& r_;
   std::string values_;  // the records' values (see SpecimenRecord)
   bool in_block_ = false;
@@ -294,7 +302,7 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
   CheckReport r;
   r.file = file;
   r.missing_option = options.missing;
-  Survey(text, r).run();
+  Survey(text, options.dimensions == 3, r).run();
   r.shared = shared_ids(r.records);
 
   TpsData data;
@@ -322,11 +330,6 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
     return r;
   }
 
-  if (data.dimensions == 3) {
-    // Read as 3-D: x y z lines are what was asked for, not a sign of anything.
-    r.three_d = 0;
-    r.first_three_d = {};
-  }
   const Matrix& x = data.coordinates;
   if (data.incomplete > 0 && data.incomplete == x.rows()) {
     // The read succeeds, but the superimposition that follows it cannot.
@@ -391,6 +394,20 @@ std::string check_text(const CheckReport& r) {
          " numbers" + (t.numbers != 3 * t.count ? ", three on each line" : "") +
          ": looks like 3-D (x y z) data; load it as 3-D with --dimensions 3." +
          (r.three_d > 1 ? " " + std::to_string(r.three_d) + " specimens look like this." : ""));
+  }
+  if (r.solid_misfits > 0) {
+    const CheckReport::ThreeD& t = r.first_solid_misfit;
+    const std::string announced = t.keyword + "=" + std::to_string(t.count);
+    line("specimen " + std::to_string(t.specimen) + " (line " + std::to_string(t.line) +
+         "): " + announced + " with " + std::to_string(t.numbers) + " numbers where " + announced +
+         " announces " + std::to_string(3 * t.count) + " (x, y and z of each landmark)" +
+         (t.keyword.back() != '3' && t.numbers == 2 * t.count
+              ? ": looks like 2-D (x y) data; load it without --dimensions 3."
+              : ".") +
+         (r.solid_misfits > 1
+              ? " " + std::to_string(r.solid_misfits) +
+                    " specimens hold another count of numbers than their keyword announces."
+              : ""));
   }
   if (r.missing_landmarks > 0) {
     std::vector<std::string> places;
@@ -575,6 +592,15 @@ nlohmann::json check_json(const CheckReport& r) {
                      {"numbers", t.numbers},
                      {"three_per_line", t.three_per_line}};
   }
+  json misfit_first = nullptr;
+  if (r.solid_misfits > 0) {
+    const CheckReport::ThreeD& t = r.first_solid_misfit;
+    misfit_first = {{"specimen", t.specimen},
+                    {"line", t.line},
+                    {"keyword", escape_bytes(t.keyword, false)},
+                    {"count", t.count},
+                    {"numbers", t.numbers}};
+  }
   const int status = check_status(r);
   return {
       {"file", escape_bytes(r.file, false)},
@@ -614,6 +640,7 @@ nlohmann::json check_json(const CheckReport& r) {
         {"shared", std::move(shared)}}},
       {"sizes", std::move(sizes)},
       {"three_d", {{"specimens", r.three_d}, {"first", std::move(three_d_first)}}},
+      {"three_d_counts", {{"specimens", r.solid_misfits}, {"first", std::move(misfit_first)}}},
       {"line_ends",
        {{"lf", r.lf},
         {"crlf", r.crlf},

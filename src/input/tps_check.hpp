@@ -41,7 +41,12 @@
 //                   {median, split (see SizeSurvey), outliers: [{specimen, label,
 //                    size, ratio}]}
 //   three_d         {specimens, first: null or {specimen, line, keyword, count,
-//                    numbers, three_per_line}}
+//                    numbers, three_per_line}}: LM= blocks read as x y that
+//                   look like x y z data
+//   three_d_counts  {specimens, first: null or {specimen, line, keyword, count,
+//                    numbers}}: blocks read as x y z (LM3=, or LM= with
+//                   dimensions 3) whose numbers are not three a landmark of
+//                   their count
 //   line_ends       {lf, crlf, cr, mixed, final_newline}
 //   encoding        {name: "ASCII", "UTF-8" or "Latin-1 (not UTF-8)",
 //                    byte_order_mark, first_non_utf8_line: null or a line}
@@ -119,16 +124,20 @@ struct CheckReport {
   bool has_sizes = false;  // the file loads, so centroid sizes are known
   SizeSurvey sizes;
 
-  std::size_t three_d = 0;  // blocks that look like x y z data
+  std::size_t three_d = 0;  // LM= blocks read as x y that look like x y z data
   struct ThreeD {
     std::size_t specimen = 0;
     std::size_t line = 0;
-    std::string keyword;  // the keyword as written, "lm" or "LM"
+    std::string keyword;  // the keyword as written: "lm", "LM", "LM3", ...
     std::size_t count = 0;
     std::size_t numbers = 0;
     bool three_per_line = false;  // every coordinate line holds three numbers
   };
   ThreeD first_three_d;
+  // Blocks read as x y z (LM3=, or LM= with dimensions 3) that hold another
+  // count of numbers than three for each landmark of their count.
+  std::size_t solid_misfits = 0;
+  ThreeD first_solid_misfit;
 
   std::size_t lf = 0, crlf = 0, cr = 0;
   bool final_newline = false;

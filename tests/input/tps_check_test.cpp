@@ -137,6 +137,17 @@ TEST(TpsCheck, HintsAtThreeDimensionalDataAndAMissingValueCode) {
   EXPECT_EQ(lm3.specimens, 1u);
   EXPECT_EQ(lm3.three_d, 0u);
   EXPECT_EQ(check_status(lm3), 0);
+  // Blocks read as x y z that hold another count: the count is the problem.
+  const CheckReport short3 = check("LM3=2\n1 2 3\n4 5 6\nLM3=3\n1 2 3\n4 5 6\n7 8\n9 1 2\n");
+  EXPECT_EQ(short3.three_d, 0u);
+  EXPECT_LINE(short3,
+              "  specimen 2 (line 4): LM3=3 with 11 numbers where LM3=3 announces 9 (x, y and z "
+              "of each landmark).");
+  EXPECT_EQ(check_json(short3)["three_d_counts"]["first"]["numbers"], 11);
+  EXPECT_LINE(check("lm=2\n1 2\n4 5\nlm=1\n1 2\n", solid),
+              "  specimen 1 (line 1): lm=2 with 4 numbers where lm=2 announces 6 (x, y and z of "
+              "each landmark): looks like 2-D (x y) data; load it without --dimensions 3. 2 "
+              "specimens hold another count of numbers than their keyword announces.");
 
   // The load's warning of a code is the report's only word on it.
   const std::string coded =
