@@ -166,6 +166,27 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
       with_nan += std::any_of(row.begin(), row.end(), [](double v) { return std::isnan(v); });
     }
     require(tps.incomplete == (options.missing ? with_nan : 0));
+    // Coordinates that look like a missing-value code stand at three or more
+    // landmarks of two or more specimens, the first of which are named in
+    // order and hold them as read (before any scale factor).
+    const std::size_t d = tps.dimensions;
+    for (const CodedMissing& code : tps.coded) {
+      require(code.landmarks >= 3 && code.specimens >= 2 && code.specimens <= x.rows());
+      require(code.coordinates.size() == d);
+      require(std::find(code.coordinates.begin(), code.coordinates.end(), code.code) !=
+              code.coordinates.end());
+      require(code.first_rows.size() == std::min(code.specimens, kListedCodeRows));
+      for (std::size_t i = 0; i < code.first_rows.size(); ++i) {
+        const std::size_t r = code.first_rows[i];
+        require(r < x.rows() && (i == 0 || r > code.first_rows[i - 1]));
+        if (options.with_scale) continue;
+        bool held = false;
+        for (std::size_t c = 0; c + d < x.cols() && !held; c += d) {
+          held = std::equal(code.coordinates.begin(), code.coordinates.end(), x.row(r).begin() + c);
+        }
+        require(held);
+      }
+    }
     if (mode == 0 || mode == 4) {
       const std::vector<std::size_t> starts = line_starts(text_of(data, size));
       for (const SpecimenRecord& record : tps.records) {

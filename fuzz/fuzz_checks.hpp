@@ -15,8 +15,10 @@ namespace dg::fuzz {
 
 // read_tps with the size column: as loaded, with scale factors, and with
 // curves and missing landmarks. Every specimen gives one row and one record
-// (numbered 1..N in line order), the width is odd, and the incomplete
-// specimens are the rows with a NaN coordinate.
+// (numbered 1..N in line order), the width is odd, the incomplete specimens
+// are the rows with a NaN coordinate, and coordinates that look like a
+// missing-value code stand at three or more landmarks of two or more
+// specimens, the first ones named holding them.
 void check_tps(const std::uint8_t* data, std::size_t size);
 // parse_matrix: rows times columns numbers, no row or column without the other;
 // and file_kind on the same bytes tells a kind or refuses them.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 #include <system_error>
@@ -30,6 +31,23 @@ inline const char* parse_number(const char* p, const char* end, double& value) {
   const auto result = fast_float::from_chars(p, end, value);
   if (result.ec != std::errc() && result.ec != std::errc::result_out_of_range) return nullptr;
   return result.ptr;
+}
+
+// The factor of a SCALE= line: its value, white space around it aside, as one
+// finite number that starts with a digit, a sign or a decimal point. False
+// for anything else.
+inline bool parse_scale(std::string_view value, double& factor) {
+  const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  while (!value.empty() && space(value.front())) value.remove_prefix(1);
+  while (!value.empty() && space(value.back())) value.remove_suffix(1);
+  if (value.empty()) return false;
+  const char c = value.front();
+  if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')) return false;
+  const char* end = value.data() + value.size();
+  double v = 0;
+  if (parse_number(value.data(), end, v) != end || !std::isfinite(v)) return false;
+  factor = v;
+  return true;
 }
 
 // Whether the number text [p, e) that read as +-inf overflowed a double

@@ -1,9 +1,7 @@
 #include "input/tps_check.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <memory>
-#include <unordered_map>
 
 #include "input/excerpt.hpp"
 #include "input/text_input.hpp"
@@ -13,9 +11,6 @@
 namespace dg {
 namespace {
 
-// A number that lies over this many times farther from zero than every other
-// coordinate of the file stands out as a possible missing-value code.
-constexpr double kCodeFactor = 10;
 constexpr double kMaxCount = 1e12;
 
 bool is_blank(char c) {
@@ -37,12 +32,6 @@ std::string count_of(std::size_t n, const std::string& noun) {
 // "has" or "have" after a count.
 const char* has(std::size_t n) {
   return n == 1 ? "has" : "have";
-}
-
-// The shortest text that reads back as the same double.
-std::string number_text(double v) {
-  char buffer[32];
-  return {buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr};
 }
 
 // Items joined by ", " and " and ", with "and N more" when `total` exceeds them.
@@ -72,8 +61,9 @@ std::string keyword_value(const char* p, const char* e) {
 // block holds and how the text is written.
 class Survey {
  public:
-  Survey(std::string_view text, const TpsOptions& options, CheckReport& report)
-      : text_(text), options_(options), r_(report) {}
+  // `solid`: LM= blocks are read as x y z, as LM3= blocks always are.
+  Survey(std::string_view text, bool solid, CheckReport& report)
+      : text_(text), solid_(solid), r_(report) {}
 
   void run() {
     std::string_view body = text_;
@@ -83,7 +73,6 @@ class Survey {
     lines(body);
     const auto text = std::make_shared<const RecordText>(RecordText{r_.file, std::move(values_)});
     for (SpecimenRecord& record : r_.records) record.attach(text);
-    code_hint();
   }
 
  private:
@@ -103,13 +92,7 @@ class Survey {
     bool scale = false, id = false, image = false;
     std::size_t last_missing = 0;  // the last landmark found missing, 0 for none
     bool missing = false;
-    double x = 0;  // the landmark's x while its y is read
     SpecimenRecord record;
-  };
-  struct Repeat {
-    std::size_t landmarks = 0;
-    std::size_t specimens = 0;
-    std::size_t last_specimen = 0;
   };
 
   void bytes(std::string_view s) {
@@ -237,7 +220,7 @@ class Survey {
       std::size_t& index = b.section == Block::kLandmarks ? b.numbers : b.curve_numbers;
       const std::size_t landmark =
           (b.section == Block::kLandmarks ? 0 : r_.first_count) + index / 2 + 1;
-      coordinate(v, landmark, index % 2 == 1, line);
+      coordinate(v, landmark, line);
       ++index;
     }
     if (on_line > 0 && b.section == Block::kLandmarks) {
@@ -246,42 +229,15 @@ class Survey {
     }
   }
 
-  void coordinate(double v, std::size_t landmark, bool is_y, std::size_t line) {
+  // A coordinate written NA or nan marks its landmark missing.
+  void coordinate(double v, std::size_t landmark, std::size_t line) {
+    if (!std::isnan(v)) return;
     Block& b = block_;
-    if (!is_y) b.x = v;
-    if (std::isnan(v)) {
-      b.missing = true;
-      if (b.last_missing != landmark) {
-        b.last_missing = landmark;
-        if (r_.missing_landmarks++ < kCheckListed) {
-          r_.missing_first.push_back({b.specimen, line, landmark});
-        }
-      }
-      return;
-    }
-    if (!std::isfinite(v)) return;
-    extreme(v);
-    if (is_y && v == b.x && v != 0) {
-      Repeat& repeat = repeats_[v];
-      ++repeat.landmarks;
-      if (repeat.last_specimen != b.specimen) {
-        repeat.last_specimen = b.specimen;
-        ++repeat.specimens;
-      }
-    }
-  }
-
-  // Keeps the coordinate farthest from zero and how far the farthest other one lies.
-  void extreme(double v) {
-    if (!has_extreme_) {
-      has_extreme_ = true;
-      extreme_ = v;
-    } else if (v != extreme_) {
-      if (std::fabs(v) > std::fabs(extreme_)) {
-        runner_up_ = std::fabs(extreme_);
-        extreme_ = v;
-      } else {
-        runner_up_ = std::max(runner_up_, std::fabs(v));
+    b.missing = true;
+    if (b.last_missing != landmark) {
+      b.last_missing = landmark;
+      if (r_.missing_landmarks++ < kCheckListed) {
+        r_.missing_first.push_back({b.specimen, line, landmark});
       }
     }
   }
@@ -296,10 +252,15 @@ class Survey {
       }
       if (b.count == 0 && r_.zero++ < kCheckListed) r_.zero_first.push_back({b.specimen, b.line});
       const bool in_threes = b.lines >= 2 && b.lines == b.lines_of_three;
-      if (b.count > 0 && (b.numbers == 3 * b.count || (in_threes && b.numbers != 2 * b.count))) {
-        if (r_.three_d++ == 0) {
-          r_.first_three_d = {b.specimen, b.line, b.keyword, b.count, b.numbers, in_threes};
+      const CheckReport::ThreeD found{b.specimen, b.line, b.keyword, b.count, b.numbers, in_threes};
+      if (solid_ || b.keyword.back() == '3') {
+        // Read as x y z (LM3=, or as asked): only the count of numbers can be amiss.
+        if (b.count > 0 && b.numbers != 3 * b.count && r_.solid_misfits++ == 0) {
+          r_.first_solid_misfit = found;
         }
+      } else if (b.count > 0 &&
+                 (b.numbers == 3 * b.count || (in_threes && b.numbers != 2 * b.count))) {
+        if (r_.three_d++ == 0) r_.first_three_d = found;
       }
     }
     if (b.curves) {
@@ -320,29 +281,12 @@ class Survey {
     r_.records.push_back(std::move(b.record));
   }
 
-  // Only the coordinate farthest from zero can lie far outside all the others.
-  void code_hint() {
-    if (!has_extreme_ || !(std::fabs(extreme_) > kCodeFactor * runner_up_)) return;
-    const auto it = repeats_.find(extreme_);
-    if (it == repeats_.end() || it->second.specimens < 2) return;
-    if (options_.missing && ((options_.missing_code && *options_.missing_code == extreme_) ||
-                             (options_.negative_missing && extreme_ < 0))) {
-      return;
-    }
-    r_.code_hint = CheckReport::CodeHint{extreme_, it->second.landmarks, it->second.specimens};
-  }
-
   std::string_view text_;
-  const TpsOptions& options_;
+  bool solid_;
   CheckReport& r_;
   std::string values_;  // the records' values (see SpecimenRecord)
   bool in_block_ = false;
   Block block_;
-  // Numbers written as both coordinates of a landmark.
-  std::unordered_map<double, Repeat> repeats_;
-  bool has_extreme_ = false;
-  double extreme_ = 0;
-  double runner_up_ = 0;  // the largest distance from zero of any other coordinate
 };
 
 // Reads the text as a load with these options would, with the size column.
@@ -358,7 +302,7 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
   CheckReport r;
   r.file = file;
   r.missing_option = options.missing;
-  Survey(text, options, r).run();
+  Survey(text, options.dimensions == 3, r).run();
   r.shared = shared_ids(r.records);
 
   TpsData data;
@@ -386,11 +330,6 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
     return r;
   }
 
-  if (data.dimensions == 3) {
-    // Read as 3-D: x y z lines are what was asked for, not a sign of anything.
-    r.three_d = 0;
-    r.first_three_d = {};
-  }
   const Matrix& x = data.coordinates;
   if (data.incomplete > 0 && data.incomplete == x.rows()) {
     // The read succeeds, but the superimposition that follows it cannot.
@@ -404,6 +343,10 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
   r.specimens = x.rows();
   r.landmarks = (x.cols() - 1) / data.dimensions;
   r.warnings = std::move(data.warnings);
+  if (!data.coded.empty()) {
+    const CodedMissing& code = data.coded.front();
+    r.code_hint = CheckReport::CodeHint{code.code, code.landmarks, code.specimens};
+  }
   for (std::string& w : sample_warnings(sizes, data.records)) r.warnings.push_back(std::move(w));
   r.shared_in_warnings = data.records.size() == x.rows();
   if (r.records.size() != x.rows()) r.records = std::move(data.records);
@@ -452,11 +395,19 @@ std::string check_text(const CheckReport& r) {
          ": looks like 3-D (x y z) data; load it as 3-D with --dimensions 3." +
          (r.three_d > 1 ? " " + std::to_string(r.three_d) + " specimens look like this." : ""));
   }
-  if (r.code_hint) {
-    const std::string value = number_text(r.code_hint->value);
-    line(value + " appears as both coordinates of " + count_of(r.code_hint->landmarks, "landmark") +
-         " in " + count_of(r.code_hint->specimens, "specimen") +
-         "; a missing-value code? load with --missing --missing-code " + value);
+  if (r.solid_misfits > 0) {
+    const CheckReport::ThreeD& t = r.first_solid_misfit;
+    const std::string announced = t.keyword + "=" + std::to_string(t.count);
+    line("specimen " + std::to_string(t.specimen) + " (line " + std::to_string(t.line) +
+         "): " + announced + " with " + std::to_string(t.numbers) + " numbers where " + announced +
+         " announces " + std::to_string(3 * t.count) + " (x, y and z of each landmark)" +
+         (t.keyword.back() != '3' && t.numbers == 2 * t.count
+              ? ": looks like 2-D (x y) data; load it without --dimensions 3."
+              : ".") +
+         (r.solid_misfits > 1
+              ? " " + std::to_string(r.solid_misfits) +
+                    " specimens hold another count of numbers than their keyword announces."
+              : ""));
   }
   if (r.missing_landmarks > 0) {
     std::vector<std::string> places;
@@ -641,6 +592,15 @@ nlohmann::json check_json(const CheckReport& r) {
                      {"numbers", t.numbers},
                      {"three_per_line", t.three_per_line}};
   }
+  json misfit_first = nullptr;
+  if (r.solid_misfits > 0) {
+    const CheckReport::ThreeD& t = r.first_solid_misfit;
+    misfit_first = {{"specimen", t.specimen},
+                    {"line", t.line},
+                    {"keyword", escape_bytes(t.keyword, false)},
+                    {"count", t.count},
+                    {"numbers", t.numbers}};
+  }
   const int status = check_status(r);
   return {
       {"file", escape_bytes(r.file, false)},
@@ -680,6 +640,7 @@ nlohmann::json check_json(const CheckReport& r) {
         {"shared", std::move(shared)}}},
       {"sizes", std::move(sizes)},
       {"three_d", {{"specimens", r.three_d}, {"first", std::move(three_d_first)}}},
+      {"three_d_counts", {{"specimens", r.solid_misfits}, {"first", std::move(misfit_first)}}},
       {"line_ends",
        {{"lf", r.lf},
         {"crlf", r.crlf},

@@ -1,8 +1,9 @@
 // Checks a TPS file without computing anything: whether it would load, with
-// which warnings, and what a tolerant pass over its bytes finds (differing LM=
-// counts, missing values and a likely missing-value code, curves, SCALE=
-// lines, IDs, centroid size outliers, signs of 3-D data, line ends and
-// encoding), so that a user can mend the file or choose the load options.
+// which warnings (a likely missing-value code among them), and what a
+// tolerant pass over its bytes finds (differing LM= counts, missing values,
+// curves, SCALE= lines, IDs, centroid size outliers, signs of 3-D data, line
+// ends and encoding), so that a user can mend the file or choose the load
+// options.
 //
 // check_tps_file / check_tps never raise for a bad file: a file that cannot
 // be read, or that the reader refuses, gives a failing report carrying the
@@ -25,9 +26,11 @@
 //                    zero, zero_first: [{specimen, line}]}
 //   missing         {landmarks, specimens, first: [{specimen, landmark, line}],
 //                    code_hint: null or {value, landmarks, specimens}}
-//                   landmarks with a coordinate written NA or nan, and a number
-//                   that stands as both coordinates of landmarks in several
-//                   specimens far outside all other coordinates
+//                   landmarks with a coordinate written NA or nan; and the
+//                   coordinates the load warns of as a likely missing-value
+//                   code (coded_missing.hpp), the most common if several:
+//                   value reads them as missing (--missing-code), landmarks
+//                   and specimens hold them; null when the file does not load
 //   curves          {specimens, min_points, max_points} (points of CURVES= blocks)
 //   scale           {specimens, without, without_first: [{specimen, line}],
 //                    loads_with_scale, scale_error: null or the reader's message}
@@ -38,7 +41,12 @@
 //                   {median, split (see SizeSurvey), outliers: [{specimen, label,
 //                    size, ratio}]}
 //   three_d         {specimens, first: null or {specimen, line, keyword, count,
-//                    numbers, three_per_line}}
+//                    numbers, three_per_line}}: LM= blocks read as x y that
+//                   look like x y z data
+//   three_d_counts  {specimens, first: null or {specimen, line, keyword, count,
+//                    numbers}}: blocks read as x y z (LM3=, or LM= with
+//                   dimensions 3) whose numbers are not three a landmark of
+//                   their count
 //   line_ends       {lf, crlf, cr, mixed, final_newline}
 //   encoding        {name: "ASCII", "UTF-8" or "Latin-1 (not UTF-8)",
 //                    byte_order_mark, first_non_utf8_line: null or a line}
@@ -94,7 +102,7 @@ struct CheckReport {
     std::size_t landmarks = 0;
     std::size_t specimens = 0;
   };
-  std::optional<CodeHint> code_hint;  // a number that looks like a missing-value code
+  std::optional<CodeHint> code_hint;  // from the load's warning of a likely missing-value code
   bool missing_option = false;        // the load already treats missing values as such
 
   std::size_t curve_specimens = 0;
@@ -116,16 +124,20 @@ struct CheckReport {
   bool has_sizes = false;  // the file loads, so centroid sizes are known
   SizeSurvey sizes;
 
-  std::size_t three_d = 0;  // blocks that look like x y z data
+  std::size_t three_d = 0;  // LM= blocks read as x y that look like x y z data
   struct ThreeD {
     std::size_t specimen = 0;
     std::size_t line = 0;
-    std::string keyword;  // the keyword as written, "lm" or "LM"
+    std::string keyword;  // the keyword as written: "lm", "LM", "LM3", ...
     std::size_t count = 0;
     std::size_t numbers = 0;
     bool three_per_line = false;  // every coordinate line holds three numbers
   };
   ThreeD first_three_d;
+  // Blocks read as x y z (LM3=, or LM= with dimensions 3) that hold another
+  // count of numbers than three for each landmark of their count.
+  std::size_t solid_misfits = 0;
+  ThreeD first_solid_misfit;
 
   std::size_t lf = 0, crlf = 0, cr = 0;
   bool final_newline = false;

@@ -252,11 +252,45 @@ struct Survey {
   std::vector<Cut> cuts;
 };
 
+// Whether [b, e), the start of a line that goes on beyond e, may yet start a
+// keyword whose '=' lies beyond e: blanks, then no more letters than a
+// keyword has, or LM3 without its '='. Any other line holds no keyword
+// after e, since a keyword starts its line.
+bool keyword_may_follow(const char* b, const char* e) {
+  while (b != e && (*b == ' ' || *b == '\t')) ++b;
+  const char* w = b;
+  while (w != e && is_letter(*w)) ++w;
+  if (w == e) return w - b <= 9;  // "variables"
+  return w - b == 2 && *w == '3' && w + 1 == e && (b[0] | 0x20) == 'l' && (b[1] | 0x20) == 'm';
+}
+
+// Reads on past the end of the line the window is in, keeping none of the
+// line, so that a line longer than the window is never held whole. Returns
+// whether a line end was passed (false: the text ended first); the window
+// then starts the next line.
+bool skip_line(Window& window) {
+  for (;;) {
+    const char* q = line_end(window.begin(), window.end());
+    if (q == window.end()) {
+      if (window.at_end()) return false;
+      window.advance(q);
+    } else if (*q == '\r' && q + 1 == window.end() && !window.at_end()) {
+      window.advance(q);  // the first half of CR LF, perhaps
+    } else {
+      window.advance(past_line_end(q, window.end()));
+      return true;
+    }
+  }
+}
+
 // The first pass: finds every LM= keyword by the rule the reading follows
 // (every specimen starts at one, and each block ends at the next one), so the
 // matrix, the records and their values are allocated once at their final
 // size. It looks at the lines that start before offset `to` (all with
-// kWholeText); a window's last line is looked at in the next one, whole.
+// kWholeText); a window's last line is looked at in the next one, whole,
+// unless it is longer than the window: then only its start is looked at, as
+// only there can it hold a keyword, and the rest is read past. Memory stays
+// within the window (and a keyword's letters) however long a line is.
 // `first` says whether the window starts the text: a later part of it may cut
 // at its first LM= line.
 constexpr std::uint64_t kWholeText = UINT64_MAX;
@@ -264,19 +298,10 @@ Survey survey(Window& window, std::uint64_t to, std::uint64_t cut_every, bool fi
   Survey out;
   std::uint64_t next_cut = 0;
   const char* counted = window.begin();
-  for (;;) {
-    const char* b = window.begin();
-    const char* e = window.end();
-    const char* limit = window.at_end() ? e : last_line_start(b, e);
-    bool last = window.at_end();
-    if (to != kWholeText && window.offset_of(limit) >= to) {
-      // The first line start at or after `to`: no later than `limit`.
-      const char* l =
-          b + static_cast<std::size_t>(to > window.offset_of(b) ? to - window.offset_of(b) : 0);
-      while (l != b && l < limit && !(l[-1] == '\n' || (l[-1] == '\r' && *l != '\n'))) ++l;
-      limit = l;
-      last = true;
-    }
+  // The window starts inside a line, after blanks of it that were dropped.
+  bool inside = false;
+  // The keywords whose '=' lies in [b, limit); e ends the window.
+  const auto keywords = [&](const char* b, const char* limit, const char* e) {
     for (const char* p = b; p != limit; ++p) {
       p = static_cast<const char*>(std::memchr(p, '=', static_cast<std::size_t>(limit - p)));
       if (p == nullptr) break;
@@ -289,7 +314,8 @@ Survey survey(Window& window, std::uint64_t to, std::uint64_t cut_every, bool fi
       if (cut_every != 0 && (out.specimens >= 1 || !first)) {
         const char* start = keyword_start(p);
         while (start != b && (start[-1] == ' ' || start[-1] == '\t')) --start;
-        if (window.offset_of(start) >= next_cut) {
+        // A share starts at the start of an LM= line, which must be at hand.
+        if (window.offset_of(start) >= next_cut && !(inside && start == b)) {
           out.lines += count_line_ends(counted, start, e);
           counted = start;
           out.cuts.push_back({window.offset_of(start), out.specimens, out.lines + 1, out.values});
@@ -298,18 +324,59 @@ Survey survey(Window& window, std::uint64_t to, std::uint64_t cut_every, bool fi
       }
       ++out.specimens;
     }
+  };
+  for (;;) {
+    const char* b = window.begin();
+    const char* e = window.end();
+    const char* limit = window.at_end() ? e : last_line_start(b, e);
+    bool last = window.at_end();
+    if (to != kWholeText && (limit != b || !inside) && window.offset_of(limit) >= to) {
+      // The first line start at or after `to`: no later than `limit`.
+      const char* l =
+          b + static_cast<std::size_t>(to > window.offset_of(b) ? to - window.offset_of(b) : 0);
+      if (inside && l == b) ++l;  // b starts no line
+      while (l != b && l < limit && !(l[-1] == '\n' || (l[-1] == '\r' && *l != '\n'))) ++l;
+      limit = l;
+      last = true;
+    }
+    if (limit == b && !last) {
+      // The window holds the start of one line only (perhaps up to a CR).
+      const char* word = b;
+      while (word != e && (*word == ' ' || *word == '\t')) ++word;
+      if (keyword_may_follow(b, e)) {
+        // Its keyword is yet to come: the blanks before it are let go.
+        inside = inside || word != b;
+        window.advance(word);
+      } else {
+        // Its keyword, if any, is at hand, and its one line end is counted
+        // as it is passed.
+        keywords(b, e, e);
+        const bool more = skip_line(window);
+        if (cut_every != 0 && more) ++out.lines;
+        inside = false;
+        if (!more) return out;
+      }
+      counted = window.begin();
+      continue;
+    }
+    keywords(b, limit, e);
     if (cut_every != 0) out.lines += count_line_ends(counted, limit, e);
     if (last) return out;
     window.advance(limit);
+    inside = false;
     counted = window.begin();
   }
 }
 
 // The first pass in parts on the threads, each over the lines that start in
-// its share of the bytes; the parts' counts are then added up in order.
+// its share of the bytes; the parts' counts are then added up in order. A
+// part after the first starts at least a byte into the text, since the byte
+// before it tells whether a line starts there: a text of fewer bytes than
+// threads has fewer parts.
 Survey survey_on_threads(const TpsSource& source, std::uint64_t start, std::uint64_t stop,
                          std::size_t window, std::uint64_t cut_every) {
-  const std::size_t parts = thread_count();
+  const auto parts =
+      static_cast<std::size_t>(std::clamp<std::uint64_t>(stop - start, 1, thread_count()));
   std::vector<Survey> found(parts);
   const auto at = [&](std::size_t part) { return start + (stop - start) * part / parts; };
   parallel_blocks(parts, 1, [&](std::size_t begin, std::size_t end) {
@@ -461,6 +528,9 @@ class TpsScanner {
   // landmarks were missing.
   std::size_t incomplete_ = 0;
   std::vector<bool> missing_landmarks_;
+  // Each column's extremes as written, for coordinates that look like a
+  // missing-value code.
+  SlotExtremes extremes_;
   // Line numbers are counted forward from the last position asked for; the
   // window starts on line first_line_.
   std::size_t first_line_ = 1;
@@ -491,8 +561,21 @@ const char* TpsScanner::find_lm(const char* from) {
     if (const char* eq = next_lm(from, end_, begin_)) return eq;
     if (window_->at_end()) return nullptr;
     const char* keep = last_line_start(begin_, end_);
+    std::size_t line = line_of(keep);
+    if (keep == begin_) {
+      // The window holds the start of one line only: its blanks are let go
+      // while an LM= may follow them, and the rest of any other line is
+      // read past, so that a long line is never held whole.
+      while (keep != end_ && (*keep == ' ' || *keep == '\t')) ++keep;
+      if (!keyword_may_follow(keep, end_)) {
+        const bool more = skip_line(*window_);
+        look_at(more ? line + 1 : line);
+        if (!more) return nullptr;
+        from = begin_;
+        continue;
+      }
+    }
     const auto seen = static_cast<std::size_t>(end_ - keep);
-    const std::size_t line = line_of(keep);
     window_->advance(keep);
     look_at(line);
     from = begin_ + seen;
@@ -694,13 +777,9 @@ const char* TpsScanner::read_curve(const char* points_eq, std::vector<double>& r
 double TpsScanner::read_scale(const char* eq, std::size_t specimen, const char* keyword) const {
   const char* s = eq + 1;
   const char* e = line_end(s, end_);
+  if (double factor = 0; parse_scale({s, static_cast<std::size_t>(e - s)}, factor)) return factor;
   while (s != e && is_space(*s)) ++s;
   while (e != s && is_space(e[-1])) --e;
-  double factor = 0;
-  if (s != e && ((*s >= '0' && *s <= '9') || *s == '+' || *s == '-' || *s == '.') &&
-      parse_number(s, e, factor) == e && std::isfinite(factor)) {
-    return factor;
-  }
   const char* name = eq;
   while (name != begin_ && is_letter(name[-1])) --name;
   fail(specimen, keyword,
@@ -921,6 +1000,7 @@ const char* TpsScanner::read_specimen(const char* eq, std::size_t specimen, TpsD
     }
   }
   if (Missing) mark_missing(row);
+  extremes_.add(row, dims_);
   if (options_.with_scale) {
     if (scale_eq == nullptr) {
       fail(specimen, keyword,
@@ -977,6 +1057,7 @@ void TpsScanner::absorb(TpsScanner& part, TpsData& out, std::size_t first, std::
     curve_specimens_ += part.curve_specimens_;
   }
   incomplete_ += part.incomplete_;
+  extremes_.merge(part.extremes_);
   if (missing_landmarks_.size() < part.missing_landmarks_.size()) {
     missing_landmarks_.resize(part.missing_landmarks_.size());
   }
@@ -999,6 +1080,10 @@ void TpsScanner::finish(TpsData& out) {
   if (Missing) {
     out.incomplete = incomplete_;
     warn_missing(out);
+  }
+  out.coded = find_coded_missing(extremes_, out.coordinates, out.records, options_.with_scale);
+  for (const CodedMissing& found : out.coded) {
+    out.warnings.push_back(coded_missing_warning(file_, found, out.records));
   }
 }
 
@@ -1241,6 +1326,7 @@ TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& 
     append(all.namelist, one.namelist);
     append(all.records, one.records);
     append(all.warnings, one.warnings);
+    append(all.coded, one.coded);
     all.incomplete += one.incomplete;
   }
   return all;

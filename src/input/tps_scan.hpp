@@ -16,7 +16,8 @@
 // few numbers (with the text where reading stopped), holds more numbers than
 // its count announces (3-D data), or lacks a readable scale factor. Nothing is
 // returned then. A later count above k is no error: its first k landmarks are
-// kept and a warning is added.
+// kept and a warning is added. So is a warning for coordinates that look like
+// a missing-value code written as numbers (see coded_missing.hpp).
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "input/coded_missing.hpp"
 #include "input/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
 
@@ -68,6 +70,9 @@ struct TpsData {
   std::size_t curve_points = 0;  // curve points appended to each row (0 unless options.curves)
   std::size_t incomplete = 0;    // specimens with a missing landmark (0 unless options.missing)
   std::size_t dimensions = 2;    // coordinates per landmark: 2, or 3 (x y z)
+  // Coordinates that look like a missing-value code (see coded_missing.hpp),
+  // most landmarks first; each also gives a warning.
+  std::vector<CodedMissing> coded;
 };
 
 // Parses TPS text; `file` names the file in messages and records. With

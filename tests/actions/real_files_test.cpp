@@ -87,10 +87,17 @@ TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
       {"bluegill-body-417spec-k19-scale-crlf.TPS",
        "Warning: ID=0 is shared by specimens 1, 31, 60, 90, 120, 150, 180, 210, 240, 270 and 3 "
        "more."},
-      // The sentinel -1000001 of missing landmarks makes 32 of 60 specimens huge.
+      // The sentinel -1000001 of missing landmarks, which also makes 32 of 60
+      // specimens huge.
       {"horsefly-wing-60spec-k30-padded-sentinel.tps",
-       "Warning: specimen 1 (ID=Tabanus): centroid size 1.39e+06 is 74542 times the median of "
-       "the other 28 specimens; missing landmarks written as numbers?"},
+       "Warning: \"" + kReal +
+           "horsefly-wing-60spec-k30-padded-sentinel.tps\": 35 landmarks in 32 specimens are "
+           "written as -1000001 -1000001, outside the range of the other specimens' coordinates "
+           "of those landmarks: a missing-value code? (specimen 1 (ID=Tabanus), specimen 2 "
+           "(ID=albohirta), specimen 5 (ID=andicola), specimen 7 (ID=antillanca), specimen 12 "
+           "(ID=bruchii) and 27 more). Load with --missing --missing-code -1000001 (in the "
+           "window: File > Missing landmarks and Missing-value code...) to read them as "
+           "missing."},
       {"trilobite-cephala-300spec-k16-curves.tps",
        "Warning: \"" + kReal +
            "trilobite-cephala-300spec-k16-curves.tps\": 300 specimens carry curves (72 points "
@@ -153,6 +160,52 @@ TEST_F(RealFilesTest, MissingLandmarksLeaveEveryOtherDistanceAsRead) {
   const double bx = 3.932800 - 3.232770, by = 10.009070 - 9.425710;
   EXPECT_NEAR(angles(0, 0), std::atan2(std::abs(ax * by - ay * bx), ax * bx + ay * by), 1e-12);
   EXPECT_TRUE(std::isnan(angles(0, 1)));
+}
+
+// The lizard file writes its missing landmarks -1 -1. Read with that code,
+// each of its 34 complete specimens gives exactly the distances and size of
+// the file that holds only those, and a distance to a missing landmark is NaN.
+TEST_F(RealFilesTest, CodedMissingLandmarksLeaveTheCompleteSpecimensAsTheirOwnFile) {
+  SKIP_WITHOUT_REAL_DATA();
+  const auto distances = [&](const std::string& name) {
+    platform.answer(kReal + name);
+    run("GetTPSData");
+    session.handler.tlengths = all_pairs(11);
+    run("CalcLengths");
+    return session.handler.traddata;
+  };
+  const Matrix complete = distances("lizard-maxilla-34spec-k11-completesubset-crlf.tps");
+  std::map<std::string, std::size_t> complete_rows;  // by ID
+  for (std::size_t r = 0; r < complete.rows(); ++r) {
+    complete_rows[std::string(session.handler.records.at(r).id())] = r;
+  }
+  ASSERT_EQ(complete_rows.size(), 34u);
+  session.tps_options.missing = true;
+  session.tps_options.missing_code = -1;
+  const std::string coded = "lizard-maxilla-62spec-k11-neg1missing-winpath.tps";
+  const Matrix all = distances(coded);
+  const Matrix raw = read_tps_file(kReal + coded, false).coordinates;
+  const Matrix& pairs = session.handler.tlengths;
+  ASSERT_EQ(all.rows(), 62u);
+  ASSERT_EQ(all.cols(), pairs.rows() + 1);
+  std::size_t matched = 0;
+  for (std::size_t r = 0; r < all.rows(); ++r) {
+    const auto same = complete_rows.find(std::string(session.handler.records.at(r).id()));
+    matched += same != complete_rows.end();
+    for (std::size_t p = 0; p < all.cols(); ++p) {
+      if (same != complete_rows.end()) {
+        ASSERT_EQ(all(r, p), complete(same->second, p))
+            << "specimen " << r + 1 << ", column " << p + 1;
+        continue;
+      }
+      if (p == pairs.rows()) break;  // the size of an incomplete specimen
+      const auto a = static_cast<std::size_t>(pairs(p, 1)) - 1;
+      const auto b = static_cast<std::size_t>(pairs(p, 2)) - 1;
+      const bool lost = raw(r, 2 * a) == -1 || raw(r, 2 * b) == -1;
+      ASSERT_EQ(std::isnan(all(r, p)), lost) << "specimen " << r + 1 << ", pair " << p + 1;
+    }
+  }
+  EXPECT_EQ(matched, 34u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <random>
@@ -425,6 +426,52 @@ TEST(TpsScanMissing, MissingCoordinatesMakeTheirLandmarkNaN) {
                 "\"t.tps\": 1 of 2 specimens has missing landmarks (landmark 2)" + kMissingKept});
 }
 
+// The same coordinates at several landmarks, outside the range of the other
+// specimens' coordinates of each, look like a missing-value code: found as
+// written, in 2-D, in 3-D and with scale factors, but not in centred
+// coordinates, inside the others' range, nor in a specimen entered twice.
+TEST(TpsScanCodedMissing, RepeatedCoordinatesOutsideTheOthersWarn) {
+  const std::string text =
+      "LM=3\n10 20\n30 40\n-1 -1\nID=a\nSCALE=0.5\nLM=3\n11 21\n-1 -1\n50 60\nID=b\nSCALE=0.013\n"
+      "LM=3\n12 22\n31 41\n-1 -1\nID=c\nSCALE=3\nLM=3\n13 23\n32 42\n51 61\nID=d\nSCALE=7\n";
+  const TpsData d = tps(text);
+  EXPECT_EQ(d.warnings,
+            std::vector<std::string>{
+                "\"t.tps\": 3 landmarks in 3 specimens are written as -1 -1, outside the range "
+                "of the other specimens' coordinates of those landmarks: a missing-value code? "
+                "(specimen 1 (ID=a), specimen 2 (ID=b) and specimen 3 (ID=c)). Load with "
+                "--missing --missing-code -1 (in the window: File > Missing landmarks and "
+                "Missing-value code...) to read them as missing."});
+  ASSERT_EQ(d.coded.size(), 1u);
+  EXPECT_EQ(d.coded[0].code, -1);
+  EXPECT_EQ(tps(text, true).warnings, d.warnings);
+  TpsOptions as_missing;
+  as_missing.missing = true;
+  as_missing.missing_code = -1;
+  EXPECT_TRUE(tps(text, as_missing).coded.empty());
+
+  const TpsData solid =
+      tps("LM3=2\n1 2 3\n-9 -9 -9\nLM3=2\n-9 -9 -9\n4 5 6\nLM3=2\n1.5 2.5 3.5\n-9 -9 -9\n"
+          "LM3=2\n1.2 2.2 3.2\n4.5 5.5 6.5\n");
+  ASSERT_EQ(solid.warnings.size(), 1u);
+  EXPECT_EQ(
+      solid.warnings[0].find("\"t.tps\": 3 landmarks in 3 specimens are written as -9 -9 -9, "),
+      0u);
+
+  // Superimposed coordinates: negative everywhere, no pair repeated.
+  EXPECT_TRUE(
+      tps("LM=3\n-0.5 -0.3\n0.1 0.6\n0.4 -0.3\nLM=3\n-0.48 -0.31\n0.12 0.58\n0.36 -0.27\n"
+          "LM=3\n-0.52 -0.29\n0.09 0.61\n0.43 -0.32\nLM=3\n-0.47 -0.32\n0.1 0.62\n0.37 -0.3\n")
+          .warnings.empty());
+  // 5 5 lies inside the others' range at its second landmark.
+  EXPECT_TRUE(
+      tps("LM=2\n5 5\n5 5\nLM=2\n6 7\n5 5\nLM=2\n7 8\n1 2\nLM=2\n8 9\n9 9\n").coded.empty());
+  // The third specimen is the second entered again: its extreme landmark repeats.
+  EXPECT_TRUE(tps("LM=2\n1 2\n3 4\nLM=2\n0.5 1.5\n3.1 4.1\nLM=2\n0.5 1.5\n3.1 4.1\n"
+                  "LM=2\n0.5 1.5\n2.9 3.9\nLM=2\n1.1 2.1\n3 4\nLM=2\n1.2 2.2\n3.2 4.2\n")
+                  .coded.empty());
+}
+
 // A sample of many specimens in every layout the reader meets: each line end,
 // blanks before keywords, records, scale factors, curves, NA, differing counts.
 std::string generated_sample(unsigned seed, bool na) {
@@ -529,6 +576,53 @@ TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
   EXPECT_ERROR_MSG(read_tps_files({a, c}, options),
                    "\"" + c + "\" has 3 landmarks per specimen where \"" + a +
                        "\" has 2; files loaded as one sample must have the same landmark count.");
+}
+
+// Files of a few bytes have no keyword on any thread count, and a line longer
+// than the window is read past rather than held.
+TEST(TpsScanFile, ShortFilesAndLongLinesWithoutKeywordAreRefused) {
+  const std::string path = testing::TempDir() + "/reader_short.tps";
+  for (const std::string bytes : {"", "a", "\n\n", "LM", "\xEF\xBB\xBF", "\xEF\xBB\xBFL"}) {
+    std::ofstream(path, std::ios::binary) << bytes;
+    for (std::size_t threads : {1, 2, 3, 64}) {
+      set_thread_count(threads);
+      EXPECT_ERROR_MSG(read_tps_file(path, false), "No LM= keyword found in \"" + path + "\".")
+          << threads << " threads, " << bytes.size() << " bytes";
+    }
+  }
+  // More threads than bytes after a byte-order mark: the first line is read.
+  std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBFLM=1\n1 2\nLM=1\n3 4\n";
+  set_thread_count(64);
+  EXPECT_EQ(read_tps_file(path, false).coordinates, (Matrix{{1, 2}, {3, 4}}));
+
+  // The largest read a source is asked for is the window's.
+  struct Counting final : TpsSource {
+    explicit Counting(std::string text) : text(std::move(text)) {}
+    std::uint64_t size() const override { return text.size(); }
+    std::size_t read(std::uint64_t offset, char* p, std::size_t n) const override {
+      for (std::size_t seen = largest; n > seen && !largest.compare_exchange_weak(seen, n);) {
+      }
+      return offset < text.size() ? text.copy(p, n, offset) : 0;
+    }
+    std::string text;
+    mutable std::atomic<std::size_t> largest = 0;
+  };
+  const std::string tail = "\nLM=1\n1 2\nID=a\nLM=1\n3 4\n";
+  for (const std::string& text :
+       {std::string(100000, 'a'), std::string(100000, ' '), std::string(100000, 'x') + tail,
+        std::string(100000, ' ') + tail.substr(1), "ID=" + std::string(100000, 'x') + tail}) {
+    for (std::size_t threads : {1, 2}) {
+      set_thread_count(threads);
+      const Counting source(text);
+      EXPECT_EQ(read_outcome([&] { return read_tps_windowed(source, "big.tps", {}, nullptr, 64); }),
+                read_outcome([&] { return read_tps(text, "big.tps", false); }))
+          << threads << " threads";
+      EXPECT_LE(source.largest.load(), 64u);
+    }
+  }
+  EXPECT_ERROR_MSG(read_tps(std::string(100000, 'a'), "big.tps", false),
+                   "No LM= keyword found in \"big.tps\".");
+  set_thread_count(0);
 }
 
 TEST(TpsScanFile, UnreadableFileNamesPathAndReason) {
