@@ -168,8 +168,7 @@ TEST_F(RealFilesTest, MissingLandmarksLeaveEveryOtherDistanceAsRead) {
 TEST_F(RealFilesTest, CodedMissingLandmarksLeaveTheCompleteSpecimensAsTheirOwnFile) {
   SKIP_WITHOUT_REAL_DATA();
   const auto distances = [&](const std::string& name) {
-    platform.answer(kReal + name);
-    run("GetTPSData");
+    load(name);
     session.handler.tlengths = all_pairs(11);
     run("CalcLengths");
     return session.handler.traddata;
