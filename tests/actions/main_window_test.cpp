@@ -627,8 +627,10 @@ TEST_F(MainWindowTest, SavesNeverReplaceWhatWasRead) {
   click("CalcLengths");
   platform.answer(out.string() + "/");
   press("ExportTables");
-  const std::string table = (out / "s-distances.csv").string();
-  EXPECT_EQ(last_message(), "The table \"" + table + "\" is the loaded pair list \"" + table +
+  EXPECT_EQ(last_message(), "The table \"" + out.string() +
+                                "/s-distances.csv\" is the loaded pair "
+                                "list \"" +
+                                (out / "s-distances.csv").string() +
                                 "\"; an output never replaces an input, so nothing was written.");
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
   press("ProtocolDesigner");
