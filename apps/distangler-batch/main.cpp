@@ -12,20 +12,21 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
 #include "actions/session.hpp"
+#include "input/dload.hpp"
 #include "input/missing_code.hpp"
 #include "input/tps_check.hpp"
-#include "morpho/landmark_count.hpp"
-#include "output/dataset_file.hpp"
 #include "output/manifest.hpp"
-#include "output/table.hpp"
-#include "output/write_tps.hpp"
+#include "pipeline/load_sample.hpp"
+#include "pipeline/measurements.hpp"
+#include "pipeline/write_outputs.hpp"
 #include "protocol/all_pairs.hpp"
+#include "protocol/landmark_list.hpp"
 #include "protocol/write_list.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
@@ -70,47 +71,21 @@ struct Options {
 // More threads than this would only cost memory for their text blocks.
 constexpr std::size_t kMaxThreads = 256;
 
-// Runs one action with the given dialog answers, timing it when asked.
-class Runner {
+// Times the steps of a run when asked, on standard error.
+class Steps {
  public:
-  Runner(dg::Session& session, dg::HeadlessPlatform& platform, bool timings)
-      : session_(session), platform_(platform), timings_(timings) {}
+  explicit Steps(bool timings) : timings_(timings) {}
 
-  void run(const std::string& action, const std::vector<std::string>& answers) {
-    for (const auto& path : answers) platform_.answer(path);
-    run_action(action);
-  }
-
-  // An action whose one dialog takes several files.
-  void run_files(const std::string& action, const std::vector<std::string>& files) {
-    platform_.answer_files(files);
-    run_action(action);
-  }
-
- private:
-  void run_action(const std::string& action) {
-    auto start = std::chrono::steady_clock::now();
-    dg::dahand(session_, dg::Value(action));
-    report(action, start);
-  }
-
- public:
   template <class F>
   void step(const std::string& name, F&& body) {
     auto start = std::chrono::steady_clock::now();
     body();
-    report(name, start);
-  }
-
- private:
-  void report(const std::string& name, std::chrono::steady_clock::time_point start) {
     if (!timings_) return;
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     std::cerr << "timing: " << name << " " << elapsed.count() << " s\n";
   }
 
-  dg::Session& session_;
-  dg::HeadlessPlatform& platform_;
+ private:
   bool timings_;
 };
 
@@ -141,42 +116,6 @@ const CLI::Validator kExistingFile(
 std::string absolute_path(const std::string& path) {
   const std::u8string text = std::filesystem::absolute(dg::file_path(path)).generic_u8string();
   return std::string(text.begin(), text.end());
-}
-
-// Whether a file name ends in ".tps", in any letter case.
-bool tps_name(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string end = path.substr(path.size() - 4);
-  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return end == ".tps";
-}
-
-// The consensus of a superimposed sample in the file's format: TPS by its
-// name, else the --format of every dataset.
-void write_consensus(dg::Session& session, const std::string& path) {
-  const dg::Matrix& consensus = session.handler.consensus;
-  if (consensus.empty()) {
-    dg::raise("No consensus to write to \"" + path + "\": the sample was not superimposed.");
-  }
-  if (tps_name(path)) {
-    dg::write_tps_consensus(path, consensus, session.handler.dimensions);
-    return;
-  }
-  if (session.table_format == dg::TableFormat::Plain) {
-    dg::write_exact(path, consensus);
-    return;
-  }
-  std::vector<dg::SpecimenRecord> record(1);
-  auto text = std::make_shared<dg::RecordText>();
-  record[0].set(dg::SpecimenRecord::Id, text->values, "consensus");
-  record[0].number = 1;
-  record[0].attach(text);
-  std::vector<std::string> columns =
-      dg::coordinate_columns(consensus.cols() - 1, session.handler.dimensions);
-  columns.push_back("centroid_size");
-  const std::string warning =
-      dg::write_table(path, session.table_format, consensus, columns, record);
-  if (!warning.empty()) session.warn(warning);
 }
 
 #if defined(_WIN32)
@@ -216,30 +155,17 @@ int check_files(const std::vector<std::string>& files, const dg::TpsOptions& opt
   return status;
 }
 
-// The files the run wrote, in order, each with its number of rows.
-std::vector<dg::ManifestOutput> written_files(const Options& o, const dg::HandlerState& state) {
-  std::vector<dg::ManifestOutput> files;
-  auto wrote = [&](const std::string& path, std::optional<std::size_t> rows) {
-    if (!path.empty()) files.push_back({path, rows});
-  };
-  wrote(o.write_pairs, state.tlengths.rows());
-  const std::size_t distances = dg::actions::distance_rows(state).rows;
-  wrote(o.lengths, distances);
-  wrote(o.log_lengths, distances);
-  wrote(o.constrained, distances);
-  wrote(o.angles, state.data.rows());
-  wrote(o.degrees, state.data.rows());
-  wrote(o.superimposed, state.data.rows());
-  wrote(o.superimposed_tps, state.data.rows());
-  wrote(o.consensus, state.consensus.rows());
-  wrote(o.plot, std::nullopt);
-  return files;
-}
+// What a run read and made, as far as it came.
+struct Run {
+  dg::Sample sample;
+  dg::Matrix pairs, triples;
+  std::vector<std::string> warnings;
+  std::vector<dg::ManifestOutput> outputs;
+};
 
 // What the manifest says of a run that ended, with `error` when it failed.
 dg::RunManifest describe_run(const Options& o, std::vector<std::string> command_line,
-                             const dg::Session& session, const dg::HeadlessPlatform& platform,
-                             std::optional<std::string> error) {
+                             const Run& done, std::optional<std::string> error) {
   dg::RunManifest run;
   run.command_line = std::move(command_line);
   for (const auto* paths : {&o.tps, &o.tps_scale}) {
@@ -248,9 +174,8 @@ dg::RunManifest describe_run(const Options& o, std::vector<std::string> command_
   if (!o.matrix.empty()) run.inputs.push_back({"sample", o.matrix});
   if (!o.pairs.empty()) run.inputs.push_back({"pairs", o.pairs});
   if (!o.triples.empty()) run.inputs.push_back({"triples", o.triples});
-  const dg::HandlerState& state = session.handler;
-  run.pairs = state.tlengths;
-  run.triples = state.tangles;
+  run.pairs = done.pairs;
+  run.triples = done.triples;
   run.options = {{"sample_format", !o.tps.empty()         ? "tps"
                                    : !o.tps_scale.empty() ? "tps-scale"
                                                           : "matrix"},
@@ -260,15 +185,24 @@ dg::RunManifest describe_run(const Options& o, std::vector<std::string> command_
                  {"missing_code", o.missing_code.empty() ? nlohmann::ordered_json()
                                                          : nlohmann::ordered_json(o.missing_code)},
                  {"all_pairs", o.all_pairs}};
-  run.specimens = state.data.rows();
-  run.landmarks = dg::landmark_count(state.data.cols(), state.dimensions);
-  run.dimensions = state.dimensions;
-  run.consensus_passes = state.consensus_passes;
-  run.incomplete_specimens = dg::incomplete_rows(state.data, state.dimensions);
-  run.warnings = dg::warning_lines(platform.console_text());
-  if (!error) run.outputs = written_files(o, state);
+  const dg::Sample& s = done.sample;
+  run.specimens = s.specimens();
+  run.landmarks = s.landmarks();
+  run.dimensions = s.dimensions;
+  run.consensus_passes = s.passes;
+  run.incomplete_specimens = dg::incomplete_rows(s.coordinates);
+  run.warnings = done.warnings;
+  if (!error) run.outputs = done.outputs;
   run.error = std::move(error);
   return run;
+}
+
+// A pair or triple list read from its file and checked against the sample,
+// named by its file in an error.
+dg::Matrix read_list(const std::string& path, std::size_t count, const dg::Sample& sample) {
+  dg::Matrix list = dg::dload(path);
+  dg::loaded_list_indices(list, dg::split_path(path).name, count, sample.landmarks());
+  return list;
 }
 
 }  // namespace
@@ -452,8 +386,7 @@ static int run(int argc, char** argv) {
     return 2;
   }
 
-  // Loading moves the current folder to the file's folder, so relative paths
-  // are made absolute first.
+  // The manifest and every message name files by their absolute paths.
   for (std::string* path : {&o.matrix, &o.pairs, &o.triples, &o.lengths, &o.log_lengths,
                             &o.constrained, &o.angles, &o.degrees, &o.superimposed, &o.plot}) {
     if (!path->empty()) *path = absolute_path(*path);
@@ -497,68 +430,86 @@ static int run(int argc, char** argv) {
   }
 
   if (o.threads != 0) dg::set_thread_count(o.threads);
-  dg::HeadlessPlatform platform(&std::cerr);
-  dg::Session session(platform);
-  session.draws = !o.plot.empty();
-  // The saves compute the distances block by block as they write them.
-  session.keeps_distances = false;
-  Runner runner(session, platform, o.timings);
+  Steps steps(o.timings);
+  Run done;
+  const auto warn = [&](std::vector<std::string> warnings) {
+    for (std::string& warning : warnings) {
+      std::cerr << "Warning: " << warning << "\n";
+      done.warnings.push_back(std::move(warning));
+    }
+  };
   std::optional<std::string> failure;
   try {
-    session.tps_options.curves = o.curves;
-    session.table_format = dg::table_format(o.format);
-    session.tps_options.missing = o.missing;
-    session.tps_options.dimensions = o.dimensions;
-    if (!o.missing_code.empty()) dg::set_missing_code(session.tps_options, o.missing_code);
-    if (!o.check.empty()) return check_files(o.check, session.tps_options, o.json);
-    if (!o.tps.empty()) runner.run_files("GetTPSData", o.tps);
-    if (!o.tps_scale.empty()) runner.run_files("GetTPSScale", o.tps_scale);
-    if (!o.matrix.empty()) runner.run("GetData", {o.matrix});
-    if (!o.pairs.empty()) runner.run("GetLengths", {o.pairs});
+    dg::LoadOptions load;
+    load.reading.curves = o.curves;
+    load.reading.missing = o.missing;
+    load.reading.dimensions = o.dimensions;
+    if (!o.missing_code.empty()) dg::set_missing_code(load.reading, o.missing_code);
+    const dg::TableFormat format = dg::table_format(o.format);
+    if (!o.check.empty()) return check_files(o.check, load.reading, o.json);
+
+    const std::vector<std::string>& tps = !o.tps.empty() ? o.tps : o.tps_scale;
+    load.format = !o.matrix.empty()      ? dg::SampleFormat::matrix
+                  : !o.tps_scale.empty() ? dg::SampleFormat::tps_scale
+                                         : dg::SampleFormat::tps;
+    steps.step(!o.matrix.empty() ? "GetData"
+               : !o.tps.empty()  ? "GetTPSData"
+                                 : "GetTPSScale",
+               [&] {
+                 std::vector<std::string> warnings;
+                 try {
+                   done.sample = dg::load_sample(!o.matrix.empty() ? std::vector{o.matrix} : tps,
+                                                 load, warnings);
+                 } catch (...) {
+                   warn(std::move(warnings));
+                   throw;
+                 }
+                 warn(std::move(warnings));
+               });
+    const dg::Sample& sample = done.sample;
+    if (!o.pairs.empty()) {
+      steps.step("GetLengths", [&] { done.pairs = read_list(o.pairs, 2, sample); });
+    }
     if (o.all_pairs) {
-      runner.step("all pairs", [&] {
-        const std::size_t k =
-            dg::landmark_count(session.handler.data.cols(), session.handler.dimensions);
-        dg::actions::use_pairs(session, dg::all_pairs(k), "all pairs");
-      });
+      steps.step("all pairs", [&] { done.pairs = dg::all_pairs(sample.landmarks()); });
     }
     if (!o.write_pairs.empty()) {
-      runner.step("write pairs", [&] { dg::write_list(o.write_pairs, session.handler.tlengths); });
+      steps.step("write pairs", [&] { dg::write_list(o.write_pairs, done.pairs); });
     }
-    if (!o.triples.empty()) runner.run("GetAngles", {o.triples});
-    if (distances) runner.run("CalcLengths", {});
-    if (!o.lengths.empty()) runner.run("SaveLengths", {o.lengths});
-    if (!o.log_lengths.empty()) runner.run("SaveLogLengths", {o.log_lengths});
-    if (!o.constrained.empty()) runner.run("SaveConstrained", {o.constrained});
-    if (!o.angles.empty()) runner.run("SaveAngles", {o.angles});
-    if (!o.degrees.empty()) runner.run("SaveDegrees", {o.degrees});
-    if (!o.superimposed.empty()) {
-      runner.step("superimposed", [&] {
-        const dg::Matrix& data = session.handler.data;
-        if (session.table_format == dg::TableFormat::Plain) {
-          dg::write_exact(o.superimposed, data);
-          return;
-        }
-        std::vector<std::string> columns = dg::coordinate_columns(
-            data.cols() > 0 ? data.cols() - 1 : 0, session.handler.dimensions);
-        if (data.cols() > 0) columns.push_back("centroid_size");
-        const std::string warning = dg::write_table(o.superimposed, session.table_format, data,
-                                                    columns, session.handler.records);
-        if (!warning.empty()) session.warn(warning);
+    if (!o.triples.empty()) {
+      steps.step("GetAngles", [&] { done.triples = read_list(o.triples, 3, sample); });
+    }
+    // The distances are computed block by block as each dataset is written.
+    std::vector<std::size_t> pairs;
+    if (distances) {
+      steps.step("CalcLengths", [&] {
+        pairs = dg::landmark_indices(done.pairs, 2, 2, sample.landmarks(), "Pair");
       });
     }
-    if (!o.superimposed_tps.empty()) {
-      runner.step("superimposed TPS", [&] {
-        dg::write_tps(o.superimposed_tps, session.handler.data, session.handler.records,
-                      session.handler.dimensions);
+    const dg::Study study{sample, done.pairs, done.triples,
+                          dg::distance_rows(sample, std::move(pairs))};
+    if (!o.write_pairs.empty()) done.outputs.push_back({o.write_pairs, done.pairs.rows()});
+    const std::tuple<const char*, dg::Output, const std::string*> saves[] = {
+        {"SaveLengths", dg::Output::lengths, &o.lengths},
+        {"SaveLogLengths", dg::Output::log_lengths, &o.log_lengths},
+        {"SaveConstrained", dg::Output::constrained, &o.constrained},
+        {"SaveAngles", dg::Output::angles, &o.angles},
+        {"SaveDegrees", dg::Output::degrees, &o.degrees},
+        {"superimposed", dg::Output::superimposed, &o.superimposed},
+        {"superimposed TPS", dg::Output::superimposed_tps, &o.superimposed_tps},
+        {"consensus", dg::Output::consensus, &o.consensus}};
+    for (const auto& [name, what, path] : saves) {
+      if (path->empty()) continue;
+      steps.step(name, [&] {
+        std::vector<std::string> warnings;
+        const dg::Written written = dg::write_output(study, what, *path, format, warnings);
+        warn(std::move(warnings));
+        done.outputs.push_back({written.path, written.rows});
       });
-    }
-    if (!o.consensus.empty()) {
-      runner.step("consensus", [&] { write_consensus(session, o.consensus); });
     }
 #if DISTANGLER_PLOT
     if (!o.plot.empty()) {
-      runner.step("plot", [&] {
+      steps.step("plot", [&] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         int qt_argc = 1;
         // Qt's start-up notes (such as a missing runtime folder) do not concern the user.
@@ -566,10 +517,19 @@ static int run(int argc, char** argv) {
             qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
         QGuiApplication gui(qt_argc, argv);
         qInstallMessageHandler(previous);
+        // The picture the window's axes would show after the same loads.
+        dg::HeadlessPlatform platform;
+        dg::Session session(platform);
+        session.handler.sample = sample;
+        session.handler.tlengths = done.pairs;
+        session.handler.tangles = done.triples;
+        dg::actions::set_up_view(session);
+        dg::actions::draw_sample(session);
         dg::Graphics& graphics = session.graphics;
         auto figure = graphics.figure_of(graphics.gca());
         dg::write_plot(graphics, *figure, o.plot);
       });
+      done.outputs.push_back({o.plot, std::nullopt});
     }
 #endif
   } catch (const dg::RuntimeError& error) {
@@ -578,9 +538,9 @@ static int run(int argc, char** argv) {
   }
   if (!o.manifest.empty()) {
     try {
-      runner.step("manifest", [&] {
+      steps.step("manifest", [&] {
         dg::write_manifest(o.manifest, describe_run(o, std::vector<std::string>(argv, argv + argc),
-                                                    session, platform, failure));
+                                                    done, failure));
       });
     } catch (const dg::RuntimeError& error) {
       std::cerr << "distangler-batch: " << error.what() << "\n";

@@ -4,14 +4,13 @@
 
 #include "guisupport/cla.hpp"
 #include "input/missing_code.hpp"
-#include "morpho/landmark_count.hpp"
 #include "runtime/graphics/layout_file.hpp"
 
 namespace dg::actions {
 namespace {
 
 bool calculated(const HandlerState& h) {
-  return !h.traddata.empty() || h.distance_pairs.has_value();
+  return !h.traddata.empty();
 }
 
 bool fits(const Matrix& list, std::size_t count, std::size_t landmarks) {
@@ -32,8 +31,8 @@ void enable(Session& session, std::string_view tag, bool on) {
 
 void refresh_window(Session& session) {
   const HandlerState& h = session.handler;
-  const bool sample = !h.data.empty();
-  const std::size_t landmarks = landmark_count(h.data.cols(), h.dimensions);
+  const bool sample = !h.sample.empty();
+  const std::size_t landmarks = h.sample.landmarks();
   const bool pairs = sample && fits(h.tlengths, 2, landmarks);
   const bool triples = sample && fits(h.tangles, 3, landmarks);
   const bool distances = calculated(h);
@@ -54,14 +53,15 @@ void refresh_window(Session& session) {
   set_tagged(session, "NumbersMenu", "Checked", Value(session.landmark_numbers ? "on" : "off"));
   for (Handle menu : session.graphics.find_by_tag("RecentMenu")) fill_recent_menu(session, menu);
   refresh_designer(session);
-  const Value title(h.name.empty() ? std::string("Distangler") : "Distangler - " + h.name);
+  const std::string& name = h.sample.name;
+  const Value title(name.empty() ? std::string("Distangler") : "Distangler - " + name);
   for (Handle box : session.graphics.find_by_tag("DataBox")) {
     if (auto figure = session.graphics.figure_of(box)) session.graphics.set(*figure, "Name", title);
   }
 }
 
 bool no_sample(Session& session) {
-  if (!session.handler.data.empty()) return false;
+  if (!session.handler.sample.empty()) return false;
   session.report("No sample is loaded.");
   return true;
 }
@@ -74,8 +74,9 @@ bool no_distances(Session& session) {
 }
 
 std::string sample_name(const HandlerState& handler) {
-  if (handler.records.empty()) return "sample";
-  std::string name = split_path(handler.records.front().file()).name;
+  const auto& records = handler.sample.records;
+  if (records.empty()) return "sample";
+  std::string name = split_path(records.front().file()).name;
   if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) {
     name.erase(dot);
   }
@@ -83,8 +84,9 @@ std::string sample_name(const HandlerState& handler) {
 }
 
 std::string sample_folder(const HandlerState& handler) {
-  if (handler.records.empty()) return {};
-  return split_path(handler.records.front().file()).folder;
+  const auto& records = handler.sample.records;
+  if (records.empty()) return {};
+  return split_path(records.front().file()).folder;
 }
 
 std::string count_of(std::size_t n, std::string_view noun) {
@@ -94,7 +96,7 @@ std::string count_of(std::size_t n, std::string_view noun) {
 std::vector<ReadFile> read_files(const Session& session) {
   const HandlerState& h = session.handler;
   std::vector<ReadFile> files;
-  for (const SpecimenRecord& record : h.records) {
+  for (const SpecimenRecord& record : h.sample.records) {
     if (files.empty() || files.back().path != record.file()) {
       files.push_back({"the loaded sample", record.file()});
     }
@@ -130,14 +132,13 @@ void remember_file(Session& session, std::string_view word, const std::string& p
 
 void drop_distances(HandlerState& h) {
   h.traddata = Matrix();
-  h.distance_pairs.reset();
   h.distances_saved = false;
 }
 
 bool keeps_unsaved_distances(Session& session, std::string_view title, std::string_view before) {
   const HandlerState& h = session.handler;
   if (!calculated(h) || h.distances_saved) return false;
-  switch (session.platform.ask_unsaved(title, "The distances calculated for " + h.name +
+  switch (session.platform.ask_unsaved(title, "The distances calculated for " + h.sample.name +
                                                   " were never saved. Save them before " +
                                                   std::string(before) + "?")) {
     case Platform::Unsaved::discard:
@@ -164,14 +165,9 @@ std::string recent_word(std::string_view word, const TpsOptions& options, bool t
 void clear(Session& session) {
   if (keeps_unsaved_distances(session, "Clear", "clearing the sample")) return;
   HandlerState& h = session.handler;
-  h.data = Matrix();
-  h.records.clear();
-  h.partial_size.clear();
-  h.consensus = Matrix();
-  h.consensus_passes = 0;
+  h.sample = Sample();
   // The distances belong to the sample; the lists are kept for the next one.
   drop_distances(h);
-  h.name.clear();
   session.designer.sample_changed();
   set_tagged(session, "DataBox", "String", Value::text_cell({"No sample loaded", "", ""}));
   std::vector<std::string> kept;

@@ -7,7 +7,6 @@
 
 #include "actions/session.hpp"
 #include "input/tps_check.hpp"
-#include "output/dataset_file.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/array/value.hpp"
@@ -82,8 +81,8 @@ void export_tables(Session& session);
 // Stores a pair or triple list under a name, reported in the length box.
 void store_list(Session& session, ProtocolDesign::List list, Matrix value, const std::string& name);
 
-// The column-wise mean of the sample: the mean configuration, size last.
-Matrix mean_configuration(const Matrix& data);
+// The column-wise mean of the sample's coordinates: the mean configuration, 1 x dk.
+Matrix mean_configuration(const Sample& sample);
 void draw_pairs(Session& session);    // the pairs over the current picture
 void draw_triples(Session& session);  // the triples over the current picture
 // The mean shape with the pairs, numbered as on the sample ("PlotProtocol"),
@@ -162,9 +161,9 @@ void about(Session& session);            // "About"
 // orthographic view in the plane of its mean shape's two largest principal
 // axes, turned by dragging on the plot (the axes' View).
 //
-// The sample as the plot shows it: 2-D data as they are, 3-D data projected
-// onto the view, n x (2k+1) with the size column kept.
-Matrix shown_sample(Session& session, const Matrix& data);
+// Configurations (rows of the sample's coordinates, or its mean) as the plot
+// shows them: 2-D data as they are, 3-D data projected onto the view, n x 2k.
+Matrix shown_sample(Session& session, const Matrix& coordinates);
 // The mean configuration as the plot shows it.
 Matrix shown_mean(Session& session);
 // After a load or "Clear": the view frame of a 3-D sample, and whether a drag
@@ -176,20 +175,5 @@ void draw_sample(Session& session);
 void turn_view(Session& session);  // "TurnView": draws the plot again as turned
 // "GetTPS3D": a TPS file read as 3-D (LM=k followed by k lines of x y z).
 void load_3d(Session& session);
-
-// The angle at the vertex of each triple (columns 2, 3, 4 of `triples`) for
-// every specimen, in radians from 0 to pi: one row per specimen, one column per
-// triple. Landmark numbers are checked first and named in the error.
-Matrix tradangle(const Matrix& data, const Matrix& triples, std::size_t dims = 2);
-// The same rows computed when a writer asks for them; the triples are checked
-// here. `data` must outlive the source.
-RowSource angle_rows(const Matrix& data, const Matrix& triples);
-// The same for a sample of `dims` coordinates per landmark (2 or 3).
-RowSource angle_rows(const Matrix& data, const Matrix& triples, std::size_t dims);
-
-// The distance dataset the saves write: `traddata` as stored, or rows computed
-// from the sample and the pairs CalcLengths checked when the session does not
-// keep distances. The handler must outlive the source.
-RowSource distance_rows(const HandlerState& handler);
 
 }  // namespace dg::actions

@@ -5,7 +5,7 @@
 
 #include "actions/dahand_actions.hpp"
 #include "morpho/formtrad2.hpp"
-#include "morpho/landmark_count.hpp"
+#include "morpho/tradangle.hpp"
 #include "runtime/array/error.hpp"
 
 namespace dg::actions {
@@ -49,8 +49,7 @@ std::optional<Handle> plot_axes(Session& session) {
 // The designer follows the sample: a new landmark count ends a half-made pick.
 ProtocolDesign& design_of(Session& session) {
   ProtocolDesign& design = session.designer.design;
-  const Matrix& data = session.handler.data;
-  const std::size_t k = data.empty() ? 0 : landmark_count(data.cols(), session.handler.dimensions);
+  const std::size_t k = session.handler.sample.landmarks();
   if (design.landmarks() != k) design.set_landmarks(k);
   return design;
 }
@@ -59,7 +58,7 @@ ProtocolDesign& design_of(Session& session) {
 // view: the pointer asks for it at every move.
 const Matrix& mean_shape(Session& session) {
   Matrix& mean = session.designer.mean_shape;
-  if (mean.empty() && !session.handler.data.empty()) {
+  if (mean.empty() && !session.handler.sample.empty()) {
     mean = shown_mean(session);
   }
   return mean;
@@ -88,7 +87,7 @@ void store_design(Session& session) {
     const Matrix& stored = list == List::pairs ? h.tlengths : h.tangles;
     if (same_rows(stored, design, list)) continue;
     store_list(session, list, design.matrix(list), kDesignedName);
-    if (list == List::pairs && (!h.traddata.empty() || h.distance_pairs)) {
+    if (list == List::pairs && !h.traddata.empty()) {
       drop_distances(h);
       session.warn("the distances calculated before were for other pairs; calculate them again.");
     }
@@ -112,7 +111,7 @@ void edit(Session& session, Edit&& change) {
 void add_generated(Session& session, std::size_t (ProtocolDesign::*generate)()) {
   std::size_t added = 0;
   edit(session, [&](ProtocolDesign& design) { added = (design.*generate)(); });
-  if (!session.handler.data.empty()) session.report("Added " + count_of(added, "pair"));
+  if (!session.handler.sample.empty()) session.report("Added " + count_of(added, "pair"));
 }
 
 std::string number_text(double value) {
@@ -127,15 +126,13 @@ double row_mean(Session& session, List list, std::span<const std::size_t> row) {
   std::vector<std::size_t> key(row.begin(), row.end());
   auto& means = session.designer.means;
   if (auto it = means.find(key); it != means.end()) return it->second;
-  const HandlerState& h = session.handler;
-  Matrix values;
-  if (list == List::pairs) {
-    values =
-        formtrad2(h.data, Matrix{{double(row[0]), double(row[1])}}, h.partial_size, h.dimensions);
-  } else {
-    values = tradangle(h.data, Matrix{{1, double(row[0]), double(row[1]), double(row[2])}},
-                       h.dimensions);
-  }
+  const Sample& s = session.handler.sample;
+  // The row's landmark numbers count from 1.
+  std::vector<std::size_t> index(row.begin(), row.end());
+  for (std::size_t& i : index) --i;
+  const Matrix values = list == List::pairs
+                            ? formtrad2(s.coordinates, s.sizes, index, s.partial_size, s.dimensions)
+                            : tradangle(s.coordinates, index, s.dimensions);
   double sum = 0;
   std::size_t n = 0;
   for (std::size_t i = 0; i < values.rows(); ++i) {
@@ -154,7 +151,7 @@ std::string row_text(Session& session, List list, std::size_t position, bool fit
   for (std::size_t c = 0; c < row.size(); ++c) {
     text += (c ? " - " : "") + std::to_string(row[c]);
   }
-  if (fits && !session.handler.data.empty()) {
+  if (fits && !session.handler.sample.empty()) {
     text += "   mean " + number_text(row_mean(session, list, row));
     if (list == List::triples) text += "\u00b0";
   }
@@ -206,7 +203,7 @@ std::vector<PixelPoint> landmark_pixels(Session& session, Handle axes, const Mat
   const auto box = g.pixel_position(axes);
   const auto lim = g.shown_limits(axes, box[2], box[3]);
   const double sx = box[2] / (lim[1] - lim[0]), sy = box[3] / (lim[3] - lim[2]);
-  std::vector<PixelPoint> points(landmark_count(mpt.cols()));
+  std::vector<PixelPoint> points(mpt.cols() / 2);
   for (std::size_t p = 0; p < points.size(); ++p) {
     const double x = mpt(0, 2 * p), y = mpt(0, 2 * p + 1);
     points[p] = std::isfinite(x) && std::isfinite(y)
@@ -421,7 +418,7 @@ void toggle_designer(Session& session) {
   }
   open_panel(session);
   set_design_mode(session, true);
-  if (!session.handler.data.empty() && session.draws) draw_designer(session);
+  if (!session.handler.sample.empty() && session.draws) draw_designer(session);
   session.report("Protocol designer opened: add distances and angles by clicking landmarks");
 }
 
@@ -436,7 +433,7 @@ void design_pick(Session& session, List list) {
 
 void design_click(Session& session) {
   ProtocolDesign& design = design_of(session);
-  if (session.handler.data.empty()) return;
+  if (session.handler.sample.empty()) return;
   const auto landmark = landmark_at_pointer(session, mean_shape(session));
   // A click beside every landmark picks nothing.
   if (!landmark) return;
@@ -463,7 +460,7 @@ void design_click(Session& session) {
 }
 
 void design_hover(Session& session) {
-  if (session.handler.data.empty() || !designer_open(session)) return;
+  if (session.handler.sample.empty() || !designer_open(session)) return;
   const Matrix& mpt = mean_shape(session);
   const auto landmark = landmark_at_pointer(session, mpt).value_or(0);
   std::size_t& hover = session.designer.hover;

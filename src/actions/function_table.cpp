@@ -1,5 +1,8 @@
 #include "actions/function_table.hpp"
 
+#include <algorithm>
+#include <cmath>
+
 #include "actions/dahand.hpp"
 #include "actions/distangler.hpp"
 #include "actions/session.hpp"
@@ -26,7 +29,10 @@
 #include "morpho/centsize.hpp"
 #include "morpho/formtrad2.hpp"
 #include "morpho/getconsensus.hpp"
+#include "morpho/landmark_count.hpp"
+#include "pipeline/sample.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/format.hpp"
 
 namespace dg {
 namespace {
@@ -75,6 +81,80 @@ void add_styling(FunctionTable& table, const char* name, StylingCommand command)
 
 void black_and_white(Graphics& graphics, Handle handle, double) {
   setsymbolbw(graphics, handle);
+}
+
+// The by-name forms of the measurements take a sample as one matrix, each
+// row its coordinates followed by its size (the landmark data matrix). The
+// first columns of each row up to an even count are its coordinates, the
+// last its size: for a matrix of even width the size column also stands in
+// the last coordinate pair, as it always has when sizes are measured.
+struct FlatSample {
+  Matrix coordinates;
+  std::vector<double> sizes;
+};
+
+FlatSample split_flat(const Matrix& x) {
+  FlatSample s{Matrix(x.rows(), 2 * (x.cols() / 2)), std::vector<double>(x.rows())};
+  for (std::size_t i = 0; i < x.rows(); ++i) {
+    const auto row = x.row(i);
+    std::copy(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(s.coordinates.cols()),
+              s.coordinates.row(i).begin());
+    s.sizes[i] = row[x.cols() - 1];
+  }
+  return s;
+}
+
+// The superimposed matrix and the consensus with their size columns back.
+Values flat_consensus(Matrix x) {
+  const std::size_t n = x.cols();
+  if (x.rows() > 0 && n % 2 == 0) {
+    raise("The landmark matrix has " + std::to_string(n) +
+          " columns, an even number; the landmark coordinates must be followed by a trailing "
+          "size column.");
+  }
+  Sample sample;
+  if (x.rows() > 0) {
+    FlatSample flat = split_flat(x);
+    sample.coordinates = std::move(flat.coordinates);
+    sample.sizes = std::move(flat.sizes);
+  }
+  ConsensusResult fit = getconsensus(std::move(sample.coordinates), 2);
+  sample.coordinates = std::move(fit.superimposed);
+  sample.consensus = std::move(fit.consensus);
+  sample.consensus_scale = fit.scale;
+  sample.passes = fit.passes;
+  return {Value(consensus_row(sample)), Value(with_size_column(sample))};
+}
+
+// Pairs of landmark numbers (columns 1 and 2) as 0-based indices, each
+// checked against the k landmarks of the matrix.
+std::vector<std::size_t> flat_pairs(const Matrix& pairs, std::size_t k) {
+  if (pairs.rows() > 0 && pairs.cols() < 2) {
+    raise("The pair list has only one column; each row must hold two landmark numbers.");
+  }
+  std::vector<std::size_t> index;
+  for (std::size_t j = 0; j < pairs.rows(); ++j) {
+    for (std::size_t c = 0; c < 2; ++c) {
+      const double landmark = pairs(j, c);
+      const std::string where =
+          "Pair " + std::to_string(j + 1) + " names landmark " + num2str(landmark);
+      if (!(landmark >= 1) || std::floor(landmark) != landmark) {
+        raise(where + ", which is not a whole positive landmark number.");
+      }
+      if (landmark > static_cast<double>(k)) {
+        raise(where + ", but the data have " + std::to_string(k) + " landmarks.");
+      }
+      index.push_back(static_cast<std::size_t>(landmark) - 1);
+    }
+  }
+  return index;
+}
+
+Matrix flat_formtrad2(const Matrix& x, const Matrix& pairs) {
+  if (x.rows() == 0) return Matrix();
+  const std::vector<std::size_t> index = flat_pairs(pairs, landmark_count(x.cols()));
+  const FlatSample flat = split_flat(x);
+  return formtrad2(flat.coordinates, flat.sizes, index, {}, 2);
 }
 
 Value column(const std::vector<double>& values) {
@@ -191,12 +271,11 @@ FunctionTable make_function_table() {
               return {};
             });
   table.add("formtrad2", 2, 1, [](Session&, std::span<const Value> args, int) -> Values {
-    return {
-        Value(formtrad2(arg(args, 0, "formtrad2").matrix(), arg(args, 1, "formtrad2").matrix()))};
+    return {Value(
+        flat_formtrad2(arg(args, 0, "formtrad2").matrix(), arg(args, 1, "formtrad2").matrix()))};
   });
   table.add("getconsensus", 1, 2, [](Session&, std::span<const Value> args, int) -> Values {
-    ConsensusResult fit = getconsensus(arg(args, 0, "getconsensus").matrix());
-    return {Value(std::move(fit.consensus)), Value(std::move(fit.superimposed))};
+    return flat_consensus(arg(args, 0, "getconsensus").matrix());
   });
   table.add("gettpsfile2", 1, 3, [](Session& s, std::span<const Value> args, int) -> Values {
     TpsOptions options;

@@ -3,12 +3,9 @@
 
 #include "actions/dahand_actions.hpp"
 #include "morpho/formtrad2.hpp"
-#include "morpho/landmark_angle.hpp"
-#include "morpho/landmark_count.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
-#include "runtime/array/parallel.hpp"
 
 namespace dg::actions {
 namespace {
@@ -37,8 +34,7 @@ std::optional<LandmarkList> read_list(Session& session, const ListKind& kind) {
   if (no_sample(session)) return std::nullopt;
   auto load = load_landmark_list(session.platform, "*.txt", kind.title);
   if (!load) return std::nullopt;
-  loaded_list_indices(load->list, load->fn, kind.count,
-                      landmark_count(session.handler.data.cols(), session.handler.dimensions));
+  loaded_list_indices(load->list, load->fn, kind.count, session.handler.sample.landmarks());
   return load;
 }
 
@@ -95,63 +91,13 @@ void calc_lengths(Session& session) {
   if (no_sample(session)) return;
   const Matrix& list = session.handler.tlengths;
   if (list.empty()) return session.report("Load a pair list first.");
-  Matrix pairs;
-  check_width(list, 2, 2, "Pair");
-  pairs = Matrix(list.rows(), 2);
-  for (std::size_t i = 0; i < list.rows(); ++i) {
-    pairs(i, 0) = list(i, 1);
-    pairs(i, 1) = list(i, 2);
-  }
   HandlerState& h = session.handler;
-  if (session.keeps_distances) {
-    h.traddata = formtrad2(h.data, pairs, h.partial_size, h.dimensions);
-    h.distance_pairs.reset();
-  } else {
-    distance_plan(h.data, pairs, h.partial_size, h.dimensions);  // formtrad2's checks only
-    h.traddata = Matrix();
-    h.distance_pairs = std::move(pairs);
-  }
+  const std::vector<std::size_t> pairs = landmark_indices(list, 2, 2, h.sample.landmarks(), "Pair");
+  const Sample& s = h.sample;
+  h.traddata = formtrad2(s.coordinates, s.sizes, pairs, s.partial_size, s.dimensions);
   h.distances_saved = false;
   session.report("Calculated " + count_of(list.rows(), "distance") + " for " +
-                 count_of(h.data.rows(), "specimen"));
-}
-
-RowSource distance_rows(const HandlerState& h) {
-  if (!h.distance_pairs) return matrix_rows(h.traddata);
-  DistancePlan plan = distance_plan(h.data, *h.distance_pairs, h.partial_size, h.dimensions);
-  const std::size_t rows = plan.rows;
-  const std::size_t cols = plan.cols();
-  return {rows, cols,
-          [&data = h.data, plan = std::move(plan)](std::size_t i, std::span<double> out) {
-            distance_row(data, plan, i, out);
-          }};
-}
-
-RowSource angle_rows(const Matrix& data, const Matrix& triples) {
-  return angle_rows(data, triples, 2);
-}
-
-RowSource angle_rows(const Matrix& data, const Matrix& triples, std::size_t dims) {
-  const std::size_t landmarks = landmark_count(data.cols(), dims);
-  std::vector<std::size_t> index = landmark_indices(triples, 2, 3, landmarks, "Triple");
-  const std::size_t t = index.size() / 3;
-  // Without triples there are no rows either, as in an empty matrix.
-  return {t == 0 ? 0 : data.rows(), t,
-          [&data, dims, index = std::move(index)](std::size_t s, std::span<double> out) {
-            const auto row = data.row(s);
-            for (std::size_t i = 0; i < out.size(); ++i) {
-              out[i] = landmark_angle(row, index[3 * i], index[3 * i + 1], index[3 * i + 2], dims);
-            }
-          }};
-}
-
-Matrix tradangle(const Matrix& data, const Matrix& triples, std::size_t dims) {
-  const RowSource rows = angle_rows(data, triples, dims);
-  Matrix angles(rows.rows, rows.cols);
-  parallel_blocks(rows.rows, 1024, [&](std::size_t begin, std::size_t end) {
-    for (std::size_t s = begin; s < end; ++s) rows.row(s, angles.row(s));
-  });
-  return angles;
+                 count_of(h.sample.specimens(), "specimen"));
 }
 
 }  // namespace dg::actions

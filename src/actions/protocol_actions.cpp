@@ -5,13 +5,13 @@
 #include "actions/dahand_actions.hpp"
 #include "display/showshape.hpp"
 #include "guisupport/cla.hpp"
-#include "morpho/landmark_count.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/format.hpp"
 
 namespace dg::actions {
 
-Matrix mean_configuration(const Matrix& data) {
+Matrix mean_configuration(const Sample& sample) {
+  const Matrix& data = sample.coordinates;
   Matrix mean(data.rows() ? 1 : 0, data.cols());
   for (std::size_t i = 0; i < data.rows(); ++i) {
     auto row = data.row(i);
@@ -65,7 +65,7 @@ void numbers_on(Session& session, const Matrix& mpt) {
   erase(g, kNumbersTag);
   const auto [x0, x1, y0, y1] = g.axis_limits();
   const double offset = kNumberOffset * std::max(x1 - x0, y1 - y0);
-  for (std::size_t p = 0; p < landmark_count(mpt.cols()); ++p) {
+  for (std::size_t p = 0; p < mpt.cols() / 2; ++p) {
     const Point at = landmark(mpt, p);
     // A landmark missing from every specimen has no place to be numbered at.
     if (!std::isfinite(at.x) || !std::isfinite(at.y)) continue;
@@ -80,7 +80,7 @@ void numbers_on(Session& session, const Matrix& mpt) {
 
 void pairs_on(Session& session, const Matrix& mpt, bool labels, const char* prefix = "") {
   const Matrix& list = session.handler.tlengths;
-  auto index = landmark_indices(list, 2, 2, landmark_count(mpt.cols()), "Pair");
+  auto index = landmark_indices(list, 2, 2, mpt.cols() / 2, "Pair");
   Graphics& g = session.graphics;
   erase(g, kPairsTag);
   for (std::size_t i = 0; i < index.size() / 2; ++i) {
@@ -93,7 +93,7 @@ void pairs_on(Session& session, const Matrix& mpt, bool labels, const char* pref
 void triples_on(Session& session, const Matrix& mpt, const char* vertex_style,
                 const char* prefix = "") {
   const Matrix& list = session.handler.tangles;
-  auto index = landmark_indices(list, 2, 3, landmark_count(mpt.cols()), "Triple");
+  auto index = landmark_indices(list, 2, 3, mpt.cols() / 2, "Triple");
   Graphics& g = session.graphics;
   erase(g, kTriplesTag);
   for (std::size_t i = 0; i < index.size() / 3; ++i) {
@@ -116,7 +116,7 @@ void draw_triples(Session& session) {
 }
 
 void number_landmarks(Session& session) {
-  if (session.landmark_numbers && session.draws && !session.handler.data.empty()) {
+  if (session.landmark_numbers && session.draws && !session.handler.sample.empty()) {
     numbers_on(session, shown_mean(session));
   }
 }
@@ -146,7 +146,7 @@ void plot_protocol(Session& session) {
   session.picture = Picture::pairs;
   Matrix mpt = shown_mean(session);
   cla(session.graphics);
-  showshape(session.graphics, mpt, "ko");
+  showshape(session.graphics, mpt, mpt.cols() / 2, "ko");
   pairs_on(session, mpt, true);
   if (session.landmark_numbers) numbers_on(session, mpt);
   restyle(session);
@@ -158,7 +158,7 @@ void show_angles(Session& session) {
   session.picture = Picture::triples;
   Matrix mpt = shown_mean(session);
   cla(session.graphics);
-  showshape(session.graphics, mpt, "ko");
+  showshape(session.graphics, mpt, mpt.cols() / 2, "ko");
   session.graphics.hold(true);
   triples_on(session, mpt, "ro");
   if (session.landmark_numbers) numbers_on(session, mpt);
@@ -169,9 +169,9 @@ void draw_design(Session& session, const Matrix& mpt, std::span<const std::size_
   if (mpt.empty() || !session.draws) return;
   Graphics& g = session.graphics;
   cla(g);
-  showshape(g, mpt, "ko");
+  showshape(g, mpt, mpt.cols() / 2, "ko");
   // Lists that do not fit the sample are not drawn; the panel says why.
-  const std::size_t k = landmark_count(mpt.cols());
+  const std::size_t k = mpt.cols() / 2;
   if (!session.handler.tlengths.empty() && !list_misfit(session.handler.tlengths, 2, 2, k)) {
     pairs_on(session, mpt, true, "d");
   }

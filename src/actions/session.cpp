@@ -21,6 +21,7 @@ void Session::remember_styling(const Styling& call) {
 }
 
 void Session::warn(std::string_view text) {
+  warnings.emplace_back(text);
   dg::warn(platform, text);
 }
 

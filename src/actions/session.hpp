@@ -14,6 +14,7 @@
 #include "input/specimen_record.hpp"
 #include "input/tps_scan.hpp"
 #include "output/table.hpp"
+#include "pipeline/sample.hpp"
 #include "protocol/protocol_design.hpp"
 #include "runtime/array/matrix.hpp"
 #include "runtime/graphics/graphics.hpp"
@@ -23,32 +24,17 @@ namespace dg {
 
 // What the action handler keeps between actions; all empty at start.
 struct HandlerState {
-  Matrix data;      // landmark data matrix: one specimen per row, size column last
+  // The loaded sample (none while it is empty): coordinates, dimension,
+  // sizes, records, the consensus of a superimposed sample.
+  Sample sample;
   Matrix tlengths;  // pair list: columns 2 and 3 hold landmark numbers
   Matrix tangles;   // triple list: columns 2, 3 and 4 hold arm end, vertex, arm end
   Matrix traddata;  // traditional dataset: one distance per pair, then the size column
-  // Beside `data`, row for row: who each specimen is, and for specimens
-  // fitted by part of their landmarks the factor back to their read size
-  // (empty when every specimen is complete).
-  std::vector<SpecimenRecord> records;
-  std::vector<double> partial_size;
-  // The consensus of a superimposed (TPS) sample, 1 x (2k+1), and the passes
-  // it took; empty and 0 for a matrix taken as it is.
-  Matrix consensus;
-  std::size_t consensus_passes = 0;
-  // Coordinates per landmark of the sample: 2 (x y), or 3 (x y z: rows hold
-  // x1 y1 z1 ... xk yk zk, then the size); set by every load.
-  std::size_t dimensions = 2;
-  // When the session does not keep distances (the batch tool), CalcLengths
-  // checks the pairs (p x 2 landmark numbers) and keeps them here instead of
-  // filling `traddata`; the saves compute each row as they write it.
-  std::optional<Matrix> distance_pairs;
   // Whether any distance dataset was written since the distances were
   // calculated: work that is lost unsaved otherwise, which Quit, Clear and
   // every load that drops the distances ask about first.
   bool distances_saved = false;
-  // The sample's name as the data box shows it, and the files the lists came from.
-  std::string name;
+  // The files the lists came from, by name as the length box shows them.
   std::string pairs_name;
   std::string triples_name;
   // The paths of the files the lists were loaded from (empty for a list the
@@ -97,13 +83,8 @@ class Session {
   Graphics graphics;
   FunctionTable functions;
   HandlerState handler;
-  // Whether actions draw. The batch tool turns drawing off unless it is asked
-  // for a picture; the datasets do not depend on it.
+  // Whether actions draw; calls by name from the command line draw too.
   bool draws = true;
-  // Whether CalcLengths keeps the whole distance matrix (`traddata`), as the
-  // window does. The batch tool turns it off, so a large sample never holds a
-  // full distance matrix beside the landmark matrix; the datasets are the same.
-  bool keeps_distances = true;
   // How the TPS load actions read files: curves and missing values, as the
   // batch tool's options or the window's File menu set them.
   TpsOptions tps_options;
@@ -128,8 +109,10 @@ class Session {
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }
-  // Writes a warning line to the console and shows it as a warning.
+  // Writes a warning line to the console and shows it as a warning; the
+  // session keeps it for the manifest of an export.
   void warn(std::string_view text);
+  std::vector<std::string> warnings;
   // Writes an error's message to the console as a line and shows it as an error.
   void fail(std::string_view text);
   // Shows an action's result in the status line; the console is left alone.

@@ -6,7 +6,6 @@
 #include "actions/dahand_actions.hpp"
 #include "display/showshape.hpp"
 #include "guisupport/cla.hpp"
-#include "morpho/landmark_count.hpp"
 
 namespace dg::actions {
 namespace {
@@ -22,7 +21,7 @@ Handle sample_axes(Session& session) {
 // the largest first, as the rows of a rotation: the view a 3-D sample starts
 // in shows the plane of the first two.
 std::array<double, 9> principal_axes(const Matrix& mean) {
-  const std::size_t k = landmark_count(mean.cols(), 3);
+  const std::size_t k = mean.cols() / 3;
   Eigen::MatrixXd points(static_cast<Eigen::Index>(k), 3);
   for (std::size_t p = 0; p < k; ++p) {
     for (int c = 0; c < 3; ++c) points(static_cast<Eigen::Index>(p), c) = mean(0, 3 * p + c);
@@ -63,10 +62,10 @@ Eigen::Matrix3d view_rotation(Session& session) {
 }  // namespace
 
 Matrix shown_sample(Session& session, const Matrix& data) {
-  if (session.handler.dimensions != 3 || data.empty()) return data;
+  if (session.handler.sample.dimensions != 3 || data.empty()) return data;
   const Eigen::Matrix3d r = view_rotation(session);
-  const std::size_t k = landmark_count(data.cols(), 3);
-  Matrix shown(data.rows(), 2 * k + 1);
+  const std::size_t k = data.cols() / 3;
+  Matrix shown(data.rows(), 2 * k);
   for (std::size_t i = 0; i < data.rows(); ++i) {
     const auto row = data.row(i);
     for (std::size_t p = 0; p < k; ++p) {
@@ -74,18 +73,18 @@ Matrix shown_sample(Session& session, const Matrix& data) {
       shown(i, 2 * p) = r.row(0).dot(v);
       shown(i, 2 * p + 1) = r.row(1).dot(v);
     }
-    shown(i, 2 * k) = row[data.cols() - 1];
   }
   return shown;
 }
 
 Matrix shown_mean(Session& session) {
-  return shown_sample(session, mean_configuration(session.handler.data));
+  return shown_sample(session, mean_configuration(session.handler.sample));
 }
 
 void set_up_view(Session& session) {
-  const bool solid = session.handler.dimensions == 3 && !session.handler.data.empty();
-  if (solid) session.view_frame = principal_axes(mean_configuration(session.handler.data));
+  const Sample& sample = session.handler.sample;
+  const bool solid = sample.dimensions == 3 && !sample.empty();
+  if (solid) session.view_frame = principal_axes(mean_configuration(sample));
   if (!session.draws) return;
   Graphics& g = session.graphics;
   const Handle axes = sample_axes(session);
@@ -99,17 +98,18 @@ void draw_sample(Session& session) {
   Graphics& g = session.graphics;
   session.picture = Picture::sample;
   if (designer_open(session)) return draw_designer(session);
-  showshape(g, shown_sample(session, h.data), "ko");
+  const Sample& s = h.sample;
+  showshape(g, shown_sample(session, s.coordinates), s.landmarks(), "ko");
   g.axis_auto();
   g.axis_equal();
-  const std::size_t k = landmark_count(h.data.cols(), h.dimensions);
+  const std::size_t k = s.landmarks();
   if (!h.tlengths.empty() && !list_misfit(h.tlengths, 2, 2, k)) draw_pairs(session);
   if (!h.tangles.empty() && !list_misfit(h.tangles, 2, 3, k)) draw_triples(session);
   number_landmarks(session);
 }
 
 void turn_view(Session& session) {
-  if (session.handler.data.empty() || session.handler.dimensions != 3) return;
+  if (session.handler.sample.empty() || session.handler.sample.dimensions != 3) return;
   session.designer.mean_shape = Matrix();  // the landmarks moved on the screen
   if (designer_open(session)) {
     draw_designer(session);

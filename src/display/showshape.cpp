@@ -8,8 +8,12 @@
 namespace dg {
 
 double showshape(Graphics& graphics, const Matrix& x, std::string_view xform) {
+  return showshape(graphics, x, landmark_count(x.cols()), xform);
+}
+
+double showshape(Graphics& graphics, const Matrix& x, std::size_t landmarks,
+                 std::string_view xform) {
   graphics.hold(true);
-  const std::size_t landmarks = landmark_count(x.cols());
   graphics.reserve_points(x.rows() * landmarks);
   std::vector<double> px(landmarks), py(landmarks);
   for (std::size_t i = 0; i < x.rows(); ++i) {

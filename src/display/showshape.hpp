@@ -14,4 +14,10 @@ namespace dg {
 
 double showshape(Graphics& graphics, const Matrix& x, std::string_view xform = "k.");
 
+// The same for configurations of `landmarks` landmarks of x y each, the
+// first 2 landmarks columns of every row (a sample's coordinates, or as the
+// plot shows them).
+double showshape(Graphics& graphics, const Matrix& x, std::size_t landmarks,
+                 std::string_view xform);
+
 }  // namespace dg

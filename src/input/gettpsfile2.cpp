@@ -1,5 +1,6 @@
 #include "input/gettpsfile2.hpp"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "runtime/array/file_io.hpp"
@@ -19,8 +20,18 @@ std::optional<TpsLoad> load_tps(Platform& platform, double cs, RowSize size_of,
     name += " and " + std::to_string(choices.size() - 1) +
             (choices.size() == 2 ? " more file" : " more files");
   }
-  TpsLoad load{std::move(data.coordinates), std::move(name), std::move(data.namelist),
-               std::move(data.records),     data.incomplete, data.dimensions};
+  // The size column follows the coordinates of each row.
+  Matrix y = std::move(data.coordinates);
+  if (cs == 1) {
+    Matrix sized(y.rows(), y.cols() + 1);
+    for (std::size_t i = 0; i < y.rows(); ++i) {
+      std::copy(y.row(i).begin(), y.row(i).end(), sized.row(i).begin());
+      sized(i, y.cols()) = data.sizes[i];
+    }
+    y = std::move(sized);
+  }
+  TpsLoad load{std::move(y),    std::move(name), std::move(data.namelist), std::move(data.records),
+               data.incomplete, data.dimensions};
   std::error_code ignored;
   std::filesystem::current_path(file_path(choices.front().folder), ignored);
   return load;

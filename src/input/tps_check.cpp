@@ -338,10 +338,9 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
     r.landmarks = r.first_count;
     return r;
   }
-  std::vector<double> sizes(x.rows());
-  for (std::size_t row = 0; row < x.rows(); ++row) sizes[row] = x(row, x.cols() - 1);
+  const std::vector<double>& sizes = data.sizes;
   r.specimens = x.rows();
-  r.landmarks = (x.cols() - 1) / data.dimensions;
+  r.landmarks = x.cols() / data.dimensions;
   r.warnings = std::move(data.warnings);
   if (!data.coded.empty()) {
     const CodedMissing& code = data.coded.front();

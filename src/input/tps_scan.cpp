@@ -1020,19 +1020,19 @@ const char* TpsScanner::read_specimen(const char* eq, std::size_t specimen, TpsD
 // write into rows made beforehand. The first row fixes the width and the
 // matrix is given its final size at once.
 void TpsScanner::place_row(std::size_t specimen, std::vector<double>& row, TpsData& out) {
-  // The size is computed while the row is at hand, so the matrix is built once.
-  if (size_of_ != nullptr) row.push_back(size_of_(std::span<const double>(row), dims_));
   Matrix& m = out.coordinates;
   if (m.rows() == specimen - 1) {
     m.append_row(row);
     if (specimen == 1) {
       m.reserve_rows(rows_);
       advise_huge_pages(m.data(), rows_ * m.cols() * sizeof(double));
+      if (size_of_ != nullptr) out.sizes.resize(rows_);
     }
   } else {
     std::copy(row.begin(), row.end(), m.row(specimen - 1).begin());
   }
-  if (size_of_ != nullptr) row.pop_back();
+  // The size is computed while the row is at hand.
+  if (size_of_ != nullptr) out.sizes[specimen - 1] = size_of_(std::span<const double>(row), dims_);
 }
 
 void TpsScanner::absorb(TpsScanner& part, TpsData& out, std::size_t first, std::size_t last) {
@@ -1288,9 +1288,8 @@ TpsData read_tps_file(const std::string& path, bool with_scale, RowSize size_of)
 TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& options,
                        RowSize size_of) {
   TpsData all;
-  const std::size_t size_columns = size_of != nullptr ? 1 : 0;
   const auto landmarks = [&](const TpsData& d) {
-    return std::to_string((d.coordinates.cols() - size_columns) / d.dimensions);
+    return std::to_string(d.coordinates.cols() / d.dimensions);
   };
   for (std::size_t i = 0; i < paths.size(); ++i) {
     TpsData one = read_tps_file(paths[i], options, size_of);
@@ -1304,7 +1303,7 @@ TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& 
             "-D ones; files loaded as one sample must have the same dimension.");
     }
     if (one.coordinates.cols() != all.coordinates.cols()) {
-      const std::size_t n = (one.coordinates.cols() - size_columns) / one.dimensions;
+      const std::size_t n = one.coordinates.cols() / one.dimensions;
       raise("\"" + paths[i] + "\" has " + landmarks(one) + (n == 1 ? " landmark" : " landmarks") +
             " per specimen where \"" + paths[0] + "\" has " + landmarks(all) +
             "; files loaded as one sample must have the same landmark count.");
@@ -1323,6 +1322,7 @@ TpsData read_tps_files(const std::vector<std::string>& paths, const TpsOptions& 
       to.insert(to.end(), std::make_move_iterator(from.begin()),
                 std::make_move_iterator(from.end()));
     };
+    append(all.sizes, one.sizes);
     append(all.namelist, one.namelist);
     append(all.records, one.records);
     append(all.warnings, one.warnings);

@@ -35,9 +35,9 @@
 namespace dg {
 
 // The size of one specimen from its row as read (x1 y1 ... xk yk, or x y z of
-// each landmark when `dims` is 3; curve points included), appended to the row
-// as its last column. The caller passes it (a load passes centsize), so
-// reading measures nothing itself; null appends no column.
+// each landmark when `dims` is 3; curve points included), kept as the
+// specimen's size (TpsData::sizes). The caller passes it (a load passes
+// centsize), so reading measures nothing itself; null keeps no sizes.
 using RowSize = double (*)(std::span<const double> row, std::size_t dims);
 
 // How a TPS text is read. The defaults read it as the load buttons always have.
@@ -61,8 +61,9 @@ struct TpsOptions {
 };
 
 struct TpsData {
-  Matrix coordinates;  // N x 2k as read (scaled when a scale was applied), plus the size column
-                       // when a size function was given
+  Matrix coordinates;  // N x 2k (N x 3k in 3-D) as read, scaled when a scale was applied
+  // Each specimen's size from its row as read, when a size function was given.
+  std::vector<double> sizes;
   // Per specimen, with options.names: the text after its count, line end included.
   std::vector<std::string> namelist;
   std::vector<SpecimenRecord> records;  // per specimen, in row order
@@ -76,7 +77,7 @@ struct TpsData {
 };
 
 // Parses TPS text; `file` names the file in messages and records. With
-// `size_of`, each row ends with size_of(row).
+// `size_of`, sizes[i] is size_of(row i).
 TpsData read_tps(std::string_view text, const std::string& file, const TpsOptions& options,
                  RowSize size_of = nullptr);
 TpsData read_tps(std::string_view text, const std::string& file, bool with_scale,

@@ -7,28 +7,12 @@
 #include <vector>
 
 #include "morpho/centsize.hpp"
-#include "morpho/landmark_count.hpp"
 #include "runtime/array/error.hpp"
-#include "runtime/array/format.hpp"
 #include "runtime/array/parallel.hpp"
 #include "runtime/array/progress.hpp"
 
 namespace dg {
 namespace {
-
-// Turns a landmark number into the 0-based column of its x coordinate.
-std::size_t x_column(double landmark, std::size_t pair, std::size_t k, std::size_t dims) {
-  const auto where = [&] {
-    return "Pair " + std::to_string(pair + 1) + " names landmark " + num2str(landmark);
-  };
-  if (!(landmark >= 1) || std::floor(landmark) != landmark) {
-    raise(where() + ", which is not a whole positive landmark number.");
-  }
-  if (landmark > static_cast<double>(k)) {
-    raise(where() + ", but the data have " + std::to_string(k) + " landmarks.");
-  }
-  return dims * (static_cast<std::size_t>(landmark) - 1);
-}
 
 // distance_row for x y z landmarks, in the same order of operations.
 void distance_row_3d(std::span<const double> row, const DistancePlan& plan, std::size_t i,
@@ -43,14 +27,14 @@ void distance_row_3d(std::span<const double> row, const DistancePlan& plan, std:
     for (std::size_t j = 0; j < p; ++j) {
       out[j] = length(&row[plan.first[j]], &row[plan.second[j]]) * plan.partial_size[i];
     }
-    out[p] = row[n - 1];
+    out[p] = plan.sizes[i];
     return;
   }
-  const double target = row[n - 1];
+  const double target = plan.sizes[i];
   const double scale = centsize(row, 3);
   thread_local std::vector<double> scaled;
   scaled.resize(n);
-  for (std::size_t c = 0; c + 1 < n; ++c) scaled[c] = (row[c] * target) / scale;
+  for (std::size_t c = 0; c < n; ++c) scaled[c] = (row[c] * target) / scale;
   for (std::size_t j = 0; j < p; ++j) {
     out[j] = length(&scaled[plan.first[j]], &scaled[plan.second[j]]);
   }
@@ -59,8 +43,9 @@ void distance_row_3d(std::span<const double> row, const DistancePlan& plan, std:
 
 }  // namespace
 
-DistancePlan distance_plan(const Matrix& x, const Matrix& pairs,
-                           std::span<const double> partial_size, std::size_t dims) {
+DistancePlan distance_plan(const Matrix& x, std::span<const double> sizes,
+                           std::span<const std::size_t> pairs, std::span<const double> partial_size,
+                           std::size_t dims) {
   const std::size_t r = x.rows();
   if (!partial_size.empty() && partial_size.size() != r) {
     raise("The partial sizes hold " + std::to_string(partial_size.size()) + " values for " +
@@ -68,19 +53,16 @@ DistancePlan distance_plan(const Matrix& x, const Matrix& pairs,
   }
   DistancePlan plan;
   if (r == 0) return plan;
-  const std::size_t p = pairs.rows();
-  if (p > 0 && pairs.cols() < 2) {
-    raise("The pair list has only one column; each row must hold two landmark numbers.");
-  }
-  const std::size_t k = landmark_count(x.cols(), dims);
+  const std::size_t p = pairs.size() / 2;
   plan.first.resize(p);
   plan.second.resize(p);
   for (std::size_t j = 0; j < p; ++j) {
-    plan.first[j] = x_column(pairs(j, 0), j, k, dims);
-    plan.second[j] = x_column(pairs(j, 1), j, k, dims);
+    plan.first[j] = dims * pairs[2 * j];
+    plan.second[j] = dims * pairs[2 * j + 1];
   }
   plan.dims = dims;
   plan.rows = r;
+  plan.sizes = sizes;
   plan.partial_size = partial_size;
   return plan;
 }
@@ -99,16 +81,16 @@ void distance_row(const Matrix& x, const DistancePlan& plan, std::size_t i, std:
       const double dy = row[plan.first[j] + 1] - row[plan.second[j] + 1];
       out[j] = std::sqrt(dx * dx + dy * dy) * factor;
     }
-    out[p] = row[n - 1];
+    out[p] = plan.sizes[i];
     return;
   }
-  const double target = row[n - 1];
+  const double target = plan.sizes[i];
   const double scale = centsize(row);
   // Each coordinate is brought to size once (a landmark serves several pairs),
   // multiplied first, divided second: the other order changes the last bits.
   thread_local std::vector<double> scaled;
   scaled.resize(n);
-  for (std::size_t c = 0; c + 1 < n; ++c) scaled[c] = (row[c] * target) / scale;
+  for (std::size_t c = 0; c < n; ++c) scaled[c] = (row[c] * target) / scale;
   for (std::size_t j = 0; j < p; ++j) {
     const std::size_t a = plan.first[j];
     const std::size_t b = plan.second[j];
@@ -119,13 +101,9 @@ void distance_row(const Matrix& x, const DistancePlan& plan, std::size_t i, std:
   out[p] = target;
 }
 
-Matrix formtrad2(const Matrix& x, const Matrix& pairs) {
-  return formtrad2(x, pairs, {});
-}
-
-Matrix formtrad2(const Matrix& x, const Matrix& pairs, std::span<const double> partial_size,
-                 std::size_t dims) {
-  const DistancePlan plan = distance_plan(x, pairs, partial_size, dims);
+Matrix formtrad2(const Matrix& x, std::span<const double> sizes, std::span<const std::size_t> pairs,
+                 std::span<const double> partial_size, std::size_t dims) {
+  const DistancePlan plan = distance_plan(x, sizes, pairs, partial_size, dims);
   if (plan.rows == 0) return Matrix();
   Matrix y(plan.rows, plan.cols());
   parallel_blocks(plan.rows, 1024, [&](std::size_t begin, std::size_t end) {

@@ -1,7 +1,5 @@
 #include "morpho/getconsensus.hpp"
 
-#include "morpho/landmark_count.hpp"
-
 #include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
@@ -25,10 +23,10 @@ constexpr double kConvergence = 7.450580596923829e-10;
 constexpr std::size_t kChunkRows = 4096;
 constexpr std::size_t kMinBlock = 512;
 
-// Centres one row on its centroid, then divides its coordinates by its
-// centroid size; the trailing value is left alone.
+// Centres one configuration on its centroid, then divides its coordinates by
+// its centroid size.
 void normalise_row(std::span<double> row) {
-  const std::size_t coords = row.size() - 1;
+  const std::size_t coords = row.size();
   const auto [cx, cy] = centpos(row);
   for (std::size_t c = 0; c < coords; c += 2) row[c] -= cx;
   for (std::size_t c = 1; c < coords; c += 2) row[c] -= cy;
@@ -40,7 +38,7 @@ void normalise_row(std::span<double> row) {
 // the least-squares sense. Only proper rotations are used, so a mirror image
 // stays mirrored.
 void rotate_onto(std::span<double> row, const std::vector<double>& ref) {
-  const std::size_t k = landmark_count(row.size());
+  const std::size_t k = row.size() / 2;
   double ct = 0.0;
   double st = 0.0;
   for (std::size_t j = 0; j < k; ++j) {
@@ -64,7 +62,7 @@ void rotate_onto(std::span<double> row, const std::vector<double>& ref) {
 
 // The same for x y z landmarks.
 void normalise_row_3d(std::span<double> row) {
-  const std::size_t coords = row.size() - 1;
+  const std::size_t coords = row.size();
   const std::size_t k = coords / 3;
   double centre[3] = {0.0, 0.0, 0.0};
   for (std::size_t j = 0; j < k; ++j) {
@@ -82,7 +80,7 @@ void normalise_row_3d(std::span<double> row) {
 // it to ref: with the cross-covariance M = X' Ref = U S V', the rotation is
 // U diag(1, 1, d) V', d = det(U V'), so a mirror image stays mirrored.
 void rotate_onto_3d(std::span<double> row, const std::vector<double>& ref) {
-  const std::size_t k = landmark_count(row.size(), 3);
+  const std::size_t k = row.size() / 3;
   Eigen::Matrix3d m = Eigen::Matrix3d::Zero();
   for (std::size_t j = 0; j < k; ++j) {
     for (int a = 0; a < 3; ++a) {
@@ -109,20 +107,14 @@ void rotate_onto_3d(std::span<double> row, const std::vector<double>& ref) {
 
 }  // namespace
 
-ConsensusResult getconsensus(Matrix x, std::size_t pass_limit, std::size_t dims) {
+ConsensusResult getconsensus(Matrix x, std::size_t dims, std::size_t pass_limit) {
   const std::size_t r = x.rows();
   const std::size_t n = x.cols();
   if (r == 0) raise("The landmark matrix has no specimens; a consensus needs at least one.");
   const bool spatial = dims == 3;
-  if (spatial && n % 3 != 1) {
-    raise("The landmark matrix has " + std::to_string(n) +
-          " columns; a 3-D sample needs 3k + 1 (x, y and z of each landmark, then the size "
-          "column).");
-  }
-  if (!spatial && n % 2 == 0) {
-    raise("The landmark matrix has " + std::to_string(n) +
-          " columns, an even number; the landmark coordinates must be followed by a trailing "
-          "size column.");
+  if (n % dims != 0) {
+    raise("The coordinates have " + std::to_string(n) + " columns, which is not " +
+          std::to_string(dims) + " per landmark.");
   }
 
   ConsensusResult result;
@@ -181,12 +173,13 @@ ConsensusResult getconsensus(Matrix x, std::size_t pass_limit, std::size_t dims)
     xrefold.swap(xref);
     for (std::size_t c = 0; c < n; ++c) xref[c] = sums[c] / rows;
     double squares = 0.0;
-    for (std::size_t c = 0; c + 1 < n; ++c) squares += xref[c] * xref[c];
+    for (std::size_t c = 0; c < n; ++c) squares += xref[c] * xref[c];
     const double f = std::sqrt(squares);
     for (std::size_t c = 0; c < n; ++c) xref[c] /= f;
+    result.scale = f;
 
     xd = 0.0;
-    for (std::size_t c = 0; c + 1 < n; ++c) {
+    for (std::size_t c = 0; c < n; ++c) {
       const double d = xref[c] - xrefold[c];
       xd += d * d;
     }

@@ -3,17 +3,15 @@
 // their mean shape until the mean stops changing (a generalised Procrustes
 // fit without reflection and without further size adjustment).
 //
-// Input: an r x (2k+1) landmark matrix, coordinates x1 y1 ... xk yk followed
-// by a trailing size column, which is carried along and never treated as a
-// coordinate; with dims 3, an r x (3k+1) matrix, x1 y1 z1 ... xk yk zk and the
-// size, each specimen turned by the proper rotation (determinant +1) that
-// fits it best to the mean in the least-squares sense, taken from the
-// singular value decomposition of their cross-covariance. Outputs: the consensus (1 x n; unit
-// centroid size; its last element is the mean trailing value divided by the same normalising
-// factor) and the superimposed r x n matrix (input row order, trailing column unchanged). Raises a
-// RuntimeError for a matrix without rows or with an even number of columns (with dims 3: a width
-// that is not 3k + 1). Degenerate specimens (NaN coordinates or zero size) do not raise: the result
-// is non-finite and non_finite is set.
+// Input: an r x dk matrix of coordinates, x1 y1 ... xk yk (dims 2) or
+// x1 y1 z1 ... xk yk zk (dims 3), each specimen turned by the proper rotation
+// (determinant +1) that fits it best to the mean in the least-squares sense;
+// in 3-D from the singular value decomposition of their cross-covariance.
+// Outputs: the consensus (1 x dk, unit centroid size), the superimposed r x dk
+// matrix in input row order, and the factor the last pass divided the mean by
+// (`scale`). Raises a RuntimeError for a matrix without rows or whose width is
+// not a multiple of dims. Degenerate specimens (NaN coordinates or zero size)
+// do not raise: the result is non-finite and non_finite is set.
 #pragma once
 
 #include <cstddef>
@@ -23,8 +21,9 @@
 namespace dg {
 
 struct ConsensusResult {
-  Matrix consensus;     // 1 x n
-  Matrix superimposed;  // r x n, trailing column unchanged
+  Matrix consensus;     // 1 x dk
+  Matrix superimposed;  // r x dk
+  double scale = 1;     // the centroid size of the last pass's mean, which it was divided by
   std::size_t passes = 0;
   bool reached_pass_limit = false;  // stopped by the limit, not by convergence
   bool non_finite = false;  // the change measure became non-finite (NaN or zero-size specimen)
@@ -33,9 +32,9 @@ struct ConsensusResult {
 // A guard against a sample that never settles; real samples need a handful of passes.
 inline constexpr std::size_t kConsensusPassLimit = 10000;
 
-// `pass_limit` bounds the iteration; the default is far above what real
-// samples need. `dims` is 2 or 3, the coordinates of each landmark.
-ConsensusResult getconsensus(Matrix x, std::size_t pass_limit = kConsensusPassLimit,
-                             std::size_t dims = 2);
+// `dims` is 2 or 3, the coordinates of each landmark. `pass_limit` bounds
+// the iteration; the default is far above what real samples need.
+ConsensusResult getconsensus(Matrix x, std::size_t dims,
+                             std::size_t pass_limit = kConsensusPassLimit);
 
 }  // namespace dg

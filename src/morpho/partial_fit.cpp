@@ -8,7 +8,6 @@
 #include <string>
 #include <utility>
 
-#include "morpho/landmark_count.hpp"
 #include "runtime/array/error.hpp"
 
 namespace dg {
@@ -34,8 +33,7 @@ bool present(std::span<const double> row, std::size_t j, std::size_t dims = 2) {
 
 // Fits one row onto the consensus by its present landmarks (translation,
 // scale, proper rotation) and returns the fit's scale, or NaN when the row
-// cannot be fitted, in which case all its coordinates become NaN. The
-// trailing value is left alone.
+// cannot be fitted, in which case all its coordinates become NaN.
 double fit_present_landmarks(std::span<double> row, std::span<const double> consensus,
                              std::size_t k) {
   std::size_t m = 0;
@@ -155,31 +153,30 @@ std::string no_complete_specimen(std::size_t rows, const std::string& source) {
 PartialFitResult superimpose_with_missing(Matrix x, std::size_t dims) {
   PartialFitResult result;
   const std::size_t r = x.rows();
-  const std::size_t n = x.cols();
+  const std::size_t coords = x.cols();
   // getconsensus names these shape errors itself.
-  if (r == 0 || n % dims != 1) {
-    result.fit = getconsensus(std::move(x), kConsensusPassLimit, dims);
+  if (r == 0 || coords % dims != 0) {
+    result.fit = getconsensus(std::move(x), dims);
     return result;
   }
-  const std::size_t k = landmark_count(n, dims);
-  const std::size_t coords = dims * k;
+  const std::size_t k = coords / dims;
 
   for (std::size_t i = 0; i < r; ++i) {
     if (has_missing_coordinate(x.row(i), coords)) ++result.incomplete;
   }
   if (result.incomplete == 0) {
-    result.fit = getconsensus(std::move(x), kConsensusPassLimit, dims);
+    result.fit = getconsensus(std::move(x), dims);
     return result;
   }
   if (result.incomplete == r) raise(no_complete_specimen(r));
 
-  Matrix complete(r - result.incomplete, n);
+  Matrix complete(r - result.incomplete, coords);
   for (std::size_t i = 0, to = 0; i < r; ++i) {
     const auto row = x.row(i);
     if (has_missing_coordinate(row, coords)) continue;
     std::copy(row.begin(), row.end(), complete.row(to++).begin());
   }
-  ConsensusResult fit = getconsensus(std::move(complete), kConsensusPassLimit, dims);
+  ConsensusResult fit = getconsensus(std::move(complete), dims);
 
   // The input becomes the output: complete rows take their superimposed
   // values back, incomplete ones are fitted where they stand.

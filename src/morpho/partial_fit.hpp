@@ -3,16 +3,14 @@
 // getconsensus computes it from them. Each incomplete specimen is then
 // translated, scaled and rotated (never reflected) so that its present
 // landmarks fit the consensus's same landmarks in the least-squares sense;
-// its missing coordinates stay NaN and its trailing value is carried along.
-// A landmark is missing when either of its coordinates is NaN; both of its
-// coordinates are NaN in the result.
+// its missing coordinates stay NaN. A landmark is missing when any of its
+// coordinates is NaN; all of its coordinates are NaN in the result.
 //
-// Input and output shapes are getconsensus's: r x (2k+1), or r x (3k+1) for
-// x y z landmarks (dims 3, fitted by the proper rotation from an SVD), rows in
-// input order.
-// A sample without an incomplete specimen gives getconsensus's result bit for
-// bit. Raises a RuntimeError when no specimen is complete, and getconsensus's
-// errors for a matrix without rows or with an even number of columns.
+// Input and output shapes are getconsensus's: r x dk coordinates (dims 3:
+// x y z landmarks, fitted by the proper rotation from an SVD), rows in input
+// order. A sample without an incomplete specimen gives getconsensus's result
+// bit for bit. Raises a RuntimeError when no specimen is complete, and
+// getconsensus's errors for a matrix without rows or of the wrong width.
 #pragma once
 
 #include <string>
@@ -34,7 +32,7 @@ struct PartialFitResult {
   std::size_t incomplete = 0;  // rows with a missing coordinate
 };
 
-PartialFitResult superimpose_with_missing(Matrix x, std::size_t dims = 2);
+PartialFitResult superimpose_with_missing(Matrix x, std::size_t dims);
 
 // The error for a sample of `rows` specimens none of which is complete;
 // `source` ("loaded from a.tps") follows the word "specimen(s)" when given.

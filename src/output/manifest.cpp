@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "input/excerpt.hpp"
-#include "morpho/landmark_count.hpp"
 #include "output/sha256.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
@@ -74,8 +73,8 @@ void escape_texts(json& value) {
 
 }  // namespace
 
-std::size_t incomplete_rows(const Matrix& data, std::size_t dims) {
-  const std::size_t coordinates = dims * landmark_count(data.cols(), dims);
+std::size_t incomplete_rows(const Matrix& data) {
+  const std::size_t coordinates = data.cols();
   std::size_t count = 0;
   for (std::size_t r = 0; r < data.rows(); ++r) {
     const auto row = data.row(r);
@@ -87,19 +86,6 @@ std::size_t incomplete_rows(const Matrix& data, std::size_t dims) {
     }
   }
   return count;
-}
-
-std::vector<std::string> warning_lines(std::string_view console) {
-  constexpr std::string_view kPrefix = "Warning: ";
-  std::vector<std::string> lines;
-  while (!console.empty()) {
-    const std::size_t end = console.find('\n');
-    const std::string_view line = console.substr(0, end);
-    if (line.starts_with(kPrefix)) lines.emplace_back(line.substr(kPrefix.size()));
-    if (end == std::string_view::npos) break;
-    console.remove_prefix(end + 1);
-  }
-  return lines;
 }
 
 json manifest_json(const RunManifest& run) {

@@ -56,12 +56,8 @@ struct RunManifest {
   std::optional<std::string> error;
 };
 
-// The rows of a sample matrix (x and y, or x y z with dims 3, of each
-// landmark, then the size) with a missing (NaN) coordinate.
-std::size_t incomplete_rows(const Matrix& data, std::size_t dims = 2);
-
-// The "Warning: " lines of console text, without the prefix, in order.
-std::vector<std::string> warning_lines(std::string_view console);
+// The rows of a coordinate matrix with a missing (NaN) coordinate.
+std::size_t incomplete_rows(const Matrix& data);
 
 // The manifest as JSON; reads every input and output for its digest. The
 // outputs are left out when `error` is set.

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string_view>
 
-#include "morpho/landmark_count.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/array/format.hpp"
 
@@ -67,7 +66,7 @@ void append_value(std::string& out, std::string_view keyword, std::string_view v
 template <class Trailer>
 void write_specimens(const std::string& path, const Matrix& rows, std::size_t dims,
                      Trailer trailer) {
-  const std::size_t k = landmark_count(rows.cols(), dims);
+  const std::size_t k = rows.cols() / dims;
   AtomicFile file(path);
   std::string out;
   out.reserve(kFlushBytes + k * (3 * kMaxNumber + 3) + 4096);
@@ -90,8 +89,8 @@ void write_specimens(const std::string& path, const Matrix& rows, std::size_t di
 
 }  // namespace
 
-void write_tps(const std::string& path, const Matrix& rows, std::span<const SpecimenRecord> records,
-               std::size_t dims) {
+void write_tps(const std::string& path, const Matrix& rows, std::size_t dims,
+               std::span<const SpecimenRecord> records) {
   write_specimens(path, rows, dims, [&](std::string& out, std::size_t i) {
     if (i >= records.size()) return;
     append_value(out, "IMAGE=", records[i].image());

@@ -39,14 +39,14 @@ TEST_F(AnglesTest, AStraightAngleStaysPiDespiteRounding) {
   Matrix data{{-0.7312715117751976, 0.6948674738744653, -0.4898619485211566, -0.009129825816118098,
                0.06898824966007866, -1.638845836847224, 1}};
   Matrix triples{{1, 1, 2, 3}};
-  Matrix angle = actions::tradangle(data, triples);
+  Matrix angle = angles_of(flat_sample(data), triples);
   EXPECT_EQ(angle(0, 0), M_PI);
 }
 
 TEST_F(AnglesTest, AnglesKeepEveryDigitNearZeroAndPi) {
   // Vertex at the origin; the arms end at landmarks 1 and 3.
   auto angle = [](double ax, double ay, double bx, double by) {
-    return actions::tradangle(Matrix{{ax, ay, 0, 0, bx, by, 1}}, Matrix{{1, 1, 2, 3}})(0, 0);
+    return angles_of(flat_sample(Matrix{{ax, ay, 0, 0, bx, by, 1}}), Matrix{{1, 1, 2, 3}})(0, 0);
   };
   EXPECT_EQ(angle(0.3, 0.7, 0.3, 0.7), 0);                        // identical arms
   EXPECT_DOUBLE_EQ(angle(1, 0, 1, 1e-9), 1e-9);                   // atan(1e-9) = 1e-9 - 3e-28
@@ -78,7 +78,7 @@ TEST_F(AnglesTest, AnglesIgnoreRotationTranslationAndScaleAndDegreesFollowRadian
   }
   answer_run(file("two.txt", text), "GetData");
   answer_run(file("t.txt", "1 1 2 3\n2 5 1 4\n3 2 3 4\n"), "GetAngles");
-  Matrix angles = actions::tradangle(session.handler.data, session.handler.tangles);
+  Matrix angles = angles_of(session.handler.sample, session.handler.tangles);
   for (int i = 0; i < 3; ++i) EXPECT_NEAR(angles(0, i), angles(1, i), 1e-12);
   answer_run((out / "rad.txt").string(), "SaveAngles");
   answer_run((out / "deg.txt").string(), "SaveDegrees");
@@ -116,7 +116,7 @@ TEST_F(ScaleTest, EachSpecimenIsMultipliedByItsOwnFactor) {
       file("s.tps", "LM=4\n" + square + "ID=Lepomis L1\nSCALE=0.0125\n" + "lm=4\n" + square +
                         "IMAGE=a.jpg\nscale=0.025\nCOMMENT=x\n" + "Lm=4\n" + square + "Scale=1\n");
   answer_run(path, "GetTPSScale");
-  const Matrix& data = session.handler.data;
+  const Matrix& data = flat_data(session.handler);
   ASSERT_EQ(data.rows(), 3u);
   EXPECT_NEAR(data(0, 8), 0.0125 * std::sqrt(8), 1e-15);
   EXPECT_NEAR(data(1, 8), 0.025 * std::sqrt(8), 1e-15);
@@ -129,7 +129,7 @@ TEST_F(ScaleTest, EachSpecimenIsMultipliedByItsOwnFactor) {
 
 TEST_F(ScaleTest, ASpecimenWithoutItsFactorFailsTheWholeLoad) {
   answer_run(file("ok.txt", kCross), "GetData");
-  Matrix before = session.handler.data;
+  Matrix before = flat_data(session.handler);
   std::string square = "0 0\n2 0\n2 2\n0 2\n";
   std::string middle = file("middle.tps", "LM=4\n" + square + "SCALE=2\nLM=4\n" + square +
                                               "ID=2\nLM=4\n" + square + "SCALE=3\n");
@@ -151,7 +151,7 @@ TEST_F(ScaleTest, ASpecimenWithoutItsFactorFailsTheWholeLoad) {
   std::string text = file("text.tps", "LM=4\n" + square + "SCALE=0.5 mm\n");
   platform.answer(text);
   EXPECT_THROW_HAS(run("GetTPSScale"), "0.5 mm");
-  EXPECT_EQ(session.handler.data, before);
+  EXPECT_EQ(flat_data(session.handler), before);
   EXPECT_EQ(box("DataBox")[0], "ok.txt");
 }
 
@@ -182,7 +182,7 @@ TEST_F(ScaleTest, PublishedFilesWithAFactorForEverySpecimen) {
     platform.answer(real + name);
     EXPECT_THROW_HAS(run("GetTPSScale"), "no SCALE= follows its coordinates");
   }
-  EXPECT_EQ(session.handler.data.rows(), 417u);
+  EXPECT_EQ(flat_data(session.handler).rows(), 417u);
 }
 
 }  // namespace

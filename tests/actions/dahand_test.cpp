@@ -19,17 +19,16 @@ void draw_something(Graphics& g) {
 
 TEST_F(DahandTest, ClearEmptiesDataBlanksTheBoxClearsTheAxesAndResetsEnabling) {
   HandlerState& h = session.handler;
-  h.data = Matrix{{1, 2, 3}};
+  h.sample = flat_sample(Matrix{{1, 2, 3}});
   h.tlengths = Matrix{{1, 1, 2}};
   h.tangles = Matrix{{1, 1, 2, 3}};
   h.traddata = Matrix{{4, 5}};
-  h.records = {SpecimenRecord{}};
-  h.partial_size = {0.5};
-  h.consensus = Matrix{{0, 0, 1}};
-  h.consensus_passes = 3;
+  h.sample.partial_size = {0.5};
+  h.sample.consensus = Matrix{{0, 0}};
+  h.sample.passes = 3;
   h.pairs_name = "p.txt";
   h.triples_name = "t.txt";
-  h.name = "s.tps";
+  h.sample.name = "s.tps";
   for (const char* tag : {"Load", "Calc"})
     session.graphics.set(controls[tag], "Enable", Value("off"));
   for (const char* tag : {"Save", "GetPairs"})
@@ -39,10 +38,10 @@ TEST_F(DahandTest, ClearEmptiesDataBlanksTheBoxClearsTheAxesAndResetsEnabling) {
   platform.answer_unsaved(Platform::Unsaved::discard);  // the distances were never saved
   run("Clear");
 
-  EXPECT_TRUE(session.handler.data.empty());
-  EXPECT_TRUE(session.handler.records.empty());
-  EXPECT_TRUE(session.handler.partial_size.empty());
-  EXPECT_TRUE(session.handler.consensus.empty());
+  EXPECT_TRUE(flat_data(session.handler).empty());
+  EXPECT_TRUE(session.handler.sample.records.empty());
+  EXPECT_TRUE(session.handler.sample.partial_size.empty());
+  EXPECT_TRUE(session.handler.sample.consensus.empty());
   EXPECT_EQ(session.handler.tlengths, (Matrix{{1, 1, 2}}));
   EXPECT_EQ(session.handler.tangles, (Matrix{{1, 1, 2, 3}}));
   EXPECT_TRUE(session.handler.traddata.empty());  // the distances were the sample's
@@ -78,16 +77,16 @@ TEST_F(DahandTest, ClearRunsItsStepsInOrderAndStopsAtAFailingOne) {
   session.graphics.hold(true);
   Handle line = session.graphics.plot(std::vector<double>{0}, std::vector<double>{0}, "ko");
   session.graphics.set(line, "Tag", Value("DataBox"));
-  session.handler.data = Matrix{{1, 2, 3}};
+  session.handler.sample = flat_sample(Matrix{{1, 2, 3}});
   session.graphics.set(controls["Load"], "Enable", Value("off"));
   EXPECT_THROW_HAS(run("Clear"), "There is no \"String\" property on the line object.");
-  EXPECT_TRUE(session.handler.data.empty());
+  EXPECT_TRUE(flat_data(session.handler).empty());
   EXPECT_EQ(drawn(), 1u);
   EXPECT_EQ(enable("Load"), "off");
 }
 
 TEST_F(DahandTest, UnknownWordsFallThroughWithOneLineAndNoOtherChange) {
-  session.handler.data = Matrix{{1, 2, 3}};
+  session.handler.sample = flat_sample(Matrix{{1, 2, 3}});
   draw_something(session.graphics);
   auto before = session.graphics.findall(0);
   for (const char* word : {"getdata", "GetData ", "Foo", ""}) run(word);
@@ -96,7 +95,7 @@ TEST_F(DahandTest, UnknownWordsFallThroughWithOneLineAndNoOtherChange) {
   for (int i = 0; i < 5; ++i) expected += "Fell through case!  \n";
   EXPECT_EQ(console.str(), expected);
   EXPECT_EQ(session.graphics.findall(0), before);
-  EXPECT_EQ(session.handler.data, (Matrix{{1, 2, 3}}));
+  EXPECT_EQ(flat_data(session.handler), (Matrix{{1, 2, 3}}));
   EXPECT_EQ(enable("Load"), "on");
   // A repeated word would leave its second action unreachable.
   std::set<std::string_view> words;
@@ -105,7 +104,7 @@ TEST_F(DahandTest, UnknownWordsFallThroughWithOneLineAndNoOtherChange) {
 }
 
 TEST_F(DahandTest, ExitClosesTheFigureOfTheRunningCallbackOnly) {
-  session.handler.data = Matrix{{1, 2, 3}};
+  session.handler.sample = flat_sample(Matrix{{1, 2, 3}});
   run("Exit");  // no callback running: nothing to close
   EXPECT_TRUE(session.graphics.is_handle(figure));
   {
@@ -113,7 +112,7 @@ TEST_F(DahandTest, ExitClosesTheFigureOfTheRunningCallbackOnly) {
     run("Exit");
   }
   EXPECT_FALSE(session.graphics.is_handle(figure));
-  EXPECT_EQ(session.handler.data, (Matrix{{1, 2, 3}}));
+  EXPECT_EQ(flat_data(session.handler), (Matrix{{1, 2, 3}}));
 }
 
 TEST_F(DahandTest, CallsByNameCheckTheArgumentsBeforeAnyAction) {
@@ -122,10 +121,10 @@ TEST_F(DahandTest, CallsByNameCheckTheArgumentsBeforeAnyAction) {
                    "Not enough input arguments: \"dahand\" needs an action word such as "
                    "\"GetTPSData\".");
   Values two{Value("Clear"), Value("extra")};
-  session.handler.data = Matrix{{1, 2, 3}};
+  session.handler.sample = flat_sample(Matrix{{1, 2, 3}});
   EXPECT_THROW_HAS(session.functions.call(session, "dahand", two, 0),
                    "declared number of inputs (1).");
-  EXPECT_EQ(session.handler.data, (Matrix{{1, 2, 3}}));
+  EXPECT_EQ(flat_data(session.handler), (Matrix{{1, 2, 3}}));
 }
 
 TEST_F(DahandTest, DispatcherPrintsErrorsOnTheirOwnLineAndReturns) {

@@ -263,9 +263,9 @@ TEST_F(MainWindowTest, TheFileMenuSetsHowFilesAreReadAndChecksThem) {
                      << "LM=2\n0 0\n2 0\nCURVES=1\nPOINTS=2\n2 2\n0 2\nID=b\n";
   console.str("");
   click("GetTPSData", tps.string());
-  ASSERT_EQ(session.handler.data.cols(), 9u);
-  EXPECT_TRUE(std::isnan(session.handler.data(0, 2)));
-  EXPECT_EQ(session.handler.records.at(1).id(), "b");
+  ASSERT_EQ(flat_data(session.handler).cols(), 9u);
+  EXPECT_TRUE(std::isnan(flat_data(session.handler)(0, 2)));
+  EXPECT_EQ(session.handler.sample.records.at(1).id(), "b");
 
   click("MissingLandmarks");
   click("CurvesAsLandmarks");
@@ -448,8 +448,8 @@ TEST_F(MainWindowTest, RecentFilesPlotFilesHelpAndQuitting) {
   click("Clear");
   run_callback(session, recent);
   run_callback(session, g.children(recent).at(0));
-  EXPECT_EQ(session.handler.dimensions, 3u);
-  EXPECT_TRUE(std::isnan(session.handler.data(0, 6)));
+  EXPECT_EQ(session.handler.sample.dimensions, 3u);
+  EXPECT_TRUE(std::isnan(flat_data(session.handler)(0, 6)));
   EXPECT_FALSE(session.tps_options.missing);  // the window's own options again
   EXPECT_EQ(session.tps_options.dimensions, 2u);
 
@@ -519,7 +519,7 @@ TEST_F(MainWindowTest, ADroppedFileLoadsAsWhatItHolds) {
   EXPECT_EQ(enabled("CalcLengths"), "on");
   drop("m.txt", "0 0 1 0 1 1 3\n");  // a matrix replaces the sample
   EXPECT_EQ(box("DataBox").at(0), "m.txt");
-  EXPECT_EQ(session.handler.data.cols(), 7u);
+  EXPECT_EQ(flat_data(session.handler).cols(), 7u);
   drop("x.TPS", "LM=3\n0 0\n1 0\n0 1\n");
   EXPECT_EQ(box("DataBox").at(0), "x.TPS");
   EXPECT_EQ(platform.pending_answers(), 0u);
@@ -561,7 +561,7 @@ TEST_F(MainWindowTest, NoWorkIsLostWithoutAQuestion) {
             "The distances calculated for small.tps were never saved. Save them before opening "
             "another sample?");
   EXPECT_EQ(session.handler.traddata, distances);
-  EXPECT_EQ(session.handler.records.front().file(), kRoad + "small.tps");
+  EXPECT_EQ(session.handler.sample.records.front().file(), kRoad + "small.tps");
   EXPECT_EQ(platform.pending_answers(), 0u);
   platform.answer_files({(out / "never.tps").string()});  // a given file answers no later dialog
   EXPECT_EQ(platform.get_files("*.tps", "").front().name, "never.tps");
@@ -650,7 +650,7 @@ TEST_F(MainWindowTest, TheProtocolDesignerBuildsTheListsByClickingTheMeanShape) 
   EXPECT_EQ(g.get(g.find_by_tag("ProtocolDesigner").at(0), "WindowStyle").text(), "docked");
   EXPECT_EQ(g.current_figure(), fig);  // drawing stays in the main window
   const Handle axes = g.get(fig, "CurrentAxes").scalar();
-  const Matrix mean = actions::mean_configuration(session.handler.data);
+  const Matrix mean = actions::mean_configuration(session.handler.sample);
   auto click_at = [&](double x, double y) {
     g.set(axes, "CurrentPoint", Value(Matrix{{x, y}}));
     run_callback(session, axes, g.get(axes, "ButtonDownFcn").text());
@@ -743,12 +743,12 @@ TEST_F(MainWindowTest, ThreeDimensionalSamplesShowAsAViewThatTurns) {
                                      "LM=4\n5 3 1\n7 3 1.4\n7 3 3\n5 3 3.6\n"
                                      "LM=4\n0 0 0\n1.1 0 0.2\n1 0 1.1\n0 0 1.2\n";
   click("GetTPS3D", (out / "flat.tps").string());
-  ASSERT_EQ(session.handler.dimensions, 3u);
+  ASSERT_EQ(session.handler.sample.dimensions, 3u);
   EXPECT_EQ(box("DataBox").at(1), "  4 Landmarks");
   const Handle axes = g.get(fig, "CurrentAxes").scalar();
   EXPECT_EQ(g.get(axes, "DragMode").text(), "rotate");
   EXPECT_EQ(g.get(axes, "ViewChangedFcn").text(), "distangler('dahand','TurnView')");
-  const Matrix mean = actions::mean_configuration(session.handler.data);
+  const Matrix mean = actions::mean_configuration(session.handler.sample);
   auto shown = [&] { return actions::shown_mean(session); };
   auto spread = [](const Matrix& m, std::size_t axis) {
     double lo = m(0, axis), hi = lo;

@@ -15,7 +15,7 @@ class ProtocolTest : public WindowFixture {
       data(0, 2 * p) = p + 1 - 0.5, data(0, 2 * p + 1) = 10 * (p + 1) + 2;
       data(1, 2 * p) = p + 1 + 0.5, data(1, 2 * p + 1) = 10 * (p + 1) - 2;
     }
-    session.handler.data = data;
+    session.handler.sample = flat_sample(data);
     session.graphics.hold(true);  // as a load leaves it
   }
 
@@ -92,7 +92,7 @@ TEST_F(ProtocolTest, PlotProtocolRedrawsTheMeanWithNumberedSegmentsInTheChosenSt
   EXPECT_EQ(get(children().lines[0], "MarkerSize"), Matrix::scalar(5));
   EXPECT_EQ(get(children().lines[8], "MarkerSize"), Matrix::scalar(8));  // the red vertex
   run("Clear");
-  session.handler.data = Matrix{{0, 0, 4, 0, 4, 2, 9}};
+  session.handler.sample = flat_sample(Matrix{{0, 0, 4, 0, 4, 2, 9}});
   session.handler.tlengths = Matrix{{1, 1, 3}};
   run("PlotProtocol");
   EXPECT_EQ(get(children().lines[0], "MarkerSize"), Matrix::scalar(3));
@@ -140,7 +140,7 @@ TEST_F(ProtocolTest, EmptyListsAndASingleSpecimen) {
   EXPECT_EQ(platform.messages()[0].text, "Load a pair list first.");
   EXPECT_EQ(platform.messages()[1].text, "Load a triple list first.");
 
-  session.handler.data = Matrix{{0, 0, 4, 0, 4, 2, 9}};
+  session.handler.sample = flat_sample(Matrix{{0, 0, 4, 0, 4, 2, 9}});
   session.handler.tlengths = Matrix{{1, 1, 3}};
   run("PlotProtocol");
   Drawn d = children();
@@ -187,7 +187,7 @@ TEST_F(ProtocolTest, LandmarkNumbersSitBesideTheMeanShapeAndOutliveTheProtocolPl
   EXPECT_EQ(text(children().texts.at(0), "String"), "1");
 
   // Without a sample the setting still changes; only a drawing asked for is refused.
-  session.handler.data = Matrix();
+  session.handler.sample = Sample();
   run("LandmarkNumbers");
   EXPECT_TRUE(session.landmark_numbers);
   EXPECT_EQ(platform.messages().back().text, "No sample is loaded.");
@@ -198,7 +198,7 @@ TEST_F(ProtocolTest, LandmarkNumbersSitBesideTheMeanShapeAndOutliveTheProtocolPl
 }
 
 TEST_F(ProtocolTest, ListsWithoutASampleAreStoredThenRefusedByTheDrawing) {
-  session.handler.data = Matrix();
+  session.handler.sample = Sample();
   session.handler.tlengths = Matrix{{1, 1, 2}};
   EXPECT_THROW_MSG(actions::draw_pairs(session),
                    "Pair 1 names landmark 1, but no sample is loaded.");

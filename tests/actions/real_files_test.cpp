@@ -34,8 +34,8 @@ class RealFilesTest : public WindowFixture {
   // missing values on, a distance to it is NaN and the rest are the raw ones;
   // otherwise any NaN makes the whole specimen NaN.
   void expect_raw_distances(const Loadable& f, double code) {
-    ASSERT_EQ(session.handler.data.rows(), f.specimens);
-    ASSERT_EQ(session.handler.data.cols(), 2 * f.landmarks + 1);
+    ASSERT_EQ(flat_data(session.handler).rows(), f.specimens);
+    ASSERT_EQ(flat_data(session.handler).cols(), 2 * f.landmarks + 1);
     session.handler.tlengths = all_pairs(f.landmarks);
     run("CalcLengths");
     const bool kept = session.tps_options.missing;  // missing values on
@@ -123,7 +123,7 @@ TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
                 std::string::npos);
     }
   }
-  EXPECT_EQ(session.handler.records.at(69).id(), "Fig4F_H\xC3\xB8yberget_Bruton_2012");
+  EXPECT_EQ(session.handler.sample.records.at(69).id(), "Fig4F_H\xC3\xB8yberget_Bruton_2012");
 }
 
 // With missing values on, every distance between two present landmarks is
@@ -147,15 +147,14 @@ TEST_F(RealFilesTest, MissingLandmarksLeaveEveryOtherDistanceAsRead) {
   load("horsefly-wing-60spec-k30-padded-sentinel.tps");
   run("CalcLengths");
   const Matrix& d = session.handler.traddata;
-  EXPECT_EQ(session.handler.records.at(0).id(), "Tabanus");
+  EXPECT_EQ(session.handler.sample.records.at(0).id(), "Tabanus");
   EXPECT_NEAR(d(0, 0), std::hypot(4.088370 - 3.232770, 8.414550 - 9.425710), 1e-12);
   EXPECT_NEAR(d(0, 1), std::hypot(15.794520 - 15.522280, 8.531220 - 8.025640), 1e-12);
   EXPECT_TRUE(std::isnan(d(0, 2)));
   EXPECT_TRUE(std::isnan(d(0, 3)));
   // The angle at landmark 2 between the arms to 1 and 3, and one at 29 with
   // an arm to the missing landmark 30.
-  const Matrix angles =
-      actions::tradangle(session.handler.data, Matrix({{1, 1, 2, 3}, {2, 28, 29, 30}}));
+  const Matrix angles = angles_of(session.handler.sample, Matrix({{1, 1, 2, 3}, {2, 28, 29, 30}}));
   const double ax = 4.088370 - 3.232770, ay = 8.414550 - 9.425710;
   const double bx = 3.932800 - 3.232770, by = 10.009070 - 9.425710;
   EXPECT_NEAR(angles(0, 0), std::atan2(std::abs(ax * by - ay * bx), ax * bx + ay * by), 1e-12);
@@ -176,7 +175,7 @@ TEST_F(RealFilesTest, CodedMissingLandmarksLeaveTheCompleteSpecimensAsTheirOwnFi
   const Matrix complete = distances("lizard-maxilla-34spec-k11-completesubset-crlf.tps");
   std::map<std::string, std::size_t> complete_rows;  // by ID
   for (std::size_t r = 0; r < complete.rows(); ++r) {
-    complete_rows[std::string(session.handler.records.at(r).id())] = r;
+    complete_rows[std::string(session.handler.sample.records.at(r).id())] = r;
   }
   ASSERT_EQ(complete_rows.size(), 34u);
   session.tps_options.missing = true;
@@ -189,7 +188,7 @@ TEST_F(RealFilesTest, CodedMissingLandmarksLeaveTheCompleteSpecimensAsTheirOwnFi
   ASSERT_EQ(all.cols(), pairs.rows() + 1);
   std::size_t matched = 0;
   for (std::size_t r = 0; r < all.rows(); ++r) {
-    const auto same = complete_rows.find(std::string(session.handler.records.at(r).id()));
+    const auto same = complete_rows.find(std::string(session.handler.sample.records.at(r).id()));
     matched += same != complete_rows.end();
     for (std::size_t p = 0; p < all.cols(); ++p) {
       if (same != complete_rows.end()) {

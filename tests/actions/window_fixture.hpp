@@ -15,9 +15,38 @@
 
 #include "actions/dahand.hpp"
 #include "actions/session.hpp"
+#include "morpho/tradangle.hpp"
+#include "pipeline/sample.hpp"
+#include "protocol/landmark_list.hpp"
 #include "runtime/graphics/headless_platform.hpp"
 
 namespace dg {
+
+// A sample from rows that hold each specimen's coordinates, then its size.
+inline Sample flat_sample(const Matrix& x, std::size_t dims = 2) {
+  Sample s;
+  s.dimensions = dims;
+  const std::size_t width = x.cols() == 0 ? 0 : x.cols() - 1;
+  s.coordinates = Matrix(x.rows(), width);
+  for (std::size_t i = 0; i < x.rows(); ++i) {
+    for (std::size_t c = 0; c < width; ++c) s.coordinates(i, c) = x(i, c);
+    s.sizes.push_back(x(i, width));
+  }
+  s.records.resize(x.rows());
+  return s;
+}
+
+// The sample as one matrix, each row its coordinates, then its size.
+inline Matrix flat_data(const HandlerState& h) {
+  return h.sample.empty() ? Matrix() : with_size_column(h.sample);
+}
+
+// The angles of a triple list (landmark numbers in columns 2 to 4) on a sample.
+inline Matrix angles_of(const Sample& sample, const Matrix& triples) {
+  return tradangle(sample.coordinates,
+                   landmark_indices(triples, 2, 3, sample.landmarks(), "Triple"),
+                   sample.dimensions);
+}
 
 class WindowFixture : public ::testing::Test {
  protected:

@@ -298,7 +298,7 @@ TEST(RealFiles, Phacops3DDistancesAreThoseOfItsRawCoordinates) {
   const TpsData d = read_tps_file(path, solid, centsize);
   ASSERT_EQ(d.dimensions, 3u);
   ASSERT_EQ(d.coordinates.rows(), 144u);
-  ASSERT_EQ(d.coordinates.cols(), 64u);
+  ASSERT_EQ(d.coordinates.cols(), 63u);
   EXPECT_EQ(d.records[143].line, 143u * 22 + 1);
   Matrix raw;  // every number of each block, by strtod
   std::vector<double> row;
@@ -318,12 +318,16 @@ TEST(RealFiles, Phacops3DDistancesAreThoseOfItsRawCoordinates) {
   raw.append_row(row);
   ASSERT_EQ(raw.rows(), 144u);
   ASSERT_EQ(raw.cols(), 63u);
-  const ConsensusResult fit = getconsensus(d.coordinates, kConsensusPassLimit, 3);
+  const ConsensusResult fit = getconsensus(d.coordinates, 3);
   Matrix pairs;
+  std::vector<std::size_t> index;
   for (double a = 1; a <= 21; ++a) {
-    for (double b = a + 1; b <= 21; ++b) pairs.append_row(std::vector<double>{a, b});
+    for (double b = a + 1; b <= 21; ++b) {
+      pairs.append_row(std::vector<double>{a, b});
+      index.insert(index.end(), {static_cast<std::size_t>(a) - 1, static_cast<std::size_t>(b) - 1});
+    }
   }
-  const DistancePlan plan = distance_plan(fit.superimposed, pairs, {}, 3);
+  const DistancePlan plan = distance_plan(fit.superimposed, d.sizes, index, {}, 3);
   std::vector<double> out(plan.cols());
   double worst = 0;
   for (std::size_t i = 0; i < 144; ++i) {

@@ -76,8 +76,9 @@ TEST(TpsScan3D, Lm3StartsA3DSpecimenAndLmDoesWhenAsked) {
   const std::string lm3 = " LM3=2\n1 2 3\n4 5 6\nID=a\nlm3=2\r\n7 8 9\r\n10 11 12\r\n";
   const TpsData d = tps(lm3, TpsOptions{}, centsize);
   EXPECT_EQ(d.dimensions, 3u);
-  EXPECT_EQ(d.coordinates(1, 6), centsize(kTwoSolids.row(1), 3));
-  EXPECT_EQ(tps(lm3).coordinates, kTwoSolids);
+  EXPECT_EQ(d.sizes.at(1), centsize(kTwoSolids.row(1), 3));
+  EXPECT_EQ(d.coordinates, kTwoSolids);
+  EXPECT_TRUE(tps(lm3).sizes.empty());
   EXPECT_EQ(d.records[1].line, 5u);
   TpsOptions solid;
   solid.dimensions = 3;
@@ -344,7 +345,8 @@ TEST(TpsScanCurves, AppendedAsLandmarksInFileOrder) {
   EXPECT_EQ(d.records[1].id(), "b");
   options.with_scale = true;
   const TpsData scaled = tps("LM=1\n1 1\nCURVES=1\nPOINTS=1\n3 1\nSCALE=2\n", options, centsize);
-  EXPECT_EQ(scaled.coordinates, (Matrix{{2, 2, 6, 2, std::sqrt(8.0)}}));
+  EXPECT_EQ(scaled.coordinates, (Matrix{{2, 2, 6, 2}}));
+  EXPECT_EQ(scaled.sizes, std::vector<double>{std::sqrt(8.0)});
 }
 
 TEST(TpsScanCurves, EverySpecimenNeedsTheSameCurvePoints) {
@@ -401,11 +403,11 @@ TEST(TpsScanMissing, MissingCoordinatesMakeTheirLandmarkNaN) {
   TpsOptions options;
   options.missing = true;
   const TpsData d = tps(text, options, centsize);
-  EXPECT_TRUE(same_values(d.coordinates, Matrix{{kNaN, kNaN, 3, 4, 5, 6, kNaN},
-                                                {1, 2, kNaN, kNaN, -1000001, 6, kNaN},
-                                                {1, 2, -3, 4, 5, 6, d.coordinates(2, 6)},
-                                                {1, 2, 3, 4, 5, 6, d.coordinates(3, 6)}}));
-  EXPECT_FALSE(std::isnan(d.coordinates(3, 6)));
+  EXPECT_TRUE(same_values(d.coordinates, Matrix{{kNaN, kNaN, 3, 4, 5, 6},
+                                                {1, 2, kNaN, kNaN, -1000001, 6},
+                                                {1, 2, -3, 4, 5, 6},
+                                                {1, 2, 3, 4, 5, 6}}));
+  EXPECT_TRUE(std::isnan(d.sizes[0]) && std::isnan(d.sizes[1]) && !std::isnan(d.sizes[3]));
   EXPECT_EQ(d.incomplete, 2u);
   EXPECT_EQ(d.warnings, std::vector<std::string>{
                             "\"t.tps\": 2 of 4 specimens have missing landmarks (landmarks 1, 2)" +

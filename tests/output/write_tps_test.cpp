@@ -25,12 +25,12 @@ bool same_bits(double a, double b) {
   return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
 }
 
-// Rows 1..n of `a` and `b` (size column left out) differ by at most `tolerance`.
+// The coordinates of `a` and `b` differ by at most `tolerance`.
 void expect_coordinates_near(const Matrix& a, const Matrix& b, double tolerance) {
   ASSERT_EQ(a.rows(), b.rows());
   ASSERT_EQ(a.cols(), b.cols());
   for (std::size_t i = 0; i < a.rows(); ++i) {
-    for (std::size_t j = 0; j + 1 < a.cols(); ++j) {
+    for (std::size_t j = 0; j < a.cols(); ++j) {
       ASSERT_NEAR(a(i, j), b(i, j), tolerance) << "row " << i << ", column " << j;
     }
   }
@@ -45,10 +45,9 @@ TEST_F(WriteTpsTest, SampleByteForByteAndReadBackExactly) {
   records[1].set(SpecimenRecord::Id, text->values, "two\r\nLM=9");
   for (SpecimenRecord& record : records) record.attach(text);
   const double nan = std::nan("");
-  // The third row has no record; the size column is never written.
-  const Matrix rows{
-      {0.1 + 0.2, -0.0, 1e21, 2.5e-300, 7}, {nan, nan, 1.0 / 3, -4, 8}, {1, 2, 3, 4, 9}};
-  write_tps(at("s.tps"), rows, records);
+  // The third row has no record.
+  const Matrix rows{{0.1 + 0.2, -0.0, 1e21, 2.5e-300}, {nan, nan, 1.0 / 3, -4}, {1, 2, 3, 4}};
+  write_tps(at("s.tps"), rows, 2, records);
   EXPECT_EQ(contents(at("s.tps")),
             "LM=2\n0.30000000000000004 -0\n1e+21 2.5e-300\nIMAGE=a b.jpg\nID=R\xEDo 1\n"
             "LM=2\nNA NA\n0.3333333333333333 -4\nID=two  LM=9\n"
@@ -70,15 +69,15 @@ TEST_F(WriteTpsTest, SampleByteForByteAndReadBackExactly) {
   EXPECT_FALSE(back.records[2].has(SpecimenRecord::Id));
   EXPECT_EQ(back.incomplete, 1u);
 
-  write_tps_consensus(at("c.tps"), Matrix{{-0.5, 0.25, 0.5, -0.25, 0.9}});
+  write_tps_consensus(at("c.tps"), Matrix{{-0.5, 0.25, 0.5, -0.25}}, 2);
   EXPECT_EQ(contents(at("c.tps")), "LM=2\n-0.5 0.25\n0.5 -0.25\nID=consensus\n");
 
   const std::string nowhere = at("missing-folder/s.tps");
-  EXPECT_THROW_HAS(write_tps(nowhere, rows, records), "Cannot open \"" + nowhere + "\"");
+  EXPECT_THROW_HAS(write_tps(nowhere, rows, 2, records), "Cannot open \"" + nowhere + "\"");
 
   // A 3-D sample: LM3= and x y z lines, read back as 3-D without being asked.
-  const Matrix solid{{0.1 + 0.2, -0.0, 1e21, 1, 2, 3, 7}, {1, nan, 3, 4, 5, 6, 8}};
-  write_tps(at("s3.tps"), solid, std::span(records).first(1), 3);
+  const Matrix solid{{0.1 + 0.2, -0.0, 1e21, 1, 2, 3}, {1, nan, 3, 4, 5, 6}};
+  write_tps(at("s3.tps"), solid, 3, std::span(records).first(1));
   EXPECT_EQ(contents(at("s3.tps")),
             "LM3=2\n0.30000000000000004 -0 1e+21\n1 2 3\nIMAGE=a b.jpg\nID=R\xEDo 1\n"
             "LM3=2\nNA NA NA\n4 5 6\n");
@@ -86,7 +85,7 @@ TEST_F(WriteTpsTest, SampleByteForByteAndReadBackExactly) {
   EXPECT_EQ(back3.dimensions, 3u);
   EXPECT_TRUE(same_bits(back3.coordinates(0, 1), -0.0));
   EXPECT_TRUE(std::isnan(back3.coordinates(1, 0)) && back3.coordinates(1, 5) == 6);
-  write_tps_consensus(at("c3.tps"), Matrix{{-0.5, 0.25, 0, 0.5, -0.25, 0, 0.9}}, 3);
+  write_tps_consensus(at("c3.tps"), Matrix{{-0.5, 0.25, 0, 0.5, -0.25, 0}}, 3);
   EXPECT_EQ(contents(at("c3.tps")), "LM3=2\n-0.5 0.25 0\n0.5 -0.25 0\nID=consensus\n");
 }
 
@@ -96,15 +95,15 @@ TEST_F(WriteTpsTest, SampleByteForByteAndReadBackExactly) {
 // change of 7.45e-10): this small, unlike, sample settles slowly.
 TEST_F(WriteTpsTest, SuperimposedSampleSurvivesASecondSuperimposition) {
   const TpsData read = read_tps_file(DISTANGLER_TEST_DATA_DIR "/road/small.tps", false, centsize);
-  const ConsensusResult first = getconsensus(read.coordinates);
-  write_tps(at("s.tps"), first.superimposed, read.records);
+  const ConsensusResult first = getconsensus(read.coordinates, 2);
+  write_tps(at("s.tps"), first.superimposed, 2, read.records);
   const TpsData back = read_tps_file(at("s.tps"), false, centsize);
   ASSERT_EQ(back.records.size(), 4u);
   EXPECT_EQ(back.records[0].image(), "a.jpg");
   EXPECT_EQ(back.records[3].id(), "4");
   expect_coordinates_near(back.coordinates, first.superimposed, 0);
-  const Matrix again = getconsensus(back.coordinates).superimposed;
-  expect_coordinates_near(again, getconsensus(first.superimposed).superimposed, 0);
+  const Matrix again = getconsensus(back.coordinates, 2).superimposed;
+  expect_coordinates_near(again, getconsensus(first.superimposed, 2).superimposed, 0);
   expect_coordinates_near(again, first.superimposed, 1e-5);
 }
 
@@ -113,8 +112,8 @@ TEST_F(WriteTpsTest, PublishedSampleReadsBackWithItsIds) {
   SKIP_WITHOUT_REAL_DATA();
   const TpsData read =
       read_tps_file(real_data("bluegill-body-417spec-k19-scale-crlf.TPS"), true, centsize);
-  const ConsensusResult fit = getconsensus(read.coordinates);
-  write_tps(at("b.tps"), fit.superimposed, read.records);
+  const ConsensusResult fit = getconsensus(read.coordinates, 2);
+  write_tps(at("b.tps"), fit.superimposed, 2, read.records);
   const TpsData back = read_tps_file(at("b.tps"), false, centsize);
   ASSERT_EQ(back.records.size(), 417u);
   for (std::size_t i = 0; i < 417; ++i) {
@@ -123,7 +122,7 @@ TEST_F(WriteTpsTest, PublishedSampleReadsBackWithItsIds) {
     ASSERT_FALSE(back.records[i].has(SpecimenRecord::Scale));
   }
   expect_coordinates_near(back.coordinates, fit.superimposed, 0);
-  expect_coordinates_near(getconsensus(back.coordinates).superimposed, fit.superimposed, 1e-12);
+  expect_coordinates_near(getconsensus(back.coordinates, 2).superimposed, fit.superimposed, 1e-12);
 }
 
 }  // namespace

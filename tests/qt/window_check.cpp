@@ -291,7 +291,7 @@ int main(int argc, char** argv) {
     const dg::Handle axes = g.get(figure, "CurrentAxes").scalar();
     // Where a landmark of the mean shape is on the screen, as the painter puts it.
     auto at = [&](int landmark) {
-      const dg::Matrix mean = dg::actions::mean_configuration(session.handler.data);
+      const dg::Matrix mean = dg::actions::mean_configuration(session.handler.sample);
       const QRectF box = dg::axes_box(g, figure, axes);
       const auto lim = dg::shown_limits(g, axes, box.size());
       const double x = mean(0, 2 * landmark - 2), y = mean(0, 2 * landmark - 1);
@@ -382,9 +382,9 @@ int main(int argc, char** argv) {
       platform.drawnow(g);
     };
     menu_item("GetTPS3D", solid.string());
-    const std::size_t specimens = session.handler.data.rows();
-    const std::size_t landmarks = (session.handler.data.cols() - 1) / 3;
-    check(session.handler.dimensions == 3 && specimens > 0,
+    const std::size_t specimens = session.handler.sample.specimens();
+    const std::size_t landmarks = session.handler.sample.landmarks();
+    check(session.handler.sample.dimensions == 3 && specimens > 0,
           "Load 3-D TPS... loads " + solid.string());
     auto sample_points = [&] {
       std::size_t n = 0;
@@ -431,7 +431,7 @@ int main(int argc, char** argv) {
       }
     }
     platform.drawnow(g);
-    check(session.handler.dimensions == 3 && session.handler.data.rows() == specimens,
+    check(session.handler.sample.dimensions == 3 && session.handler.sample.specimens() == specimens,
           "Open recent reopens the 3-D sample in 3-D");
     click("Clear");
 
@@ -448,7 +448,7 @@ int main(int argc, char** argv) {
     bool asked = false;
     answer_question(QMessageBox::Cancel, &asked);
     click("Clear");
-    check(asked && session.handler.data.rows() == 18 && !session.handler.traddata.empty(),
+    check(asked && session.handler.sample.specimens() == 18 && !session.handler.traddata.empty(),
           "Clear asks first about unsaved distances, and Cancel keeps them");
 
     // The saved plot is framed as the plot copy is: the same picture.

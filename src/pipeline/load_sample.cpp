@@ -1,0 +1,121 @@
+#include "pipeline/load_sample.hpp"
+
+#include <memory>
+
+#include "input/dload.hpp"
+#include "input/sample_survey.hpp"
+#include "morpho/centsize.hpp"
+#include "morpho/getconsensus.hpp"
+#include "morpho/partial_fit.hpp"
+#include "runtime/array/error.hpp"
+#include "runtime/array/file_io.hpp"
+
+namespace dg {
+namespace {
+
+std::string file_name(const std::string& path) {
+  const std::size_t slash = last_separator(path);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A plain matrix, one specimen a line: the coordinates of its k landmarks,
+// then its size in the last column; a column between them is not used.
+Sample read_matrix(const std::string& path, std::size_t dims, std::vector<std::string>& warnings) {
+  const std::string name = file_name(path);
+  Matrix m = dload(path);
+  if (m.empty()) {
+    raise("The file \"" + name + "\" holds no numbers; a landmark matrix needs at least one row.");
+  }
+  const std::size_t width = m.cols();
+  if (dims == 3 && width % 3 != 1) {
+    raise("\"" + name + "\" has " + std::to_string(width) +
+          " columns where a 3-D sample of k landmarks has 3k + 1 (x, y and z of each "
+          "landmark, then the size).");
+  }
+  const std::size_t k = (width - 1) / dims;
+  if (dims == 2 && width % 2 == 0) {
+    warnings.push_back("\"" + name + "\" has " + std::to_string(width) +
+                       " columns where a sample of k landmarks has 2k + 1 (x and y of each "
+                       "landmark, then the size); it is read as " +
+                       std::to_string(k) +
+                       " landmarks with the size in its last column, and column " +
+                       std::to_string(width - 1) + " is not used.");
+  }
+  Sample s;
+  s.dimensions = dims;
+  s.name = name;
+  s.coordinates = Matrix(m.rows(), dims * k);
+  s.sizes.resize(m.rows());
+  for (std::size_t i = 0; i < m.rows(); ++i) {
+    const auto row = m.row(i);
+    std::copy(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(dims * k),
+              s.coordinates.row(i).begin());
+    s.sizes[i] = row[width - 1];
+  }
+  s.records.resize(m.rows());
+  const auto text = std::make_shared<const RecordText>(RecordText{path, {}});
+  for (std::size_t i = 0; i < s.records.size(); ++i) {
+    // Rows end at the first blank line, so row i stands on line i.
+    s.records[i].attach(text);
+    s.records[i].number = s.records[i].line = i + 1;
+  }
+  return s;
+}
+
+}  // namespace
+
+Sample load_sample(const std::vector<std::string>& paths, const LoadOptions& options,
+                   std::vector<std::string>& warnings) {
+  if (paths.empty()) raise("No file to load the sample from.");
+  const std::size_t dims = options.reading.dimensions == 3 ? 3 : 2;
+  Sample s;
+  if (options.format == SampleFormat::matrix) {
+    s = read_matrix(paths.front(), dims, warnings);
+  } else {
+    TpsOptions reading = options.reading;
+    reading.with_scale = options.format == SampleFormat::tps_scale;
+    TpsData data = read_tps_files(paths, reading, centsize);
+    for (std::string& warning : data.warnings) warnings.push_back(std::move(warning));
+    std::string name = file_name(paths.front());
+    if (paths.size() > 1) {
+      name += " and " + std::to_string(paths.size() - 1) +
+              (paths.size() == 2 ? " more file" : " more files");
+    }
+    // Superimposed before anything is kept, so a failure keeps nothing.
+    ConsensusResult fit;
+    if (data.incomplete > 0) {
+      if (data.incomplete == data.coordinates.rows()) {
+        raise(no_complete_specimen(data.incomplete, "loaded from " + name));
+      }
+      PartialFitResult partial =
+          superimpose_with_missing(std::move(data.coordinates), data.dimensions);
+      fit = std::move(partial.fit);
+      s.partial_size = std::move(partial.partial_size);
+    } else {
+      fit = getconsensus(std::move(data.coordinates), data.dimensions);
+    }
+    if (fit.reached_pass_limit) {
+      warnings.push_back("the superimposition of \"" + name + "\" did not settle within " +
+                         std::to_string(kConsensusPassLimit) + " passes; the last pass is kept.");
+    } else if (fit.non_finite) {
+      warnings.push_back("\"" + name +
+                         "\" has specimens with missing (NaN) or coinciding coordinates; "
+                         "the superimposition stopped after its first pass.");
+    }
+    s.coordinates = std::move(fit.superimposed);
+    s.dimensions = data.dimensions;
+    s.sizes = std::move(data.sizes);
+    s.records = std::move(data.records);
+    s.consensus = std::move(fit.consensus);
+    s.consensus_scale = fit.scale;
+    s.passes = fit.passes;
+    s.name = std::move(name);
+  }
+  // Sizes far from the median and IDs used twice; the load goes on.
+  for (std::string& warning : sample_warnings(s.sizes, s.records)) {
+    warnings.push_back(std::move(warning));
+  }
+  return s;
+}
+
+}  // namespace dg

@@ -1,0 +1,33 @@
+// The road of a sample from its files to a Sample: reading (TPS files as one
+// sample, or a plain matrix taken as it is), each specimen's record and
+// size, the checks of what was read, the superimposition of a TPS sample
+// (with specimens that miss landmarks fitted by their present ones) and the
+// findings that do not stop the load, returned as warnings in the order they
+// arose. Raises a RuntimeError naming the file and the specimen for what
+// cannot be loaded; nothing is returned then. No dialog, no current folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "input/tps_scan.hpp"
+#include "pipeline/sample.hpp"
+
+namespace dg {
+
+enum class SampleFormat { tps, tps_scale, matrix };
+
+struct LoadOptions {
+  SampleFormat format = SampleFormat::tps;
+  // How TPS files are read; `dimensions` also sets a matrix's (3: 3k + 1
+  // columns). with_scale follows the format.
+  TpsOptions reading;
+};
+
+// `paths` names the files (one for a matrix). The findings are appended to
+// `warnings` (without a "Warning: " prefix) as they arise, so that those made
+// before a failure are kept too.
+Sample load_sample(const std::vector<std::string>& paths, const LoadOptions& options,
+                   std::vector<std::string>& warnings);
+
+}  // namespace dg

@@ -1,0 +1,62 @@
+// Writes the datasets, tables and TPS files of a study, each whole or not at
+// all (the writers replace a file only when it is complete), and says what
+// was written, for the manifest of a run.
+//
+// A study is a sample with its pair and triple lists (as read: a label, then
+// landmark numbers, checked against the sample as they are used) and the
+// rows of its traditional dataset (computed as they are written, or kept).
+// Each output is written in the plain dataset format (values as "%g ", the
+// superimposed sample and the consensus with every digit), or as a CSV or
+// TSV table with a header and the specimens' columns; TPS outputs are TPS
+// whatever the format, and a consensus file whose name ends in ".tps" too.
+// Warnings (values a table writes as NA) are appended to `warnings`.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "output/dataset_file.hpp"
+#include "output/table.hpp"
+#include "pipeline/sample.hpp"
+
+namespace dg {
+
+struct Study {
+  const Sample& sample;
+  const Matrix& pairs;
+  const Matrix& triples;
+  RowSource distances;
+};
+
+enum class Output {
+  lengths,           // the traditional dataset: the distances, then the size
+  log_lengths,       // their natural logarithms, then the size
+  constrained,       // each divided by their root sum of squares, then the size
+  angles,            // the angles of the triples, in radians
+  degrees,           // in degrees
+  superimposed,      // each specimen's coordinates, then its size
+  superimposed_tps,  // the sample as a TPS file
+  consensus,         // the consensus of a superimposed sample
+};
+
+struct Written {
+  std::string path;
+  std::size_t rows = 0;
+};
+
+Written write_output(const Study& study, Output what, const std::string& path, TableFormat format,
+                     std::vector<std::string>& warnings);
+
+// The outputs in the order given.
+std::vector<Written> write_outputs(const Study& study,
+                                   const std::vector<std::pair<Output, std::string>>& outputs,
+                                   TableFormat format, std::vector<std::string>& warnings);
+
+// The table columns of a dataset: one per pair or triple, then the size
+// column of a distance dataset.
+std::vector<std::string> output_columns(const Study& study, Output what, std::size_t count);
+
+}  // namespace dg
