@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "actions/dahand_actions.hpp"
+#include "input/dload.hpp"
 #include "morpho/formtrad2.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
@@ -32,8 +33,10 @@ constexpr ListKind kTriples{"Open a triple list", "triple", 3, "%3.0f Angles req
 // a list that is refused, like a cancelled dialog, changes nothing.
 std::optional<LandmarkList> read_list(Session& session, const ListKind& kind) {
   if (no_sample(session)) return std::nullopt;
-  auto load = load_landmark_list(session.platform, "*.txt", kind.title);
-  if (!load) return std::nullopt;
+  auto choice = session.platform.get_file("*.txt", kind.title);
+  if (!choice) return std::nullopt;
+  std::optional<LandmarkList> load =
+      LandmarkList{dload(choice->path()), choice->name, choice->path()};
   loaded_list_indices(load->list, load->fn, kind.count, session.handler.sample.landmarks());
   return load;
 }

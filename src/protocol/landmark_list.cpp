@@ -2,18 +2,10 @@
 
 #include <cmath>
 
-#include "input/mfload.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
 namespace dg {
-
-std::optional<LandmarkList> load_landmark_list(Platform& platform, std::string_view filter,
-                                               std::string_view title) {
-  auto load = mfload(platform, filter, title);
-  if (!load) return std::nullopt;
-  return LandmarkList{std::move(load->y), std::move(load->fn), std::move(load->path)};
-}
 
 void check_width(const Matrix& list, std::size_t first_column, std::size_t count,
                  const char* what) {

@@ -1,13 +1,8 @@
-// Pair and triple lists: loading one from a file the user picks, and checking
-// its landmark numbers against a sample.
+// Pair and triple lists and the checks of their landmark numbers against a
+// sample.
 //
 // A list is a plain matrix, one row per pair or triple: a label, then the
 // landmark numbers ("n a b" for a distance, "n a v b" for an angle).
-//
-// load_landmark_list asks for the file (by default "*.*", "Enter file to
-// Load?") and reads it with mfload; it returns the list and the file name without its folder,
-// or nullopt when the dialog is cancelled. Read errors raise a RuntimeError
-// naming the file and line.
 //
 // check_width and landmark_indices raise a RuntimeError naming the list
 // ("Pair", "Triple"), the row and the landmark number:
@@ -24,18 +19,15 @@
 #include <vector>
 
 #include "runtime/array/matrix.hpp"
-#include "runtime/graphics/platform.hpp"
 
 namespace dg {
 
+// A list as read from its file.
 struct LandmarkList {
   Matrix list;
   std::string fn;    // the file name without its folder
   std::string path;  // the file as picked
 };
-
-std::optional<LandmarkList> load_landmark_list(Platform& platform, std::string_view filter = "*.*",
-                                               std::string_view title = "Enter file to Load?");
 
 // Raises when a non-empty list has fewer columns than a label and `count`
 // landmark numbers starting at `first_column` (1-based) need.

@@ -209,15 +209,6 @@ void ProtocolDesign::replace(List list, const Matrix& loaded, std::string_view f
   commit(list, std::move(index));
 }
 
-bool ProtocolDesign::load(List list, Platform& platform) {
-  require_sample();  // before the dialog, as the load actions do
-  auto loaded = load_landmark_list(platform, "*.txt",
-                                   list == List::pairs ? "Open a pair list" : "Open a triple list");
-  if (!loaded) return false;
-  replace(list, loaded->list, loaded->fn);
-  return true;
-}
-
 void ProtocolDesign::save(List list, const std::string& path) const {
   if (values(list).empty()) raise(std::string("There are no ") + noun(list) + "s to save.");
   write_list(path, matrix(list));

@@ -39,7 +39,6 @@
 
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/matrix.hpp"
-#include "runtime/graphics/platform.hpp"
 
 namespace dg {
 
@@ -105,9 +104,6 @@ class ProtocolDesign {
   // Replaces a list with one read from a file (`file_name` names it in an
   // error); its landmark columns are checked against the sample.
   void replace(List list, const Matrix& loaded, std::string_view file_name);
-  // Asks for a list file as the load actions do and replaces the list with
-  // it; false when the dialog is cancelled.
-  bool load(List list, Platform& platform);
   // Writes the list as matrix() gives it, in the format the loaders read.
   void save(List list, const std::string& path) const;
 

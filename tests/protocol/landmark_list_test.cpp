@@ -10,7 +10,6 @@
 
 #include "input/dload.hpp"
 #include "protocol/write_list.hpp"
-#include "runtime/graphics/headless_platform.hpp"
 #include "test_support.hpp"
 
 namespace dg {
@@ -21,17 +20,13 @@ namespace fs = std::filesystem;
 class LandmarkListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    start = fs::current_path();
     dir = fs::temp_directory_path() /
           ("protocol_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
-  void TearDown() override {
-    fs::current_path(start);  // loading moves into the list's folder
-    fs::remove_all(dir);
-  }
+  void TearDown() override { fs::remove_all(dir); }
   std::string file(const std::string& name, const std::string& text) {
     std::ofstream(dir / name, std::ios::binary) << text;
     return (dir / name).string();
@@ -43,23 +38,8 @@ class LandmarkListTest : public ::testing::Test {
     return text.str();
   }
 
-  fs::path start, dir;
-  HeadlessPlatform platform{nullptr};
+  fs::path dir;
 };
-
-TEST_F(LandmarkListTest, LoadGivesTheListAndTheFileNameOrNothingWhenCancelled) {
-  platform.answer(file("pairs.txt", "1 1 2\n2 3 4\n"));
-  auto load = load_landmark_list(platform);
-  ASSERT_TRUE(load);
-  EXPECT_EQ(load->list, (Matrix{{1, 1, 2}, {2, 3, 4}}));
-  EXPECT_EQ(load->fn, "pairs.txt");
-
-  platform.answer_cancel();
-  EXPECT_FALSE(load_landmark_list(platform));
-
-  platform.answer(file("bad.txt", "1 1 2\n2 3\n"));
-  EXPECT_THROW_HAS(load_landmark_list(platform), "bad.txt");
-}
 
 TEST_F(LandmarkListTest, WrittenListsReadBackTheSame) {
   const std::string path = (dir / "out.txt").string();

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <vector>
 
+#include "input/dload.hpp"
 #include "protocol/all_pairs.hpp"
-#include "runtime/graphics/headless_platform.hpp"
 #include "test_support.hpp"
 
 namespace dg {
@@ -49,7 +49,6 @@ class ProtocolDesignTest : public ::testing::Test {
   }
 
   fs::path start, dir;
-  HeadlessPlatform platform{nullptr};
   ProtocolDesign design;
 };
 
@@ -211,15 +210,10 @@ TEST_F(ProtocolDesignTest, SavedListsLoadBackTheSame) {
 
   ProtocolDesign other;
   other.set_landmarks(5);
-  platform.answer(path("pairs.txt"));
-  platform.answer(path("triples.txt"));
-  EXPECT_TRUE(other.load(List::pairs, platform));
-  EXPECT_TRUE(other.load(List::triples, platform));
+  other.replace(List::pairs, dload(path("pairs.txt")), "pairs.txt");
+  other.replace(List::triples, dload(path("triples.txt")), "triples.txt");
   EXPECT_EQ(other.matrix(List::pairs), pairs);
   EXPECT_EQ(other.matrix(List::triples), triples);
-  platform.answer_cancel();
-  EXPECT_FALSE(other.load(List::pairs, platform));
-  EXPECT_EQ(other.matrix(List::pairs), pairs);
 
   design.clear(List::pairs);
   EXPECT_THROW_MSG(design.save(List::pairs, path("none.txt")), "There are no pairs to save.");
@@ -230,16 +224,14 @@ TEST_F(ProtocolDesignTest, ARefusedLoadChangesNothing) {
   design.add_chain();
   const Matrix pairs = design.matrix(List::pairs);
   const auto revision = design.revision();
-  platform.answer(file("far.txt", "1 1 2\n2 3 6\n"));
-  EXPECT_THROW_MSG(design.load(List::pairs, platform),
+  EXPECT_THROW_MSG(design.replace(List::pairs, dload(file("far.txt", "1 1 2\n2 3 6\n")), "far.txt"),
                    "\"far.txt\": Pair 2 names landmark 6, but the data have 5 landmarks. The list "
                    "is not loaded.");
-  platform.answer(file("narrow.txt", "1 1 2\n"));
-  EXPECT_THROW_MSG(design.load(List::triples, platform),
-                   "\"narrow.txt\": Triple list rows need 4 columns (a number, then 3 landmark "
-                   "numbers); this list has 3. The list is not loaded.");
-  platform.answer(file("empty.txt", ""));
-  EXPECT_THROW_MSG(design.load(List::pairs, platform),
+  EXPECT_THROW_MSG(
+      design.replace(List::triples, dload(file("narrow.txt", "1 1 2\n")), "narrow.txt"),
+      "\"narrow.txt\": Triple list rows need 4 columns (a number, then 3 landmark "
+      "numbers); this list has 3. The list is not loaded.");
+  EXPECT_THROW_MSG(design.replace(List::pairs, dload(file("empty.txt", "")), "empty.txt"),
                    "The file \"empty.txt\" holds no pairs; each line names a pair: a number, then "
                    "2 landmark numbers.");
   EXPECT_EQ(design.matrix(List::pairs), pairs);

@@ -268,7 +268,7 @@ std::optional<FileChoice> QtPlatform::dialog(bool save, std::string_view filter,
   }
   flush();
   const QString caption = QString::fromUtf8(title.data(), static_cast<int>(title.size()));
-  QString start = QDir::currentPath();
+  QString start = start_folder();
   if (!folder.empty() && QDir(QString::fromUtf8(folder.data(), int(folder.size()))).exists()) {
     start = QString::fromUtf8(folder.data(), static_cast<int>(folder.size()));
   }
@@ -280,7 +280,13 @@ std::optional<FileChoice> QtPlatform::dialog(bool save, std::string_view filter,
       save ? QFileDialog::getSaveFileName(dialog_parent(), caption, start, dialog_filter(filter))
            : QFileDialog::getOpenFileName(dialog_parent(), caption, start, dialog_filter(filter));
   if (path.isEmpty()) return std::nullopt;
-  return split_path(path.toStdString());
+  FileChoice choice = split_path(path.toStdString());
+  if (!save) last_folder_ = QString::fromStdString(choice.folder);
+  return choice;
+}
+
+QString QtPlatform::start_folder() const {
+  return last_folder_.isEmpty() ? QDir::currentPath() : last_folder_;
 }
 
 std::optional<FileChoice> QtPlatform::open_file(std::string_view filter, std::string_view title) {
@@ -302,8 +308,9 @@ std::vector<FileChoice> QtPlatform::open_files(std::string_view filter, std::str
   flush();
   const QStringList paths = QFileDialog::getOpenFileNames(
       dialog_parent(), QString::fromUtf8(title.data(), static_cast<int>(title.size())),
-      QDir::currentPath(), dialog_filter(filter));
+      start_folder(), dialog_filter(filter));
   for (const QString& path : paths) choices.push_back(split_path(path.toStdString()));
+  if (!choices.empty()) last_folder_ = QString::fromStdString(choices.front().folder);
   return choices;
 }
 
@@ -317,7 +324,7 @@ std::optional<std::string> QtPlatform::get_folder(std::string_view title) {
   flush();
   const QString folder = QFileDialog::getExistingDirectory(
       dialog_parent(), QString::fromUtf8(title.data(), static_cast<int>(title.size())),
-      QDir::currentPath());
+      start_folder());
   if (folder.isEmpty()) return std::nullopt;
   return folder.toStdString() + "/";
 }

@@ -155,6 +155,10 @@ class QtPlatform : public Platform {
   std::vector<LoggedMessage> messages_;
   QPointer<QWidget> messages_window_;
   QPlainTextEdit* messages_view_ = nullptr;  // inside messages_window_
+  // The folder of the last file an open dialog gave, where the next dialog
+  // without a folder of its own starts (the current folder before any).
+  QString last_folder_;
+  QString start_folder() const;
   std::deque<Unsaved> unsaved_answers_;
   int working_ = 0;  // callbacks running
   QElapsedTimer work_clock_;

@@ -1,4 +1,4 @@
-#include "input/gettpsfilescale.hpp"
+#include "actions/gettpsfilescale.hpp"
 
 namespace dg {
 

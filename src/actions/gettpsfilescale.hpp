@@ -5,7 +5,7 @@
 // SCALE= line before the next specimen fails the whole load, naming it.
 #pragma once
 
-#include "input/gettpsfile2.hpp"
+#include "actions/gettpsfile2.hpp"
 
 namespace dg {
 

@@ -1,4 +1,4 @@
-#include "input/gettpsfile2.hpp"
+#include "actions/gettpsfile2.hpp"
 
 #include <algorithm>
 #include <filesystem>

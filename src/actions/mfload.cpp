@@ -1,4 +1,4 @@
-#include "input/mfload.hpp"
+#include "actions/mfload.hpp"
 
 #include <filesystem>
 #include <memory>
