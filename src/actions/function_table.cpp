@@ -235,6 +235,7 @@ FunctionTable make_function_table() {
   add_styling(table, "incrementlinethickness", incrementlinethickness);
   table.add("CopyBigImage", 1, 0, [](Session& s, std::span<const Value>, int) -> Values {
     CopyBigImage(s.graphics);
+    s.report("Plot copied to the clipboard");
     return {};
   });
   add_styling(table, "setlinethickness", setlinethickness);

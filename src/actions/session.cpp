@@ -8,7 +8,8 @@
 
 namespace dg {
 
-Session::Session(Platform& p) : platform(p), graphics(p), functions(make_function_table()) {}
+Session::Session(Platform& p, TreeObserver& observer)
+    : platform(p), graphics(observer), functions(make_function_table()) {}
 
 void Session::remember_styling(const Styling& call) {
   if (!styling.empty() && styling.back().command == call.command &&

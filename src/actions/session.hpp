@@ -75,7 +75,11 @@ struct Styling {
 
 class Session {
  public:
-  explicit Session(Platform& platform);
+  Session(Platform& platform, TreeObserver& observer);
+  // A platform that serves both, as the Qt and the headless ones do.
+  template <class Both>
+  explicit Session(Both& both)
+      : Session(static_cast<Platform&>(both), static_cast<TreeObserver&>(both)) {}
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 

@@ -64,9 +64,8 @@ void with_enlarged_plot(Graphics& graphics, const std::function<void(Handle figu
 
 void CopyBigImage(Graphics& graphics) {
   with_enlarged_plot(graphics, [&](Handle figure) {
-    graphics.platform().print_figure(graphics, figure, {"-noui", "-dmeta"});
+    graphics.observer().print_figure(graphics, figure, {"-noui", "-dmeta"});
   });
-  graphics.platform().message(MessageKind::Info, "Plot copied to the clipboard");
 }
 
 }  // namespace dg

@@ -5,8 +5,8 @@
 // is printed without its controls ("-noui", "-dmeta"), and the units and
 // position are put back — also when the print fails, whose error is then
 // raised. The axes end with automatic limits and equal units (a view the user
-// zoomed or panned to is given back); a successful copy is reported as "Plot
-// copied to the clipboard". The argument is not used.
+// zoomed or panned to is given back). Called by name, a successful copy is
+// reported as "Plot copied to the clipboard". The argument is not used.
 #pragma once
 
 #include <functional>

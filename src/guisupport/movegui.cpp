@@ -28,7 +28,7 @@ std::array<double, 4> rect(const Value& value) {
 }
 
 void place(Graphics& g, Handle fig, const GuiPosition& position) {
-  g.platform().drawnow(g);
+  g.observer().drawnow(g);
 
   Value active = g.get(fig, "ActivePositionProperty");
   Value units = g.get(fig, "Units");

@@ -47,7 +47,7 @@ Points::Points(std::span<const double> x, std::span<const double> y) {
   }
 }
 
-Graphics::Graphics(Platform& platform) : platform_(platform) {}
+Graphics::Graphics(TreeObserver& observer) : platform_(observer) {}
 
 std::optional<Handle> Graphics::parent(Handle h) const {
   ObjectId p = store_.parent(store_.id_of(h));

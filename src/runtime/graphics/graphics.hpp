@@ -36,12 +36,12 @@ namespace dg {
 
 class Graphics {
  public:
-  explicit Graphics(Platform& platform);
+  explicit Graphics(TreeObserver& observer);
   Graphics(const Graphics&) = delete;
   Graphics& operator=(const Graphics&) = delete;
 
-  Platform& platform() { return platform_; }
-  const Platform& platform() const { return platform_; }
+  TreeObserver& observer() { return platform_; }
+  const TreeObserver& observer() const { return platform_; }
 
   // Handles and the tree.
   bool is_handle(Handle h) const { return store_.find(h).has_value(); }
@@ -164,7 +164,7 @@ class Graphics {
   void store_row(ObjectId id, std::unique_ptr<Line> line);
   std::array<double, 4> data_limits(const Axes& axes) const;
 
-  Platform& platform_;
+  TreeObserver& platform_;
   ObjectStore store_;
   Palette palette_;
   LookTable looks_;

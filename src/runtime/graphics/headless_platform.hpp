@@ -34,7 +34,7 @@ struct PrintRecord {
   std::vector<double> axes_position;    // the current axes' position while printing
 };
 
-class HeadlessPlatform : public Platform {
+class HeadlessPlatform : public Platform, public TreeObserver {
  public:
   explicit HeadlessPlatform(std::ostream* console_stream = nullptr);
 

@@ -6,7 +6,7 @@
 namespace dg {
 namespace {
 
-std::array<double, 2> parent_pixel_size(const ObjectStore& store, const Platform& platform,
+std::array<double, 2> parent_pixel_size(const ObjectStore& store, const TreeObserver& platform,
                                         const Object& object) {
   if (object.type == ObjectType::Figure || object.parent == kNoObject ||
       store.type(object.parent) == ObjectType::Root) {

@@ -1,7 +1,8 @@
-// Every service the system takes from its surroundings: file dialogs, the
-// clipboard, the screen, drawing completion and the console. The core talks
-// only to this interface; the headless implementation serves tests and the
-// batch tool, the Qt implementation the real window.
+// Every service the system takes from its surroundings, in two interfaces:
+// TreeObserver, what the graphics tree needs (the screen, drawing, printing,
+// notifications), and Platform, what the actions need (dialogs, messages,
+// settings, the console). The core talks only to these; the headless
+// implementation of both serves tests, the Qt implementation the real window.
 #pragma once
 
 #include <array>
@@ -29,6 +30,38 @@ FileChoice split_path(const std::string& path);
 // warning (the work went on) or an error (the action stopped).
 enum class MessageKind { Info, Warning, Error };
 
+// What the graphics tree asks of the window system it is shown in: the
+// screen and its metrics, drawing completion and printing, and the
+// notifications of figures that changed, closed or came to the front. The
+// graphics tree holds only this; the Qt platform and the headless one serve
+// it.
+class TreeObserver {
+ public:
+  virtual ~TreeObserver() = default;
+
+  // Prints a figure to the clipboard with print options such as "-noui", "-dmeta".
+  virtual void print_figure(Graphics& graphics, Handle figure,
+                            const std::vector<std::string>& options) = 0;
+
+  virtual std::array<double, 2> screen_size() const = 0;     // width, height in pixels
+  virtual std::array<double, 2> character_size() const = 0;  // one character unit in pixels
+  virtual std::array<double, 3> default_control_background() const = 0;
+  // Window frame around a figure's inner area: left, right, bottom, top in pixels.
+  virtual std::array<double, 4> frame_margins() const = 0;
+
+  // Completes pending drawing.
+  virtual void drawnow(Graphics& graphics) = 0;
+
+  // A figure turns stale once per batch of changes; the platform repaints it
+  // when it is idle or at drawnow.
+  virtual void figure_stale(Handle /*figure*/) {}
+  virtual void figure_closed(Handle /*figure*/) {}
+  virtual void figure_raised(Handle /*figure*/) {}
+};
+
+// What the actions ask of their surroundings: file dialogs and questions,
+// messages and reports, the settings kept between runs (the recent files),
+// plot files and the console.
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -79,28 +112,10 @@ class Platform {
   // by the path's extension, as the batch tool's --plot does.
   virtual void save_plot(Graphics& graphics, Handle figure, const std::string& path) = 0;
 
-  // Prints a figure to the clipboard with print options such as "-noui", "-dmeta".
-  virtual void print_figure(Graphics& graphics, Handle figure,
-                            const std::vector<std::string>& options) = 0;
-
-  virtual std::array<double, 2> screen_size() const = 0;     // width, height in pixels
-  virtual std::array<double, 2> character_size() const = 0;  // one character unit in pixels
-  virtual std::array<double, 3> default_control_background() const = 0;
-  // Window frame around a figure's inner area: left, right, bottom, top in pixels.
-  virtual std::array<double, 4> frame_margins() const = 0;
-
-  // Completes pending drawing.
-  virtual void drawnow(Graphics& graphics) = 0;
   // Writes text to the console exactly as given (no line end added).
   virtual void console(std::string_view text) = 0;
   // What the console printed, as far as kept (see keep_console_text).
   virtual const std::string& console_text() const = 0;
-
-  // Notifications from the graphics tree. A figure turns stale once per batch
-  // of changes; the platform repaints it when it is idle or at drawnow.
-  virtual void figure_stale(Handle /*figure*/) {}
-  virtual void figure_closed(Handle /*figure*/) {}
-  virtual void figure_raised(Handle /*figure*/) {}
 
  protected:
   // The dialogs themselves, behind get_file, put_file and get_files.

@@ -71,7 +71,7 @@ Value palette_color(G g, std::uint32_t index) {
 }
 
 Value platform_background(G g) {
-  auto c = g.platform().default_control_background();
+  auto c = g.observer().default_control_background();
   return row({c[0], c[1], c[2]});
 }
 
@@ -137,9 +137,9 @@ const Property kPlaced[] = {
 const Property kRoot[] = {
     {"ScreenSize", PropertyKind::ReadOnly, "",
      [](G g, ObjectId, O o) {
-       auto s = g.platform().screen_size();
+       auto s = g.observer().screen_size();
        if (of<Root>(o).units == Units::Characters) {
-         auto c = g.platform().character_size();
+         auto c = g.observer().character_size();
          return row({1, 1, s[0] / c[0], s[1] / c[1]});
        }
        return row({1, 1, s[0], s[1]});
@@ -163,7 +163,7 @@ const Property kFigure[] = {
     {"OuterPosition", PropertyKind::Rectangle, "",
      [](G g, ObjectId, O o) {
        const auto& f = of<Figure>(o);
-       auto m = g.platform().frame_margins();
+       auto m = g.observer().frame_margins();
        const auto& p = f.pixels;
        return row4(g.to_units(f, {p[0] - m[0], p[1] - m[2], p[2] + m[0] + m[1], p[3] + m[2] + m[3]},
                               f.units));
@@ -171,7 +171,7 @@ const Property kFigure[] = {
      [](Graphics& g, ObjectId, Object& o, const PropertyValue& v) {
        auto& f = of<Figure>(o);
        auto outer = g.from_units(f, v.rect, f.units);
-       auto m = g.platform().frame_margins();
+       auto m = g.observer().frame_margins();
        f.pixels = {outer[0] + m[0], outer[1] + m[2], outer[2] - m[0] - m[1],
                    outer[3] - m[2] - m[3]};
      }},

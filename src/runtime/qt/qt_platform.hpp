@@ -35,7 +35,7 @@ namespace dg {
 
 class FigureWindow;
 
-class QtPlatform : public Platform {
+class QtPlatform : public Platform, public TreeObserver {
  public:
   QtPlatform();
   ~QtPlatform() override;
