@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "input/specimen_record.hpp"
+#include "runtime/array/specimen_record.hpp"
 #include "input/tps_scan.hpp"
 #include "runtime/array/matrix.hpp"
 #include "runtime/graphics/platform.hpp"

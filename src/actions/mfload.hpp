@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/specimen_record.hpp"
+#include "runtime/array/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
 #include "runtime/graphics/platform.hpp"
 

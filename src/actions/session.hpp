@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "actions/function_table.hpp"
-#include "input/specimen_record.hpp"
+#include "runtime/array/specimen_record.hpp"
 #include "input/tps_scan.hpp"
 #include "output/table.hpp"
 #include "pipeline/sample.hpp"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "input/excerpt.hpp"
+#include "runtime/array/excerpt.hpp"
 #include "input/text_input.hpp"
 #include "runtime/array/error.hpp"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "input/specimen_record.hpp"
+#include "runtime/array/specimen_record.hpp"
 
 namespace dg {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <memory>
 
-#include "input/excerpt.hpp"
+#include "runtime/array/excerpt.hpp"
 #include "input/text_input.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"

@@ -63,7 +63,7 @@
 #include <nlohmann/json.hpp>
 
 #include "input/sample_survey.hpp"
-#include "input/specimen_record.hpp"
+#include "runtime/array/specimen_record.hpp"
 #include "input/tps_scan.hpp"
 
 namespace dg {

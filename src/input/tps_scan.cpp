@@ -8,7 +8,7 @@
 #include <memory>
 #include <utility>
 
-#include "input/excerpt.hpp"
+#include "runtime/array/excerpt.hpp"
 #include "input/text_input.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/parallel.hpp"

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "input/coded_missing.hpp"
-#include "input/specimen_record.hpp"
+#include "runtime/array/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
 
 namespace dg {

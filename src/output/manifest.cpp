@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "input/excerpt.hpp"
+#include "runtime/array/excerpt.hpp"
 #include "output/sha256.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"

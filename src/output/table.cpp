@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "input/excerpt.hpp"
+#include "runtime/array/excerpt.hpp"
 #include "output/ordered_writes.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"

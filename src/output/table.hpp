@@ -33,7 +33,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/specimen_record.hpp"
+#include "runtime/array/specimen_record.hpp"
 #include "output/dataset_file.hpp"
 #include "runtime/array/matrix.hpp"
 

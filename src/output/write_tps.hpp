@@ -22,7 +22,7 @@
 #include <span>
 #include <string>
 
-#include "input/specimen_record.hpp"
+#include "runtime/array/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
 
 namespace dg {

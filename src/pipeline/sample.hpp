@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "input/specimen_record.hpp"
+#include "runtime/array/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
 
 namespace dg {

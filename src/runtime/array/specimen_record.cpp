@@ -1,4 +1,4 @@
-#include "input/specimen_record.hpp"
+#include "runtime/array/specimen_record.hpp"
 
 namespace dg {
 

@@ -1,4 +1,4 @@
-#include "input/excerpt.hpp"
+#include "runtime/array/excerpt.hpp"
 
 namespace dg {
 
