@@ -480,14 +480,14 @@ static int run(int argc, char** argv) {
       steps.step("GetAngles", [&] { done.triples = read_list(o.triples, 3, sample); });
     }
     // The distances are computed block by block as each dataset is written.
-    std::vector<std::size_t> pairs;
+    dg::CheckedList pairs{done.pairs, 2, {}};
     if (distances) {
-      steps.step("CalcLengths", [&] {
-        pairs = dg::landmark_indices(done.pairs, 2, 2, sample.landmarks(), "Pair");
-      });
+      steps.step("CalcLengths",
+                 [&] { pairs = dg::checked_list(done.pairs, 2, sample.landmarks()); });
     }
-    const dg::Study study{sample, done.pairs, done.triples,
-                          dg::distance_rows(sample, std::move(pairs))};
+    const dg::RowSource rows = dg::distance_rows(sample, pairs.landmarks);
+    const dg::Study study{sample, std::move(pairs),
+                          dg::checked_list(done.triples, 3, sample.landmarks()), rows};
     if (!o.write_pairs.empty()) done.outputs.push_back({o.write_pairs, done.pairs.rows()});
     const std::tuple<const char*, dg::Output, const std::string*> saves[] = {
         {"SaveLengths", dg::Output::lengths, &o.lengths},

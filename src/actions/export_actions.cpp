@@ -30,8 +30,13 @@ SaveKind save_kind(Export what) {
   return {Output::constrained, "Save the constrained distances as", "-constrained.txt"};
 }
 
-Study study_of(const HandlerState& h) {
-  return {h.sample, h.tlengths, h.tangles, matrix_rows(h.traddata)};
+// The lists the outputs use are checked against the sample here, each error
+// naming the row and the landmark; a list not used is not checked.
+Study study_of(const HandlerState& h, bool distances, bool angles) {
+  const std::size_t k = h.sample.landmarks();
+  return {h.sample, distances ? checked_list(h.tlengths, 2, k) : CheckedList{h.tlengths, 2, {}},
+          angles ? checked_list(h.tangles, 3, k) : CheckedList{h.tangles, 3, {}},
+          matrix_rows(h.traddata)};
 }
 
 void warn_all(Session& session, const std::vector<std::string>& warnings) {
@@ -46,18 +51,18 @@ void save(Session& session, Export what) {
   if (angular) {
     if (no_sample(session)) return;
     if (h.tangles.empty()) return session.report("Load a triple list first.");
-    // The triples are checked before the dialog.
-    landmark_indices(h.tangles, 2, 3, h.sample.landmarks(), "Triple");
   } else if (no_distances(session)) {
     return;
   }
+  // The list is checked before the dialog.
+  const Study study = study_of(h, !angular, angular);
   const SaveKind kind = save_kind(what);
   auto choice =
       ask_save(session, "*.txt", kind.title, sample_name(h) + kind.suffix, sample_folder(h));
   if (!choice) return;
   std::vector<std::string> warnings;
   const Written written =
-      write_output(study_of(h), kind.output, choice->path(), session.table_format, warnings);
+      write_output(study, kind.output, choice->path(), session.table_format, warnings);
   warn_all(session, warnings);
   if (!angular) h.distances_saved = true;
   session.report("Saved " + count_of(written.rows, "row") + " to " + choice->name);
@@ -69,12 +74,12 @@ void export_tables(Session& session) {
   auto folder = session.platform.get_folder("Choose a folder for the tables");
   if (!folder) return;
   const std::string sample = sample_name(h);
-  const Study study = study_of(h);
+  const bool distances = !h.traddata.empty();
+  const Study study = study_of(h, distances, !h.tangles.empty());
   std::vector<std::pair<Output, std::string>> tables;
   const auto add = [&](Output what, const char* suffix) {
     tables.emplace_back(what, *folder + sample + suffix + ".csv");
   };
-  const bool distances = study.distances.rows * study.distances.cols != 0;
   if (distances) {
     add(Output::lengths, "-distances");
     add(Output::log_lengths, "-log-distances");

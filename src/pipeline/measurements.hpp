@@ -4,8 +4,8 @@
 //
 // distance_rows: the traditional dataset, each specimen's distances at its
 // own size for the pairs (0-based landmark indices, two a pair, checked
-// against the sample), then its size. angle_rows: the angle at the vertex of
-// each triple (three indices a triple), in radians. The sample must outlive
+// against the sample: CheckedList::landmarks), then its size. angle_rows: the
+// angle at the vertex of each triple (three indices a triple), in radians. The sample must outlive
 // the sources. The transforms change a copy of one row as it is written.
 #pragma once
 

@@ -78,15 +78,15 @@ std::vector<std::string> output_columns(const Study& study, Output what, std::si
   switch (what) {
     case Output::angles:
     case Output::degrees:
-      return triple_columns(study.triples);
+      return triple_columns(study.triples.rows);
     case Output::lengths:
-      names = pair_columns(study.pairs, "d");
+      names = pair_columns(study.pairs.rows, "d");
       break;
     case Output::log_lengths:
-      names = pair_columns(study.pairs, "log_d");
+      names = pair_columns(study.pairs.rows, "log_d");
       break;
     case Output::constrained:
-      names = pair_columns(study.pairs, "c_d");
+      names = pair_columns(study.pairs.rows, "c_d");
       break;
     default:
       return coordinate_names(study.sample);
@@ -108,8 +108,7 @@ Written write_output(const Study& study, Output what, const std::string& path, T
                                transform_of(what), false, warnings)};
     case Output::angles:
     case Output::degrees: {
-      const RowSource angles =
-          angle_rows(s, landmark_indices(study.triples, 2, 3, s.landmarks(), "Triple"));
+      const RowSource angles = angle_rows(s, study.triples.landmarks);
       return {path, write_rows(path, format, angles, output_columns(study, what, angles.cols),
                                records, transform_of(what), false, warnings)};
     }

@@ -2,9 +2,9 @@
 // all (the writers replace a file only when it is complete), and says what
 // was written, for the manifest of a run.
 //
-// A study is a sample with its pair and triple lists (as read: a label, then
-// landmark numbers, checked against the sample as they are used) and the
-// rows of its traditional dataset (computed as they are written, or kept).
+// A study is a sample with its pair and triple lists checked against it and
+// the rows of its traditional dataset (computed as they are written, or
+// kept).
 // Each output is written in the plain dataset format (values as "%g ", the
 // superimposed sample and the consensus with every digit), or as a CSV or
 // TSV table with a header and the specimens' columns; TPS outputs are TPS
@@ -21,13 +21,14 @@
 #include "output/dataset_file.hpp"
 #include "output/table.hpp"
 #include "pipeline/sample.hpp"
+#include "protocol/landmark_list.hpp"
 
 namespace dg {
 
 struct Study {
   const Sample& sample;
-  const Matrix& pairs;
-  const Matrix& triples;
+  CheckedList pairs;
+  CheckedList triples;
   RowSource distances;
 };
 

@@ -44,6 +44,10 @@ std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_
   return out;
 }
 
+CheckedList checked_list(const Matrix& rows, std::size_t arity, std::size_t landmarks) {
+  return {rows, arity, landmark_indices(rows, 2, arity, landmarks, arity == 2 ? "Pair" : "Triple")};
+}
+
 std::optional<std::string> list_misfit(const Matrix& list, std::size_t first_column,
                                        std::size_t count, std::size_t landmarks) {
   if (list.empty()) return std::nullopt;

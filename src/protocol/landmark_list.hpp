@@ -46,6 +46,18 @@ std::vector<std::size_t> landmark_indices(const Matrix& list, std::size_t first_
 std::optional<std::string> list_misfit(const Matrix& list, std::size_t first_column,
                                        std::size_t count, std::size_t landmarks);
 
+// A pair or triple list checked against a sample: its rows as read (a label,
+// then landmark numbers, and any further columns) and their landmarks as
+// 0-based indices, `arity` (2 or 3) a row. Made by checked_list, which raises
+// landmark_indices' errors; an empty list has no rows.
+struct CheckedList {
+  Matrix rows;
+  std::size_t arity = 2;
+  std::vector<std::size_t> landmarks;
+  std::size_t size() const { return rows.rows(); }
+};
+CheckedList checked_list(const Matrix& rows, std::size_t arity, std::size_t landmarks);
+
 // The 0-based landmark indices of a pair list (count 2) or a triple list
 // (count 3) read from the file named `file`, checked against a sample of
 // `landmarks` landmarks before anything keeps it. An empty list, or a row
