@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
 #include "actions/session.hpp"
 #include "input/dload.hpp"
@@ -452,9 +453,12 @@ static int run(int argc, char** argv) {
     load.format = !o.matrix.empty()      ? dg::SampleFormat::matrix
                   : !o.tps_scale.empty() ? dg::SampleFormat::tps_scale
                                          : dg::SampleFormat::tps;
-    steps.step(!o.matrix.empty() ? "GetData"
-               : !o.tps.empty()  ? "GetTPSData"
-                                 : "GetTPSScale",
+    // Each step is timed under the name of the window's action that does its work.
+    using dg::Action;
+    const auto named = [](Action action) { return std::string(dg::word_of(action)); };
+    steps.step(named(!o.matrix.empty() ? Action::GetData
+                     : !o.tps.empty()  ? Action::GetTPSData
+                                       : Action::GetTPSScale),
                [&] {
                  std::vector<std::string> warnings;
                  try {
@@ -468,7 +472,7 @@ static int run(int argc, char** argv) {
                });
     const dg::Sample& sample = done.sample;
     if (!o.pairs.empty()) {
-      steps.step("GetLengths", [&] { done.pairs = read_list(o.pairs, 2, sample); });
+      steps.step(named(Action::GetLengths), [&] { done.pairs = read_list(o.pairs, 2, sample); });
     }
     if (o.all_pairs) {
       steps.step("all pairs", [&] { done.pairs = dg::all_pairs(sample.landmarks()); });
@@ -477,24 +481,24 @@ static int run(int argc, char** argv) {
       steps.step("write pairs", [&] { dg::write_list(o.write_pairs, done.pairs); });
     }
     if (!o.triples.empty()) {
-      steps.step("GetAngles", [&] { done.triples = read_list(o.triples, 3, sample); });
+      steps.step(named(Action::GetAngles), [&] { done.triples = read_list(o.triples, 3, sample); });
     }
     // The distances are computed block by block as each dataset is written.
     dg::CheckedList pairs{done.pairs, 2, {}};
     if (distances) {
-      steps.step("CalcLengths",
+      steps.step(named(Action::CalcLengths),
                  [&] { pairs = dg::checked_list(done.pairs, 2, sample.landmarks()); });
     }
     const dg::RowSource rows = dg::distance_rows(sample, pairs.landmarks);
     const dg::Study study{sample, std::move(pairs),
                           dg::checked_list(done.triples, 3, sample.landmarks()), rows};
     if (!o.write_pairs.empty()) done.outputs.push_back({o.write_pairs, done.pairs.rows()});
-    const std::tuple<const char*, dg::Output, const std::string*> saves[] = {
-        {"SaveLengths", dg::Output::lengths, &o.lengths},
-        {"SaveLogLengths", dg::Output::log_lengths, &o.log_lengths},
-        {"SaveConstrained", dg::Output::constrained, &o.constrained},
-        {"SaveAngles", dg::Output::angles, &o.angles},
-        {"SaveDegrees", dg::Output::degrees, &o.degrees},
+    const std::tuple<std::string, dg::Output, const std::string*> saves[] = {
+        {named(Action::SaveLengths), dg::Output::lengths, &o.lengths},
+        {named(Action::SaveLogLengths), dg::Output::log_lengths, &o.log_lengths},
+        {named(Action::SaveConstrained), dg::Output::constrained, &o.constrained},
+        {named(Action::SaveAngles), dg::Output::angles, &o.angles},
+        {named(Action::SaveDegrees), dg::Output::degrees, &o.degrees},
         {"superimposed", dg::Output::superimposed, &o.superimposed},
         {"superimposed TPS", dg::Output::superimposed_tps, &o.superimposed_tps},
         {"consensus", dg::Output::consensus, &o.consensus}};

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "actions/dahand.hpp"
 #include "actions/distangler.hpp"
 #include "actions/function_table.hpp"
 #include "actions/run_callback.hpp"
@@ -156,8 +157,11 @@ static int run(int argc, char** argv) {
   for (const std::string& file : open) {
     // As a file dropped on the window: the dispatcher prints a failed load.
     platform.give_file(file);
-    dg::distangler(session, std::vector<dg::Value>{dg::Value("dahand"), dg::Value("OpenDropped")},
-                   0);
+    dg::distangler(
+        session,
+        std::vector<dg::Value>{dg::Value("dahand"),
+                               dg::Value(std::string(dg::word_of(dg::Action::OpenDropped)))},
+        0);
     platform.forget_given_file();
   }
   return platform.exec();

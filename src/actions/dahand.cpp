@@ -45,66 +45,96 @@ constexpr auto kTriples = ProtocolDesign::List::triples;
 
 }  // namespace
 
-const std::array<ActionEntry, 47> kActions{{
-    {"GetData", load<Source::Matrix>},
-    {"GetTPSData", load<Source::Tps>},
-    {"GetTPSScale", load<Source::TpsScale>},
-    {"GetTPS3D", actions::load_3d},
-    {"GetLengths", actions::get_lengths},
-    {"GetAngles", actions::get_angles},
-    {"ShowAngles", actions::show_angles},
-    {"LandmarkNumbers", actions::toggle_numbers},
-    {"SaveAngles", save<Export::Angles>},
-    {"SaveDegrees", save<Export::Degrees>},
-    {"Exit", actions::exit},
-    {"SaveLengths", save<Export::Lengths>},
-    {"SaveLogLengths", save<Export::LogLengths>},
-    {"SaveConstrained", save<Export::Constrained>},
-    {"CalcLengths", actions::calc_lengths},
-    {"Clear", actions::clear},
-    {"PlotProtocol", actions::plot_protocol},
-    {"CheckFile", actions::check_files},
-    {"CurvesAsLandmarks", actions::toggle_curves},
-    {"MissingLandmarks", actions::toggle_missing},
-    {"MissingCode", actions::ask_missing_code},
-    {"ExportTables", actions::export_tables},
-    {"OpenDropped", actions::open_dropped},
-    {"RecentFiles", actions::recent_files},
-    {"OpenRecent", actions::open_recent},
-    {"SavePlot", actions::save_plot},
-    {"GettingStarted", actions::getting_started},
-    {"About", actions::about},
-    {"ProtocolDesigner", actions::toggle_designer},
-    {"DesignPair", design_pick<kPairs>},
-    {"DesignAngle", design_pick<kTriples>},
-    {"DesignClick", actions::design_click},
-    {"DesignHover", actions::design_hover, false},
-    {"DesignCancel", actions::design_cancel},
-    {"DesignAllPairs", actions::design_all_pairs},
-    {"DesignChain", actions::design_chain},
-    {"DesignSelectPairs", design_select<kPairs>},
-    {"DesignSelectTriples", design_select<kTriples>},
-    {"DesignDelete", actions::design_delete},
-    {"DesignClear", actions::design_clear},
-    {"DesignUp", design_move<-1>},
-    {"DesignDown", design_move<1>},
-    {"DesignUndo", actions::design_undo},
-    {"DesignRedo", actions::design_redo},
-    {"DesignSavePairs", design_save<kPairs>},
-    {"DesignSaveTriples", design_save<kTriples>},
-    {"TurnView", actions::turn_view},
+namespace {
+
+constexpr std::array<ActionEntry, kActionCount> kTable{{
+    {Action::GetData, "GetData", load<Source::Matrix>},
+    {Action::GetTPSData, "GetTPSData", load<Source::Tps>},
+    {Action::GetTPSScale, "GetTPSScale", load<Source::TpsScale>},
+    {Action::GetTPS3D, "GetTPS3D", actions::load_3d},
+    {Action::GetLengths, "GetLengths", actions::get_lengths},
+    {Action::GetAngles, "GetAngles", actions::get_angles},
+    {Action::ShowAngles, "ShowAngles", actions::show_angles},
+    {Action::LandmarkNumbers, "LandmarkNumbers", actions::toggle_numbers},
+    {Action::SaveAngles, "SaveAngles", save<Export::Angles>},
+    {Action::SaveDegrees, "SaveDegrees", save<Export::Degrees>},
+    {Action::Exit, "Exit", actions::exit},
+    {Action::SaveLengths, "SaveLengths", save<Export::Lengths>},
+    {Action::SaveLogLengths, "SaveLogLengths", save<Export::LogLengths>},
+    {Action::SaveConstrained, "SaveConstrained", save<Export::Constrained>},
+    {Action::CalcLengths, "CalcLengths", actions::calc_lengths},
+    {Action::Clear, "Clear", actions::clear},
+    {Action::PlotProtocol, "PlotProtocol", actions::plot_protocol},
+    {Action::CheckFile, "CheckFile", actions::check_files},
+    {Action::CurvesAsLandmarks, "CurvesAsLandmarks", actions::toggle_curves},
+    {Action::MissingLandmarks, "MissingLandmarks", actions::toggle_missing},
+    {Action::MissingCode, "MissingCode", actions::ask_missing_code},
+    {Action::ExportTables, "ExportTables", actions::export_tables},
+    {Action::OpenDropped, "OpenDropped", actions::open_dropped},
+    {Action::RecentFiles, "RecentFiles", actions::recent_files},
+    {Action::OpenRecent, "OpenRecent", actions::open_recent},
+    {Action::SavePlot, "SavePlot", actions::save_plot},
+    {Action::GettingStarted, "GettingStarted", actions::getting_started},
+    {Action::About, "About", actions::about},
+    {Action::ProtocolDesigner, "ProtocolDesigner", actions::toggle_designer},
+    {Action::DesignPair, "DesignPair", design_pick<kPairs>},
+    {Action::DesignAngle, "DesignAngle", design_pick<kTriples>},
+    {Action::DesignClick, "DesignClick", actions::design_click},
+    {Action::DesignHover, "DesignHover", actions::design_hover, false},
+    {Action::DesignCancel, "DesignCancel", actions::design_cancel},
+    {Action::DesignAllPairs, "DesignAllPairs", actions::design_all_pairs},
+    {Action::DesignChain, "DesignChain", actions::design_chain},
+    {Action::DesignSelectPairs, "DesignSelectPairs", design_select<kPairs>},
+    {Action::DesignSelectTriples, "DesignSelectTriples", design_select<kTriples>},
+    {Action::DesignDelete, "DesignDelete", actions::design_delete},
+    {Action::DesignClear, "DesignClear", actions::design_clear},
+    {Action::DesignUp, "DesignUp", design_move<-1>},
+    {Action::DesignDown, "DesignDown", design_move<1>},
+    {Action::DesignUndo, "DesignUndo", actions::design_undo},
+    {Action::DesignRedo, "DesignRedo", actions::design_redo},
+    {Action::DesignSavePairs, "DesignSavePairs", design_save<kPairs>},
+    {Action::DesignSaveTriples, "DesignSaveTriples", design_save<kTriples>},
+    {Action::TurnView, "TurnView", actions::turn_view},
 }};
+
+// Each action stands at its own place, so its value finds it.
+constexpr bool in_place() {
+  for (std::size_t i = 0; i < kTable.size(); ++i) {
+    if (static_cast<std::size_t>(kTable[i].action) != i) return false;
+  }
+  return true;
+}
+static_assert(in_place());
+
+}  // namespace
+
+const std::array<ActionEntry, kActionCount> kActions = kTable;
+
+std::optional<Action> action_named(std::string_view word) {
+  for (const ActionEntry& entry : kActions) {
+    if (word == entry.word) return entry.action;
+  }
+  return std::nullopt;
+}
+
+std::string_view word_of(Action action) {
+  return kActions[static_cast<std::size_t>(action)].word;
+}
+
+std::string callback_of(Action action) {
+  return "distangler('dahand','" + std::string(word_of(action)) + "')";
+}
+
+void run_action(Session& session, Action action) {
+  const ActionEntry& entry = kActions[static_cast<std::size_t>(action)];
+  entry.run(session);
+  if (entry.refreshes) actions::refresh_window(session);
+}
 
 void dahand(Session& session, const Value& action) {
   // A text of several rows is no word, even when one of its rows is.
   if (action.is_char() && action.chars().rows.size() <= 1) {
-    const std::string word = action.text();
-    for (const ActionEntry& entry : kActions) {
-      if (word != entry.word) continue;
-      entry.run(session);
-      if (entry.refreshes) actions::refresh_window(session);
-      return;
-    }
+    if (const auto known = action_named(action.text())) return run_action(session, *known);
   }
   session.print("Fell through case!  \n");
 }

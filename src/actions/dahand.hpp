@@ -8,6 +8,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "actions/session.hpp"
@@ -15,10 +19,62 @@
 
 namespace dg {
 
-// One action word and what it runs. The table below is the one place that
-// pairs them: the handler searches it in order, and whatever lists the words
-// reads them from it.
+// The actions, each named once: the table below pairs each with its word,
+// in the handler's order of matching, and everything else names an action
+// by its value (callbacks made in code, recent files, the window's loads).
+enum class Action : std::uint8_t {
+  GetData,
+  GetTPSData,
+  GetTPSScale,
+  GetTPS3D,
+  GetLengths,
+  GetAngles,
+  ShowAngles,
+  LandmarkNumbers,
+  SaveAngles,
+  SaveDegrees,
+  Exit,
+  SaveLengths,
+  SaveLogLengths,
+  SaveConstrained,
+  CalcLengths,
+  Clear,
+  PlotProtocol,
+  CheckFile,
+  CurvesAsLandmarks,
+  MissingLandmarks,
+  MissingCode,
+  ExportTables,
+  OpenDropped,
+  RecentFiles,
+  OpenRecent,
+  SavePlot,
+  GettingStarted,
+  About,
+  ProtocolDesigner,
+  DesignPair,
+  DesignAngle,
+  DesignClick,
+  DesignHover,
+  DesignCancel,
+  DesignAllPairs,
+  DesignChain,
+  DesignSelectPairs,
+  DesignSelectTriples,
+  DesignDelete,
+  DesignClear,
+  DesignUp,
+  DesignDown,
+  DesignUndo,
+  DesignRedo,
+  DesignSavePairs,
+  DesignSaveTriples,
+  TurnView,
+};
+inline constexpr std::size_t kActionCount = 47;
+
 struct ActionEntry {
+  Action action;  // its place in the table
   std::string_view word;
   void (*run)(Session& session);
   // Whether the window's enabling is recomputed after it; the pointer's
@@ -26,7 +82,17 @@ struct ActionEntry {
   bool refreshes = true;
 };
 
-extern const std::array<ActionEntry, 47> kActions;
+extern const std::array<ActionEntry, kActionCount> kActions;
+
+// The action of a word, matched exactly and case-sensitively; none for a word
+// of no action.
+std::optional<Action> action_named(std::string_view word);
+std::string_view word_of(Action action);
+// The callback text that runs the action: "distangler('dahand','<word>')".
+std::string callback_of(Action action);
+// Runs the action, then brings the window's enabling and title up to date
+// when the action asks for it; errors go on to the caller.
+void run_action(Session& session, Action action);
 
 void dahand(Session& session, const Value& action);
 

@@ -163,7 +163,7 @@ std::string recent_word(std::string_view word, const TpsOptions& options, bool t
 }
 
 void clear(Session& session) {
-  if (keeps_unsaved_distances(session, "Clear", "clearing the sample")) return;
+  if (keeps_unsaved_distances(session, "Clear the sample", "clearing the sample")) return;
   HandlerState& h = session.handler;
   h.sample = Sample();
   // The distances belong to the sample; the lists are kept for the next one.

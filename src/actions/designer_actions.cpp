@@ -3,10 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
+#include "actions/run_callback.hpp"
 #include "morpho/formtrad2.hpp"
 #include "morpho/tradangle.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/graphics/figure_files.hpp"
 
 namespace dg::actions {
 namespace {
@@ -231,168 +234,26 @@ void set_design_mode(Session& session, bool on) {
   auto axes = plot_axes(session);
   if (!figure || !axes) return;
   Graphics& g = session.graphics;
-  g.set(*axes, "ButtonDownFcn", Value(on ? "distangler('dahand','DesignClick')" : ""));
-  g.set(*figure, "WindowButtonMotionFcn", Value(on ? "distangler('dahand','DesignHover')" : ""));
+  g.set(*axes, "ButtonDownFcn", Value(on ? callback_of(Action::DesignClick) : ""));
+  g.set(*figure, "WindowButtonMotionFcn", Value(on ? callback_of(Action::DesignHover) : ""));
 }
 
-struct PanelControl {
-  std::array<double, 4> position;
-  const char* style;
-  const char* tag;
-  const char* string;
-  const char* word;  // the action word its callback runs; none for texts
-  const char* tooltip;
-};
-
-// The panel, 340 x 560 pixels: the pick prompt, the two lists with their
-// buttons, then the row edits, undo and redo, loading and saving.
-constexpr double kPanelWidth = 340, kPanelHeight = 560;
-constexpr PanelControl kPanel[] = {
-    {{10, 512, 320, 40},
-     "text",
-     "DesignPrompt",
-     "",
-     nullptr,
-     "What the next click on the mean shape does"},
-    {{10, 490, 320, 18}, "text", "", "Distances (landmark pairs)", nullptr, ""},
-    {{10, 330, 320, 158},
-     "listbox",
-     "DesignPairs",
-     "",
-     "DesignSelectPairs",
-     "The distances: row, landmarks and the mean over the sample"},
-    {{10, 298, 104, 26},
-     "pushbutton",
-     "DesignNeedsSample",
-     "Add distance",
-     "DesignPair",
-     "Click two landmarks on the mean shape"},
-    {{118, 298, 104, 26},
-     "pushbutton",
-     "DesignNeedsSample",
-     "All pairs",
-     "DesignAllPairs",
-     "Add every pair of landmarks the list lacks"},
-    {{226, 298, 104, 26},
-     "pushbutton",
-     "DesignNeedsSample",
-     "Chain",
-     "DesignChain",
-     "Add the pairs of consecutive landmarks: 1-2, 2-3, ..."},
-    {{10, 272, 320, 18}, "text", "", "Angles (arm end, vertex, arm end)", nullptr, ""},
-    {{10, 148, 320, 122},
-     "listbox",
-     "DesignTriples",
-     "",
-     "DesignSelectTriples",
-     "The angles: row, landmarks and the mean over the sample"},
-    {{10, 116, 104, 26},
-     "pushbutton",
-     "DesignNeedsSample",
-     "Add angle",
-     "DesignAngle",
-     "Click the end of one arm, the vertex, then the end of the other arm"},
-    {{118, 116, 104, 26},
-     "pushbutton",
-     "DesignCancel",
-     "Cancel pick",
-     "DesignCancel",
-     "Forget the landmarks picked so far (Esc)"},
-    {{226, 116, 50, 26},
-     "pushbutton",
-     "DesignUndo",
-     "Undo",
-     "DesignUndo",
-     "Undo the last change (Ctrl+Z)"},
-    {{280, 116, 50, 26},
-     "pushbutton",
-     "DesignRedo",
-     "Redo",
-     "DesignRedo",
-     "Redo the change undone (Ctrl+Shift+Z)"},
-    {{10, 84, 77, 26},
-     "pushbutton",
-     "DesignRow",
-     "Delete row",
-     "DesignDelete",
-     "Delete the selected row of the list last clicked"},
-    {{91, 84, 77, 26},
-     "pushbutton",
-     "DesignClearList",
-     "Clear list",
-     "DesignClear",
-     "Empty the list last clicked (Undo brings it back)"},
-    {{172, 84, 77, 26},
-     "pushbutton",
-     "DesignRow",
-     "Move up",
-     "DesignUp",
-     "Move the selected row up"},
-    {{253, 84, 77, 26},
-     "pushbutton",
-     "DesignRow",
-     "Move down",
-     "DesignDown",
-     "Move the selected row down"},
-    {{10, 46, 158, 26},
-     "pushbutton",
-     "GetPairs",
-     "Load pairs...",
-     "GetLengths",
-     "Replace the distances with a pair list file"},
-    {{172, 46, 158, 26},
-     "pushbutton",
-     "GetTriples",
-     "Load triples...",
-     "GetAngles",
-     "Replace the angles with a triple list file"},
-    {{10, 14, 158, 26},
-     "pushbutton",
-     "DesignSavePairs",
-     "Save pairs...",
-     "DesignSavePairs",
-     "Write the distances as a pair list: n a b per line"},
-    {{172, 14, 158, 26},
-     "pushbutton",
-     "DesignSaveTriples",
-     "Save triples...",
-     "DesignSaveTriples",
-     "Write the angles as a triple list: n a v b per line"},
-};
-
+// The panel is built from its layout file (the pick prompt, the two lists
+// with their buttons, the row edits, undo and redo, loading and saving) and
+// docked at the right of the main window.
 void open_panel(Session& session) {
   Graphics& g = session.graphics;
   const auto main = main_figure(session);
-  const Handle figure = g.new_figure();
-  g.set(figure, "Tag", Value(kPanelTag));
-  g.set(figure, "Name", Value("Protocol designer"));
-  g.set(figure, "NumberTitle", Value("off"));
-  g.set(figure, "MenuBar", Value("none"));
-  g.set(figure, "Units", Value("pixels"));
-  std::array<double, 4> at{100, 100, kPanelWidth, kPanelHeight};
+  const Handle figure = load_figure(g, "ProtocolDesigner.fig");
+  resolve_callbacks(session, figure);
   if (main) {
     const auto m = g.pixel_position(*main);
-    at = {m[0] + m[2] + 12, m[1] + m[3] - kPanelHeight, kPanelWidth, kPanelHeight};
+    const auto p = g.pixel_position(figure);
+    g.set(figure, "Position", Value(Matrix{{m[0] + m[2] + 12, m[1] + m[3] - p[3], p[2], p[3]}}));
     g.set(figure, "Color", g.get(*main, "Color"));
+    // Drawing goes on in the main window's axes.
+    g.set(0, "CurrentFigure", Value(*main));
   }
-  g.set(figure, "Position", Value(Matrix{{at[0], at[1], at[2], at[3]}}));
-  g.set(figure, "WindowStyle", Value("docked"));
-  g.set(figure, "CloseRequestFcn", Value("distangler('dahand','ProtocolDesigner')"));
-  for (const PanelControl& c : kPanel) {
-    const Handle control = g.new_uicontrol(figure);
-    g.set(control, "Style", Value(c.style));
-    if (*c.tag) g.set(control, "Tag", Value(c.tag));
-    g.set(control, "String", Value(c.string));
-    if (c.word) {
-      g.set(control, "Callback", Value("distangler('dahand','" + std::string(c.word) + "')"));
-    }
-    if (*c.tooltip) g.set(control, "TooltipString", Value(c.tooltip));
-    g.set(control, "HorizontalAlignment", Value("left"));
-    g.set(control, "Position",
-          Value(Matrix{{c.position[0], c.position[1], c.position[2], c.position[3]}}));
-  }
-  // Drawing goes on in the main window's axes.
-  if (main) g.set(0, "CurrentFigure", Value(*main));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "actions/distangler.hpp"
 
+#include "actions/run_callback.hpp"
+
 #include <array>
 #include <limits>
 #include <string>
@@ -32,6 +34,7 @@ Values open_main_window(Session& session, int nargout) {
   Handle fig = openfig(g, "Distangler", "reuse");
   g.set(fig, "Color", g.get(0, "defaultUicontrolBackgroundColor"));
   guidata(g, fig, guihandles(g, fig));
+  resolve_callbacks(session, fig);
   actions::refresh_window(session);  // a window opened again shows the state as it is
   if (nargout > 0) return {Value(fig)};
   return {};

@@ -1,3 +1,4 @@
+#include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
 #include "morpho/centsize.hpp"
 #include "morpho/partial_fit.hpp"
@@ -84,9 +85,9 @@ void load(Session& session, Source source) {
   set_up_view(session);
   if (session.draws) draw_sample(session);
   if (paths.size() == 1) {
-    static constexpr const char* kWords[] = {"GetData", "GetTPSData", "GetTPSScale"};
+    static constexpr Action kLoads[] = {Action::GetData, Action::GetTPSData, Action::GetTPSScale};
     remember_file(session,
-                  recent_word(kWords[static_cast<int>(source)], session.tps_options,
+                  recent_word(word_of(kLoads[static_cast<int>(source)]), session.tps_options,
                               source != Source::Matrix),
                   paths.front());
   }

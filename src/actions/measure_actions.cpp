@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
 #include "input/dload.hpp"
 #include "morpho/formtrad2.hpp"
@@ -69,7 +70,7 @@ void get_lengths(Session& session) {
   }
   use_pairs(session, load->list, load->fn);
   session.handler.pairs_file = load->path;
-  loaded(session, kPairs, *load, "GetLengths");
+  loaded(session, kPairs, *load, word_of(Action::GetLengths));
 }
 
 void use_pairs(Session& session, Matrix pairs, const std::string& name) {
@@ -87,7 +88,7 @@ void get_angles(Session& session) {
   store_list(session, ProtocolDesign::List::triples, load->list, load->fn);
   session.handler.triples_file = load->path;
   if (session.draws) designer_open(session) ? draw_designer(session) : draw_triples(session);
-  loaded(session, kTriples, *load, "GetAngles");
+  loaded(session, kTriples, *load, word_of(Action::GetAngles));
 }
 
 void calc_lengths(Session& session) {

@@ -13,6 +13,11 @@
 namespace dg {
 
 void run_callback(Session& session, Handle object, const std::string& text);
+// The text parsed and resolved (Session::callbacks), once; raises the
+// parser's error for a text that is not a call.
+const ResolvedCallback& resolved_callback(Session& session, const std::string& text);
+// Resolves the callbacks of a figure's objects, as its layout loads.
+void resolve_callbacks(Session& session, Handle figure);
 // The same with the object's own "Callback" property.
 void run_callback(Session& session, Handle object);
 

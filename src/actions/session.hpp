@@ -8,15 +8,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "actions/function_table.hpp"
-#include "runtime/array/specimen_record.hpp"
 #include "input/tps_scan.hpp"
 #include "output/table.hpp"
 #include "pipeline/sample.hpp"
 #include "protocol/protocol_design.hpp"
 #include "runtime/array/matrix.hpp"
+#include "runtime/array/specimen_record.hpp"
+#include "runtime/graphics/callback_text.hpp"
 #include "runtime/graphics/graphics.hpp"
 #include "runtime/graphics/platform.hpp"
 
@@ -64,6 +66,14 @@ struct DesignerState {
 // What the plot shows, so a turned 3-D view can be drawn again as it was.
 enum class Picture { sample, pairs, triples };
 
+// A callback text as it was resolved: the call it makes and, for a call of
+// an action ("distangler('dahand','<word>')"), the action's place in the
+// handler's table.
+struct ResolvedCallback {
+  CallbackCall call;
+  std::optional<std::size_t> action;
+};
+
 // A styling command of the Plot menu as it was called: the command, the
 // axes and its number.
 using StylingCommand = void (*)(Graphics&, Handle, double);
@@ -110,6 +120,9 @@ class Session {
   // it (increments added, settings replaced), so the list stays short.
   std::vector<Styling> styling;
   void remember_styling(const Styling& call);
+  // The callback texts met so far, each parsed and resolved once (those of a
+  // window's layout when it opens): a click does not read its text again.
+  std::unordered_map<std::string, ResolvedCallback> callbacks;
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }

@@ -3,14 +3,13 @@
 #include <Eigen/Dense>
 #include <cmath>
 
+#include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
 #include "display/showshape.hpp"
 #include "guisupport/cla.hpp"
 
 namespace dg::actions {
 namespace {
-
-constexpr const char* kTurnCallback = "distangler('dahand','TurnView')";
 
 // The axes the sample is drawn in: the current figure's current axes.
 Handle sample_axes(Session& session) {
@@ -90,7 +89,7 @@ void set_up_view(Session& session) {
   const Handle axes = sample_axes(session);
   g.set(axes, "DragMode", Value(solid ? "rotate" : "pan"));
   g.set(axes, "View", Value(Matrix{{0, 90}}));
-  g.set(axes, "ViewChangedFcn", Value(solid ? kTurnCallback : ""));
+  g.set(axes, "ViewChangedFcn", Value(solid ? callback_of(Action::TurnView) : ""));
 }
 
 void draw_sample(Session& session) {

@@ -20,15 +20,9 @@
 namespace dg::actions {
 namespace {
 
-// The load actions a file can be given to, by their words.
-constexpr std::array<std::string_view, 5> kLoads{"GetTPSData", "GetTPSScale", "GetData",
-                                                 "GetLengths", "GetAngles"};
-
-void run_load(Session& session, std::string_view word) {
-  for (const ActionEntry& entry : kActions) {
-    if (entry.word == word) return entry.run(session);
-  }
-}
+// The load actions a file can be given to.
+constexpr std::array<Action, 5> kLoads{Action::GetTPSData, Action::GetTPSScale, Action::GetData,
+                                       Action::GetLengths, Action::GetAngles};
 
 std::string extension(const std::string& path) {
   const std::string name = split_path(path).name;
@@ -37,29 +31,29 @@ std::string extension(const std::string& path) {
 }
 
 // Which load reads a file, by what it holds.
-std::string_view load_for(const std::string& path) {
+Action load_for(const std::string& path) {
   switch (file_kind_of(path)) {
     case FileKind::Tps:
-      return "GetTPSData";
+      return Action::GetTPSData;
     case FileKind::Pairs:
-      return "GetLengths";
+      return Action::GetLengths;
     case FileKind::Triples:
-      return "GetAngles";
+      return Action::GetAngles;
     case FileKind::Matrix:
       break;
   }
-  return "GetData";
+  return Action::GetData;
 }
 
 // Gives the file to the load's dialog and runs the load. A load that stopped
 // before its dialog (no sample for a list, a question cancelled) leaves the
 // file unused: it must not answer some later dialog.
-void open_with(Session& session, std::string_view word, const std::string& path) {
-  const bool list = word == "GetLengths" || word == "GetAngles";
+void open_with(Session& session, Action load, const std::string& path) {
+  const bool list = load == Action::GetLengths || load == Action::GetAngles;
   if (list && no_sample(session)) return;
   session.platform.give_file(path);
   try {
-    run_load(session, word);
+    kActions[static_cast<std::size_t>(load)].run(session);
   } catch (...) {
     session.platform.forget_given_file();
     throw;
@@ -71,7 +65,7 @@ void open_with(Session& session, std::string_view word, const std::string& path)
 // "Word;option;...:path" with the reading options of the load (see
 // recent_word); an entry of no known load is a bare path.
 struct RecentEntry {
-  std::string_view word;
+  std::optional<Action> load;
   std::vector<std::string> options;
   std::string path;
 };
@@ -85,8 +79,8 @@ RecentEntry parse_recent(const std::string& entry) {
       head.push_back(entry.substr(at, end - at));
       at = end + 1;
     }
-    const auto known = std::find(kLoads.begin(), kLoads.end(), head.front());
-    if (known != kLoads.end()) {
+    const auto known = action_named(head.front());
+    if (known && std::find(kLoads.begin(), kLoads.end(), *known) != kLoads.end()) {
       return {*known, std::vector<std::string>(head.begin() + 1, head.end()),
               entry.substr(colon + 1)};
     }
@@ -139,7 +133,7 @@ void fill_recent_menu(Session& session, Handle menu) {
     Handle item = g.new_uimenu(menu);
     g.set(item, "Label", Value(label));
     g.set(item, "UserData", Value(entry));
-    g.set(item, "Callback", Value("distangler('dahand','OpenRecent')"));
+    g.set(item, "Callback", Value(callback_of(Action::OpenRecent)));
   }
   if (files.empty()) {
     Handle item = g.new_uimenu(menu);
@@ -166,12 +160,12 @@ void open_recent(Session& session) {
     session.platform.store_recent_files(files);
     raise("The recent file \"" + path + "\" no longer exists; it is taken off the list.");
   }
-  if (recent.word.empty()) return open_with(session, load_for(path), path);
+  if (!recent.load) return open_with(session, load_for(path), path);
   // A sample opens again as it was read; the window's own options come back after.
   const TpsOptions kept = session.tps_options;
   session.tps_options = recent_options(kept, recent.options);
   try {
-    open_with(session, recent.word, path);
+    open_with(session, *recent.load, path);
   } catch (...) {
     session.tps_options = kept;
     throw;

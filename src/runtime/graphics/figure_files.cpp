@@ -11,6 +11,7 @@ namespace dg {
 
 // Generated at build time from resources/Distangler.fig.
 extern const std::string_view kBuiltInDistanglerFig;
+extern const std::string_view kBuiltInProtocolDesignerFig;
 
 namespace fs = std::filesystem;
 
@@ -63,6 +64,7 @@ std::optional<fs::path> find_figure_file(const std::string& file) {
 
 std::optional<std::string_view> built_in_figure(std::string_view name) {
   if (name == "Distangler.fig") return kBuiltInDistanglerFig;
+  if (name == "ProtocolDesigner.fig") return kBuiltInProtocolDesignerFig;
   return std::nullopt;
 }
 
