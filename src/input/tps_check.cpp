@@ -3,9 +3,9 @@
 #include <cmath>
 #include <memory>
 
-#include "runtime/array/excerpt.hpp"
 #include "input/text_input.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/excerpt.hpp"
 #include "runtime/array/format.hpp"
 
 namespace dg {

@@ -63,8 +63,8 @@
 #include <nlohmann/json.hpp>
 
 #include "input/sample_survey.hpp"
-#include "runtime/array/specimen_record.hpp"
 #include "input/tps_scan.hpp"
+#include "runtime/array/specimen_record.hpp"
 
 namespace dg {
 

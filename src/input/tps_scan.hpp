@@ -29,8 +29,8 @@
 #include <vector>
 
 #include "input/coded_missing.hpp"
-#include "runtime/array/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
+#include "runtime/array/specimen_record.hpp"
 
 namespace dg {
 
