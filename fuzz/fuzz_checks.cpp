@@ -17,6 +17,7 @@
 #include "morpho/centsize.hpp"
 #include "morpho/formtrad2.hpp"
 #include "morpho/tradangle.hpp"
+#include "pipeline/load_sample.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
@@ -334,11 +335,46 @@ void check_check(const std::uint8_t* data, std::size_t size) {
   }
 }
 
+// The check and the load read a text alike: for any text, in 2-D and 3-D,
+// with and without missing values, the check's verdict is the load's, and
+// when it loads, its specimens, landmarks, warnings and IDs are the loaded
+// sample's.
+void check_check_load(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text = text_of(data, size);
+  TpsOptions missing;
+  missing.missing = true;
+  TpsOptions solid;
+  solid.dimensions = 3;
+  TpsOptions solid_missing = solid;
+  solid_missing.missing = true;
+  solid_missing.missing_code = -1;
+  for (const TpsOptions& options : {TpsOptions{}, missing, solid, solid_missing}) {
+    const CheckReport report = check_tps(text, "fuzz.tps", options, actions::load_steps());
+    std::vector<std::string> warnings;
+    std::optional<Sample> sample;
+    try {
+      sample = finish_tps_load(read_tps(text, "fuzz.tps", options, centsize), "fuzz.tps",
+                               "of \"fuzz.tps\"", warnings);
+    } catch (const RuntimeError& e) {
+      require(check_status(report) == 1 && report.error == e.what());
+      continue;
+    }
+    require(check_status(report) == (warnings.empty() ? 0 : 3));
+    require(report.warnings == warnings);
+    require(report.specimens == sample->specimens() && report.landmarks == sample->landmarks());
+    require(report.records.size() == sample->specimens());
+    for (std::size_t i = 0; i < report.records.size(); ++i) {
+      require(report.records[i].id() == sample->records[i].id());
+      require(report.records[i].image() == sample->records[i].image());
+    }
+  }
+}
+
 std::span<const Check> checks() {
   static constexpr Check list[] = {
       {"tps", check_tps},         {"matrix", check_matrix},     {"pairs", check_pairs},
       {"triples", check_triples}, {"callback", check_callback}, {"layout", check_layout},
-      {"write_g", check_write_g}, {"check", check_check},
+      {"write_g", check_write_g}, {"check", check_check},       {"check_load", check_check_load},
   };
   return list;
 }

@@ -44,6 +44,7 @@ void check_write_g(const std::uint8_t* data, std::size_t size);
 // it never raises, its status is 0, 1 or 3, and 1 exactly when the reader
 // refuses the text; the JSON report reads back equal from its dump.
 void check_check(const std::uint8_t* data, std::size_t size);
+void check_check_load(const std::uint8_t* data, std::size_t size);
 
 struct Check {
   std::string_view name;  // the target is fuzz_<name>

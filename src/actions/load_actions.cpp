@@ -42,7 +42,10 @@ SampleFormat format_of(Source source) {
 }  // namespace
 
 LoadSteps load_steps() {
-  return {centsize, no_complete_specimen};
+  return {centsize, [](TpsData data, const std::string& name, const std::string& source,
+                       std::vector<std::string>& warnings) {
+            finish_tps_load(std::move(data), name, source, warnings);
+          }};
 }
 
 void load(Session& session, Source source) {

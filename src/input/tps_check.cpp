@@ -1,29 +1,17 @@
 #include "input/tps_check.hpp"
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "input/text_input.hpp"
+#include "input/tps_lexer.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/excerpt.hpp"
 #include "runtime/array/format.hpp"
 
 namespace dg {
 namespace {
-
-constexpr double kMaxCount = 1e12;
-
-bool is_blank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-bool is_letter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
 
 std::string count_of(std::size_t n, const std::string& noun) {
   return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
@@ -50,15 +38,8 @@ std::string place_text(const CheckPlace& place, const std::string& extra = "") {
          extra + ")";
 }
 
-// The value of a keyword line: the rest of the line trimmed of blanks and CR.
-std::string keyword_value(const char* p, const char* e) {
-  while (p != e && is_space(*p)) ++p;
-  while (e != p && is_space(e[-1])) --e;
-  return {p, e};
-}
-
-// A pass over the bytes, line by line, that tolerates anything: what each LM=
-// block holds and how the text is written.
+// A pass over the bytes that tolerates anything, on the reader's lexer: what
+// each LM= block holds and how the text is written.
 class Survey {
  public:
   // `solid`: LM= blocks are read as x y z, as LM3= blocks always are.
@@ -70,7 +51,7 @@ class Survey {
     r_.byte_order_mark = body.substr(0, 3) == "\xEF\xBB\xBF";
     if (r_.byte_order_mark) body.remove_prefix(3);
     bytes(body);
-    lines(body);
+    scan(body);
     const auto text = std::make_shared<const RecordText>(RecordText{r_.file, std::move(values_)});
     for (SpecimenRecord& record : r_.records) record.attach(text);
   }
@@ -89,7 +70,7 @@ class Survey {
     std::size_t lines_of_three = 0;
     bool curves = false;
     std::size_t points = 0;  // announced by POINTS=
-    bool scale = false, id = false, image = false;
+    bool scale = false;
     std::size_t last_missing = 0;  // the last landmark found missing, 0 for none
     bool missing = false;
     SpecimenRecord record;
@@ -122,116 +103,140 @@ class Survey {
                                                     : "ASCII";
   }
 
-  void lines(std::string_view s) {
-    const char* end = s.data() + s.size();
-    std::size_t line = 1;
-    for (const char* p = s.data(); p != end; ++line) {
-      const char* e = line_end(p, end);
-      survey_line(p, e, line);
-      p = past_line_end(e, end);
-    }
-    finish_block();
-  }
-
-  void survey_line(const char* p, const char* e, std::size_t line) {
-    while (p != e && is_blank(*p)) ++p;
-    const char* w = p;
-    while (w != e && is_letter(*w)) ++w;
-    // LM3= starts a 3-D specimen; its keyword is "LM3" as written.
-    if (w - p == 2 && (p[0] | 0x20) == 'l' && (p[1] | 0x20) == 'm' && e - w >= 2 && w[0] == '3' &&
-        w[1] == '=') {
-      start_block(p, w + 1, e, line);
-      return;
-    }
-    if (w != p && w != e && *w == '=') {
-      std::string word;
-      for (const char* c = p; c != w; ++c) word += static_cast<char>(*c | 0x20);
-      if (word == "lm") {
-        start_block(p, w, e, line);
-      } else if (in_block_) {
-        keyword(word, keyword_value(w + 1, e));
+  // Goes from keyword to keyword as the reader does (tps_lexer.hpp): a
+  // specimen starts at each LM= or LM3=, its count is read as the reader
+  // reads it, its coordinates start on the line after it and end at the
+  // first token that is not a number or NA; a curve's points follow its
+  // POINTS= count. The other keywords give the record its values.
+  void scan(std::string_view s) {
+    begin_ = s.data();
+    end_ = s.data() + s.size();
+    counted_ = begin_;
+    const char* from = nullptr;  // where the section's numbers start; none outside one
+    for (const char* p = begin_;;) {
+      const char* eq = static_cast<const char*>(std::memchr(p, '=', end_ - p));
+      const tps::Key key = eq == nullptr ? tps::Key::None : tps::keyword_at(eq, begin_);
+      if (eq != nullptr && key == tps::Key::None) {
+        p = eq + 1;
+        continue;
       }
-      return;
+      const char* line = eq == nullptr ? end_ : line_start(eq);
+      if (from != nullptr && in_block_ && block_.section != Block::kOther) numbers(from, line);
+      if (eq == nullptr) break;
+      from = keyword(key, line, eq);
+      p = eq + 1;
     }
-    if (in_block_ && block_.section != Block::kOther) numbers(p, e, line);
-  }
-
-  void start_block(const char* p, const char* w, const char* e, std::size_t line) {
     finish_block();
-    in_block_ = true;
-    block_ = Block{};
-    block_.specimen = ++r_.specimens;
-    block_.line = line;
-    block_.keyword.assign(p, w);
-    block_.record.line = line;
-    block_.record.number = block_.specimen;
-    const char* q = w + 1;
-    while (q != e && is_blank(*q)) ++q;
-    double count = 0;
-    if (parse_number(q, e, count) != nullptr && count >= 0 && count <= kMaxCount &&
-        std::floor(count) == count) {
-      block_.counted = true;
-      block_.count = static_cast<std::size_t>(count);
-      if (block_.specimen == 1) r_.first_count = block_.count;
-    }
   }
 
-  void keyword(const std::string& word, std::string value) {
+  // The start of the line that holds p.
+  const char* line_start(const char* p) const {
+    while (p != begin_ && p[-1] != '\n' && p[-1] != '\r') --p;
+    return p;
+  }
+
+  std::size_t line_of(const char* p) {
+    line_ += count_line_ends(counted_, p, end_);
+    counted_ = p;
+    return line_;
+  }
+
+  // Takes in the keyword whose '=' is at eq, on the line starting at `line`;
+  // returns where the numbers that follow it start, or none.
+  const char* keyword(tps::Key key, const char* line, const char* eq) {
+    if (tps::starts_specimen(key)) {
+      finish_block();
+      in_block_ = true;
+      block_ = Block{};
+      Block& b = block_;
+      b.specimen = ++r_.specimens;
+      b.line = line_of(line);
+      const char* word = line;
+      while (*word == ' ' || *word == '\t') ++word;
+      b.keyword.assign(word, eq);
+      b.record.line = b.line;
+      b.record.number = b.specimen;
+      const char* count_end = tps::read_count(tps::skip_space(eq + 1, end_), end_, b.count);
+      b.counted = count_end != nullptr;
+      if (!b.counted) return nullptr;
+      if (b.specimen == 1) r_.first_count = b.count;
+      return past_line_end(line_end(count_end, end_), end_);
+    }
+    if (!in_block_) return nullptr;
     Block& b = block_;
     b.section = Block::kOther;
-    if (word == "id" && !b.id) {
-      b.id = true;
-      b.record.set(SpecimenRecord::Id, values_, value);
-    } else if (word == "image" && !b.image) {
-      b.image = true;
-      b.record.set(SpecimenRecord::Image, values_, value);
-    } else if (word == "scale" && !b.scale) {
-      b.scale = true;
-      b.record.set(SpecimenRecord::Scale, values_, value);
-    } else if (word == "curves") {
-      b.curves = true;
-      b.section = Block::kCurves;
-    } else if (word == "points" && b.curves) {
-      b.section = Block::kCurves;
-      double points = 0;
-      const char* v = value.data();
-      if (parse_number(v, v + value.size(), points) != nullptr && points >= 0 &&
-          points <= kMaxCount) {
-        b.points += static_cast<std::size_t>(points);
+    const std::string_view value = tps::value_after(eq, end_);
+    switch (key) {
+      case tps::Key::Id:
+        b.record.set(SpecimenRecord::Id, values_, value);
+        break;
+      case tps::Key::Image:
+        b.record.set(SpecimenRecord::Image, values_, value);
+        break;
+      case tps::Key::Scale:
+        if (!b.scale) b.record.set(SpecimenRecord::Scale, values_, value);
+        b.scale = true;
+        break;
+      case tps::Key::Curves:
+        b.curves = true;
+        break;
+      case tps::Key::Points: {
+        if (!b.curves) break;
+        std::size_t points = 0;
+        const char* e = tps::read_count(tps::skip_space(eq + 1, end_), end_, points);
+        if (e == nullptr) break;
+        b.points += points;
+        b.section = Block::kCurves;
+        return e;
       }
+      default:
+        break;
     }
+    return nullptr;
   }
 
-  // The numbers (and NA) of a line up to its first other token.
-  void numbers(const char* p, const char* e, std::size_t line) {
+  // The numbers (and NA) of the section from p to e, line by line, up to the
+  // first other token, which ends the section as it ends the reader's.
+  void numbers(const char* p, const char* e) {
     Block& b = block_;
-    std::size_t on_line = 0;
-    for (;;) {
-      while (p != e && is_space(*p)) ++p;
-      if (p == e) break;
-      const char* t = p;
-      while (t != e && !is_space(*t)) ++t;
-      double v = 0;
-      const bool na = t - p == 2 && p[0] == 'N' && p[1] == 'A';
-      if (!na && parse_number(p, t, v) != t) break;
-      if (na) v = std::nan("");
-      p = t;
-      ++on_line;
-      std::size_t& index = b.section == Block::kLandmarks ? b.numbers : b.curve_numbers;
-      const std::size_t landmark =
-          (b.section == Block::kLandmarks ? 0 : r_.first_count) + index / 2 + 1;
-      coordinate(v, landmark, line);
-      ++index;
-    }
-    if (on_line > 0 && b.section == Block::kLandmarks) {
-      ++b.lines;
-      if (on_line == 3) ++b.lines_of_three;
+    while (p < e) {
+      const char* l = line_end(p, e);
+      std::size_t on_line = 0;
+      bool stopped = false;
+      for (const char* q = p;;) {
+        q = tps::skip_space(q, l);
+        if (q == l) break;
+        double v = std::nan("");
+        const bool na = tps::na_token(q, l);
+        const char* t = na ? q + 2 : tps::number_token(q, l, v);
+        if (t == nullptr) {
+          stopped = true;
+          break;
+        }
+        q = t;
+        ++on_line;
+        std::size_t& index = b.section == Block::kLandmarks ? b.numbers : b.curve_numbers;
+        const std::size_t landmark =
+            (b.section == Block::kLandmarks ? 0 : r_.first_count) + index / 2 + 1;
+        coordinate(v, landmark, p);
+        ++index;
+      }
+      if (on_line > 0 && b.section == Block::kLandmarks) {
+        ++b.lines;
+        if (on_line == 3) ++b.lines_of_three;
+      }
+      if (stopped) {
+        b.section = Block::kOther;
+        return;
+      }
+      p = past_line_end(l, e);
     }
   }
 
-  // A coordinate written NA or nan marks its landmark missing.
-  void coordinate(double v, std::size_t landmark, std::size_t line) {
+  // A coordinate written NA or nan marks its landmark missing; `at` is its line.
+  void coordinate(double v, std::size_t landmark, const char* at) {
     if (!std::isnan(v)) return;
+    const std::size_t line = line_of(at);
     Block& b = block_;
     b.missing = true;
     if (b.last_missing != landmark) {
@@ -287,6 +292,11 @@ class Survey {
   std::string values_;  // the records' values (see SpecimenRecord)
   bool in_block_ = false;
   Block block_;
+  const char* begin_ = nullptr;
+  const char* end_ = nullptr;
+  // Line numbers are counted forward from the last place asked for.
+  const char* counted_ = nullptr;
+  std::size_t line_ = 1;
 };
 
 // Reads the text as a load with these options would, with the size column.
@@ -330,25 +340,30 @@ CheckReport check_tps(std::string_view text, const std::string& file, const TpsO
     return r;
   }
 
-  const Matrix& x = data.coordinates;
-  if (data.incomplete > 0 && data.incomplete == x.rows()) {
-    // The read succeeds, but the superimposition that follows it cannot.
-    r.loads = false;
-    r.error = steps.no_complete(x.rows(), "of \"" + file + "\"");
-    r.landmarks = r.first_count;
-    return r;
-  }
-  const std::vector<double>& sizes = data.sizes;
-  r.specimens = x.rows();
-  r.landmarks = x.cols() / data.dimensions;
-  r.warnings = std::move(data.warnings);
+  // The steps after the reading, as the load takes them: a read that
+  // succeeds may still not load, or load with warnings of the steps.
+  const std::size_t rows = data.coordinates.rows();
+  const std::size_t landmarks = data.coordinates.cols() / data.dimensions;
+  const std::vector<double> sizes = data.sizes;
   if (!data.coded.empty()) {
     const CodedMissing& code = data.coded.front();
     r.code_hint = CheckReport::CodeHint{code.code, code.landmarks, code.specimens};
   }
-  for (std::string& w : sample_warnings(sizes, data.records)) r.warnings.push_back(std::move(w));
-  r.shared_in_warnings = data.records.size() == x.rows();
-  if (r.records.size() != x.rows()) r.records = std::move(data.records);
+  std::vector<SpecimenRecord> records = data.records;
+  try {
+    steps.finish(std::move(data), file, "of \"" + file + "\"", r.warnings);
+  } catch (const RuntimeError& e) {
+    r.loads = false;
+    r.error = e.what();
+    r.warnings.clear();
+    r.code_hint.reset();
+    r.landmarks = r.first_count;
+    return r;
+  }
+  r.specimens = rows;
+  r.landmarks = landmarks;
+  r.shared_in_warnings = records.size() == rows;
+  if (r.records.size() != rows) r.records = std::move(records);
   r.has_sizes = true;
   r.sizes = survey_sizes(sizes);
   return r;

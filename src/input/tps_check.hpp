@@ -55,6 +55,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -147,13 +148,18 @@ struct CheckReport {
 };
 
 // What a load does with a sample once it is read, which the check repeats:
-// each specimen's size (the size column) and the message refusing a sample in
-// which no specimen is complete, given its rows and a source such as
-// `of "a.tps"`. The caller passes both (actions::load_steps), so that the
-// check measures nothing itself.
+// each specimen's size, and the steps that follow the reading (the
+// superimposition and the findings that do not stop a load), given the
+// text's reading, its name in messages, the source as the refusal of a
+// sample without a complete specimen names it (`of "a.tps"`), and the
+// warnings to append to; they raise what would stop the load. The caller
+// passes them (actions::load_steps), so that the check's verdict is the
+// load's by construction and the check computes nothing itself.
 struct LoadSteps {
   RowSize size_of;
-  std::string (*no_complete)(std::size_t rows, const std::string& source);
+  std::function<void(TpsData data, const std::string& name, const std::string& source,
+                     std::vector<std::string>& warnings)>
+      finish;
 };
 
 // Reads the file at `path` and checks it; a file that cannot be read gives a

@@ -64,58 +64,65 @@ Sample read_matrix(const std::string& path, std::size_t dims, std::vector<std::s
 
 }  // namespace
 
-Sample load_sample(const std::vector<std::string>& paths, const LoadOptions& options,
-                   std::vector<std::string>& warnings) {
-  if (paths.empty()) raise("No file to load the sample from.");
-  const std::size_t dims = options.reading.dimensions == 3 ? 3 : 2;
+Sample finish_tps_load(TpsData data, const std::string& name, const std::string& source,
+                       std::vector<std::string>& warnings) {
+  for (std::string& warning : data.warnings) warnings.push_back(std::move(warning));
   Sample s;
-  if (options.format == SampleFormat::matrix) {
-    s = read_matrix(paths.front(), dims, warnings);
+  // Superimposed before anything is kept, so a failure keeps nothing.
+  ConsensusResult fit;
+  if (data.incomplete > 0) {
+    if (data.incomplete == data.coordinates.rows()) {
+      raise(no_complete_specimen(data.incomplete, source));
+    }
+    PartialFitResult partial =
+        superimpose_with_missing(std::move(data.coordinates), data.dimensions);
+    fit = std::move(partial.fit);
+    s.partial_size = std::move(partial.partial_size);
   } else {
-    TpsOptions reading = options.reading;
-    reading.with_scale = options.format == SampleFormat::tps_scale;
-    TpsData data = read_tps_files(paths, reading, centsize);
-    for (std::string& warning : data.warnings) warnings.push_back(std::move(warning));
-    std::string name = file_name(paths.front());
-    if (paths.size() > 1) {
-      name += " and " + std::to_string(paths.size() - 1) +
-              (paths.size() == 2 ? " more file" : " more files");
-    }
-    // Superimposed before anything is kept, so a failure keeps nothing.
-    ConsensusResult fit;
-    if (data.incomplete > 0) {
-      if (data.incomplete == data.coordinates.rows()) {
-        raise(no_complete_specimen(data.incomplete, "loaded from " + name));
-      }
-      PartialFitResult partial =
-          superimpose_with_missing(std::move(data.coordinates), data.dimensions);
-      fit = std::move(partial.fit);
-      s.partial_size = std::move(partial.partial_size);
-    } else {
-      fit = getconsensus(std::move(data.coordinates), data.dimensions);
-    }
-    if (fit.reached_pass_limit) {
-      warnings.push_back("the superimposition of \"" + name + "\" did not settle within " +
-                         std::to_string(kConsensusPassLimit) + " passes; the last pass is kept.");
-    } else if (fit.non_finite) {
-      warnings.push_back("\"" + name +
-                         "\" has specimens with missing (NaN) or coinciding coordinates; "
-                         "the superimposition stopped after its first pass.");
-    }
-    s.coordinates = std::move(fit.superimposed);
-    s.dimensions = data.dimensions;
-    s.sizes = std::move(data.sizes);
-    s.records = std::move(data.records);
-    s.consensus = std::move(fit.consensus);
-    s.consensus_scale = fit.scale;
-    s.passes = fit.passes;
-    s.name = std::move(name);
+    fit = getconsensus(std::move(data.coordinates), data.dimensions);
   }
-  // Sizes far from the median and IDs used twice; the load goes on.
+  if (fit.reached_pass_limit) {
+    warnings.push_back("the superimposition of \"" + name + "\" did not settle within " +
+                       std::to_string(kConsensusPassLimit) + " passes; the last pass is kept.");
+  } else if (fit.non_finite) {
+    warnings.push_back("\"" + name +
+                       "\" has specimens with missing (NaN) or coinciding coordinates; the "
+                       "superimposition stopped after its first pass.");
+  }
+  s.coordinates = std::move(fit.superimposed);
+  s.dimensions = data.dimensions;
+  s.sizes = std::move(data.sizes);
+  s.records = std::move(data.records);
+  s.consensus = std::move(fit.consensus);
+  s.consensus_scale = fit.scale;
+  s.passes = fit.passes;
+  s.name = name;
   for (std::string& warning : sample_warnings(s.sizes, s.records)) {
     warnings.push_back(std::move(warning));
   }
   return s;
+}
+
+Sample load_sample(const std::vector<std::string>& paths, const LoadOptions& options,
+                   std::vector<std::string>& warnings) {
+  if (paths.empty()) raise("No file to load the sample from.");
+  if (options.format == SampleFormat::matrix) {
+    Sample s = read_matrix(paths.front(), options.reading.dimensions == 3 ? 3 : 2, warnings);
+    // Sizes far from the median and IDs used twice; the load goes on.
+    for (std::string& warning : sample_warnings(s.sizes, s.records)) {
+      warnings.push_back(std::move(warning));
+    }
+    return s;
+  }
+  TpsOptions reading = options.reading;
+  reading.with_scale = options.format == SampleFormat::tps_scale;
+  TpsData data = read_tps_files(paths, reading, centsize);
+  std::string name = file_name(paths.front());
+  if (paths.size() > 1) {
+    name += " and " + std::to_string(paths.size() - 1) +
+            (paths.size() == 2 ? " more file" : " more files");
+  }
+  return finish_tps_load(std::move(data), name, "loaded from " + name, warnings);
 }
 
 }  // namespace dg

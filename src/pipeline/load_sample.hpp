@@ -24,6 +24,15 @@ struct LoadOptions {
   TpsOptions reading;
 };
 
+// The steps of a TPS load after the reading (`data`, read with centsize as
+// its size): the superimposition (specimens that miss landmarks fitted by
+// their present ones), then the findings that do not stop a load, appended
+// to `warnings` after the reader's own. `name` names the sample in warnings,
+// `source` (as "loaded from a.tps") the refusal of a sample without a
+// complete specimen.
+Sample finish_tps_load(TpsData data, const std::string& name, const std::string& source,
+                       std::vector<std::string>& warnings);
+
 // `paths` names the files (one for a matrix). The findings are appended to
 // `warnings` (without a "Warning: " prefix) as they arise, so that those made
 // before a failure are kept too.

@@ -8,6 +8,8 @@
 
 #include "input/input_test_support.hpp"
 #include "input/tps_check.hpp"
+
+#include "actions/dahand_actions.hpp"
 #include "morpho/centsize.hpp"
 #include "morpho/partial_fit.hpp"
 #include "test_support.hpp"
@@ -16,7 +18,7 @@ namespace dg {
 namespace {
 
 // What the load actions pass.
-const LoadSteps kSteps{centsize, no_complete_specimen};
+const LoadSteps kSteps = actions::load_steps();
 
 CheckReport check(std::string_view text, const TpsOptions& options = {}) {
   return check_tps(text, "t.tps", options, kSteps);
@@ -107,9 +109,9 @@ TEST(TpsCheck, LineEndsAndEncodingAreTold) {
               "  encoding: Latin-1 (not UTF-8), the first byte that is not UTF-8 on line 3; no "
               "byte order mark.");
 
-  const CheckReport mixed = check("\xEF\xBB\xBFLM=1\n1 2\rID=H\xC3\xB8y");
+  const CheckReport mixed = check("\xEF\xBB\xBFLM=2\n1 2\n3 5\rID=H\xC3\xB8y");
   EXPECT_EQ(check_status(mixed), 0);
-  EXPECT_LINE(mixed, "  line ends: mixed, 1 LF and 1 lone CR; the last line has no line end.");
+  EXPECT_LINE(mixed, "  line ends: mixed, 2 LF and 1 lone CR; the last line has no line end.");
   EXPECT_LINE(mixed, "  encoding: UTF-8; with a byte order mark.");
 
   // Surrogates, overlong forms and cut sequences are not UTF-8.
@@ -149,13 +151,17 @@ TEST(TpsCheck, HintsAtThreeDimensionalDataAndAMissingValueCode) {
               "each landmark): looks like 2-D (x y) data; load it without --dimensions 3. 2 "
               "specimens hold another count of numbers than their keyword announces.");
 
-  // The load's warning of a code is the report's only word on it.
+  // The load's warning of a code is the report's only word on it; the load's
+  // other warnings (the coinciding landmarks of specimen 2) follow it.
   const std::string coded =
       "LM=2\n1 2\n-999 -999\nLM=2\n-999 -999\n-999 -999\nLM=2\n1 2\n3 4\nLM=2\n5 5\n5 5\n";
   const CheckReport code = check(coded);
   EXPECT_EQ(check_status(code), 3);
-  EXPECT_EQ(code.warnings, read_tps(coded, "t.tps", false, centsize).warnings);
-  ASSERT_EQ(code.warnings.size(), 1u);
+  ASSERT_EQ(code.warnings.size(), 2u);
+  EXPECT_EQ(code.warnings.front(), read_tps(coded, "t.tps", false, centsize).warnings.front());
+  EXPECT_EQ(code.warnings.back(),
+            "\"t.tps\" has specimens with missing (NaN) or coinciding coordinates; the "
+            "superimposition stopped after its first pass.");
   const std::string text = check_text(code);
   EXPECT_EQ(text.find("missing-value code"), text.rfind("missing-value code")) << text;
   EXPECT_EQ(check_json(code)["missing"]["code_hint"],
@@ -164,6 +170,31 @@ TEST(TpsCheck, HintsAtThreeDimensionalDataAndAMissingValueCode) {
   with_code.missing = true;
   with_code.missing_code = -999;
   EXPECT_FALSE(check(coded, with_code).code_hint);
+}
+
+// The check reads the text as the reader does: its records, counts and
+// verdict are the load's.
+TEST(TpsCheck, SeesWhatTheReaderSees) {
+  // An empty ID= and a later one: the later one names the specimen.
+  const CheckReport ids = check("LM=2\n1 2\n3 4\nID=\nID=x\nLM=2\n1 2\n3 5\nID=y\n");
+  EXPECT_EQ(ids.records.at(0).id(), "x");
+  EXPECT_TRUE(ids.shared.empty());
+  EXPECT_EQ(ids.without_id, 0u);
+  // A count on the line after its keyword counts, and is no coordinate.
+  const CheckReport next_line = check("LM=\n2\n1 2\n3 4\nLM3=\n1\n1 2 3\n");
+  EXPECT_EQ(next_line.first_count, 2u);
+  EXPECT_EQ(next_line.zero, 0u);
+  EXPECT_EQ(next_line.differing, 1u);
+  // Values keep the bytes the reader keeps (only blanks, tabs and CR go).
+  const CheckReport control = check("LM=2\n1 2\n3 4\nID=\va\f\nLM=2\n1 2\n3 5\nID=a\n");
+  EXPECT_EQ(control.records.at(0).id(), "\va\f");
+  EXPECT_TRUE(control.shared.empty());
+  // One landmark: the load's superimposition warns, so the check does too.
+  const CheckReport one = check("LM=1\n1 2\nLM=1\n3 4\n");
+  EXPECT_EQ(check_status(one), 3);
+  EXPECT_EQ(one.warnings.back(),
+            "\"t.tps\" has specimens with missing (NaN) or coinciding coordinates; the "
+            "superimposition stopped after its first pass.");
 }
 
 TEST(TpsCheck, JsonHoldsEveryKeyAsUtf8AndReadsBackEqual) {
