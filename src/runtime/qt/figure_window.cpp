@@ -488,14 +488,16 @@ void FigureWindow::dropEvent(QDropEvent* event) {
   if (!graphics_ || files.isEmpty()) return;
   event->acceptProposedAction();
   // The files are opened after the drop has ended, so the program they came
-  // from is not kept waiting; each answers the next open dialog of the
-  // figure's FileDropFcn, in turn.
+  // from is not kept waiting; the figure's FileDropFcn runs for each in turn,
+  // with the file as the figure's DroppedFile.
   QTimer::singleShot(0, this, [this, files] {
     for (const QString& file : files) {
       if (!graphics_ || platform_.working()) break;
-      platform_.give_file(file.toStdString());
+      platform_.guarded([&] { graphics_->set(figure_, "DroppedFile", Value(file.toStdString())); });
       run_figure_callback("FileDropFcn");
-      platform_.forget_given_file();
+      if (graphics_ && graphics_->is_handle(figure_)) {
+        platform_.guarded([&] { graphics_->set(figure_, "DroppedFile", Value("")); });
+      }
     }
   });
 }
@@ -519,28 +521,9 @@ Handle FigureWindow::current_axes() const {
   return axes.is_empty() ? -1 : axes.scalar();
 }
 
-namespace {
-
-// Sets a view of [xmin, xmax, ymin, ymax]; a view too small or too large for
-// the numbers to tell apart is left alone.
-void set_view(Graphics& graphics, Handle axes, const std::array<double, 4>& v) {
-  for (int i = 0; i < 4; i += 2) {
-    const double span = v[i + 1] - v[i];
-    const double scale = std::max({std::abs(v[i]), std::abs(v[i + 1]), 1e-300});
-    if (!std::isfinite(span) || !(span > scale * 1e-12)) return;
-  }
-  graphics.set(axes, "XLim", Value(Matrix{{v[0], v[1]}}));
-  graphics.set(axes, "YLim", Value(Matrix{{v[2], v[3]}}));
-}
-
-}  // namespace
-
-std::array<double, 2> FigureWindow::data_point(Handle axes, QPointF point) const {
-  // The inverse of the painter's mapping of data to the plot box.
+PlotBox FigureWindow::plot_box(Handle axes) const {
   const QRectF box = axes_box(*graphics_, figure_, axes);
-  const auto l = shown_limits(*graphics_, axes, box.size());
-  return {l[0] + (point.x() - box.left()) / box.width() * (l[1] - l[0]),
-          l[2] + (box.bottom() - point.y()) / box.height() * (l[3] - l[2])};
+  return {box.left(), box.top(), box.width(), box.height()};
 }
 
 void FigureWindow::click(Handle axes, QPointF point) {
@@ -548,7 +531,7 @@ void FigureWindow::click(Handle axes, QPointF point) {
   std::string callback;
   platform_.guarded([&] {
     if (!graphics_->is_handle(axes) || graphics_->type(axes) != ObjectType::Axes) return;
-    const auto p = data_point(axes, point);
+    const auto p = data_point(*graphics_, axes, plot_box(axes), point.x(), point.y());
     graphics_->set(axes, "CurrentPoint", Value(Matrix{{p[0], p[1]}}));
     callback = graphics_->axes(axes).button_down_fcn;
   });
@@ -568,14 +551,9 @@ void FigureWindow::pointer_moved(QPointF point, bool left) {
     }
     motion_axes_ = axes;
     if (axes < 0) return;
-    std::array<double, 2> p{};
-    if (left) {
-      // Far beyond the view, so nothing lies under the pointer any more.
-      const auto l = shown_limits(*graphics_, axes, axes_box(*graphics_, figure_, axes).size());
-      p = {l[1] + 10 * (l[1] - l[0]), l[3] + 10 * (l[3] - l[2])};
-    } else {
-      p = data_point(axes, point);
-    }
+    const PlotBox box = plot_box(axes);
+    const auto p = left ? point_beyond(*graphics_, axes, box)
+                        : data_point(*graphics_, axes, box, point.x(), point.y());
     graphics_->set(axes, "CurrentPoint", Value(Matrix{{p[0], p[1]}}));
   });
   platform_.run_callback(figure_, callback);
@@ -583,58 +561,31 @@ void FigureWindow::pointer_moved(QPointF point, bool left) {
 
 void FigureWindow::zoom(Handle axes, QPointF about, double factor) {
   if (!graphics_) return;
-  platform_.guarded([&] {
-    const QRectF box = axes_box(*graphics_, figure_, axes);
-    const auto l = shown_limits(*graphics_, axes, box.size());
-    const auto [x, y] = data_point(axes, about);
-    set_view(*graphics_, axes,
-             {x + (l[0] - x) * factor, x + (l[1] - x) * factor, y + (l[2] - y) * factor,
-              y + (l[3] - y) * factor});
-  });
+  platform_.guarded(
+      [&] { zoom_axes(*graphics_, axes, plot_box(axes), about.x(), about.y(), factor); });
 }
 
 void FigureWindow::pan(Handle axes, QPointF distance) {
   if (!graphics_) return;
-  platform_.guarded([&] {
-    const QRectF box = axes_box(*graphics_, figure_, axes);
-    const auto l = shown_limits(*graphics_, axes, box.size());
-    const double dx = -distance.x() / box.width() * (l[1] - l[0]);
-    const double dy = distance.y() / box.height() * (l[3] - l[2]);
-    set_view(*graphics_, axes, {l[0] + dx, l[1] + dx, l[2] + dy, l[3] + dy});
-  });
+  platform_.guarded(
+      [&] { pan_axes(*graphics_, axes, plot_box(axes), distance.x(), distance.y()); });
 }
 
 bool FigureWindow::rotates(Handle axes) const {
-  return graphics_ && graphics_->is_handle(axes) && graphics_->type(axes) == ObjectType::Axes &&
-         graphics_->axes(axes).rotate_drag;
+  return graphics_ && turns(*graphics_, axes);
 }
 
 void FigureWindow::turn(Handle axes, QPointF step) {
   if (!graphics_ || busy()) return;
   std::string callback;
-  platform_.guarded([&] {
-    const auto [azimuth, elevation] = graphics_->axes(axes).view;
-    graphics_->set(axes, "View",
-                   Value(Matrix{{std::remainder(azimuth - step.x() / 2, 360.0),
-                                 std::clamp(elevation + step.y() / 2, -90.0, 90.0)}}));
-    callback = graphics_->axes(axes).view_fcn;
-  });
+  platform_.guarded([&] { callback = turn_axes(*graphics_, axes, step.x(), step.y()); });
   platform_.run_callback(axes, callback);
 }
 
 void FigureWindow::reset_view(Handle axes) {
   if (!graphics_) return;
   std::string turned;
-  platform_.guarded([&] {
-    // A turned three-dimensional view goes back to where it started.
-    if (graphics_->axes(axes).rotate_drag && graphics_->axes(axes).view != std::array{0.0, 90.0}) {
-      graphics_->set(axes, "View", Value(Matrix{{0, 90}}));
-      turned = graphics_->axes(axes).view_fcn;
-    }
-    graphics_->set(axes, "XLimMode", Value("auto"));
-    graphics_->set(axes, "YLimMode", Value("auto"));
-    graphics_->set(axes, "DataAspectRatioMode", Value("manual"));
-  });
+  platform_.guarded([&] { turned = reset_axes(*graphics_, axes); });
   platform_.run_callback(axes, turned);
 }
 

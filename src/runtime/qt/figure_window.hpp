@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "runtime/graphics/graphics.hpp"
+#include "runtime/graphics/view_control.hpp"
 #include "runtime/qt/axes_painter.hpp"
 
 class QAction;
@@ -109,9 +110,8 @@ class FigureWindow : public QMainWindow {
   std::uint64_t figure_changes() const;
   void canvas_resized(QSize size);
 
-  // The data point under a canvas point in the axes' view as shown (outside
-  // the limits when the point lies outside the plot box).
-  std::array<double, 2> data_point(Handle axes, QPointF point) const;
+  // Where the axes' plot box lies on the canvas.
+  PlotBox plot_box(Handle axes) const;
   // A click on an axes: sets its CurrentPoint, then runs its ButtonDownFcn.
   void click(Handle axes, QPointF point);
   // Runs the figure's WindowButtonMotionFcn after setting CurrentPoint of the
@@ -127,16 +127,12 @@ class FigureWindow : public QMainWindow {
 
   // The view of an axes under a point of the canvas: -1 when none is there.
   Handle axes_at(QPointF point, QRectF* box = nullptr) const;
-  // Zooms the axes' view by `factor` (below 1 moves in) about a canvas point.
+  // The pointer's moves of the view (see view_control.hpp), run guarded, and
+  // the axes' ViewChangedFcn after a turn.
   void zoom(Handle axes, QPointF about, double factor);
-  // Moves the axes' view by a distance in canvas pixels.
   void pan(Handle axes, QPointF distance);
-  // Automatic limits, then equal units, as after a load.
   void reset_view(Handle axes);
-  // Whether a drag on the axes turns its view rather than panning it.
   bool rotates(Handle axes) const;
-  // Turns the axes' View by a pointer step in pixels (half a degree each)
-  // and runs its ViewChangedFcn.
   void turn(Handle axes, QPointF step);
   // The figure's current axes, or -1.
   Handle current_axes() const;
