@@ -109,7 +109,7 @@ static int run(int argc, char** argv) {
     std::cout << "distangler " DISTANGLER_VERSION "\n";
     return 0;
   }
-  // The files to open, absolute: loading one moves the current folder.
+  // The files to open, absolute, as the recent files keep them.
   std::vector<std::string> open;
   const bool opening = first == "--open";
   if (opening) {
@@ -148,21 +148,21 @@ static int run(int argc, char** argv) {
   platform.set_callback_runner([&session](dg::Handle object, const std::string& text) {
     dg::run_callback(session, object, text);
   });
+  dg::Values opened;
   try {
-    dg::distangler(session, dg::text_arguments(opening ? 0 : argc - 1, argv + 1), 0);
+    opened = dg::distangler(session, dg::text_arguments(opening ? 0 : argc - 1, argv + 1),
+                            opening ? 1 : 0);
   } catch (const dg::RuntimeError& error) {
     std::cerr << error.what() << "\n";
     return 1;
   }
   for (const std::string& file : open) {
     // As a file dropped on the window: the dispatcher prints a failed load.
-    platform.give_file(file);
-    dg::distangler(
-        session,
-        std::vector<dg::Value>{dg::Value("dahand"),
-                               dg::Value(std::string(dg::word_of(dg::Action::OpenDropped)))},
-        0);
-    platform.forget_given_file();
+    const dg::Handle window = opened.at(0).scalar();
+    if (!session.graphics.is_handle(window)) break;
+    session.graphics.set(window, "DroppedFile", dg::Value(file));
+    dg::run_callback(session, window, session.graphics.get(window, "FileDropFcn").text());
+    if (session.graphics.is_handle(window)) session.graphics.set(window, "DroppedFile", dg::Value(""));
   }
   return platform.exec();
 }

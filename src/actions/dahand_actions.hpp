@@ -58,13 +58,23 @@ void remember_file(Session& session, std::string_view word, const std::string& p
 std::string recent_word(std::string_view word, const TpsOptions& options, bool tps);
 
 enum class Source { Matrix, Tps, TpsScale };
-void load(Session& session, Source source);  // "GetData", "GetTPSData", "GetTPSScale"
+// "GetData", "GetTPSData", "GetTPSScale": asks for the files, then loads them
+// read with `options`.
+void load(Session& session, Source source, const TpsOptions& options);
+inline void load(Session& session, Source source) { load(session, source, session.tps_options); }
+// Loads files as one sample, as if they had been picked in the load's dialog.
+void load_files(Session& session, Source source, const std::vector<std::string>& paths,
+                const TpsOptions& options);
 // The steps a TPS load takes after reading (centroid size, the refusal of a
 // sample without a complete specimen), for the file check to repeat.
 LoadSteps load_steps();
 
-void get_lengths(Session& session);   // "GetLengths"
-void get_angles(Session& session);    // "GetAngles"
+void get_lengths(Session& session);  // "GetLengths"
+void get_angles(Session& session);   // "GetAngles"
+// Loads a pair or triple list from a file, as if it had been picked in the
+// load's dialog.
+void load_pairs(Session& session, const std::string& path);
+void load_triples(Session& session, const std::string& path);
 void calc_lengths(Session& session);  // "CalcLengths"
 
 // Takes a pair list made by the program (such as all_pairs) as if it had been
@@ -148,7 +158,10 @@ void clear(Session& session);  // "Clear"; asks first for unsaved distances
 void exit(Session& session);
 
 // The window's own entries.
-void open_dropped(Session& session);  // "OpenDropped": a file given to the next dialog
+// "OpenDropped": the figure's DroppedFile, or a file asked for, loaded as what it holds.
+void open_dropped(Session& session);
+// Loads a file as what it holds: a TPS sample, a pair or triple list, a matrix.
+void open_file(Session& session, const std::string& path);
 void recent_files(Session& session);  // "RecentFiles": brings the menu of the callback up to date
 // Gives a recent-files menu one item per recent file (or "No recent files").
 void fill_recent_menu(Session& session, Handle menu);

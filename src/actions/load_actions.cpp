@@ -48,13 +48,17 @@ LoadSteps load_steps() {
           }};
 }
 
-void load(Session& session, Source source) {
+void load(Session& session, Source source, const TpsOptions& options) {
   const std::vector<std::string> paths = ask_sample_files(session, source);
-  if (paths.empty()) return;
+  if (!paths.empty()) load_files(session, source, paths, options);
+}
+
+void load_files(Session& session, Source source, const std::vector<std::string>& paths,
+                const TpsOptions& options) {
   std::vector<std::string> warnings;
   Sample sample;
   try {
-    sample = load_sample(paths, {format_of(source), session.tps_options}, warnings);
+    sample = load_sample(paths, {format_of(source), options}, warnings);
   } catch (...) {
     for (const std::string& warning : warnings) session.warn(warning);
     throw;
@@ -90,7 +94,7 @@ void load(Session& session, Source source) {
   if (paths.size() == 1) {
     static constexpr Action kLoads[] = {Action::GetData, Action::GetTPSData, Action::GetTPSScale};
     remember_file(session,
-                  recent_word(word_of(kLoads[static_cast<int>(source)]), session.tps_options,
+                  recent_word(word_of(kLoads[static_cast<int>(source)]), options,
                               source != Source::Matrix),
                   paths.front());
   }

@@ -30,14 +30,20 @@ struct ListKind {
 constexpr ListKind kPairs{"Open a pair list", "pair", 2, "%3.0f Lengths requested"};
 constexpr ListKind kTriples{"Open a triple list", "triple", 3, "%3.0f Angles requested"};
 
-// Asks for a list and checks it against the sample before anything is kept:
-// a list that is refused, like a cancelled dialog, changes nothing.
-std::optional<LandmarkList> read_list(Session& session, const ListKind& kind) {
+// Asks for a list: none when there is no sample to measure or the dialog is cancelled.
+std::optional<std::string> ask_list(Session& session, const ListKind& kind) {
   if (no_sample(session)) return std::nullopt;
   auto choice = session.platform.get_file("*.txt", kind.title);
   if (!choice) return std::nullopt;
-  std::optional<LandmarkList> load =
-      LandmarkList{dload(choice->path()), choice->name, choice->path()};
+  return choice->path();
+}
+
+// Reads a list and checks it against the sample before anything is kept: a
+// list that is refused, like a cancelled dialog, changes nothing.
+std::optional<LandmarkList> read_list(Session& session, const ListKind& kind,
+                                      const std::string& path) {
+  if (no_sample(session)) return std::nullopt;
+  std::optional<LandmarkList> load = LandmarkList{dload(path), split_path(path).name, path};
   loaded_list_indices(load->list, load->fn, kind.count, session.handler.sample.landmarks());
   return load;
 }
@@ -63,7 +69,11 @@ void store_list(Session& session, ProtocolDesign::List list, Matrix value,
 }
 
 void get_lengths(Session& session) {
-  auto load = read_list(session, kPairs);
+  if (auto path = ask_list(session, kPairs)) load_pairs(session, *path);
+}
+
+void load_pairs(Session& session, const std::string& path) {
+  auto load = read_list(session, kPairs, path);
   if (!load) return;
   if (keeps_unsaved_distances(session, "Load another pair list", "loading another pair list")) {
     return;
@@ -82,7 +92,11 @@ void use_pairs(Session& session, Matrix pairs, const std::string& name) {
 }
 
 void get_angles(Session& session) {
-  auto load = read_list(session, kTriples);
+  if (auto path = ask_list(session, kTriples)) load_triples(session, *path);
+}
+
+void load_triples(Session& session, const std::string& path) {
+  auto load = read_list(session, kTriples, path);
   if (!load) return;
   design_loaded(session, ProtocolDesign::List::triples, load->list, load->fn);
   store_list(session, ProtocolDesign::List::triples, load->list, load->fn);

@@ -133,15 +133,9 @@ void turn_view(Session& session) {
 }
 
 void load_3d(Session& session) {
-  const std::size_t dims = session.tps_options.dimensions;
-  session.tps_options.dimensions = 3;
-  try {
-    load(session, Source::Tps);
-  } catch (...) {
-    session.tps_options.dimensions = dims;
-    throw;
-  }
-  session.tps_options.dimensions = dims;
+  TpsOptions options = session.tps_options;
+  options.dimensions = 3;
+  load(session, Source::Tps, options);
 }
 
 }  // namespace dg::actions

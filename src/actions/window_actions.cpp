@@ -45,20 +45,21 @@ Action load_for(const std::string& path) {
   return Action::GetData;
 }
 
-// Gives the file to the load's dialog and runs the load. A load that stopped
-// before its dialog (no sample for a list, a question cancelled) leaves the
-// file unused: it must not answer some later dialog.
-void open_with(Session& session, Action load, const std::string& path) {
-  const bool list = load == Action::GetLengths || load == Action::GetAngles;
-  if (list && no_sample(session)) return;
-  session.platform.give_file(path);
-  try {
-    kActions[static_cast<std::size_t>(load)].run(session);
-  } catch (...) {
-    session.platform.forget_given_file();
-    throw;
+// Runs the load `load` on a file, as if the file had been picked in its dialog.
+void open_with(Session& session, Action load, const std::string& path,
+               const TpsOptions& options) {
+  switch (load) {
+    case Action::GetTPSScale:
+      return load_files(session, Source::TpsScale, {path}, options);
+    case Action::GetData:
+      return load_files(session, Source::Matrix, {path}, options);
+    case Action::GetLengths:
+      return load_pairs(session, path);
+    case Action::GetAngles:
+      return load_triples(session, path);
+    default:
+      return load_files(session, Source::Tps, {path}, options);
   }
-  session.platform.forget_given_file();
 }
 
 // A recent file as remember_file stored it: "Word:path", or
@@ -106,10 +107,18 @@ TpsOptions recent_options(const TpsOptions& current, const std::vector<std::stri
 }  // namespace
 
 void open_dropped(Session& session) {
-  auto choice = session.platform.get_file("*.*", "Open a landmark file or list");
-  if (!choice) return;
-  const std::string path = choice->path();
-  open_with(session, load_for(path), path);
+  auto figure = session.graphics.gcbf();
+  std::string path = figure ? session.graphics.get(*figure, "DroppedFile").text() : "";
+  if (path.empty()) {
+    auto choice = session.platform.get_file("*.*", "Open a landmark file or list");
+    if (!choice) return;
+    path = choice->path();
+  }
+  open_file(session, path);
+}
+
+void open_file(Session& session, const std::string& path) {
+  open_with(session, load_for(path), path, session.tps_options);
 }
 
 void fill_recent_menu(Session& session, Handle menu) {
@@ -160,17 +169,9 @@ void open_recent(Session& session) {
     session.platform.store_recent_files(files);
     raise("The recent file \"" + path + "\" no longer exists; it is taken off the list.");
   }
-  if (!recent.load) return open_with(session, load_for(path), path);
-  // A sample opens again as it was read; the window's own options come back after.
-  const TpsOptions kept = session.tps_options;
-  session.tps_options = recent_options(kept, recent.options);
-  try {
-    open_with(session, *recent.load, path);
-  } catch (...) {
-    session.tps_options = kept;
-    throw;
-  }
-  session.tps_options = kept;
+  if (!recent.load) return open_file(session, path);
+  // A sample opens again as it was read, the window's own options unchanged.
+  open_with(session, *recent.load, path, recent_options(session.tps_options, recent.options));
 }
 
 void save_plot(Session& session) {

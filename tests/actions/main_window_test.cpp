@@ -504,7 +504,7 @@ TEST_F(MainWindowTest, RecentFilesPlotFilesHelpAndQuitting) {
 TEST_F(MainWindowTest, ADroppedFileLoadsAsWhatItHolds) {
   const auto drop = [&](const std::string& name, const std::string& text) {
     std::ofstream(out / name) << text;
-    platform.give_file((out / name).string());
+    g.set(fig, "DroppedFile", Value((out / name).string()));
     run_callback(session, fig, g.get(fig, "FileDropFcn").text());
   };
   drop("pairs.txt", "1 1 2\n");  // a list waits for a sample; the file answers nothing later
@@ -548,7 +548,7 @@ TEST_F(MainWindowTest, NoWorkIsLostWithoutAQuestion) {
   fs::path other = out / "other.tps";
   std::ofstream(other) << "LM=4\n0 0\n1 0\n1 1\n0 1\nLM=4\n0 0\n2 0\n2 1\n0 1\n";
   const auto drop = [&](const fs::path& path) {
-    platform.give_file(path.string());
+    g.set(fig, "DroppedFile", Value(path.string()));
     run_callback(session, fig, g.get(fig, "FileDropFcn").text());
   };
   for (int i = 0; i < 4; ++i) platform.answer_unsaved(Unsaved::cancel);

@@ -398,8 +398,7 @@ TEST_F(PlatformTest, TheCloseButtonAndDroppedFilesRunTheFiguresCallbacks) {
   std::vector<std::string> opened;
   failure = [&] {
     if (calls.back().second != "dahand('OpenDropped')") return;
-    auto file = platform.get_file("*.tps", "Open");
-    opened.push_back(file ? file->path() : "none");
+    opened.push_back(g.get(figure, "DroppedFile").text());
   };
   window()->close();
   ASSERT_TRUE(g.is_handle(figure));
@@ -419,8 +418,7 @@ TEST_F(PlatformTest, TheCloseButtonAndDroppedFilesRunTheFiguresCallbacks) {
                                       {figure, "dahand('OpenDropped')"},
                                       {figure, "dahand('OpenDropped')"}}));
   EXPECT_EQ(opened, (std::vector<std::string>{"/data/a.tps", "/data/pairs.txt"}));
-  platform.answer_cancel();
-  EXPECT_FALSE(platform.get_file("*.tps", "Open")) << "no dropped file is left over";
+  EXPECT_EQ(g.get(figure, "DroppedFile").text(), "") << "no dropped file is left over";
 }
 
 TEST_F(PlatformTest, TheWheelZoomsAboutThePointerDragPansAndDoubleClickResets) {
@@ -638,7 +636,7 @@ TEST_F(PlatformTest, ScriptedDialogAnswersAreUsedInOrder) {
   ASSERT_TRUE(first);
   EXPECT_EQ(first->name, "sample.tps");
   EXPECT_EQ(first->folder, "/data/set/");
-  EXPECT_FALSE(platform.put_file("*.*", "Save"));
+  EXPECT_FALSE(platform.put_file("*.*", "Save", "", ""));
 }
 
 }  // namespace

@@ -28,29 +28,6 @@ void warn(Platform& platform, std::string_view text) {
   platform.message(MessageKind::Warning, text);
 }
 
-std::optional<FileChoice> Platform::get_file(std::string_view filter, std::string_view title) {
-  if (given_) {
-    FileChoice choice = split_path(*given_);
-    given_.reset();
-    return choice;
-  }
-  return open_file(filter, title);
-}
-
-std::optional<FileChoice> Platform::put_file(std::string_view filter, std::string_view title,
-                                             std::string_view suggested, std::string_view folder) {
-  return save_file(filter, title, suggested, folder);
-}
-
-std::vector<FileChoice> Platform::get_files(std::string_view filter, std::string_view title) {
-  if (given_) {
-    std::vector<FileChoice> choices{split_path(*given_)};
-    given_.reset();
-    return choices;
-  }
-  return open_files(filter, title);
-}
-
 HeadlessPlatform::HeadlessPlatform(std::ostream* console_stream) : stream_(console_stream) {}
 
 void HeadlessPlatform::answer(const std::string& path) {
@@ -93,12 +70,12 @@ std::optional<FileChoice> HeadlessPlatform::one_file(bool save, std::string_view
   return std::move(choice.front());
 }
 
-std::optional<FileChoice> HeadlessPlatform::open_file(std::string_view filter,
+std::optional<FileChoice> HeadlessPlatform::get_file(std::string_view filter,
                                                       std::string_view title) {
   return one_file(false, filter, title);
 }
 
-std::optional<FileChoice> HeadlessPlatform::save_file(std::string_view filter,
+std::optional<FileChoice> HeadlessPlatform::put_file(std::string_view filter,
                                                       std::string_view title,
                                                       std::string_view suggested,
                                                       std::string_view folder) {
@@ -108,7 +85,7 @@ std::optional<FileChoice> HeadlessPlatform::save_file(std::string_view filter,
   return choice;
 }
 
-std::vector<FileChoice> HeadlessPlatform::open_files(std::string_view filter,
+std::vector<FileChoice> HeadlessPlatform::get_files(std::string_view filter,
                                                      std::string_view title) {
   return next_answer(false, filter, title);
 }

@@ -85,11 +85,10 @@ class HeadlessPlatform : public Platform, public TreeObserver {
   void console(std::string_view text) override;
   void figure_stale(Handle) override { ++stale_notifications_; }
 
- protected:
-  std::optional<FileChoice> open_file(std::string_view filter, std::string_view title) override;
-  std::optional<FileChoice> save_file(std::string_view filter, std::string_view title,
+  std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
+  std::optional<FileChoice> put_file(std::string_view filter, std::string_view title,
                                       std::string_view suggested, std::string_view folder) override;
-  std::vector<FileChoice> open_files(std::string_view filter, std::string_view title) override;
+  std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) override;
 
  private:
   // The next scripted answer: no files when the dialog is cancelled.

@@ -137,6 +137,7 @@ struct Figure : Placed {
   bool resize = true;
   std::string close_request_fcn;  // run by the window's close button instead of closing
   std::string file_drop_fcn;      // run for each file dropped on the window
+  std::string dropped_file;       // the file being dropped, while file_drop_fcn runs
   // Run while the pointer moves over an axes of the figure, after the axes'
   // CurrentPoint is set; the window tracks the pointer only when it is set.
   std::string motion_fcn;

@@ -68,20 +68,15 @@ class Platform {
 
   // File dialogs; nullopt when the user cancels. A filter is a list of
   // patterns separated by ';' ("*.tps;*.TPS"); "*.*" stands for every file.
-  // A file given beforehand (give_file) answers the next open dialog instead.
-  std::optional<FileChoice> get_file(std::string_view filter, std::string_view title);
+  virtual std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) = 0;
   // A save dialog suggesting `suggested` as the file name (none when empty),
   // starting in `folder` (the current folder when empty).
-  std::optional<FileChoice> put_file(std::string_view filter, std::string_view title,
-                                     std::string_view suggested = {}, std::string_view folder = {});
+  virtual std::optional<FileChoice> put_file(std::string_view filter, std::string_view title,
+                                             std::string_view suggested = {},
+                                             std::string_view folder = {}) = 0;
   // A file-open dialog in which several files can be picked; empty when the
   // user cancels.
-  std::vector<FileChoice> get_files(std::string_view filter, std::string_view title);
-  // Makes `path` the answer of the next open dialog, without asking the user:
-  // a file dropped on the window or picked from the recent files.
-  void give_file(std::string path) { given_ = std::move(path); }
-  // Drops a given file that no dialog asked for, so it cannot answer a later one.
-  void forget_given_file() { given_.reset(); }
+  virtual std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) = 0;
   // A folder dialog; nullopt when the user cancels. The folder ends in a separator.
   virtual std::optional<std::string> get_folder(std::string_view title) = 0;
   // Asks for one line of text, starting from `initial`; nullopt when cancelled.
@@ -116,17 +111,6 @@ class Platform {
   virtual void console(std::string_view text) = 0;
   // What the console printed, as far as kept (see keep_console_text).
   virtual const std::string& console_text() const = 0;
-
- protected:
-  // The dialogs themselves, behind get_file, put_file and get_files.
-  virtual std::optional<FileChoice> open_file(std::string_view filter, std::string_view title) = 0;
-  virtual std::optional<FileChoice> save_file(std::string_view filter, std::string_view title,
-                                              std::string_view suggested,
-                                              std::string_view folder) = 0;
-  virtual std::vector<FileChoice> open_files(std::string_view filter, std::string_view title) = 0;
-
- private:
-  std::optional<std::string> given_;
 };
 
 // A platform's copy of what the console printed keeps whole lines of about

@@ -224,6 +224,13 @@ const Property kFigure[] = {
        of<Figure>(o).file_drop_fcn = v.text;
      },
      false},
+    // The path of the file dropped on the window, set before FileDropFcn runs.
+    {"DroppedFile", PropertyKind::Text, "",
+     [](G, ObjectId, O o) { return Value(of<Figure>(o).dropped_file); },
+     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+       of<Figure>(o).dropped_file = v.text;
+     },
+     false},
     {"WindowButtonMotionFcn", PropertyKind::Text, "",
      [](G, ObjectId, O o) { return Value(of<Figure>(o).motion_fcn); },
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {

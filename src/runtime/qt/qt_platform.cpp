@@ -289,17 +289,17 @@ QString QtPlatform::start_folder() const {
   return last_folder_.isEmpty() ? QDir::currentPath() : last_folder_;
 }
 
-std::optional<FileChoice> QtPlatform::open_file(std::string_view filter, std::string_view title) {
+std::optional<FileChoice> QtPlatform::get_file(std::string_view filter, std::string_view title) {
   return dialog(false, filter, title);
 }
 
-std::optional<FileChoice> QtPlatform::save_file(std::string_view filter, std::string_view title,
+std::optional<FileChoice> QtPlatform::put_file(std::string_view filter, std::string_view title,
                                                 std::string_view suggested,
                                                 std::string_view folder) {
   return dialog(true, filter, title, suggested, folder);
 }
 
-std::vector<FileChoice> QtPlatform::open_files(std::string_view filter, std::string_view title) {
+std::vector<FileChoice> QtPlatform::get_files(std::string_view filter, std::string_view title) {
   std::vector<FileChoice> choices;
   if (!answers_.empty()) {
     if (auto one = dialog(false, filter, title)) choices.push_back(std::move(*one));

@@ -121,11 +121,10 @@ class QtPlatform : public Platform, public TreeObserver {
   void figure_closed(Handle figure) override;
   void figure_raised(Handle figure) override;
 
- protected:
-  std::optional<FileChoice> open_file(std::string_view filter, std::string_view title) override;
-  std::optional<FileChoice> save_file(std::string_view filter, std::string_view title,
+  std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
+  std::optional<FileChoice> put_file(std::string_view filter, std::string_view title,
                                       std::string_view suggested, std::string_view folder) override;
-  std::vector<FileChoice> open_files(std::string_view filter, std::string_view title) override;
+  std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) override;
 
  private:
   void schedule();
