@@ -66,10 +66,6 @@ Value handle_or_empty(G g, ObjectId id) {
   return id == kNoObject ? Value(Matrix()) : Value(g.handle_of(id));
 }
 
-Value palette_color(G g, std::uint32_t index) {
-  return color_value(g.palette().color(index));
-}
-
 Value platform_background(G g) {
   auto c = g.observer().default_control_background();
   return row({c[0], c[1], c[2]});
@@ -88,6 +84,102 @@ constexpr std::array<std::string_view, 3> kAlignment{"left", "center", "right"};
 constexpr std::array<std::string_view, 10> kStyles{
     "pushbutton", "togglebutton", "radiobutton", "checkbox", "edit",
     "text",       "slider",       "frame",       "listbox",  "popupmenu"};
+
+// The field a property keeps, reached from the object through a path of
+// member pointers: field<&Figure::name> or field<&Line::look, &LineLook::color>.
+template <class T, class F>
+T owner_of(F T::*);
+template <auto First, auto... Rest>
+decltype(auto) field(const Object& o) {
+  using T = decltype(owner_of(First));
+  return ((static_cast<const T&>(o).*First).*....*Rest);
+}
+template <auto First, auto... Rest>
+decltype(auto) field(Object& o) {
+  using T = decltype(owner_of(First));
+  return ((static_cast<T&>(o).*First).*....*Rest);
+}
+
+// Properties that read and write one field, by the field's kind.
+template <auto... Path>
+constexpr Property text_field(std::string_view name, bool stales = true) {
+  return {
+      name,
+      PropertyKind::Text,
+      "",
+      [](G, ObjectId, O o) { return Value(field<Path...>(o)); },
+      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { field<Path...>(o) = v.text; },
+      stales};
+}
+template <auto... Path>
+constexpr Property word_field(std::string_view name, std::string_view default_text,
+                              std::span<const std::string_view> words) {
+  return {
+      name,
+      PropertyKind::Choice,
+      default_text,
+      [](G, ObjectId, O o) { return Value(field<Path...>(o)); },
+      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { field<Path...>(o) = v.text; },
+      true,
+      words};
+}
+template <auto... Path>
+constexpr Property flag_field(std::string_view name, std::string_view default_text) {
+  return {
+      name, PropertyKind::OnOff, default_text,
+      [](G, ObjectId, O o) { return on_off(field<Path...>(o)); },
+      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { field<Path...>(o) = v.flag; }};
+}
+// A flag shown as one of two words: the flag is set by words[On].
+template <const Words& W, std::size_t On, auto... Path>
+constexpr Property switch_field(std::string_view name, std::string_view default_text,
+                                bool stales = true) {
+  return {name,
+          PropertyKind::Choice,
+          default_text,
+          [](G, ObjectId, O o) { return Value(field<Path...>(o) ? W[On] : W[1 - On]); },
+          [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+            field<Path...>(o) = v.text == W[On];
+          },
+          stales,
+          W};
+}
+template <auto... Path>
+constexpr Property number_field(std::string_view name, PropertyKind kind,
+                                std::string_view default_text) {
+  return {
+      name, kind, default_text, [](G, ObjectId, O o) { return Value(field<Path...>(o)); },
+      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { field<Path...>(o) = v.number; }};
+}
+template <auto... Path>
+constexpr Property rgb_field(std::string_view name, std::string_view default_text) {
+  return {name, PropertyKind::Color, default_text,
+          [](G, ObjectId, O o) { return rgb_value(field<Path...>(o)); },
+          [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+            field<Path...>(o) = v.color.rgb;
+          }};
+}
+// A colour kept as an index into the tree's palette.
+template <auto... Path>
+constexpr Property palette_field(std::string_view name, PropertyKind kind,
+                                 std::string_view default_text) {
+  return {name, kind, default_text,
+          [](G g, ObjectId, O o) { return color_value(g.palette().color(field<Path...>(o))); },
+          [](Graphics& g, ObjectId, Object& o, const PropertyValue& v) {
+            field<Path...>(o) = g.palette().index(v.color);
+          }};
+}
+template <auto... Path>
+constexpr Property units_field(bool stales = true) {
+  return {"Units",
+          PropertyKind::Units,
+          "pixels",
+          [](G, ObjectId, O o) { return Value(units_name(field<Path...>(o))); },
+          [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
+            field<Path...>(o) = static_cast<Units>(v.number);
+          },
+          stales};
+}
 
 // Properties every object has.
 const Property kCommon[] = {
@@ -118,11 +210,7 @@ const Property kCommon[] = {
 
 // Properties of objects placed by a rectangle.
 const Property kPlaced[] = {
-    {"Units", PropertyKind::Units, "pixels",
-     [](G, ObjectId, O o) { return Value(units_name(of<Placed>(o).units)); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Placed>(o).units = static_cast<Units>(v.number);
-     }},
+    units_field<&Placed::units>(),
     {"Position", PropertyKind::Rectangle, "",
      [](G g, ObjectId, O o) {
        const auto& p = of<Placed>(o);
@@ -145,12 +233,7 @@ const Property kRoot[] = {
        return row({1, 1, s[0], s[1]});
      },
      nullptr},
-    {"Units", PropertyKind::Units, "pixels",
-     [](G, ObjectId, O o) { return Value(units_name(of<Root>(o).units)); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Root>(o).units = static_cast<Units>(v.number);
-     },
-     false},
+    units_field<&Root::units>(false),
     {"CurrentFigure", PropertyKind::Any, "",
      [](G g, ObjectId, O o) { return handle_or_empty(g, of<Root>(o).current_figure); },
      [](Graphics& g, ObjectId, Object&, const PropertyValue& v) { g.raise_figure(v.raw.scalar()); },
@@ -175,23 +258,11 @@ const Property kFigure[] = {
        f.pixels = {outer[0] + m[0], outer[1] + m[2], outer[2] - m[0] - m[1],
                    outer[3] - m[2] - m[3]};
      }},
-    {"Name", PropertyKind::Text, "", [](G, ObjectId, O o) { return Value(of<Figure>(o).name); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { of<Figure>(o).name = v.text; }},
-    {"Color", PropertyKind::Color, "",
-     [](G, ObjectId, O o) { return rgb_value(of<Figure>(o).color); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Figure>(o).color = v.color.rgb;
-     }},
-    {"ActivePositionProperty", PropertyKind::Choice, "outerposition",
-     [](G, ObjectId, O o) { return Value(of<Figure>(o).active_position); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Figure>(o).active_position = v.text;
-     },
-     true, kActivePosition},
-    {"MenuBar", PropertyKind::Choice, "figure",
-     [](G, ObjectId, O o) { return Value(of<Figure>(o).menubar); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { of<Figure>(o).menubar = v.text; },
-     true, kMenuBar},
+    text_field<&Figure::name>("Name"),
+    rgb_field<&Figure::color>("Color", ""),
+    word_field<&Figure::active_position>("ActivePositionProperty", "outerposition",
+                                         kActivePosition),
+    word_field<&Figure::menubar>("MenuBar", "figure", kMenuBar),
     {"Number", PropertyKind::ReadOnly, "",
      [](G, ObjectId, O o) { return Value(static_cast<double>(of<Figure>(o).number)); }, nullptr},
     {"CurrentAxes", PropertyKind::Any, "",
@@ -204,44 +275,14 @@ const Property kFigure[] = {
        }
        of<Figure>(o).current_axes = *axes;
      }},
-    {"NumberTitle", PropertyKind::OnOff, "on",
-     [](G, ObjectId, O o) { return on_off(of<Figure>(o).number_title); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Figure>(o).number_title = v.flag;
-     }},
-    {"Resize", PropertyKind::OnOff, "on",
-     [](G, ObjectId, O o) { return on_off(of<Figure>(o).resize); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { of<Figure>(o).resize = v.flag; }},
-    {"CloseRequestFcn", PropertyKind::Text, "",
-     [](G, ObjectId, O o) { return Value(of<Figure>(o).close_request_fcn); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Figure>(o).close_request_fcn = v.text;
-     },
-     false},
-    {"FileDropFcn", PropertyKind::Text, "",
-     [](G, ObjectId, O o) { return Value(of<Figure>(o).file_drop_fcn); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Figure>(o).file_drop_fcn = v.text;
-     },
-     false},
+    flag_field<&Figure::number_title>("NumberTitle", "on"),
+    flag_field<&Figure::resize>("Resize", "on"),
+    text_field<&Figure::close_request_fcn>("CloseRequestFcn", false),
+    text_field<&Figure::file_drop_fcn>("FileDropFcn", false),
     // The path of the file dropped on the window, set before FileDropFcn runs.
-    {"DroppedFile", PropertyKind::Text, "",
-     [](G, ObjectId, O o) { return Value(of<Figure>(o).dropped_file); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Figure>(o).dropped_file = v.text;
-     },
-     false},
-    {"WindowButtonMotionFcn", PropertyKind::Text, "",
-     [](G, ObjectId, O o) { return Value(of<Figure>(o).motion_fcn); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Figure>(o).motion_fcn = v.text;
-     }},
-    {"WindowStyle", PropertyKind::Choice, "normal",
-     [](G, ObjectId, O o) { return Value(of<Figure>(o).docked ? "docked" : "normal"); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Figure>(o).docked = v.text == "docked";
-     },
-     true, kWindowStyle},
+    text_field<&Figure::dropped_file>("DroppedFile", false),
+    text_field<&Figure::motion_fcn>("WindowButtonMotionFcn"),
+    switch_field<kWindowStyle, 1, &Figure::docked>("WindowStyle", "normal"),
 };
 
 const Property kAxes[] = {
@@ -263,54 +304,19 @@ const Property kAxes[] = {
        auto& a = of<Axes>(o);
        a.ylim = {v.rect[0], v.rect[1]}, a.ylim_auto = false;
      }},
-    {"XLimMode", PropertyKind::Choice, "auto",
-     [](G, ObjectId, O o) { return Value(of<Axes>(o).xlim_auto ? "auto" : "manual"); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Axes>(o).xlim_auto = v.text == "auto";
-     },
-     true, kAutoManual},
-    {"YLimMode", PropertyKind::Choice, "auto",
-     [](G, ObjectId, O o) { return Value(of<Axes>(o).ylim_auto ? "auto" : "manual"); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Axes>(o).ylim_auto = v.text == "auto";
-     },
-     true, kAutoManual},
-    {"DataAspectRatioMode", PropertyKind::Choice, "auto",
-     [](G, ObjectId, O o) { return Value(of<Axes>(o).equal ? "manual" : "auto"); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Axes>(o).equal = v.text == "manual";
-     },
-     true, kAutoManual},
+    switch_field<kAutoManual, 0, &Axes::xlim_auto>("XLimMode", "auto"),
+    switch_field<kAutoManual, 0, &Axes::ylim_auto>("YLimMode", "auto"),
+    switch_field<kAutoManual, 1, &Axes::equal>("DataAspectRatioMode", "auto"),
     {"DataAspectRatio", PropertyKind::ReadOnly, "[1 1 1]",
      [](G, ObjectId, O) {
        return row({1, 1, 1});
      },
      nullptr},
-    {"NextPlot", PropertyKind::Choice, "replace",
-     [](G, ObjectId, O o) { return Value(of<Axes>(o).hold ? "add" : "replace"); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Axes>(o).hold = v.text == "add";
-     },
-     true, kNextPlot},
-    {"Box", PropertyKind::OnOff, "on", [](G, ObjectId, O o) { return on_off(of<Axes>(o).box); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { of<Axes>(o).box = v.flag; }},
-    {"Color", PropertyKind::Color, "[1 1 1]",
-     [](G, ObjectId, O o) { return rgb_value(of<Axes>(o).color); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Axes>(o).color = v.color.rgb;
-     }},
-    {"ButtonDownFcn", PropertyKind::Text, "",
-     [](G, ObjectId, O o) { return Value(of<Axes>(o).button_down_fcn); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Axes>(o).button_down_fcn = v.text;
-     },
-     false},
-    {"DragMode", PropertyKind::Choice, "pan",
-     [](G, ObjectId, O o) { return Value(of<Axes>(o).rotate_drag ? "rotate" : "pan"); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Axes>(o).rotate_drag = v.text == "rotate";
-     },
-     false, kDragMode},
+    switch_field<kNextPlot, 0, &Axes::hold>("NextPlot", "replace"),
+    flag_field<&Axes::box>("Box", "on"),
+    rgb_field<&Axes::color>("Color", "[1 1 1]"),
+    text_field<&Axes::button_down_fcn>("ButtonDownFcn", false),
+    switch_field<kDragMode, 1, &Axes::rotate_drag>("DragMode", "pan", false),
     {"View", PropertyKind::Any, "[0 90]",
      [](G, ObjectId, O o) {
        const auto& v = of<Axes>(o).view;
@@ -323,10 +329,7 @@ const Property kAxes[] = {
        }
        of<Axes>(o).view = {m.data()[0], m.data()[1]};
      }},
-    {"ViewChangedFcn", PropertyKind::Text, "",
-     [](G, ObjectId, O o) { return Value(of<Axes>(o).view_fcn); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { of<Axes>(o).view_fcn = v.text; },
-     false},
+    text_field<&Axes::view_fcn>("ViewChangedFcn", false),
     // The data point of the last click (or of the pointer while the figure
     // tracks it), as two rows of x y z: the near and the far point of a
     // two-dimensional view are the same.
@@ -363,16 +366,8 @@ void set_line_data(Graphics& g, ObjectId id, Line& line, const Value& value, boo
 }
 
 const Property kLine[] = {
-    {"MarkerSize", PropertyKind::Positive, "6",
-     [](G, ObjectId, O o) { return Value(of<Line>(o).look.marker_size); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Line>(o).look.marker_size = v.number;
-     }},
-    {"Color", PropertyKind::Color, "[0 0 0]",
-     [](G g, ObjectId, O o) { return palette_color(g, of<Line>(o).look.color); },
-     [](Graphics& g, ObjectId, Object& o, const PropertyValue& v) {
-       of<Line>(o).look.color = g.palette().index(v.color);
-     }},
+    number_field<&Line::look, &LineLook::marker_size>("MarkerSize", PropertyKind::Positive, "6"),
+    palette_field<&Line::look, &LineLook::color>("Color", PropertyKind::Color, "[0 0 0]"),
     {"LineStyle", PropertyKind::Any, "-",
      [](G, ObjectId, O o) { return Value(line_style_name(of<Line>(o).look.style)); },
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
@@ -382,11 +377,7 @@ const Property kLine[] = {
        }
        of<Line>(o).look.style = *style;
      }},
-    {"LineWidth", PropertyKind::Positive, "0.5",
-     [](G, ObjectId, O o) { return Value(of<Line>(o).look.line_width); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Line>(o).look.line_width = v.number;
-     }},
+    number_field<&Line::look, &LineLook::line_width>("LineWidth", PropertyKind::Positive, "0.5"),
     {"Marker", PropertyKind::Any, "none",
      [](G, ObjectId, O o) { return Value(marker_name(of<Line>(o).look.marker)); },
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
@@ -394,16 +385,10 @@ const Property kLine[] = {
        if (!marker) raise("\"" + v.raw.text() + "\" is not a marker.");
        of<Line>(o).look.marker = *marker;
      }},
-    {"MarkerEdgeColor", PropertyKind::ColorWord, "auto",
-     [](G g, ObjectId, O o) { return palette_color(g, of<Line>(o).look.edge_color); },
-     [](Graphics& g, ObjectId, Object& o, const PropertyValue& v) {
-       of<Line>(o).look.edge_color = g.palette().index(v.color);
-     }},
-    {"MarkerFaceColor", PropertyKind::ColorWord, "none",
-     [](G g, ObjectId, O o) { return palette_color(g, of<Line>(o).look.face_color); },
-     [](Graphics& g, ObjectId, Object& o, const PropertyValue& v) {
-       of<Line>(o).look.face_color = g.palette().index(v.color);
-     }},
+    palette_field<&Line::look, &LineLook::edge_color>("MarkerEdgeColor", PropertyKind::ColorWord,
+                                                      "auto"),
+    palette_field<&Line::look, &LineLook::face_color>("MarkerFaceColor", PropertyKind::ColorWord,
+                                                      "none"),
     {"XData", PropertyKind::Any, "[]",
      [](G, ObjectId, O o) { return line_data(of<Line>(o), true); },
      [](Graphics& g, ObjectId id, Object& o, const PropertyValue& v) {
@@ -430,25 +415,12 @@ const Property kText[] = {
        if (m.size() < 2 || m.size() > 3) raise("A text position needs two or three numbers.");
        of<Text>(o).x = m.data()[0], of<Text>(o).y = m.data()[1];
      }},
-    {"Color", PropertyKind::Color, "[0 0 0]",
-     [](G g, ObjectId, O o) { return palette_color(g, of<Text>(o).color); },
-     [](Graphics& g, ObjectId, Object& o, const PropertyValue& v) {
-       of<Text>(o).color = g.palette().index(v.color);
-     }},
-    {"FontSize", PropertyKind::Positive, "10",
-     [](G, ObjectId, O o) { return Value(of<Text>(o).font_size); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<Text>(o).font_size = v.number;
-     }},
+    palette_field<&Text::color>("Color", PropertyKind::Color, "[0 0 0]"),
+    number_field<&Text::font_size>("FontSize", PropertyKind::Positive, "10"),
 };
 
 const Property kControl[] = {
-    {"Style", PropertyKind::Choice, "pushbutton",
-     [](G, ObjectId, O o) { return Value(of<UIControl>(o).style); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIControl>(o).style = v.text;
-     },
-     true, kStyles},
+    word_field<&UIControl::style>("Style", "pushbutton", kStyles),
     {"String", PropertyKind::Any, "", [](G, ObjectId, O o) { return of<UIControl>(o).string; },
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
        const Value& s = v.raw;
@@ -457,23 +429,9 @@ const Property kControl[] = {
        }
        of<UIControl>(o).string = s.is_double() && !s.is_empty() ? Value(num2str(s.scalar())) : s;
      }},
-    {"Callback", PropertyKind::Text, "",
-     [](G, ObjectId, O o) { return Value(of<UIControl>(o).callback); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIControl>(o).callback = v.text;
-     },
-     false},
-    {"Enable", PropertyKind::Choice, "on",
-     [](G, ObjectId, O o) { return Value(of<UIControl>(o).enable); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIControl>(o).enable = v.text;
-     },
-     true, kEnable},
-    {"TooltipString", PropertyKind::Text, "",
-     [](G, ObjectId, O o) { return Value(of<UIControl>(o).tooltip); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIControl>(o).tooltip = v.text;
-     }},
+    text_field<&UIControl::callback>("Callback", false),
+    word_field<&UIControl::enable>("Enable", "on", kEnable),
+    text_field<&UIControl::tooltip>("TooltipString"),
     {"BackgroundColor", PropertyKind::Color, "",
      [](G g, ObjectId, O o) {
        const auto& c = of<UIControl>(o).background;
@@ -492,62 +450,20 @@ const Property kControl[] = {
      [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
        of<UIControl>(o).font_size = v.number;
      }},
-    {"HorizontalAlignment", PropertyKind::Choice, "center",
-     [](G, ObjectId, O o) { return Value(of<UIControl>(o).alignment); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIControl>(o).alignment = v.text;
-     },
-     true, kAlignment},
-    {"Value", PropertyKind::Number, "0",
-     [](G, ObjectId, O o) { return Value(of<UIControl>(o).value); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIControl>(o).value = v.number;
-     }},
-    {"Min", PropertyKind::Number, "0", [](G, ObjectId, O o) { return Value(of<UIControl>(o).min); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIControl>(o).min = v.number;
-     }},
-    {"Max", PropertyKind::Number, "1", [](G, ObjectId, O o) { return Value(of<UIControl>(o).max); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIControl>(o).max = v.number;
-     }},
+    word_field<&UIControl::alignment>("HorizontalAlignment", "center", kAlignment),
+    number_field<&UIControl::value>("Value", PropertyKind::Number, "0"),
+    number_field<&UIControl::min>("Min", PropertyKind::Number, "0"),
+    number_field<&UIControl::max>("Max", PropertyKind::Number, "1"),
 };
 
-Value menu_label(G, ObjectId, O o) {
-  return Value(of<UIMenu>(o).label);
-}
-void set_menu_label(Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-  of<UIMenu>(o).label = v.text;
-}
-
 const Property kMenu[] = {
-    {"Label", PropertyKind::Text, "", menu_label, set_menu_label},
-    {"Text", PropertyKind::Text, "", menu_label, set_menu_label},
-    {"Callback", PropertyKind::Text, "",
-     [](G, ObjectId, O o) { return Value(of<UIMenu>(o).callback); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIMenu>(o).callback = v.text;
-     },
-     false},
-    {"Enable", PropertyKind::Choice, "on",
-     [](G, ObjectId, O o) { return Value(of<UIMenu>(o).enable); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) { of<UIMenu>(o).enable = v.text; },
-     true, kEnable},
-    {"Separator", PropertyKind::OnOff, "off",
-     [](G, ObjectId, O o) { return on_off(of<UIMenu>(o).separator); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIMenu>(o).separator = v.flag;
-     }},
-    {"Accelerator", PropertyKind::Text, "",
-     [](G, ObjectId, O o) { return Value(of<UIMenu>(o).accelerator); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIMenu>(o).accelerator = v.text;
-     }},
-    {"Checked", PropertyKind::OnOff, "off",
-     [](G, ObjectId, O o) { return on_off(of<UIMenu>(o).checked); },
-     [](Graphics&, ObjectId, Object& o, const PropertyValue& v) {
-       of<UIMenu>(o).checked = v.flag;
-     }},
+    text_field<&UIMenu::label>("Label"),
+    text_field<&UIMenu::label>("Text"),
+    text_field<&UIMenu::callback>("Callback", false),
+    word_field<&UIMenu::enable>("Enable", "on", kEnable),
+    flag_field<&UIMenu::separator>("Separator", "off"),
+    text_field<&UIMenu::accelerator>("Accelerator"),
+    flag_field<&UIMenu::checked>("Checked", "off"),
 };
 
 std::vector<Property> join(std::initializer_list<std::span<const Property>> parts) {
