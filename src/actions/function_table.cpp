@@ -174,15 +174,13 @@ Values tps_outputs(const std::optional<TpsLoad>& load) {
 }
 
 [[noreturn]] void count_error(const FunctionEntry& entry, const char* what, int declared) {
-  std::string file = entry.file.empty() ? entry.name : entry.file;
-  raise("Run-time Error: File: " + file + " Line: " + std::to_string(entry.line) +
-        " Column: 1 The function \"" + entry.name +
+  raise("Run-time Error: File: " + entry.name + " Line: 1 Column: 1 The function \"" + entry.name +
         "\" was called with more than the declared number of " + what + " (" +
         std::to_string(declared) + ").");
 }
 
-}  // namespace
-
+// Raises the declared-count message when nargout or nargin exceeds the entry's
+// declared counts, checking outputs first.
 void check_declared_counts(const FunctionEntry& entry, std::size_t nargin, int nargout) {
   if (entry.outputs != kAnyCount && nargout > entry.outputs) {
     count_error(entry, "outputs", entry.outputs);
@@ -191,6 +189,8 @@ void check_declared_counts(const FunctionEntry& entry, std::size_t nargin, int n
     count_error(entry, "inputs", entry.inputs);
   }
 }
+
+}  // namespace
 
 void FunctionTable::add(FunctionEntry entry) {
   if (find(entry.name)) raise("The function \"" + entry.name + "\" is registered twice.");

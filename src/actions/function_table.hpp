@@ -28,19 +28,13 @@ struct FunctionEntry {
   int inputs = kAnyCount;   // declared number of inputs, or kAnyCount
   int outputs = kAnyCount;  // declared number of outputs, or kAnyCount
   FunctionBody body;
-  std::string file;  // the file named in messages; the name when empty
-  int line = 1;      // the function's line in its file
 };
-
-// Raises the declared-count message when nargout or nargin exceeds the entry's
-// declared counts, checking outputs first.
-void check_declared_counts(const FunctionEntry& entry, std::size_t nargin, int nargout);
 
 class FunctionTable {
  public:
   void add(FunctionEntry entry);
   void add(std::string name, int inputs, int outputs, FunctionBody body) {
-    add(FunctionEntry{std::move(name), inputs, outputs, std::move(body), {}, 1});
+    add(FunctionEntry{std::move(name), inputs, outputs, std::move(body)});
   }
   const FunctionEntry* find(std::string_view name) const;
   const std::vector<FunctionEntry>& entries() const { return entries_; }
