@@ -1,10 +1,7 @@
 // Angles, their degrees, and samples with scale factors, through the handler.
 #include <cmath>
-#include <sstream>
 
 #include "actions/dahand_actions.hpp"
-#include "input/tps_scan.hpp"
-#include "runtime/array/format.hpp"
 #include "test_support.hpp"
 #include "window_fixture.hpp"
 
@@ -57,42 +54,6 @@ TEST_F(AnglesTest, AnglesKeepEveryDigitNearZeroAndPi) {
   EXPECT_TRUE(std::isnan(angle(1, 1, 0, 0)));
 }
 
-TEST_F(AnglesTest, AnglesIgnoreRotationTranslationAndScaleAndDegreesFollowRadians) {
-  // Specimen 2 is specimen 1 turned by 0.7 rad, scaled by 3.5 and moved.
-  std::vector<double> a{0, 0, 4, 0.5, 3, 3, 0.5, 2.5, 2, -1};
-  std::string text;
-  for (int s = 0; s < 2; ++s) {
-    for (std::size_t j = 0; j < a.size(); j += 2) {
-      double x = a[j], y = a[j + 1];
-      if (s == 1) {
-        double c = std::cos(0.7), n = std::sin(0.7);
-        double rx = 3.5 * (c * x - n * y) + 12, ry = 3.5 * (n * x + c * y) - 7;
-        x = rx, y = ry;
-      }
-      std::ostringstream v;
-      v.precision(17);
-      v << x << " " << y << " ";
-      text += v.str();
-    }
-    text += "1\n";
-  }
-  answer_run(file("two.txt", text), "GetData");
-  answer_run(file("t.txt", "1 1 2 3\n2 5 1 4\n3 2 3 4\n"), "GetAngles");
-  Matrix angles = angles_of(session.handler.sample, session.handler.tangles);
-  for (int i = 0; i < 3; ++i) EXPECT_NEAR(angles(0, i), angles(1, i), 1e-12);
-  answer_run((out / "rad.txt").string(), "SaveAngles");
-  answer_run((out / "deg.txt").string(), "SaveDegrees");
-  std::istringstream rad(read("rad.txt")), deg(read("deg.txt"));
-  std::string line;
-  for (std::size_t s = 0; s < 2; ++s) {
-    std::string expected;
-    for (int i = 0; i < 3; ++i)
-      expected += dg::sprintf("%g ", angles(s, i) * 180 / 3.141592653589793);
-    std::getline(deg, line);
-    EXPECT_EQ(line + "\n", expected + " \n");
-  }
-}
-
 TEST_F(AnglesTest, NoTriplesWriteNoFileAndBadNumbersNameTheirRow) {
   answer_run(file("cross.txt", kCross), "GetData");
   run("SaveAngles");  // no dialog, no file
@@ -108,23 +69,6 @@ TEST_F(AnglesTest, NoTriplesWriteNoFileAndBadNumbersNameTheirRow) {
   EXPECT_THROW_MSG(run("SaveDegrees"), "Triple 2 names landmark 9, but the data have 4 landmarks.");
   EXPECT_EQ(platform.pending_answers(), 1u);  // neither save's dialog opened
   EXPECT_FALSE(fs::exists(out / "none.txt"));
-}
-
-TEST_F(ScaleTest, EachSpecimenIsMultipliedByItsOwnFactor) {
-  std::string square = "0 0\n2 0\n2 2\n0 2\n";
-  std::string path =
-      file("s.tps", "LM=4\n" + square + "ID=Lepomis L1\nSCALE=0.0125\n" + "lm=4\n" + square +
-                        "IMAGE=a.jpg\nscale=0.025\nCOMMENT=x\n" + "Lm=4\n" + square + "Scale=1\n");
-  answer_run(path, "GetTPSScale");
-  const Matrix& data = flat_data(session.handler);
-  ASSERT_EQ(data.rows(), 3u);
-  EXPECT_NEAR(data(0, 8), 0.0125 * std::sqrt(8), 1e-15);
-  EXPECT_NEAR(data(1, 8), 0.025 * std::sqrt(8), 1e-15);
-  EXPECT_NEAR(data(2, 8), std::sqrt(8), 1e-15);
-  answer_run(file("p.txt", "1 1 2\n"), "GetLengths");
-  run("CalcLengths");
-  EXPECT_NEAR(session.handler.traddata(0, 0), 0.025, 1e-15);
-  EXPECT_NEAR(session.handler.traddata(1, 0) / session.handler.traddata(0, 0), 2, 1e-12);
 }
 
 TEST_F(ScaleTest, ASpecimenWithoutItsFactorFailsTheWholeLoad) {
@@ -153,36 +97,6 @@ TEST_F(ScaleTest, ASpecimenWithoutItsFactorFailsTheWholeLoad) {
   EXPECT_THROW_HAS(run("GetTPSScale"), "0.5 mm");
   EXPECT_EQ(flat_data(session.handler), before);
   EXPECT_EQ(box("DataBox")[0], "ok.txt");
-}
-
-TEST_F(ScaleTest, PublishedFilesWithAFactorForEverySpecimen) {
-  SKIP_WITHOUT_REAL_DATA();
-  const std::string real = real_data("");
-  platform.answer(real + "bluegill-body-417spec-k19-scale-crlf.TPS");
-  run("GetTPSScale");
-  session.handler.tlengths = Matrix{{1, 1, 2}, {2, 3, 19}, {3, 7, 12}};
-  run("CalcLengths");
-  TpsData raw = read_tps_file(real + "bluegill-body-417spec-k19-scale-crlf.TPS", false);
-  TpsData scaled = read_tps_file(real + "bluegill-body-417spec-k19-scale-crlf.TPS", true);
-  const Matrix& d = session.handler.traddata;
-  ASSERT_EQ(d.rows(), 417u);
-  for (std::size_t s = 0; s < d.rows(); ++s) {
-    double factor = scaled.coordinates(s, 0) / raw.coordinates(s, 0);
-    for (std::size_t p = 0; p < 3; ++p) {
-      auto a = static_cast<std::size_t>(session.handler.tlengths(p, 1)) - 1;
-      auto b = static_cast<std::size_t>(session.handler.tlengths(p, 2)) - 1;
-      double expected =
-          factor * std::hypot(raw.coordinates(s, 2 * a) - raw.coordinates(s, 2 * b),
-                              raw.coordinates(s, 2 * a + 1) - raw.coordinates(s, 2 * b + 1));
-      ASSERT_NEAR(d(s, p), expected, 1e-9 * expected) << "specimen " << s + 1;
-    }
-  }
-  for (const char* name :
-       {"dragonfly-forewing-120spec-k20-noscale.tps", "trilobite-cephala-300spec-k16-curves.tps"}) {
-    platform.answer(real + name);
-    EXPECT_THROW_HAS(run("GetTPSScale"), "no SCALE= follows its coordinates");
-  }
-  EXPECT_EQ(flat_data(session.handler).rows(), 417u);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 #include <cmath>
 #include <filesystem>
 
-#include "input/tps_scan.hpp"
-#include "morpho/centsize.hpp"
 #include "test_support.hpp"
 #include "window_fixture.hpp"
 
@@ -62,22 +60,6 @@ TEST_F(RoadTest, SmallSampleGivesTheIndependentlyComputedDatasets) {
   // Saves start in the sample's folder, wherever the pair list came from.
   EXPECT_EQ(platform.dialogs().back().folder, split_path(kRoad + "small.tps").folder);
   EXPECT_EQ(console.str(), "");
-}
-
-TEST_F(RoadTest, SuperimposedRowsHaveUnitSizeAndKeepTheirSizeColumn) {
-  load_tps(kRoad + "small.tps");
-  TpsData raw = read_tps_file(kRoad + "small.tps", false, centsize);
-  const Matrix& data = flat_data(session.handler);
-  ASSERT_EQ(data.cols(), 9u);
-  for (std::size_t i = 0; i < data.rows(); ++i) {
-    double cx = 0, cy = 0, ss = 0;
-    for (int j = 0; j < 4; ++j) cx += data(i, 2 * j) / 4, cy += data(i, 2 * j + 1) / 4;
-    for (int j = 0; j < 8; ++j) ss += data(i, j) * data(i, j);
-    EXPECT_NEAR(cx, 0, 1e-12);
-    EXPECT_NEAR(cy, 0, 1e-12);
-    EXPECT_NEAR(ss, 1, 1e-12);
-    EXPECT_EQ(data(i, 8), raw.sizes[i]);
-  }
 }
 
 TEST_F(RoadTest, PlainMatrixIsStoredAsReadAndReportedByLandmarkCount) {
@@ -264,20 +246,6 @@ TEST_F(RoadTest, SavesReplaceFilesOnlyWhenWholeAndReportFailures) {
     EXPECT_EQ(entry.path().filename().string().find(".folder."), std::string::npos)
         << "temporary file left: " << entry.path();
   }
-}
-
-TEST_F(RoadTest, DatasetEdgeValues) {
-  // Distances of zero (two coinciding landmarks): log gives -Inf, the
-  // constraint 0/0 gives NaN.
-  file("flat.txt", "0 0 0 0 1 1 5\n");
-  platform.answer((out / "flat.txt").string());
-  run("GetData");
-  file("same.txt", "1 1 2\n");
-  load_pairs((out / "same.txt").string());
-  run("CalcLengths");
-  EXPECT_EQ(save("SaveLengths", "l.txt"), "0 5  \n");
-  EXPECT_EQ(save("SaveLogLengths", "ll.txt"), "-Inf 5  \n");
-  EXPECT_EQ(save("SaveConstrained", "c.txt"), "NaN 5  \n");
 }
 
 TEST_F(RoadTest, ARefusedListChangesNothing) {

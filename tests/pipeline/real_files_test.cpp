@@ -1,13 +1,13 @@
-// Published TPS files loaded through the handler give distances equal to the
-// raw inter-landmark distances of the file (the files that fail to load are
-// checked where they are read).
+// Published TPS files loaded and measured by the pipeline give distances
+// equal to the raw inter-landmark distances of the file (the files that fail
+// to load are checked where they are read).
+#include <algorithm>
 #include <cmath>
 #include <map>
 
-#include "actions/dahand_actions.hpp"
 #include "input/tps_scan.hpp"
+#include "pipeline_support.hpp"
 #include "test_support.hpp"
-#include "window_fixture.hpp"
 
 namespace dg {
 namespace {
@@ -21,27 +21,22 @@ struct Loadable {
   std::size_t missing;  // specimens with NaN coordinates
 };
 
-class RealFilesTest : public WindowFixture {
+class RealFilesTest : public ::testing::Test {
  protected:
-  // Loads a published file over the last one, whose distances are not kept.
-  void load(const std::string& file) {
-    if (!session.handler.traddata.empty()) platform.answer_unsaved(Platform::Unsaved::discard);
-    platform.answer(kReal + file);
-    run("GetTPSData");
+  Sample load_real(const std::string& file, std::vector<std::string>* warnings = nullptr) {
+    return load(kReal + file, options, SampleFormat::tps, warnings);
   }
-  // Distances of the loaded sample over all_pairs against those of the raw
+  // Distances of a sample over all_pairs against those of the raw
   // coordinates. A coordinate that is NaN or equals `code` is missing: with
   // missing values on, a distance to it is NaN and the rest are the raw ones;
   // otherwise any NaN makes the whole specimen NaN.
-  void expect_raw_distances(const Loadable& f, double code) {
-    ASSERT_EQ(flat_data(session.handler).rows(), f.specimens);
-    ASSERT_EQ(flat_data(session.handler).cols(), 2 * f.landmarks + 1);
-    session.handler.tlengths = all_pairs(f.landmarks);
-    run("CalcLengths");
-    const bool kept = session.tps_options.missing;  // missing values on
+  void expect_raw_distances(const Sample& sample, const Loadable& f, double code) {
+    ASSERT_EQ(sample.specimens(), f.specimens);
+    ASSERT_EQ(sample.coordinates.cols(), 2 * f.landmarks);
+    const Matrix pairs = all_pairs(f.landmarks);
+    const Matrix dist = distances(sample, pairs);
+    const bool kept = options.missing;  // missing values on
     const Matrix raw = read_tps_file(kReal + f.file, false).coordinates;
-    const Matrix& pairs = session.handler.tlengths;
-    const Matrix& dist = session.handler.traddata;
     const auto gone = [&](double v) { return std::isnan(v) || v == code; };
     std::size_t missing = 0;
     for (std::size_t s = 0; s < f.specimens; ++s) {
@@ -78,6 +73,8 @@ class RealFilesTest : public WindowFixture {
     }
     return pairs;
   }
+
+  TpsOptions options;
 };
 
 TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
@@ -85,12 +82,12 @@ TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
   // Each file's first console line; none for a file that loads cleanly.
   const std::map<std::string, std::string> first_lines{
       {"bluegill-body-417spec-k19-scale-crlf.TPS",
-       "Warning: ID=0 is shared by specimens 1, 31, 60, 90, 120, 150, 180, 210, 240, 270 and 3 "
+       "ID=0 is shared by specimens 1, 31, 60, 90, 120, 150, 180, 210, 240, 270 and 3 "
        "more."},
       // The sentinel -1000001 of missing landmarks, which also makes 32 of 60
       // specimens huge.
       {"horsefly-wing-60spec-k30-padded-sentinel.tps",
-       "Warning: \"" + kReal +
+       "\"" + kReal +
            "horsefly-wing-60spec-k30-padded-sentinel.tps\": 35 landmarks in 32 specimens are "
            "written as -1000001 -1000001, outside the range of the other specimens' coordinates "
            "of those landmarks: a missing-value code? (specimen 1 (ID=Tabanus), specimen 2 "
@@ -99,7 +96,7 @@ TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
            "window: File > Missing landmarks and Missing-value code...) to read them as "
            "missing."},
       {"trilobite-cephala-300spec-k16-curves.tps",
-       "Warning: \"" + kReal +
+       "\"" + kReal +
            "trilobite-cephala-300spec-k16-curves.tps\": 300 specimens carry curves (72 points "
            "each); they are not used; load them as extra landmarks with --curves (in the window: "
            "File > Curves as landmarks)."}};
@@ -111,54 +108,54 @@ TEST_F(RealFilesTest, LoadableFilesGiveTheRawDistances) {
                             Loadable{"fixture-lowercase-6spec-k4.tps", 6, 4, 0},
                             Loadable{"trilobite-cephala-300spec-k16-curves.tps", 300, 16, 15}}) {
     SCOPED_TRACE(f.file);
-    console.str("");
-    load(f.file);
-    expect_raw_distances(f, std::nan(""));
-    const std::string text = console.str();
+    std::vector<std::string> warnings;
+    const Sample sample = load_real(f.file, &warnings);
+    expect_raw_distances(sample, f, std::nan(""));
     const auto expected = first_lines.find(f.file);
-    EXPECT_EQ(text.substr(0, text.find('\n')),
+    EXPECT_EQ(warnings.empty() ? "" : warnings[0],
               expected == first_lines.end() ? "" : expected->second);
     if (f.missing) {
-      EXPECT_NE(text.find("has specimens with missing (NaN) or coinciding coordinates"),
-                std::string::npos);
+      EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [](const std::string& w) {
+        return w.find("has specimens with missing (NaN) or coinciding coordinates") !=
+               std::string::npos;
+      }));
+    }
+    if (f.specimens == 300) {
+      EXPECT_EQ(sample.records.at(69).id(), "Fig4F_H\xC3\xB8yberget_Bruton_2012");
     }
   }
-  EXPECT_EQ(session.handler.sample.records.at(69).id(), "Fig4F_H\xC3\xB8yberget_Bruton_2012");
 }
 
 // With missing values on, every distance between two present landmarks is
 // the raw one, and a distance to a missing landmark is NaN, as are the sizes.
 TEST_F(RealFilesTest, MissingLandmarksLeaveEveryOtherDistanceAsRead) {
   SKIP_WITHOUT_REAL_DATA();
-  session.tps_options.missing = true;
+  options.missing = true;
   for (const Loadable& f : {Loadable{"horsefly-wing-60spec-k30-padded-sentinel.tps", 60, 30, 32},
                             Loadable{"trilobite-cephala-300spec-k16-curves.tps", 300, 16, 15}}) {
     SCOPED_TRACE(f.file);
     const double code = f.specimens == 60 ? -1000001 : std::nan("");
-    session.tps_options.missing_code.reset();
-    if (!std::isnan(code)) session.tps_options.missing_code = code;
-    load(f.file);
-    expect_raw_distances(f, code);
+    options.missing_code.reset();
+    if (!std::isnan(code)) options.missing_code = code;
+    expect_raw_distances(load_real(f.file), f, code);
   }
   // Specimen 1 of the horsefly file (ID=Tabanus) misses landmark 30; by hand
   // from its first, second, 28th and 29th lines.
-  session.handler.tlengths = Matrix({{1, 1, 2}, {2, 28, 29}, {3, 29, 30}});
-  session.tps_options.missing_code = -1000001;
-  load("horsefly-wing-60spec-k30-padded-sentinel.tps");
-  run("CalcLengths");
-  const Matrix& d = session.handler.traddata;
-  EXPECT_EQ(session.handler.sample.records.at(0).id(), "Tabanus");
+  options.missing_code = -1000001;
+  const Sample horsefly = load_real("horsefly-wing-60spec-k30-padded-sentinel.tps");
+  const Matrix d = distances(horsefly, Matrix({{1, 1, 2}, {2, 28, 29}, {3, 29, 30}}));
+  EXPECT_EQ(horsefly.records.at(0).id(), "Tabanus");
   EXPECT_NEAR(d(0, 0), std::hypot(4.088370 - 3.232770, 8.414550 - 9.425710), 1e-12);
   EXPECT_NEAR(d(0, 1), std::hypot(15.794520 - 15.522280, 8.531220 - 8.025640), 1e-12);
   EXPECT_TRUE(std::isnan(d(0, 2)));
   EXPECT_TRUE(std::isnan(d(0, 3)));
   // The angle at landmark 2 between the arms to 1 and 3, and one at 29 with
   // an arm to the missing landmark 30.
-  const Matrix angles = angles_of(session.handler.sample, Matrix({{1, 1, 2, 3}, {2, 28, 29, 30}}));
+  const Matrix a = angles(horsefly, Matrix({{1, 1, 2, 3}, {2, 28, 29, 30}}));
   const double ax = 4.088370 - 3.232770, ay = 8.414550 - 9.425710;
   const double bx = 3.932800 - 3.232770, by = 10.009070 - 9.425710;
-  EXPECT_NEAR(angles(0, 0), std::atan2(std::abs(ax * by - ay * bx), ax * bx + ay * by), 1e-12);
-  EXPECT_TRUE(std::isnan(angles(0, 1)));
+  EXPECT_NEAR(a(0, 0), std::atan2(std::abs(ax * by - ay * bx), ax * bx + ay * by), 1e-12);
+  EXPECT_TRUE(std::isnan(a(0, 1)));
 }
 
 // The lizard file writes its missing landmarks -1 -1. Read with that code,
@@ -166,29 +163,25 @@ TEST_F(RealFilesTest, MissingLandmarksLeaveEveryOtherDistanceAsRead) {
 // the file that holds only those, and a distance to a missing landmark is NaN.
 TEST_F(RealFilesTest, CodedMissingLandmarksLeaveTheCompleteSpecimensAsTheirOwnFile) {
   SKIP_WITHOUT_REAL_DATA();
-  const auto distances = [&](const std::string& name) {
-    load(name);
-    session.handler.tlengths = all_pairs(11);
-    run("CalcLengths");
-    return session.handler.traddata;
-  };
-  const Matrix complete = distances("lizard-maxilla-34spec-k11-completesubset-crlf.tps");
+  const Matrix pairs = all_pairs(11);
+  const Sample subset = load_real("lizard-maxilla-34spec-k11-completesubset-crlf.tps");
+  const Matrix complete = distances(subset, pairs);
   std::map<std::string, std::size_t> complete_rows;  // by ID
   for (std::size_t r = 0; r < complete.rows(); ++r) {
-    complete_rows[std::string(session.handler.sample.records.at(r).id())] = r;
+    complete_rows[std::string(subset.records.at(r).id())] = r;
   }
   ASSERT_EQ(complete_rows.size(), 34u);
-  session.tps_options.missing = true;
-  session.tps_options.missing_code = -1;
+  options.missing = true;
+  options.missing_code = -1;
   const std::string coded = "lizard-maxilla-62spec-k11-neg1missing-winpath.tps";
-  const Matrix all = distances(coded);
+  const Sample sample = load_real(coded);
+  const Matrix all = distances(sample, pairs);
   const Matrix raw = read_tps_file(kReal + coded, false).coordinates;
-  const Matrix& pairs = session.handler.tlengths;
   ASSERT_EQ(all.rows(), 62u);
   ASSERT_EQ(all.cols(), pairs.rows() + 1);
   std::size_t matched = 0;
   for (std::size_t r = 0; r < all.rows(); ++r) {
-    const auto same = complete_rows.find(std::string(session.handler.sample.records.at(r).id()));
+    const auto same = complete_rows.find(std::string(sample.records.at(r).id()));
     matched += same != complete_rows.end();
     for (std::size_t p = 0; p < all.cols(); ++p) {
       if (same != complete_rows.end()) {
@@ -204,6 +197,33 @@ TEST_F(RealFilesTest, CodedMissingLandmarksLeaveTheCompleteSpecimensAsTheirOwnFi
     }
   }
   EXPECT_EQ(matched, 34u);
+}
+
+TEST_F(RealFilesTest, PublishedFilesWithAFactorForEverySpecimen) {
+  SKIP_WITHOUT_REAL_DATA();
+  const std::string file = "bluegill-body-417spec-k19-scale-crlf.TPS";
+  const Sample sample = load(kReal + file, {}, SampleFormat::tps_scale);
+  const Matrix pairs{{1, 1, 2}, {2, 3, 19}, {3, 7, 12}};
+  const Matrix d = distances(sample, pairs);
+  const TpsData raw = read_tps_file(kReal + file, false);
+  const TpsData scaled = read_tps_file(kReal + file, true);
+  ASSERT_EQ(d.rows(), 417u);
+  for (std::size_t s = 0; s < d.rows(); ++s) {
+    const double factor = scaled.coordinates(s, 0) / raw.coordinates(s, 0);
+    for (std::size_t p = 0; p < 3; ++p) {
+      const auto a = static_cast<std::size_t>(pairs(p, 1)) - 1;
+      const auto b = static_cast<std::size_t>(pairs(p, 2)) - 1;
+      const double expected =
+          factor * std::hypot(raw.coordinates(s, 2 * a) - raw.coordinates(s, 2 * b),
+                              raw.coordinates(s, 2 * a + 1) - raw.coordinates(s, 2 * b + 1));
+      ASSERT_NEAR(d(s, p), expected, 1e-9 * expected) << "specimen " << s + 1;
+    }
+  }
+  for (const char* name :
+       {"dragonfly-forewing-120spec-k20-noscale.tps", "trilobite-cephala-300spec-k16-curves.tps"}) {
+    EXPECT_THROW_HAS(load(kReal + name, {}, SampleFormat::tps_scale),
+                     "no SCALE= follows its coordinates");
+  }
 }
 
 }  // namespace
