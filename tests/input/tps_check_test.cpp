@@ -172,31 +172,6 @@ TEST(TpsCheck, HintsAtThreeDimensionalDataAndAMissingValueCode) {
   EXPECT_FALSE(check(coded, with_code).code_hint);
 }
 
-// The check reads the text as the reader does: its records, counts and
-// verdict are the load's.
-TEST(TpsCheck, SeesWhatTheReaderSees) {
-  // An empty ID= and a later one: the later one names the specimen.
-  const CheckReport ids = check("LM=2\n1 2\n3 4\nID=\nID=x\nLM=2\n1 2\n3 5\nID=y\n");
-  EXPECT_EQ(ids.records.at(0).id(), "x");
-  EXPECT_TRUE(ids.shared.empty());
-  EXPECT_EQ(ids.without_id, 0u);
-  // A count on the line after its keyword counts, and is no coordinate.
-  const CheckReport next_line = check("LM=\n2\n1 2\n3 4\nLM3=\n1\n1 2 3\n");
-  EXPECT_EQ(next_line.first_count, 2u);
-  EXPECT_EQ(next_line.zero, 0u);
-  EXPECT_EQ(next_line.differing, 1u);
-  // Values keep the bytes the reader keeps (only blanks, tabs and CR go).
-  const CheckReport control = check("LM=2\n1 2\n3 4\nID=\va\f\nLM=2\n1 2\n3 5\nID=a\n");
-  EXPECT_EQ(control.records.at(0).id(), "\va\f");
-  EXPECT_TRUE(control.shared.empty());
-  // One landmark: the load's superimposition warns, so the check does too.
-  const CheckReport one = check("LM=1\n1 2\nLM=1\n3 4\n");
-  EXPECT_EQ(check_status(one), 3);
-  EXPECT_EQ(one.warnings.back(),
-            "\"t.tps\" has specimens with missing (NaN) or coinciding coordinates; the "
-            "superimposition stopped after its first pass.");
-}
-
 TEST(TpsCheck, JsonHoldsEveryKeyAsUtf8AndReadsBackEqual) {
   const CheckReport r = check("LM=1\n1 2\nID=Chill\xE1n\nLM=1\nnan 3\nID=Chill\xE1n\n");
   const nlohmann::json j = check_json(r);

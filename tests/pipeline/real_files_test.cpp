@@ -219,11 +219,6 @@ TEST_F(RealFilesTest, PublishedFilesWithAFactorForEverySpecimen) {
       ASSERT_NEAR(d(s, p), expected, 1e-9 * expected) << "specimen " << s + 1;
     }
   }
-  for (const char* name :
-       {"dragonfly-forewing-120spec-k20-noscale.tps", "trilobite-cephala-300spec-k16-curves.tps"}) {
-    EXPECT_THROW_HAS(load(kReal + name, {}, SampleFormat::tps_scale),
-                     "no SCALE= follows its coordinates");
-  }
 }
 
 }  // namespace
