@@ -157,12 +157,13 @@ static int run(int argc, char** argv) {
     return 1;
   }
   for (const std::string& file : open) {
-    // As a file dropped on the window: the dispatcher prints a failed load.
+    // As a file dropped on the window: run_callback prints a failed load.
     const dg::Handle window = opened.at(0).scalar();
     if (!session.graphics.is_handle(window)) break;
     session.graphics.set(window, "DroppedFile", dg::Value(file));
     dg::run_callback(session, window, session.graphics.get(window, "FileDropFcn").text());
-    if (session.graphics.is_handle(window)) session.graphics.set(window, "DroppedFile", dg::Value(""));
+    if (session.graphics.is_handle(window))
+      session.graphics.set(window, "DroppedFile", dg::Value(""));
   }
   return platform.exec();
 }

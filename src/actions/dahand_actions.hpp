@@ -61,7 +61,9 @@ enum class Source { Matrix, Tps, TpsScale };
 // "GetData", "GetTPSData", "GetTPSScale": asks for the files, then loads them
 // read with `options`.
 void load(Session& session, Source source, const TpsOptions& options);
-inline void load(Session& session, Source source) { load(session, source, session.tps_options); }
+inline void load(Session& session, Source source) {
+  load(session, source, session.tps_options);
+}
 // Loads files as one sample, as if they had been picked in the load's dialog.
 void load_files(Session& session, Source source, const std::vector<std::string>& paths,
                 const TpsOptions& options);

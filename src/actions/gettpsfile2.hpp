@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/array/specimen_record.hpp"
 #include "input/tps_scan.hpp"
 #include "runtime/array/matrix.hpp"
+#include "runtime/array/specimen_record.hpp"
 #include "runtime/graphics/platform.hpp"
 
 namespace dg {

@@ -93,10 +93,10 @@ void load_files(Session& session, Source source, const std::vector<std::string>&
   if (session.draws) draw_sample(session);
   if (paths.size() == 1) {
     static constexpr Action kLoads[] = {Action::GetData, Action::GetTPSData, Action::GetTPSScale};
-    remember_file(session,
-                  recent_word(word_of(kLoads[static_cast<int>(source)]), options,
-                              source != Source::Matrix),
-                  paths.front());
+    remember_file(
+        session,
+        recent_word(word_of(kLoads[static_cast<int>(source)]), options, source != Source::Matrix),
+        paths.front());
   }
   session.report("Loaded " + count_of(s.specimens(), "specimen") + " of " +
                  count_of(landmarks, "landmark") + " from " + s.name);

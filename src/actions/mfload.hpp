@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/array/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
+#include "runtime/array/specimen_record.hpp"
 #include "runtime/graphics/platform.hpp"
 
 namespace dg {

@@ -46,8 +46,7 @@ Action load_for(const std::string& path) {
 }
 
 // Runs the load `load` on a file, as if the file had been picked in its dialog.
-void open_with(Session& session, Action load, const std::string& path,
-               const TpsOptions& options) {
+void open_with(Session& session, Action load, const std::string& path, const TpsOptions& options) {
   switch (load) {
     case Action::GetTPSScale:
       return load_files(session, Source::TpsScale, {path}, options);

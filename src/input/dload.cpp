@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/array/excerpt.hpp"
 #include "input/text_input.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/excerpt.hpp"
 
 namespace dg {
 namespace {

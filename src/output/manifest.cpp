@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "runtime/array/excerpt.hpp"
 #include "output/sha256.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/excerpt.hpp"
 #include "runtime/array/file_io.hpp"
 
 #ifndef DISTANGLER_VERSION

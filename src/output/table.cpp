@@ -6,9 +6,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "runtime/array/excerpt.hpp"
 #include "output/ordered_writes.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/excerpt.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/array/format.hpp"
 #include "runtime/array/progress.hpp"

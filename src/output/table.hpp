@@ -33,9 +33,9 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/array/specimen_record.hpp"
 #include "output/dataset_file.hpp"
 #include "runtime/array/matrix.hpp"
+#include "runtime/array/specimen_record.hpp"
 
 namespace dg {
 

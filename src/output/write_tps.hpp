@@ -22,8 +22,8 @@
 #include <span>
 #include <string>
 
-#include "runtime/array/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
+#include "runtime/array/specimen_record.hpp"
 
 namespace dg {
 

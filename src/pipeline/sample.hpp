@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/array/specimen_record.hpp"
 #include "runtime/array/matrix.hpp"
+#include "runtime/array/specimen_record.hpp"
 
 namespace dg {
 

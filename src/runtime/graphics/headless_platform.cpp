@@ -71,14 +71,14 @@ std::optional<FileChoice> HeadlessPlatform::one_file(bool save, std::string_view
 }
 
 std::optional<FileChoice> HeadlessPlatform::get_file(std::string_view filter,
-                                                      std::string_view title) {
+                                                     std::string_view title) {
   return one_file(false, filter, title);
 }
 
 std::optional<FileChoice> HeadlessPlatform::put_file(std::string_view filter,
-                                                      std::string_view title,
-                                                      std::string_view suggested,
-                                                      std::string_view folder) {
+                                                     std::string_view title,
+                                                     std::string_view suggested,
+                                                     std::string_view folder) {
   auto choice = one_file(true, filter, title);
   dialogs_.back().suggested = suggested;
   dialogs_.back().folder = folder;
@@ -86,7 +86,7 @@ std::optional<FileChoice> HeadlessPlatform::put_file(std::string_view filter,
 }
 
 std::vector<FileChoice> HeadlessPlatform::get_files(std::string_view filter,
-                                                     std::string_view title) {
+                                                    std::string_view title) {
   return next_answer(false, filter, title);
 }
 

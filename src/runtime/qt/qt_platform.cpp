@@ -294,8 +294,8 @@ std::optional<FileChoice> QtPlatform::get_file(std::string_view filter, std::str
 }
 
 std::optional<FileChoice> QtPlatform::put_file(std::string_view filter, std::string_view title,
-                                                std::string_view suggested,
-                                                std::string_view folder) {
+                                               std::string_view suggested,
+                                               std::string_view folder) {
   return dialog(true, filter, title, suggested, folder);
 }
 

@@ -123,7 +123,7 @@ class QtPlatform : public Platform, public TreeObserver {
 
   std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
   std::optional<FileChoice> put_file(std::string_view filter, std::string_view title,
-                                      std::string_view suggested, std::string_view folder) override;
+                                     std::string_view suggested, std::string_view folder) override;
   std::vector<FileChoice> get_files(std::string_view filter, std::string_view title) override;
 
  private:
