@@ -24,7 +24,7 @@ bool has_missing_coordinate(std::span<const double> row, std::size_t coords) {
 
 // A landmark counts as present only when all its coordinates are; a lone
 // coordinate cannot be carried through a rotation.
-bool present(std::span<const double> row, std::size_t j, std::size_t dims = 2) {
+bool present(std::span<const double> row, std::size_t j, std::size_t dims) {
   for (std::size_t c = 0; c < dims; ++c) {
     if (std::isnan(row[dims * j + c])) return false;
   }
@@ -39,7 +39,7 @@ double fit_present_landmarks(std::span<double> row, std::span<const double> cons
   std::size_t m = 0;
   double sx = 0.0, sy = 0.0, cx = 0.0, cy = 0.0;
   for (std::size_t j = 0; j < k; ++j) {
-    if (!present(row, j)) continue;
+    if (!present(row, j, 2)) continue;
     ++m;
     sx += row[2 * j];
     sy += row[2 * j + 1];
@@ -54,7 +54,7 @@ double fit_present_landmarks(std::span<double> row, std::span<const double> cons
     cy /= count;
     double ct = 0.0, st = 0.0, squares = 0.0;
     for (std::size_t j = 0; j < k; ++j) {
-      if (!present(row, j)) continue;
+      if (!present(row, j, 2)) continue;
       const double u = row[2 * j] - sx;
       const double v = row[2 * j + 1] - sy;
       const double a = consensus[2 * j] - cx;
@@ -71,7 +71,7 @@ double fit_present_landmarks(std::span<double> row, std::span<const double> cons
       const double c = std::cos(theta);
       const double sn = std::sin(theta);
       for (std::size_t j = 0; j < k; ++j) {
-        if (!present(row, j)) {
+        if (!present(row, j, 2)) {
           row[2 * j] = kNaN;
           row[2 * j + 1] = kNaN;
           continue;

@@ -54,7 +54,7 @@ std::vector<std::string> pair_columns(const Matrix& pairs, std::string_view pref
 std::vector<std::string> triple_columns(const Matrix& triples);
 // x1, y1, x2, y2, ... for `count` coordinate columns; with dims 3,
 // x1, y1, z1, x2, ...
-std::vector<std::string> coordinate_columns(std::size_t count, std::size_t dims = 2);
+std::vector<std::string> coordinate_columns(std::size_t count, std::size_t dims);
 void make_unique(std::vector<std::string>& names);
 
 // The text as UTF-8: unchanged when it is well-formed UTF-8, else each byte

@@ -79,13 +79,13 @@ TEST_F(TableTest, TsvTableOfTwoFilesHasAFileColumn) {
   auto second = records("tw\"o.tps", {{"line\r\nend", "i.jpg"}});
   first.insert(first.end(), second.begin(), second.end());
   const Matrix values{{1.5, 2}, {-0.25, 3}};
-  write_table(at("t.tsv"), TableFormat::Tsv, values, coordinate_columns(2), first,
+  write_table(at("t.tsv"), TableFormat::Tsv, values, coordinate_columns(2, 2), first,
               [](std::span<double> row) { row[1] *= 10; });
   EXPECT_EQ(contents(at("t.tsv")),
             "specimen\tid\timage\tfile\tx1\ty1\n"
             "1\tx y\t\tone.tps\t1.5\t20\n"
             "2\tline  end\ti.jpg\ttw\"o.tps\t-0.25\t30\n");
-  write_table(at("t.csv"), TableFormat::Csv, values, coordinate_columns(2), first);
+  write_table(at("t.csv"), TableFormat::Csv, values, coordinate_columns(2, 2), first);
   EXPECT_EQ(contents(at("t.csv")),
             "specimen,id,image,file,x1,y1\n1,x\ty,,one.tps,1.5,2\n"
             "2,\"line\r\nend\",i.jpg,\"tw\"\"o.tps\",-0.25,3\n");
