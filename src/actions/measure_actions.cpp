@@ -110,7 +110,7 @@ void calc_lengths(Session& session) {
   const Matrix& list = session.handler.tlengths;
   if (list.empty()) return session.report("Load a pair list first.");
   HandlerState& h = session.handler;
-  const std::vector<std::size_t> pairs = landmark_indices(list, 2, 2, h.sample.landmarks(), "Pair");
+  const std::vector<std::size_t> pairs = checked_list(list, 2, h.sample.landmarks()).landmarks;
   const Sample& s = h.sample;
   h.traddata = formtrad2(s.coordinates, s.sizes, pairs, s.partial_size, s.dimensions);
   h.distances_saved = false;

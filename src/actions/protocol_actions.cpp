@@ -80,7 +80,7 @@ void numbers_on(Session& session, const Matrix& mpt) {
 
 void pairs_on(Session& session, const Matrix& mpt, bool labels, const char* prefix = "") {
   const Matrix& list = session.handler.tlengths;
-  auto index = landmark_indices(list, 2, 2, mpt.cols() / 2, "Pair");
+  const auto index = checked_list(list, 2, mpt.cols() / 2).landmarks;
   Graphics& g = session.graphics;
   erase(g, kPairsTag);
   for (std::size_t i = 0; i < index.size() / 2; ++i) {
@@ -93,7 +93,7 @@ void pairs_on(Session& session, const Matrix& mpt, bool labels, const char* pref
 void triples_on(Session& session, const Matrix& mpt, const char* vertex_style,
                 const char* prefix = "") {
   const Matrix& list = session.handler.tangles;
-  auto index = landmark_indices(list, 2, 3, mpt.cols() / 2, "Triple");
+  const auto index = checked_list(list, 3, mpt.cols() / 2).landmarks;
   Graphics& g = session.graphics;
   erase(g, kTriplesTag);
   for (std::size_t i = 0; i < index.size() / 3; ++i) {
