@@ -7,20 +7,24 @@
 namespace dg {
 namespace {
 
-FunctionTable table_with(std::string name, int inputs, int outputs, int* calls) {
-  FunctionTable table;
-  table.add(name, inputs, outputs, [calls](Session&, std::span<const Value>, int) -> Values {
-    ++*calls;
-    return {};
-  });
-  return table;
-}
-
-TEST(FunctionTableTest, DeclaredCountMessagesWordForWord) {
+class FunctionTableTest : public ::testing::Test {
+ protected:
+  void add(std::string name, int inputs, int outputs) {
+    table.add(name, inputs, outputs, [this](Session&, std::span<const Value>, int) -> Values {
+      ++calls;
+      return {};
+    });
+  }
   int calls = 0;
-  FunctionTable table = table_with("dahand", 1, 0, &calls);
+  FunctionTable table;
   HeadlessPlatform platform;
-  Session session(platform);
+  Session session{platform};
+};
+
+// Outputs are checked before inputs, and nothing runs on a wrong count.
+TEST_F(FunctionTableTest, DeclaredCountMessagesWordForWord) {
+  add("dahand", 1, 0);
+  add("centsize", 1, 1);
   Values two{Value("Clear"), Value("extra")};
   EXPECT_THROW_MSG(table.call(session, "dahand", two, 0),
                    "Run-time Error: File: dahand Line: 1 Column: 1 The function \"dahand\" was "
@@ -28,35 +32,18 @@ TEST(FunctionTableTest, DeclaredCountMessagesWordForWord) {
   EXPECT_THROW_MSG(table.call(session, "dahand", std::span<const Value>(two.data(), 1), 1),
                    "Run-time Error: File: dahand Line: 1 Column: 1 The function \"dahand\" was "
                    "called with more than the declared number of outputs (0).");
+  Values three(3, Value(1.0));
+  EXPECT_THROW_HAS(table.call(session, "centsize", three, 2), "declared number of outputs (1).");
   EXPECT_EQ(calls, 0);
 }
 
-TEST(FunctionTableTest, OutputsAreCheckedBeforeInputs) {
-  int calls = 0;
-  FunctionTable table = table_with("centsize", 1, 1, &calls);
-  HeadlessPlatform platform;
-  Session session(platform);
-  Values three(3, Value(1.0));
-  EXPECT_THROW_HAS(table.call(session, "centsize", three, 2), "declared number of outputs (1).");
-}
-
-TEST(FunctionTableTest, AnyCountAcceptsEverything) {
-  int calls = 0;
-  FunctionTable table = table_with("movegui", kAnyCount, 0, &calls);
-  HeadlessPlatform platform;
-  Session session(platform);
+TEST_F(FunctionTableTest, AnyCountAcceptsEverythingAndUnknownNamesAndDuplicatesAreErrors) {
+  add("movegui", kAnyCount, 0);
   Values many(7, Value(1.0));
   table.call(session, "movegui", many, 0);
   EXPECT_EQ(calls, 1);
-}
-
-TEST(FunctionTableTest, UnknownNamesAndDuplicatesAreErrors) {
-  int calls = 0;
-  FunctionTable table = table_with("cla", kAnyCount, 1, &calls);
-  HeadlessPlatform platform;
-  Session session(platform);
-  EXPECT_THROW_MSG(table.call(session, "Cla", {}, 0), "Undefined function \"Cla\".");
-  EXPECT_THROW_HAS(table.add("cla", 0, 0, {}), "registered twice");
+  EXPECT_THROW_MSG(table.call(session, "Movegui", {}, 0), "Undefined function \"Movegui\".");
+  EXPECT_THROW_HAS(table.add("movegui", 0, 0, {}), "registered twice");
 }
 
 }  // namespace
