@@ -1,8 +1,5 @@
 #include "actions/dahand.hpp"
 
-#include <set>
-#include <string_view>
-
 #include "actions/distangler.hpp"
 #include "test_support.hpp"
 #include "window_fixture.hpp"
@@ -97,10 +94,6 @@ TEST_F(DahandTest, UnknownWordsFallThroughWithOneLineAndNoOtherChange) {
   EXPECT_EQ(session.graphics.findall(0), before);
   EXPECT_EQ(flat_data(session.handler), (Matrix{{1, 2, 3}}));
   EXPECT_EQ(enable("Load"), "on");
-  // A repeated word would leave its second action unreachable.
-  std::set<std::string_view> words;
-  for (const ActionEntry& entry : kActions) words.insert(entry.word);
-  EXPECT_EQ(words.size(), kActions.size());
 }
 
 TEST_F(DahandTest, ExitClosesTheFigureOfTheRunningCallbackOnly) {
@@ -112,17 +105,6 @@ TEST_F(DahandTest, ExitClosesTheFigureOfTheRunningCallbackOnly) {
     run("Exit");
   }
   EXPECT_FALSE(session.graphics.is_handle(figure));
-  EXPECT_EQ(flat_data(session.handler), (Matrix{{1, 2, 3}}));
-}
-
-TEST_F(DahandTest, CallsByNameCheckTheArgumentsBeforeAnyAction) {
-  Values none;
-  EXPECT_THROW_MSG(session.functions.call(session, "dahand", none, 0),
-                   "Not enough input arguments: \"dahand\" needs an action word such as "
-                   "\"GetTPSData\".");
-  Values two{Value("Clear"), Value("extra")};
-  session.handler.sample = flat_sample(Matrix{{1, 2, 3}});
-  EXPECT_THROW(session.functions.call(session, "dahand", two, 0), RuntimeError);
   EXPECT_EQ(flat_data(session.handler), (Matrix{{1, 2, 3}}));
 }
 

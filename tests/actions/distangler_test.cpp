@@ -27,9 +27,11 @@ TEST_F(DistanglerTest, DispatchesByNameAndPrintsEveryError) {
   EXPECT_EQ(dispatch({Value("pushbutton7_Callback"), one, one, one, one}, 2),
             "pushbutton7 Callback not implemented yet.\n");
   EXPECT_EQ(dispatch({Value("pushbutton5_Callback"), one, one}), "Not enough input arguments.\n");
+  session.handler.sample = flat_sample(Matrix{{1, 2, 3}});
   EXPECT_EQ(dispatch({Value("dahand"), Value("Clear"), Value("more")}),
             "Run-time Error: File: dahand Line: 1 Column: 1 The function \"dahand\" was called "
             "with more than the declared number of inputs (1).\n");
+  EXPECT_EQ(flat_data(session.handler), (Matrix{{1, 2, 3}}));  // the count is checked first
   EXPECT_EQ(dispatch({Value("nosuch")}), "Undefined function \"nosuch\".\n");
   EXPECT_EQ(dispatch({Value("isvarname"), Value("DataBox")}, 1), "");
   EXPECT_EQ(results.at(0).scalar(), 1.0);

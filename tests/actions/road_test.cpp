@@ -248,26 +248,6 @@ TEST_F(RoadTest, SavesReplaceFilesOnlyWhenWholeAndReportFailures) {
   }
 }
 
-TEST_F(RoadTest, ARefusedListChangesNothing) {
-  load_tps(kRoad + "small.tps");
-  const auto length_box = box("LengthBox");
-  const std::size_t before = drawn();
-  file("bad.txt", "1 1 2\n2 3 5\n");
-  EXPECT_THROW_MSG(load_pairs((out / "bad.txt").string()),
-                   "\"bad.txt\": Pair 2 names landmark 5, but the data have 4 landmarks. The "
-                   "list is not loaded.");
-  file("none.txt", "\n");
-  EXPECT_THROW_MSG(load_pairs((out / "none.txt").string()),
-                   "The file \"none.txt\" holds no pairs; each line names a pair: a number, then "
-                   "2 landmark numbers.");
-  EXPECT_TRUE(session.handler.tlengths.empty());
-  EXPECT_EQ(box("LengthBox"), length_box);
-  EXPECT_EQ(drawn(), before);
-  EXPECT_EQ(enable("GetPairs"), "on");
-  EXPECT_EQ(enable("Calc"), "off");
-  EXPECT_TRUE(platform.recent_files().size() == 1);  // the sample only
-}
-
 TEST_F(RoadTest, ANewSampleDropsTheDistancesAndChecksTheKeptLists) {
   load_tps(kRoad + "small.tps");
   load_pairs(kRoad + "pairs.txt");
