@@ -82,19 +82,7 @@ TEST_F(ScaleTest, ASpecimenWithoutItsFactorFailsTheWholeLoad) {
       run("GetTPSScale"),
       "specimen 2 (ID=2, line 7): no SCALE= follows its coordinates before the next LM= "
       "(line 13)");
-  std::string last = file("last.tps", "LM=4\n" + square + "SCALE=2\nLM=4\n" + square);
-  platform.answer(last);
-  EXPECT_THROW_HAS(
-      run("GetTPSScale"),
-      "specimen 2 (line 7): no SCALE= follows its coordinates before the end of the file");
-  // A factor written before its own specimen belongs to the previous one.
-  std::string before_lm =
-      file("early.tps", "SCALE=2\nLM=4\n" + square + "SCALE=3\nLM=4\n" + square);
-  platform.answer(before_lm);
-  EXPECT_THROW_HAS(run("GetTPSScale"), "specimen 2 (line 8)");
-  std::string text = file("text.tps", "LM=4\n" + square + "SCALE=0.5 mm\n");
-  platform.answer(text);
-  EXPECT_THROW_HAS(run("GetTPSScale"), "0.5 mm");
+  // The reader's other refusals of a factor are checked with the reader.
   EXPECT_EQ(flat_data(session.handler), before);
   EXPECT_EQ(box("DataBox")[0], "ok.txt");
 }

@@ -201,16 +201,6 @@ TEST_F(RoadTest, MissingLandmarksWarnByDefaultAndLeaveTheRestExactWhenTreatedAsM
   const std::string constrained = save("SaveConstrained", "constrained.txt");
   EXPECT_EQ(constrained.substr(constrained.rfind('\n', constrained.size() - 2) + 1),
             "NaN NaN NaN NaN  \n");
-
-  session.tps_options = {};
-  file("na.tps", "LM=2\n0 0\n1 1\nLM=2\n0 0\nNA NA\nID=x\n");
-  platform.answer((out / "na.tps").string());
-  EXPECT_THROW_MSG(run("GetTPSData"),
-                   "\"" + (out / "na.tps").string() +
-                       "\", specimen 2 (ID=x, line 4): \"NA\" on line 6 marks "
-                       "a missing landmark; load with --missing (in the window: "
-                       "File > Missing landmarks) to keep the specimen with that "
-                       "landmark missing.");
 }
 
 TEST_F(RoadTest, SavesReplaceFilesOnlyWhenWholeAndReportFailures) {
