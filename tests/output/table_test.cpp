@@ -45,7 +45,7 @@ TEST(TableColumns, NamesFromListsAreUniqueInEachList) {
   EXPECT_EQ(pair_columns(pairs, "c_d")[1], "c_d3_10");
   const Matrix triples{{1, 4, 1, 2}, {2, 4, 1, 2}};
   EXPECT_EQ(triple_columns(triples), (std::vector<std::string>{"angle4_1_2", "angle4_1_2_2"}));
-  EXPECT_EQ(coordinate_columns(4), (std::vector<std::string>{"x1", "y1", "x2", "y2"}));
+  EXPECT_EQ(coordinate_columns(4, 2), (std::vector<std::string>{"x1", "y1", "x2", "y2"}));
   EXPECT_EQ(coordinate_columns(4, 3), (std::vector<std::string>{"x1", "y1", "z1", "x2"}));
 
   // A suffix never takes a name the list already holds.
