@@ -506,9 +506,11 @@ static int run(int argc, char** argv) {
       if (path->empty()) continue;
       steps.step(name, [&] {
         std::vector<std::string> warnings;
-        const dg::Written written = dg::write_output(study, what, *path, format, warnings);
+        const dg::Written written =
+            dg::write_output(study, what, *path, format, warnings,
+                             o.manifest.empty() ? dg::Digest::none : dg::Digest::sha256);
         warn(std::move(warnings));
-        done.outputs.push_back({written.path, written.rows});
+        done.outputs.push_back({written.path, written.rows, written.sha256});
       });
     }
 #if DISTANGLER_PLOT

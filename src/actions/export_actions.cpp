@@ -99,11 +99,12 @@ void export_tables(Session& session) {
   std::vector<std::string> written;
   RunManifest run;
   for (const auto& [what, path] : tables) {
-    const Written table = write_output(study, what, path, TableFormat::Csv, warnings);
+    const Written table =
+        write_output(study, what, path, TableFormat::Csv, warnings, Digest::sha256);
     warn_all(session, warnings);
     warnings.clear();
     written.push_back(split_path(path).name);
-    run.outputs.push_back({path, table.rows});
+    run.outputs.push_back({path, table.rows, table.sha256});
   }
   // The manifest of what was written, as the batch tool writes one of its run.
   const Sample& s = h.sample;

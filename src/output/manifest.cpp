@@ -58,7 +58,11 @@ json input_entry(const ManifestInput& input, bool run_failed) {
 json output_entry(const ManifestOutput& output) {
   json entry = {{"path", output.path}, {"rows", nullptr}, {"sha256", nullptr}};
   if (output.rows) entry["rows"] = *output.rows;
-  if (regular_file(output.path)) entry["sha256"] = sha256_file(output.path).sha256;
+  if (output.sha256) {
+    entry["sha256"] = *output.sha256;
+  } else if (regular_file(output.path)) {
+    entry["sha256"] = sha256_file(output.path).sha256;
+  }
   return entry;
 }
 

@@ -41,6 +41,8 @@ struct ManifestInput {
 struct ManifestOutput {
   std::string path;
   std::optional<std::size_t> rows;  // data rows (a table's header not counted); none for a plot
+  std::optional<std::string> sha256 =
+      std::nullopt;  // as its writer read it back; else from the file
 };
 
 struct RunManifest {

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <memory>
 
+#include "output/sha256.hpp"
 #include "output/write_tps.hpp"
 #include "pipeline/measurements.hpp"
 #include "protocol/landmark_list.hpp"
@@ -95,8 +96,10 @@ std::vector<std::string> output_columns(const Study& study, Output what, std::si
   return names;
 }
 
-Written write_output(const Study& study, Output what, const std::string& path, TableFormat format,
-                     std::vector<std::string>& warnings) {
+namespace {
+
+Written write_one(const Study& study, Output what, const std::string& path, TableFormat format,
+                  std::vector<std::string>& warnings) {
   const Sample& s = study.sample;
   const auto& records = s.records;
   switch (what) {
@@ -124,12 +127,22 @@ Written write_output(const Study& study, Output what, const std::string& path, T
   return {path, 0};
 }
 
+}  // namespace
+
+Written write_output(const Study& study, Output what, const std::string& path, TableFormat format,
+                     std::vector<std::string>& warnings, Digest digest) {
+  Written written = write_one(study, what, path, format, warnings);
+  if (digest == Digest::sha256) written.sha256 = sha256_file(path).sha256;
+  return written;
+}
+
 std::vector<Written> write_outputs(const Study& study,
                                    const std::vector<std::pair<Output, std::string>>& outputs,
-                                   TableFormat format, std::vector<std::string>& warnings) {
+                                   TableFormat format, std::vector<std::string>& warnings,
+                                   Digest digest) {
   std::vector<Written> written;
   for (const auto& [what, path] : outputs) {
-    written.push_back(write_output(study, what, path, format, warnings));
+    written.push_back(write_output(study, what, path, format, warnings, digest));
   }
   return written;
 }

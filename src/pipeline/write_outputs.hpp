@@ -43,18 +43,24 @@ enum class Output {
   consensus,         // the consensus of a superimposed sample
 };
 
+// Whether a write also reads back what it wrote for its SHA-256, as a
+// manifest records it.
+enum class Digest { none, sha256 };
+
 struct Written {
   std::string path;
   std::size_t rows = 0;
+  std::optional<std::string> sha256 = std::nullopt;  // lower-case hex, with Digest::sha256
 };
 
 Written write_output(const Study& study, Output what, const std::string& path, TableFormat format,
-                     std::vector<std::string>& warnings);
+                     std::vector<std::string>& warnings, Digest digest = Digest::none);
 
 // The outputs in the order given.
 std::vector<Written> write_outputs(const Study& study,
                                    const std::vector<std::pair<Output, std::string>>& outputs,
-                                   TableFormat format, std::vector<std::string>& warnings);
+                                   TableFormat format, std::vector<std::string>& warnings,
+                                   Digest digest = Digest::none);
 
 // The table columns of a dataset: one per pair or triple, then the size
 // column of a distance dataset.

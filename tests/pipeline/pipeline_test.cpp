@@ -48,10 +48,11 @@ TEST_F(PipelineTest, TheSmallStudyIsSuperimposedAndWrittenAsTheIndependentlyComp
                                      {{Output::lengths, at("l.txt")},
                                       {Output::log_lengths, at("ll.txt")},
                                       {Output::constrained, at("c.txt")}},
-                                     TableFormat::Plain, warnings);
+                                     TableFormat::Plain, warnings, Digest::sha256);
   ASSERT_EQ(written.size(), 3u);
   EXPECT_EQ(written[1].path, at("ll.txt"));
   EXPECT_EQ(written[1].rows, 4u);
+  EXPECT_EQ(written[0].sha256, "c0b9a3443fadf5bc15d875f4512c4c27dd1d988b23d7417e173dcd2c5b253034");
   EXPECT_EQ(contents(at("l.txt")), contents(kRoad + "expected-lengths.txt"));
   EXPECT_EQ(contents(at("ll.txt")), contents(kRoad + "expected-log-lengths.txt"));
   EXPECT_EQ(contents(at("c.txt")), contents(kRoad + "expected-constrained.txt"));
@@ -65,11 +66,12 @@ TEST_F(PipelineTest, CoincidingLandmarksWriteZeroMinusInfAndNaN) {
   const CheckedList pairs = checked_list(Matrix{{1, 1, 2}}, 2, sample.landmarks());
   const Study study{sample, pairs, {}, distance_rows(sample, pairs.landmarks)};
   std::vector<std::string> warnings;
-  write_outputs(study,
-                {{Output::lengths, at("l.txt")},
-                 {Output::log_lengths, at("ll.txt")},
-                 {Output::constrained, at("c.txt")}},
-                TableFormat::Plain, warnings);
+  const auto written = write_outputs(study,
+                                     {{Output::lengths, at("l.txt")},
+                                      {Output::log_lengths, at("ll.txt")},
+                                      {Output::constrained, at("c.txt")}},
+                                     TableFormat::Plain, warnings);
+  EXPECT_FALSE(written[0].sha256);  // read back only when asked
   EXPECT_EQ(contents(at("l.txt")), "0 5  \n");
   EXPECT_EQ(contents(at("ll.txt")), "-Inf 5  \n");
   EXPECT_EQ(contents(at("c.txt")), "NaN 5  \n");
