@@ -504,7 +504,7 @@ static int run(int argc, char** argv) {
         {"consensus", dg::Output::consensus, &o.consensus}};
     for (const auto& [name, what, path] : saves) {
       if (path->empty()) continue;
-      steps.step(name, [&] {
+      steps.step(name, [&, what = what, path = path] {
         std::vector<std::string> warnings;
         const dg::Written written =
             dg::write_output(study, what, *path, format, warnings,
