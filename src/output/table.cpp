@@ -74,8 +74,13 @@ struct NotFinite {
 // Formats rows; used from several threads at once, it changes nothing shared.
 struct RowWriter {
   RowWriter(TableFormat f, const RowSource& m, std::span<const SpecimenRecord> r,
-            const RowTransform& t)
-      : format(f), sep(f == TableFormat::Csv ? ',' : '\t'), rows(m), records(r), transform(t) {
+            const RowTransform& t, const FieldText& x)
+      : format(f),
+        sep(f == TableFormat::Csv ? ',' : '\t'),
+        rows(m),
+        records(r),
+        transform(t),
+        text(x) {
     for (const SpecimenRecord& record : records) {
       if (record.file() != records.front().file()) {
         several_files = true;
@@ -85,14 +90,40 @@ struct RowWriter {
   }
 
   void format_rows(std::size_t begin, std::size_t end, std::string& out, NotFinite& seen) const;
+  // The value fields of row i, with the caller's text where it gives one.
+  void append_fields(std::size_t i, std::span<const double> row, std::string& out,
+                     NotFinite& seen) const;
 
   TableFormat format;
   char sep;
   const RowSource& rows;
   std::span<const SpecimenRecord> records;
   const RowTransform& transform;
+  const FieldText& text;
   bool several_files = false;
 };
+
+void RowWriter::append_fields(std::size_t i, std::span<const double> row, std::string& out,
+                              NotFinite& seen) const {
+  std::string field;
+  for (std::size_t j = 0; j < row.size(); ++j) {
+    out += sep;
+    const double v = row[j];
+    if (text(i, j, v, field)) {
+      append_field(out, format, field);
+    } else if (std::isfinite(v)) {
+      char number[kMaxNumber];
+      out.append(number, std::to_chars(number, number + sizeof number, v).ptr);
+    } else {
+      if (seen.count++ == 0) {
+        seen.first_row = i;
+        seen.first_column = j;
+      }
+      out += "NA";
+    }
+  }
+  out += '\n';
+}
 
 void RowWriter::format_rows(std::size_t begin, std::size_t end, std::string& out,
                             NotFinite& seen) const {
@@ -125,6 +156,10 @@ void RowWriter::format_rows(std::size_t begin, std::size_t end, std::string& out
 
     rows.row(i, row);
     if (transform) transform(std::span<double>(row));
+    if (text) {
+      append_fields(i, row, out, seen);
+      continue;
+    }
     append_written(out, row.size() * kMaxNumber + 1, [&](char* p) {
       for (std::size_t j = 0; j < row.size(); ++j) {
         *p++ = sep;
@@ -227,13 +262,14 @@ std::string write_table(const std::string& path, TableFormat format, const Matri
 
 std::string write_table(const std::string& path, TableFormat format, const RowSource& rows,
                         const std::vector<std::string>& columns,
-                        std::span<const SpecimenRecord> records, const RowTransform& transform) {
+                        std::span<const SpecimenRecord> records, const RowTransform& transform,
+                        const FieldText& text) {
   if (format == TableFormat::Plain) raise("A plain dataset has no table to write.");
   if (columns.size() != rows.cols) {
     raise("Cannot write \"" + path + "\": " + std::to_string(rows.cols) +
           " columns of values but " + std::to_string(columns.size()) + " column names.");
   }
-  const RowWriter writer(format, rows, records, transform);
+  const RowWriter writer(format, rows, records, transform, text);
 
   AtomicFile file(path);
   std::string header = "specimen";

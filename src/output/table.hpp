@@ -28,6 +28,7 @@
 // naming the file, and leave an existing file as it was.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -61,15 +62,23 @@ void make_unique(std::vector<std::string>& names);
 // read as a Latin-1 letter.
 std::string utf8_text(std::string_view text);
 
+// Fields a caller writes as words rather than numbers (a pair of landmarks,
+// TRUE or FALSE): given a row, a value column and its value, it sets `text`
+// and returns true, or returns false to have the number written. Large tables
+// call it from several threads at once. Its text is quoted as any other.
+using FieldText =
+    std::function<bool(std::size_t row, std::size_t column, double value, std::string& text)>;
+
 // Writes `rows` (each row changed by `transform` first, when given; large
 // tables call it from several threads at once) as a Csv or Tsv table with
-// value columns named `columns` (one per column). Rows are formatted in blocks
-// on the threads and written in order, the same bytes for every thread count.
-// Returns the warning about non-finite values, or an empty text.
+// value columns named `columns` (one per column), and the fields `text`
+// gives as text. Rows are formatted in blocks on the threads and written in
+// order, the same bytes for every thread count. Returns the warning about
+// non-finite values written as numbers, or an empty text.
 std::string write_table(const std::string& path, TableFormat format, const RowSource& rows,
                         const std::vector<std::string>& columns,
-                        std::span<const SpecimenRecord> records,
-                        const RowTransform& transform = {});
+                        std::span<const SpecimenRecord> records, const RowTransform& transform = {},
+                        const FieldText& text = {});
 std::string write_table(const std::string& path, TableFormat format, const Matrix& rows,
                         const std::vector<std::string>& columns,
                         std::span<const SpecimenRecord> records,
