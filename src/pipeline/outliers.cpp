@@ -1,0 +1,139 @@
+#include "pipeline/outliers.hpp"
+
+#include <cmath>
+
+#include "input/sample_survey.hpp"
+#include "output/dataset_file.hpp"
+#include "output/sha256.hpp"
+#include "runtime/array/error.hpp"
+#include "runtime/array/format.hpp"
+
+namespace dg {
+namespace {
+
+constexpr double kNaN = SpecimenDistance::kNone;
+
+// The table's value columns, in the order of outlier_columns().
+enum Column : std::size_t {
+  kDistance,
+  kIncomplete,
+  kRank,
+  kFlagged,
+  kWorst,
+  kShare,
+  kSwap,
+  kAfterSwap,
+  kMirrored,
+  kColumns
+};
+
+double count_or_nan(std::size_t n) {
+  return n == 0 ? kNaN : static_cast<double>(n);
+}
+double flag(bool on) {
+  return on ? 1.0 : 0.0;
+}
+// Whether the mirror image was tried: on flagged specimens with a distance.
+double mirror_flag(const SpecimenDistance& s) {
+  return std::isnan(s.mirror_distance) ? kNaN : flag(s.mirrored);
+}
+
+std::string short_number(double v) {
+  return sprintf("%.3g", v);
+}
+
+}  // namespace
+
+OutlierScreen screen_outliers(const Sample& sample) {
+  if (sample.consensus.empty()) {
+    raise("The outlier screen needs a superimposed sample with its consensus (a TPS sample); " +
+          (sample.name.empty() ? std::string("this sample") : "\"" + sample.name + "\"") +
+          " was taken as it is.");
+  }
+  return procrustes_outliers(sample.coordinates, sample.consensus, sample.dimensions);
+}
+
+std::vector<std::string> outlier_report(const Sample& sample, const OutlierScreen& screen) {
+  std::vector<std::string> lines;
+  lines.push_back("Outlying specimens: " + std::to_string(screen.flagged) + " of " +
+                  std::to_string(screen.specimens.size()) +
+                  " have a Procrustes distance to the consensus above Q3 + 1.5 (Q3 - Q1) = " +
+                  short_number(screen.threshold) + " (Q1 " + short_number(screen.q1) + ", Q3 " +
+                  short_number(screen.q3) + ").");
+  for (std::size_t i = 0; i < screen.specimens.size(); ++i) {
+    const SpecimenDistance& s = screen.specimens[i];
+    if (!s.flagged) continue;
+    std::string line =
+        specimen_label(i, sample.records) + ": Procrustes distance " + short_number(s.distance) +
+        (s.incomplete ? " over its present landmarks" : "") + " is above the threshold " +
+        short_number(screen.threshold) + " (Q3 + 1.5 IQR)";
+    if (s.swap_first != 0) {
+      line += "; landmarks " + std::to_string(s.swap_first) + " and " +
+              std::to_string(s.swap_second) + " look swapped: distance " +
+              short_number(s.distance) + " -> " + short_number(s.distance_after_swap);
+    }
+    if (s.mirrored) line += "; its mirror image fits at least twice as well: a flipped photo?";
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::vector<std::string> outlier_columns() {
+  return {"distance", "incomplete",          "rank",    "flagged", "worst_landmark", "worst_share",
+          "swap",     "distance_after_swap", "mirrored"};
+}
+
+Written write_outliers(const Sample& sample, const OutlierScreen& screen, const std::string& path,
+                       TableFormat format, Digest digest) {
+  const auto& rows = screen.specimens;
+  if (format == TableFormat::Plain) {
+    const RowSource source{rows.size(), 10, [&](std::size_t i, std::span<double> out) {
+                             const SpecimenDistance& s = rows[i];
+                             const double values[] = {s.distance,
+                                                      flag(s.incomplete),
+                                                      count_or_nan(s.rank),
+                                                      flag(s.flagged),
+                                                      count_or_nan(s.worst_landmark),
+                                                      s.worst_share,
+                                                      count_or_nan(s.swap_first),
+                                                      count_or_nan(s.swap_second),
+                                                      s.distance_after_swap,
+                                                      mirror_flag(s)};
+                             std::copy(std::begin(values), std::end(values), out.begin());
+                           }};
+    write_exact(path, source);
+  } else {
+    const RowSource source{rows.size(), kColumns, [&](std::size_t i, std::span<double> out) {
+                             const SpecimenDistance& s = rows[i];
+                             out[kDistance] = s.distance;
+                             out[kIncomplete] = flag(s.incomplete);
+                             out[kRank] = count_or_nan(s.rank);
+                             out[kFlagged] = flag(s.flagged);
+                             out[kWorst] = count_or_nan(s.worst_landmark);
+                             out[kShare] = s.worst_share;
+                             out[kSwap] = count_or_nan(s.swap_first);
+                             out[kAfterSwap] = s.distance_after_swap;
+                             out[kMirrored] = mirror_flag(s);
+                           }};
+    // Flags are words, the swap names its two landmarks, and a value that
+    // does not apply is NA without a warning: it is no lost number.
+    const FieldText text = [&](std::size_t i, std::size_t column, double v, std::string& field) {
+      if (std::isnan(v)) {
+        field = "NA";
+      } else if (column == kSwap) {
+        field = std::to_string(rows[i].swap_first) + "-" + std::to_string(rows[i].swap_second);
+      } else if (column == kIncomplete || column == kFlagged || column == kMirrored) {
+        field = v != 0.0 ? "TRUE" : "FALSE";
+      } else {
+        return false;
+      }
+      return true;
+    };
+    write_table(path, format, source, outlier_columns(), sample.records, {}, text);
+  }
+  Written written{path, rows.size()};
+  if (digest == Digest::sha256) written.sha256 = sha256_file(path).sha256;
+  return written;
+}
+
+}  // namespace dg

@@ -1,0 +1,105 @@
+// The outlier screen of a loaded sample, its report and its tables.
+#include "pipeline/outliers.hpp"
+
+#include <complex>
+#include <sstream>
+
+#include "input/tps_scan.hpp"
+#include "morpho/centsize.hpp"
+#include "pipeline_support.hpp"
+#include "test_support.hpp"
+
+namespace dg {
+namespace {
+
+const std::string kRoad = DISTANGLER_TEST_DATA_DIR "/road/";
+
+using OutliersTest = ScratchTest;
+
+TEST_F(OutliersTest, DistancesAreThoseOfEachSpecimenFittedAnewOntoTheConsensus) {
+  const Sample sample = load(kRoad + "small.tps");
+  const OutlierScreen screen = screen_outliers(sample);
+  // With landmarks as complex numbers, centred and of unit size, the
+  // distance after the best rotation is sqrt(2 - 2 |sum conj(z) w|).
+  const TpsData raw = read_tps_file(kRoad + "small.tps", false, centsize);
+  const auto complex_row = [](std::span<const double> row) {
+    std::vector<std::complex<double>> z;
+    std::complex<double> mean = 0;
+    for (std::size_t j = 0; j < row.size(); j += 2) z.emplace_back(row[j], row[j + 1]);
+    for (const auto& p : z) mean += p / static_cast<double>(z.size());
+    double size = 0;
+    for (auto& p : z) size += std::norm(p -= mean);
+    for (auto& p : z) p /= std::sqrt(size);
+    return z;
+  };
+  const auto w = complex_row(sample.consensus.row(0));
+  for (std::size_t i = 0; i < sample.specimens(); ++i) {
+    const auto z = complex_row(raw.coordinates.row(i));
+    std::complex<double> product = 0;
+    for (std::size_t j = 0; j < z.size(); ++j) product += std::conj(z[j]) * w[j];
+    EXPECT_NEAR(screen.specimens[i].distance, std::sqrt(2 - 2 * std::abs(product)), 1e-9);
+  }
+  const std::vector<std::string> report = outlier_report(sample, screen);
+  EXPECT_EQ(report.size(), 1 + screen.flagged);
+  EXPECT_NE(report[0].find("above Q3 + 1.5 (Q3 - Q1) = "), std::string::npos) << report[0];
+}
+
+// The fields of each line of a file.
+std::vector<std::vector<std::string>> fields_of(const std::string& text, char sep) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    rows.emplace_back();
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, sep);) rows.back().push_back(field);
+  }
+  return rows;
+}
+
+TEST_F(OutliersTest, TablesAndPlainFilesHaveOneRowPerSpecimenAndAMatrixIsRefused) {
+  // Twelve near squares, the fourth with landmarks 2 and 3 swapped.
+  std::ostringstream tps;
+  for (int i = 0; i < 12; ++i) {
+    tps << "LM=4\n0 0\n"
+        << (i == 3 ? "1 1\n1 0\n" : "1 0\n1 1\n") << 0.01 * (i % 5) << " 1\nID=s" << i + 1 << "\n";
+  }
+  const Sample sample = load(file("s.tps", tps.str()));
+  const OutlierScreen screen = screen_outliers(sample);
+  ASSERT_EQ(screen.specimens[3].swap_first, 2u);
+  write_outliers(sample, screen, at("o.tsv"), TableFormat::Tsv);
+  const Written plain =
+      write_outliers(sample, screen, at("o.txt"), TableFormat::Plain, Digest::sha256);
+  EXPECT_EQ(plain.rows, 12u);
+  EXPECT_TRUE(plain.sha256.has_value());
+
+  const auto table = fields_of(contents(at("o.tsv")), '\t');
+  ASSERT_EQ(table.size(), 13u);
+  EXPECT_EQ(table[0], std::vector<std::string>({"specimen", "id", "image", "distance", "incomplete",
+                                                "rank", "flagged", "worst_landmark", "worst_share",
+                                                "swap", "distance_after_swap", "mirrored"}));
+  const std::string worst = std::to_string(screen.specimens[3].worst_landmark);
+  EXPECT_EQ(std::vector<std::string>(table[4].begin(), table[4].begin() + 3),
+            std::vector<std::string>({"4", "s4", ""}));
+  EXPECT_EQ(std::vector<std::string>(
+                {table[4][4], table[4][5], table[4][6], table[4][7], table[4][9], table[4][11]}),
+            std::vector<std::string>({"FALSE", "1", "TRUE", worst, "2-3", "FALSE"}));
+  // A specimen that was not flagged has no swap and was not mirrored.
+  EXPECT_EQ(std::vector<std::string>(table[5].begin() + 9, table[5].end()),
+            std::vector<std::string>({"NA", "NA", "NA"}));
+  EXPECT_EQ(table[5][6], "FALSE");
+
+  const auto lines = fields_of(contents(at("o.txt")), ' ');
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(std::vector<std::string>({lines[3][1], lines[3][2], lines[3][3], lines[3][4],
+                                      lines[3][6], lines[3][7], lines[3][9]}),
+            std::vector<std::string>({"0", "1", "1", worst, "2", "3", "0"}));
+  EXPECT_EQ(std::vector<std::string>(lines[4].begin() + 6, lines[4].end()),
+            std::vector<std::string>({"NaN", "NaN", "NaN", "NaN"}));
+
+  Sample matrix = sample;
+  matrix.consensus = Matrix();
+  EXPECT_THROW_HAS(screen_outliers(matrix), "needs a superimposed sample with its consensus");
+}
+
+}  // namespace
+}  // namespace dg
