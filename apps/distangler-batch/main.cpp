@@ -25,6 +25,7 @@
 #include "output/manifest.hpp"
 #include "pipeline/load_sample.hpp"
 #include "pipeline/measurements.hpp"
+#include "pipeline/outliers.hpp"
 #include "pipeline/write_outputs.hpp"
 #include "protocol/all_pairs.hpp"
 #include "protocol/landmark_list.hpp"
@@ -57,7 +58,7 @@ struct Options {
   std::vector<std::string> tps, tps_scale, check;  // check: the files to check
   std::string matrix, pairs, triples;
   std::string lengths, log_lengths, constrained, angles, degrees, superimposed, plot;
-  std::string superimposed_tps, consensus;
+  std::string superimposed_tps, consensus, outliers;
   std::string missing_code;
   std::size_t dimensions = 2;  // of the landmarks of a TPS or matrix sample
   std::string write_pairs;
@@ -307,6 +308,16 @@ static int run(int argc, char** argv) {
                  "Write the consensus configuration of a TPS sample: as TPS when FILE ends in "
                  ".tps, else by --format, each value exactly")
       ->check(kFileName);
+  app.add_option("--outliers", o.outliers,
+                 "Screen a TPS sample for outlying specimens and write one row per specimen "
+                 "by --format: its Procrustes distance to the consensus, rank, whether it is "
+                 "above Q3 + 1.5 IQR of the distances (flagged), the landmark adding most to "
+                 "it and its share, and for flagged specimens a swap of two landmarks that at "
+                 "least halves the distance and whether the mirror image fits at least twice "
+                 "as well (plain: distance incomplete rank flagged worst_landmark worst_share "
+                 "swap_first swap_second distance_after_swap mirrored, 1/0 for yes/no, NaN where "
+                 "a value does not apply); prints the rule and a line per flagged specimen")
+      ->check(kFileName);
 #if DISTANGLER_PLOT
   app.add_option("--plot", o.plot,
                  "Paint the plot the window would show after the actions into this file: "
@@ -381,10 +392,14 @@ static int run(int argc, char** argv) {
     return 2;
   }
 
-  if (!o.consensus.empty() && !o.matrix.empty()) {
-    std::cerr << "distangler-batch: --consensus needs a TPS sample (--tps or --tps-scale); a "
-                 "--matrix input is taken as it is and has no consensus.\n";
-    return 2;
+  for (const auto& [option, path] :
+       {std::pair{"--consensus", &o.consensus}, std::pair{"--outliers", &o.outliers}}) {
+    if (!path->empty() && !o.matrix.empty()) {
+      std::cerr << "distangler-batch: " << option
+                << " needs a TPS sample (--tps or --tps-scale); a --matrix input is taken as it "
+                   "is and has no consensus.\n";
+      return 2;
+    }
   }
 
   // The manifest and every message name files by their absolute paths.
@@ -393,7 +408,7 @@ static int run(int argc, char** argv) {
     if (!path->empty()) *path = absolute_path(*path);
   }
   if (!o.write_pairs.empty()) o.write_pairs = absolute_path(o.write_pairs);
-  for (std::string* path : {&o.superimposed_tps, &o.consensus}) {
+  for (std::string* path : {&o.superimposed_tps, &o.consensus, &o.outliers}) {
     if (!path->empty()) *path = absolute_path(*path);
   }
   if (!o.manifest.empty()) o.manifest = absolute_path(o.manifest);
@@ -419,6 +434,7 @@ static int run(int argc, char** argv) {
       {"--superimposed", &o.superimposed},
       {"--superimposed-tps", &o.superimposed_tps},
       {"--consensus", &o.consensus},
+      {"--outliers", &o.outliers},
       {"--plot", &o.plot},
       {"--manifest", &o.manifest}};
   try {
@@ -510,6 +526,18 @@ static int run(int argc, char** argv) {
             dg::write_output(study, what, *path, format, warnings,
                              o.manifest.empty() ? dg::Digest::none : dg::Digest::sha256);
         warn(std::move(warnings));
+        done.outputs.push_back({written.path, written.rows, written.sha256});
+      });
+    }
+    if (!o.outliers.empty()) {
+      steps.step("outliers", [&] {
+        const dg::OutlierScreen screen = dg::screen_outliers(sample);
+        for (const std::string& line : dg::outlier_report(sample, screen)) {
+          std::cout << line << "\n";
+        }
+        const dg::Written written =
+            dg::write_outliers(sample, screen, o.outliers, format,
+                               o.manifest.empty() ? dg::Digest::none : dg::Digest::sha256);
         done.outputs.push_back({written.path, written.rows, written.sha256});
       });
     }

@@ -52,7 +52,7 @@ cp "$road/small.tps" "$work/in.tps"
 cp "$road/pairs.txt" "$work/in-pairs.txt"
 ln -sf in.tps "$work/in-link.tps"
 for case in "--superimposed in.tps" "--superimposed-tps in.tps" "--consensus in.tps" \
-  "--manifest in.tps" "--format csv --lengths in.tps" "--lengths in-pairs.txt" \
+  "--outliers in.tps" "--manifest in.tps" "--format csv --lengths in.tps" "--lengths in-pairs.txt" \
   "--superimposed-tps in-link.tps" "--lengths ./in.tps"; do
   (cd "$work" && "$tool" --tps in.tps --pairs in-pairs.txt --constrained other.txt $case) \
     2>"$work/err"
@@ -185,6 +185,30 @@ sys.exit(not (m["error"] == error and m["outputs"] == [] and m["counts"]["specim
 check "--manifest with --check is refused with status 2" test $? -eq 2
 check "message says why" grep -qxF \
   "distangler-batch: --manifest describes a run; --check runs nothing." "$work/err"
+
+# --outliers: a row per specimen; a swap of two landmarks is found, told and in the manifest.
+awk 'BEGIN { srand(5); for (s = 1; s <= 20; s++) { print "LM=6"
+  for (j = 0; j < 6; j++) { k = (s == 5 && j == 1) ? 2 : (s == 5 && j == 2) ? 1 : j
+    printf "%.4f %.4f\n", 10 * cos(k) + k + rand() * 0.2, 10 * sin(k) + rand() * 0.2 }
+  print "ID=w" s } }' >"$work/swap.tps"
+"$tool" --tps "$work/swap.tps" --outliers "$work/o.csv" --format csv --manifest "$work/o.json" \
+  >"$work/out" 2>"$work/err"
+check "--outliers runs" test $? -eq 0 -a ! -s "$work/err"
+check "the outlier table's header" test "$(head -1 "$work/o.csv")" = \
+  "specimen,id,image,distance,incomplete,rank,flagged,worst_landmark,worst_share,swap,distance_after_swap,mirrored"
+check "specimen 5 is flagged, ranked first, with landmarks 2 and 3 swapped" \
+  test "$(awk -F, '$7 == "TRUE" { print $1, $2, $6, $10 }' "$work/o.csv")" = "5 w5 1 2-3"
+check "the report states the rule and the swap" grep -q \
+  "^specimen 5 (ID=w5): Procrustes distance .* is above the threshold .* (Q3 + 1.5 IQR); landmarks 2 and 3 look swapped: distance .* -> " "$work/out"
+check "the outlier table is in the manifest" python3 -c '
+import json, sys
+m = json.load(open(sys.argv[1]))
+sys.exit(m["outputs"] != [{"path": sys.argv[2], "rows": 20, "sha256": sys.argv[3]}])' \
+  "$work/o.json" "$work/o.csv" "$(sha256sum <"$work/o.csv" | cut -d" " -f1)"
+"$tool" --matrix "$work/s1.txt" --outliers "$work/m.txt" 2>"$work/err"
+check "--outliers of a matrix is refused with status 2" test $? -eq 2 -a ! -e "$work/m.txt"
+check "message names --outliers" grep -qxF "distangler-batch: --outliers needs a \
+TPS sample (--tps or --tps-scale); a --matrix input is taken as it is and has no consensus." "$work/err"
 
 # Every thread count writes the same bytes and says the same: a generated sample
 # of many blocks (two specimens miss a landmark, so tables hold NA), and each
