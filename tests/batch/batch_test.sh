@@ -222,7 +222,7 @@ same_for_threads() {  # NAME TRIPLES INPUT-OPTIONS...
       mkdir "$work/run"
       (cd "$work/run" && "$tool" --threads $t --format $format "$@" --all-pairs \
         --triples "$triples" --lengths l --log-lengths ll --constrained c --angles a --degrees d \
-        --superimposed s --consensus k >out 2>&1
+        --superimposed s --consensus k --outliers o >out 2>&1
         echo $? >status)
       mv "$work/run" "$work/t$t-$format"
     done
