@@ -1,5 +1,7 @@
 #include "pipeline/outliers.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "input/sample_survey.hpp"
@@ -13,18 +15,15 @@ namespace {
 
 constexpr double kNaN = SpecimenDistance::kNone;
 
-// The table's value columns, in the order of outlier_columns().
-enum Column : std::size_t {
-  kDistance,
-  kIncomplete,
-  kRank,
-  kFlagged,
-  kWorst,
-  kShare,
-  kSwap,
-  kAfterSwap,
-  kMirrored,
-  kColumns
+// One specimen's values as the plain file has them; the table has the same
+// without the second landmark of the swap, which its swap field names.
+constexpr std::size_t kValues = 10;
+enum Value : std::size_t {
+  kIncomplete = 1,
+  kFlagged = 3,
+  kSwap = 6,
+  kSwapSecond = 7,
+  kMirrored = 9
 };
 
 double count_or_nan(std::size_t n) {
@@ -33,9 +32,13 @@ double count_or_nan(std::size_t n) {
 double flag(bool on) {
   return on ? 1.0 : 0.0;
 }
-// Whether the mirror image was tried: on flagged specimens with a distance.
-double mirror_flag(const SpecimenDistance& s) {
-  return std::isnan(s.mirror_distance) ? kNaN : flag(s.mirrored);
+
+std::array<double, kValues> values_of(const SpecimenDistance& s) {
+  return {s.distance, flag(s.incomplete), count_or_nan(s.rank), flag(s.flagged),
+          count_or_nan(s.worst_landmark), s.worst_share, count_or_nan(s.swap_first),
+          count_or_nan(s.swap_second), s.distance_after_swap,
+          // The mirror image is tried on flagged specimens with a distance only.
+          std::isnan(s.mirror_distance) ? kNaN : flag(s.mirrored)};
 }
 
 std::string short_number(double v) {
@@ -87,42 +90,26 @@ Written write_outliers(const Sample& sample, const OutlierScreen& screen, const 
                        TableFormat format, Digest digest) {
   const auto& rows = screen.specimens;
   if (format == TableFormat::Plain) {
-    const RowSource source{rows.size(), 10, [&](std::size_t i, std::span<double> out) {
-                             const SpecimenDistance& s = rows[i];
-                             const double values[] = {s.distance,
-                                                      flag(s.incomplete),
-                                                      count_or_nan(s.rank),
-                                                      flag(s.flagged),
-                                                      count_or_nan(s.worst_landmark),
-                                                      s.worst_share,
-                                                      count_or_nan(s.swap_first),
-                                                      count_or_nan(s.swap_second),
-                                                      s.distance_after_swap,
-                                                      mirror_flag(s)};
-                             std::copy(std::begin(values), std::end(values), out.begin());
-                           }};
-    write_exact(path, source);
+    write_exact(path, {rows.size(), kValues, [&](std::size_t i, std::span<double> out) {
+                         const auto values = values_of(rows[i]);
+                         std::copy(values.begin(), values.end(), out.begin());
+                       }});
   } else {
-    const RowSource source{rows.size(), kColumns, [&](std::size_t i, std::span<double> out) {
-                             const SpecimenDistance& s = rows[i];
-                             out[kDistance] = s.distance;
-                             out[kIncomplete] = flag(s.incomplete);
-                             out[kRank] = count_or_nan(s.rank);
-                             out[kFlagged] = flag(s.flagged);
-                             out[kWorst] = count_or_nan(s.worst_landmark);
-                             out[kShare] = s.worst_share;
-                             out[kSwap] = count_or_nan(s.swap_first);
-                             out[kAfterSwap] = s.distance_after_swap;
-                             out[kMirrored] = mirror_flag(s);
+    const RowSource source{rows.size(), kValues - 1, [&](std::size_t i, std::span<double> out) {
+                             const auto values = values_of(rows[i]);
+                             auto to = std::copy(values.begin(), values.begin() + kSwapSecond,
+                                                 out.begin());
+                             std::copy(values.begin() + kSwapSecond + 1, values.end(), to);
                            }};
     // Flags are words, the swap names its two landmarks, and a value that
     // does not apply is NA without a warning: it is no lost number.
     const FieldText text = [&](std::size_t i, std::size_t column, double v, std::string& field) {
+      const std::size_t value = column < kSwapSecond ? column : column + 1;
       if (std::isnan(v)) {
         field = "NA";
-      } else if (column == kSwap) {
+      } else if (value == kSwap) {
         field = std::to_string(rows[i].swap_first) + "-" + std::to_string(rows[i].swap_second);
-      } else if (column == kIncomplete || column == kFlagged || column == kMirrored) {
+      } else if (value == kIncomplete || value == kFlagged || value == kMirrored) {
         field = v != 0.0 ? "TRUE" : "FALSE";
       } else {
         return false;
