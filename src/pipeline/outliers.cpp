@@ -18,7 +18,7 @@ constexpr double kNaN = SpecimenDistance::kNone;
 // One specimen's values as the plain file has them; the table has the same
 // without the second landmark of the swap, which its swap field names.
 constexpr std::size_t kValues = 10;
-enum Value : std::size_t {
+enum Field : std::size_t {
   kIncomplete = 1,
   kFlagged = 3,
   kSwap = 6,
