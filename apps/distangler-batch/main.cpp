@@ -65,6 +65,7 @@ struct Options {
   bool all_pairs = false;
   std::string format = "plain";
   bool checking = false, curves = false, missing = false, json = false;
+  bool converge = false;
   bool timings = false;
   std::string manifest;
   std::size_t threads = 0;  // 0: the machine's cores
@@ -187,6 +188,10 @@ dg::RunManifest describe_run(const Options& o, std::vector<std::string> command_
                  {"missing_code", o.missing_code.empty() ? nlohmann::ordered_json()
                                                          : nlohmann::ordered_json(o.missing_code)},
                  {"all_pairs", o.all_pairs}};
+  // Options that came after the first manifests are named only when used,
+  // so a run without them has the manifest it always had.
+  if (o.converge) run.options["converge"] = true;
+  if (!o.outliers.empty()) run.options["outliers"] = "on the converged superimposition";
   const dg::Sample& s = done.sample;
   run.specimens = s.specimens();
   run.landmarks = s.landmarks();
@@ -261,6 +266,12 @@ static int run(int argc, char** argv) {
   app.add_option("--missing-code", o.missing_code,
                  "A coordinate equal to this number is missing, or \"negative\" for every "
                  "negative coordinate (implies --missing)");
+  app.add_flag("--converge", o.converge,
+               "Superimpose a TPS sample until no specimen turns by more than a few units in "
+               "the last place, instead of stopping when the consensus changes by less than "
+               "7.45e-10 (summed squares), which leaves specimens up to about 1e-5 radians "
+               "short of their best rotation; changes the superimposed coordinates and the "
+               "consensus, not the distances or angles. The outlier screen always uses it");
   app.add_option("--dimensions", o.dimensions,
                  "Coordinates per landmark of a --tps or --matrix sample: 2 (x y), or 3 to read "
                  "TPS specimens of LM=k followed by k lines of x y z, and a matrix of 3k + 1 "
@@ -309,7 +320,8 @@ static int run(int argc, char** argv) {
                  ".tps, else by --format, each value exactly")
       ->check(kFileName);
   app.add_option("--outliers", o.outliers,
-                 "Screen a TPS sample for outlying specimens and write one row per specimen "
+                 "Screen a TPS sample, superimposed until converged, for outlying specimens "
+                 "and write one row per specimen "
                  "by --format: its Procrustes distance to the consensus, rank, whether it is "
                  "above Q3 + 1.5 IQR of the distances (flagged), the landmark adding most to "
                  "it and its share, and for flagged specimens a swap of two landmarks that at "
@@ -461,6 +473,7 @@ static int run(int argc, char** argv) {
     load.reading.curves = o.curves;
     load.reading.missing = o.missing;
     load.reading.dimensions = o.dimensions;
+    load.converge = o.converge;
     if (!o.missing_code.empty()) dg::set_missing_code(load.reading, o.missing_code);
     const dg::TableFormat format = dg::table_format(o.format);
     if (!o.check.empty()) return check_files(o.check, load.reading, o.json);
@@ -531,7 +544,9 @@ static int run(int argc, char** argv) {
     }
     if (!o.outliers.empty()) {
       steps.step("outliers", [&] {
-        const dg::OutlierScreen screen = dg::screen_outliers(sample);
+        std::vector<std::string> warnings;
+        const dg::OutlierScreen screen = dg::screen_outliers(sample, warnings);
+        warn(std::move(warnings));
         for (const std::string& line : dg::outlier_report(sample, screen)) {
           std::cout << line << "\n";
         }

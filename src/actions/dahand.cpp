@@ -69,6 +69,7 @@ constexpr std::array<ActionEntry, kActionCount> kTable{{
     {Action::CurvesAsLandmarks, "CurvesAsLandmarks", actions::toggle_curves},
     {Action::MissingLandmarks, "MissingLandmarks", actions::toggle_missing},
     {Action::MissingCode, "MissingCode", actions::ask_missing_code},
+    {Action::ConvergedSuperimposition, "ConvergedSuperimposition", actions::toggle_converge},
     {Action::ExportTables, "ExportTables", actions::export_tables},
     {Action::OpenDropped, "OpenDropped", actions::open_dropped},
     {Action::RecentFiles, "RecentFiles", actions::recent_files},

@@ -44,6 +44,7 @@ enum class Action : std::uint8_t {
   CurvesAsLandmarks,
   MissingLandmarks,
   MissingCode,
+  ConvergedSuperimposition,
   ExportTables,
   OpenDropped,
   RecentFiles,
@@ -71,7 +72,8 @@ enum class Action : std::uint8_t {
   DesignSaveTriples,
   TurnView,
 };
-inline constexpr std::size_t kActionCount = 47;
+// TurnView is the last action.
+inline constexpr std::size_t kActionCount = static_cast<std::size_t>(Action::TurnView) + 1;
 
 struct ActionEntry {
   Action action;  // its place in the table

@@ -146,6 +146,7 @@ void check_files(Session& session);       // "CheckFile": the report of each fil
 void toggle_curves(Session& session);     // "CurvesAsLandmarks"
 void toggle_missing(Session& session);    // "MissingLandmarks"
 void ask_missing_code(Session& session);  // "MissingCode"
+void toggle_converge(Session& session);   // "ConvergedSuperimposition"
 
 // Before an action that drops the calculated distances while they were
 // never saved: asks whether to save them first ("Save distances..."),

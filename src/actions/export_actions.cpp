@@ -121,6 +121,7 @@ void export_tables(Session& session) {
                  {"curves", reading.curves},
                  {"missing", reading.missing},
                  {"missing_code", missing_code_text(reading)}};
+  if (s.converged) run.options["converge"] = true;
   run.specimens = s.specimens();
   run.landmarks = s.landmarks();
   run.dimensions = s.dimensions;

@@ -58,7 +58,7 @@ void load_files(Session& session, Source source, const std::vector<std::string>&
   std::vector<std::string> warnings;
   Sample sample;
   try {
-    sample = load_sample(paths, {format_of(source), options}, warnings);
+    sample = load_sample(paths, {format_of(source), options, session.converge}, warnings);
   } catch (...) {
     for (const std::string& warning : warnings) session.warn(warning);
     throw;

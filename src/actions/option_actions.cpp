@@ -34,6 +34,14 @@ void toggle_missing(Session& session) {
   show_checked(session, "MissingMenu", on);
 }
 
+void toggle_converge(Session& session) {
+  bool& on = session.converge;
+  on = !on;
+  show_checked(session, "ConvergeMenu", on);
+  session.report(on ? "TPS samples loaded from now on are superimposed until converged."
+                    : "TPS samples loaded from now on stop at the standard rule.");
+}
+
 void ask_missing_code(Session& session) {
   TpsOptions& options = session.tps_options;
   auto text = session.platform.ask_text(

@@ -102,6 +102,9 @@ class Session {
   // How the TPS load actions read files: curves and missing values, as the
   // batch tool's options or the window's File menu set them.
   TpsOptions tps_options;
+  // Whether TPS loads superimpose until converged (the File menu's
+  // Converged superimposition, the batch tool's --converge).
+  bool converge = false;
   // How the save actions write datasets: plain text as always, or a CSV or
   // TSV table with a header and the specimens' IDs.
   TableFormat table_format = TableFormat::Plain;

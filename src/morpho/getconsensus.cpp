@@ -2,7 +2,9 @@
 
 #include <Eigen/Dense>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,11 @@ namespace {
 // The iteration stops once the summed squared change of the consensus
 // coordinates between two passes is at most this (0.1 * 2^-27).
 constexpr double kConvergence = 7.450580596923829e-10;
+
+// Below this largest turn of a pass (radians), the rows' turns are rounding
+// rather than fitting, and a converging superimposition stops once they no
+// longer shrink.
+constexpr double kRoundingFloor = 1e-12;
 
 // Rows rotated between two summing steps, and the least a thread is given.
 constexpr std::size_t kChunkRows = 4096;
@@ -35,9 +42,9 @@ void normalise_row(std::span<double> row) {
 }
 
 // Rotates one row about the origin by the angle that best fits it to ref in
-// the least-squares sense. Only proper rotations are used, so a mirror image
-// stays mirrored.
-void rotate_onto(std::span<double> row, const std::vector<double>& ref) {
+// the least-squares sense and returns that angle's size. Only proper
+// rotations are used, so a mirror image stays mirrored.
+double rotate_onto(std::span<double> row, const std::vector<double>& ref) {
   const std::size_t k = row.size() / 2;
   double ct = 0.0;
   double st = 0.0;
@@ -58,6 +65,7 @@ void rotate_onto(std::span<double> row, const std::vector<double>& ref) {
     row[2 * j] = u * c - v * s;
     row[2 * j + 1] = u * s + v * c;
   }
+  return std::abs(theta);
 }
 
 // The same for x y z landmarks.
@@ -79,7 +87,9 @@ void normalise_row_3d(std::span<double> row) {
 // Turns one x y z row about the origin by the proper rotation that best fits
 // it to ref: with the cross-covariance M = X' Ref = U S V', the rotation is
 // U diag(1, 1, d) V', d = det(U V'), so a mirror image stays mirrored.
-void rotate_onto_3d(std::span<double> row, const std::vector<double>& ref) {
+// Returns the size of the turn, |R - I| / sqrt(2) (the angle, for a small
+// one), taken from the matrix itself so that a tiny turn is not lost.
+double rotate_onto_3d(std::span<double> row, const std::vector<double>& ref) {
   const std::size_t k = row.size() / 3;
   Eigen::Matrix3d m = Eigen::Matrix3d::Zero();
   for (std::size_t j = 0; j < k; ++j) {
@@ -91,7 +101,7 @@ void rotate_onto_3d(std::span<double> row, const std::vector<double>& ref) {
   if (!m.allFinite()) {
     // A NaN or zero-size specimen has no rotation; it stays non-finite, as in 2-D.
     for (std::size_t c = 0; c < 3 * k; ++c) row[c] = std::nan("");
-    return;
+    return std::nan("");
   }
   const Eigen::JacobiSVD<Eigen::Matrix3d> svd(m, Eigen::ComputeFullU | Eigen::ComputeFullV);
   const Eigen::Matrix3d& u = svd.matrixU();
@@ -103,7 +113,88 @@ void rotate_onto_3d(std::span<double> row, const std::vector<double>& ref) {
     const Eigen::RowVector3d q = p * rotation;
     for (int a = 0; a < 3; ++a) row[3 * j + a] = q(a);
   }
+  return (rotation - Eigen::Matrix3d::Identity()).norm() / std::sqrt(2.0);
 }
+
+// The passes of a superimposition over its rotated rows and their
+// reference, the normalised mean of the last pass.
+class Passes {
+ public:
+  Passes(Matrix& rows, std::vector<double>& reference, std::size_t dims)
+      : xpt_(rows),
+        xref_(reference),
+        spatial_(dims == 3),
+        xrefold_(rows.cols()),
+        sums_(rows.cols()) {}
+
+  // Fits every row to the reference, then takes their normalised mean as the
+  // new one. Returns the summed squared change of the reference; `scale` is
+  // what the mean was divided by, `largest_turn` the largest turn of a row
+  // (NaN when a row has no finite turn).
+  double run(double& scale, double& largest_turn) {
+    const std::size_t r = xpt_.rows();
+    const std::size_t n = xpt_.cols();
+    // Every row is fitted to the same reference, rows in blocks over the
+    // threads; the column sums for the new mean are gathered on one thread in
+    // row order, so they are the same bits for every thread count. A chunk is
+    // summed while the next one is rotated, still warm in the cache.
+    std::fill(sums_.begin(), sums_.end(), 0.0);
+    const auto add_rows = [&](std::size_t begin, std::size_t end) {
+      for (std::size_t i = begin; i < end; ++i) {
+        const auto row = xpt_.row(i);
+        for (std::size_t c = 0; c < n; ++c) sums_[c] += row[c];
+      }
+    };
+    std::atomic<double> turn{0.0};
+    std::size_t summed = 0;
+    for (std::size_t chunk = 0; chunk < r; chunk += kChunkRows) {
+      const std::size_t rows_here = std::min(kChunkRows, r - chunk);
+      parallel_blocks(rows_here, kMinBlock, [&](std::size_t begin, std::size_t end) {
+        // The first block runs on this thread, which alone touches the sums.
+        if (begin == 0) {
+          add_rows(summed, chunk);
+          summed = chunk;
+        }
+        double largest = 0.0;
+        for (std::size_t i = chunk + begin; i < chunk + end; ++i) {
+          const double t =
+              spatial_ ? rotate_onto_3d(xpt_.row(i), xref_) : rotate_onto(xpt_.row(i), xref_);
+          // A NaN turn is kept: it is larger than any settled one.
+          if (!(t <= largest)) largest = t;
+          progress_every(i);
+        }
+        double seen = turn.load();
+        while (!(largest <= seen) && !std::isnan(seen) &&
+               !turn.compare_exchange_weak(seen, largest)) {
+        }
+      });
+    }
+    add_rows(summed, r);
+    largest_turn = turn.load();
+
+    xrefold_.swap(xref_);
+    const double rows = static_cast<double>(r);
+    for (std::size_t c = 0; c < n; ++c) xref_[c] = sums_[c] / rows;
+    double squares = 0.0;
+    for (std::size_t c = 0; c < n; ++c) squares += xref_[c] * xref_[c];
+    scale = std::sqrt(squares);
+    for (std::size_t c = 0; c < n; ++c) xref_[c] /= scale;
+
+    double xd = 0.0;
+    for (std::size_t c = 0; c < n; ++c) {
+      const double d = xref_[c] - xrefold_[c];
+      xd += d * d;
+    }
+    return xd;
+  }
+
+ private:
+  Matrix& xpt_;
+  std::vector<double>& xref_;
+  bool spatial_;
+  std::vector<double> xrefold_;
+  std::vector<double> sums_;
+};
 
 }  // namespace
 
@@ -130,64 +221,55 @@ ConsensusResult getconsensus(Matrix x, std::size_t dims, std::size_t pass_limit)
   // The first specimen is the first reference, so the results take its orientation.
   const auto first = xpt.row(0);
   std::vector<double> xref(first.begin(), first.end());
-  std::vector<double> xrefold(n);
-  std::vector<double> sums(n);
-  const double rows = static_cast<double>(r);
+  Passes passes(xpt, xref, dims);
   double xd = 1.0;
-
   while (xd > kConvergence) {
     if (result.passes == pass_limit) {
       result.reached_pass_limit = true;
       break;
     }
     ++result.passes;
-
-    // Every row is fitted to the same reference, rows in blocks over the
-    // threads; the column sums for the new mean are gathered on one thread in
-    // row order, so they are the same bits for every thread count. A chunk is
-    // summed while the next one is rotated, still warm in the cache.
-    std::fill(sums.begin(), sums.end(), 0.0);
-    const auto add_rows = [&](std::size_t begin, std::size_t end) {
-      for (std::size_t i = begin; i < end; ++i) {
-        const auto row = xpt.row(i);
-        for (std::size_t c = 0; c < n; ++c) sums[c] += row[c];
-      }
-    };
-    std::size_t summed = 0;
-    for (std::size_t chunk = 0; chunk < r; chunk += kChunkRows) {
-      const std::size_t rows_here = std::min(kChunkRows, r - chunk);
-      parallel_blocks(rows_here, kMinBlock, [&](std::size_t begin, std::size_t end) {
-        // The first block runs on this thread, which alone touches the sums.
-        if (begin == 0) {
-          add_rows(summed, chunk);
-          summed = chunk;
-        }
-        for (std::size_t i = chunk + begin; i < chunk + end; ++i) {
-          spatial ? rotate_onto_3d(xpt.row(i), xref) : rotate_onto(xpt.row(i), xref);
-          progress_every(i);
-        }
-      });
-    }
-    add_rows(summed, r);
-
-    xrefold.swap(xref);
-    for (std::size_t c = 0; c < n; ++c) xref[c] = sums[c] / rows;
-    double squares = 0.0;
-    for (std::size_t c = 0; c < n; ++c) squares += xref[c] * xref[c];
-    const double f = std::sqrt(squares);
-    for (std::size_t c = 0; c < n; ++c) xref[c] /= f;
-    result.scale = f;
-
-    xd = 0.0;
-    for (std::size_t c = 0; c < n; ++c) {
-      const double d = xref[c] - xrefold[c];
-      xd += d * d;
-    }
+    xd = passes.run(result.scale, result.last_turn);
   }
 
   result.non_finite = !std::isfinite(xd);
   result.consensus = Matrix::row_vector(xref);
   return result;
+}
+
+std::size_t converge_consensus(ConsensusResult& fit, std::size_t dims, std::size_t pass_limit) {
+  if (fit.non_finite || fit.superimposed.rows() == 0) return 0;
+  const auto consensus = fit.consensus.row(0);
+  // A consensus that a degenerate specimen made non-finite would take every
+  // row with it.
+  for (const double v : consensus) {
+    if (!std::isfinite(v)) return 0;
+  }
+  std::vector<double> xref(consensus.begin(), consensus.end());
+  Passes passes(fit.superimposed, xref, dims);
+  std::size_t added = 0;
+  double previous = std::numeric_limits<double>::infinity();
+  for (;;) {
+    if (added == pass_limit) {
+      fit.reached_pass_limit = true;
+      break;
+    }
+    ++added;
+    double turn = 0.0;
+    const double xd = passes.run(fit.scale, turn);
+    fit.last_turn = turn;
+    if (!std::isfinite(xd) || std::isnan(turn)) {
+      fit.non_finite = true;
+      break;
+    }
+    // Settled, or at the floor where rounding alone turns the rows and the
+    // turns no longer shrink.
+    if (turn <= kSettledTurn || (turn < kRoundingFloor && turn > 0.9 * previous)) break;
+    previous = turn;
+  }
+  fit.passes += added;
+  fit.consensus = Matrix::row_vector(xref);
+  return added;
 }
 
 }  // namespace dg

@@ -27,6 +27,9 @@ struct ConsensusResult {
   std::size_t passes = 0;
   bool reached_pass_limit = false;  // stopped by the limit, not by convergence
   bool non_finite = false;  // the change measure became non-finite (NaN or zero-size specimen)
+  // The largest turn of a row in the last pass (radians; in 3-D the size of
+  // the rotation, |R - I| / sqrt(2)).
+  double last_turn = 0;
 };
 
 // A guard against a sample that never settles; real samples need a handful of passes.
@@ -36,5 +39,20 @@ inline constexpr std::size_t kConsensusPassLimit = 10000;
 // the iteration; the default is far above what real samples need.
 ConsensusResult getconsensus(Matrix x, std::size_t dims,
                              std::size_t pass_limit = kConsensusPassLimit);
+
+// A turn of at most a few units in the last place of unit-size coordinates:
+// a pass that turns no row by more has converged.
+inline constexpr double kSettledTurn = 8 * 2.220446049250313e-16;
+
+// Goes on with the passes of a superimposition that getconsensus stopped by
+// its rule on the change of the consensus, which leaves rows up to about
+// 1e-5 radians short of their best rotation, until no row turns by more than
+// kSettledTurn in a pass, or, below 1e-12 radians, the largest turn no longer
+// shrinks (rounding alone then turns the rows). `fit` is getconsensus's
+// result for the same `dims`; its rows and consensus are updated, and the
+// passes added are counted in `passes` and returned. A fit that stopped
+// non-finite is left as it is.
+std::size_t converge_consensus(ConsensusResult& fit, std::size_t dims,
+                               std::size_t pass_limit = kConsensusPassLimit);
 
 }  // namespace dg

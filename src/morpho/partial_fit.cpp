@@ -150,6 +150,13 @@ std::string no_complete_specimen(std::size_t rows, const std::string& source) {
          "; the superimposition needs at least one complete specimen.";
 }
 
+// Fits one row by its present landmarks, as fit_present_landmarks(_3d).
+double fit_present(std::span<double> row, std::span<const double> consensus, std::size_t dims) {
+  const std::size_t k = row.size() / dims;
+  return dims == 3 ? fit_present_landmarks_3d(row, consensus, k)
+                   : fit_present_landmarks(row, consensus, k);
+}
+
 PartialFitResult superimpose_with_missing(Matrix x, std::size_t dims) {
   PartialFitResult result;
   const std::size_t r = x.rows();
@@ -159,7 +166,6 @@ PartialFitResult superimpose_with_missing(Matrix x, std::size_t dims) {
     result.fit = getconsensus(std::move(x), dims);
     return result;
   }
-  const std::size_t k = coords / dims;
 
   for (std::size_t i = 0; i < r; ++i) {
     if (has_missing_coordinate(x.row(i), coords)) ++result.incomplete;
@@ -185,8 +191,7 @@ PartialFitResult superimpose_with_missing(Matrix x, std::size_t dims) {
   for (std::size_t i = 0, from = 0; i < r; ++i) {
     const auto row = x.row(i);
     if (has_missing_coordinate(row, coords)) {
-      result.partial_size[i] = 1.0 / (dims == 3 ? fit_present_landmarks_3d(row, consensus, k)
-                                                : fit_present_landmarks(row, consensus, k));
+      result.partial_size[i] = 1.0 / fit_present(row, consensus, dims);
     } else {
       const auto fitted = fit.superimposed.row(from++);
       std::copy(fitted.begin(), fitted.end(), row.begin());
@@ -195,6 +200,37 @@ PartialFitResult superimpose_with_missing(Matrix x, std::size_t dims) {
   fit.superimposed = std::move(x);
   result.fit = std::move(fit);
   return result;
+}
+
+std::size_t converge_with_missing(PartialFitResult& result, std::size_t dims) {
+  ConsensusResult& fit = result.fit;
+  if (result.incomplete == 0) return converge_consensus(fit, dims);
+  // The complete rows converge on their own, as they were superimposed.
+  Matrix x = std::move(fit.superimposed);
+  const std::size_t r = x.rows();
+  const std::size_t coords = x.cols();
+  fit.superimposed = Matrix(r - result.incomplete, coords);
+  for (std::size_t i = 0, to = 0; i < r; ++i) {
+    const auto row = x.row(i);
+    if (!has_missing_coordinate(row, coords)) {
+      std::copy(row.begin(), row.end(), fit.superimposed.row(to++).begin());
+    }
+  }
+  const std::size_t added = converge_consensus(fit, dims);
+  const auto consensus = fit.consensus.row(0);
+  for (std::size_t i = 0, from = 0; i < r; ++i) {
+    const auto row = x.row(i);
+    if (has_missing_coordinate(row, coords)) {
+      // The row was fitted at 1 / partial_size of its size as read; the new
+      // fit scales it by its own factor once more.
+      result.partial_size[i] /= fit_present(row, consensus, dims);
+    } else {
+      const auto fitted = fit.superimposed.row(from++);
+      std::copy(fitted.begin(), fitted.end(), row.begin());
+    }
+  }
+  fit.superimposed = std::move(x);
+  return added;
 }
 
 }  // namespace dg

@@ -34,6 +34,12 @@ struct PartialFitResult {
 
 PartialFitResult superimpose_with_missing(Matrix x, std::size_t dims);
 
+// converge_consensus for superimpose_with_missing's result: the complete
+// rows go on converging as one superimposition, then every incomplete row is
+// fitted again by its present landmarks onto the consensus this gives, its
+// partial size following. Returns the passes added.
+std::size_t converge_with_missing(PartialFitResult& result, std::size_t dims);
+
 // The error for a sample of `rows` specimens none of which is complete;
 // `source` ("loaded from a.tps") follows the word "specimen(s)" when given.
 std::string no_complete_specimen(std::size_t rows, const std::string& source = "");

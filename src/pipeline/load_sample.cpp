@@ -7,6 +7,7 @@
 #include "morpho/centsize.hpp"
 #include "morpho/getconsensus.hpp"
 #include "morpho/partial_fit.hpp"
+#include "output/manifest.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
 
@@ -62,7 +63,31 @@ Sample read_matrix(const std::string& path, std::size_t dims, std::vector<std::s
   return s;
 }
 
+std::string unsettled(const std::string& name) {
+  return "the superimposition of \"" + name + "\" did not settle within " +
+         std::to_string(kConsensusPassLimit) + " passes; the last pass is kept.";
+}
+
 }  // namespace
+
+void converge_sample(Sample& s, std::vector<std::string>& warnings) {
+  if (s.consensus.empty() || s.converged) return;
+  PartialFitResult fit;
+  fit.fit.superimposed = std::move(s.coordinates);
+  fit.fit.consensus = std::move(s.consensus);
+  fit.fit.scale = s.consensus_scale;
+  fit.fit.passes = s.passes;
+  fit.partial_size = std::move(s.partial_size);
+  if (!fit.partial_size.empty()) fit.incomplete = incomplete_rows(fit.fit.superimposed);
+  converge_with_missing(fit, s.dimensions);
+  if (fit.fit.reached_pass_limit) warnings.push_back(unsettled(s.name));
+  s.coordinates = std::move(fit.fit.superimposed);
+  s.consensus = std::move(fit.fit.consensus);
+  s.consensus_scale = fit.fit.scale;
+  s.passes = fit.fit.passes;
+  s.partial_size = std::move(fit.partial_size);
+  s.converged = true;
+}
 
 Sample finish_tps_load(TpsData data, const std::string& name, const std::string& source,
                        std::vector<std::string>& warnings) {
@@ -82,8 +107,7 @@ Sample finish_tps_load(TpsData data, const std::string& name, const std::string&
     fit = getconsensus(std::move(data.coordinates), data.dimensions);
   }
   if (fit.reached_pass_limit) {
-    warnings.push_back("the superimposition of \"" + name + "\" did not settle within " +
-                       std::to_string(kConsensusPassLimit) + " passes; the last pass is kept.");
+    warnings.push_back(unsettled(name));
   } else if (fit.non_finite) {
     warnings.push_back("\"" + name +
                        "\" has specimens with missing (NaN) or coinciding coordinates; the "
@@ -122,7 +146,9 @@ Sample load_sample(const std::vector<std::string>& paths, const LoadOptions& opt
     name += " and " + std::to_string(paths.size() - 1) +
             (paths.size() == 2 ? " more file" : " more files");
   }
-  return finish_tps_load(std::move(data), name, "loaded from " + name, warnings);
+  Sample s = finish_tps_load(std::move(data), name, "loaded from " + name, warnings);
+  if (options.converge) converge_sample(s, warnings);
+  return s;
 }
 
 }  // namespace dg

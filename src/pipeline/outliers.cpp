@@ -7,6 +7,7 @@
 #include "input/sample_survey.hpp"
 #include "output/dataset_file.hpp"
 #include "output/sha256.hpp"
+#include "pipeline/load_sample.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
@@ -15,16 +16,9 @@ namespace {
 
 constexpr double kNaN = SpecimenDistance::kNone;
 
-// One specimen's values as the plain file has them; the table has the same
-// without the second landmark of the swap, which its swap field names.
+// One specimen's values, as the plain file and the table have them.
 constexpr std::size_t kValues = 10;
-enum Field : std::size_t {
-  kIncomplete = 1,
-  kFlagged = 3,
-  kSwap = 6,
-  kSwapSecond = 7,
-  kMirrored = 9
-};
+enum Field : std::size_t { kIncomplete = 1, kFlagged = 3, kMirrored = 9 };
 
 double count_or_nan(std::size_t n) {
   return n == 0 ? kNaN : static_cast<double>(n);
@@ -47,22 +41,28 @@ std::string short_number(double v) {
 
 }  // namespace
 
-OutlierScreen screen_outliers(const Sample& sample) {
+OutlierScreen screen_outliers(const Sample& sample, std::vector<std::string>& warnings) {
   if (sample.consensus.empty()) {
     raise("The outlier screen needs a superimposed sample with its consensus (a TPS sample); " +
           (sample.name.empty() ? std::string("this sample") : "\"" + sample.name + "\"") +
           " was taken as it is.");
   }
-  return procrustes_outliers(sample.coordinates, sample.consensus, sample.dimensions);
+  if (sample.converged) {
+    return procrustes_outliers(sample.coordinates, sample.consensus, sample.dimensions);
+  }
+  Sample converged = sample;
+  converge_sample(converged, warnings);
+  return procrustes_outliers(converged.coordinates, converged.consensus, converged.dimensions);
 }
 
 std::vector<std::string> outlier_report(const Sample& sample, const OutlierScreen& screen) {
   std::vector<std::string> lines;
-  lines.push_back("Outlying specimens: " + std::to_string(screen.flagged) + " of " +
-                  std::to_string(screen.specimens.size()) +
-                  " have a Procrustes distance to the consensus above Q3 + 1.5 (Q3 - Q1) = " +
-                  short_number(screen.threshold) + " (Q1 " + short_number(screen.q1) + ", Q3 " +
-                  short_number(screen.q3) + ").");
+  lines.push_back(
+      "Outlying specimens (on the converged superimposition): " + std::to_string(screen.flagged) +
+      " of " + std::to_string(screen.specimens.size()) +
+      " have a Procrustes distance to the consensus above Q3 + 1.5 (Q3 - Q1) = " +
+      short_number(screen.threshold) + " (Q1 " + short_number(screen.q1) + ", Q3 " +
+      short_number(screen.q3) + ").");
   for (std::size_t i = 0; i < screen.specimens.size(); ++i) {
     const SpecimenDistance& s = screen.specimens[i];
     if (!s.flagged) continue;
@@ -82,34 +82,28 @@ std::vector<std::string> outlier_report(const Sample& sample, const OutlierScree
 }
 
 std::vector<std::string> outlier_columns() {
-  return {"distance", "incomplete",          "rank",    "flagged", "worst_landmark", "worst_share",
-          "swap",     "distance_after_swap", "mirrored"};
+  return {"distance",   "incomplete",     "rank",
+          "flagged",    "worst_landmark", "worst_share",
+          "swap_first", "swap_second",    "distance_after_swap",
+          "mirrored"};
 }
 
 Written write_outliers(const Sample& sample, const OutlierScreen& screen, const std::string& path,
                        TableFormat format, Digest digest) {
   const auto& rows = screen.specimens;
+  const RowSource source{rows.size(), kValues, [&](std::size_t i, std::span<double> out) {
+                           const auto values = values_of(rows[i]);
+                           std::copy(values.begin(), values.end(), out.begin());
+                         }};
   if (format == TableFormat::Plain) {
-    write_exact(path, {rows.size(), kValues, [&](std::size_t i, std::span<double> out) {
-                         const auto values = values_of(rows[i]);
-                         std::copy(values.begin(), values.end(), out.begin());
-                       }});
+    write_exact(path, source);
   } else {
-    const RowSource source{rows.size(), kValues - 1, [&](std::size_t i, std::span<double> out) {
-                             const auto values = values_of(rows[i]);
-                             auto to = std::copy(values.begin(), values.begin() + kSwapSecond,
-                                                 out.begin());
-                             std::copy(values.begin() + kSwapSecond + 1, values.end(), to);
-                           }};
-    // Flags are words, the swap names its two landmarks, and a value that
-    // does not apply is NA without a warning: it is no lost number.
-    const FieldText text = [&](std::size_t i, std::size_t column, double v, std::string& field) {
-      const std::size_t value = column < kSwapSecond ? column : column + 1;
+    // Flags are words, and a value that does not apply is NA without a
+    // warning: it is no lost number.
+    const FieldText text = [](std::size_t, std::size_t column, double v, std::string& field) {
       if (std::isnan(v)) {
         field = "NA";
-      } else if (value == kSwap) {
-        field = std::to_string(rows[i].swap_first) + "-" + std::to_string(rows[i].swap_second);
-      } else if (value == kIncomplete || value == kFlagged || value == kMirrored) {
+      } else if (column == kIncomplete || column == kFlagged || column == kMirrored) {
         field = v != 0.0 ? "TRUE" : "FALSE";
       } else {
         return false;

@@ -12,12 +12,13 @@
 //   flagged              TRUE above the threshold
 //   worst_landmark       the landmark adding most to the squared distance
 //   worst_share          its share of it, 0 to 1
-//   swap                 "4-5": two landmarks whose swap at least halves the distance
+//   swap_first           two landmarks whose swap at least halves the distance
+//   swap_second          (two columns, so that no spreadsheet reads "4-5" as a date)
 //   distance_after_swap  the distance after that swap
 //   mirrored             TRUE when the mirror image fits at least twice as well
 // with NA where a value does not apply (swap and mirror are tried on flagged
 // specimens only). A plain file has the same values one line per specimen,
-// without the specimen columns and with the swap as two landmark numbers:
+// without the specimen columns:
 //   distance incomplete rank flagged worst_landmark worst_share swap_first
 //   swap_second distance_after_swap mirrored
 // with 1 and 0 for TRUE and FALSE, NaN for NA, each number exactly.
@@ -33,11 +34,15 @@
 
 namespace dg {
 
-// Raises a RuntimeError for a sample without a consensus (a matrix taken as
-// it is).
-OutlierScreen screen_outliers(const Sample& sample);
+// The screen of the converged superimposition: of the sample itself when it
+// is converged, else of a converged copy (converge_sample, whose warning is
+// appended to `warnings`), so that no distance carries the standard
+// stopping's shortfall. Raises a RuntimeError for a sample without a
+// consensus (a matrix taken as it is).
+OutlierScreen screen_outliers(const Sample& sample, std::vector<std::string>& warnings);
 
-// The rule and its threshold in one line, then a line per flagged specimen:
+// The rule and its threshold in one line, which names the converged
+// superimposition, then a line per flagged specimen:
 //   specimen 12 (ID=x): Procrustes distance 0.21 is above the threshold 0.08
 //   (Q3 + 1.5 IQR); landmarks 4 and 5 look swapped: distance 0.21 -> 0.04
 std::vector<std::string> outlier_report(const Sample& sample, const OutlierScreen& screen);

@@ -31,6 +31,9 @@ struct Sample {
   Matrix consensus;
   double consensus_scale = 1;
   std::size_t passes = 0;
+  // Superimposed until no specimen turned by more than a few units in the
+  // last place (converge_sample), not by the loads' standard stopping rule.
+  bool converged = false;
   // The first file's name, "a.tps and 2 more files" for several.
   std::string name;
 

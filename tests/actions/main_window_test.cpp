@@ -215,7 +215,7 @@ TEST_F(MainWindowTest, AUserClicksThroughTheWholeOrderOfWork) {
     ++menus;
     run_callback(session, h);
   }
-  EXPECT_EQ(menus, 20u);
+  EXPECT_EQ(menus, 21u);
   EXPECT_EQ(console.str(), "Wrote 6 tables and their manifest to " + (out / "tables").string() +
                                "/: small-distances.csv, small-log-distances.csv, "
                                "small-constrained.csv, small-angles.csv, small-degrees.csv, "

@@ -195,15 +195,16 @@ awk 'BEGIN { srand(5); for (s = 1; s <= 20; s++) { print "LM=6"
   >"$work/out" 2>"$work/err"
 check "--outliers runs" test $? -eq 0 -a ! -s "$work/err"
 check "the outlier table's header" test "$(head -1 "$work/o.csv")" = \
-  "specimen,id,image,distance,incomplete,rank,flagged,worst_landmark,worst_share,swap,distance_after_swap,mirrored"
+  "specimen,id,image,distance,incomplete,rank,flagged,worst_landmark,worst_share,swap_first,swap_second,distance_after_swap,mirrored"
 check "specimen 5 is flagged, ranked first, with landmarks 2 and 3 swapped" \
-  test "$(awk -F, '$7 == "TRUE" { print $1, $2, $6, $10 }' "$work/o.csv")" = "5 w5 1 2-3"
+  test "$(awk -F, '$7 == "TRUE" { print $1, $2, $6, $10, $11 }' "$work/o.csv")" = "5 w5 1 2 3"
 check "the report states the rule and the swap" grep -q \
   "^specimen 5 (ID=w5): Procrustes distance .* is above the threshold .* (Q3 + 1.5 IQR); landmarks 2 and 3 look swapped: distance .* -> " "$work/out"
-check "the outlier table is in the manifest" python3 -c '
+check "the outlier table and the screen's superimposition are in the manifest" python3 -c '
 import json, sys
 m = json.load(open(sys.argv[1]))
-sys.exit(m["outputs"] != [{"path": sys.argv[2], "rows": 20, "sha256": sys.argv[3]}])' \
+sys.exit(m["outputs"] != [{"path": sys.argv[2], "rows": 20, "sha256": sys.argv[3]}]
+         or m["options"]["outliers"] != "on the converged superimposition")' \
   "$work/o.json" "$work/o.csv" "$(sha256sum <"$work/o.csv" | cut -d" " -f1)"
 "$tool" --matrix "$work/s1.txt" --outliers "$work/m.txt" 2>"$work/err"
 check "--outliers of a matrix is refused with status 2" test $? -eq 2 -a ! -e "$work/m.txt"

@@ -7,6 +7,7 @@
 
 #include "input/tps_scan.hpp"
 #include "morpho/centsize.hpp"
+#include "pipeline/load_sample.hpp"
 #include "pipeline_support.hpp"
 #include "test_support.hpp"
 
@@ -19,7 +20,8 @@ using OutliersTest = ScratchTest;
 
 TEST_F(OutliersTest, DistancesAreThoseOfEachSpecimenFittedAnewOntoTheConsensus) {
   const Sample sample = load(kRoad + "small.tps");
-  const OutlierScreen screen = screen_outliers(sample);
+  std::vector<std::string> warnings;
+  const OutlierScreen screen = screen_outliers(sample, warnings);
   // With landmarks as complex numbers, centred and of unit size, the
   // distance after the best rotation is sqrt(2 - 2 |sum conj(z) w|).
   const TpsData raw = read_tps_file(kRoad + "small.tps", false, centsize);
@@ -33,15 +35,19 @@ TEST_F(OutliersTest, DistancesAreThoseOfEachSpecimenFittedAnewOntoTheConsensus) 
     for (auto& p : z) p /= std::sqrt(size);
     return z;
   };
-  const auto w = complex_row(sample.consensus.row(0));
+  // The screen fits onto the converged consensus, not the load's.
+  Sample converged = sample;
+  converge_sample(converged, warnings);
+  const auto w = complex_row(converged.consensus.row(0));
   for (std::size_t i = 0; i < sample.specimens(); ++i) {
     const auto z = complex_row(raw.coordinates.row(i));
     std::complex<double> product = 0;
     for (std::size_t j = 0; j < z.size(); ++j) product += std::conj(z[j]) * w[j];
-    EXPECT_NEAR(screen.specimens[i].distance, std::sqrt(2 - 2 * std::abs(product)), 1e-9);
+    EXPECT_NEAR(screen.specimens[i].distance, std::sqrt(2 - 2 * std::abs(product)), 1e-12);
   }
   const std::vector<std::string> report = outlier_report(sample, screen);
   EXPECT_EQ(report.size(), 1 + screen.flagged);
+  EXPECT_NE(report[0].find("(on the converged superimposition): "), std::string::npos);
   EXPECT_NE(report[0].find("above Q3 + 1.5 (Q3 - Q1) = "), std::string::npos) << report[0];
 }
 
@@ -52,7 +58,8 @@ TEST_F(OutliersTest, PlainFilesHoldTheValuesAsNumbersAndAMatrixIsRefused) {
     tps << "LM=4\n0 0\n" << (i == 3 ? "1 1\n1 0\n" : "1 0\n1 1\n") << 0.01 * (i % 5) << " 1\n";
   }
   const Sample sample = load(file("s.tps", tps.str()));
-  const OutlierScreen screen = screen_outliers(sample);
+  std::vector<std::string> warnings;
+  const OutlierScreen screen = screen_outliers(sample, warnings);
   const Written plain =
       write_outliers(sample, screen, at("o.txt"), TableFormat::Plain, Digest::sha256);
   EXPECT_EQ(plain.rows, 12u);
@@ -77,7 +84,8 @@ TEST_F(OutliersTest, PlainFilesHoldTheValuesAsNumbersAndAMatrixIsRefused) {
 
   Sample matrix = sample;
   matrix.consensus = Matrix();
-  EXPECT_THROW_HAS(screen_outliers(matrix), "needs a superimposed sample with its consensus");
+  EXPECT_THROW_HAS(screen_outliers(matrix, warnings),
+                   "needs a superimposed sample with its consensus");
 }
 
 }  // namespace

@@ -246,8 +246,8 @@ int main(int argc, char** argv) {
       platform.drawnow(g);
       ++items;
     }
-    check(items == 16,
-          "the menus hold the table export, the check, three reading options, seven "
+    check(items == 17,
+          "the menus hold the table export, the check, four reading options, seven "
           "styling items, the landmark numbers, the plot copy and the two help texts");
     check(fs::exists(out / "sample-superimposed.csv"), "the tables were exported");
     QWidget* report = nullptr;
