@@ -26,6 +26,7 @@
 #include "pipeline/load_sample.hpp"
 #include "pipeline/measurements.hpp"
 #include "pipeline/outliers.hpp"
+#include "pipeline/replicates.hpp"
 #include "pipeline/write_outputs.hpp"
 #include "protocol/all_pairs.hpp"
 #include "protocol/landmark_list.hpp"
@@ -59,6 +60,7 @@ struct Options {
   std::string matrix, pairs, triples;
   std::string lengths, log_lengths, constrained, angles, degrees, superimposed, plot;
   std::string superimposed_tps, consensus, outliers;
+  std::string replicates, repeatability, replicate_distances;
   std::string missing_code;
   std::size_t dimensions = 2;  // of the landmarks of a TPS or matrix sample
   std::string write_pairs;
@@ -192,6 +194,7 @@ dg::RunManifest describe_run(const Options& o, std::vector<std::string> command_
   // so a run without them has the manifest it always had.
   if (o.converge) run.options["converge"] = true;
   if (!o.outliers.empty()) run.options["outliers"] = "on the converged superimposition";
+  if (!o.replicates.empty()) run.options["replicates"] = o.replicates;
   const dg::Sample& s = done.sample;
   run.specimens = s.specimens();
   run.landmarks = s.landmarks();
@@ -330,6 +333,25 @@ static int run(int argc, char** argv) {
                  "swap_first swap_second distance_after_swap mirrored, 1/0 for yes/no, NaN where "
                  "a value does not apply); prints the rule and a line per flagged specimen")
       ->check(kFileName);
+  app.add_option("--replicates", o.replicates,
+                 "How the rows of the sample are replicates of one specimen: \"files\" (each "
+                 "file a digitising session of the same specimens, matched by ID=, else by "
+                 "IMAGE=) or \"id:PATTERN\" / \"image:PATTERN\" (the first group of the "
+                 "regular expression names the specimen, as in 'id:^(.*)_r[0-9]+$')");
+  app.add_option("--repeatability", o.repeatability,
+                 "With --replicates, write the measurement error of every distance, the "
+                 "centroid size, every angle (in degrees) and the shape, one row each by "
+                 "--format: specimens, measurements, n0, sums of squares, degrees of freedom "
+                 "and mean squares among and within specimens, F, p, variance components, the "
+                 "repeatability with its 95% confidence interval and the percentage of "
+                 "measurement error; the shape's from a Procrustes analysis of variance of the "
+                 "converged superimposition")
+      ->check(kFileName);
+  app.add_option("--replicate-distances", o.replicate_distances,
+                 "With --replicates, write for each specimen of a TPS sample the largest "
+                 "Procrustes distance between two of its replicates (converged "
+                 "superimposition), which two, its rank and whether it is above Q3 + 1.5 IQR")
+      ->check(kFileName);
 #if DISTANGLER_PLOT
   app.add_option("--plot", o.plot,
                  "Paint the plot the window would show after the actions into this file: "
@@ -404,8 +426,15 @@ static int run(int argc, char** argv) {
     return 2;
   }
 
+  const bool replicate_outputs = !o.repeatability.empty() || !o.replicate_distances.empty();
+  if (replicate_outputs != !o.replicates.empty()) {
+    std::cerr << "distangler-batch: --repeatability and --replicate-distances need --replicates, "
+                 "which is of use only with one of them.\n";
+    return 2;
+  }
   for (const auto& [option, path] :
-       {std::pair{"--consensus", &o.consensus}, std::pair{"--outliers", &o.outliers}}) {
+       {std::pair{"--consensus", &o.consensus}, std::pair{"--outliers", &o.outliers},
+        std::pair{"--replicate-distances", &o.replicate_distances}}) {
     if (!path->empty() && !o.matrix.empty()) {
       std::cerr << "distangler-batch: " << option
                 << " needs a TPS sample (--tps or --tps-scale); a --matrix input is taken as it "
@@ -420,7 +449,8 @@ static int run(int argc, char** argv) {
     if (!path->empty()) *path = absolute_path(*path);
   }
   if (!o.write_pairs.empty()) o.write_pairs = absolute_path(o.write_pairs);
-  for (std::string* path : {&o.superimposed_tps, &o.consensus, &o.outliers}) {
+  for (std::string* path :
+       {&o.superimposed_tps, &o.consensus, &o.outliers, &o.repeatability, &o.replicate_distances}) {
     if (!path->empty()) *path = absolute_path(*path);
   }
   if (!o.manifest.empty()) o.manifest = absolute_path(o.manifest);
@@ -447,6 +477,8 @@ static int run(int argc, char** argv) {
       {"--superimposed-tps", &o.superimposed_tps},
       {"--consensus", &o.consensus},
       {"--outliers", &o.outliers},
+      {"--repeatability", &o.repeatability},
+      {"--replicate-distances", &o.replicate_distances},
       {"--plot", &o.plot},
       {"--manifest", &o.manifest}};
   try {
@@ -514,7 +546,7 @@ static int run(int argc, char** argv) {
     }
     // The distances are computed block by block as each dataset is written.
     dg::CheckedList pairs{done.pairs, 2, {}};
-    if (distances) {
+    if (distances || !o.replicates.empty()) {
       steps.step(named(Action::CalcLengths),
                  [&] { pairs = dg::checked_list(done.pairs, 2, sample.landmarks()); });
     }
@@ -554,6 +586,25 @@ static int run(int argc, char** argv) {
             dg::write_outliers(sample, screen, o.outliers, format,
                                o.manifest.empty() ? dg::Digest::none : dg::Digest::sha256);
         done.outputs.push_back({written.path, written.rows, written.sha256});
+      });
+    }
+    if (!o.replicates.empty()) {
+      steps.step("measurement error", [&] {
+        std::vector<std::string> warnings;
+        const dg::MeasurementError error =
+            dg::measurement_error(study, dg::replicate_groups(sample, o.replicates), warnings);
+        warn(std::move(warnings));
+        for (const std::string& line : dg::measurement_error_report(sample, error)) {
+          std::cout << line << "\n";
+        }
+        const dg::Digest digest = o.manifest.empty() ? dg::Digest::none : dg::Digest::sha256;
+        for (const auto& [path, write] :
+             {std::pair{&o.repeatability, &dg::write_repeatability},
+              std::pair{&o.replicate_distances, &dg::write_replicate_distances}}) {
+          if (path->empty()) continue;
+          const dg::Written written = write(error, *path, format, digest);
+          done.outputs.push_back({written.path, written.rows, written.sha256});
+        }
       });
     }
 #if DISTANGLER_PLOT

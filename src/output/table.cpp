@@ -254,6 +254,46 @@ std::string utf8_text(std::string_view text) {
   return out;
 }
 
+void write_named_rows(const std::string& path, TableFormat format,
+                      const std::vector<std::string>& columns,
+                      const std::vector<std::string>& names, const RowSource& rows,
+                      const FieldText& text) {
+  if (format == TableFormat::Plain) raise("A plain dataset has no table to write.");
+  if (columns.size() != rows.cols + 1 || names.size() != rows.rows) {
+    raise("Cannot write \"" + path + "\": " + std::to_string(rows.rows) + " rows of " +
+          std::to_string(rows.cols) + " values for " + std::to_string(names.size()) +
+          " names and " + std::to_string(columns.size()) + " column names.");
+  }
+  const char sep = format == TableFormat::Csv ? ',' : '\t';
+  std::string out;
+  for (std::size_t j = 0; j < columns.size(); ++j) {
+    if (j != 0) out += sep;
+    append_field(out, format, columns[j]);
+  }
+  out += '\n';
+  std::vector<double> row(rows.cols);
+  std::string field;
+  for (std::size_t i = 0; i < rows.rows; ++i) {
+    append_field(out, format, names[i]);
+    rows.row(i, row);
+    for (std::size_t j = 0; j < row.size(); ++j) {
+      out += sep;
+      if (text && text(i, j, row[j], field)) {
+        append_field(out, format, field);
+      } else if (std::isfinite(row[j])) {
+        char number[kMaxNumber];
+        out.append(number, std::to_chars(number, number + sizeof number, row[j]).ptr);
+      } else {
+        out += "NA";
+      }
+    }
+    out += '\n';
+  }
+  AtomicFile file(path);
+  file.write(out);
+  file.commit();
+}
+
 std::string write_table(const std::string& path, TableFormat format, const Matrix& rows,
                         const std::vector<std::string>& columns,
                         std::span<const SpecimenRecord> records, const RowTransform& transform) {

@@ -79,6 +79,17 @@ std::string write_table(const std::string& path, TableFormat format, const RowSo
                         const std::vector<std::string>& columns,
                         std::span<const SpecimenRecord> records, const RowTransform& transform = {},
                         const FieldText& text = {});
+// A small table of named rows without the specimen columns (a row per
+// variable of a study, say): a header of `columns`, the first naming the
+// column of `names`, then each row's name and values, as text where `text`
+// gives it, else the shortest number that reads back the same, NA for one
+// that is not finite (such a table says itself where a value does not
+// apply, so no warning). Csv or Tsv; replaced whole.
+void write_named_rows(const std::string& path, TableFormat format,
+                      const std::vector<std::string>& columns,
+                      const std::vector<std::string>& names, const RowSource& rows,
+                      const FieldText& text = {});
+
 std::string write_table(const std::string& path, TableFormat format, const Matrix& rows,
                         const std::vector<std::string>& columns,
                         std::span<const SpecimenRecord> records,

@@ -89,6 +89,14 @@ void converge_sample(Sample& s, std::vector<std::string>& warnings) {
   s.converged = true;
 }
 
+const Sample& converged_view(const Sample& sample, std::optional<Sample>& copy,
+                             std::vector<std::string>& warnings) {
+  if (sample.converged || sample.consensus.empty()) return sample;
+  copy = sample;
+  converge_sample(*copy, warnings);
+  return *copy;
+}
+
 Sample finish_tps_load(TpsData data, const std::string& name, const std::string& source,
                        std::vector<std::string>& warnings) {
   for (std::string& warning : data.warnings) warnings.push_back(std::move(warning));

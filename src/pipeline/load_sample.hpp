@@ -7,6 +7,7 @@
 // cannot be loaded; nothing is returned then. No dialog, no current folder.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,12 @@ Sample finish_tps_load(TpsData data, const std::string& name, const std::string&
 // short. A warning is appended when it does not settle. A sample taken as it
 // is (no consensus) or converged already is left as it is.
 void converge_sample(Sample& sample, std::vector<std::string>& warnings);
+
+// What the analyses that need the converged superimposition take: the sample
+// itself when it is converged or has no consensus, else a converged copy,
+// kept in `copy`.
+const Sample& converged_view(const Sample& sample, std::optional<Sample>& copy,
+                             std::vector<std::string>& warnings);
 
 // `paths` names the files (one for a matrix). The findings are appended to
 // `warnings` (without a "Warning: " prefix) as they arise, so that those made

@@ -47,11 +47,8 @@ OutlierScreen screen_outliers(const Sample& sample, std::vector<std::string>& wa
           (sample.name.empty() ? std::string("this sample") : "\"" + sample.name + "\"") +
           " was taken as it is.");
   }
-  if (sample.converged) {
-    return procrustes_outliers(sample.coordinates, sample.consensus, sample.dimensions);
-  }
-  Sample converged = sample;
-  converge_sample(converged, warnings);
+  std::optional<Sample> copy;
+  const Sample& converged = converged_view(sample, copy, warnings);
   return procrustes_outliers(converged.coordinates, converged.consensus, converged.dimensions);
 }
 
