@@ -130,8 +130,6 @@ TEST_F(ProtocolDesignTest, RowEditsMoveAndDeleteAndRefuseMissingRows) {
 }
 
 TEST_F(ProtocolDesignTest, UndoAndRedoWalkAMixedHistory) {
-  int calls = 0;
-  design.set_observer([&] { ++calls; });
   std::vector<std::pair<Matrix, Matrix>> states{{Matrix(), Matrix()}};
   const auto keep = [&] {
     states.emplace_back(design.matrix(List::pairs), design.matrix(List::triples));
@@ -153,7 +151,6 @@ TEST_F(ProtocolDesignTest, UndoAndRedoWalkAMixedHistory) {
   keep();
   design.clear(List::pairs);
   keep();
-  EXPECT_GT(calls, 7);
 
   for (std::size_t i = states.size() - 1; i > 0; --i) {
     ASSERT_TRUE(design.can_undo());

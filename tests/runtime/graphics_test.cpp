@@ -246,7 +246,6 @@ TEST_F(GraphicsTest, ApplicationDataAndCallbackContext) {
   g.setappdata(fig, "X", Value(1.0));
   g.setappdata(fig, "X", Value(2.0));
   EXPECT_EQ(g.getappdata(fig, "X").scalar(), 2.0);
-  EXPECT_FALSE(g.isappdata(control, "X"));
   EXPECT_EQ(g.gcbo(), std::nullopt);
   {
     Graphics::CallbackScope scope(g, control);
