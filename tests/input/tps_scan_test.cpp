@@ -11,6 +11,7 @@
 
 #include "input/input_test_support.hpp"
 #include "morpho/centsize.hpp"
+#include "test_support.hpp"
 
 namespace dg {
 namespace {
@@ -517,14 +518,13 @@ TEST(TpsScanWindows, AFileThatChangesWhileReadIsRefused) {
   set_thread_count(0);
 }
 
-TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
-  const std::string dir = testing::TempDir();
-  const std::string a = dir + "/reader_a.tps", b = dir + "/reader_b.tps", c = dir + "/reader_c.tps";
+using TpsScanFiles = ScratchTest;
+
+TEST_F(TpsScanFiles, SeveralFilesReadAsOneSample) {
   const std::string a_text = "LM=2\n1 2\n3 4\nID=a1\nLM=2\n5 6\n7 8\nID=a2\n";
   const std::string b_text = "LM=2 x\n9 9\n8 8\nID=b1\n";
-  std::ofstream(a, std::ios::binary) << a_text;
-  std::ofstream(b, std::ios::binary) << b_text;
-  std::ofstream(c, std::ios::binary) << "LM=3\n1 1\n2 2\n3 3\n";
+  const std::string a = file("a.tps", a_text), b = file("b.tps", b_text);
+  const std::string c = file("c.tps", "LM=3\n1 1\n2 2\n3 3\n");
   TpsOptions options;
   options.names = true;
   const TpsData both = read_tps_files({a, b}, options, centsize);
@@ -539,8 +539,7 @@ TEST(TpsScanFiles, SeveralFilesReadAsOneSample) {
   EXPECT_ERROR_MSG(read_tps_files({a, b, c}, options, centsize),
                    "\"" + c + "\" has 3 landmarks per specimen where \"" + a +
                        "\" has 2; files loaded as one sample must have the same landmark count.");
-  const std::string d = dir + "/reader_d.tps";
-  std::ofstream(d, std::ios::binary) << "LM3=2\n1 1 1\n2 2 2\n";
+  const std::string d = file("d.tps", "LM3=2\n1 1 1\n2 2 2\n");
   EXPECT_ERROR_MSG(
       read_tps_files({a, d}, options),
       "\"" + d + "\" holds 3-D specimens where \"" + a +
