@@ -108,20 +108,6 @@ TEST(TpsScan3D, Lm3StartsA3DSpecimenAndLmDoesWhenAsked) {
   EXPECT_EQ(gaps.incomplete, 1u);
 }
 
-TEST(TpsScan3D, AGenerated3DSampleReadsAlikeInWindowsAndOnThreads) {
-  std::mt19937 random(7);
-  std::string text;
-  for (int s = 1; s <= 200; ++s) {
-    const char* nl = random() % 2 ? "\n" : "\r\n";
-    text += std::string(random() % 3, ' ') + (random() % 2 ? "LM3=3" : "lm3=3") + nl;
-    for (int i = 0; i < 9; ++i)
-      text += std::to_string(random() % 2000 / 7.0) + (i % 3 == 2 ? nl : " ");
-    if (random() % 2) text += "ID=s" + std::to_string(s) + nl;
-  }
-  expect_windowed_reads_agree(text, "g.tps", TpsOptions{}, centsize);
-  EXPECT_EQ(read_tps(text, "g.tps", TpsOptions{}).coordinates.cols(), 9u);
-}
-
 TEST(TpsScanLayout, CoordinatesMayBeBrokenAnywhere) {
   const char* layouts[] = {
       "LM=2\n1 2 3 4\nLM=2\n5 6 7 8\n",
