@@ -15,8 +15,6 @@
 #include "input/input_test_support.hpp"
 #include "input/tps_scan.hpp"
 #include "morpho/centsize.hpp"
-#include "morpho/formtrad2.hpp"
-#include "morpho/getconsensus.hpp"
 #include "runtime/array/file_io.hpp"
 #include "test_support.hpp"
 
@@ -73,18 +71,6 @@ std::vector<double> reference_scales(const std::string& path) {
   return scales;
 }
 
-// Equal, with NaN equal to NaN.
-void expect_same_values(const Matrix& actual, const Matrix& expected) {
-  ASSERT_EQ(actual.rows(), expected.rows());
-  ASSERT_EQ(actual.cols(), expected.cols());
-  for (std::size_t i = 0; i < actual.size(); ++i) {
-    const double a = actual.values()[i], b = expected.values()[i];
-    if (!(std::isnan(a) && std::isnan(b))) {
-      ASSERT_EQ(a, b) << "value " << i;
-    }
-  }
-}
-
 std::string no_scale_error(const std::string& path, std::size_t next_keyword_line,
                            const std::string& id = "") {
   return "\"" + path + "\", specimen 1 (" + (id.empty() ? "" : "ID=" + id + ", ") +
@@ -128,13 +114,21 @@ TEST(RealFiles, LoadAsTheFileReads) {
     ASSERT_EQ(d.coordinates.rows(), f.rows);
     ASSERT_EQ(d.coordinates.cols(), 2 * f.landmarks);
     EXPECT_EQ(d.namelist.size(), f.rows);
-    // The curves file warns that its curves are not used (see below), the
-    // horsefly file of its code -1000001 for missing landmarks.
-    const bool warns = f.name == kCurvesFile || f.spot_last == -1000001;
-    EXPECT_EQ(d.warnings.size(), warns ? 1u : 0u);
+    // Each file has one ID= line per specimen, after its coordinates.
+    std::vector<std::string> ids;
+    for (std::string line : lines_of(path)) {
+      if (!starts_with_nocase(line, "id=")) continue;
+      line.erase(line.find_last_not_of(" \r") + 1);
+      ids.push_back(line.substr(3));
+    }
     ASSERT_EQ(d.records.size(), f.rows);
-    EXPECT_EQ(d.records[0].id(), f.first_id);
-    expect_same_values(d.coordinates, reference_coordinates(path, f.landmarks));
+    ASSERT_EQ(ids.size(), f.rows);
+    EXPECT_EQ(ids[0], f.first_id);
+    for (std::size_t i = 0; i < f.rows; ++i) {
+      ASSERT_EQ(d.records[i].id(), ids[i]) << "specimen " << i + 1;
+      ASSERT_EQ(d.records[i].number, i + 1);
+    }
+    EXPECT_TRUE(same_values(d.coordinates, reference_coordinates(path, f.landmarks)));
     EXPECT_EQ(d.coordinates(f.spot_row, 0), f.spot_first);
     EXPECT_EQ(d.coordinates(f.spot_row, 2 * f.landmarks - 1), f.spot_last);
     if (f.second_keyword_line != 0) {
@@ -185,9 +179,6 @@ TEST(RealFiles, BrokenFilesFailNamingSpecimenAndProblem) {
       {"bluegill-gillraker-36spec-lm0-partialscale-crlf.TPS",
        "specimen 1 (ID=0, line 1): no coordinates follow LM=0; reading stopped at "
        "\"IMAGE=C:\\Users\\Chelsea\\Documents\\MCGILL\\...\" (line 2)."},
-      {"trilobite-phacops-144spec-lm21-3D-tabs-crlf.tps",
-       "specimen 1 (line 1): holds 63 numbers where LM=21 announces 42 (x and y of each "
-       "landmark); it may be 3-D data."},
   };
   for (const Case& c : cases) {
     const std::string expected = "\"" + real_data(c.name) + "\", " + c.problem;
@@ -201,33 +192,11 @@ TEST(RealFiles, BrokenFilesFailNamingSpecimenAndProblem) {
   }
 }
 
-TEST(RealFiles, RecordsKeepTheFilesIds) {
-  SKIP_WITHOUT_REAL_DATA();
-  const std::string path = real_data("bluegill-body-417spec-k19-scale-crlf.TPS");
-  std::vector<std::string> ids;
-  for (std::string line : lines_of(path)) {
-    if (!starts_with_nocase(line, "id=")) continue;
-    line.erase(line.find_last_not_of(" \r") + 1);
-    ids.push_back(line.substr(3));
-  }
-  const TpsData d = read_tps_file(path, TpsOptions{});
-  ASSERT_EQ(d.records.size(), 417u);
-  ASSERT_EQ(ids.size(), 417u);
-  for (std::size_t i = 0; i < ids.size(); ++i) {
-    EXPECT_EQ(d.records[i].id(), ids[i]) << i;
-    EXPECT_EQ(d.records[i].number, i + 1);
-  }
-  EXPECT_EQ(d.records[416].image(), "TW FN 015.jpg");
-}
-
-TEST(RealFiles, CurvesWarnOrBecomeLandmarks) {
+// Without --curves the file warns that its curves are not used (checked with
+// the pipeline's load of it).
+TEST(RealFiles, CurvesBecomeLandmarks) {
   SKIP_WITHOUT_REAL_DATA();
   const std::string path = real_data(kCurvesFile);
-  EXPECT_EQ(read_tps_file(path, TpsOptions{}).warnings,
-            std::vector<std::string>{
-                "\"" + path +
-                "\": 300 specimens carry curves (72 points each); they are not used; load them as "
-                "extra landmarks with --curves (in the window: File > Curves as landmarks)."});
   TpsOptions options;
   options.curves = true;
   const TpsData d = read_tps_file(path, options);
@@ -246,102 +215,6 @@ TEST(RealFiles, CurvesWarnOrBecomeLandmarks) {
   EXPECT_EQ(d.coordinates(0, 33), std::strtod(e, nullptr));
   EXPECT_TRUE(same_values(Matrix::row_vector(d.coordinates.row(0).first(32)),
                           Matrix::row_vector(read_tps_file(path, false).coordinates.row(0))));
-}
-
-TEST(RealFiles, SentinelMarksMissingLandmarks) {
-  SKIP_WITHOUT_REAL_DATA();
-  const std::string path = real_data("horsefly-wing-60spec-k30-padded-sentinel.tps");
-  TpsOptions options;
-  options.missing = true;
-  options.missing_code = -1000001;
-  const TpsData d = read_tps_file(path, options);
-  Matrix expected = reference_coordinates(path, 30);
-  for (std::size_t r = 0; r < expected.rows(); ++r) {
-    for (std::size_t j = 0; j < 30; ++j) {
-      if (expected(r, 2 * j) == -1000001 || expected(r, 2 * j + 1) == -1000001) {
-        expected(r, 2 * j) = expected(r, 2 * j + 1) = NAN;
-      }
-    }
-  }
-  expect_same_values(d.coordinates, expected);
-  EXPECT_EQ(d.incomplete, 32u);
-  ASSERT_EQ(d.warnings.size(), 1u);
-  EXPECT_EQ(d.warnings[0].find("\"" + path + "\": 32 of 60 specimens have missing landmarks ("),
-            0u);
-}
-
-TEST(RealFiles, Latin1IdAndNaLandmark) {
-  SKIP_WITHOUT_REAL_DATA();
-  const std::string path = real_data("horsefly-wing-1spec-k30-latin1-crlf.tps");
-  TpsOptions options;
-  options.missing = true;
-  const TpsData d = read_tps_file(path, options);
-  ASSERT_EQ(d.records.size(), 1u);
-  EXPECT_EQ(d.records[0].id(), "Tabanidae_Dasybasis opaca_Termas de Chill\xE1n_1");
-  EXPECT_EQ(d.incomplete, 1u);
-  ASSERT_EQ(d.coordinates.cols(), 60u);
-  // The NA pair stands on line 31, the 30th line of coordinates.
-  EXPECT_TRUE(std::isnan(d.coordinates(0, 58)) && std::isnan(d.coordinates(0, 59)));
-  EXPECT_EQ(std::count_if(d.coordinates.values().begin(), d.coordinates.values().end(),
-                          [](double v) { return std::isnan(v); }),
-            2);
-}
-
-// The one 3-D file: LM=21 blocks of x y z lines. Superimposed and measured at
-// each specimen's own size as a load and a distance save do, its distances
-// are those of its raw coordinates.
-TEST(RealFiles, Phacops3DDistancesAreThoseOfItsRawCoordinates) {
-  SKIP_WITHOUT_REAL_DATA();
-  const std::string path = real_data("trilobite-phacops-144spec-lm21-3D-tabs-crlf.tps");
-  TpsOptions solid;
-  solid.dimensions = 3;
-  const TpsData d = read_tps_file(path, solid, centsize);
-  ASSERT_EQ(d.dimensions, 3u);
-  ASSERT_EQ(d.coordinates.rows(), 144u);
-  ASSERT_EQ(d.coordinates.cols(), 63u);
-  EXPECT_EQ(d.records[143].line, 143u * 22 + 1);
-  Matrix raw;  // every number of each block, by strtod
-  std::vector<double> row;
-  for (const std::string& line : lines_of(path)) {
-    if (starts_with_nocase(line, "lm=")) {
-      if (!row.empty()) raw.append_row(row);
-      row.clear();
-      continue;
-    }
-    const char* p = line.c_str();
-    for (char* e = nullptr;; p = e) {
-      const double v = std::strtod(p, &e);
-      if (e == p) break;
-      row.push_back(v);
-    }
-  }
-  raw.append_row(row);
-  ASSERT_EQ(raw.rows(), 144u);
-  ASSERT_EQ(raw.cols(), 63u);
-  const ConsensusResult fit = getconsensus(d.coordinates, 3);
-  Matrix pairs;
-  std::vector<std::size_t> index;
-  for (double a = 1; a <= 21; ++a) {
-    for (double b = a + 1; b <= 21; ++b) {
-      pairs.append_row(std::vector<double>{a, b});
-      index.insert(index.end(), {static_cast<std::size_t>(a) - 1, static_cast<std::size_t>(b) - 1});
-    }
-  }
-  const DistancePlan plan = distance_plan(fit.superimposed, d.sizes, index, {}, 3);
-  std::vector<double> out(plan.cols());
-  double worst = 0;
-  for (std::size_t i = 0; i < 144; ++i) {
-    distance_row(fit.superimposed, plan, i, out);
-    for (std::size_t j = 0; j < pairs.rows(); ++j) {
-      const std::size_t a = 3 * static_cast<std::size_t>(pairs(j, 0) - 1);
-      const std::size_t b = 3 * static_cast<std::size_t>(pairs(j, 1) - 1);
-      const double dx = raw(i, a) - raw(i, b), dy = raw(i, a + 1) - raw(i, b + 1);
-      const double dz = raw(i, a + 2) - raw(i, b + 2);
-      const double want = std::sqrt(dx * dx + dy * dy + dz * dz);
-      worst = std::max(worst, std::fabs(out[j] - want) / want);
-    }
-  }
-  EXPECT_LT(worst, 1e-9);
 }
 
 // Every published file, in every way of loading it, reads alike whole, in

@@ -59,18 +59,6 @@ TEST(Formtrad2Test, NoPairsNoRowsAndZeroSize) {
   EXPECT_TRUE(std::isnan(measure(Matrix{{1, 1, 1, 1, 4}}, Matrix{{1, 2}})(0, 0)));
 }
 
-TEST(Formtrad2Test, DistancesDependOnShapeAndStoredSizeOnly) {
-  // kSix, then turned a quarter turn and moved, then also with its stored size tripled.
-  Matrix x = kSix;
-  x.append_row(std::vector<double>{5, 5, 5, 9, 2, 10, -1, 7, 1, 4, 4, 3, 10});
-  x.append_row(std::vector<double>{5, 5, 5, 9, 2, 10, -1, 7, 1, 4, 4, 3, 30});
-  const Matrix y = measure(x, Matrix{{1, 2}, {3, 6}, {4, 5}});
-  for (std::size_t j = 0; j < 3; ++j) {
-    EXPECT_NEAR(y(1, j), y(0, j), 1e-12);
-    EXPECT_NEAR(y(2, j), 3 * y(0, j), 1e-12);
-  }
-}
-
 TEST(Formtrad2Test, DistancesInSpaceAtTheirOwnSize) {
   // x y z of three landmarks: 1-2 is 3 long (1, 2, 2), 2-3 is 13 (3, 4, 12).
   std::vector<double> row = {0, 0, 0, 1, 2, 2, 4, 6, 14};

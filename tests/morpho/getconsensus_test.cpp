@@ -8,9 +8,6 @@
 #include <vector>
 
 #include "morpho/centsize.hpp"
-#include "morpho/formtrad2.hpp"
-#include "morpho/partial_fit.hpp"
-#include "runtime/array/parallel.hpp"
 #include "test_support.hpp"
 
 namespace dg {
@@ -78,13 +75,19 @@ TEST(GetconsensusTest, MirrorImageIsRotatedNeverReflected) {
   EXPECT_LT(area(p) * area(q), -1e-3);
 }
 
-TEST(GetconsensusTest, NoisySampleSettlesOnItsMean) {
+// Six noisy copies of kBase, each turned, scaled and moved.
+Matrix noisy_sample() {
   Matrix x;
   for (int i = 0; i < 6; ++i) {
     std::vector<double> s = kBase;
     for (std::size_t c = 0; c < s.size(); ++c) s[c] += 0.15 * std::sin(1.7 * i + 2.3 * c);
     x.append_row(moved(s, 0.9 * i - 2.0, 1.0 + i, 3.0 * i));
   }
+  return x;
+}
+
+TEST(GetconsensusTest, NoisySampleSettlesOnItsMean) {
+  const Matrix x = noisy_sample();
   const ConsensusResult res = getconsensus(x, 2);
   EXPECT_GT(res.passes, 1u);
   EXPECT_FALSE(res.reached_pass_limit || res.non_finite);
@@ -115,42 +118,6 @@ TEST(GetconsensusTest, SingleAndZeroSizeSpecimens) {
   const ConsensusResult bad = getconsensus(Matrix{{0, 0, 1, 0, 0, 1}, {2, 2, 2, 2, 2, 2}}, 2);
   EXPECT_TRUE(bad.non_finite);
   EXPECT_EQ(bad.passes, 1u);
-}
-
-// Rows are rotated and measured in blocks over the threads, the mean summed in
-// row order: every thread count gives the same bits, also with rows that miss
-// landmarks (fitted by part, measured with their factor back to read size).
-TEST(GetconsensusTest, EveryThreadCountGivesTheSameBits) {
-  Matrix x;
-  for (int i = 0; i < 9001; ++i) {
-    std::vector<double> row = moved(kBase, 0.37 * i, 1.0 + (i % 7), 0.5 * (i % 11));
-    for (std::size_t c = 0; c < row.size(); ++c) row[c] += 1e-3 * ((i * 31 + c * 17) % 13);
-    if (i % 2999 == 5) row[2] = row[3] = std::nan("");
-    x.append_row(row);
-  }
-  const std::vector<std::size_t> pairs{0, 1, 1, 2, 4, 0, 3, 1};
-  const std::vector<double> sizes = centsize(x);
-  const auto bits = [](const Matrix& m) {
-    const auto v = m.values();
-    return std::vector<unsigned char>(reinterpret_cast<const unsigned char*>(v.data()),
-                                      reinterpret_cast<const unsigned char*>(v.data() + v.size()));
-  };
-  std::vector<std::vector<unsigned char>> first;
-  for (std::size_t threads : {1, 2, 3}) {
-    set_thread_count(threads);
-    const PartialFitResult fit = superimpose_with_missing(x, 2);
-    const std::vector<std::vector<unsigned char>> now = {
-        bits(fit.fit.superimposed), bits(fit.fit.consensus),
-        bits(formtrad2(fit.fit.superimposed, sizes, pairs, fit.partial_size, 2)),
-        bits(Matrix::row_vector(centsize(x)))};
-    if (threads == 1) {
-      first = now;
-      EXPECT_EQ(fit.incomplete, 3u);
-    } else {
-      EXPECT_EQ(now, first) << threads << " threads";
-    }
-  }
-  set_thread_count(0);
 }
 
 // x y z rows from x y rows: z = 0 after every landmark.
@@ -206,12 +173,7 @@ Matrix solid_sample() {
 }
 
 TEST(GetconsensusTest, PlanarSampleInSpaceGivesThePlanarResult) {
-  Matrix x;
-  for (int i = 0; i < 6; ++i) {
-    std::vector<double> s = kBase;
-    for (std::size_t c = 0; c < s.size(); ++c) s[c] += 0.15 * std::sin(1.7 * i + 2.3 * c);
-    x.append_row(moved(s, 0.9 * i - 2.0, 1.0 + i, 3.0 * i));
-  }
+  const Matrix x = noisy_sample();
   const ConsensusResult flat = getconsensus(x, 2);
   const ConsensusResult solid = getconsensus(embedded(x), 3);
   EXPECT_EQ(solid.passes, flat.passes);

@@ -7,6 +7,7 @@
 
 #include "input/tps_scan.hpp"
 #include "pipeline_support.hpp"
+#include "protocol/all_pairs.hpp"
 #include "test_support.hpp"
 
 namespace dg {
@@ -33,7 +34,7 @@ class RealFilesTest : public ::testing::Test {
   void expect_raw_distances(const Sample& sample, const Loadable& f, double code) {
     ASSERT_EQ(sample.specimens(), f.specimens);
     ASSERT_EQ(sample.coordinates.cols(), 2 * f.landmarks);
-    const Matrix pairs = all_pairs(f.landmarks);
+    const Matrix pairs = first_pairs(f.landmarks);
     const Matrix dist = distances(sample, pairs);
     const bool kept = options.missing;  // missing values on
     const Matrix raw = read_tps_file(kReal + f.file, false).coordinates;
@@ -62,16 +63,8 @@ class RealFilesTest : public ::testing::Test {
   }
 
   // Every pair of the first (up to) 12 landmarks: 66 distances per specimen.
-  Matrix all_pairs(std::size_t landmarks) {
-    Matrix pairs;
-    std::size_t n = std::min<std::size_t>(landmarks, 12);
-    for (std::size_t a = 1; a <= n; ++a) {
-      for (std::size_t b = a + 1; b <= n; ++b) {
-        std::vector<double> row{static_cast<double>(pairs.rows() + 1), double(a), double(b)};
-        pairs.append_row(row);
-      }
-    }
-    return pairs;
+  static Matrix first_pairs(std::size_t landmarks) {
+    return all_pairs(std::min<std::size_t>(landmarks, 12));
   }
 
   TpsOptions options;
@@ -197,28 +190,6 @@ TEST_F(RealFilesTest, CodedMissingLandmarksLeaveTheCompleteSpecimensAsTheirOwnFi
     }
   }
   EXPECT_EQ(matched, 34u);
-}
-
-TEST_F(RealFilesTest, PublishedFilesWithAFactorForEverySpecimen) {
-  SKIP_WITHOUT_REAL_DATA();
-  const std::string file = "bluegill-body-417spec-k19-scale-crlf.TPS";
-  const Sample sample = load(kReal + file, {}, SampleFormat::tps_scale);
-  const Matrix pairs{{1, 1, 2}, {2, 3, 19}, {3, 7, 12}};
-  const Matrix d = distances(sample, pairs);
-  const TpsData raw = read_tps_file(kReal + file, false);
-  const TpsData scaled = read_tps_file(kReal + file, true);
-  ASSERT_EQ(d.rows(), 417u);
-  for (std::size_t s = 0; s < d.rows(); ++s) {
-    const double factor = scaled.coordinates(s, 0) / raw.coordinates(s, 0);
-    for (std::size_t p = 0; p < 3; ++p) {
-      const auto a = static_cast<std::size_t>(pairs(p, 1)) - 1;
-      const auto b = static_cast<std::size_t>(pairs(p, 2)) - 1;
-      const double expected =
-          factor * std::hypot(raw.coordinates(s, 2 * a) - raw.coordinates(s, 2 * b),
-                              raw.coordinates(s, 2 * a + 1) - raw.coordinates(s, 2 * b + 1));
-      ASSERT_NEAR(d(s, p), expected, 1e-9 * expected) << "specimen " << s + 1;
-    }
-  }
 }
 
 }  // namespace

@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "input/dload.hpp"
@@ -15,34 +12,10 @@
 namespace dg {
 namespace {
 
-namespace fs = std::filesystem;
-
-class LandmarkListTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("protocol_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-           "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string file(const std::string& name, const std::string& text) {
-    std::ofstream(dir / name, std::ios::binary) << text;
-    return (dir / name).string();
-  }
-  static std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  fs::path dir;
-};
+using LandmarkListTest = ScratchTest;
 
 TEST_F(LandmarkListTest, WrittenListsReadBackTheSame) {
-  const std::string path = (dir / "out.txt").string();
+  const std::string path = at("out.txt");
   write_list(path, Matrix{{1, 1, 2}, {2, 3, 4}});
   EXPECT_EQ(contents(path), "1 1 2\n2 3 4\n");
   EXPECT_EQ(dload(path), (Matrix{{1, 1, 2}, {2, 3, 4}}));
@@ -65,7 +38,7 @@ TEST_F(LandmarkListTest, WrittenListsReadBackTheSame) {
 }
 
 TEST_F(LandmarkListTest, AFailedWriteNamesTheFile) {
-  const std::string path = (dir / "missing" / "out.txt").string();
+  const std::string path = at("missing/out.txt");
   EXPECT_THROW_HAS(write_list(path, Matrix{{1, 1, 2}}), path);
 }
 

@@ -23,11 +23,6 @@ TEST(FormatTest, PercentGWritesSixSignificantDigitsAndReadableNonFinite) {
   EXPECT_EQ(sprintf("%g ", values), "0.5 2 1e-05 123456 1.23457e+06 NaN Inf -Inf NaN ");
 }
 
-TEST(FormatTest, DatasetLineOfThreeValues) {
-  std::vector<double> row{0.5, 2, 0.00001};
-  EXPECT_EQ(sprintf("%g ", row) + sprintf(" \n", std::span<const double>{}), "0.5 2 1e-05  \n");
-}
-
 TEST(FormatTest, FixedWidthCountsPadWithLeadingBlanks) {
   EXPECT_EQ(sprintf("%3.0f Landmarks", 12.0), " 12 Landmarks");
   EXPECT_EQ(sprintf("%3.0f Samples", 7.0), "  7 Samples");
@@ -167,15 +162,6 @@ TEST(FormatTest, PercentGAgreesWithTheCLibraryOnRandomValuesTiesAndNearTies) {
   AgreesWithC check;
   check_against_c(check, 250000, 20261207);
   EXPECT_GT(check.checked, 3500000u);
-  EXPECT_EQ(check.failures, 0);
-}
-
-// The long run, by hand in the release build:
-//   runtime_tests --gtest_also_run_disabled_tests --gtest_filter='*ManyMore*'
-TEST(FormatTest, DISABLED_PercentGAgreesWithTheCLibraryOnManyMoreValues) {
-  AgreesWithC check;
-  check_against_c(check, 7000000, 20261208);
-  std::printf("%llu values checked\n", static_cast<unsigned long long>(check.checked));
   EXPECT_EQ(check.failures, 0);
 }
 

@@ -2,8 +2,6 @@
 // without leaving anything behind, and where figure files are found.
 #include "runtime/graphics/layout_file.hpp"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -116,19 +114,13 @@ TEST_F(LayoutFileTest, OverflowingNumbersAndDeepNestingAreRefusedWithTheirPlace)
   EXPECT_EQ(g.figures(), std::vector<Handle>{before});
 }
 
-class FigureSearchTest : public LayoutFileTest {
+class FigureSearchTest : public ScratchTest {
  protected:
-  FigureSearchTest()
-      : dir(fs::temp_directory_path() / ("figure_search_" + std::to_string(::getpid()))),
-        previous(fs::current_path()) {
-    fs::create_directories(dir);
-    fs::current_path(dir);
-  }
-  ~FigureSearchTest() override {
-    fs::current_path(previous);
-    fs::remove_all(dir);
-  }
-  fs::path dir, previous;
+  FigureSearchTest() { fs::current_path(dir); }
+  ~FigureSearchTest() override { fs::current_path(previous); }
+  fs::path previous = fs::current_path();
+  HeadlessPlatform platform;
+  Graphics g{platform};
 };
 
 TEST_F(FigureSearchTest, AFileInTheCurrentFolderOverridesTheBuiltInCopy) {
