@@ -438,6 +438,7 @@ TEST_F(PlatformTest, TheCloseButtonAndDroppedFilesRunTheFiguresCallbacks) {
 
 TEST_F(PlatformTest, TheWheelZoomsAboutThePointerDragPansAndDoubleClickResets) {
   const Handle axes = plotted_axes();
+  g.set(axes, "ButtonDownFcn", Value("pick(gcbo)"));
   auto lim = [&] {
     Matrix x = g.get(axes, "XLim").matrix(), y = g.get(axes, "YLim").matrix();
     return std::array<double, 4>{x(0, 0), x(0, 1), y(0, 0), y(0, 1)};
@@ -455,6 +456,7 @@ TEST_F(PlatformTest, TheWheelZoomsAboutThePointerDragPansAndDoubleClickResets) {
   EXPECT_TRUE(near(lim(), {2, 34, 4, 28}, 1e-6)) << "the limits change on release";
   mouse(QEvent::MouseButtonRelease, moved);
   EXPECT_TRUE(near(lim(), {-1.2, 30.8, 2.4, 26.4}, 1e-6)) << lim()[0] << " " << lim()[2];
+  EXPECT_TRUE(calls.empty()) << "a drag is no click";
 
   mouse(QEvent::MouseButtonDblClick, pointer);
   EXPECT_EQ(g.get(axes, "XLimMode").text(), "auto");
@@ -485,12 +487,6 @@ TEST_F(PlatformTest, AClickSetsTheAxesPointAndRunsItsCallbackAndPointerMotionIsR
   EXPECT_EQ(point()(1, 0), point()(0, 0));
   EXPECT_EQ(g.get(axes, "XLim").matrix(), limits) << "a click does not pan";
 
-  mouse(QEvent::MouseButtonPress, at);
-  mouse(QEvent::MouseMove, at + QPointF(20, 0));
-  mouse(QEvent::MouseButtonRelease, at + QPointF(20, 0));
-  EXPECT_EQ(calls.size(), 1u) << "a drag pans and runs nothing";
-  EXPECT_NEAR(g.get(axes, "XLim").matrix()(0, 0), -2, 1e-9);
-
   // Pointer motion: many moves in one turn of the loop run the callback once,
   // for the last place; leaving the canvas puts the point far outside.
   EXPECT_FALSE(canvas()->hasMouseTracking());
@@ -500,7 +496,7 @@ TEST_F(PlatformTest, AClickSetsTheAxesPointAndRunsItsCallbackAndPointerMotionIsR
   for (int i = 0; i < 5; ++i) mouse(QEvent::MouseMove, at + QPointF(10 * i, 0), Qt::NoButton);
   QCoreApplication::processEvents();
   EXPECT_EQ(calls, (std::vector<Call>{{axes, "pick(gcbo)"}, {figure, "hover"}}));
-  EXPECT_NEAR(point()(0, 0), 10 + 4, 0.1) << "the view was panned by 2";
+  EXPECT_NEAR(point()(0, 0), 12 + 4, 0.1);
   EXPECT_NEAR(point()(0, 1), 7, 0.1);
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(canvas(), &leave);
@@ -522,7 +518,7 @@ TEST_F(PlatformTest, AClickSetsTheAxesPointAndRunsItsCallbackAndPointerMotionIsR
   EXPECT_EQ(g.get(axes, "View").matrix(), (Matrix{{-10, 90}}));  // elevation stops at 90
   EXPECT_EQ(calls.size(), 5u);                                   // once a move
   EXPECT_EQ(calls.back(), (Call{axes, "turned"}));
-  EXPECT_NEAR(g.get(axes, "XLim").matrix()(0, 0), -2, 1e-9) << "a turn does not pan";
+  EXPECT_EQ(g.get(axes, "XLim").matrix(), limits) << "a turn does not pan";
   g.set(figure, "CurrentAxes", Value(axes));
   QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
   QCoreApplication::sendEvent(canvas(), &home);
