@@ -38,10 +38,9 @@ class AskingPlatform : public HeadlessPlatform {
 };
 using Unsaved = Platform::Unsaved;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected ScratchFolder {
  protected:
   MainWindowTest() {
-    fs::create_directories(out);
     fig = distangler(session, {}, 1).at(0).scalar();
     collect(fig);
   }
@@ -61,13 +60,6 @@ class MainWindowTest : public ::testing::Test {
       callbacks.emplace_back(h, std::move(call));
     }
   }
-  // Loading moves the current folder to the file's; Windows removes no folder
-  // that is some program's current one.
-  ~MainWindowTest() override {
-    fs::current_path(start);
-    fs::remove_all(out);
-  }
-
   // Clicks the control that sends the action word, as a user would: it must be enabled.
   void click(const std::string& action, const std::string& answer = "") {
     Handle h = by_action.at(action);
@@ -95,8 +87,6 @@ class MainWindowTest : public ::testing::Test {
     return g.get(g.find_by_tag(tag).at(0), "String").lines();
   }
 
-  fs::path out = fs::temp_directory_path() / ("main_window_" + std::to_string(::getpid()));
-  const fs::path start = fs::current_path();
   std::ostringstream console;
   AskingPlatform platform{&console};
   Session session{platform};
