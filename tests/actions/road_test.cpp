@@ -223,7 +223,7 @@ TEST_F(RoadTest, ANewSampleDropsTheDistancesAndChecksTheKeptLists) {
   EXPECT_EQ(drawn(), 3u);
   EXPECT_EQ(enable("Calc"), "off");
   EXPECT_EQ(enable("GetPairs"), "on");
-  EXPECT_THROW_HAS(run("CalcLengths"), "Pair 3 names landmark 4, but the data have 3 landmarks.");
+  EXPECT_THROW_HAS(run("CalcLengths"), "Pair 3 names landmark 4");
 }
 
 }  // namespace
