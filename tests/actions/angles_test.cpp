@@ -59,14 +59,10 @@ TEST_F(AnglesTest, NoTriplesWriteNoFileAndBadNumbersNameTheirRow) {
   run("SaveAngles");  // no dialog, no file
   EXPECT_EQ(platform.dialogs().size(), 1u);
   EXPECT_EQ(platform.messages().back().text, "Load a triple list first.");
-  platform.answer(file("t.txt", "1 1 2 3\n2 1 9 3\n"));
-  EXPECT_THROW_MSG(run("GetAngles"),
-                   "\"t.txt\": Triple 2 names landmark 9, but the data have 4 "
-                   "landmarks. The list is not loaded.");
-  EXPECT_TRUE(session.handler.tangles.empty());
+  // A kept list that does not fit the sample is refused before the save's dialog.
   platform.answer((out / "none.txt").string());
   session.handler.tangles = Matrix{{1, 1, 2, 3}, {2, 1, 9, 3}};
-  EXPECT_THROW_MSG(run("SaveDegrees"), "Triple 2 names landmark 9, but the data have 4 landmarks.");
+  EXPECT_THROW_HAS(run("SaveDegrees"), "Triple 2 names landmark 9");
   EXPECT_EQ(platform.pending_answers(), 1u);  // neither save's dialog opened
   EXPECT_FALSE(fs::exists(out / "none.txt"));
 }

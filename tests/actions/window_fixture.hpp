@@ -85,22 +85,26 @@ inline std::string slurp(const std::filesystem::path& path) {
   return text.str();
 }
 
-// A window fixture with a scratch folder for the files a test writes and reads.
-class FilesFixture : public WindowFixture {
- protected:
-  FilesFixture()
-      : out(std::filesystem::temp_directory_path() /
-            ("distangler_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-    std::filesystem::create_directories(out);
-  }
-  // Loading moves the current folder to the file's; Windows removes no folder
-  // that is some program's current one.
-  ~FilesFixture() override {
+// A scratch folder for the files a test writes and reads, removed afterwards.
+// Loading moves the current folder to the file's, and Windows removes no
+// folder that is some program's current one: the current folder comes back first.
+struct ScratchFolder {
+  ScratchFolder() { std::filesystem::create_directories(out); }
+  ~ScratchFolder() {
     std::filesystem::current_path(start);
     std::filesystem::remove_all(out);
   }
 
+  const std::filesystem::path out =
+      std::filesystem::temp_directory_path() /
+      ("distangler_" + std::to_string(::getpid()) + "_" +
+       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  const std::filesystem::path start = std::filesystem::current_path();
+};
+
+// A window fixture with a scratch folder.
+class FilesFixture : public WindowFixture, protected ScratchFolder {
+ protected:
   // Writes a file in the scratch folder and returns its path.
   std::string file(const std::string& name, const std::string& text) {
     std::ofstream(out / name, std::ios::binary) << text;
@@ -111,9 +115,6 @@ class FilesFixture : public WindowFixture {
     platform.answer(path);
     run(action);
   }
-
-  std::filesystem::path out;
-  const std::filesystem::path start = std::filesystem::current_path();
 };
 
 }  // namespace dg

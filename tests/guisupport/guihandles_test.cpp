@@ -3,7 +3,6 @@
 
 #include "actions/session.hpp"
 #include "guisupport/guidata.hpp"
-#include "guisupport/iskeyword.hpp"
 #include "runtime/graphics/headless_platform.hpp"
 #include "test_support.hpp"
 
@@ -60,9 +59,6 @@ TEST_F(GuiDataTest, OnlyUsableNamesBecomeFields) {
   EXPECT_EQ(call("isvarname", {Value(CharArray{{"ab", "cd"}})})[0].scalar(), 0.0);
   EXPECT_EQ(call("iskeyword", {Value("end")})[0].scalar(), 1.0);
   EXPECT_EQ(call("iskeyword", {Value("End")})[0].scalar(), 0.0);
-  const Cell& words = iskeyword().cell();
-  EXPECT_EQ(words.rows * 100 + words.cols, 1701u);  // 17 x 1
-  EXPECT_EQ(words.items.back().text(), "while");
 }
 
 TEST_F(GuiDataTest, DataStoredThroughAnyObjectIsTheFiguresData) {

@@ -107,15 +107,6 @@ TEST_F(PainterTest, TextIsPaintedInItsColourRightOfItsPosition) {
   EXPECT_EQ(count(image, QRect(static_cast<int>(p.x()) - 20, static_cast<int>(p.y()) - 8, 19, 16),
                   is_red),
             0);
-
-  // A second label on the first is moved a line down, keeping its colour;
-  // its object keeps its place.
-  Handle over = g.text(3, 7, "34");
-  g.set(over, "Color", Value("r"));
-  image = picture();
-  EXPECT_GT(
-      count(image, QRect(static_cast<int>(p.x()), static_cast<int>(p.y()) + 9, 20, 14), is_red), 5);
-  EXPECT_EQ(g.get(over, "Position").matrix(), (Matrix{{3, 7, 0}}));
 }
 
 // Red pixels, also those that a glyph's edge or a thin line covers in part.
@@ -166,10 +157,12 @@ TEST_F(PainterTest, TextsOfAZoomedViewStayInsideThePlotBox) {
 }
 
 TEST_F(PainterTest, AMovedTextGetsALeaderToItsPlace) {
-  // The second text overlaps the first from the left and is moved a line down.
+  // The second text overlaps the first from the left and is moved a line
+  // down, in its colour.
   g.set(g.text(5, 5, "12"), "Color", Value("r"));
   g.set(g.text(4.5, 5, "34"), "Color", Value("r"));
   for (const QImage& image : {picture(), svg_picture(g, figure)}) {
+    EXPECT_GT(count(image, QRect(92, 109, 20, 14), is_red), 5) << "the moved text";
     // Below the second text's place (x 92.5, y 100.5), above its moved copy.
     EXPECT_GE(count(image, QRect(91, 102, 3, 5), is_reddish), 4) << "the moved text's leader";
     // Above and below the first text's place, left of its digits.
@@ -275,9 +268,6 @@ TEST_F(PainterTest, AFailedPlotLeavesTheOldFileAndSaysWhy) {
   std::stringstream kept;
   kept << std::ifstream(png, std::ios::binary).rdbuf();
   EXPECT_EQ(kept.str(), "old picture");
-  const std::string nowhere = (dir / "no" / "plot.svg").string();
-  EXPECT_THROW_MSG(write_plot(g, figure, nowhere),
-                   "Cannot open \"" + nowhere + "\" for writing: No such file or directory.");
   fs::remove_all(dir);
 }
 

@@ -57,6 +57,29 @@ class PlatformTest : public ::testing::Test {
   QMainWindow* window() { return qobject_cast<QMainWindow*>(platform.window_of(figure)); }
   QLabel* status() { return window()->findChild<QLabel*>("StatusLine"); }
   QWidget* canvas() { return window()->centralWidget(); }
+  // An axes over the whole figure with limits [0 40 0 30]: 10 pixels per unit.
+  Handle plotted_axes() {
+    Handle axes = g.new_axes(figure);
+    g.set(axes, "Position", row({0, 0, 400, 300}));
+    g.hold(true);
+    g.plot(std::vector<double>{0, 40}, std::vector<double>{0, 30}, "k-");
+    g.axis_limits({0, 40, 0, 30});
+    platform.drawnow(g);
+    return axes;
+  }
+  // The left button pressed, moved with `held` or released at `at` on the canvas.
+  void mouse(QEvent::Type type, QPointF at, Qt::MouseButtons held = Qt::LeftButton) {
+    if (type == QEvent::MouseButtonRelease) held = Qt::NoButton;
+    QMouseEvent event(type, at, canvas()->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas(), &event);
+  }
+  static bool near(std::array<double, 4> a, std::array<double, 4> b, double tolerance) {
+    for (int i = 0; i < 4; ++i) {
+      if (std::abs(a[i] - b[i]) > tolerance) return false;
+    }
+    return true;
+  }
+  using Call = std::pair<Handle, std::string>;
 
   QtPlatform platform;
   Graphics g{platform};
@@ -147,7 +170,6 @@ TEST_F(PlatformTest, ClicksAndMenusReachTheRunnerWithTheirObjectAndCallback) {
   ASSERT_NE(platform.action_of(item), nullptr);
   platform.action_of(item)->trigger();
 
-  using Call = std::pair<Handle, std::string>;
   EXPECT_EQ(calls, (std::vector<Call>{{button, "distangler('dahand','Clear')"},
                                       {check, "check"},
                                       {popup, "popup"},
@@ -222,22 +244,16 @@ TEST_F(PlatformTest, ResizingTheWindowScalesTheFigureAndItsChildren) {
 
   w->resize(w->width() + 400, w->height() + 300);
   QCoreApplication::processEvents();
-  auto near = [](std::array<double, 4> a, std::array<double, 4> b) {
-    for (int i = 0; i < 4; ++i) {
-      if (std::abs(a[i] - b[i]) > 0.5) return false;
-    }
-    return true;
-  };
-  EXPECT_TRUE(near(g.pixel_position(figure), {100, -200, 800, 600})) << "the top edge stays";
-  EXPECT_TRUE(near(g.pixel_position(button), {80, 60, 160, 40}));
-  EXPECT_TRUE(near(g.pixel_position(axes), {80, 120, 640, 400}));
+  EXPECT_TRUE(near(g.pixel_position(figure), {100, -200, 800, 600}, 0.5)) << "the top edge stays";
+  EXPECT_TRUE(near(g.pixel_position(button), {80, 60, 160, 40}, 0.5));
+  EXPECT_TRUE(near(g.pixel_position(axes), {80, 120, 640, 400}, 0.5));
   EXPECT_EQ(widget<QPushButton>(button)->geometry(), QRect(80, 500, 160, 40));
 
   g.set(figure, "Position", row({50, 60, 300, 200}));
   platform.drawnow(g);
   EXPECT_EQ(w->centralWidget()->size(), QSize(300, 200));
   EXPECT_EQ(w->geometry().x(), 50);
-  EXPECT_TRUE(near(g.pixel_position(button), {80, 60, 160, 40})) << "set by the tree: kept";
+  EXPECT_TRUE(near(g.pixel_position(button), {80, 60, 160, 40}, 0.5)) << "set by the tree: kept";
 }
 
 TEST_F(PlatformTest, PrintingPutsSvgAndABitmapOnTheClipboard) {
@@ -413,7 +429,6 @@ TEST_F(PlatformTest, TheCloseButtonAndDroppedFilesRunTheFiguresCallbacks) {
   QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(window(), &drop);
   QCoreApplication::processEvents();
-  using Call = std::pair<Handle, std::string>;
   EXPECT_EQ(calls, (std::vector<Call>{{figure, "dahand('Exit')"},
                                       {figure, "dahand('OpenDropped')"},
                                       {figure, "dahand('OpenDropped')"}}));
@@ -422,41 +437,26 @@ TEST_F(PlatformTest, TheCloseButtonAndDroppedFilesRunTheFiguresCallbacks) {
 }
 
 TEST_F(PlatformTest, TheWheelZoomsAboutThePointerDragPansAndDoubleClickResets) {
-  Handle axes = g.new_axes(figure);
-  g.set(axes, "Position", row({0, 0, 400, 300}));
-  g.hold(true);
-  g.plot(std::vector<double>{0, 40}, std::vector<double>{0, 30}, "k-");
-  g.axis_limits({0, 40, 0, 30});
-  platform.drawnow(g);
+  const Handle axes = plotted_axes();
+  g.set(axes, "ButtonDownFcn", Value("pick(gcbo)"));
   auto lim = [&] {
     Matrix x = g.get(axes, "XLim").matrix(), y = g.get(axes, "YLim").matrix();
     return std::array<double, 4>{x(0, 0), x(0, 1), y(0, 0), y(0, 1)};
   };
-  auto near = [](std::array<double, 4> a, std::array<double, 4> b) {
-    for (int i = 0; i < 4; ++i) {
-      if (std::abs(a[i] - b[i]) > 1e-6) return false;
-    }
-    return true;
-  };
-  // The plot box is the figure: 10 pixels per unit; the pointer is at (10, 20).
+  // The pointer is at (10, 20).
   const QPointF pointer = axes_box(g, figure, axes).topLeft() + QPointF(100, 100);
   QWheelEvent wheel(pointer, canvas()->mapToGlobal(pointer), {}, {0, 120}, Qt::NoButton,
                     Qt::NoModifier, Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(canvas(), &wheel);
-  EXPECT_TRUE(near(lim(), {2, 34, 4, 28})) << lim()[0] << " " << lim()[1];
+  EXPECT_TRUE(near(lim(), {2, 34, 4, 28}, 1e-6)) << lim()[0] << " " << lim()[1];
 
-  auto mouse = [&](QEvent::Type type, QPointF at) {
-    const Qt::MouseButtons held =
-        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, at, canvas()->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(canvas(), &event);
-  };
   const QPointF moved = pointer + QPointF(40, -20);
   mouse(QEvent::MouseButtonPress, pointer);
   mouse(QEvent::MouseMove, moved);
-  EXPECT_TRUE(near(lim(), {2, 34, 4, 28})) << "the limits change on release";
+  EXPECT_TRUE(near(lim(), {2, 34, 4, 28}, 1e-6)) << "the limits change on release";
   mouse(QEvent::MouseButtonRelease, moved);
-  EXPECT_TRUE(near(lim(), {-1.2, 30.8, 2.4, 26.4})) << lim()[0] << " " << lim()[2];
+  EXPECT_TRUE(near(lim(), {-1.2, 30.8, 2.4, 26.4}, 1e-6)) << lim()[0] << " " << lim()[2];
+  EXPECT_TRUE(calls.empty()) << "a drag is no click";
 
   mouse(QEvent::MouseButtonDblClick, pointer);
   EXPECT_EQ(g.get(axes, "XLimMode").text(), "auto");
@@ -470,38 +470,22 @@ TEST_F(PlatformTest, TheWheelZoomsAboutThePointerDragPansAndDoubleClickResets) {
 }
 
 TEST_F(PlatformTest, AClickSetsTheAxesPointAndRunsItsCallbackAndPointerMotionIsReported) {
-  Handle axes = g.new_axes(figure);
-  g.set(axes, "Position", row({0, 0, 400, 300}));
-  g.hold(true);
-  g.plot(std::vector<double>{0, 40}, std::vector<double>{0, 30}, "k-");
-  g.axis_limits({0, 40, 0, 30});
+  const Handle axes = plotted_axes();
   g.set(axes, "ButtonDownFcn", Value("pick(gcbo)"));
-  platform.drawnow(g);
   const Matrix limits = g.get(axes, "XLim").matrix();
   auto point = [&] { return g.get(axes, "CurrentPoint").matrix(); };
-  auto mouse = [&](QEvent::Type type, QPointF at, Qt::MouseButtons held = Qt::LeftButton) {
-    QMouseEvent event(type, at, canvas()->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(canvas(), &event);
-  };
-  using Call = std::pair<Handle, std::string>;
   // 10 pixels per unit: (12, 7) lies 120 pixels right of and 70 above the box's corner.
   const QRectF box = axes_box(g, figure, axes);
   const QPointF at = box.bottomLeft() + QPointF(120, -70);
   mouse(QEvent::MouseButtonPress, at);
   mouse(QEvent::MouseMove, at + QPointF(2, -2));  // a hand's tremble is still a click
-  mouse(QEvent::MouseButtonRelease, at + QPointF(2, -2), Qt::NoButton);
+  mouse(QEvent::MouseButtonRelease, at + QPointF(2, -2));
   EXPECT_EQ(calls, (std::vector<Call>{{axes, "pick(gcbo)"}}));
   ASSERT_EQ(point().rows(), 2u);
   EXPECT_NEAR(point()(0, 0), 12.2, 0.1);
   EXPECT_NEAR(point()(0, 1), 7.2, 0.1);
   EXPECT_EQ(point()(1, 0), point()(0, 0));
   EXPECT_EQ(g.get(axes, "XLim").matrix(), limits) << "a click does not pan";
-
-  mouse(QEvent::MouseButtonPress, at);
-  mouse(QEvent::MouseMove, at + QPointF(20, 0));
-  mouse(QEvent::MouseButtonRelease, at + QPointF(20, 0), Qt::NoButton);
-  EXPECT_EQ(calls.size(), 1u) << "a drag pans and runs nothing";
-  EXPECT_NEAR(g.get(axes, "XLim").matrix()(0, 0), -2, 1e-9);
 
   // Pointer motion: many moves in one turn of the loop run the callback once,
   // for the last place; leaving the canvas puts the point far outside.
@@ -512,7 +496,7 @@ TEST_F(PlatformTest, AClickSetsTheAxesPointAndRunsItsCallbackAndPointerMotionIsR
   for (int i = 0; i < 5; ++i) mouse(QEvent::MouseMove, at + QPointF(10 * i, 0), Qt::NoButton);
   QCoreApplication::processEvents();
   EXPECT_EQ(calls, (std::vector<Call>{{axes, "pick(gcbo)"}, {figure, "hover"}}));
-  EXPECT_NEAR(point()(0, 0), 10 + 4, 0.1) << "the view was panned by 2";
+  EXPECT_NEAR(point()(0, 0), 12 + 4, 0.1);
   EXPECT_NEAR(point()(0, 1), 7, 0.1);
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(canvas(), &leave);
@@ -530,11 +514,11 @@ TEST_F(PlatformTest, AClickSetsTheAxesPointAndRunsItsCallbackAndPointerMotionIsR
   mouse(QEvent::MouseButtonPress, at);
   mouse(QEvent::MouseMove, at + QPointF(20, 0));
   mouse(QEvent::MouseMove, at + QPointF(20, 40));
-  mouse(QEvent::MouseButtonRelease, at + QPointF(20, 40), Qt::NoButton);
+  mouse(QEvent::MouseButtonRelease, at + QPointF(20, 40));
   EXPECT_EQ(g.get(axes, "View").matrix(), (Matrix{{-10, 90}}));  // elevation stops at 90
   EXPECT_EQ(calls.size(), 5u);                                   // once a move
   EXPECT_EQ(calls.back(), (Call{axes, "turned"}));
-  EXPECT_NEAR(g.get(axes, "XLim").matrix()(0, 0), -2, 1e-9) << "a turn does not pan";
+  EXPECT_EQ(g.get(axes, "XLim").matrix(), limits) << "a turn does not pan";
   g.set(figure, "CurrentAxes", Value(axes));
   QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
   QCoreApplication::sendEvent(canvas(), &home);
@@ -586,7 +570,6 @@ TEST_F(PlatformTest, ADockedFigureSitsBesideItsHostsPlotScalesWithTheDockAndClos
   ASSERT_EQ(QApplication::focusWidget(), widget<QListWidget>(list));
   QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
   QCoreApplication::sendEvent(widget<QListWidget>(list), &key);
-  using Call = std::pair<Handle, std::string>;
   EXPECT_EQ(calls, (std::vector<Call>{{undo, "undo"}}));
 
   g.set(designer, "Visible", Value("off"));

@@ -2,27 +2,25 @@
 // layout, goes through the order of work from the keyboard (shortcuts, Tab
 // and Return, paths typed into the file dialogs) and with the window's own
 // buttons (dialogs answered by script), triggers every menu item (the styling
-// commands, the help texts and the plot copy), loads the example again for the
-// picture, saves a screenshot of the window as the screen shows it, and
-// leaves with "Exit".
+// commands, the help texts and the plot copy), picks landmarks with the
+// pointer in the protocol designer, loads the example again for the picture,
+// saves a screenshot of the window as the screen shows it, and leaves with
+// "Exit". What the actions do with their answers is checked headless; here
+// only what takes the real widgets, keys, pointer and question boxes.
 //
-//   qt_window_check --examples DIR [--screenshot OUT.png] [--out DIR] [--real-data DIR]
+//   qt_window_check --examples DIR [--screenshot OUT.png] [--out DIR]
 //
-// With --out the files it writes (and screenshots of a turned 3-D view, the
-// saved and the copied plot) are kept there; with --real-data the 3-D view
-// is that of the published Phacops sample, else of a generated one.
+// With --out the files it writes (and the copied plot) are kept there.
 //
 // Exit status 0 when every check passes, 1 when one fails, 77 without a display.
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDockWidget>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -30,7 +28,6 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -43,30 +40,17 @@
 #include "runtime/qt/axes_painter.hpp"
 #include "runtime/qt/figure_window.hpp"
 #include "runtime/qt/qt_platform.hpp"
-#include "svg_bounds.hpp"
-
-namespace {
 
 namespace fs = std::filesystem;
 
-std::size_t lines_in(const fs::path& path) {
-  std::ifstream in(path);
-  std::size_t n = 0;
-  for (std::string line; std::getline(in, line);) ++n;
-  return n;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  std::string examples, screenshot, out_dir, real_data;
+  std::string examples, screenshot, out_dir;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string option = argv[i];
     // Absolute, since loading a file moves the current folder to the file's.
     if (option == "--examples") examples = fs::absolute(argv[i + 1]).string();
     if (option == "--screenshot") screenshot = fs::absolute(argv[i + 1]).string();
     if (option == "--out") out_dir = fs::absolute(argv[i + 1]).string();
-    if (option == "--real-data") real_data = fs::absolute(argv[i + 1]).string();
   }
   if (examples.empty()) {
     std::cerr << "usage: qt_window_check --examples DIR [--screenshot OUT.png] [--out DIR]\n";
@@ -200,20 +184,10 @@ int main(int argc, char** argv) {
     click("SaveLogLengths", (out / "SaveLogLengths").string());
     type_into_dialog((out / "SaveLengths").string());
     keys(Qt::Key_S, Qt::ControlModifier);
-    const char* saves[] = {"SaveLogLengths", "SaveLengths", "SaveConstrained", "SaveAngles",
-                           "SaveDegrees"};
-    for (const char* save : saves) {
-      if (!fs::exists(out / save)) click(save, (out / save).string());
-      check(lines_in(out / save) == 18, std::string(save) + " wrote one line per specimen");
+    check(fs::exists(out / "SaveLengths"), "Ctrl+S saves the distances through the dialog");
+    for (const char* save : {"SaveConstrained", "SaveAngles", "SaveDegrees"}) {
+      click(save, (out / save).string());
     }
-    check(platform.status_line().toStdString() == "Saved 18 rows to SaveDegrees",
-          "the status line reports the last save");
-    bool open = true;
-    for (const char* save : {"SaveLogLengths", "SaveLengths", "SaveConstrained"}) {
-      auto* button = qobject_cast<QAbstractButton*>(platform.widget_of(find(save)));
-      open = open && button && button->isEnabled();
-    }
-    check(open, "every distance save is still enabled after all were saved");
     click("PlotProtocol");
     click("ShowAngles");
 
@@ -222,9 +196,9 @@ int main(int argc, char** argv) {
     platform.answer(out.string());  // the folder for the tables
     platform.answer(examples + "/sample.tps");
     platform.answer_text(std::string());
-    // The File menu's twins of the buttons, the recent files, the plot file,
-    // the protocol designer and Quit are driven elsewhere; every other item is
-    // triggered here.
+    // The File menu's loads and twins of the buttons, the recent files, the
+    // plot file, the protocol designer and Quit are driven below or headless;
+    // every other item is triggered here.
     const char* driven[] = {
         "GetTPS3D",         "GetTPSData",  "GetTPSScale", "GetData",      "GetLengths",
         "GetAngles",        "RecentFiles", "OpenRecent",  "SaveLengths",  "SavePlot",
@@ -249,14 +223,10 @@ int main(int argc, char** argv) {
     check(items == 17,
           "the menus hold the table export, the check, four reading options, seven "
           "styling items, the landmark numbers, the plot copy and the two help texts");
-    check(fs::exists(out / "sample-superimposed.csv"), "the tables were exported");
-    QWidget* report = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (w->objectName() == "Report" && w->isVisible()) report = w;
-    }
-    check(report != nullptr, "the file check shows its report");
+    bool reported = false;
     for (QWidget* w : QApplication::topLevelWidgets()) {
       if (w->objectName() != "Report" || !w->isVisible()) continue;
+      reported |= w->windowTitle() == "Check file";
       if (w->windowTitle() == "Getting started") {
         auto* text = w->findChild<QPlainTextEdit*>();
         check(text && text->lineWrapMode() == QPlainTextEdit::WidgetWidth,
@@ -264,28 +234,19 @@ int main(int argc, char** argv) {
       }
       w->close();
     }
-    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
-    check(copied && copied->hasFormat("image/svg+xml") && copied->hasImage(),
-          "the clipboard holds the plot as SVG and as an image");
-    if (copied) {
-      const dg::SvgBounds b = dg::svg_bounds(copied->data("image/svg+xml"));
-      check(b.strokes_inside(), "the copied plot's axes lie inside its view box");
-    }
+    check(reported, "the file check shows its report");
     check(platform.status_line() == "Plot copied to the clipboard",
           "the status line reports the copy");
-    click("Clear");
-    check(g.children(g.gca()).empty(), "Clear empties the plot");
 
-    // The protocol designer: two distances and an angle clicked on the mean
-    // shape with the pointer land on the landmarks under it (that the lists
-    // give the datasets of lists written by hand is checked headless).
-    click("GetTPSScale", examples + "/sample.tps");
+    // The protocol designer on the sample still loaded: two distances and an
+    // angle clicked on the mean shape with the pointer land on the landmarks
+    // under it (that the lists give the datasets of lists written by hand is
+    // checked headless).
     keys(Qt::Key_D, Qt::ControlModifier);
     const auto panels = g.find_by_tag("ProtocolDesigner");
     QWidget* panel = panels.empty() ? nullptr : platform.window_of(panels.front());
-    check(panel && panel->isVisible() && qobject_cast<QDockWidget*>(panel->parentWidget()) &&
-              panel->window() == window,
-          "Ctrl+D docks the protocol designer in the main window");
+    check(panel && panel->isVisible() && panel->window() == window,
+          "Ctrl+D opens the protocol designer in the main window");
     auto* canvas = static_cast<dg::FigureWindow*>(window)->canvas();
     const dg::Handle axes = g.get(figure, "CurrentAxes").scalar();
     // Where a landmark of the mean shape is on the screen, as the painter puts it.
@@ -335,91 +296,13 @@ int main(int argc, char** argv) {
           "clicks on the mean shape made two pairs and a triple, and Ctrl+Shift+Z redid it");
     keys(Qt::Key_D, Qt::ControlModifier);
     check(g.find_by_tag("ProtocolDesigner").empty(), "Ctrl+D closes the designer");
-    click("Clear");
 
-    // A 3-D sample turned by dragging on the plot, in one move of 120 pixels
-    // and in 20 steps: each landmark is drawn once, at its turned place.
-    const fs::path phacops =
-        real_data.empty() ? fs::path()
-                          : fs::path(real_data) / "trilobite-phacops-144spec-lm21-3D-tabs-crlf.tps";
-    fs::path solid = phacops;
-    if (solid.empty() || !fs::exists(solid)) {
-      solid = out / "solid.tps";
-      std::ofstream tps(solid);
-      for (int s = 0; s < 12; ++s) {
-        tps << "LM=6\n";
-        for (int p = 0; p < 6; ++p) {
-          tps << p + 0.01 * s << " " << (p % 3) * 1.5 << " " << (p * p) % 5 - 0.02 * s << "\n";
-        }
-      }
-    }
-    auto menu_item = [&](const std::string& action, const std::string& answer = "") {
-      QAction* item = platform.action_of(find(action));
-      if (!item || !item->isEnabled()) return check(false, action + " is in the menus, enabled");
-      if (!answer.empty()) platform.answer(answer);
-      item->trigger();
-      platform.drawnow(g);
-    };
-    menu_item("GetTPS3D", solid.string());
-    const std::size_t specimens = session.handler.sample.specimens();
-    const std::size_t landmarks = session.handler.sample.landmarks();
-    check(session.handler.sample.dimensions == 3 && specimens > 0,
-          "Load 3-D TPS... loads " + solid.string());
-    auto sample_points = [&] {
-      std::size_t n = 0;
-      for (dg::Handle h : g.children(axes)) {
-        n += g.type(h) == dg::ObjectType::Line && g.get(h, "Tag").text().empty() &&
-             g.get(h, "XData").matrix().cols() == 1;
-      }
-      return n;
-    };
-    auto shoot = [&](const std::string& name) {
-      if (out_dir.empty()) return;
-      QRect frame = window->frameGeometry();
-      window->screen()
-          ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
-          .save(QString::fromStdString((out / name).string()));
-    };
-    const QPoint middle = canvas->rect().center() + QPoint(100, 0);
-    QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, middle);
-    QTest::mouseMove(canvas, middle + QPoint(120, 0));
-    QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, middle + QPoint(120, 0));
-    platform.drawnow(g);
-    const dg::Matrix turned = g.get(axes, "View").matrix();
-    check(std::abs(turned(0, 0) + 60) < 1e-9, "a drag of 120 pixels turns the view by 60 degrees");
-    check(sample_points() == specimens * landmarks,
-          "after one move each landmark of each specimen is drawn once");
-    shoot("turned-120.png");
-    QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, middle);
-    for (int step = 1; step <= 20; ++step) QTest::mouseMove(canvas, middle + QPoint(6 * step, 0));
-    QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, middle + QPoint(120, 0));
-    platform.drawnow(g);
-    check(sample_points() == specimens * landmarks,
-          "after a drag of 20 steps each landmark of each specimen is drawn once");
-    shoot("turned-20-steps.png");
-    QTest::keyClick(canvas, Qt::Key_Home);
-    platform.drawnow(g);
-    check(sample_points() == specimens * landmarks, "Home turns it back with one cloud");
-    // Open recent reopens it as it was opened: in 3-D.
+    // The example once more, for the picture, in the styling Clear restores.
     click("Clear");
-    for (dg::Handle h : g.findall(figure)) {
-      if (g.type(h) == dg::ObjectType::UIMenu &&
-          g.get(h, "UserData").text().find(solid.string()) != std::string::npos) {
-        platform.action_of(h)->trigger();
-        break;
-      }
-    }
-    platform.drawnow(g);
-    check(session.handler.sample.dimensions == 3 && session.handler.sample.specimens() == specimens,
-          "Open recent reopens the 3-D sample in 3-D");
-    click("Clear");
-
-    // The example once more, for the picture.
     click("GetTPSScale", examples + "/sample.tps");
     click("GetLengths", examples + "/pairs.txt");
     click("GetAngles", examples + "/triples.txt");
     click("PlotProtocol");
-    check(g.find_by_tag("PairsDrawn").size() == 2 * 8, "Plot pairs on mean numbers its 8 rows");
     click("ShowAngles");
 
     // Calculated distances never saved: Clear asks, Cancel keeps everything.
@@ -431,6 +314,13 @@ int main(int argc, char** argv) {
           "Clear asks first about unsaved distances, and Cancel keeps them");
 
     // The saved plot is framed as the plot copy is: the same picture.
+    auto menu_item = [&](const std::string& action, const std::string& answer = "") {
+      QAction* item = platform.action_of(find(action));
+      if (!item || !item->isEnabled()) return check(false, action + " is in the menus, enabled");
+      if (!answer.empty()) platform.answer(answer);
+      item->trigger();
+      platform.drawnow(g);
+    };
     menu_item("SavePlot", (out / "plot.png").string());
     menu_item("CopyBigImage");
     const QImage saved(QString::fromStdString((out / "plot.png").string()));
