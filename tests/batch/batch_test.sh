@@ -151,6 +151,11 @@ check "IMAGE= and ID= are written as read" \
 check "--consensus of a matrix is refused with status 2" test $? -eq 2 -a ! -e "$work/m.txt"
 check "message says a matrix has no consensus" grep -qxF "distangler-batch: --consensus needs a \
 TPS sample (--tps or --tps-scale); a --matrix input is taken as it is and has no consensus." "$work/err"
+"$tool" --tps "$work/swap.tps" --repeatability "$work/r.csv" 2>"$work/err"
+check "--repeatability without --replicates is refused with status 2" \
+  test $? -eq 2 -a ! -e "$work/r.csv"
+check "message names --replicates" grep -qxF "distangler-batch: --repeatability and \
+--replicate-distances need --replicates, which is of use only with one of them." "$work/err"
 
 # --manifest: what the run read and wrote, with digests; a failed run's error and no outputs.
 "$tool" --tps "$road/small.tps" "$work/na.tps" --missing --pairs "$road/pairs.txt" --format csv \
