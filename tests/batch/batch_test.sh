@@ -151,11 +151,6 @@ check "IMAGE= and ID= are written as read" \
 check "--consensus of a matrix is refused with status 2" test $? -eq 2 -a ! -e "$work/m.txt"
 check "message says a matrix has no consensus" grep -qxF "distangler-batch: --consensus needs a \
 TPS sample (--tps or --tps-scale); a --matrix input is taken as it is and has no consensus." "$work/err"
-"$tool" --tps "$work/swap.tps" --repeatability "$work/r.csv" 2>"$work/err"
-check "--repeatability without --replicates is refused with status 2" \
-  test $? -eq 2 -a ! -e "$work/r.csv"
-check "message names --replicates" grep -qxF "distangler-batch: --repeatability and \
---replicate-distances need --replicates, which is of use only with one of them." "$work/err"
 
 # --manifest: what the run read and wrote, with digests; a failed run's error and no outputs.
 "$tool" --tps "$road/small.tps" "$work/na.tps" --missing --pairs "$road/pairs.txt" --format csv \
@@ -215,6 +210,11 @@ sys.exit(m["outputs"] != [{"path": sys.argv[2], "rows": 20, "sha256": sys.argv[3
 check "--outliers of a matrix is refused with status 2" test $? -eq 2 -a ! -e "$work/m.txt"
 check "message names --outliers" grep -qxF "distangler-batch: --outliers needs a \
 TPS sample (--tps or --tps-scale); a --matrix input is taken as it is and has no consensus." "$work/err"
+"$tool" --tps "$work/swap.tps" --repeatability "$work/r.csv" 2>"$work/err"
+check "--repeatability without --replicates is refused with status 2" \
+  test $? -eq 2 -a ! -e "$work/r.csv"
+check "message names --replicates" grep -qxF "distangler-batch: --repeatability and \
+--replicate-distances need --replicates, which is of use only with one of them." "$work/err"
 
 # Every thread count writes the same bytes and says the same: a generated sample
 # of many blocks (two specimens miss a landmark, so tables hold NA), and each
