@@ -95,6 +95,14 @@ constexpr std::array<ActionEntry, kActionCount> kTable{{
     {Action::DesignRedo, "DesignRedo", actions::design_redo},
     {Action::DesignSavePairs, "DesignSavePairs", design_save<kPairs>},
     {Action::DesignSaveTriples, "DesignSaveTriples", design_save<kTriples>},
+    {Action::OutlierPanel, "OutlierPanel", actions::toggle_outlier_panel},
+    {Action::OutlierSelect, "OutlierSelect", actions::outlier_select},
+    {Action::OutlierLeaveOut, "OutlierLeaveOut", actions::outlier_leave_out},
+    {Action::OutlierUndo, "OutlierUndo", actions::outlier_undo},
+    {Action::OutlierExport, "OutlierExport", actions::outlier_export},
+    {Action::MeasurementError, "MeasurementError", actions::compute_measurement_error},
+    {Action::SaveMeasurementError, "SaveMeasurementError", actions::save_measurement_error},
+    {Action::ShowReplicates, "ShowReplicates", actions::show_replicates},
     {Action::TurnView, "TurnView", actions::turn_view},
 }};
 

@@ -70,6 +70,14 @@ enum class Action : std::uint8_t {
   DesignRedo,
   DesignSavePairs,
   DesignSaveTriples,
+  OutlierPanel,
+  OutlierSelect,
+  OutlierLeaveOut,
+  OutlierUndo,
+  OutlierExport,
+  MeasurementError,
+  SaveMeasurementError,
+  ShowReplicates,
   TurnView,
 };
 // TurnView is the last action.

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "actions/run_callback.hpp"
 #include "guisupport/cla.hpp"
 #include "input/missing_code.hpp"
+#include "runtime/graphics/figure_files.hpp"
 #include "runtime/graphics/layout_file.hpp"
 
 namespace dg::actions {
@@ -13,11 +15,11 @@ bool calculated(const HandlerState& h) {
   return !h.traddata.empty();
 }
 
+}  // namespace
+
 bool fits(const Matrix& list, std::size_t count, std::size_t landmarks) {
   return !list.empty() && !list_misfit(list, 2, count, landmarks);
 }
-
-}  // namespace
 
 void set_tagged(Session& session, std::string_view tag, std::string_view property,
                 const Value& value) {
@@ -41,23 +43,62 @@ void refresh_window(Session& session) {
   // any time (a new pair list drops the distances); every save of the
   // distances stays open until they are dropped.
   const std::pair<std::string_view, bool> rules[] = {
-      {"Load", !sample},        {"GetPairs", sample},
-      {"GetTriples", sample},   {"Calc", pairs && !distances},
-      {"Save", distances},      {"Constrained", distances},
-      {"Angles", triples},      {"PlotPairs", pairs},
-      {"PlotTriples", triples}, {"SavePlot", sample},
+      {"Load", !sample},
+      {"GetPairs", sample},
+      {"GetTriples", sample},
+      {"Calc", pairs && !distances},
+      {"Save", distances},
+      {"Constrained", distances},
+      {"Angles", triples},
+      {"PlotPairs", pairs},
+      {"PlotTriples", triples},
+      {"SavePlot", sample},
       {"Export", sample},
+      {"SampleAnalyses", sample},
+      {"OutlierMenu", sample},
+      {"OutlierUndo", !session.analyses.before.empty()},
+      {"MeasurementSaves", session.analyses.error.has_value()},
   };
   for (const auto& [tag, on] : rules) enable(session, tag, on);
   // A setting, always on; its check mark follows the session, also in a window opened anew.
   set_tagged(session, "NumbersMenu", "Checked", Value(session.landmark_numbers ? "on" : "off"));
   for (Handle menu : session.graphics.find_by_tag("RecentMenu")) fill_recent_menu(session, menu);
   refresh_designer(session);
+  set_tagged(session, "OutlierMenu", "Checked", Value(outlier_panel_open(session) ? "on" : "off"));
   const std::string& name = h.sample.name;
   const Value title(name.empty() ? std::string("Distangler") : "Distangler - " + name);
   for (Handle box : session.graphics.find_by_tag("DataBox")) {
     if (auto figure = session.graphics.figure_of(box)) session.graphics.set(*figure, "Name", title);
   }
+}
+
+std::optional<Handle> main_figure(const Session& session) {
+  for (Handle box : session.graphics.find_by_tag("DataBox")) {
+    if (auto figure = session.graphics.figure_of(box)) return figure;
+  }
+  return std::nullopt;
+}
+
+std::optional<Handle> tagged_figure(const Session& session, std::string_view tag) {
+  auto found = session.graphics.find_by_tag(tag);
+  if (found.empty()) return std::nullopt;
+  return found.front();
+}
+
+Handle open_panel(Session& session, std::string_view layout) {
+  Graphics& g = session.graphics;
+  const auto main = main_figure(session);
+  const Handle figure = load_figure(g, std::string(layout));
+  resolve_callbacks(session, figure);
+  if (main) {
+    const auto m = g.pixel_position(*main);
+    const auto p = g.pixel_position(figure);
+    g.set(figure, "Position", Value(Matrix{{m[0] + m[2] + 12, m[1] + m[3] - p[3], p[2], p[3]}}));
+    g.set(figure, "Color", g.get(*main, "Color"));
+    // Drawing goes on in the main window's axes.
+    g.set(0, "CurrentFigure", Value(*main));
+  }
+  return figure;
 }
 
 bool no_sample(Session& session) {
@@ -169,6 +210,7 @@ void clear(Session& session) {
   // The distances belong to the sample; the lists are kept for the next one.
   drop_distances(h);
   session.designer.sample_changed();
+  session.analyses.sample_changed();
   set_tagged(session, "DataBox", "String", Value::text_cell({"No sample loaded", "", ""}));
   std::vector<std::string> kept;
   if (!h.tlengths.empty()) {
@@ -190,9 +232,9 @@ void exit(Session& session) {
   auto figure = session.graphics.gcbf();
   if (!figure) return;
   if (keeps_unsaved_distances(session, "Quit Distangler", "quitting")) return;
-  // The protocol designer's panel goes with the window it is docked to.
-  for (Handle panel : session.graphics.find_by_tag("ProtocolDesigner")) {
-    session.graphics.close(panel);
+  // The panels go with the window they are docked to.
+  for (const char* tag : {"ProtocolDesigner", "OutlierPanel"}) {
+    for (Handle panel : session.graphics.find_by_tag(tag)) session.graphics.close(panel);
   }
   session.graphics.close(*figure);
 }

@@ -23,6 +23,19 @@ void enable(Session& session, std::string_view tag, bool on);
 // that ends without an error.
 void refresh_window(Session& session);
 
+// Whether a kept list (labels in its first column) has rows of `count`
+// landmarks that a sample of `landmarks` landmarks has.
+bool fits(const Matrix& list, std::size_t count, std::size_t landmarks);
+
+// The window's own figure: the one holding the data box.
+std::optional<Handle> main_figure(const Session& session);
+// The figure carrying `tag` (a panel's), when it is open.
+std::optional<Handle> tagged_figure(const Session& session, std::string_view tag);
+// Opens a panel from its layout file (`layout`, found as every layout file
+// is), docked at the right of the main window; drawing goes on in the main
+// window's axes.
+Handle open_panel(Session& session, std::string_view layout);
+
 // The guards of actions with nothing to work on: each says so in the status
 // line and answers true when the action must stop.
 bool no_sample(Session& session);
@@ -67,6 +80,9 @@ inline void load(Session& session, Source source) {
 // Loads files as one sample, as if they had been picked in the load's dialog.
 void load_files(Session& session, Source source, const std::vector<std::string>& paths,
                 const TpsOptions& options);
+// The data box's lines for the sample, and the length box's for lists kept
+// from an earlier one (whether each fits this sample).
+void show_sample_box(Session& session);
 // The steps a TPS load takes after reading (centroid size, the refusal of a
 // sample without a complete specimen), for the file check to repeat.
 LoadSteps load_steps();
@@ -147,6 +163,19 @@ void toggle_curves(Session& session);     // "CurvesAsLandmarks"
 void toggle_missing(Session& session);    // "MissingLandmarks"
 void ask_missing_code(Session& session);  // "MissingCode"
 void toggle_converge(Session& session);   // "ConvergedSuperimposition"
+
+// The Sample menu (sample_actions.cpp).
+bool outlier_panel_open(const Session& session);
+void toggle_outlier_panel(Session& session);       // "OutlierPanel"
+void outlier_select(Session& session);             // "OutlierSelect": draws the row selected
+void outlier_leave_out(Session& session);          // "OutlierLeaveOut"
+void outlier_undo(Session& session);               // "OutlierUndo"
+void outlier_export(Session& session);             // "OutlierExport"
+void compute_measurement_error(Session& session);  // "MeasurementError": asks the rule, reports
+void save_measurement_error(Session& session);     // "SaveMeasurementError"
+void show_replicates(Session& session);            // "ShowReplicates": those furthest apart
+// The specimens the Sample menu drew, drawn again (a turned 3-D view).
+void draw_specimens_again(Session& session);
 
 // Before an action that drops the calculated distances while they were
 // never saved: asks whether to save them first ("Save distances..."),

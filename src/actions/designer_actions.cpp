@@ -9,7 +9,6 @@
 #include "morpho/formtrad2.hpp"
 #include "morpho/tradangle.hpp"
 #include "runtime/array/error.hpp"
-#include "runtime/graphics/figure_files.hpp"
 
 namespace dg::actions {
 namespace {
@@ -27,17 +26,7 @@ const char* list_tag(List list) {
 }
 
 std::optional<Handle> panel(const Session& session) {
-  auto found = session.graphics.find_by_tag(kPanelTag);
-  if (found.empty()) return std::nullopt;
-  return found.front();
-}
-
-// The window's own figure: the one holding the data box.
-std::optional<Handle> main_figure(const Session& session) {
-  for (Handle box : session.graphics.find_by_tag("DataBox")) {
-    if (auto figure = session.graphics.figure_of(box)) return figure;
-  }
-  return std::nullopt;
+  return tagged_figure(session, kPanelTag);
 }
 
 // The axes the sample is drawn in: the main figure's current axes.
@@ -238,24 +227,6 @@ void set_design_mode(Session& session, bool on) {
   g.set(*figure, "WindowButtonMotionFcn", Value(on ? callback_of(Action::DesignHover) : ""));
 }
 
-// The panel is built from its layout file (the pick prompt, the two lists
-// with their buttons, the row edits, undo and redo, loading and saving) and
-// docked at the right of the main window.
-void open_panel(Session& session) {
-  Graphics& g = session.graphics;
-  const auto main = main_figure(session);
-  const Handle figure = load_figure(g, "ProtocolDesigner.fig");
-  resolve_callbacks(session, figure);
-  if (main) {
-    const auto m = g.pixel_position(*main);
-    const auto p = g.pixel_position(figure);
-    g.set(figure, "Position", Value(Matrix{{m[0] + m[2] + 12, m[1] + m[3] - p[3], p[2], p[3]}}));
-    g.set(figure, "Color", g.get(*main, "Color"));
-    // Drawing goes on in the main window's axes.
-    g.set(0, "CurrentFigure", Value(*main));
-  }
-}
-
 }  // namespace
 
 bool designer_open(const Session& session) {
@@ -277,7 +248,9 @@ void toggle_designer(Session& session) {
     g.close(*open);
     return session.report("Protocol designer closed");
   }
-  open_panel(session);
+  // The pick prompt, the two lists with their buttons, the row edits, undo
+  // and redo, loading and saving.
+  open_panel(session, "ProtocolDesigner.fig");
   set_design_mode(session, true);
   if (!session.handler.sample.empty() && session.draws) draw_designer(session);
   session.report("Protocol designer opened: add distances and angles by clicking landmarks");

@@ -122,6 +122,14 @@ void export_tables(Session& session) {
                  {"missing", reading.missing},
                  {"missing_code", missing_code_text(reading)}};
   if (s.converged) run.options["converge"] = true;
+  // Specimens left out of the sample as loaded, each with its file, its
+  // number in it, its ID and why.
+  for (const LeftOut& out : session.analyses.left_out) {
+    run.options["left_out"].push_back({{"file", out.record.file()},
+                                       {"specimen", out.record.number},
+                                       {"id", std::string(out.record.id())},
+                                       {"reason", out.reason}});
+  }
   run.specimens = s.specimens();
   run.landmarks = s.landmarks();
   run.dimensions = s.dimensions;

@@ -70,6 +70,24 @@ void load_files(Session& session, Source source, const std::vector<std::string>&
   // Distances of an earlier sample are not this one's.
   drop_distances(h);
   session.designer.sample_changed();
+  session.analyses.sample_changed();
+  show_sample_box(session);
+  set_up_view(session);
+  if (session.draws) draw_sample(session);
+  if (paths.size() == 1) {
+    static constexpr Action kLoads[] = {Action::GetData, Action::GetTPSData, Action::GetTPSScale};
+    remember_file(
+        session,
+        recent_word(word_of(kLoads[static_cast<int>(source)]), options, source != Source::Matrix),
+        paths.front());
+  }
+  const Sample& s = h.sample;
+  session.report("Loaded " + count_of(s.specimens(), "specimen") + " of " +
+                 count_of(s.landmarks(), "landmark") + " from " + s.name);
+}
+
+void show_sample_box(Session& session) {
+  const HandlerState& h = session.handler;
   const Sample& s = h.sample;
   const std::size_t landmarks = s.landmarks();
   set_tagged(session, "DataBox", "String",
@@ -89,17 +107,6 @@ void load_files(Session& session, Source source, const std::vector<std::string>&
   if (kept[0].empty()) std::swap(kept[0], kept[1]);
   if (!kept[0].empty())
     set_tagged(session, "LengthBox", "String", Value::text_cell({kept[0], kept[1]}));
-  set_up_view(session);
-  if (session.draws) draw_sample(session);
-  if (paths.size() == 1) {
-    static constexpr Action kLoads[] = {Action::GetData, Action::GetTPSData, Action::GetTPSScale};
-    remember_file(
-        session,
-        recent_word(word_of(kLoads[static_cast<int>(source)]), options, source != Source::Matrix),
-        paths.front());
-  }
-  session.report("Loaded " + count_of(s.specimens(), "specimen") + " of " +
-                 count_of(landmarks, "landmark") + " from " + s.name);
 }
 
 }  // namespace dg::actions

@@ -13,7 +13,9 @@
 
 #include "actions/function_table.hpp"
 #include "input/tps_scan.hpp"
+#include "morpho/procrustes_outliers.hpp"
 #include "output/table.hpp"
+#include "pipeline/replicates.hpp"
 #include "pipeline/sample.hpp"
 #include "protocol/protocol_design.hpp"
 #include "runtime/array/matrix.hpp"
@@ -63,8 +65,32 @@ struct DesignerState {
   }
 };
 
+// A specimen left out of the sample from the outlier panel, as the manifest
+// of an export lists it.
+struct LeftOut {
+  SpecimenRecord record;
+  std::string reason;
+};
+
+// The Sample menu's analyses of the sample as it is now; all emptied when
+// another sample is loaded or the sample is cleared.
+struct SampleAnalyses {
+  // The outlier screen, on the converged superimposition (kept for the
+  // drawings), and its rows by distance, the largest first; empty until the
+  // panel opens.
+  Sample converged;
+  OutlierScreen screen;
+  std::vector<std::size_t> order;
+  // The specimens left out so far, and for undo the sample before each.
+  std::vector<LeftOut> left_out;
+  std::vector<Sample> before;
+  // The last measurement error, which its saves write and its drawing shows.
+  std::optional<MeasurementError> error;
+  void sample_changed() { *this = SampleAnalyses(); }
+};
+
 // What the plot shows, so a turned 3-D view can be drawn again as it was.
-enum class Picture { sample, pairs, triples };
+enum class Picture { sample, pairs, triples, specimens };
 
 // A callback text as it was resolved: the call it makes and, for a call of
 // an action ("distangler('dahand','<word>')"), the action's place in the
@@ -116,6 +142,9 @@ class Session {
   // as rows, the largest first; the axes' View turns it.
   std::array<double, 9> view_frame{1, 0, 0, 0, 1, 0, 0, 0, 1};
   Picture picture = Picture::sample;
+  // The rows drawn over the consensus by the Sample menu's analyses.
+  std::vector<std::size_t> drawn_rows;
+  SampleAnalyses analyses;
   // The styling commands called since the plot was last cleared, in order:
   // a picture drawn anew (a protocol plot, a turned view, the designer's)
   // is given them again, so it keeps the look the user chose.

@@ -120,6 +120,9 @@ void turn_view(Session& session) {
       case Picture::triples:
         show_angles(session);
         break;
+      case Picture::specimens:
+        draw_specimens_again(session);
+        break;
       default:
         // Drawn anew, not over the view before the turn.
         cla(session.graphics);

@@ -1,5 +1,6 @@
 #include "pipeline/load_sample.hpp"
 
+#include <algorithm>
 #include <memory>
 
 #include "input/dload.hpp"
@@ -68,7 +69,76 @@ std::string unsettled(const std::string& name) {
          std::to_string(kConsensusPassLimit) + " passes; the last pass is kept.";
 }
 
+// Superimposes `coordinates` into `s` (its coordinates, dimension, consensus
+// and passes, and the partial sizes of specimens fitted by their present
+// landmarks), with the warnings of a superimposition that did not settle.
+void superimpose(Sample& s, Matrix coordinates, std::size_t dims, bool incomplete,
+                 std::vector<std::string>& warnings) {
+  PartialFitResult partial;
+  if (incomplete) {
+    partial = superimpose_with_missing(std::move(coordinates), dims);
+  } else {
+    partial.fit = getconsensus(std::move(coordinates), dims);
+  }
+  ConsensusResult& fit = partial.fit;
+  if (fit.reached_pass_limit) {
+    warnings.push_back(unsettled(s.name));
+  } else if (fit.non_finite) {
+    warnings.push_back("\"" + s.name +
+                       "\" has specimens with missing (NaN) or coinciding coordinates; the "
+                       "superimposition stopped after its first pass.");
+  }
+  s.coordinates = std::move(fit.superimposed);
+  s.dimensions = dims;
+  s.consensus = std::move(fit.consensus);
+  s.consensus_scale = fit.scale;
+  s.passes = fit.passes;
+  s.partial_size = std::move(partial.partial_size);
+}
+
 }  // namespace
+
+Sample without_specimens(const Sample& sample, const std::vector<std::size_t>& rows,
+                         std::vector<std::string>& warnings) {
+  const std::size_t n = sample.specimens();
+  std::vector<bool> drop(n, false);
+  for (const std::size_t row : rows) {
+    if (row >= n) {
+      raise("The sample has " + std::to_string(n) + " specimens; there is no specimen " +
+            std::to_string(row + 1) + " to leave out.");
+    }
+    drop[row] = true;
+  }
+  const auto kept = static_cast<std::size_t>(std::count(drop.begin(), drop.end(), false));
+  if (kept == 0) raise("Leaving out every specimen would leave no sample.");
+  Matrix coordinates(kept, sample.coordinates.cols());
+  Sample s;
+  s.name = sample.name;
+  std::vector<double> partial;
+  for (std::size_t i = 0, to = 0; i < n; ++i) {
+    if (drop[i]) continue;
+    const auto row = sample.coordinates.row(i);
+    std::copy(row.begin(), row.end(), coordinates.row(to++).begin());
+    s.sizes.push_back(sample.sizes[i]);
+    s.records.push_back(sample.records[i]);
+    if (!sample.partial_size.empty()) partial.push_back(sample.partial_size[i]);
+  }
+  if (sample.consensus.empty()) {
+    s.coordinates = std::move(coordinates);
+    s.dimensions = sample.dimensions;
+    return s;
+  }
+  // The specimens left are superimposed again as they stand; an incomplete
+  // one is fitted at its present size, so its factor back to the size it was
+  // read at is the old one times the new fit's.
+  const bool incomplete = incomplete_rows(coordinates) > 0;
+  superimpose(s, std::move(coordinates), sample.dimensions, incomplete, warnings);
+  if (!s.partial_size.empty()) {
+    for (std::size_t i = 0; i < kept; ++i) s.partial_size[i] *= partial[i];
+  }
+  if (sample.converged) converge_sample(s, warnings);
+  return s;
+}
 
 void converge_sample(Sample& s, std::vector<std::string>& warnings) {
   if (s.consensus.empty() || s.converged) return;
@@ -100,35 +170,15 @@ const Sample& converged_view(const Sample& sample, std::optional<Sample>& copy,
 Sample finish_tps_load(TpsData data, const std::string& name, const std::string& source,
                        std::vector<std::string>& warnings) {
   for (std::string& warning : data.warnings) warnings.push_back(std::move(warning));
-  Sample s;
+  if (data.incomplete > 0 && data.incomplete == data.coordinates.rows()) {
+    raise(no_complete_specimen(data.incomplete, source));
+  }
   // Superimposed before anything is kept, so a failure keeps nothing.
-  ConsensusResult fit;
-  if (data.incomplete > 0) {
-    if (data.incomplete == data.coordinates.rows()) {
-      raise(no_complete_specimen(data.incomplete, source));
-    }
-    PartialFitResult partial =
-        superimpose_with_missing(std::move(data.coordinates), data.dimensions);
-    fit = std::move(partial.fit);
-    s.partial_size = std::move(partial.partial_size);
-  } else {
-    fit = getconsensus(std::move(data.coordinates), data.dimensions);
-  }
-  if (fit.reached_pass_limit) {
-    warnings.push_back(unsettled(name));
-  } else if (fit.non_finite) {
-    warnings.push_back("\"" + name +
-                       "\" has specimens with missing (NaN) or coinciding coordinates; the "
-                       "superimposition stopped after its first pass.");
-  }
-  s.coordinates = std::move(fit.superimposed);
-  s.dimensions = data.dimensions;
+  Sample s;
+  s.name = name;
+  superimpose(s, std::move(data.coordinates), data.dimensions, data.incomplete > 0, warnings);
   s.sizes = std::move(data.sizes);
   s.records = std::move(data.records);
-  s.consensus = std::move(fit.consensus);
-  s.consensus_scale = fit.scale;
-  s.passes = fit.passes;
-  s.name = name;
   for (std::string& warning : sample_warnings(s.sizes, s.records)) {
     warnings.push_back(std::move(warning));
   }

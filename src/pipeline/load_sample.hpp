@@ -45,6 +45,14 @@ Sample finish_tps_load(TpsData data, const std::string& name, const std::string&
 // is (no consensus) or converged already is left as it is.
 void converge_sample(Sample& sample, std::vector<std::string>& warnings);
 
+// The sample without the specimens in `rows` (0-based), the others
+// superimposed again as they stand (converged again when the sample was; a
+// matrix taken as it is stays as it is), their sizes, records and partial
+// sizes kept. Raises a RuntimeError for a row beyond the sample and when no
+// specimen would be left.
+Sample without_specimens(const Sample& sample, const std::vector<std::size_t>& rows,
+                         std::vector<std::string>& warnings);
+
 // What the analyses that need the converged superimposition take: the sample
 // itself when it is converged or has no consensus, else a converged copy,
 // kept in `copy`.

@@ -226,9 +226,10 @@ std::vector<std::string> measurement_error_report(const Sample& sample, const Me
       e.groups.rule == "files" ? std::string("ID= (else IMAGE=)") : "\"" + e.groups.rule + "\"";
   lines.push_back("Measurement error: " + std::to_string(sample.specimens()) + " measurements of " +
                   std::to_string(e.groups.names.size()) + " specimens, replicates matched by " +
-                  rule +
-                  "; repeatability from variance components (Lessells & Boag 1987) with 95% "
-                  "confidence intervals from the F distribution.");
+                  rule + ".");
+  lines.push_back(
+      "Repeatability from variance components (Lessells & Boag 1987), with 95% confidence "
+      "intervals from the F distribution.");
   std::size_t least = e.variables.size();
   for (std::size_t v = 0; v < e.variables.size(); ++v) {
     if (std::isnan(e.anova[v].repeatability)) continue;

@@ -14,6 +14,7 @@
 #include "actions/run_callback.hpp"
 #include "guisupport/guidata.hpp"
 #include "runtime/graphics/callback_text.hpp"
+#include "runtime/graphics/figure_files.hpp"
 #include "runtime/graphics/headless_platform.hpp"
 #include "runtime/graphics/layout_file.hpp"
 #include "test_support.hpp"
@@ -159,6 +160,14 @@ TEST_F(MainWindowTest, EveryCallbackGoesThroughTheDispatcherToAKnownFunction) {
   EXPECT_EQ(g.get(fig, "WindowButtonMotionFcn").text(), "distangler('dahand','DesignHover')");
   actions.insert({"DesignClick", "DesignHover"});
   actions.insert("TurnView");  // a 3-D sample's plot turns with a drag
+  // The outlier screen's panel, as its layout file makes it.
+  for (Handle h : g.findall(load_figure(g, "OutlierPanel.fig"))) {
+    const ObjectType t = g.type(h);
+    const std::string text = t == ObjectType::Figure      ? g.get(h, "CloseRequestFcn").text()
+                             : t == ObjectType::UIControl ? g.get(h, "Callback").text()
+                                                          : "";
+    if (!text.empty()) actions.insert(std::get<std::string>(parse_callback(text).args.at(1)));
+  }
   EXPECT_EQ(actions, words);
 }
 
@@ -173,6 +182,7 @@ TEST_F(MainWindowTest, TheMenuItemsRunWithoutAnError) {
   platform.answer((out / "tables").string() + "/");  // the folder for the tables
   platform.answer(kRoad + "small.tps");              // the file to check
   platform.answer_text("");                          // no missing-value code
+  platform.answer_text(std::nullopt);                // the replicates' rule: cancelled
   fs::create_directories(out / "tables");
   std::size_t menus = 0;
   const std::set<std::string> skipped{"GetTPSData", "GetTPSScale", "GetData",     "GetTPS3D",
@@ -185,7 +195,7 @@ TEST_F(MainWindowTest, TheMenuItemsRunWithoutAnError) {
     ++menus;
     run_callback(session, h);
   }
-  EXPECT_EQ(menus, 21u);
+  EXPECT_EQ(menus, 25u);
   EXPECT_EQ(console.str(), "Wrote 6 tables and their manifest to " + (out / "tables").string() +
                                "/: small-distances.csv, small-log-distances.csv, "
                                "small-constrained.csv, small-angles.csv, small-degrees.csv, "
@@ -750,6 +760,49 @@ TEST_F(MainWindowTest, ThreeDimensionalSamplesShowAsAViewThatTurns) {
   press("ProtocolDesigner");
   click("Clear");
   EXPECT_EQ(g.get(axes, "DragMode").text(), "pan");
+}
+
+// The Analyses menu: the outlier panel draws the specimen selected, leaves
+// it out (the sample superimposed again, the export's manifest saying why)
+// and brings it back; the measurement error of replicates named by their
+// IDs is reported and saved.
+TEST_F(MainWindowTest, TheAnalysesMenuScreensLeavesOutAndMeasuresReplicates) {
+  std::ofstream(out / "r.tps") << "LM=3\n0 0\n1 0\n0 1\nID=a_r1\nLM=3\n0 0\n1 0.1\n0 1\nID=a_r2\n"
+                                  "LM=3\n0 0\n2 0\n0 1\nID=b_r1\nLM=3\n0 0\n2 0.1\n0 1\nID=b_r2\n"
+                                  "LM=3\n0 0\n1 0\n0 3\nID=c_r1\nLM=3\n0 0\n1 0\n0 3.1\nID=c_r2\n";
+  click("GetTPSData", (out / "r.tps").string());
+  click("OutlierPanel");
+  ASSERT_EQ(g.find_by_tag("OutlierPanel").size(), 1u);
+  collect(g.find_by_tag("OutlierPanel").at(0));
+  const Handle list = g.find_by_tag("OutlierList").at(0);
+  ASSERT_EQ(g.get(list, "String").lines().size(), 6u);
+  g.set(list, "Value", Value(1.0));
+  run_callback(session, list);
+  EXPECT_EQ(session.picture, Picture::specimens);
+  const std::size_t first = session.drawn_rows.at(0);
+  const std::string id(session.handler.sample.records[first].id());
+  click("OutlierLeaveOut");
+  EXPECT_EQ(session.handler.sample.specimens(), 5u);
+  EXPECT_EQ(box("DataBox").at(2), "  5 Samples");
+  platform.answer(out.string() + "/");
+  click("ExportTables");
+  const std::string manifest = slurp(out / "r-manifest.json");
+  EXPECT_NE(manifest.find("\"id\": \"" + id + "\",\n        \"reason\": \"outlier screen: "),
+            std::string::npos)
+      << manifest;
+  click("OutlierUndo");
+  EXPECT_EQ(session.handler.sample.specimens(), 6u);
+  EXPECT_EQ(enabled("OutlierUndo"), "off");
+
+  platform.answer_text("id:^(.*)_r");
+  click("MeasurementError");
+  ASSERT_EQ(platform.reports().size(), 1u);
+  EXPECT_NE(platform.reports().back().second.find("6 measurements of 3 specimens"),
+            std::string::npos);
+  platform.answer((out / "me.csv").string());
+  click("SaveMeasurementError");
+  EXPECT_EQ(slurp(out / "me.csv").substr(0, 28), "variable,specimens,measureme");
+  EXPECT_EQ(slurp(out / "r-replicate-distances.csv").substr(0, 18), "specimen,replicate");
 }
 
 }  // namespace

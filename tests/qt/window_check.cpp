@@ -62,6 +62,9 @@ int main(int argc, char** argv) {
   }
   fs::path out =
       out_dir.empty() ? fs::temp_directory_path() / "distangler_window_check" : fs::path(out_dir);
+  // What a run that was stopped left behind would make the save dialogs ask
+  // about replacing it.
+  if (out_dir.empty()) fs::remove_all(out);
   fs::create_directories(out);
 
   QApplication app(argc, argv);
@@ -199,10 +202,13 @@ int main(int argc, char** argv) {
     // The File menu's loads and twins of the buttons, the recent files, the
     // plot file, the protocol designer and Quit are driven below or headless;
     // every other item is triggered here.
-    const char* driven[] = {
-        "GetTPS3D",         "GetTPSData",  "GetTPSScale", "GetData",      "GetLengths",
-        "GetAngles",        "RecentFiles", "OpenRecent",  "SaveLengths",  "SavePlot",
-        "ProtocolDesigner", "DesignUndo",  "DesignRedo",  "DesignCancel", "Exit"};
+    const char* driven[] = {"GetTPS3D",      "GetTPSData",       "GetTPSScale",
+                            "GetData",       "GetLengths",       "GetAngles",
+                            "RecentFiles",   "OpenRecent",       "SaveLengths",
+                            "SavePlot",      "ProtocolDesigner", "DesignUndo",
+                            "DesignRedo",    "DesignCancel",     "Exit",
+                            "OutlierPanel",  "MeasurementError", "SaveMeasurementError",
+                            "ShowReplicates"};
     std::size_t items = 0;
     for (dg::Handle h : g.findall(figure)) {
       // Items of the recent-files menu are remade as files are opened.
@@ -329,6 +335,55 @@ int main(int argc, char** argv) {
                                  copied_image.convertToFormat(QImage::Format_RGB32),
           "Save plot as... writes the picture the plot copy puts on the clipboard");
     if (!out_dir.empty()) copied_image.save(QString::fromStdString((out / "copied.png").string()));
+
+    // The Analyses menu. The outlier screen opens beside the window; the
+    // first specimen of its list is drawn over the consensus, left out (the
+    // unsaved distances discarded when asked) and brought back.
+    menu_item("OutlierPanel");
+    const auto screens = g.find_by_tag("OutlierPanel");
+    QWidget* screen_panel = screens.empty() ? nullptr : platform.window_of(screens.front());
+    check(screen_panel && screen_panel->isVisible() && screen_panel->window() == window,
+          "Outlying specimens opens its panel in the main window");
+    const auto lists = g.find_by_tag("OutlierList");
+    auto* listed =
+        lists.empty() ? nullptr : qobject_cast<QListWidget*>(platform.widget_of(lists.front()));
+    if (listed) listed->setCurrentRow(0);
+    platform.drawnow(g);
+    check(session.picture == dg::Picture::specimens && session.drawn_rows.size() == 1,
+          "a specimen selected in the list is drawn over the consensus");
+    if (!out_dir.empty()) {
+      QTest::qWait(300);  // the docked panel laid out and painted
+      const QRect frame = window->frameGeometry();
+      window->screen()
+          ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+          .save(QString::fromStdString((out / "outliers.png").string()));
+    }
+    asked = false;
+    answer_question(QMessageBox::Discard, &asked);
+    click("OutlierLeaveOut");
+    check(asked && session.handler.sample.specimens() == 17, "Leave out drops the specimen");
+    click("OutlierUndo");
+    check(session.handler.sample.specimens() == 18, "Undo leave-out brings it back");
+    menu_item("OutlierPanel");
+    // Replicates named by their images (lepomis_001 to _009 and _010 to
+    // _018 share a first digit): the report, its tables and the replicates
+    // furthest apart drawn.
+    platform.answer_text("image:^lepomis_0*([0-9])");
+    menu_item("MeasurementError");
+    bool reported_error = false;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      reported_error |=
+          w->objectName() == "Report" && w->isVisible() && w->windowTitle() == "Measurement error";
+    }
+    check(reported_error, "Measurement error... shows its report");
+    menu_item("SaveMeasurementError", (out / "sample-repeatability.csv").string());
+    check(fs::exists(out / "sample-repeatability.csv") &&
+              fs::exists(out / "sample-replicate-distances.csv"),
+          "the measurement error's two tables are saved");
+    menu_item("ShowReplicates");
+    check(session.picture == dg::Picture::specimens && session.drawn_rows.size() > 1,
+          "the replicates furthest apart are drawn over the consensus");
+    click("CalcLengths");  // distances unsaved again, for Quit to ask about
     check(platform.console_text().rfind("Wrote 6 tables and their manifest to ", 0) == 0 &&
               platform.console_text().find("rror") == std::string::npos,
           "no error reached the console: " + platform.console_text());

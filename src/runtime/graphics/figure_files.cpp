@@ -12,6 +12,7 @@ namespace dg {
 // Generated at build time from resources/Distangler.fig.
 extern const std::string_view kBuiltInDistanglerFig;
 extern const std::string_view kBuiltInProtocolDesignerFig;
+extern const std::string_view kBuiltInOutlierPanelFig;
 
 namespace fs = std::filesystem;
 
@@ -65,6 +66,7 @@ std::optional<fs::path> find_figure_file(const std::string& file) {
 std::optional<std::string_view> built_in_figure(std::string_view name) {
   if (name == "Distangler.fig") return kBuiltInDistanglerFig;
   if (name == "ProtocolDesigner.fig") return kBuiltInProtocolDesignerFig;
+  if (name == "OutlierPanel.fig") return kBuiltInOutlierPanelFig;
   return std::nullopt;
 }
 
