@@ -97,18 +97,6 @@ TEST_F(PainterTest, SegmentsAreBlackAndWidenWithLineWidth) {
   EXPECT_LE(wide, 7);
 }
 
-TEST_F(PainterTest, TextIsPaintedInItsColourRightOfItsPosition) {
-  Handle text = g.text(3, 7, "12");
-  g.set(text, "Color", Value("r"));
-  QImage image = picture();
-  QPointF p = at(3, 7);
-  EXPECT_GT(
-      count(image, QRect(static_cast<int>(p.x()), static_cast<int>(p.y()) - 8, 20, 16), is_red), 5);
-  EXPECT_EQ(count(image, QRect(static_cast<int>(p.x()) - 20, static_cast<int>(p.y()) - 8, 19, 16),
-                  is_red),
-            0);
-}
-
 // Red pixels, also those that a glyph's edge or a thin line covers in part.
 bool is_reddish(QRgb c) {
   return qRed(c) > qGreen(c) + 50 && qRed(c) > qBlue(c) + 50;
@@ -124,6 +112,8 @@ QImage svg_picture(const Graphics& g, Handle figure) {
   return image;
 }
 
+// Texts start at their place and take their colour: both are seen here and
+// with the moved text.
 TEST_F(PainterTest, TextsOfAZoomedViewStayInsideThePlotBox) {
   // A text that would run past the right edge is moved in whole: as many red
   // pixels as where it has room.
