@@ -338,6 +338,11 @@ void save_measurement_error(Session& session) {
   const std::string path = choice->path();
   const std::string distances = path.substr(0, path.size() - choice->name.size()) + sample_name(h) +
                                 "-replicate-distances.csv";
+  if (distances == path) {
+    return session.report(
+        "The replicate-distance table is saved beside the repeatability table as " +
+        split_path(distances).name + "; choose another name for the latter.");
+  }
   refuse_overwriting_input("The replicate-distance table", distances, read_files(session));
   write_repeatability(*a.error, path, TableFormat::Csv);
   std::string line = "Saved " + choice->name;

@@ -91,9 +91,9 @@ void furthest_pair(const Sample& s, const std::vector<std::size_t>& rows, Replic
         squares += here;
         any = true;
       }
-      const double distance = any ? std::sqrt(squares) : kNaN;
-      if (!(distance <= d.distance)) {
-        if (std::isnan(distance)) continue;
+      if (!any) continue;
+      const double distance = std::sqrt(squares);
+      if (std::isnan(d.distance) || distance > d.distance) {
         d.distance = distance;
         d.first = rows[a] + 1;
         d.second = rows[b] + 1;
