@@ -4,7 +4,6 @@
 #include <cmath>
 #include <numeric>
 #include <optional>
-#include <regex>
 #include <unordered_map>
 
 #include "input/sample_survey.hpp"
@@ -13,6 +12,7 @@
 #include "output/sha256.hpp"
 #include "pipeline/load_sample.hpp"
 #include "pipeline/measurements.hpp"
+#include "pipeline/pattern_names.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
@@ -56,21 +56,13 @@ std::vector<std::optional<std::string>> row_names(const Sample& sample, const st
           "\" is none of them.");
   }
   const std::string pattern = rule.substr(colon + 1);
-  std::regex expression;
-  try {
-    expression = std::regex(pattern, std::regex::ECMAScript);
-  } catch (const std::regex_error& e) {
-    raise("The replicate pattern \"" + pattern + "\" is not a regular expression: " + e.what() +
-          ".");
-  }
   what = "the pattern \"" + pattern + "\" in " + (field == "id" ? "ID=" : "IMAGE=");
-  for (std::size_t i = 0; i < names.size() && i < sample.records.size(); ++i) {
-    const SpecimenRecord& r = sample.records[i];
-    const std::string text(field == "id" ? r.id() : r.image());
-    std::smatch match;
-    if (!std::regex_search(text, match, expression)) continue;
-    names[i] = match.size() > 1 && match[1].matched ? match[1].str() : match[0].str();
+  std::vector<std::string> texts;
+  for (const SpecimenRecord& r : sample.records) {
+    texts.emplace_back(field == "id" ? r.id() : r.image());
   }
+  texts.resize(names.size());
+  names = pattern_names(pattern, texts);
   return names;
 }
 
