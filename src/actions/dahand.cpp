@@ -103,6 +103,17 @@ constexpr std::array<ActionEntry, kActionCount> kTable{{
     {Action::MeasurementError, "MeasurementError", actions::compute_measurement_error},
     {Action::SaveMeasurementError, "SaveMeasurementError", actions::save_measurement_error},
     {Action::ShowReplicates, "ShowReplicates", actions::show_replicates},
+    {Action::SpecimenBrowser, "SpecimenBrowser", actions::toggle_browser},
+    {Action::BrowserSelect, "BrowserSelect", actions::browser_select},
+    {Action::BrowserKey, "BrowserKey", actions::browser_key},
+    {Action::BrowserClick, "BrowserClick", actions::browser_click},
+    {Action::BrowserDrag, "BrowserDrag", actions::browser_drag},
+    {Action::BrowserUndo, "BrowserUndo", actions::browser_undo},
+    {Action::BrowserRedo, "BrowserRedo", actions::browser_redo},
+    {Action::BrowserSort, "BrowserSort", actions::browser_sort},
+    {Action::BrowserProtocol, "BrowserProtocol", actions::browser_protocol},
+    {Action::BrowserFolder, "BrowserFolder", actions::browser_folder},
+    {Action::BrowserSave, "BrowserSave", actions::browser_save},
     {Action::TurnView, "TurnView", actions::turn_view},
 }};
 

@@ -78,6 +78,17 @@ enum class Action : std::uint8_t {
   MeasurementError,
   SaveMeasurementError,
   ShowReplicates,
+  SpecimenBrowser,
+  BrowserSelect,
+  BrowserKey,
+  BrowserClick,
+  BrowserDrag,
+  BrowserUndo,
+  BrowserRedo,
+  BrowserSort,
+  BrowserProtocol,
+  BrowserFolder,
+  BrowserSave,
   TurnView,
 };
 // TurnView is the last action.

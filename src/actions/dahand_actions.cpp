@@ -56,6 +56,7 @@ void refresh_window(Session& session) {
       {"Export", sample},
       {"SampleAnalyses", sample},
       {"OutlierMenu", sample},
+      {"PhotoMenu", sample},
       {"OutlierUndo", !session.analyses.before.empty()},
       {"MeasurementSaves", session.analyses.error.has_value()},
   };
@@ -65,6 +66,7 @@ void refresh_window(Session& session) {
   for (Handle menu : session.graphics.find_by_tag("RecentMenu")) fill_recent_menu(session, menu);
   refresh_designer(session);
   set_tagged(session, "OutlierMenu", "Checked", Value(outlier_panel_open(session) ? "on" : "off"));
+  set_tagged(session, "PhotoMenu", "Checked", Value(browser_open(session) ? "on" : "off"));
   const std::string& name = h.sample.name;
   const Value title(name.empty() ? std::string("Distangler") : "Distangler - " + name);
   for (Handle box : session.graphics.find_by_tag("DataBox")) {
@@ -204,13 +206,17 @@ std::string recent_word(std::string_view word, const TpsOptions& options, bool t
 }
 
 void clear(Session& session) {
-  if (keeps_unsaved_distances(session, "Clear the sample", "clearing the sample")) return;
+  if (keeps_unsaved_distances(session, "Clear the sample", "clearing the sample") ||
+      keeps_unsaved_corrections(session, "Clear the sample", "clearing the sample")) {
+    return;
+  }
   HandlerState& h = session.handler;
   h.sample = Sample();
   // The distances belong to the sample; the lists are kept for the next one.
   drop_distances(h);
   session.designer.sample_changed();
   session.analyses.sample_changed();
+  browser_sample_changed(session);
   set_tagged(session, "DataBox", "String", Value::text_cell({"No sample loaded", "", ""}));
   std::vector<std::string> kept;
   if (!h.tlengths.empty()) {
@@ -231,9 +237,12 @@ void clear(Session& session) {
 void exit(Session& session) {
   auto figure = session.graphics.gcbf();
   if (!figure) return;
-  if (keeps_unsaved_distances(session, "Quit Distangler", "quitting")) return;
-  // The panels go with the window they are docked to.
-  for (const char* tag : {"ProtocolDesigner", "OutlierPanel"}) {
+  if (keeps_unsaved_distances(session, "Quit Distangler", "quitting") ||
+      keeps_unsaved_corrections(session, "Quit Distangler", "quitting")) {
+    return;
+  }
+  // The panels and the photos go with the main window.
+  for (const char* tag : {"ProtocolDesigner", "OutlierPanel", "SpecimenBrowser"}) {
     for (Handle panel : session.graphics.find_by_tag(tag)) session.graphics.close(panel);
   }
   session.graphics.close(*figure);

@@ -176,6 +176,29 @@ void save_measurement_error(Session& session);     // "SaveMeasurementError"
 void show_replicates(Session& session);            // "ShowReplicates": those furthest apart
 // The specimens the Sample menu drew, drawn again (a turned 3-D view).
 void draw_specimens_again(Session& session);
+// The outlier screen of the sample as it is now, kept in session.analyses.
+void screen_sample(Session& session);
+
+// The specimen photos (browser_actions.cpp): a window listing the specimens
+// beside the photo of the one selected with its landmarks as the file holds
+// them; the corrections made there are saved into a corrected TPS file.
+bool browser_open(const Session& session);
+void toggle_browser(Session& session);    // "SpecimenBrowser"
+void browser_select(Session& session);    // "BrowserSelect": the row selected
+void browser_key(Session& session);       // "BrowserKey": Page Up/Down, Delete, undo, redo
+void browser_click(Session& session);     // "BrowserClick": selects the landmark clicked
+void browser_drag(Session& session);      // "BrowserDrag": a landmark dropped at CurrentPoint
+void browser_undo(Session& session);      // "BrowserUndo"
+void browser_redo(Session& session);      // "BrowserRedo"
+void browser_sort(Session& session);      // "BrowserSort": by outlier distance or not
+void browser_protocol(Session& session);  // "BrowserProtocol": pairs and triples drawn or not
+void browser_folder(Session& session);    // "BrowserFolder": asks where the photos are
+void browser_save(Session& session);      // "BrowserSave": "Save corrected TPS..."
+// The sample changed (loaded, cleared, a specimen left out): an open
+// browser shows the new one, its corrections dropped.
+void browser_sample_changed(Session& session);
+// As keeps_unsaved_distances, for corrections never saved.
+bool keeps_unsaved_corrections(Session& session, std::string_view title, std::string_view before);
 
 // Before an action that drops the calculated distances while they were
 // never saved: asks whether to save them first ("Save distances..."),

@@ -64,13 +64,18 @@ void load_files(Session& session, Source source, const std::vector<std::string>&
     throw;
   }
   for (const std::string& warning : warnings) session.warn(warning);
-  if (keeps_unsaved_distances(session, "Open another sample", "opening another sample")) return;
+  if (keeps_unsaved_distances(session, "Open another sample", "opening another sample") ||
+      keeps_unsaved_corrections(session, "Open another sample", "opening another sample")) {
+    return;
+  }
   HandlerState& h = session.handler;
   h.sample = std::move(sample);
+  h.reading = options;
   // Distances of an earlier sample are not this one's.
   drop_distances(h);
   session.designer.sample_changed();
   session.analyses.sample_changed();
+  browser_sample_changed(session);
   show_sample_box(session);
   set_up_view(session);
   if (session.draws) draw_sample(session);

@@ -40,8 +40,9 @@ const Sample& converged(Session& session) {
   return kept;
 }
 
-// The screen of the sample as it is now, on its converged superimposition.
-void screen(Session& session) {
+}  // namespace
+
+void screen_sample(Session& session) {
   SampleAnalyses& a = session.analyses;
   std::vector<std::string> warnings;
   a.screen = screen_outliers(converged(session), warnings);
@@ -54,6 +55,8 @@ void screen(Session& session) {
            (!std::isnan(d[x].distance) && std::isnan(d[y].distance));
   });
 }
+
+namespace {
 
 // "3. specimen 12 (ID=x)   0.213  flagged: landmarks 4 and 5 swapped? (0.04)"
 std::string list_row(const Session& session, std::size_t row) {
@@ -192,12 +195,13 @@ void replace_sample(Session& session, Sample next) {
   drop_distances(h);
   session.designer.sample_changed();
   show_sample_box(session);
+  browser_sample_changed(session);
   set_up_view(session);
   if (session.draws) {
     cla(session.graphics);
     draw_sample(session);
   }
-  screen(session);
+  screen_sample(session);
   if (tagged_figure(session, kPanelTag)) fill_panel(session);
 }
 
@@ -217,7 +221,7 @@ void toggle_outlier_panel(Session& session) {
     return session.report(
         "The outlier screen needs a superimposed (TPS) sample; a matrix is taken as it is.");
   }
-  screen(session);
+  screen_sample(session);
   open_panel(session, "OutlierPanel.fig");
   fill_panel(session);
   const OutlierScreen& s = session.analyses.screen;
@@ -241,7 +245,10 @@ void outlier_leave_out(Session& session) {
   if (s.specimens() < 3) {
     return session.report("The sample keeps at least two specimens; none is left out.");
   }
-  if (keeps_unsaved_distances(session, "Leave a specimen out", "leaving a specimen out")) return;
+  if (keeps_unsaved_distances(session, "Leave a specimen out", "leaving a specimen out") ||
+      keeps_unsaved_corrections(session, "Leave a specimen out", "leaving a specimen out")) {
+    return;
+  }
   std::vector<std::string> warnings;
   Sample next = without_specimens(s, {*row}, warnings);
   for (const std::string& warning : warnings) session.warn(warning);
@@ -261,7 +268,10 @@ void outlier_leave_out(Session& session) {
 void outlier_undo(Session& session) {
   SampleAnalyses& a = session.analyses;
   if (a.before.empty()) return session.report("No specimen was left out.");
-  if (keeps_unsaved_distances(session, "Undo the leave-out", "bringing the specimen back")) return;
+  if (keeps_unsaved_distances(session, "Undo the leave-out", "bringing the specimen back") ||
+      keeps_unsaved_corrections(session, "Undo the leave-out", "bringing the specimen back")) {
+    return;
+  }
   Sample previous = std::move(a.before.back());
   a.before.pop_back();
   const LeftOut back = a.left_out.back();

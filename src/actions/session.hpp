@@ -14,9 +14,11 @@
 #include "actions/function_table.hpp"
 #include "input/tps_scan.hpp"
 #include "morpho/procrustes_outliers.hpp"
+#include "output/corrected_tps.hpp"
 #include "output/table.hpp"
 #include "pipeline/replicates.hpp"
 #include "pipeline/sample.hpp"
+#include "pipeline/specimen_photos.hpp"
 #include "protocol/protocol_design.hpp"
 #include "runtime/array/matrix.hpp"
 #include "runtime/array/specimen_record.hpp"
@@ -34,6 +36,9 @@ struct HandlerState {
   Matrix tlengths;  // pair list: columns 2 and 3 hold landmark numbers
   Matrix tangles;   // triple list: columns 2, 3 and 4 hold arm end, vertex, arm end
   Matrix traddata;  // traditional dataset: one distance per pair, then the size column
+  // How the sample's files were read, which the specimen browser reads them
+  // again with.
+  TpsOptions reading;
   // Whether any distance dataset was written since the distances were
   // calculated: work that is lost unsaved otherwise, which Quit, Clear and
   // every load that drops the distances ask about first.
@@ -87,6 +92,35 @@ struct SampleAnalyses {
   // The last measurement error, which its saves write and its drawing shows.
   std::optional<MeasurementError> error;
   void sample_changed() { *this = SampleAnalyses(); }
+};
+
+// One correction made in the specimen browser: the sample row it was made
+// on and the landmark's coordinates as the file holds them, before and after.
+struct Correction {
+  std::size_t row = 0;
+  LandmarkEdit edit;
+};
+
+// The specimen browser's window: each specimen as digitised, with the
+// corrections made so far, and what the window shows.
+struct BrowserState {
+  // The sample's specimens as their files hold them (pixels, y up), with
+  // the corrections applied, and their photos.
+  DigitisedSpecimens specimens;
+  std::vector<std::size_t> order;  // the list's rows: sample rows
+  std::size_t shown = 0;           // the sample row shown
+  std::size_t landmark = 0;        // the landmark clicked last (1-based), 0 for none
+  // Every correction in order; the first `applied` are in `specimens`, the
+  // rest were taken back and can be made again. `saved`: how many of them a
+  // saved file holds (all are lost unsaved otherwise).
+  std::vector<Correction> corrections;
+  std::size_t applied = 0;
+  std::size_t saved = 0;
+  bool sorted = false;    // the list by outlier distance
+  bool protocol = false;  // the pairs and triples drawn on the photo
+  std::string images;     // the folder of photos the user named
+  void sample_changed() { *this = BrowserState(); }
+  bool unsaved() const { return applied != saved; }
 };
 
 // What the plot shows, so a turned 3-D view can be drawn again as it was.
@@ -145,6 +179,7 @@ class Session {
   // The rows drawn over the consensus by the Sample menu's analyses.
   std::vector<std::size_t> drawn_rows;
   SampleAnalyses analyses;
+  BrowserState browser;
   // The styling commands called since the plot was last cleared, in order:
   // a picture drawn anew (a protocol plot, a turned view, the designer's)
   // is given them again, so it keeps the look the user chose.

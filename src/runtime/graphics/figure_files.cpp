@@ -13,6 +13,7 @@ namespace dg {
 extern const std::string_view kBuiltInDistanglerFig;
 extern const std::string_view kBuiltInProtocolDesignerFig;
 extern const std::string_view kBuiltInOutlierPanelFig;
+extern const std::string_view kBuiltInSpecimenBrowserFig;
 
 namespace fs = std::filesystem;
 
@@ -67,6 +68,7 @@ std::optional<std::string_view> built_in_figure(std::string_view name) {
   if (name == "Distangler.fig") return kBuiltInDistanglerFig;
   if (name == "ProtocolDesigner.fig") return kBuiltInProtocolDesignerFig;
   if (name == "OutlierPanel.fig") return kBuiltInOutlierPanelFig;
+  if (name == "SpecimenBrowser.fig") return kBuiltInSpecimenBrowserFig;
   return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <iosfwd>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -74,6 +75,13 @@ class HeadlessPlatform : public Platform, public TreeObserver {
   void message(MessageKind kind, std::string_view text) override;
   std::vector<std::string> recent_files() const override { return recent_; }
   void store_recent_files(const std::vector<std::string>& files) override { recent_ = files; }
+  std::string setting(std::string_view key) const override {
+    const auto found = settings_.find(std::string(key));
+    return found == settings_.end() ? std::string() : found->second;
+  }
+  void store_setting(std::string_view key, std::string_view value) override {
+    settings_[std::string(key)] = std::string(value);
+  }
   void save_plot(Graphics& graphics, Handle figure, const std::string& path) override;
   void print_figure(Graphics& graphics, Handle figure,
                     const std::vector<std::string>& options) override;
@@ -104,6 +112,7 @@ class HeadlessPlatform : public Platform, public TreeObserver {
   std::vector<MessageRecord> messages_;
   std::vector<std::pair<Handle, std::string>> saved_plots_;
   std::vector<std::string> recent_;
+  std::map<std::string, std::string> settings_;
   std::vector<DialogRequest> dialogs_;
   std::vector<PrintRecord> prints_;
   std::string console_;

@@ -141,6 +141,10 @@ struct Figure : Placed {
   // Run while the pointer moves over an axes of the figure, after the axes'
   // CurrentPoint is set; the window tracks the pointer only when it is set.
   std::string motion_fcn;
+  // Run for the keys a figure's window passes on (see kFigureKeys), after
+  // CurrentKey names the key pressed.
+  std::string key_press_fcn;
+  std::string current_key;
   // A docked figure is shown as a panel at the side of the first other
   // figure's window, not as a window of its own.
   bool docked = false;
@@ -180,6 +184,11 @@ struct Axes : Placed {
   // Run when the user clicks in the axes without dragging, after
   // CurrentPoint is set to the data point clicked.
   std::string button_down_fcn;
+  // When set, a press on the marker of one of the axes' lines tagged
+  // "Landmark" drags that point instead of panning the view; on release the
+  // line is left at CurrentPoint, the drop point, and this runs with the
+  // line as the callback's object.
+  std::string point_drag_fcn;
   std::array<double, 2> current_point{0, 0};
   // What a drag does: pan the view, or turn a three-dimensional view, whose
   // azimuth and elevation (degrees) the drawing code reads from `view` and

@@ -102,6 +102,10 @@ class Platform {
   // between runs where the platform can (the window's settings).
   virtual std::vector<std::string> recent_files() const = 0;
   virtual void store_recent_files(const std::vector<std::string>& files) = 0;
+  // A text kept between runs under `key` where the platform can (such as the
+  // folder of a sample's photos); empty when none was stored.
+  virtual std::string setting(std::string_view key) const = 0;
+  virtual void store_setting(std::string_view key, std::string_view value) = 0;
 
   // Paints a figure without its controls into a PNG, SVG or PDF file, chosen
   // by the path's extension, as the batch tool's --plot does.

@@ -282,6 +282,9 @@ const Property kFigure[] = {
     // The path of the file dropped on the window, set before FileDropFcn runs.
     text_field<&Figure::dropped_file>("DroppedFile", false),
     text_field<&Figure::motion_fcn>("WindowButtonMotionFcn"),
+    text_field<&Figure::key_press_fcn>("KeyPressFcn"),
+    // The key a window passed on last, as kFigureKeys names it.
+    text_field<&Figure::current_key>("CurrentKey", false),
     switch_field<kWindowStyle, 1, &Figure::docked>("WindowStyle", "normal"),
 };
 
@@ -316,6 +319,7 @@ const Property kAxes[] = {
     flag_field<&Axes::box>("Box", "on"),
     rgb_field<&Axes::color>("Color", "[1 1 1]"),
     text_field<&Axes::button_down_fcn>("ButtonDownFcn", false),
+    text_field<&Axes::point_drag_fcn>("PointDragFcn", false),
     switch_field<kDragMode, 1, &Axes::rotate_drag>("DragMode", "pan", false),
     {"View", PropertyKind::Any, "[0 90]",
      [](G, ObjectId, O o) {

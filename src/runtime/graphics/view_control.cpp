@@ -52,6 +52,36 @@ void pan_axes(Graphics& graphics, Handle axes, const PlotBox& box, double dx, do
   set_view(graphics, axes, {l[0] + x, l[1] + x, l[2] + y, l[3] + y});
 }
 
+Handle landmark_at(const Graphics& graphics, Handle axes, const PlotBox& box, double x, double y,
+                   double radius) {
+  const auto l = limits(graphics, axes, box);
+  Handle found = -1;
+  double nearest = radius * radius;
+  for (Handle child : graphics.children(axes)) {
+    if (graphics.type(child) != ObjectType::Line || graphics.tag_of(child) != "Landmark") continue;
+    if (!graphics.visible(child)) continue;
+    const Value px = graphics.get(child, "XData"), py = graphics.get(child, "YData");
+    if (px.numel() == 0 || py.numel() == 0) continue;
+    const double dx = box.left + (px.matrix().data()[0] - l[0]) / (l[1] - l[0]) * box.width - x;
+    const double dy = box.top + (l[3] - py.matrix().data()[0]) / (l[3] - l[2]) * box.height - y;
+    if (dx * dx + dy * dy <= nearest) {
+      nearest = dx * dx + dy * dy;
+      found = child;
+    }
+  }
+  return found;
+}
+
+void move_landmark(Graphics& graphics, Handle line, Handle axes, const PlotBox& box, double x,
+                   double y) {
+  const double px = std::clamp(x, box.left, box.left + box.width);
+  const double py = std::clamp(y, box.top, box.top + box.height);
+  const auto p = data_point(graphics, axes, box, px, py);
+  graphics.set(line, "XData", Value(p[0]));
+  graphics.set(line, "YData", Value(p[1]));
+  graphics.set(axes, "CurrentPoint", Value(Matrix{{p[0], p[1]}}));
+}
+
 bool turns(const Graphics& graphics, Handle axes) {
   return graphics.is_handle(axes) && graphics.type(axes) == ObjectType::Axes &&
          graphics.axes(axes).rotate_drag;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "runtime/graphics/graphics.hpp"
 
@@ -38,6 +39,22 @@ bool turns(const Graphics& graphics, Handle axes);
 // azimuth goes round, the elevation stops at the poles. Returns the axes'
 // ViewChangedFcn, for the window to run.
 std::string turn_axes(Graphics& graphics, Handle axes, double dx, double dy);
+// The line tagged "Landmark" of the axes (see Axes::point_drag_fcn) whose
+// first point is drawn nearest pixel (x, y), within `radius` pixels; -1 when
+// none is that close.
+inline constexpr double kGrabRadius = 8;
+Handle landmark_at(const Graphics& graphics, Handle axes, const PlotBox& box, double x, double y,
+                   double radius = kGrabRadius);
+// Moves the line's point to the data point at pixel (x, y), kept within the
+// view, and makes it the axes' CurrentPoint.
+void move_landmark(Graphics& graphics, Handle line, Handle axes, const PlotBox& box, double x,
+                   double y);
+
+// The keys a figure's window passes to its KeyPressFcn, by the names
+// CurrentKey gives them; every other key is the window's own.
+inline constexpr std::string_view kFigureKeys[] = {
+    "pageup", "pagedown", "delete", "ctrl+z", "ctrl+shift+z", "ctrl+y", "m", "escape"};
+
 // Shows the whole drawing again with equal axes, and a turned view as it
 // started; returns the ViewChangedFcn to run when the view turned back, else "".
 std::string reset_axes(Graphics& graphics, Handle axes);

@@ -1,5 +1,8 @@
 #include "runtime/qt/figure_window.hpp"
 
+#include <QShortcut>
+#include <utility>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QDockWidget>
@@ -148,6 +151,7 @@ void FigureCanvas::mousePressEvent(QMouseEvent* event) {
   const Handle axes = window_.busy() ? -1 : window_.axes_at(event->position(), &box);
   if (event->button() != Qt::LeftButton || axes < 0) return QWidget::mousePressEvent(event);
   setFocus(Qt::MouseFocusReason);
+  drag_line_ = window_.landmark_at(axes, event->position());
   pan_axes_ = axes;
   pan_box_ = box;
   pan_start_ = event->position();
@@ -168,6 +172,7 @@ void FigureCanvas::mouseMoveEvent(QMouseEvent* event) {
     setCursor(Qt::ClosedHandCursor);
   }
   if (!pan_dragging_) return;
+  if (drag_line_ >= 0) return window_.drag_landmark(pan_axes_, drag_line_, event->position());
   if (window_.rotates(pan_axes_)) {
     // A three-dimensional view turns with the pointer: half a degree a pixel.
     const QPointF step = event->position() - turn_from_;
@@ -188,6 +193,10 @@ void FigureCanvas::mouseReleaseEvent(QMouseEvent* event) {
   unsetCursor();
   const bool drag = pan_dragging_ || QLineF(pan_start_, event->position()).length() > kClickSlop;
   pan_dragging_ = false;
+  if (const Handle line = std::exchange(drag_line_, -1); line >= 0 && drag) {
+    pan_offset_ = {};
+    return window_.drop_landmark(axes, line, event->position());
+  }
   pan_offset_ = drag ? event->position() - pan_start_ : QPointF();
   if (drag && window_.rotates(axes)) {
     pan_offset_ = {};
@@ -298,6 +307,7 @@ void FigureWindow::sync() {
   const Figure& fig = graphics_->figure(figure_);
   setWindowTitle(QString::fromStdString(title()));
   sync_menus();
+  sync_keys();
   sync_controls();
   canvas_->setMouseTracking(!fig.motion_fcn.empty());
 
@@ -557,6 +567,63 @@ void FigureWindow::pointer_moved(QPointF point, bool left) {
     graphics_->set(axes, "CurrentPoint", Value(Matrix{{p[0], p[1]}}));
   });
   platform_.run_callback(figure_, callback);
+}
+
+Handle FigureWindow::landmark_at(Handle axes, QPointF point) const {
+  Handle line = -1;
+  platform_.guarded([&] {
+    if (!graphics_ || !graphics_->is_handle(axes) || graphics_->axes(axes).point_drag_fcn.empty()) {
+      return;
+    }
+    line = dg::landmark_at(*graphics_, axes, plot_box(axes), point.x(), point.y());
+  });
+  return line;
+}
+
+void FigureWindow::drag_landmark(Handle axes, Handle line, QPointF point) {
+  if (!graphics_ || busy()) return;
+  platform_.guarded([&] {
+    if (graphics_->is_handle(line)) {
+      move_landmark(*graphics_, line, axes, plot_box(axes), point.x(), point.y());
+    }
+  });
+}
+
+void FigureWindow::drop_landmark(Handle axes, Handle line, QPointF point) {
+  if (!graphics_ || busy()) return;
+  std::string callback;
+  platform_.guarded([&] {
+    if (!graphics_->is_handle(line)) return;
+    move_landmark(*graphics_, line, axes, plot_box(axes), point.x(), point.y());
+    callback = graphics_->axes(axes).point_drag_fcn;
+  });
+  platform_.run_callback(line, callback);
+}
+
+void FigureWindow::sync_keys() {
+  const bool wanted = !graphics_->figure(figure_).key_press_fcn.empty();
+  if (wanted == !key_shortcuts_.empty()) return;
+  for (auto& shortcut : key_shortcuts_) delete shortcut.data();
+  key_shortcuts_.clear();
+  if (!wanted) return;
+  // The names of kFigureKeys, as Qt reads them in a key sequence.
+  static const char* const kSequences[] = {"PgUp",         "PgDown", "Del", "Ctrl+Z",
+                                           "Ctrl+Shift+Z", "Ctrl+Y", "M",   "Esc"};
+  static_assert(std::size(kSequences) == std::size(kFigureKeys));
+  for (std::size_t k = 0; k < std::size(kFigureKeys); ++k) {
+    auto* shortcut = new QShortcut(QKeySequence(kSequences[k]), this);
+    const std::string key(kFigureKeys[k]);
+    connect(shortcut, &QShortcut::activated, this, [this, key] {
+      if (!graphics_ || busy()) return;
+      std::string callback;
+      platform_.guarded([&] {
+        graphics_->set(figure_, "CurrentKey", Value(key));
+        callback = graphics_->figure(figure_).key_press_fcn;
+      });
+      platform_.run_callback(figure_, callback);
+    });
+    key_shortcuts_.emplace_back(shortcut);
+  }
 }
 
 void FigureWindow::zoom(Handle axes, QPointF about, double factor) {

@@ -45,6 +45,8 @@ class FigureWindow;
 // axes' ButtonDownFcn), and a double click or Home puts the view back as a
 // load leaves it. While the figure has a WindowButtonMotionFcn the canvas
 // tracks the pointer and runs it at most once per turn of the event loop.
+// On an axes with a PointDragFcn, a press on a landmark's marker drags that
+// landmark instead (see Axes::point_drag_fcn).
 class FigureCanvas : public QWidget {
  public:
   explicit FigureCanvas(FigureWindow& window);
@@ -83,6 +85,7 @@ class FigureCanvas : public QWidget {
   QRectF pan_box_;
   QPointF pan_start_, pan_offset_;
   bool pan_dragging_ = false;  // moved beyond kClickSlop since the press
+  Handle drag_line_ = -1;      // the landmark a press took hold of, or -1
   QPointF turn_from_;          // where the last turn of a 3-D view left the pointer
   QPointF motion_point_;
   bool motion_left_ = false;  // the pointer left the canvas
@@ -118,6 +121,11 @@ class FigureWindow : public QMainWindow {
   // axes under the pointer (else the current axes); `left`: the pointer left
   // the canvas, and the point is put far outside the view.
   void pointer_moved(QPointF point, bool left);
+  // The landmark under a press on an axes with a PointDragFcn, or -1; moves
+  // it with the pointer; and at the drop runs the PointDragFcn.
+  Handle landmark_at(Handle axes, QPointF point) const;
+  void drag_landmark(Handle axes, Handle line, QPointF point);
+  void drop_landmark(Handle axes, Handle line, QPointF point);
 
   // The host window this figure's dock sits in, or null when not docked.
   FigureWindow* host() const { return host_; }
@@ -155,6 +163,8 @@ class FigureWindow : public QMainWindow {
     QPointer<QWidget> widget;
   };
   void sync_menus();
+  // While the figure has a KeyPressFcn, the keys of kFigureKeys run it.
+  void sync_keys();
   void add_menu_item(QWidget* parent, Handle menu);
   void sync_controls();
   // Orders the keyboard focus top to bottom, then left to right, and keeps
@@ -192,6 +202,7 @@ class FigureWindow : public QMainWindow {
   QPointer<QDockWidget> dock_;
   QPointer<FigureWindow> host_;
   Handle motion_axes_ = -1;  // the axes of the last motion callback
+  std::vector<QPointer<QObject>> key_shortcuts_;
 };
 
 }  // namespace dg

@@ -461,6 +461,20 @@ void QtPlatform::store_recent_files(const std::vector<std::string>& files) {
   QSettings().setValue("recentFiles", list);
 }
 
+// Settings of this kind live in their own group, keyed by the text given.
+std::string QtPlatform::setting(std::string_view key) const {
+  QSettings settings;
+  settings.beginGroup("kept");
+  return settings.value(QString::fromStdString(std::string(key)).toUtf8().toBase64()).toString().toStdString();
+}
+
+void QtPlatform::store_setting(std::string_view key, std::string_view value) {
+  QSettings settings;
+  settings.beginGroup("kept");
+  settings.setValue(QString::fromStdString(std::string(key)).toUtf8().toBase64(),
+                    QString::fromStdString(std::string(value)));
+}
+
 void QtPlatform::save_plot(Graphics& graphics, Handle figure, const std::string& path) {
   write_plot(graphics, figure, path);
 }

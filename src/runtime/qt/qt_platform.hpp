@@ -106,6 +106,8 @@ class QtPlatform : public Platform, public TreeObserver {
   // Kept in the user's settings under the key "recentFiles".
   std::vector<std::string> recent_files() const override;
   void store_recent_files(const std::vector<std::string>& files) override;
+  std::string setting(std::string_view key) const override;
+  void store_setting(std::string_view key, std::string_view value) override;
   void save_plot(Graphics& graphics, Handle figure, const std::string& path) override;
   // Puts the figure without its controls on the clipboard as SVG and as a
   // bitmap; options "-noui" and "-dmeta" or "-dbitmap".
