@@ -242,7 +242,7 @@ void exit(Session& session) {
     return;
   }
   // The panels and the photos go with the main window.
-  for (const char* tag : {"ProtocolDesigner", "OutlierPanel", "SpecimenBrowser"}) {
+  for (const char* tag : {"ProtocolDesigner", "OutlierPanel", "SpecimenBrowser", "Digitiser"}) {
     for (Handle panel : session.graphics.find_by_tag(tag)) session.graphics.close(panel);
   }
   session.graphics.close(*figure);

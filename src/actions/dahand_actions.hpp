@@ -197,6 +197,24 @@ void browser_save(Session& session);      // "BrowserSave": "Save corrected TPS.
 // The sample changed (loaded, cleared, a specimen left out): an open
 // browser shows the new one, its corrections dropped.
 void browser_sample_changed(Session& session);
+// The digitiser (digitise_actions.cpp): a TPS file made from photos by
+// clicking their landmarks, saved after every landmark.
+bool digitiser_open(const Session& session);
+void new_tps_from_images(Session& session);  // "NewTPSFromImages": photos picked
+void new_tps_from_folder(Session& session);  // "NewTPSFromFolder": every photo of a folder
+void resume_digitising(Session& session);    // "ResumeDigitising": a session's TPS file
+void digitise_click(Session& session);       // "DigitiseClick": the next landmark, or a ruler end
+void digitise_drag(Session& session);        // "DigitiseDrag": a placed landmark moved
+void digitise_motion(Session& session);      // "DigitiseMotion": the next number at the pointer
+void digitise_key(Session& session);         // "DigitiseKey": Page Up/Down, M, Ctrl+Z, Esc
+void digitise_next(Session& session);        // "DigitiseNext"
+void digitise_previous(Session& session);    // "DigitisePrevious"
+void digitise_missing(Session& session);     // "DigitiseMissing": the next landmark missing
+void digitise_undo(Session& session);        // "DigitiseUndo": the last landmark taken back
+void digitise_ruler(Session& session);       // "DigitiseRuler": the next two clicks
+void digitise_carry(Session& session);       // "DigitiseCarry": the scale kept for the next photos
+void digitise_close(Session& session);       // "DigitiseClose"
+
 // As keeps_unsaved_distances, for corrections never saved.
 bool keeps_unsaved_corrections(Session& session, std::string_view title, std::string_view before);
 

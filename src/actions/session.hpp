@@ -16,6 +16,7 @@
 #include "morpho/procrustes_outliers.hpp"
 #include "output/corrected_tps.hpp"
 #include "output/table.hpp"
+#include "pipeline/digitising.hpp"
 #include "pipeline/replicates.hpp"
 #include "pipeline/sample.hpp"
 #include "pipeline/specimen_photos.hpp"
@@ -123,6 +124,23 @@ struct BrowserState {
   bool unsaved() const { return applied != saved; }
 };
 
+// The digitiser's window: the session of photos being digitised and what
+// the window is doing.
+struct DigitiserState {
+  DigitisingSession work;
+  std::size_t photo = 0;  // the photo shown
+  // The loaded sample's mean shape when it has k landmarks in 2-D: the
+  // guide fitted to the landmarks placed so far.
+  std::vector<double> guide;
+  // A ruler being measured: its first end, once clicked.
+  bool measuring = false;
+  std::optional<std::array<double, 2>> ruler_start;
+  // The scale measured last and its unit, carried to photos without one.
+  std::optional<double> scale;
+  std::string unit;
+  bool carry = false;
+};
+
 // What the plot shows, so a turned 3-D view can be drawn again as it was.
 enum class Picture { sample, pairs, triples, specimens };
 
@@ -180,6 +198,7 @@ class Session {
   std::vector<std::size_t> drawn_rows;
   SampleAnalyses analyses;
   BrowserState browser;
+  DigitiserState digitiser;
   // The styling commands called since the plot was last cleared, in order:
   // a picture drawn anew (a protocol plot, a turned view, the designer's)
   // is given them again, so it keeps the look the user chose.

@@ -1,3 +1,4 @@
+#include "morpho/guide_fit.hpp"
 #include "morpho/partial_fit.hpp"
 
 #include <gtest/gtest.h>
@@ -147,6 +148,25 @@ TEST(PartialFitTest, ThreeDimensionalCopyOfConsensusLandsOnIt) {
   for (std::size_t j = 0; j < 9; ++j) EXPECT_NEAR(fitted.fit.superimposed(3, j), c[j], 1e-9) << j;
   EXPECT_TRUE(std::isnan(fitted.fit.superimposed(3, 9)));
   EXPECT_NEAR(fitted.partial_size[3], 2.0, 1e-9);
+}
+
+}  // namespace
+}  // namespace dg
+
+namespace dg {
+namespace {
+
+// The guide of a digitiser: a shape turned, scaled and moved onto two placed
+// landmarks foretells the third exactly; with one placed there is no guide.
+TEST(FitGuide, CarriesTheShapeOntoThePlacedLandmarks) {
+  const std::vector<double> shape{0, 0, 1, 0, 0, 1};
+  // Turned a quarter, doubled, moved by (10, 20): (x, y) -> (10 - 2y, 20 + 2x).
+  const auto fitted = fit_guide(shape, std::vector<double>{10, 20, 10, 22});
+  ASSERT_TRUE(fitted);
+  const std::vector<double> expected{10, 20, 10, 22, 8, 20};
+  for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR((*fitted)[i], expected[i], 1e-12) << i;
+  EXPECT_FALSE(fit_guide(shape, std::vector<double>{10, 20}));
+  EXPECT_FALSE(fit_guide(shape, std::vector<double>{10, 20, NAN, NAN}));
 }
 
 }  // namespace
