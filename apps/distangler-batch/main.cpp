@@ -103,6 +103,12 @@ const CLI::Validator kFileName(
     [](std::string& path) { return path.empty() ? std::string("an empty file name") : ""; },
     "FILE");
 
+#if DISTANGLER_PLOT
+const CLI::Validator kFolderName(
+    [](std::string& path) { return path.empty() ? std::string("an empty folder name") : ""; },
+    "DIR");
+#endif
+
 // CLI11's check for an existing file, reading the name as UTF-8 on every system.
 const CLI::Validator kExistingFile(
     [](std::string& name) {
@@ -378,8 +384,7 @@ static int run(int argc, char** argv) {
                  "(as --outliers) in the corner; a specimen whose photo is not found gets a "
                  "blank field that says so. Also index.html, a page of them all sorted by the "
                  "outlier distance, largest first")
-      ->type_name("DIR")
-      ->check(kFileName);
+      ->check(kFolderName);
   app.add_option("--images", o.images,
                  "With --specimen-plots, the folder where photos are looked for when the path "
                  "of IMAGE= is not found: its file name is tried in the TPS file's folder, "
