@@ -102,5 +102,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's TIFF reader, a plugin the libraries' dependencies do not bring, for
+# the specimen photos digitising programs write.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-image-formats-plugins)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -1,7 +1,8 @@
 // distangler-batch: runs the handler's actions without a window, answering
 // each file dialog from the command line, so that the datasets it writes are
 // byte for byte those of the window's actions. With --plot it also paints the
-// picture the window's axes would show, offscreen, with the window's painter.
+// picture the window's axes would show, offscreen, with the window's painter,
+// and with --specimen-plots a picture of each specimen on its photo.
 #include <CLI/CLI.hpp>
 
 #include <cctype>
@@ -51,6 +52,7 @@
 #include <optional>
 
 #include "runtime/qt/figure_export.hpp"
+#include "specimen_plots.hpp"
 #endif
 
 namespace {
@@ -60,6 +62,7 @@ struct Options {
   std::string matrix, pairs, triples;
   std::string lengths, log_lengths, constrained, angles, degrees, superimposed, plot;
   std::string superimposed_tps, consensus, outliers;
+  std::string specimen_plots, images;  // folders
   std::string replicates, repeatability, replicate_distances;
   std::string missing_code;
   std::size_t dimensions = 2;  // of the landmarks of a TPS or matrix sample
@@ -99,6 +102,12 @@ class Steps {
 const CLI::Validator kFileName(
     [](std::string& path) { return path.empty() ? std::string("an empty file name") : ""; },
     "FILE");
+
+#if DISTANGLER_PLOT
+const CLI::Validator kFolderName(
+    [](std::string& path) { return path.empty() ? std::string("an empty folder name") : ""; },
+    "DIR");
+#endif
 
 // CLI11's check for an existing file, reading the name as UTF-8 on every system.
 const CLI::Validator kExistingFile(
@@ -195,6 +204,7 @@ dg::RunManifest describe_run(const Options& o, std::vector<std::string> command_
   if (o.converge) run.options["converge"] = true;
   if (!o.outliers.empty()) run.options["outliers"] = "on the converged superimposition";
   if (!o.replicates.empty()) run.options["replicates"] = o.replicates;
+  if (!o.images.empty()) run.options["images"] = o.images;
   const dg::Sample& s = done.sample;
   run.specimens = s.specimens();
   run.landmarks = s.landmarks();
@@ -366,6 +376,20 @@ static int run(int argc, char** argv) {
             }
           },
           "FILE.svg|.png|.pdf"));
+  app.add_option("--specimen-plots", o.specimen_plots,
+                 "Paint each specimen of a TPS sample on its photo (IMAGE=) into DIR, made when "
+                 "missing: one PNG per specimen, named by its number and ID (or image), with "
+                 "its landmarks as digitised (pixels, y up from the photo's bottom-left corner) "
+                 "numbered, the --pairs and --triples drawn, and the outlier screen's verdict "
+                 "(as --outliers) in the corner; a specimen whose photo is not found gets a "
+                 "blank field that says so. Also index.html, a page of them all sorted by the "
+                 "outlier distance, largest first")
+      ->check(kFolderName);
+  app.add_option("--images", o.images,
+                 "With --specimen-plots, the folder where photos are looked for when the path "
+                 "of IMAGE= is not found: its file name is tried in the TPS file's folder, "
+                 "then in DIR (then in any letter case)")
+      ->check(CLI::ExistingDirectory);
 #endif
   app.add_option("--format", o.format,
                  "How every dataset is written: plain (values separated by blanks, as the "
@@ -442,6 +466,16 @@ static int run(int argc, char** argv) {
       return 2;
     }
   }
+  if (!o.specimen_plots.empty() && !o.matrix.empty()) {
+    std::cerr << "distangler-batch: --specimen-plots needs a TPS sample (--tps or --tps-scale); "
+                 "a --matrix input has no photos.\n";
+    return 2;
+  }
+  if (!o.images.empty() && o.specimen_plots.empty()) {
+    std::cerr << "distangler-batch: --images says where --specimen-plots finds the photos; it is "
+                 "of use only with it.\n";
+    return 2;
+  }
 
   // The manifest and every message name files by their absolute paths.
   for (std::string* path : {&o.matrix, &o.pairs, &o.triples, &o.lengths, &o.log_lengths,
@@ -449,8 +483,8 @@ static int run(int argc, char** argv) {
     if (!path->empty()) *path = absolute_path(*path);
   }
   if (!o.write_pairs.empty()) o.write_pairs = absolute_path(o.write_pairs);
-  for (std::string* path :
-       {&o.superimposed_tps, &o.consensus, &o.outliers, &o.repeatability, &o.replicate_distances}) {
+  for (std::string* path : {&o.superimposed_tps, &o.consensus, &o.outliers, &o.repeatability,
+                            &o.replicate_distances, &o.specimen_plots, &o.images}) {
     if (!path->empty()) *path = absolute_path(*path);
   }
   if (!o.manifest.empty()) o.manifest = absolute_path(o.manifest);
@@ -574,11 +608,19 @@ static int run(int argc, char** argv) {
         done.outputs.push_back({written.path, written.rows, written.sha256});
       });
     }
+    // The screen of --outliers, which --specimen-plots shows too.
+    std::optional<dg::OutlierScreen> outlier_screen;
+    const auto screened = [&]() -> const dg::OutlierScreen& {
+      if (!outlier_screen) {
+        std::vector<std::string> warnings;
+        outlier_screen = dg::screen_outliers(sample, warnings);
+        warn(std::move(warnings));
+      }
+      return *outlier_screen;
+    };
     if (!o.outliers.empty()) {
       steps.step("outliers", [&] {
-        std::vector<std::string> warnings;
-        const dg::OutlierScreen screen = dg::screen_outliers(sample, warnings);
-        warn(std::move(warnings));
+        const dg::OutlierScreen& screen = screened();
         for (const std::string& line : dg::outlier_report(sample, screen)) {
           std::cout << line << "\n";
         }
@@ -608,15 +650,31 @@ static int run(int argc, char** argv) {
       });
     }
 #if DISTANGLER_PLOT
+    // Both pictures paint offscreen, in one application made for the first.
+    int qt_argc = 1;
+    std::optional<QGuiApplication> gui;
+    const auto start_gui = [&] {
+      if (gui) return;
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+      // Qt's start-up notes (such as a missing runtime folder) do not concern the user.
+      QtMessageHandler previous =
+          qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+      gui.emplace(qt_argc, argv);
+      qInstallMessageHandler(previous);
+    };
+    if (!o.specimen_plots.empty()) {
+      steps.step("specimen plots", [&] {
+        start_gui();
+        dg::SpecimenPlots plots{o.specimen_plots, o.images, nullptr, done.pairs, done.triples};
+        if (!sample.consensus.empty()) plots.screen = &screened();
+        for (std::string& path : dg::write_specimen_plots(sample, load, plots, inputs)) {
+          done.outputs.push_back({std::move(path), std::nullopt});
+        }
+      });
+    }
     if (!o.plot.empty()) {
       steps.step("plot", [&] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        int qt_argc = 1;
-        // Qt's start-up notes (such as a missing runtime folder) do not concern the user.
-        QtMessageHandler previous =
-            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-        QGuiApplication gui(qt_argc, argv);
-        qInstallMessageHandler(previous);
+        start_gui();
         // The picture the window's axes would show after the same loads.
         dg::HeadlessPlatform platform;
         dg::Session session(platform);

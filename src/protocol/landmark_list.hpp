@@ -57,6 +57,9 @@ struct CheckedList {
   std::size_t size() const { return rows.rows(); }
 };
 CheckedList checked_list(const Matrix& rows, std::size_t arity, std::size_t landmarks);
+// A checked pair list (arity 2) and triple list (arity 3), as drawings take them.
+using PairList = CheckedList;
+using TripleList = CheckedList;
 
 // The 0-based landmark indices of a pair list (count 2) or a triple list
 // (count 3) read from the file named `file`, checked against a sample of

@@ -336,6 +336,61 @@ if [[ -n "$real" && -e "$phacops" ]]; then
     raw3d "$phacops" "$work/pl.csv" - "$work/pm.json" 1e-9
 fi
 
+# --specimen-plots (built with Qt): a PNG per specimen on its photo, found by
+# its file name beside the TPS file, in any letter case or in --images, and a
+# contact sheet sorted by the outlier distance.
+if "$tool" --help | grep -q -- --specimen-plots; then
+  mkdir -p "$work/photos/far"
+  python3 -c '
+import struct, sys, zlib
+def png(path, w, h):
+    rows = b"".join(b"\0" + b"\x80" * (3 * w) for _ in range(h))
+    chunk = lambda kind, data: struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    open(path, "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+                           + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+for name in sys.argv[1:]: png(name, 60, 40)' "$work/photos/p1.png" "$work/photos/P2.png" \
+    "$work/photos/far/p4.png"
+  awk 'BEGIN { srand(5); for (s = 1; s <= 12; s++) { print "LM=6"
+    for (j = 0; j < 6; j++) { k = (s == 4 && j == 1) ? 2 : (s == 4 && j == 2) ? 1 : j
+      printf "%.3f %.3f\n", 30 + 10 * cos(k) + k + rand() * 0.2, 20 + 10 * sin(k) + rand() * 0.2 }
+    if (s == 1) print "IMAGE=C:\\Users\\someone\\p1.png"
+    if (s == 2) print "IMAGE=p2.png"
+    if (s == 3) print "IMAGE=missing.jpg"
+    if (s == 4) print "IMAGE=D:\\scans\\p4.png"
+    print (s == 2 ? "ID=a<&\"b" : "ID=w" s) } }' >"$work/photos/sample.tps"
+  "$tool" --tps "$work/photos/sample.tps" --images "$work/photos/far" --pairs "$road/pairs.txt" \
+    --specimen-plots "$work/plots" --outliers "$work/plots-o.csv" --format csv \
+    --manifest "$work/plots.json" >/dev/null 2>"$work/err"
+  check "--specimen-plots runs" test $? -eq 0 -a ! -s "$work/err"
+  check "one PNG per specimen and the sheet, named by number and ID" test \
+    "$(cd "$work/plots" && ls | tr '\n' ' ')" = "01-w1.png 02-a_b.png 03-w3.png 04-w4.png \
+05-w5.png 06-w6.png 07-w7.png 08-w8.png 09-w9.png 10-w10.png 11-w11.png 12-w12.png index.html "
+  check "the sheet, sorted by distance, escapes and names what it lacks; the manifest lists all" python3 -c '
+import csv, json, os, re, struct, sys
+plots, table, manifest = sys.argv[1:4]
+page = open(plots + "/index.html").read()
+rows = sorted(csv.DictReader(open(table)), key=lambda r: -float(r["distance"]))
+shown = re.findall(r"<a href=\"(\d+)-", page)
+ok = [int(n) for n in shown] == [int(r["specimen"]) for r in rows]
+ok &= "ID=a&lt;&amp;&quot;b" in page and "<script" not in page and "http" not in page
+ok &= page.count("image not found") == 1 and "image not found: missing.jpg" in page
+ok &= "landmarks 2 and 3 look swapped" in page
+width = lambda name: struct.unpack(">I", open(plots + "/" + name, "rb").read()[16:20])[0]
+ok &= [width(n) > 1000 for n in ("01-w1.png", "02-a_b.png", "03-w3.png", "04-w4.png", "05-w5.png")] \
+    == [True, True, False, True, False]
+outputs = [o["path"] for o in json.load(open(manifest))["outputs"]]
+ok &= outputs[1:] == [plots + "/" + n for n in sorted(os.listdir(plots))]
+sys.exit(not ok)' "$work/plots" "$work/plots-o.csv" "$work/plots.json"
+  "$tool" --tps "$work/photos/sample.tps" --images "$work/photos" 2>"$work/err"
+  check "--images without --specimen-plots is refused with status 2" test $? -eq 2
+  lizard="$real/lizard-maxilla-62spec-k11-neg1missing-winpath.tps"
+  if [[ -n "$real" && -e "$lizard" ]]; then
+    "$tool" --tps "$lizard" --specimen-plots "$work/lizard" 2>/dev/null
+    check "the lizard sample's 62 specimens on blank fields" \
+      test $? -eq 0 -a "$(ls "$work/lizard" | grep -c '\.png$')" -eq 62
+  fi
+fi
+
 # Exactly one input.
 "$tool" --pairs "$road/pairs.txt" 2>/dev/null
 check "an input is required" test $? -ne 0

@@ -1,5 +1,7 @@
 #include "runtime/graphics/graphics.hpp"
 
+#include <limits>
+
 #include "runtime/array/format.hpp"
 
 #include "runtime/graphics/headless_platform.hpp"
@@ -34,6 +36,7 @@ TEST_F(GraphicsTest, EveryTablePropertyReadsItsDefaultOnANewObjectAndRefusesBadV
       {ObjectType::Axes, axes},
       {ObjectType::Line, line},
       {ObjectType::Text, text},
+      {ObjectType::Image, g.new_image(axes, "a.png", {0, 1}, {0, 1})},
       {ObjectType::UIControl, g.new_uicontrol(fig)},
       {ObjectType::UIMenu, g.new_uimenu(fig)}};
   for (const auto& [type, h] : objects) {  // every default first: setting one may change others
@@ -56,7 +59,7 @@ TEST_F(GraphicsTest, EveryTablePropertyReadsItsDefaultOnANewObjectAndRefusesBadV
       }
     }
   }
-  Handle control = objects[5].second;
+  Handle control = objects[6].second;
   EXPECT_THROW_MSG(g.set(control, "Value", Value("x")),
                    "The property \"Value\" needs a single number, not a text.");
   EXPECT_THROW_MSG(g.set(axes, "xlim", Value(Matrix{{2, 1}})),
@@ -64,11 +67,31 @@ TEST_F(GraphicsTest, EveryTablePropertyReadsItsDefaultOnANewObjectAndRefusesBadV
   EXPECT_THROW_MSG(g.set(control, "Units", Value("inches")),
                    "\"inches\" is not a unit; use pixels, characters, normalized or points.");
   EXPECT_THROW_HAS(g.set(control, "Position", Value(1.0)), "needs four numbers");
-  EXPECT_THROW_MSG(g.set(objects[6].second, "Label", Value(1.0)),
+  EXPECT_THROW_MSG(g.set(objects[7].second, "Label", Value(1.0)),
                    "The property \"Label\" needs a text, not a number array.");
   EXPECT_THROW_MSG(g.set(fig, "NumberTitle", Value("no")),
                    "The property \"NumberTitle\" takes one of \"on\", \"off\", not \"no\".");
   EXPECT_THROW_MSG(g.get(line, "Bogus"), "There is no \"Bogus\" property on the line object.");
+}
+
+TEST_F(GraphicsTest, ImagesCountInAutomaticLimitsWhileShown) {
+  Handle axes = g.new_axes(g.new_figure());
+  g.plot(axes, std::vector<double>{1, 2}, std::vector<double>{1, 2}, "k");
+  Handle image = g.new_image(axes, "photo.tif", {0, 40}, {0, 30});
+  EXPECT_EQ(g.limits_of(axes), (std::array<double, 4>{0, 40, 0, 30}));
+  g.set(image, "XData", Value(Matrix{{-10, 10}}));
+  EXPECT_EQ(g.limits_of(axes), (std::array<double, 4>{-10, 10, 0, 30}));
+  g.set(image, "Visible", Value("off"));
+  EXPECT_EQ(g.limits_of(axes), (std::array<double, 4>{1, 2, 1, 2}));
+  EXPECT_THROW_MSG(g.new_image(axes, "a.png", {0, 1}, {1, 1}),
+                   "The property \"YData\" needs two increasing numbers.");
+  EXPECT_THROW_MSG(
+      g.set(image, "XData", Value(Matrix{{0, std::numeric_limits<double>::infinity()}})),
+      "The property \"XData\" needs two increasing numbers.");
+  EXPECT_THROW_HAS(g.new_image(g.figures().front(), "a.png", {0, 1}, {0, 1}),
+                   "An image can only be placed in an axes");
+  g.delete_object(image);
+  EXPECT_EQ(g.limits_of(axes), (std::array<double, 4>{1, 2, 1, 2}));
 }
 
 TEST_F(GraphicsTest, PointRowsAreSinglePointLinesUntilTheyNeedMore) {

@@ -19,6 +19,8 @@ const char* type_name(ObjectType type) {
       return "line";
     case ObjectType::Text:
       return "text";
+    case ObjectType::Image:
+      return "image";
     case ObjectType::UIControl:
       return "uicontrol";
     case ObjectType::UIMenu:
@@ -231,6 +233,20 @@ Handle Graphics::new_axes(Handle figure) {
   return store_.handle_of(id);
 }
 
+Handle Graphics::new_image(Handle axes, std::string file, std::array<double, 2> xdata,
+                           std::array<double, 2> ydata) {
+  ObjectId aid =
+      parent_of_type(store_, axes, "An image can only be placed in an axes; ", {ObjectType::Axes});
+  auto image = std::make_unique<Image>();
+  image->file = std::move(file);
+  image->xdata = image_extent(xdata, "XData");
+  image->ydata = image_extent(ydata, "YData");
+  auto& bounds = store_.as<Axes>(aid).bounds;
+  bounds.add(xdata[0], ydata[0]);
+  bounds.add(xdata[1], ydata[1]);
+  return store_.handle_of(add(std::move(image), aid));
+}
+
 Handle Graphics::new_uicontrol(Handle parent) {
   ObjectId pid = parent_of_type(store_, parent, "A control can only be placed in a figure; ",
                                 {ObjectType::Figure});
@@ -289,7 +305,9 @@ void Graphics::delete_object(Handle h) {
   if (id == 0) raise("The root object (handle 0) cannot be deleted.");
   ObjectId parent = store_.parent(id);
   touch(parent);
-  if (store_.type(id) == ObjectType::Line) bounds_changed(id);
+  if (store_.type(id) == ObjectType::Line || store_.type(id) == ObjectType::Image) {
+    bounds_changed(id);
+  }
   store_.remove(id, [&](const Figure& f) { closed(f); });
   if (!appdata_.empty()) std::erase_if(appdata_, [&](auto& e) { return !store_.live(e.first); });
   auto& root = store_.as<Root>(0);

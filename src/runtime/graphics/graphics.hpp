@@ -1,6 +1,6 @@
 // The graphics object tree: the root (handle 0, the screen), figures and their
-// axes, lines, texts, controls and menus. Graphics is the face of the layer;
-// its parts each keep one job:
+// axes, lines, texts, images, controls and menus. Graphics is the face of the
+// layer; its parts each keep one job:
 //   object_store    ids, handles and the tree (point rows included)
 //   property_table  the properties of each type, by name in any letter case
 //   palette         colours and point looks shared by index
@@ -68,6 +68,10 @@ class Graphics {
   Handle new_axes(Handle figure);
   Handle new_uicontrol(Handle parent);
   Handle new_uimenu(Handle parent);
+  // An image of the file over [xdata] x [ydata] of the axes' data, added as
+  // its last child; raises for a range that is not two increasing numbers.
+  Handle new_image(Handle axes, std::string file, std::array<double, 2> xdata,
+                   std::array<double, 2> ydata);
 
   // Current objects; gcf and gca create a figure or axes when none exists.
   std::optional<Handle> current_figure() const;
@@ -78,6 +82,9 @@ class Graphics {
 
   // Drawing into the current axes.
   Handle plot(std::span<const double> x, std::span<const double> y, std::string_view style);
+  // The same into the given axes, which need not be current.
+  Handle plot(Handle axes, std::span<const double> x, std::span<const double> y,
+              std::string_view style);
   // One single-point line per (x[i], y[i]) in the style, with the marker size,
   // added to the current axes as under hold on: the same objects as a plot
   // of each point followed by setting its MarkerSize.
@@ -86,6 +93,7 @@ class Graphics {
   // Makes room for `count` more single-point lines in the current axes.
   void reserve_points(std::size_t count);
   Handle text(double x, double y, std::string_view string);
+  Handle text(Handle axes, double x, double y, std::string_view string);
   void hold(bool on);
   void axis_auto();
   void axis_equal();

@@ -1,9 +1,11 @@
 // The platform without a window: dialogs answered from a script, an in-memory
-// clipboard, a fixed screen, and a console that writes to a stream and keeps
-// a bounded copy. Tests and the batch tool run every action on it.
+// clipboard, a fixed screen, image sizes from a function the caller installs
+// (none decoded here), and a console that writes to a stream and keeps a
+// bounded copy. Tests and the batch tool run every action on it.
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <optional>
@@ -65,6 +67,12 @@ class HeadlessPlatform : public Platform, public TreeObserver {
   std::size_t stale_notifications() const { return stale_notifications_; }
 
   void set_screen_size(double width, double height) { screen_ = {width, height}; }
+  // Where image_size's answers come from (none without one): a test's table,
+  // or the batch tool's reader of image headers.
+  using ImageSize = std::function<std::optional<std::array<double, 2>>(const std::string& path)>;
+  void set_image_size(ImageSize size) { image_size_ = std::move(size); }
+  // The lists of files prefetch_images was given, oldest first; nothing is decoded.
+  const std::vector<std::vector<std::string>>& prefetched() const { return prefetched_; }
 
   // Answered from the file answers: the folder of the next one given.
   std::optional<std::string> get_folder(std::string_view title) override;
@@ -92,6 +100,12 @@ class HeadlessPlatform : public Platform, public TreeObserver {
   void drawnow(Graphics& graphics) override;
   void console(std::string_view text) override;
   void figure_stale(Handle) override { ++stale_notifications_; }
+  std::optional<std::array<double, 2>> image_size(const std::string& path) const override {
+    return image_size_ ? image_size_(path) : std::nullopt;
+  }
+  void prefetch_images(const std::vector<std::string>& paths) override {
+    prefetched_.push_back(paths);
+  }
 
   std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
   std::optional<FileChoice> put_file(std::string_view filter, std::string_view title,
@@ -119,6 +133,8 @@ class HeadlessPlatform : public Platform, public TreeObserver {
   std::array<double, 2> screen_{1024, 768};
   std::size_t drawnow_count_ = 0;
   std::size_t stale_notifications_ = 0;
+  ImageSize image_size_;
+  std::vector<std::vector<std::string>> prefetched_;
 };
 
 }  // namespace dg

@@ -20,7 +20,7 @@ using Handle = double;
 using ObjectId = std::uint32_t;
 inline constexpr ObjectId kNoObject = 0xFFFFFFFFu;
 
-enum class ObjectType : std::uint8_t { Root, Figure, Axes, Line, Text, UIControl, UIMenu };
+enum class ObjectType : std::uint8_t { Root, Figure, Axes, Line, Text, Image, UIControl, UIMenu };
 const char* type_name(ObjectType type);
 
 enum class LineStyle : std::uint8_t { Solid, Dashed, Dotted, DashDot, None };
@@ -115,6 +115,16 @@ struct Text : Object {
   std::string string;
   std::uint32_t color = 0;
   double font_size = 10;
+};
+
+// A picture from a file, such as a specimen's photo, drawn over a rectangle
+// of its axes' data: its left column at xdata[0], its right at xdata[1], its
+// bottom row at ydata[0] and its top row at ydata[1]. The platform decodes
+// the file when it paints; the tree keeps only its path.
+struct Image : Object {
+  Image() : Object(ObjectType::Image) {}
+  std::string file;
+  std::array<double, 2> xdata{0, 1}, ydata{0, 1};
 };
 
 // Objects placed by a rectangle: figures, axes, controls. The rectangle is kept

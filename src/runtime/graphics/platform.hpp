@@ -57,6 +57,17 @@ class TreeObserver {
   virtual void figure_stale(Handle /*figure*/) {}
   virtual void figure_closed(Handle /*figure*/) {}
   virtual void figure_raised(Handle /*figure*/) {}
+
+  // The width and height in pixels of the picture in an image file, as it is
+  // shown (turned as its orientation says), read from the file's header;
+  // nothing when the platform cannot tell or the file is no image it reads.
+  virtual std::optional<std::array<double, 2>> image_size(const std::string& /*path*/) const {
+    return std::nullopt;
+  }
+  // Decodes image files for painting ahead of time, in order, on one thread
+  // besides the caller's; a later call drops the paths of an earlier one not
+  // yet decoded. Painting never waits for more than the file it shows.
+  virtual void prefetch_images(const std::vector<std::string>& /*paths*/) {}
 };
 
 // What the actions ask of their surroundings: file dialogs and questions,

@@ -1,6 +1,6 @@
-// Plotting into the current axes, and the axes' limits: fixed, or fitted to
-// the data bounds, which grow as lines are added and are walked again only
-// after a change that may shrink them.
+// Plotting into an axes, and the axes' limits: fixed, or fitted to the data
+// bounds of its lines and images, which grow as they are added and are
+// walked again only after a change that may shrink them.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -67,8 +67,13 @@ ObjectId Graphics::checked_axes(Handle h) const {
 
 Handle Graphics::plot(std::span<const double> x, std::span<const double> y,
                       std::string_view style) {
+  return plot(gca(), x, y, style);
+}
+
+Handle Graphics::plot(Handle axes_handle, std::span<const double> x, std::span<const double> y,
+                      std::string_view style) {
   PlotStyle parsed = parse_plot_style(style);
-  ObjectId aid = current_axes_id();
+  ObjectId aid = checked_axes(axes_handle);
   if (!store_.as<Axes>(aid).hold) {
     clear_axes(store_.handle_of(aid));
     auto& a = store_.as<Axes>(aid);
@@ -111,7 +116,11 @@ void Graphics::reserve_points(std::size_t count) {
 }
 
 Handle Graphics::text(double x, double y, std::string_view string) {
-  ObjectId aid = current_axes_id();
+  return text(gca(), x, y, string);
+}
+
+Handle Graphics::text(Handle axes_handle, double x, double y, std::string_view string) {
+  ObjectId aid = checked_axes(axes_handle);
   auto text = std::make_unique<Text>();
   text->x = x;
   text->y = y;
@@ -168,9 +177,15 @@ std::array<double, 4> Graphics::data_limits(const Axes& axes) const {
         if (looks_[axes.points.look[ref->row]].visible) {
           b.add(axes.points.x[ref->row], axes.points.y[ref->row]);
         }
-      } else if (const Object* o = store_.object(kid); o->type == ObjectType::Line && o->visible) {
+      } else if (const Object* o = store_.object(kid); !o->visible) {
+        continue;
+      } else if (o->type == ObjectType::Line) {
         const Points& p = static_cast<const Line&>(*o).points;
         for (std::size_t i = 0; i < p.size(); ++i) b.add(p.x(i), p.y(i));
+      } else if (o->type == ObjectType::Image) {
+        const auto& image = static_cast<const Image&>(*o);
+        b.add(image.xdata[0], image.ydata[0]);
+        b.add(image.xdata[1], image.ydata[1]);
       }
     }
   }

@@ -193,7 +193,7 @@ const Property kCommon[] = {
     {"Visible", PropertyKind::OnOff, "on", [](G, ObjectId, O o) { return on_off(o.visible); },
      [](Graphics& g, ObjectId id, Object& o, const PropertyValue& v) {
        o.visible = v.flag;
-       if (o.type == ObjectType::Line) g.bounds_changed(id);
+       if (o.type == ObjectType::Line || o.type == ObjectType::Image) g.bounds_changed(id);
      }},
     {"Parent", PropertyKind::ReadOnly, "",
      [](G g, ObjectId, O o) { return handle_or_empty(g, o.parent); }, nullptr},
@@ -423,6 +423,27 @@ const Property kText[] = {
     number_field<&Text::font_size>("FontSize", PropertyKind::Positive, "10"),
 };
 
+// The extent of an image in data units, left and right or bottom and top.
+template <bool X>
+constexpr Property extent_field() {
+  return {X ? "XData" : "YData", PropertyKind::Range, "[0 1]",
+          [](G, ObjectId, O o) {
+            const auto& e = X ? of<Image>(o).xdata : of<Image>(o).ydata;
+            return row({e[0], e[1]});
+          },
+          [](Graphics& g, ObjectId id, Object& o, const PropertyValue& v) {
+            (X ? of<Image>(o).xdata : of<Image>(o).ydata) =
+                image_extent({v.rect[0], v.rect[1]}, X ? "XData" : "YData");
+            g.bounds_changed(id);
+          }};
+}
+
+const Property kImage[] = {
+    text_field<&Image::file>("ImageFile"),
+    extent_field<true>(),
+    extent_field<false>(),
+};
+
 const Property kControl[] = {
     word_field<&UIControl::style>("Style", "pushbutton", kStyles),
     {"String", PropertyKind::Any, "", [](G, ObjectId, O o) { return of<UIControl>(o).string; },
@@ -518,6 +539,7 @@ std::span<const Property> property_table(ObjectType type) {
   static const std::vector<Property> axes = join({kAxes, kPlaced, kCommon});
   static const std::vector<Property> line = join({kLine, kCommon});
   static const std::vector<Property> text = join({kText, kCommon});
+  static const std::vector<Property> image = join({kImage, kCommon});
   static const std::vector<Property> control = join({kControl, kPlaced, kCommon});
   static const std::vector<Property> menu = join({kMenu, kCommon});
   switch (type) {
@@ -531,6 +553,8 @@ std::span<const Property> property_table(ObjectType type) {
       return line;
     case ObjectType::Text:
       return text;
+    case ObjectType::Image:
+      return image;
     case ObjectType::UIControl:
       return control;
     case ObjectType::UIMenu:
@@ -560,6 +584,13 @@ double positive_number(double v, std::string_view property) {
           num2str(v) + ".");
   }
   return v;
+}
+
+std::array<double, 2> image_extent(std::array<double, 2> range, std::string_view property) {
+  if (!std::isfinite(range[0]) || !std::isfinite(range[1]) || !(range[0] < range[1])) {
+    raise("The property \"" + std::string(property) + "\" needs two increasing numbers.");
+  }
+  return range;
 }
 
 PropertyValue check_value(ObjectType type, const Property& p, const Value& value) {

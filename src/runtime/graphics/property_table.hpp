@@ -68,6 +68,9 @@ PropertyValue check_value(ObjectType type, const Property& property, const Value
 // Raises the positive-number message of a property for a value that is not
 // one positive finite number.
 double positive_number(double value, std::string_view property);
+// Raises the range message of an image's XData or YData for a range that is
+// not two increasing finite numbers.
+std::array<double, 2> image_extent(std::array<double, 2> range, std::string_view property);
 
 // Lower-cases an ASCII name.
 std::string lower(std::string_view text);

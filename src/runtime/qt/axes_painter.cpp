@@ -9,6 +9,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "runtime/qt/image_cache.hpp"
+
 namespace dg {
 namespace {
 
@@ -239,6 +241,31 @@ class MarkerBatch {
   QPainterPath traced_, traced_shape_;
   bool traced_filled_ = false;
 };
+
+// Paints an image object over its extent, mapped as `map` maps data points.
+// Vector devices get a copy of at most twice the device pixels it covers,
+// which keeps a photo of many megapixels from filling an SVG file.
+template <class Map>
+void paint_image(QPainter& painter, const Image& object, const Map& map, bool raster) {
+  const QRectF target =
+      QRectF(map(object.xdata[0], object.ydata[1]), map(object.xdata[1], object.ydata[0]))
+          .normalized();
+  if (!std::isfinite(target.width()) || !std::isfinite(target.height()) || target.isEmpty()) {
+    return;
+  }
+  QImage image = cached_image(object.file);
+  if (image.isNull()) return;
+  painter.save();
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  if (!raster) {
+    const QSize most = (painter.deviceTransform().mapRect(target).size() * 2).toSize();
+    if (image.width() > most.width() && image.height() > most.height()) {
+      image = image.scaled(most, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+  }
+  painter.drawImage(target, image, QRectF(image.rect()));
+  painter.restore();
+}
 
 QPen line_pen(const QColor& color, double width, LineStyle style) {
   QPen pen(color, width);
@@ -488,6 +515,17 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
   bool row_draws = false;
   QPolygonF run;
   std::vector<QRectF> labels;  // the texts painted so far
+  // Images lie beneath everything else their axes show; only children that
+  // are not point rows can be one.
+  if (a.children.size() > rows.live) {
+    for (ObjectId id : a.children) {
+      if (store.point(id)) continue;
+      const Object& o = *store.object(id);
+      if (o.type == ObjectType::Image && o.visible) {
+        paint_image(painter, static_cast<const Image&>(o), map, raster);
+      }
+    }
+  }
   for (ObjectId id : a.children) {
     if (auto ref = store.point(id)) {
       std::uint32_t look = rows.look[ref->row];

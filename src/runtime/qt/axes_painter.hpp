@@ -76,8 +76,10 @@ inline constexpr std::size_t kNudgedLabels = 500;
 double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, const QString& text,
                    QPointF baseline, const QRectF& room = QRectF());
 
-// Paints one axes (background, children in creation order, box, ticks and
-// tick labels) with its plot box at `box`. Texts stay inside the plot box on
+// Paints one axes (background, its images, its other children in creation
+// order, box, ticks and tick labels) with its plot box at `box`; an image is
+// drawn from the shared cache of image files (image_cache.hpp), nothing for
+// a file that does not decode. Texts stay inside the plot box on
 // every device: a text whose position lies outside the shown limits is not
 // painted, and one crossing the box's edge is cut there (on vector devices,
 // which need not honour a clip, it is painted as its outline cut at the edge).

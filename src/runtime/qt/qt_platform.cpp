@@ -26,6 +26,7 @@
 #include "runtime/array/progress.hpp"
 #include "runtime/qt/figure_export.hpp"
 #include "runtime/qt/figure_window.hpp"
+#include "runtime/qt/image_cache.hpp"
 
 namespace dg {
 namespace {
@@ -219,6 +220,14 @@ void QtPlatform::figure_raised(Handle figure) {
     window->raise();
     window->activateWindow();
   }
+}
+
+std::optional<std::array<double, 2>> QtPlatform::image_size(const std::string& path) const {
+  return image_file_size(path);
+}
+
+void QtPlatform::prefetch_images(const std::vector<std::string>& paths) {
+  prefetch_image_files(paths);
 }
 
 QWidget* QtPlatform::window_of(Handle figure) {

@@ -122,6 +122,10 @@ class QtPlatform : public Platform, public TreeObserver {
   void figure_stale(Handle figure) override;
   void figure_closed(Handle figure) override;
   void figure_raised(Handle figure) override;
+  // From the file's header, and decoded ahead on one background thread, into
+  // the cache every painter shares (image_cache.hpp).
+  std::optional<std::array<double, 2>> image_size(const std::string& path) const override;
+  void prefetch_images(const std::vector<std::string>& paths) override;
 
   std::optional<FileChoice> get_file(std::string_view filter, std::string_view title) override;
   std::optional<FileChoice> put_file(std::string_view filter, std::string_view title,
