@@ -20,6 +20,7 @@
 // a missing-value code written as numbers (see coded_missing.hpp).
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -59,6 +60,16 @@ struct TpsOptions {
   // x y z. Specimens that start with LM3= are 3-D either way.
   std::size_t dimensions = 2;
 };
+
+// Whether the reader, with `options`, reads a coordinate as written (before
+// any scale factor) as missing: with missing values on, NaN (NA, nan), the
+// code, or any negative value when negatives are missing. A landmark with a
+// missing coordinate is missing whole.
+inline bool missing_value(double v, const TpsOptions& options) {
+  return options.missing &&
+         (std::isnan(v) || (options.missing_code.has_value() && v == *options.missing_code) ||
+          (options.negative_missing && v < 0));
+}
 
 struct TpsData {
   Matrix coordinates;  // N x 2k (N x 3k in 3-D) as read, scaled when a scale was applied

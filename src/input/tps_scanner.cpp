@@ -269,15 +269,10 @@ void TpsScanner::mark_missing(std::vector<double>& row) {
   const std::size_t d = dims_;
   const std::size_t landmarks = row.size() / d;
   if (missing_landmarks_.size() < landmarks) missing_landmarks_.resize(landmarks);
-  const bool coded = options_.missing_code.has_value();
-  const double code = coded ? *options_.missing_code : 0.0;
-  const auto missing = [&](double v) {
-    return std::isnan(v) || (coded && v == code) || (options_.negative_missing && v < 0);
-  };
   bool any = false;
   for (std::size_t i = 0; i < landmarks; ++i) {
     bool gone = false;
-    for (std::size_t c = 0; c < d; ++c) gone = gone || missing(row[d * i + c]);
+    for (std::size_t c = 0; c < d; ++c) gone = gone || missing_value(row[d * i + c], options_);
     if (gone) {
       for (std::size_t c = 0; c < d; ++c) row[d * i + c] = kNaN;
       missing_landmarks_[i] = true;
