@@ -12,8 +12,11 @@
 #include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
 #include "display/showspecimen.hpp"
+#include "input/tps_coordinate_spans.hpp"
 #include "pipeline/load_sample.hpp"
+#include "pipeline/specimen_sheet.hpp"
 #include "runtime/array/error.hpp"
+#include "runtime/array/file_io.hpp"
 #include "runtime/array/format.hpp"
 
 namespace dg::actions {
@@ -39,11 +42,16 @@ std::size_t missing_count(const BrowserState& b, std::size_t row) {
   return n;
 }
 
-// "12. M-12156   photo   flagged   2 missing"
+// "12. M-12156   photo   0.0412 flagged   2 missing"
 std::string list_row(const Session& session, std::size_t row) {
   const BrowserState& b = session.browser;
-  std::string text = specimen_label(row, session.handler.sample.records) + "   " +
-                     (b.specimens.images[row] ? "photo" : "no photo");
+  const SpecimenRecord& record = session.handler.sample.records[row];
+  // The ID, else the photo's file name without its folders, else the number.
+  std::string name = record.id().empty() && !record.image().empty()
+                         ? std::string(record.image().substr(record.image().find_last_of("/\\") + 1))
+                         : record.name();
+  std::string text = std::to_string(row + 1) + ". " + name +
+                     "   " + (b.specimens.images[row] ? "photo" : "no photo");
   const auto& screened = session.analyses.screen.specimens;
   if (row < screened.size()) {
     text += "   " + sprintf("%.3g", screened[row].distance);
@@ -102,7 +110,9 @@ void draw_shown(Session& session) {
   }
   picture.image = b.specimens.images[b.shown];
   if (picture.image) picture.image_size = g.observer().image_size(*picture.image);
-  picture.label = list_row(session, b.shown);
+  const OutlierScreen& screen = session.analyses.screen;
+  picture.label = specimen_caption(h.sample, screen.specimens.size() == h.sample.specimens() ? &screen : nullptr, b.shown);
+  picture.image_name = std::string(h.sample.records[b.shown].image());
   picture.selected = b.landmark;
   const std::size_t k = h.sample.landmarks();
   CheckedList pairs{Matrix(), 2, {}}, triples{Matrix(), 3, {}};
@@ -112,9 +122,7 @@ void draw_shown(Session& session) {
     picture.pairs = &pairs;
     picture.triples = &triples;
   }
-  const auto main = main_figure(session);
   showspecimen(g, axes.front(), picture);
-  if (main) g.set(0, "CurrentFigure", Value(*main));
 
   const SpecimenRecord& record = h.sample.records[b.shown];
   std::string where = picture.image ? *picture.image
@@ -252,8 +260,7 @@ void toggle_browser(Session& session) {
   }
   read_specimens(session);
   if (!s.consensus.empty() && session.analyses.order.empty()) screen_sample(session);
-  const Handle figure = open_panel(session, "SpecimenBrowser.fig");
-  (void)figure;
+  open_window(session, "SpecimenBrowser.fig");
   fill_browser(session);
   std::size_t found = 0;
   for (const auto& image : session.browser.specimens.images) found += image.has_value();
@@ -372,7 +379,8 @@ void browser_drag(Session& session) {
   const Value point = session.graphics.get(axes.front(), "CurrentPoint");
   correct(session, landmark, {point.matrix()(0, 0), point.matrix()(0, 1), 0});
   session.report("Landmark " + std::to_string(landmark) + " moved to " +
-                 sprintf("%.1f %.1f", point.matrix()(0, 0), point.matrix()(0, 1)));
+                 sprintf("%.1f", point.matrix()(0, 0)) + " " +
+                 sprintf("%.1f", point.matrix()(0, 1)));
 }
 
 void browser_undo(Session& session) {
@@ -459,7 +467,12 @@ void browser_save(Session& session) {
                                             stem + "-corrected" + extension, from.folder);
     if (!choice) break;
     std::string fallback = "NA";
-    if (!corrected_missing_text(file, session.handler.reading)) {
+    FileText text;
+    std::string reason;
+    if (!read_whole_file(file, text, reason)) {
+      raise("Error on file open: \"" + file + "\" (" + reason + ")");
+    }
+    if (!tps_missing_mark(text.view(), session.handler.reading)) {
       auto asked = session.platform.ask_text(
           "Missing landmarks",
           "The file has no mark of its own for a missing landmark. Write a missing landmark's "

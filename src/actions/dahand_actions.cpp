@@ -103,6 +103,27 @@ Handle open_panel(Session& session, std::string_view layout) {
   return figure;
 }
 
+Handle open_window(Session& session, std::string_view layout) {
+  Graphics& g = session.graphics;
+  const auto main = main_figure(session);
+  const Handle figure = load_figure(g, std::string(layout));
+  resolve_callbacks(session, figure);
+  const auto screen = g.observer().screen_size();
+  auto p = g.pixel_position(figure);
+  // Over the main window, a little down and to the right, within the screen.
+  if (main) {
+    const auto m = g.pixel_position(*main);
+    p[0] = m[0] + 40;
+    p[1] = m[1] + m[3] - 40 - p[3];
+    g.set(figure, "Color", g.get(*main, "Color"));
+  }
+  p[0] = std::clamp(p[0], 0.0, std::max(0.0, screen[0] - p[2]));
+  p[1] = std::clamp(p[1], 0.0, std::max(0.0, screen[1] - p[3] - 60));
+  g.set(figure, "Position", Value(Matrix{{p[0], p[1], p[2], p[3]}}));
+  if (main) g.set(0, "CurrentFigure", Value(*main));
+  return figure;
+}
+
 bool no_sample(Session& session) {
   if (!session.handler.sample.empty()) return false;
   session.report("No sample is loaded.");

@@ -36,6 +36,10 @@ std::optional<Handle> tagged_figure(const Session& session, std::string_view tag
 // window's axes.
 Handle open_panel(Session& session, std::string_view layout);
 
+// Opens a window of its own from its layout file, over the main window and
+// within the screen; drawing goes on in the main window's axes.
+Handle open_window(Session& session, std::string_view layout);
+
 // The guards of actions with nothing to work on: each says so in the status
 // line and answers true when the action must stop.
 bool no_sample(Session& session);

@@ -89,29 +89,30 @@ void draw(Session& session) {
     picture.image_size = g.observer().image_size(image);
   }
   picture.label = photo.id;
-  const auto main = main_figure(session);
+  picture.image_name = photo.image;
   showspecimen(g, *axes, picture);
   const std::size_t next = photo.placed();
   if (!d.guide.empty() && next < k) {
     if (const auto fitted = fit_guide(d.guide, photo.xy)) {
-      g.set(g.figure_of(*axes).value(), "CurrentAxes", Value(*axes));
-      g.set(0, "CurrentFigure", Value(*g.figure_of(*axes)));
       std::vector<double> x, y;
       for (std::size_t j = next; j < k; ++j) {
         x.push_back((*fitted)[2 * j]);
         y.push_back((*fitted)[2 * j + 1]);
       }
-      g.hold(true);
-      const Handle rest = g.plot(x, y, "o");
-      g.set(rest, "Color", Value(Matrix{{0.55, 0.55, 0.55}}));
+      const Handle rest = g.plot(*axes, x, y, "o");
+      g.set(rest, "Color", Value(Matrix{{0.35, 0.35, 0.35}}));
       g.set(rest, "LineStyle", Value("none"));
+      g.set(rest, "MarkerSize", Value(9.0));
+      g.set(rest, "LineWidth", Value(1.5));
       g.set(rest, "Tag", Value("Guide"));
-      const Handle ahead = g.plot(std::vector<double>{x[0]}, std::vector<double>{y[0]}, "ro");
+      const Handle ahead =
+          g.plot(*axes, std::vector<double>{x[0]}, std::vector<double>{y[0]}, "o");
+      g.set(ahead, "Color", Value(Matrix{{1, 0.55, 0}}));
       g.set(ahead, "MarkerSize", Value(12.0));
+      g.set(ahead, "LineWidth", Value(2.0));
       g.set(ahead, "Tag", Value("Guide"));
     }
   }
-  if (main) g.set(0, "CurrentFigure", Value(*main));
   const std::size_t done = d.work.first_unfinished();
   set_tagged(session, "DigitiseProgress", "String",
              Value::text_cell({"Photo " + std::to_string(d.photo + 1) + " of " +
@@ -173,7 +174,7 @@ void open_digitiser(Session& session, DigitisingSession work) {
     if (p.scale) d.scale = p.scale;
   }
   save_work(session);
-  open_panel(session, "Digitiser.fig");
+  open_window(session, "Digitiser.fig");
   const std::size_t start = std::min(d.work.first_unfinished(), d.work.photos.size() - 1);
   go_to(session, start);
   session.report("Digitising " + count_of(d.work.photos.size(), "photo") + " into " +
@@ -327,13 +328,9 @@ void digitise_motion(Session& session) {
     g.set(h, "String", Value(label));
     return;
   }
-  const auto main = main_figure(session);
-  g.set(0, "CurrentFigure", Value(*g.figure_of(*axes)));
-  g.set(*g.figure_of(*axes), "CurrentAxes", Value(*axes));
-  const Handle text = g.text(point(0, 0), point(0, 1), label);
+  const Handle text = g.text(*axes, point(0, 0), point(0, 1), label);
   g.set(text, "Tag", Value("NextNumber"));
   g.set(text, "Color", Value(Matrix{{0.8, 0, 0}}));
-  if (main) g.set(0, "CurrentFigure", Value(*main));
 }
 
 void digitise_key(Session& session) {

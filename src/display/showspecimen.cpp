@@ -147,9 +147,10 @@ void showspecimen(Graphics& g, Handle axes, const SpecimenPicture& p) {
   for (std::size_t i = 0; i < k; ++i) {
     if (!present[i]) continue;
     Handle mark = g.plot(axes, std::vector<double>{p.x[i]}, std::vector<double>{p.y[i]}, "o");
-    g.set(mark, "Color", red);
-    g.set(mark, "MarkerSize", Value(7.0));
-    g.set(mark, "LineWidth", Value(1.5));
+    const bool selected = p.selected == i + 1;
+    g.set(mark, "Color", selected ? rgb(1, 0.85, 0) : red);
+    g.set(mark, "MarkerSize", Value(selected ? 10.0 : 7.0));
+    g.set(mark, "LineWidth", Value(selected ? 2.5 : 1.5));
     g.set(mark, "Tag", Value("Landmark"));
     g.set(mark, "UserData", Value(static_cast<double>(i + 1)));
   }

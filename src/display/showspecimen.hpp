@@ -36,6 +36,9 @@ struct SpecimenPicture {
   const TripleList* triples = nullptr;  // drawn as two segments each
   // The IMAGE= value as read, named in the corner when no photo was found.
   std::string image_name;
+  // The landmark ringed larger and in yellow (1-based): the one a user
+  // clicked last; 0 for none.
+  std::size_t selected = 0;
 };
 
 void showspecimen(Graphics& graphics, Handle axes, const SpecimenPicture& picture);

@@ -157,7 +157,7 @@ std::string digitising_text(const DigitisingSession& session) {
     text += "LM=" + std::to_string(photo.placed()) + "\n";
     for (std::size_t i = 0; i + 1 < photo.xy.size(); i += 2) {
       text += std::isnan(photo.xy[i]) ? std::string("NA NA")
-                                      : sprintf("%.5f %.5f", std::span<const double>(&photo.xy[i], 2));
+                                      : sprintf("%.5f", photo.xy[i]) + " " + sprintf("%.5f", photo.xy[i + 1]);
       text += "\n";
     }
     text += "IMAGE=" + photo.image + "\n";

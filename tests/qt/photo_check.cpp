@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
 #include "actions/distangler.hpp"
 #include "actions/run_callback.hpp"
@@ -129,6 +130,9 @@ int main(int argc, char** argv) {
 
   QTimer::singleShot(200, [&] {
     auto screenshot = [&](QWidget* window, const fs::path& file) {
+      // The window manager may still be placing a new window.
+      QTest::qWait(500);
+      platform.drawnow(g);
       const QRect frame = window->frameGeometry();
       const QPixmap shot =
           window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());

@@ -208,7 +208,8 @@ int main(int argc, char** argv) {
                             "SavePlot",      "ProtocolDesigner", "DesignUndo",
                             "DesignRedo",    "DesignCancel",     "Exit",
                             "OutlierPanel",  "MeasurementError", "SaveMeasurementError",
-                            "ShowReplicates"};
+                            "ShowReplicates", "SpecimenBrowser", "NewTPSFromImages",
+                            "NewTPSFromFolder", "ResumeDigitising"};
     std::size_t items = 0;
     for (dg::Handle h : g.findall(figure)) {
       // Items of the recent-files menu are remade as files are opened.
