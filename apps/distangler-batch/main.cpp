@@ -22,6 +22,7 @@
 #include "input/dload.hpp"
 #include "input/missing_code.hpp"
 #include "input/tps_check.hpp"
+#include "output/edits_log.hpp"
 #include "output/manifest.hpp"
 #include "pipeline/load_sample.hpp"
 #include "pipeline/measurements.hpp"
@@ -166,6 +167,8 @@ struct Run {
   dg::Matrix pairs, triples;
   std::vector<std::string> warnings;
   std::vector<dg::ManifestOutput> outputs;
+  // The edits logged beside each TPS input, in the order of the inputs.
+  std::vector<std::optional<dg::EditsLog>> edits;
 };
 
 // What the manifest says of a run that ended, with `error` when it failed.
@@ -176,6 +179,7 @@ dg::RunManifest describe_run(const Options& o, std::vector<std::string> command_
   for (const auto* paths : {&o.tps, &o.tps_scale}) {
     for (const std::string& path : *paths) run.inputs.push_back({"sample", path});
   }
+  for (std::size_t i = 0; i < done.edits.size(); ++i) run.inputs[i].edits = done.edits[i];
   if (!o.matrix.empty()) run.inputs.push_back({"sample", o.matrix});
   if (!o.pairs.empty()) run.inputs.push_back({"pairs", o.pairs});
   if (!o.triples.empty()) run.inputs.push_back({"triples", o.triples});
@@ -637,6 +641,13 @@ static int run(int argc, char** argv) {
     failure = error.what();
   }
   if (!o.manifest.empty()) {
+    // The corrections saved into a TPS input, logged beside it, are named in the manifest.
+    std::vector<std::string> warnings;
+    for (const auto* paths : {&o.tps, &o.tps_scale}) {
+      for (const std::string& path : *paths)
+        done.edits.push_back(dg::read_edits_log(path, warnings));
+    }
+    warn(std::move(warnings));
     try {
       steps.step("manifest", [&] {
         dg::write_manifest(o.manifest, describe_run(o, std::vector<std::string>(argv, argv + argc),

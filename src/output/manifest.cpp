@@ -41,8 +41,26 @@ bool regular_file(const std::string& path) {
   return std::filesystem::is_regular_file(file_path(path), ignored);
 }
 
+json edits_entry(const EditsLog& log) {
+  json rows = json::array();
+  for (const EditsLogRow& row : log.rows) {
+    json old_values = json::array();
+    json new_values = json::array();
+    for (double v : row.old_values) old_values.push_back(number(v));
+    for (double v : row.new_values) new_values.push_back(number(v));
+    rows.push_back({{"specimen", row.specimen},
+                    {"id", row.id},
+                    {"landmark", row.landmark},
+                    {"old", std::move(old_values)},
+                    {"new", std::move(new_values)},
+                    {"time", row.time}});
+  }
+  return {{"log", log.name}, {"rows", std::move(rows)}};
+}
+
 json input_entry(const ManifestInput& input, bool run_failed) {
   json entry = {{"role", input.role}, {"path", input.path}, {"size", nullptr}, {"sha256", nullptr}};
+  if (input.edits) entry["edits"] = edits_entry(*input.edits);
   if (!regular_file(input.path)) return entry;
   try {
     const FileDigest digest = sha256_file(input.path);

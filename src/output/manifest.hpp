@@ -4,7 +4,10 @@
 //
 //   version         the program's version
 //   command_line    the arguments, the program's name first
-//   inputs          [{role: "sample" | "pairs" | "triples", path, size, sha256}]
+//   inputs          [{role: "sample" | "pairs" | "triples", path, size, sha256}], a
+//                   sample with an edits log beside it (edits_log.hpp) with
+//                   edits: {log, rows: [{specimen, id, landmark, old, new, time}]},
+//                   old and new the coordinates (null for missing)
 //   pairs, triples  the lists as used: [n, a, b] and [n, a, v, b] per row
 //   options         what the run was given (format, curves, missing, ...)
 //   counts          {specimens, landmarks, consensus_passes, incomplete_specimens}, with
@@ -29,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "output/edits_log.hpp"
 #include "runtime/array/matrix.hpp"
 
 namespace dg {
@@ -36,6 +40,7 @@ namespace dg {
 struct ManifestInput {
   std::string role;  // "sample", "pairs" or "triples"
   std::string path;
+  std::optional<EditsLog> edits = std::nullopt;  // the corrections logged beside a sample
 };
 
 struct ManifestOutput {

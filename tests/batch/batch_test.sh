@@ -186,6 +186,27 @@ check "--manifest with --check is refused with status 2" test $? -eq 2
 check "message says why" grep -qxF \
   "distangler-batch: --manifest describes a run; --check runs nothing." "$work/err"
 
+# An edits log beside a TPS input is named in the manifest; a broken one only warns.
+cp "$road/small.tps" "$work/edited.tps"
+printf 'specimen,id,landmark,old_x,old_y,new_x,new_y,time\n1,1,2,14.0,21.0,14.5,21.25,t\n' \
+  >"$work/edited.edits.csv"
+"$tool" --tps "$work/edited.tps" --manifest "$work/e.json" 2>"$work/err"
+check "a run with an edits log beside its input exits 0" test $? -eq 0 -a ! -s "$work/err"
+check "its manifest holds the log's rows" python3 -c '
+import json, sys
+e = json.load(open(sys.argv[1]))["inputs"][0]["edits"]
+sys.exit(e != {"log": "edited.edits.csv", "rows": [{"specimen": 1, "id": "1", "landmark": 2,
+  "old": [14, 21], "new": [14.5, 21.25], "time": "t"}]})' "$work/e.json"
+printf 'specimen,id,landmark,old_x,old_y,new_x,new_y,time\n1,1,2,x,21.0,14.5,21.25,t\n' \
+  >"$work/edited.edits.csv"
+"$tool" --tps "$work/edited.tps" --manifest "$work/e.json" 2>"$work/err"
+check "a log that cannot be parsed is a warning naming it and its line" grep -qxF \
+  "Warning: The edits log \"$work/edited.edits.csv\", line 2: \"x\" is not a coordinate; it is \
+left out of the manifest." "$work/err"
+check "the manifest then has no edits" python3 -c '
+import json, sys
+sys.exit("edits" in json.load(open(sys.argv[1]))["inputs"][0])' "$work/e.json"
+
 # --outliers: a row per specimen; a swap of two landmarks is found, told and in the manifest.
 awk 'BEGIN { srand(5); for (s = 1; s <= 20; s++) { print "LM=6"
   for (j = 0; j < 6; j++) { k = (s == 5 && j == 1) ? 2 : (s == 5 && j == 2) ? 1 : j

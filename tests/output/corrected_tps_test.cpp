@@ -11,6 +11,7 @@
 #include "input/missing_code.hpp"
 #include "morpho/centsize.hpp"
 #include "output/edits_log.hpp"
+#include "output/manifest.hpp"
 #include "pipeline/load_sample.hpp"
 #include "test_support.hpp"
 
@@ -193,6 +194,13 @@ TEST_F(SaveCorrectedTpsTest, WritesTheFileAndAppendsToItsLog) {
   const std::optional<EditsLog> log = read_edits_log(out, warnings);
   ASSERT_TRUE(log.has_value());
   EXPECT_TRUE(warnings.empty());
+  RunManifest run;
+  run.inputs = {{"sample", out, log}};
+  EXPECT_EQ(manifest_json(run)["inputs"][0]["edits"].dump(),
+            R"({"log":"b.edits.csv","rows":[{"specimen":1,"id":"x,\"y\"é","landmark":2,)"
+            R"("old":[3,4],"new":[null,null],"time":"2024-05-01T10:00:00"},)"
+            R"({"specimen":1,"id":"x,\"y\"é","landmark":1,"old":[1,2],"new":[0,2],)"
+            R"("time":"later, \"quoted\" line"}]})");
   EXPECT_FALSE(read_edits_log(original, warnings).has_value());
   EXPECT_TRUE(warnings.empty());
 
