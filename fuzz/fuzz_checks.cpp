@@ -1,9 +1,11 @@
 #include "fuzz_checks.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -13,10 +15,12 @@
 #include "input/dload.hpp"
 #include "input/file_kind.hpp"
 #include "input/tps_check.hpp"
+#include "input/tps_coordinate_spans.hpp"
 #include "input/tps_scan.hpp"
 #include "morpho/centsize.hpp"
 #include "morpho/formtrad2.hpp"
 #include "morpho/tradangle.hpp"
+#include "output/corrected_tps.hpp"
 #include "pipeline/load_sample.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
@@ -370,11 +374,200 @@ void check_check_load(const std::uint8_t* data, std::size_t size) {
   }
 }
 
+namespace {
+
+// The decimals of a number token's mantissa and its exponent, if any.
+struct Written {
+  int decimals = 0;
+  std::optional<int> exponent;
+};
+
+Written written_form(std::string_view token) {
+  Written form;
+  const std::size_t point = token.find('.');
+  const std::size_t e = token.find_first_of("eE");
+  if (point != std::string_view::npos) {
+    form.decimals = static_cast<int>((e == std::string_view::npos ? token.size() : e) - point - 1);
+  }
+  if (e != std::string_view::npos) {
+    const char* p = token.data() + e + 1;
+    if (p != token.data() + token.size() && *p == '+') ++p;
+    int exponent = 0;
+    std::from_chars(p, token.data() + token.size(), exponent);
+    form.exponent = exponent;
+  }
+  return form;
+}
+
+}  // namespace
+
+void check_corrected(const std::uint8_t* data, std::size_t size) {
+  constexpr std::size_t kHead = 14;
+  if (size < kHead) return;
+  const std::string_view text = text_of(data + kHead, size - kHead);
+  const int mode = data[0] % 6;
+  TpsOptions options;
+  options.missing = mode != 0;
+  if (mode == 2) options.missing_code = -1;
+  options.negative_missing = mode == 3;
+  if (mode == 4) options.dimensions = 3;
+  options.curves = mode == 5;
+  const std::string_view fallback = mode == 2 || mode == 3 ? "-1" : "NA";
+  std::optional<TpsData> read;
+  try {
+    read = read_tps(text, "fuzz.tps", options);
+  } catch (const RuntimeError&) {
+    // A text the reader refuses is refused, edits or none.
+    try {
+      corrected_tps(text, "fuzz.tps", {}, options, fallback);
+      require(false);
+    } catch (const RuntimeError&) {
+    }
+    return;
+  }
+  const Matrix& x = read->coordinates;
+  const CoordinateSpans spans = tps_coordinate_spans(text, options);
+  const std::size_t d = spans.dimensions;
+  const std::size_t k = spans.landmarks;
+  require(spans.specimens() == x.rows() && d == read->dimensions);
+  require(spans.width() + d * read->curve_points == x.cols());
+  const auto value_at = [&](std::size_t t) { return token_value(text, spans.tokens[t]); };
+  for (std::size_t t = 0; t < spans.tokens.size(); ++t) {
+    const double v = x(t / spans.width(), t % spans.width());
+    if (std::isnan(v)) {
+      bool marked = false;
+      for (std::size_t c = t - t % d; c < t - t % d + d; ++c) {
+        marked = marked || std::isnan(value_at(c)) || missing_value(value_at(c), options);
+      }
+      require(marked);
+    } else {
+      require(value_at(t) == v);
+    }
+  }
+  require(corrected_tps(text, "fuzz.tps", {}, options, fallback) == text);
+
+  // Edits: each starts where the ones before leave its landmark.
+  std::map<std::size_t, std::array<double, 3>> standing;  // by the landmark's first token
+  std::vector<LandmarkEdit> edits;
+  const std::size_t n = x.rows();
+  for (std::size_t e = 0; e < data[1] % 5; ++e) {
+    const std::uint8_t* b = data + 2 + 3 * e;
+    LandmarkEdit edit;
+    edit.specimen = b[0] % n + 1;
+    edit.landmark = b[1] % k + 1;
+    const std::size_t at = (edit.specimen - 1) * spans.width() + (edit.landmark - 1) * d;
+    if (!standing.contains(at)) {
+      std::array<double, 3> v{};
+      for (std::size_t c = 0; c < d; ++c) v[c] = x(edit.specimen - 1, at % spans.width() + c);
+      standing[at] = v;
+    }
+    edit.before = standing[at];
+    edit.after = edit.before;
+    const bool missing = std::any_of(edit.before.begin(), edit.before.begin() + d,
+                                     [](double v) { return std::isnan(v); });
+    switch (b[2] % 4) {
+      case 0:
+        if (options.missing) {
+          edit.after.fill(std::nan(""));
+          break;
+        }
+        [[fallthrough]];
+      default:
+        for (std::size_t c = 0; c < d; ++c) {
+          const double step =
+              (static_cast<int>(b[2] >> 2) - 32) * 0.37 * static_cast<double>(c + 1);
+          edit.after[c] = missing ? 12.5 + step : edit.before[c] + step;
+        }
+        break;
+      case 1:
+        break;
+    }
+    standing[at] = edit.after;
+    edits.push_back(edit);
+  }
+  std::string corrected;
+  try {
+    corrected = corrected_tps(text, "fuzz.tps", edits, options, fallback);
+  } catch (const RuntimeError&) {
+    return;  // a new value that is not finite or would read as missing
+  }
+  const TpsData back = read_tps(corrected, "fuzz.tps", options);
+  const CoordinateSpans again = tps_coordinate_spans(corrected, options);
+  require(back.coordinates.rows() == n && back.coordinates.cols() == x.cols());
+  require(again.tokens.size() == spans.tokens.size());
+  // Every byte between the tokens is as it was.
+  std::size_t from = 0, from_again = 0;
+  for (std::size_t t = 0; t < spans.tokens.size(); ++t) {
+    require(text.substr(from, spans.tokens[t].begin - from) ==
+            std::string_view(corrected).substr(from_again, again.tokens[t].begin - from_again));
+    from = spans.tokens[t].begin + spans.tokens[t].size;
+    from_again = again.tokens[t].begin + again.tokens[t].size;
+  }
+  require(text.substr(from) == std::string_view(corrected).substr(from_again));
+  for (std::size_t r = 0; r < n; ++r) {
+    require(back.records[r].id() == read->records[r].id());
+    for (std::size_t j = 0; j < x.cols(); ++j) {
+      const double was = x(r, j), now = back.coordinates(r, j);
+      const std::size_t at = j < spans.width() ? r * spans.width() + j - j % d : SIZE_MAX;
+      const auto edited = standing.find(at);
+      if (edited == standing.end()) {
+        // Not edited: the same bits, and the same token.
+        require(std::memcmp(&was, &now, sizeof was) == 0);
+        if (at != SIZE_MAX) {
+          const TokenSpan a = spans.tokens[r * spans.width() + j];
+          const TokenSpan b = again.tokens[r * spans.width() + j];
+          require(text.substr(a.begin, a.size) ==
+                  std::string_view(corrected).substr(b.begin, b.size));
+        }
+        continue;
+      }
+      const std::array<double, 3>& after = edited->second;
+      const auto gone = [&](auto first) {
+        return std::any_of(first, first + d, [](double v) { return std::isnan(v); });
+      };
+      if (gone(after.begin())) {
+        // A landmark missing in the file stays as it was (without missing values
+        // on, "nan 5" reads as NaN and 5); any other is read as missing.
+        if (gone(x.row(r).begin() + (j - j % d))) {
+          require(std::memcmp(&was, &now, sizeof was) == 0);
+        } else {
+          require(std::isnan(now));
+        }
+        continue;
+      }
+      const double target = after[j % d];
+      const TokenSpan b = again.tokens[r * spans.width() + j];
+      const std::string_view token = std::string_view(corrected).substr(b.begin, b.size);
+      const Written form = written_form(token);
+      const TokenSpan a = spans.tokens[r * spans.width() + j];
+      // A coordinate left at the file's value keeps the file's token, "-0" or not.
+      require(token == text.substr(a.begin, a.size) || !(token.front() == '-' && now == 0));
+      // A number of the file (not a missing mark) keeps its form.
+      if (const double held = value_at(r * spans.width() + j);
+          std::isfinite(held) && !missing_value(held, options)) {
+        const Written old = written_form(text.substr(a.begin, a.size));
+        require(now == was || (old.decimals == form.decimals &&
+                               old.exponent.has_value() == form.exponent.has_value()));
+      }
+      const double unit = std::pow(10.0, (form.exponent ? *form.exponent : 0) - form.decimals);
+      require(now == target ||
+              std::fabs(now - target) <= 0.5 * unit * (1 + 1e-9) + 4e-16 * std::fabs(target));
+    }
+  }
+}
+
 std::span<const Check> checks() {
   static constexpr Check list[] = {
-      {"tps", check_tps},         {"matrix", check_matrix},     {"pairs", check_pairs},
-      {"triples", check_triples}, {"callback", check_callback}, {"layout", check_layout},
-      {"write_g", check_write_g}, {"check", check_check},       {"check_load", check_check_load},
+      {"tps", check_tps},
+      {"matrix", check_matrix},
+      {"pairs", check_pairs},
+      {"triples", check_triples},
+      {"callback", check_callback},
+      {"layout", check_layout},
+      {"write_g", check_write_g},
+      {"check", check_check},
+      {"check_load", check_check_load},
+      {"corrected", check_corrected},
   };
   return list;
 }

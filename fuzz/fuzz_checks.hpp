@@ -46,6 +46,15 @@ void check_write_g(const std::uint8_t* data, std::size_t size);
 void check_check(const std::uint8_t* data, std::size_t size);
 void check_check_load(const std::uint8_t* data, std::size_t size);
 
+// corrected_tps on a text and a few edits made from the bytes (the first 14
+// choose the reading options and up to four edits, some of one landmark in a
+// chain, moves, restorations and missing marks; the rest is the text): the
+// coordinate spans agree with the reader, no edits give the same bytes, and
+// the corrected text reads back with each edited landmark at its new value
+// (to the decimals written, in the form of the token replaced, never "-0")
+// and every other coordinate, token and byte as it was.
+void check_corrected(const std::uint8_t* data, std::size_t size);
+
 struct Check {
   std::string_view name;  // the target is fuzz_<name>
   void (*run)(const std::uint8_t* data, std::size_t size);

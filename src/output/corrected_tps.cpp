@@ -225,7 +225,8 @@ class Corrector {
   }
 
   // The landmark as the edit leaves it: each coordinate the file's token when
-  // its value is the file's, else the new number in the form of the token.
+  // that is a number of the new value, else the new number in the form of the
+  // token, or of the specimen's numbers for a token that marks it missing.
   Standing written(const LandmarkEdit& edit, std::size_t at) {
     Standing s;
     s.value = edit.after;
@@ -233,20 +234,20 @@ class Corrector {
       for (std::size_t c = 0; c < d_; ++c) s.value[c] = std::nan("");
       return s;
     }
-    const Standing file = as_read(at);
-    const bool file_missing = is_missing(file.value, d_);
     for (std::size_t c = 0; c < d_; ++c) {
       const double v = edit.after[c];
+      const double held = token_value(original_, spans_.tokens[at + c]);
+      const bool number = !std::isnan(held) && !missing_value(held, options_);
+      if (number && v == held) {
+        s.text[c] = token_text(at + c);
+        continue;
+      }
       if (!std::isfinite(v)) {
         fail(edit, "the new value " + number_text(v) +
                        " is not a finite number, so nothing was written.");
       }
-      if (!file_missing && v == file.value[c]) {
-        s.text[c] = file.text[c];
-        continue;
-      }
-      const NumberForm form =
-          file_missing ? specimen_form(edit.specimen) : form_of(token_text(at + c));
+      const NumberForm form = number && std::isfinite(held) ? form_of(token_text(at + c))
+                                                            : specimen_form(edit.specimen);
       s.text[c] = write_number(v, form);
       double back = 0;
       parse_number(s.text[c].data(), s.text[c].data() + s.text[c].size(), back);
@@ -268,8 +269,8 @@ class Corrector {
     return original_.substr(spans_.tokens[token].begin, spans_.tokens[token].size);
   }
 
-  // The form most used by the specimen's numbers that are not missing, else
-  // by the file's, else a whole number.
+  // The form most used by the specimen's finite numbers that are not missing,
+  // else by the file's, else a whole number.
   NumberForm specimen_form(std::size_t specimen) const {
     for (const auto& [first, last] :
          {std::pair{specimen - 1, specimen}, std::pair{std::size_t{0}, spans_.specimens()}}) {
@@ -278,7 +279,7 @@ class Corrector {
       std::size_t most = 0;
       for (std::size_t t = first * spans_.width(); t < last * spans_.width(); ++t) {
         const double v = token_value(original_, spans_.tokens[t]);
-        if (std::isnan(v) || missing_value(v, options_)) continue;
+        if (!std::isfinite(v) || missing_value(v, options_)) continue;
         const NumberForm form = form_of(token_text(t));
         if (const std::size_t n = ++uses[form]; n > most) {
           most = n;
