@@ -21,6 +21,7 @@
 #include "morpho/formtrad2.hpp"
 #include "morpho/tradangle.hpp"
 #include "output/corrected_tps.hpp"
+#include "pipeline/digitising.hpp"
 #include "pipeline/load_sample.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
@@ -556,6 +557,37 @@ void check_corrected(const std::uint8_t* data, std::size_t size) {
   }
 }
 
+void check_digitising(const std::uint8_t* data, std::size_t size) {
+  DigitisingSession read;
+  try {
+    read = read_digitising_text(text_of(data, size), "fuzz.tps");
+  } catch (const RuntimeError&) {
+    return;
+  }
+  require(!read.photos.empty());
+  for (const DigitisedPhoto& photo : read.photos) {
+    require(!photo.image.empty() && photo.xy.size() % 2 == 0 && photo.placed() <= read.landmarks);
+  }
+  // Written and read back: the same photos, names and counts, coordinates to
+  // the five decimals written; a second writing gives the same bytes.
+  const std::string written = digitising_text(read);
+  const DigitisingSession back = read_digitising_text(written, "fuzz.tps");
+  require(back.landmarks == read.landmarks && back.photos.size() == read.photos.size());
+  for (std::size_t p = 0; p < read.photos.size(); ++p) {
+    const DigitisedPhoto &a = read.photos[p], &b = back.photos[p];
+    require(a.image == b.image && a.id == b.id && a.xy.size() == b.xy.size() &&
+            a.scale.has_value() == b.scale.has_value());
+    for (std::size_t i = 0; i < a.xy.size(); ++i) {
+      const bool same = std::isnan(a.xy[i]) ? std::isnan(b.xy[i])
+                        : std::isinf(a.xy[i]) ? a.xy[i] == b.xy[i]
+                                              : std::abs(a.xy[i] - b.xy[i]) <=
+                                                    5e-6 + std::abs(a.xy[i]) * 1e-15;
+      require(same);
+    }
+  }
+  require(digitising_text(back) == written);
+}
+
 std::span<const Check> checks() {
   static constexpr Check list[] = {
       {"tps", check_tps},
@@ -568,6 +600,7 @@ std::span<const Check> checks() {
       {"check", check_check},
       {"check_load", check_check_load},
       {"corrected", check_corrected},
+      {"digitising", check_digitising},
   };
   return list;
 }

@@ -55,6 +55,12 @@ void check_check_load(const std::uint8_t* data, std::size_t size);
 // and every other coordinate, token and byte as it was.
 void check_corrected(const std::uint8_t* data, std::size_t size);
 
+// read_digitising_text: every photo's block names its photo and holds at
+// most k landmarks; written with digitising_text and read back, the same
+// photos, names and counts, coordinates to the decimals written, and a second
+// writing gives the same bytes.
+void check_digitising(const std::uint8_t* data, std::size_t size);
+
 struct Check {
   std::string_view name;  // the target is fuzz_<name>
   void (*run)(const std::uint8_t* data, std::size_t size);

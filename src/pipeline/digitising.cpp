@@ -77,7 +77,12 @@ DigitisingSession read_digitising(const std::string& tps_path, std::size_t landm
   if (!read_whole_file(tps_path, text, reason)) {
     raise("Error on file open: " + quoted(tps_path) + " (" + reason + ")");
   }
-  const std::string_view all = skip_byte_order_mark(text.view());
+  return read_digitising_text(text.view(), tps_path, landmarks);
+}
+
+DigitisingSession read_digitising_text(std::string_view text, const std::string& tps_path,
+                                       std::size_t landmarks) {
+  const std::string_view all = skip_byte_order_mark(text);
   const char* const begin = all.data();
   const char* const end = begin + all.size();
   DigitisingSession session{tps_path, landmarks, {}};

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dg {
@@ -52,6 +53,9 @@ DigitisingSession new_digitising(const std::string& tps_path, const std::vector<
 // RuntimeError naming the file and line of a block without IMAGE=, a count
 // whose coordinates are missing, and a file without blocks.
 DigitisingSession read_digitising(const std::string& tps_path, std::size_t landmarks = 0);
+// The same for the file's text, `tps_path` naming it in messages.
+DigitisingSession read_digitising_text(std::string_view text, const std::string& tps_path,
+                                       std::size_t landmarks = 0);
 
 // The session's TPS text, and the file written whole (AtomicFile).
 std::string digitising_text(const DigitisingSession& session);

@@ -1,0 +1,9 @@
+LM=2
+12.50000 300.25000
+NA NA
+IMAGE=wings/a 1.JPG
+ID=a 1
+SCALE=0.02
+LM=0
+IMAGE=wings/b.tif
+ID=b
