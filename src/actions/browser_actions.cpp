@@ -475,8 +475,9 @@ void browser_save(Session& session) {
     if (!tps_missing_mark(text.view(), session.handler.reading)) {
       auto asked = session.platform.ask_text(
           "Missing landmarks",
-          "The file has no mark of its own for a missing landmark. Write a missing landmark's "
-          "coordinates as (NA, or a negative number such as -1):",
+          "The file has no mark of its own for a missing landmark. Write its coordinates as NA "
+          "(read with File > Missing landmarks) or as a negative number such as -1 (read with "
+          "that Missing-value code):",
           "NA");
       if (!asked) break;
       fallback = *asked;

@@ -8,6 +8,7 @@
 #include "actions/dahand_actions.hpp"
 #include "actions/window_fixture.hpp"
 #include "runtime/graphics/figure_files.hpp"
+#include "test_support.hpp"
 
 namespace dg {
 namespace {
@@ -135,6 +136,47 @@ TEST_F(BrowserTest, RefusesSamplesWithoutPhotos) {
   run("SpecimenBrowser");
   EXPECT_FALSE(actions::browser_open(session));
   EXPECT_NE(platform.messages().back().text.find("TPS"), std::string::npos);
+}
+
+// The digitiser on a folder of two photos: clicks place the landmarks in
+// order, M marks the next one missing, Ctrl+Z takes the last back, and the
+// file holds every landmark placed after each one.
+TEST_F(BrowserTest, DigitisesAFolderOfPhotosIntoATpsFile) {
+  std::filesystem::create_directories(out / "shots");
+  file("shots/b.JPG", "photo");
+  file("shots/a.png", "photo");
+  file("shots/notes.txt", "not a photo");
+  platform.answer((out / "shots").string() + "/");
+  platform.answer_text("2.5");
+  EXPECT_THROW_HAS(run("NewTPSFromFolder"), "\"2.5\" is not");
+  EXPECT_FALSE(actions::digitiser_open(session));
+
+  platform.answer((out / "shots").string() + "/");
+  platform.answer_text("3");
+  platform.answer((out / "shots" / "shots.tps").string());
+  run("NewTPSFromFolder");
+  ASSERT_TRUE(actions::digitiser_open(session));
+  const auto place = [&](double x, double y) {
+    session.graphics.set(tagged("DigitisePhoto"), "CurrentPoint", Value(Matrix{{x, y}}));
+    run("DigitiseClick");
+  };
+  const auto press = [&](const char* key) {
+    session.graphics.set(tagged("Digitiser"), "CurrentKey", Value(key));
+    run("DigitiseKey");
+  };
+  place(10.25, 20);
+  press("m");
+  press("ctrl+z");
+  press("m");
+  place(30, 40.125);
+  place(99, 99);  // beyond the three landmarks: refused
+  press("pagedown");
+  place(1, 2);
+  EXPECT_EQ(read("shots/shots.tps"),
+            "LM=3\n10.25000 20.00000\nNA NA\n30.00000 40.12500\nIMAGE=a.png\nID=a\n"
+            "LM=1\n1.00000 2.00000\nIMAGE=b.JPG\nID=b\n");
+  run("DigitiseClose");
+  EXPECT_FALSE(actions::digitiser_open(session));
 }
 
 }  // namespace
