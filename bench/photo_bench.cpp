@@ -72,15 +72,15 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QStandardPaths::setTestModeEnabled(true);
-  const fs::path dir = folder.empty() ? fs::temp_directory_path() / "distangler_photo_bench"
-                                      : fs::path(folder);
+  const fs::path dir =
+      folder.empty() ? fs::temp_directory_path() / "distangler_photo_bench" : fs::path(folder);
   fs::create_directories(dir);
   std::ofstream tps(dir / "photos.tps", std::ios::binary);
   for (int p = 0; p < photos; ++p) {
     const std::string name = "p" + std::to_string(p) + ".jpg";
     if (!fs::exists(dir / name)) make_photo(dir / name, static_cast<unsigned>(p));
-    tps << "LM=3\n" << 400 + p << " 500\n3200 900\n2000 2600\nIMAGE=" << name << "\nID=p" << p
-        << "\n";
+    tps << "LM=3\n"
+        << 400 + p << " 500\n3200 900\n2000 2600\nIMAGE=" << name << "\nID=p" << p << "\n";
   }
   tps.close();
   {

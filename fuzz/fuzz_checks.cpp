@@ -579,9 +579,9 @@ void check_digitising(const std::uint8_t* data, std::size_t size) {
             a.scale.has_value() == b.scale.has_value());
     for (std::size_t i = 0; i < a.xy.size(); ++i) {
       const bool same = std::isnan(a.xy[i]) ? std::isnan(b.xy[i])
-                        : std::isinf(a.xy[i]) ? a.xy[i] == b.xy[i]
-                                              : std::abs(a.xy[i] - b.xy[i]) <=
-                                                    5e-6 + std::abs(a.xy[i]) * 1e-15;
+                        : std::isinf(a.xy[i])
+                            ? a.xy[i] == b.xy[i]
+                            : std::abs(a.xy[i] - b.xy[i]) <= 5e-6 + std::abs(a.xy[i]) * 1e-15;
       require(same);
     }
   }

@@ -47,11 +47,12 @@ std::string list_row(const Session& session, std::size_t row) {
   const BrowserState& b = session.browser;
   const SpecimenRecord& record = session.handler.sample.records[row];
   // The ID, else the photo's file name without its folders, else the number.
-  std::string name = record.id().empty() && !record.image().empty()
-                         ? std::string(record.image().substr(record.image().find_last_of("/\\") + 1))
-                         : record.name();
-  std::string text = std::to_string(row + 1) + ". " + name +
-                     "   " + (b.specimens.images[row] ? "photo" : "no photo");
+  std::string name =
+      record.id().empty() && !record.image().empty()
+          ? std::string(record.image().substr(record.image().find_last_of("/\\") + 1))
+          : record.name();
+  std::string text = std::to_string(row + 1) + ". " + name + "   " +
+                     (b.specimens.images[row] ? "photo" : "no photo");
   const auto& screened = session.analyses.screen.specimens;
   if (row < screened.size()) {
     text += "   " + sprintf("%.3g", screened[row].distance);
@@ -111,7 +112,8 @@ void draw_shown(Session& session) {
   picture.image = b.specimens.images[b.shown];
   if (picture.image) picture.image_size = g.observer().image_size(*picture.image);
   const OutlierScreen& screen = session.analyses.screen;
-  picture.label = specimen_caption(h.sample, screen.specimens.size() == h.sample.specimens() ? &screen : nullptr, b.shown);
+  picture.label = specimen_caption(
+      h.sample, screen.specimens.size() == h.sample.specimens() ? &screen : nullptr, b.shown);
   picture.image_name = std::string(h.sample.records[b.shown].image());
   picture.selected = b.landmark;
   const std::size_t k = h.sample.landmarks();
@@ -125,16 +127,15 @@ void draw_shown(Session& session) {
   showspecimen(g, axes.front(), picture);
 
   const SpecimenRecord& record = h.sample.records[b.shown];
-  std::string where = picture.image ? *picture.image
-                      : record.image().empty()
-                          ? std::string("The file names no photo (IMAGE=).")
-                          : "Photo not found: " + std::string(record.image());
-  set_tagged(session, "BrowserShown", "String",
-             Value::text_cell({specimen_label(b.shown, h.sample.records) + " of " + record.file() +
-                                   (b.landmark ? ", landmark " + std::to_string(b.landmark) +
-                                                     " selected"
-                                               : std::string()),
-                               where}));
+  std::string where = picture.image            ? *picture.image
+                      : record.image().empty() ? std::string("The file names no photo (IMAGE=).")
+                                               : "Photo not found: " + std::string(record.image());
+  set_tagged(
+      session, "BrowserShown", "String",
+      Value::text_cell({specimen_label(b.shown, h.sample.records) + " of " + record.file() +
+                            (b.landmark ? ", landmark " + std::to_string(b.landmark) + " selected"
+                                        : std::string()),
+                        where}));
   // The photos next in the list are decoded while the user looks at this one.
   std::vector<std::string> ahead;
   if (const auto at = list_place(b, b.shown)) {
@@ -280,12 +281,11 @@ void browser_sample_changed(Session& session) {
   fill_browser(session);
 }
 
-bool keeps_unsaved_corrections(Session& session, std::string_view title,
-                               std::string_view before) {
+bool keeps_unsaved_corrections(Session& session, std::string_view title, std::string_view before) {
   if (!session.browser.unsaved()) return false;
   switch (session.platform.ask_unsaved(
-      title, "The landmark corrections were not saved. Save them before " + std::string(before) +
-                 "?")) {
+      title,
+      "The landmark corrections were not saved. Save them before " + std::string(before) + "?")) {
     case Platform::Unsaved::cancel:
       return true;
     case Platform::Unsaved::discard:
@@ -482,8 +482,7 @@ void browser_save(Session& session) {
       if (!asked) break;
       fallback = *asked;
     }
-    save_corrected_tps(file, choice->path(), edits, session.handler.reading, fallback,
-                       now_text());
+    save_corrected_tps(file, choice->path(), edits, session.handler.reading, fallback, now_text());
     written.push_back(choice->name);
   }
   if (written.size() == files.size()) b.saved = b.applied;

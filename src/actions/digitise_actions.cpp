@@ -105,8 +105,7 @@ void draw(Session& session) {
       g.set(rest, "MarkerSize", Value(9.0));
       g.set(rest, "LineWidth", Value(1.5));
       g.set(rest, "Tag", Value("Guide"));
-      const Handle ahead =
-          g.plot(*axes, std::vector<double>{x[0]}, std::vector<double>{y[0]}, "o");
+      const Handle ahead = g.plot(*axes, std::vector<double>{x[0]}, std::vector<double>{y[0]}, "o");
       g.set(ahead, "Color", Value(Matrix{{1, 0.55, 0}}));
       g.set(ahead, "MarkerSize", Value(12.0));
       g.set(ahead, "LineWidth", Value(2.0));
@@ -114,21 +113,20 @@ void draw(Session& session) {
     }
   }
   const std::size_t done = d.work.first_unfinished();
-  set_tagged(session, "DigitiseProgress", "String",
-             Value::text_cell({"Photo " + std::to_string(d.photo + 1) + " of " +
-                                   std::to_string(d.work.photos.size()),
-                               std::to_string(std::min(next, k)) + " of " +
-                                   count_of(k, "landmark") + " placed",
-                               done == d.work.photos.size()
-                                   ? std::string("Every photo is digitised")
-                                   : "First unfinished: photo " + std::to_string(done + 1)}));
-  set_tagged(session, "DigitiseShown", "String",
-             Value::text_cell({photo.image + (picture.image ? "" : " (not found)"),
-                               d.measuring ? std::string("Click the ruler's ends")
-                               : next < k  ? "Click landmark " + std::to_string(next + 1) +
-                                                " (M: missing)"
-                                           : std::string("All placed: Page Down for the next "
-                                                         "photo")}));
+  set_tagged(
+      session, "DigitiseProgress", "String",
+      Value::text_cell(
+          {"Photo " + std::to_string(d.photo + 1) + " of " + std::to_string(d.work.photos.size()),
+           std::to_string(std::min(next, k)) + " of " + count_of(k, "landmark") + " placed",
+           done == d.work.photos.size() ? std::string("Every photo is digitised")
+                                        : "First unfinished: photo " + std::to_string(done + 1)}));
+  set_tagged(
+      session, "DigitiseShown", "String",
+      Value::text_cell({photo.image + (picture.image ? "" : " (not found)"),
+                        d.measuring ? std::string("Click the ruler's ends")
+                        : next < k  ? "Click landmark " + std::to_string(next + 1) + " (M: missing)"
+                                    : std::string("All placed: Page Down for the next "
+                                                   "photo")}));
   set_tagged(session, "DigitiseScale", "String", Value(scale_text(d, photo)));
   set_tagged(session, "DigitiseCarry", "Value", Value(d.carry ? 1.0 : 0.0));
 }
@@ -186,9 +184,8 @@ void open_digitiser(Session& session, DigitisingSession work) {
 void start(Session& session, const std::vector<std::string>& images) {
   if (images.empty()) return;
   const std::size_t suggested = suggested_landmarks(session.handler);
-  auto answer = session.platform.ask_text(
-      "New TPS from images", "Landmarks on each photo:",
-      suggested ? std::to_string(suggested) : std::string());
+  auto answer = session.platform.ask_text("New TPS from images", "Landmarks on each photo:",
+                                          suggested ? std::to_string(suggested) : std::string());
   if (!answer) return;
   char* end = nullptr;
   const double k = std::strtod(answer->c_str(), &end);
@@ -207,8 +204,9 @@ void start(Session& session, const std::vector<std::string>& images) {
   if (fs::is_regular_file(file_path(path), error)) {
     DigitisingSession kept = read_digitising(path, work.landmarks);
     for (DigitisedPhoto& photo : work.photos) {
-      const bool known = std::any_of(kept.photos.begin(), kept.photos.end(),
-                                     [&](const DigitisedPhoto& p) { return p.image == photo.image; });
+      const bool known =
+          std::any_of(kept.photos.begin(), kept.photos.end(),
+                      [&](const DigitisedPhoto& p) { return p.image == photo.image; });
       if (!known) kept.photos.push_back(std::move(photo));
     }
     work = std::move(kept);
@@ -267,8 +265,8 @@ void digitise_click(Session& session) {
     const auto from = *d.ruler_start;
     d.measuring = false;
     d.ruler_start.reset();
-    auto answer = session.platform.ask_text("Ruler", "The ruler's length and unit:",
-                                            d.unit.empty() ? "10 mm" : "10 " + d.unit);
+    auto answer = session.platform.ask_text(
+        "Ruler", "The ruler's length and unit:", d.unit.empty() ? "10 mm" : "10 " + d.unit);
     if (!answer) return draw(session);
     char* end = nullptr;
     const double length = std::strtod(answer->c_str(), &end);
@@ -319,7 +317,7 @@ void digitise_motion(Session& session) {
   Graphics& g = session.graphics;
   const Matrix point = g.get(*axes, "CurrentPoint").matrix();
   const std::size_t next = d.work.photos[d.photo].placed();
-  const std::string label = d.measuring ? "  ruler"
+  const std::string label = d.measuring               ? "  ruler"
                             : next < d.work.landmarks ? "  " + std::to_string(next + 1)
                                                       : std::string();
   for (Handle h : g.children(*axes)) {

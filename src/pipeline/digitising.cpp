@@ -52,8 +52,8 @@ std::string DigitisingSession::image_path(std::size_t photo) const {
   return path_text(folder_of(path) / file_path(photos[photo].image));
 }
 
-DigitisingSession new_digitising(const std::string& tps_path, const std::vector<std::string>& images,
-                                 std::size_t landmarks) {
+DigitisingSession new_digitising(const std::string& tps_path,
+                                 const std::vector<std::string>& images, std::size_t landmarks) {
   if (landmarks == 0) raise("A digitising session needs at least one landmark a photo.");
   DigitisingSession session{tps_path, landmarks, {}};
   const fs::path folder = folder_of(tps_path);
@@ -134,8 +134,7 @@ DigitisingSession read_digitising_text(std::string_view text, const std::string&
           value = std::numeric_limits<double>::quiet_NaN();
         }
         if (after == nullptr) {
-          raise(where(line) + ": \"" + std::string(t, line_end(t, e) - t) +
-                "\" is no coordinate.");
+          raise(where(line) + ": \"" + std::string(t, line_end(t, e) - t) + "\" is no coordinate.");
         }
         if (photo.placed() < wanted) photo.xy.push_back(value);
         t = after;
@@ -161,8 +160,9 @@ std::string digitising_text(const DigitisingSession& session) {
   for (const DigitisedPhoto& photo : session.photos) {
     text += "LM=" + std::to_string(photo.placed()) + "\n";
     for (std::size_t i = 0; i + 1 < photo.xy.size(); i += 2) {
-      text += std::isnan(photo.xy[i]) ? std::string("NA NA")
-                                      : sprintf("%.5f", photo.xy[i]) + " " + sprintf("%.5f", photo.xy[i + 1]);
+      text += std::isnan(photo.xy[i])
+                  ? std::string("NA NA")
+                  : sprintf("%.5f", photo.xy[i]) + " " + sprintf("%.5f", photo.xy[i + 1]);
       text += "\n";
     }
     text += "IMAGE=" + photo.image + "\n";

@@ -44,8 +44,8 @@ struct DigitisingSession {
 // file's folder or below it, so that IMAGE= can name them relative to it),
 // none begun. Raises a RuntimeError naming a photo outside that folder, and
 // for k of 0.
-DigitisingSession new_digitising(const std::string& tps_path, const std::vector<std::string>& images,
-                                 std::size_t landmarks);
+DigitisingSession new_digitising(const std::string& tps_path,
+                                 const std::vector<std::string>& images, std::size_t landmarks);
 
 // Reads a session file written by write_digitising, or any TPS file of
 // photos whose blocks hold at most k landmarks (LM=0 for those not begun).

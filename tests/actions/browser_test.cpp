@@ -82,8 +82,8 @@ TEST_F(BrowserTest, StepsCorrectsUndoesAndSavesTheCorrectedFile) {
 
   // The landmarks as the file holds them, before any superimposition.
   pick(1);
-  EXPECT_EQ(landmarks(), (std::map<int, std::array<double, 2>>{
-                             {1, {10, 20}}, {2, {30, 40}}, {3, {50, 15}}}));
+  EXPECT_EQ(landmarks(),
+            (std::map<int, std::array<double, 2>>{{1, {10, 20}}, {2, {30, 40}}, {3, {50, 15}}}));
   key("pagedown");
   EXPECT_EQ(landmarks().size(), 2u);  // the second specimen misses landmark 3
   EXPECT_EQ(landmarks().at(1)[0], 11.5);

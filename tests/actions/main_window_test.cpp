@@ -165,13 +165,12 @@ TEST_F(MainWindowTest, EveryCallbackGoesThroughTheDispatcherToAKnownFunction) {
   for (const char* layout : {"OutlierPanel.fig", "SpecimenBrowser.fig", "Digitiser.fig"}) {
     for (Handle h : g.findall(load_figure(g, layout))) {
       const ObjectType t = g.type(h);
-      const auto names = t == ObjectType::Figure
-                             ? std::vector<const char*>{"CloseRequestFcn", "KeyPressFcn",
-                                                        "WindowButtonMotionFcn"}
-                         : t == ObjectType::Axes ? std::vector<const char*>{"ButtonDownFcn",
-                                                                            "PointDragFcn"}
-                         : t == ObjectType::UIControl ? std::vector<const char*>{"Callback"}
-                                                      : std::vector<const char*>{};
+      const auto names =
+          t == ObjectType::Figure
+              ? std::vector<const char*>{"CloseRequestFcn", "KeyPressFcn", "WindowButtonMotionFcn"}
+          : t == ObjectType::Axes      ? std::vector<const char*>{"ButtonDownFcn", "PointDragFcn"}
+          : t == ObjectType::UIControl ? std::vector<const char*>{"Callback"}
+                                       : std::vector<const char*>{};
       for (const char* name : names) {
         const std::string text = g.get(h, name).text();
         if (!text.empty()) actions.insert(std::get<std::string>(parse_callback(text).args.at(1)));
@@ -195,9 +194,9 @@ TEST_F(MainWindowTest, TheMenuItemsRunWithoutAnError) {
   platform.answer_text(std::nullopt);                // the replicates' rule: cancelled
   fs::create_directories(out / "tables");
   std::size_t menus = 0;
-  const std::set<std::string> skipped{"GetTPSData", "GetTPSScale", "GetData",     "GetTPS3D",
-                                      "GetLengths", "GetAngles",   "RecentFiles", "SaveLengths",
-                                      "SavePlot",   "Exit",
+  const std::set<std::string> skipped{"GetTPSData", "GetTPSScale", "GetData", "GetTPS3D",
+                                      "GetLengths", "GetAngles", "RecentFiles", "SaveLengths",
+                                      "SavePlot", "Exit",
                                       // the digitiser's entries ask their own questions
                                       "NewTPSFromImages", "NewTPSFromFolder", "ResumeDigitising"};
   for (const auto& [h, call] : callbacks) {

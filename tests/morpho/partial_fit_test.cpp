@@ -1,5 +1,5 @@
-#include "morpho/guide_fit.hpp"
 #include "morpho/partial_fit.hpp"
+#include "morpho/guide_fit.hpp"
 
 #include <gtest/gtest.h>
 

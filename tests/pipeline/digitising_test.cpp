@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 struct DigitisingFile : ::testing::Test {
   const fs::path folder =
       fs::temp_directory_path() /
-      ("distangler_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+      ("distangler_" +
+       std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
   DigitisingFile() { fs::create_directories(folder / "wings"); }
   ~DigitisingFile() override { fs::remove_all(folder); }
   std::string path(const std::string& name) { return (folder / name).string(); }
@@ -63,7 +64,8 @@ TEST_F(DigitisingFile, ReadsPhotoListsMadeElsewhereAndRefusesWhatItCannotResume)
     std::ofstream(path("bad.tps"), std::ios::binary) << text;
     EXPECT_THROW_HAS(read_digitising(path("bad.tps")), message);
   }
-  EXPECT_THROW_HAS(new_digitising(path("wings/w.tps"), {path("a.jpg")}, 3), "lies outside the folder");
+  EXPECT_THROW_HAS(new_digitising(path("wings/w.tps"), {path("a.jpg")}, 3),
+                   "lies outside the folder");
   EXPECT_THROW_HAS(ruler_scale(0, 0, 0, 1, 1), "positive number");
   EXPECT_THROW_HAS(ruler_scale(5, 3, 4, 3, 4), "same point");
 }

@@ -45,10 +45,9 @@ namespace {
 constexpr int kWidth = 600, kHeight = 400;
 // The dots of each photo, in pixels (column, row from the top), and the
 // ruler of photo 1: 300 pixels standing for 30 mm.
-const std::vector<std::vector<QPoint>> kDots = {
-    {{100, 80}, {480, 120}, {300, 300}, {150, 250}},
-    {{110, 90}, {470, 110}, {310, 290}, {160, 240}},
-    {{120, 100}, {460, 100}, {320, 280}, {170, 230}}};
+const std::vector<std::vector<QPoint>> kDots = {{{100, 80}, {480, 120}, {300, 300}, {150, 250}},
+                                                {{110, 90}, {470, 110}, {310, 290}, {160, 240}},
+                                                {{120, 100}, {460, 100}, {320, 280}, {170, 230}}};
 const QPoint kRuler[2] = {{150, 370}, {450, 370}};
 
 void write_photo(const fs::path& path, const std::vector<QPoint>& dots, bool ruler) {
@@ -188,8 +187,8 @@ int main(int argc, char** argv) {
       ends[e] = dg::data_point(g, axes, window->plot_box(axes), p.x(), p.y());
       click_at(kRuler[e]);
     }
-    const double clicked = std::sqrt(std::pow(ends[1][0] - ends[0][0], 2) +
-                                     std::pow(ends[1][1] - ends[0][1], 2));
+    const double clicked =
+        std::sqrt(std::pow(ends[1][0] - ends[0][0], 2) + std::pow(ends[1][1] - ends[0][1], 2));
     button("DigitiseCarry");
     for (const QPoint& dot : kDots[0]) click_at(dot);
     QTest::keyClick(window, Qt::Key_PageDown);
@@ -208,7 +207,8 @@ int main(int argc, char** argv) {
     click_at(kDots[1][3]);
     dg::dahand(session, dg::Value("DigitiseClose"));
 
-    const dg::DigitisingSession written = dg::read_digitising((out / "photos" / "wings.tps").string());
+    const dg::DigitisingSession written =
+        dg::read_digitising((out / "photos" / "wings.tps").string());
     check(written.photos.size() == 3 && written.first_unfinished() == 2,
           "the file holds three photos, two digitised");
     double worst = 0;
@@ -220,8 +220,8 @@ int main(int argc, char** argv) {
       }
       check(xy.size() == 8, "photo " + std::to_string(p + 1) + " has four landmarks");
     }
-    check(worst <= 0.5, "every landmark within half a pixel of its dot (worst " +
-                            std::to_string(worst) + ")");
+    check(worst <= 0.5,
+          "every landmark within half a pixel of its dot (worst " + std::to_string(worst) + ")");
     // The ruler's scale is its length over the distance clicked, which lies
     // within a pixel of the ruler drawn.
     const auto& first = written.photos.at(0);
@@ -289,8 +289,8 @@ int main(int argc, char** argv) {
           for (std::size_t row = 0; row < session.browser.specimens.images.size(); ++row) {
             const auto xy = session.browser.specimens.coordinates.row(row);
             if (std::any_of(xy.begin(), xy.end(), [](double v) { return std::isnan(v); })) {
-              const auto place = std::find(session.browser.order.begin(),
-                                           session.browser.order.end(), row);
+              const auto place =
+                  std::find(session.browser.order.begin(), session.browser.order.end(), row);
               g.set(g.find_by_tag("BrowserList").at(0), "Value",
                     dg::Value(static_cast<double>(place - session.browser.order.begin() + 1)));
               dg::dahand(session, dg::Value("BrowserSelect"));

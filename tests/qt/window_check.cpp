@@ -202,13 +202,13 @@ int main(int argc, char** argv) {
     // The File menu's loads and twins of the buttons, the recent files, the
     // plot file, the protocol designer and Quit are driven below or headless;
     // every other item is triggered here.
-    const char* driven[] = {"GetTPS3D",      "GetTPSData",       "GetTPSScale",
-                            "GetData",       "GetLengths",       "GetAngles",
-                            "RecentFiles",   "OpenRecent",       "SaveLengths",
-                            "SavePlot",      "ProtocolDesigner", "DesignUndo",
-                            "DesignRedo",    "DesignCancel",     "Exit",
-                            "OutlierPanel",  "MeasurementError", "SaveMeasurementError",
-                            "ShowReplicates", "SpecimenBrowser", "NewTPSFromImages",
+    const char* driven[] = {"GetTPS3D",         "GetTPSData",       "GetTPSScale",
+                            "GetData",          "GetLengths",       "GetAngles",
+                            "RecentFiles",      "OpenRecent",       "SaveLengths",
+                            "SavePlot",         "ProtocolDesigner", "DesignUndo",
+                            "DesignRedo",       "DesignCancel",     "Exit",
+                            "OutlierPanel",     "MeasurementError", "SaveMeasurementError",
+                            "ShowReplicates",   "SpecimenBrowser",  "NewTPSFromImages",
                             "NewTPSFromFolder", "ResumeDigitising"};
     std::size_t items = 0;
     for (dg::Handle h : g.findall(figure)) {

@@ -52,8 +52,8 @@ void move_landmark(Graphics& graphics, Handle line, Handle axes, const PlotBox& 
 
 // The keys a figure's window passes to its KeyPressFcn, by the names
 // CurrentKey gives them; every other key is the window's own.
-inline constexpr std::string_view kFigureKeys[] = {
-    "pageup", "pagedown", "delete", "ctrl+z", "ctrl+shift+z", "ctrl+y", "m", "escape"};
+inline constexpr std::string_view kFigureKeys[] = {"pageup",       "pagedown", "delete", "ctrl+z",
+                                                   "ctrl+shift+z", "ctrl+y",   "m",      "escape"};
 
 // Shows the whole drawing again with equal axes, and a turned view as it
 // started; returns the ViewChangedFcn to run when the view turned back, else "".

@@ -474,7 +474,9 @@ void QtPlatform::store_recent_files(const std::vector<std::string>& files) {
 std::string QtPlatform::setting(std::string_view key) const {
   QSettings settings;
   settings.beginGroup("kept");
-  return settings.value(QString::fromStdString(std::string(key)).toUtf8().toBase64()).toString().toStdString();
+  return settings.value(QString::fromStdString(std::string(key)).toUtf8().toBase64())
+      .toString()
+      .toStdString();
 }
 
 void QtPlatform::store_setting(std::string_view key, std::string_view value) {
