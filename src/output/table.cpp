@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "output/edits_log.hpp"
 #include "output/ordered_writes.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/excerpt.hpp"
@@ -54,16 +55,7 @@ void append_field(std::string& out, TableFormat format, std::string_view raw) {
     for (char c : text) out += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
     return;
   }
-  if (text.find_first_of(",\"\r\n") == std::string::npos) {
-    out += text;
-    return;
-  }
-  out += '"';
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
+  append_csv_field(out, text);
 }
 
 // What a run of rows met that was not finite.

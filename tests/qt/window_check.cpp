@@ -40,6 +40,7 @@
 #include "runtime/qt/axes_painter.hpp"
 #include "runtime/qt/figure_window.hpp"
 #include "runtime/qt/qt_platform.hpp"
+#include "window_session.hpp"
 
 namespace fs = std::filesystem;
 
@@ -68,17 +69,10 @@ int main(int argc, char** argv) {
   fs::create_directories(out);
 
   QApplication app(argc, argv);
-  // The files it opens go to a test copy of the settings, never the user's.
-  QStandardPaths::setTestModeEnabled(true);
-  QCoreApplication::setOrganizationName("Distangler");
-  QCoreApplication::setApplicationName("Distangler");
-  dg::QtPlatform platform;
-  dg::Session session(platform);
+  dg::WindowSession window_session;
+  dg::QtPlatform& platform = window_session.platform;
+  dg::Session& session = window_session.session;
   dg::Graphics& g = session.graphics;
-  platform.attach(g);
-  platform.set_callback_runner([&session](dg::Handle object, const std::string& text) {
-    dg::run_callback(session, object, text);
-  });
 
   int failures = 0;
   auto check = [&](bool ok, const std::string& what) {
