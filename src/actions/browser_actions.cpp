@@ -454,25 +454,36 @@ void browser_save(Session& session) {
     if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(file);
   }
   std::vector<std::string> written;
+  // Saved before without taking any correction back since: the file written
+  // then takes only the corrections made after, and its log only theirs.
+  const bool onwards = b.saved <= b.applied;
   for (const std::string& file : files) {
-    std::vector<LandmarkEdit> edits;
-    for (std::size_t i = 0; i < b.applied; ++i) {
-      if (records[b.corrections[i].row].file() == file) edits.push_back(b.corrections[i].edit);
-    }
     const FileChoice from = split_path(file);
     const auto dot = from.name.rfind('.');
     const std::string stem = dot == std::string::npos ? from.name : from.name.substr(0, dot);
     const std::string extension = dot == std::string::npos ? ".tps" : from.name.substr(dot);
-    auto choice = session.platform.put_file("*.tps;*.TPS", "Save corrected TPS",
-                                            stem + "-corrected" + extension, from.folder);
+    const auto before = b.saved_to.find(file);
+    const FileChoice last = before == b.saved_to.end()
+                                ? FileChoice{stem + "-corrected" + extension, from.folder}
+                                : split_path(before->second);
+    auto choice =
+        session.platform.put_file("*.tps;*.TPS", "Save corrected TPS", last.name, last.folder);
     if (!choice) break;
+    const bool again = onwards && before != b.saved_to.end() && choice->path() == before->second;
+    const std::string original = again ? before->second : file;
+    std::vector<LandmarkEdit> edits;
+    for (std::size_t i = again ? b.saved : 0; i < b.applied; ++i) {
+      if (records[b.corrections[i].row].file() == file) edits.push_back(b.corrections[i].edit);
+    }
     std::string fallback = "NA";
+    const bool marks_missing = std::any_of(
+        edits.begin(), edits.end(), [](const LandmarkEdit& e) { return std::isnan(e.after[0]); });
     FileText text;
     std::string reason;
-    if (!read_whole_file(file, text, reason)) {
-      raise("Error on file open: \"" + file + "\" (" + reason + ")");
+    if (!read_whole_file(original, text, reason)) {
+      raise("Error on file open: \"" + original + "\" (" + reason + ")");
     }
-    if (!tps_missing_mark(text.view(), session.handler.reading)) {
+    if (marks_missing && !tps_missing_mark(text.view(), session.handler.reading)) {
       auto asked = session.platform.ask_text(
           "Missing landmarks",
           "The file has no mark of its own for a missing landmark. Write its coordinates as NA "
@@ -482,7 +493,9 @@ void browser_save(Session& session) {
       if (!asked) break;
       fallback = *asked;
     }
-    save_corrected_tps(file, choice->path(), edits, session.handler.reading, fallback, now_text());
+    save_corrected_tps(original, choice->path(), edits, session.handler.reading, fallback,
+                       now_text());
+    b.saved_to[file] = choice->path();
     written.push_back(choice->name);
   }
   if (written.size() == files.size()) b.saved = b.applied;

@@ -117,6 +117,8 @@ struct BrowserState {
   std::vector<Correction> corrections;
   std::size_t applied = 0;
   std::size_t saved = 0;
+  // Where the corrections of each file were saved last, by the file's path.
+  std::map<std::string, std::string> saved_to;
   bool sorted = false;    // the list by outlier distance
   bool protocol = false;  // the pairs and triples drawn on the photo
   std::string images;     // the folder of photos the user named

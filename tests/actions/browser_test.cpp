@@ -3,6 +3,7 @@
 // restore it, undo and redo, save the corrected file and load it again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "actions/dahand_actions.hpp"
@@ -122,6 +123,14 @@ TEST_F(BrowserTest, StepsCorrectsUndoesAndSavesTheCorrectedFile) {
   expected.replace(expected.find("30.00 40.00"), 11, "33.25 44.50");
   EXPECT_EQ(corrected, expected);
   EXPECT_NE(read("wings-corrected.edits.csv").find("s1"), std::string::npos);
+  // Saved again after one more correction: the file takes it, the log only it.
+  drag(3, 50, 16);
+  platform.answer((out / "wings-corrected.tps").string());
+  run("BrowserSave");
+  expected.replace(expected.find("50.00 15.00"), 11, "50.00 16.00");
+  EXPECT_EQ(read("wings-corrected.tps"), expected);
+  const std::string log = read("wings-corrected.edits.csv");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;  // the header, three edits
 
   // Saved: a load asks nothing, and gives the corrected sample.
   session.tps_options.missing = true;
