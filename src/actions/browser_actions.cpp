@@ -190,7 +190,8 @@ void put_landmark(BrowserState& b, std::size_t row, std::size_t landmark,
   xy[2 * (landmark - 1) + 1] = at[1];
 }
 
-void correct(Session& session, std::size_t landmark, const std::array<double, 3>& to) {
+// `to` is taken by value: it may be a correction of the list this one grows.
+void correct(Session& session, std::size_t landmark, std::array<double, 3> to) {
   BrowserState& b = session.browser;
   const std::size_t row = b.shown;
   Correction c{row, {}};

@@ -184,8 +184,15 @@ TEST_F(BrowserTest, DigitisesAFolderOfPhotosIntoATpsFile) {
   EXPECT_EQ(read("shots/shots.tps"),
             "LM=3\n10.25000 20.00000\nNA NA\n30.00000 40.12500\nIMAGE=a.png\nID=a\n"
             "LM=1\n1.00000 2.00000\nIMAGE=b.JPG\nID=b\n");
+  place(3, 1);
+  place(2, 5);
   run("DigitiseClose");
   EXPECT_FALSE(actions::digitiser_open(session));
+  // Every photo done: the file loads as a sample.
+  session.tps_options.missing = true;
+  answer_run((out / "shots" / "shots.tps").string(), "GetTPSData");
+  EXPECT_EQ(session.handler.sample.specimens(), 2u);
+  EXPECT_EQ(session.handler.sample.landmarks(), 3u);
 }
 
 }  // namespace

@@ -235,7 +235,11 @@ int main(int argc, char** argv) {
     // A landmark of a copy of a published file dragged and saved.
     const fs::path lizard = fs::path(real) / "lizard-maxilla-62spec-k11-neg1missing-winpath.tps";
     if (!real.empty() && fs::exists(lizard)) {
-      fs::copy_file(lizard, out / "lizard.tps", fs::copy_options::overwrite_existing);
+      // A fresh copy, writable, and no log of an earlier run beside its correction.
+      fs::remove(out / "lizard.tps");
+      fs::remove(out / "lizard-corrected.edits.csv");
+      fs::copy_file(lizard, out / "lizard.tps");
+      fs::permissions(out / "lizard.tps", fs::perms::owner_write, fs::perm_options::add);
       session.tps_options.missing = true;
       session.tps_options.missing_code = -1;
       platform.answer((out / "lizard.tps").string());
