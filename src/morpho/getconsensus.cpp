@@ -12,6 +12,7 @@
 #include "morpho/centsize.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/parallel.hpp"
+#include "runtime/array/portable_math.hpp"
 #include "runtime/array/progress.hpp"
 
 namespace dg {
@@ -56,16 +57,19 @@ double rotate_onto(std::span<double> row, const std::vector<double>& ref) {
     ct += a * u + b * v;
     st += u * b - v * a;
   }
-  const double theta = std::atan2(st, ct);
-  const double c = std::cos(theta);
-  const double s = std::sin(theta);
+  // The cosine and sine of the angle straight from its two sums, so that no
+  // C library's trigonometry (which differs between systems in the last bit)
+  // is on the coordinates' road.
+  const double r = std::sqrt(ct * ct + st * st);
+  const double c = r > 0 ? ct / r : 1.0;
+  const double s = r > 0 ? st / r : 0.0;
   for (std::size_t j = 0; j < k; ++j) {
     const double u = row[2 * j];
     const double v = row[2 * j + 1];
     row[2 * j] = u * c - v * s;
     row[2 * j + 1] = u * s + v * c;
   }
-  return std::abs(theta);
+  return portable_atan2(std::abs(st), ct);
 }
 
 // The same for x y z landmarks.

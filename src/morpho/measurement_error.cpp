@@ -1,6 +1,7 @@
 #include "morpho/measurement_error.hpp"
 
 #include <boost/math/distributions/fisher_f.hpp>
+#include <boost/multiprecision/cpp_bin_float.hpp>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -9,6 +10,21 @@
 
 namespace dg {
 namespace {
+
+// The F distribution's tail and quantiles are computed in Boost's software
+// floating point, whose logarithms and exponentials are its own, and then
+// rounded to doubles: with the C library's, they would differ between
+// systems in the last bits.
+using Wide = boost::multiprecision::cpp_bin_float_50;
+using WideF = boost::math::fisher_f_distribution<Wide>;
+
+double upper_tail(double df1, double df2, double f) {
+  return static_cast<double>(boost::math::cdf(boost::math::complement(WideF(df1, df2), Wide(f))));
+}
+
+double quantile(double df1, double df2, double p) {
+  return static_cast<double>(boost::math::quantile(WideF(df1, df2), Wide(p)));
+}
 
 // What the sums of squares give, for `per` degrees of freedom a specimen's
 // measurement adds (1 for one variable, the dimensions of shape space for
@@ -48,17 +64,15 @@ OneWayAnova from_sums(const Sums& s, double per, double confidence, bool interva
     return r;
   }
   r.f = r.ms_among / r.ms_within;
-  const boost::math::fisher_f_distribution<double> among(r.df_among, r.df_within);
-  r.p = boost::math::cdf(boost::math::complement(among, r.f));
+  r.p = upper_tail(r.df_among, r.df_within, r.f);
   if (total != 0) {
     r.repeatability = r.s2_among / total;
     r.percent_me = 100 * r.s2_within / total;
   }
   if (interval) {
-    const double upper_tail = 1 - (1 - confidence) / 2;
-    const boost::math::fisher_f_distribution<double> within(r.df_within, r.df_among);
-    const double f_lower = r.f / boost::math::quantile(among, upper_tail);
-    const double f_upper = r.f * boost::math::quantile(within, upper_tail);
+    const double upper = 1 - (1 - confidence) / 2;
+    const double f_lower = r.f / quantile(r.df_among, r.df_within, upper);
+    const double f_upper = r.f * quantile(r.df_within, r.df_among, upper);
     r.ci_lower = (f_lower - 1) / (f_lower + r.n0 - 1);
     r.ci_upper = (f_upper - 1) / (f_upper + r.n0 - 1);
   }

@@ -65,11 +65,13 @@ double fit_present_landmarks(std::span<double> row, std::span<const double> cons
     }
     // Coinciding landmarks (here or in the consensus) leave no size or
     // direction to fit, and a non-finite sum leaves nothing to trust.
-    const double s = std::sqrt(ct * ct + st * st) / squares;
+    const double r = std::sqrt(ct * ct + st * st);
+    const double s = r / squares;
     if (s > 0.0 && std::isfinite(s)) {
-      const double theta = std::atan2(st, ct);
-      const double c = std::cos(theta);
-      const double sn = std::sin(theta);
+      // The angle's cosine and sine from the sums themselves, free of the C
+      // library's trigonometry.
+      const double c = ct / r;
+      const double sn = st / r;
       for (std::size_t j = 0; j < k; ++j) {
         if (!present(row, j, 2)) {
           row[2 * j] = kNaN;

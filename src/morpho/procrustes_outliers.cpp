@@ -64,7 +64,12 @@ using Cross = std::array<double, 9>;
 // The largest trace(R M) over proper rotations R: the sum of M's singular
 // values, the last one signed as M's determinant.
 double best_rotation_trace(const Cross& m, std::size_t dims) {
-  if (dims == 2) return std::hypot(m[0] + m[3], m[1] - m[2]);
+  if (dims == 2) {
+    // A square root of the sum of squares, which every C library rounds alike
+    // (std::hypot does not).
+    const double a = m[0] + m[3], b = m[1] - m[2];
+    return std::sqrt(a * a + b * b);
+  }
   const Eigen::Matrix3d cross =
       Eigen::Map<const Eigen::Matrix<double, 3, 3, Eigen::RowMajor>>(m.data());
   if (!cross.allFinite()) return kNaN;

@@ -5,6 +5,7 @@
 
 #include "morpho/formtrad2.hpp"
 #include "morpho/tradangle.hpp"
+#include "runtime/array/portable_math.hpp"
 
 namespace dg {
 namespace {
@@ -42,7 +43,7 @@ RowSource angle_rows(const Sample& sample, std::vector<std::size_t> triples) {
 }
 
 void log_transform(std::span<double> row) {
-  for (std::size_t j = 0; j + 1 < row.size(); ++j) row[j] = std::log(row[j]);
+  for (std::size_t j = 0; j + 1 < row.size(); ++j) row[j] = portable_log(row[j]);
 }
 
 void size_constraint(std::span<double> row) {
