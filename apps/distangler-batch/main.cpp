@@ -248,6 +248,9 @@ static int run(int argc, char** argv) {
       "triple lists, calculates the distances and angles and writes the datasets, one\n"
       "line per specimen. Actions run in this order: load, pairs, triples, calculate,\n"
       "then the saves in the order the options are listed below."};
+  // A file named from the root ("/data/a.tps") is a file on every system, not
+  // a Windows-style option.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", "distangler-batch " DISTANGLER_VERSION,
                        "Print the version and exit");
   auto* input =
