@@ -5,10 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "runtime/array/error.hpp"
 #include "runtime/graphics/headless_platform.hpp"
+#include "runtime/graphics/svg_plot.hpp"
 
 namespace dg {
 namespace {
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
 
 // A 200 x 200 figure whose axes' plot box spans pixels 20.5 to 180.5 with
 // limits [0 10 0 10]: data unit 1 is 16 pixels.
@@ -169,6 +177,27 @@ TEST(TickTest, StepsAreOneTwoOrFiveTimesAPowerOfTenAndLabelsShort) {
   EXPECT_EQ(tick_label(0.06, 0.02), "0.06");
   EXPECT_EQ(tick_label(1500, 500), "1500");
   EXPECT_EQ(tick_label(2e6, 1e6), "2e+06");
+}
+
+TEST_F(PrimitivesTest, TheSvgPlotHasOneUseAMarkerShownAndEscapedTexts) {
+  line({1, 2, 3}, {1, 2, 3}, "o");
+  line({40}, {1}, "o");
+  g.text(axes, 5, 5, "<a&b>\x01");
+  const std::string svg = svg_plot(g, figure);
+  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+  EXPECT_EQ(occurrences(svg, "<use "), 3u);
+  EXPECT_EQ(occurrences(svg, ">&lt;a&amp;b&gt;</text>"), 1u);
+  EXPECT_EQ(occurrences(svg, "<g"), occurrences(svg, "</g>"));
+  EXPECT_EQ(occurrences(svg, "<text"), 1u + 6u);  // and six tick labels
+  try {
+    check_svg_plot_path("dir.svg/plot.PNG");
+    FAIL() << "a PNG path was taken";
+  } catch (const RuntimeError& error) {
+    EXPECT_STREQ(error.what(),
+                 "The plot file \"dir.svg/plot.PNG\" needs the extension .svg: this build writes "
+                 "no .png or .pdf plots (they need Qt).");
+  }
+  EXPECT_NO_THROW(check_svg_plot_path("plot.SVG"));
 }
 
 }  // namespace
