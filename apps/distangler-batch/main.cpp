@@ -1,8 +1,9 @@
 // distangler-batch: runs the handler's actions without a window, answering
 // each file dialog from the command line, so that the datasets it writes are
 // byte for byte those of the window's actions. With --plot it also paints the
-// picture the window's axes would show, offscreen, with the window's painter,
-// and with --specimen-plots a picture of each specimen on its photo.
+// picture the window's axes would show, offscreen, with the window's painter
+// (without Qt, as SVG from the same drawing), and with --specimen-plots a
+// picture of each specimen on its photo.
 #include <CLI/CLI.hpp>
 
 #include <cctype>
@@ -37,6 +38,7 @@
 #include "runtime/array/file_io.hpp"
 #include "runtime/array/parallel.hpp"
 #include "runtime/graphics/headless_platform.hpp"
+#include "runtime/graphics/svg_plot.hpp"
 
 #ifndef DISTANGLER_VERSION
 #error "DISTANGLER_VERSION is set by CMake from the project's version"
@@ -383,6 +385,22 @@ static int run(int argc, char** argv) {
             }
           },
           "FILE.svg|.png|.pdf"));
+#else
+  app.add_option("--plot", o.plot,
+                 "Draw the plot the window would show after the actions into this SVG file "
+                 "(.svg; this build has no Qt for PNG or PDF)")
+      ->check(CLI::Validator(
+          [](std::string& path) {
+            try {
+              dg::check_svg_plot_path(path);
+              return std::string();
+            } catch (const dg::RuntimeError& error) {
+              return std::string(error.what());
+            }
+          },
+          "FILE.svg"));
+#endif
+#if DISTANGLER_PLOT
   app.add_option("--specimen-plots", o.specimen_plots,
                  "Paint each specimen of a TPS sample on its photo (IMAGE=) into DIR, made when "
                  "missing: one PNG per specimen, named by its number and ID (or image), with "
@@ -679,9 +697,12 @@ static int run(int argc, char** argv) {
         }
       });
     }
+#endif
     if (!o.plot.empty()) {
       steps.step("plot", [&] {
+#if DISTANGLER_PLOT
         start_gui();
+#endif
         // The picture the window's axes would show after the same loads.
         dg::HeadlessPlatform platform;
         dg::Session session(platform);
@@ -692,11 +713,14 @@ static int run(int argc, char** argv) {
         dg::actions::draw_sample(session);
         dg::Graphics& graphics = session.graphics;
         auto figure = graphics.figure_of(graphics.gca());
+#if DISTANGLER_PLOT
         dg::write_plot(graphics, *figure, o.plot);
+#else
+        dg::write_svg_plot(graphics, *figure, o.plot);
+#endif
       });
       done.outputs.push_back({o.plot, std::nullopt});
     }
-#endif
   } catch (const dg::RuntimeError& error) {
     std::cerr << "distangler-batch: " << error.what() << "\n";
     failure = error.what();

@@ -412,6 +412,21 @@ sys.exit(not ok)' "$work/plots" "$work/plots-o.csv" "$work/plots.json"
   fi
 fi
 
+# --plot: an SVG in every build. Without Qt (no --specimen-plots) it is the
+# shared drawing, one <use> per marker shown, and PNG or PDF are refused.
+"$tool" --tps-scale "$examples/sample.tps" --pairs "$examples/pairs.txt" \
+  --plot "$work/plot.svg" >/dev/null 2>"$work/err"
+check "--plot writes an SVG" test $? -eq 0 -a ! -s "$work/err"
+check "the SVG plot is well-formed XML" \
+  python3 -c 'import sys, xml.etree.ElementTree as E; E.parse(sys.argv[1])' "$work/plot.svg"
+if ! "$tool" --help | grep -q -- --specimen-plots; then
+  check "the SVG plot shows the 180 landmarks of the sample" \
+    test "$(grep -c "<use " "$work/plot.svg")" -eq 180
+  "$tool" --tps-scale "$examples/sample.tps" --plot "$work/plot.png" >/dev/null 2>"$work/err"
+  check "a PNG plot is refused" test $? -ne 0 -a ! -e "$work/plot.png"
+  check "the refusal names the extensions" grep -q 'needs the extension .svg: this build writes no .png or .pdf plots' "$work/err"
+fi
+
 # Exactly one input.
 "$tool" --pairs "$road/pairs.txt" 2>/dev/null
 check "an input is required" test $? -ne 0

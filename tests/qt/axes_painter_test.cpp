@@ -161,34 +161,6 @@ TEST_F(PainterTest, AMovedTextGetsALeaderToItsPlace) {
   }
 }
 
-TEST(LabelShift, FindsTheNearestFreePlaceDownBeforeUp) {
-  QFont font;
-  font.setPixelSize(12);
-  QFontMetricsF metrics(font);
-  const double h = metrics.height();
-  std::vector<QRectF> labels;
-  EXPECT_EQ(label_shift(labels, metrics, "12", {10, 50}), 0);
-  EXPECT_EQ(label_shift(labels, metrics, "12", {10, 50}), h);
-  EXPECT_EQ(label_shift(labels, metrics, "13", {12, 50}), -h);
-  EXPECT_EQ(label_shift(labels, metrics, "14", {11, 51}), 2 * h);
-  EXPECT_EQ(label_shift(labels, metrics, "15", {200, 50}), 0) << "no overlap, no move";
-  ASSERT_EQ(labels.size(), 5u);
-  EXPECT_EQ(labels[3].top(), 51 - metrics.ascent() + 2 * h);
-  // With every place taken the label stays where it is.
-  for (int i = -kNudgeSteps; i <= kNudgeSteps; ++i) {
-    labels.push_back(QRectF(0, 300 + i * h - metrics.ascent(), 50, h));
-  }
-  EXPECT_EQ(label_shift(labels, metrics, "16", {10, 300}), 0);
-
-  // A text is moved only within the room: up from its bottom edge, and not
-  // at all when neither way stays inside it.
-  const QRectF room(0, 0, 300, 50 + metrics.descent());
-  std::vector<QRectF> low;
-  EXPECT_EQ(label_shift(low, metrics, "12", {10, 50}, room), 0);
-  EXPECT_EQ(label_shift(low, metrics, "12", {10, 50}, room), -h);
-  EXPECT_EQ(label_shift(low, metrics, "12", {10, 50}, QRectF(0, 40, 300, h)), 0);
-}
-
 TEST_F(PainterTest, ManyMarkersAllAppearAndInvisibleOnesDoNot) {
   for (int i = 0; i < 20; ++i) {
     for (int j = 0; j < 20; ++j) point(0.25 + 0.5 * i, 0.25 + 0.5 * j, "k.", 6);
@@ -259,28 +231,6 @@ TEST_F(PainterTest, AFailedPlotLeavesTheOldFileAndSaysWhy) {
   kept << std::ifstream(png, std::ios::binary).rdbuf();
   EXPECT_EQ(kept.str(), "old picture");
   fs::remove_all(dir);
-}
-
-TEST(TickTest, StepsAreOneTwoOrFiveTimesAPowerOfTen) {
-  double step = 0;
-  auto ticks = nice_ticks(0, 1, 5, &step);
-  ASSERT_EQ(ticks.size(), 6u);
-  EXPECT_DOUBLE_EQ(ticks[1], 0.2);
-  EXPECT_DOUBLE_EQ(ticks[5], 1);
-  EXPECT_DOUBLE_EQ(step, 0.2);
-  EXPECT_EQ(nice_ticks(-0.47, 0.52, 3, &step), (std::vector<double>{0, 0.5}));
-  EXPECT_EQ(nice_ticks(120, 980, 4, &step), (std::vector<double>{200, 400, 600, 800}));
-  EXPECT_TRUE(nice_ticks(1, 1, 5, &step).empty());
-}
-
-TEST(TickTest, LabelsAreShortAndNeverNegativeZero) {
-  EXPECT_EQ(tick_label(0.2, 0.2), "0.2");
-  EXPECT_EQ(tick_label(-1e-17, 0.2), "0");
-  EXPECT_EQ(tick_label(1, 0.5), "1");
-  EXPECT_EQ(tick_label(-2.5, 0.5), "-2.5");
-  EXPECT_EQ(tick_label(0.06, 0.02), "0.06");
-  EXPECT_EQ(tick_label(1500, 500), "1500");
-  EXPECT_EQ(tick_label(2e6, 1e6), "2e+06");
 }
 
 }  // namespace

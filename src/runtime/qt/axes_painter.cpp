@@ -7,51 +7,27 @@
 #include <QPolygonF>
 #include <algorithm>
 #include <cmath>
-#include <numbers>
+#include <map>
+#include <variant>
 
 #include "runtime/qt/image_cache.hpp"
 
 namespace dg {
 namespace {
 
-const QColor kAxisColor(38, 38, 38);
-constexpr double kTickLength = 5;
-constexpr double kTickFontPoints = 9;
-constexpr double kLeaderWidth = 0.5;
 // Batches of more markers than this skip markers landing where an identical
 // one was already stamped; smaller batches are drawn as they come.
 constexpr std::size_t kDedupeFrom = 256;
 
-QColor resolved_color(const ColorSpec& color, const QColor& line) {
-  switch (color.kind) {
-    case ColorSpec::Kind::None:
-      return Qt::transparent;
-    case ColorSpec::Kind::Auto:
-      return line;
-    case ColorSpec::Kind::Rgb:
-      return to_qcolor(color.rgb);
-  }
-  return line;
+QColor paint_color(const std::optional<Rgb>& rgb) {
+  return rgb ? to_qcolor(*rgb) : QColor(Qt::transparent);
 }
 
-QPainterPath polygon_path(std::initializer_list<QPointF> points) {
-  QPainterPath path;
-  path.addPolygon(QPolygonF(points));
-  path.closeSubpath();
-  return path;
+QPointF to_qpoint(const PlotPoint& p) {
+  return {p.x, p.y};
 }
-
-QPainterPath star_path(int tips, double outer, double inner) {
-  QPolygonF polygon;
-  for (int i = 0; i < 2 * tips; ++i) {
-    double angle = -std::numbers::pi / 2 + i * std::numbers::pi / tips;
-    double r = i % 2 == 0 ? outer : inner;
-    polygon << QPointF(r * std::cos(angle), r * std::sin(angle));
-  }
-  QPainterPath path;
-  path.addPolygon(polygon);
-  path.closeSubpath();
-  return path;
+QRectF to_qrect(const PixelRect& r) {
+  return {r.left, r.top, r.width, r.height};
 }
 
 QFont font_of_points(double points) {
@@ -59,6 +35,36 @@ QFont font_of_points(double points) {
   font.setPointSizeF(points);
   return font;
 }
+
+// Texts measured in the application's font as `device` draws it.
+class QtTextMetrics : public TextMetrics {
+ public:
+  explicit QtTextMetrics(QPaintDevice* device) : device_(device) {}
+  double ascent(double points) const override { return of(points).ascent(); }
+  double descent(double points) const override { return of(points).descent(); }
+  double height(double points) const override { return of(points).height(); }
+  double advance(std::string_view text, double points) const override {
+    return of(points).horizontalAdvance(qstring(text));
+  }
+  PixelRect bounds(std::string_view text, double points) const override {
+    const QRectF r = of(points).boundingRect(qstring(text));
+    return {r.left(), r.top(), r.width(), r.height()};
+  }
+
+ private:
+  static QString qstring(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  }
+  const QFontMetricsF& of(double points) const {
+    auto it = fonts_.find(points);
+    if (it == fonts_.end()) {
+      it = fonts_.emplace(points, QFontMetricsF(font_of_points(points), device_)).first;
+    }
+    return it->second;
+  }
+  QPaintDevice* device_;
+  mutable std::map<double, QFontMetricsF> fonts_;
+};
 
 // The outline of `text` in `font` as a device of `dpi` dots per inch draws it.
 // Outlines are taken at 64 times the size and scaled down, since a font's
@@ -111,17 +117,10 @@ class MarkerBatch {
   // The narrowest line width in logical pixels that covers a whole device pixel.
   double thinnest() const { return raster_ ? 1.0 / scale_ : 0.0; }
 
-  // Maps data coordinates to logical ones as x' = left + (x - x0) * sx,
-  // y' = bottom - (y - y0) * sy, for add_data.
-  void data_map(double left, double x0, double sx, double bottom, double y0, double sy) {
-    left_ = left, x0_ = x0, sx_ = sx, bottom_ = bottom, y0_ = y0, sy_ = sy;
-  }
-
-  // A marker at data coordinates, mapped as data_map says.
-  void add_data(double x, double y) {
-    double lx = left_ + (x - x0_) * sx_, ly = bottom_ - (y - y0_) * sy_;
-    add_device(
-        QPointF(to_device_.m11() * lx + to_device_.dx(), to_device_.m22() * ly + to_device_.dy()));
+  // A marker at a logical point.
+  void add(const PlotPoint& p) {
+    add_device(QPointF(to_device_.m11() * p.x + to_device_.dx(),
+                       to_device_.m22() * p.y + to_device_.dy()));
   }
 
   void add_device(QPointF p) {
@@ -228,7 +227,6 @@ class MarkerBatch {
   double scale_ = 1;
   QTransform to_device_;
   QRectF clip_;
-  double left_ = 0, x0_ = 0, sx_ = 1, bottom_ = 0, y0_ = 0, sy_ = 1;
   MarkerSprites::Key key_{};
   bool has_key_ = false;
   double reach_ = 0;
@@ -242,18 +240,12 @@ class MarkerBatch {
   bool traced_filled_ = false;
 };
 
-// Paints an image object over its extent, mapped as `map` maps data points.
-// Vector devices get a copy of at most twice the device pixels it covers,
-// which keeps a photo of many megapixels from filling an SVG file.
-template <class Map>
-void paint_image(QPainter& painter, const Image& object, const Map& map, bool raster) {
-  const QRectF target =
-      QRectF(map(object.xdata[0], object.ydata[1]), map(object.xdata[1], object.ydata[0]))
-          .normalized();
-  if (!std::isfinite(target.width()) || !std::isfinite(target.height()) || target.isEmpty()) {
-    return;
-  }
-  QImage image = cached_image(object.file);
+// Paints an image over its target. Vector devices get a copy of at most
+// twice the device pixels it covers, which keeps a photo of many megapixels
+// from filling an SVG file.
+void paint_image(QPainter& painter, const ImagePrimitive& image_at, bool raster) {
+  const QRectF target = to_qrect(image_at.target);
+  QImage image = cached_image(image_at.file);
   if (image.isNull()) return;
   painter.save();
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -267,20 +259,124 @@ void paint_image(QPainter& painter, const Image& object, const Map& map, bool ra
   painter.restore();
 }
 
-QPen line_pen(const QColor& color, double width, LineStyle style) {
-  QPen pen(color, width);
-  pen.setJoinStyle(Qt::RoundJoin);
-  pen.setCapStyle(style == LineStyle::Solid ? Qt::RoundCap : Qt::FlatCap);
-  auto pattern = [&](std::initializer_list<double> lengths) {
+QPen line_pen(const PolylinePrimitive& line) {
+  QPen pen(to_qcolor(line.color), line.width);
+  if (line.kind == PolylinePrimitive::Kind::Line) pen.setJoinStyle(Qt::RoundJoin);
+  pen.setCapStyle(line.round_cap ? Qt::RoundCap : Qt::FlatCap);
+  if (!line.dashes.empty()) {
     QList<qreal> dashes;
-    for (double l : lengths) dashes << l / width;  // Qt measures dashes in pen widths
+    for (double l : line.dashes) dashes << l / line.width;  // Qt measures dashes in pen widths
     pen.setDashPattern(dashes);
-  };
-  if (style == LineStyle::Dashed) pattern({6, 4});
-  if (style == LineStyle::Dotted) pattern({1.5, 3});
-  if (style == LineStyle::DashDot) pattern({6, 3, 1.5, 3});
+    if (line.dash_offset != 0) pen.setDashOffset(line.dash_offset / line.width);
+  }
   return pen;
 }
+
+// Draws one list of primitives; `clip` is the plot box on which texts that
+// cross it are cut on devices that do not clip.
+class PrimitivePainter {
+ public:
+  PrimitivePainter(QPainter& painter, MarkerSprites& sprites, const QRectF& box)
+      : painter_(painter), batch_(painter, sprites, box), box_(box) {
+    raster_ = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
+    box_path_.addRect(box);
+  }
+
+  double thinnest() const { return batch_.thinnest(); }
+
+  // Sets the font of texts of this size.
+  QFont font(double points) {
+    QFont font = font_of_points(points);
+    painter_.setFont(font);
+    font_points_ = points;
+    return font;
+  }
+
+  void draw(const std::vector<Primitive>& list) {
+    for (const Primitive& primitive : list) {
+      if (const auto* markers = std::get_if<MarkerPrimitive>(&primitive)) {
+        batch_.style(markers->marker, markers->size, markers->edge_width,
+                     paint_color(markers->edge), paint_color(markers->face));
+        for (const PlotPoint& p : markers->at) batch_.add(p);
+        batch_.flush();
+      } else {
+        std::visit([&](const auto& p) { draw_one(p); }, primitive);
+      }
+    }
+  }
+
+ private:
+  void draw_one(const MarkerPrimitive&) {}
+
+  // Changes of state are made only when something changes: vector devices
+  // start a new group of elements at each one.
+  void antialias(bool on) {
+    if (on == antialias_) return;
+    painter_.setRenderHint(QPainter::Antialiasing, on);
+    antialias_ = on;
+  }
+
+  void draw_one(const PolylinePrimitive& line) {
+    antialias(line.antialias);
+    painter_.setPen(line_pen(line));
+    painter_.setBrush(Qt::NoBrush);
+    if (line.kind == PolylinePrimitive::Kind::Segment) {
+      painter_.drawLine(to_qpoint(line.points.front()), to_qpoint(line.points.back()));
+      return;
+    }
+    polygon_.clear();
+    for (const PlotPoint& p : line.points) polygon_ << to_qpoint(p);
+    painter_.drawPolyline(polygon_);
+  }
+
+  void draw_one(const RectPrimitive& rect) {
+    QPen pen(to_qcolor(rect.color), rect.width);
+    pen.setCapStyle(Qt::FlatCap);
+    painter_.setPen(pen);
+    painter_.setBrush(Qt::NoBrush);
+    antialias(false);
+    painter_.drawRect(to_qrect(rect.rect));
+  }
+
+  void draw_one(const ImagePrimitive& image) { paint_image(painter_, image, raster_); }
+
+  void draw_one(const TextPrimitive& text) {
+    const QString string = QString::fromStdString(text.text);
+    if (text.align != TextPrimitive::Align::Baseline) {
+      if (font_points_ != text.points) font(text.points);
+      const bool top = text.align == TextPrimitive::Align::TopCentre;
+      QPen pen(to_qcolor(text.color), 1);
+      pen.setCapStyle(Qt::FlatCap);
+      painter_.setPen(pen);
+      painter_.drawText(to_qrect(text.frame),
+                        top ? Qt::AlignHCenter | Qt::AlignTop : Qt::AlignRight | Qt::AlignVCenter,
+                        string);
+      return;
+    }
+    const QFont font = this->font(text.points);
+    const QColor color = to_qcolor(text.color);
+    painter_.setPen(color);
+    if (raster_ || !text.cut) {
+      painter_.drawText(to_qpoint(text.at), string);
+    } else {
+      // Vector devices need not honour the clip (SVG drops it), so a text
+      // crossing the box's edge is painted as its outline cut at the edge.
+      painter_.fillPath(
+          text_outline(font, painter_.device()->logicalDpiY(), to_qpoint(text.at), string)
+              .intersected(box_path_),
+          color);
+    }
+  }
+
+  QPainter& painter_;
+  MarkerBatch batch_;
+  QRectF box_;
+  QPainterPath box_path_;
+  bool raster_ = false;
+  bool antialias_ = true;  // as paint_axes sets it
+  double font_points_ = 0;
+  QPolygonF polygon_;
+};
 
 }  // namespace
 
@@ -329,64 +425,25 @@ const QImage& MarkerSprites::get(const Key& key) {
 }
 
 QPainterPath marker_path(Marker marker, double size, bool* filled) {
-  const double r = size / 2;
-  bool closed = true;
+  const MarkerShape shape = marker_shape(marker, size);
   QPainterPath path;
-  switch (marker) {
-    case Marker::None:
-      closed = false;
-      break;
-    case Marker::Circle:
-      path.addEllipse(QPointF(0, 0), r, r);
-      break;
-    case Marker::Point:  // a small filled dot, a third of the marker size
-      path.addEllipse(QPointF(0, 0), std::max(r / 3, 0.75), std::max(r / 3, 0.75));
-      break;
-    case Marker::Plus:
-      closed = false;
-      path.moveTo(-r, 0), path.lineTo(r, 0), path.moveTo(0, -r), path.lineTo(0, r);
-      break;
-    case Marker::Cross: {
-      closed = false;
-      double d = r * std::numbers::sqrt2 / 2;
-      path.moveTo(-d, -d), path.lineTo(d, d), path.moveTo(-d, d), path.lineTo(d, -d);
-      break;
+  if (shape.radius > 0) path.addEllipse(QPointF(0, 0), shape.radius, shape.radius);
+  for (const auto& polygon : shape.polygons) {
+    if (marker == Marker::Square) {
+      // As a rectangle, which Qt knows to be convex.
+      path.addRect(QRectF(to_qpoint(polygon[0]), to_qpoint(polygon[2])));
+      continue;
     }
-    case Marker::Star: {
-      closed = false;
-      double d = r * std::numbers::sqrt2 / 2;
-      path.moveTo(-r, 0), path.lineTo(r, 0), path.moveTo(0, -r), path.lineTo(0, r);
-      path.moveTo(-d, -d), path.lineTo(d, d), path.moveTo(-d, d), path.lineTo(d, -d);
-      break;
-    }
-    case Marker::Square: {
-      double s = r * 0.9;
-      path.addRect(QRectF(-s, -s, 2 * s, 2 * s));
-      break;
-    }
-    case Marker::Diamond:
-      path = polygon_path({{0, -r}, {r, 0}, {0, r}, {-r, 0}});
-      break;
-    case Marker::Up:
-      path = polygon_path({{0, -r}, {r * 0.866, r / 2}, {-r * 0.866, r / 2}});
-      break;
-    case Marker::Down:
-      path = polygon_path({{0, r}, {r * 0.866, -r / 2}, {-r * 0.866, -r / 2}});
-      break;
-    case Marker::Right:
-      path = polygon_path({{r, 0}, {-r / 2, r * 0.866}, {-r / 2, -r * 0.866}});
-      break;
-    case Marker::Left:
-      path = polygon_path({{-r, 0}, {r / 2, r * 0.866}, {r / 2, -r * 0.866}});
-      break;
-    case Marker::Pentagram:
-      path = star_path(5, r, r * 0.4);
-      break;
-    case Marker::Hexagram:
-      path = star_path(6, r, r * 0.58);
-      break;
+    QPolygonF points;
+    for (const PlotPoint& p : polygon) points << to_qpoint(p);
+    path.addPolygon(points);
+    path.closeSubpath();
   }
-  if (filled) *filled = closed;
+  for (const auto& [from, to] : shape.strokes) {
+    path.moveTo(to_qpoint(from));
+    path.lineTo(to_qpoint(to));
+  }
+  if (filled) *filled = shape.closed();
   return path;
 }
 
@@ -394,256 +451,27 @@ std::array<double, 4> shown_limits(const Graphics& graphics, Handle axes, QSizeF
   return graphics.shown_limits(axes, box.width(), box.height());
 }
 
-std::vector<double> nice_ticks(double lo, double hi, double target, double* step_out) {
-  std::vector<double> ticks;
-  if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi)) return ticks;
-  target = std::max(target, 1.0);
-  double magnitude = std::pow(10.0, std::floor(std::log10((hi - lo) / target)));
-  // The finest step that gives no more than half as many ticks again as wanted.
-  double step = 10 * magnitude;
-  for (double f : {1.0, 2.0, 5.0}) {
-    if ((hi - lo) / (f * magnitude) <= 1.5 * target) {
-      step = f * magnitude;
-      break;
-    }
-  }
-  double eps = step * 1e-9;
-  for (double k = std::ceil((lo - eps) / step); k * step <= hi + eps; k += 1) {
-    ticks.push_back(k * step);
-  }
-  if (step_out) *step_out = step;
-  return ticks;
-}
-
-QString tick_label(double value, double step) {
-  if (std::abs(value) < step * 1e-6) value = 0;
-  double big = std::max(std::abs(value), step);
-  if (big >= 1e6 || step < 1e-5) return QString::number(value, 'g', 6);
-  int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
-  QString text = QString::number(value, 'f', decimals);
-  if (text.contains('.')) {
-    while (text.endsWith('0')) text.chop(1);
-    if (text.endsWith('.')) text.chop(1);
-  }
-  return text;
-}
-
 QRectF axes_box(const Graphics& graphics, Handle figure, Handle axes) {
-  auto f = graphics.pixel_position(figure);
-  auto a = graphics.pixel_position(axes);
-  // Snapped to pixel centres so that a one-pixel box and its ticks stay sharp.
-  double left = std::floor(a[0]) + 0.5;
-  double top = std::floor(f[3] - a[1] - a[3]) + 0.5;
-  return QRectF(left, top, std::max(1.0, std::round(a[2])), std::max(1.0, std::round(a[3])));
-}
-
-double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, const QString& text,
-                   QPointF baseline, const QRectF& room) {
-  const QRectF at(baseline.x(), baseline.y() - metrics.ascent(), metrics.horizontalAdvance(text),
-                  metrics.height());
-  const double step = metrics.height();
-  double shift = 0;
-  if (labels.size() < kNudgedLabels) {
-    auto free = [&](double dy) {
-      const QRectF moved = at.translated(0, dy);
-      if (dy != 0 && !room.isEmpty() &&
-          (moved.top() < room.top() || moved.bottom() > room.bottom())) {
-        return false;
-      }
-      return std::none_of(labels.begin(), labels.end(),
-                          [&](const QRectF& r) { return r.intersects(moved); });
-    };
-    // Down one line, up one line, down two, ...: the nearest free place.
-    for (int i = 0; i < 2 * kNudgeSteps && !free(shift); ++i) {
-      shift = (i % 2 == 0 ? 1 : -1) * step * (i / 2 + 1);
-    }
-    if (!free(shift)) shift = 0;
-  }
-  labels.push_back(at.translated(0, shift));
-  return shift;
+  return to_qrect(axes_pixel_box(graphics, figure, axes));
 }
 
 void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const QRectF& box,
                 MarkerSprites& sprites) {
-  const Axes& a = graphics.axes(axes);
-  const auto lim = shown_limits(graphics, axes, box.size());
-  const double sx = box.width() / (lim[1] - lim[0]);
-  const double sy = box.height() / (lim[3] - lim[2]);
-  auto map = [&](double x, double y) {
-    return QPointF(box.left() + (x - lim[0]) * sx, box.bottom() - (y - lim[2]) * sy);
-  };
-
+  const QtTextMetrics metrics(painter.device());
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
-  if (a.visible) painter.fillRect(box, to_qcolor(a.color));
-
-  // Colours by palette index, converted once per paint rather than per object.
-  std::vector<QColor> colours;
-  std::vector<bool> known;
-  auto colour = [&](std::uint32_t index, const QColor& line) {
-    ColorSpec color = graphics.palette().color(index);
-    if (color.kind != ColorSpec::Kind::Rgb) return resolved_color(color, line);
-    if (index >= colours.size()) colours.resize(index + 1), known.resize(index + 1);
-    if (!known[index]) colours[index] = to_qcolor(color.rgb), known[index] = true;
-    return colours[index];
-  };
-
+  PrimitivePainter draw(painter, sprites, box);
+  const AxesPrimitives shown =
+      axes_primitives(graphics, axes, {box.left(), box.top(), box.width(), box.height()}, metrics,
+                      PrimitiveOptions{draw.thinnest()});
+  if (shown.background) painter.fillRect(box, to_qcolor(*shown.background));
   painter.setClipRect(box);
-  MarkerBatch batch(painter, sprites, box);
-  // Raster devices cut texts at the clip; on others they are cut by hand.
-  const bool raster =
-      painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
-  QPainterPath box_path;
-  box_path.addRect(box);
-  batch.data_map(box.left(), lim[0], sx, box.bottom(), lim[2], sy);
-  // Sets the batch up for a look; false when its markers draw nothing.
-  auto marker_style = [&](const LineLook& look) {
-    if (look.marker == Marker::None) return false;
-    const QColor color = colour(look.color, Qt::black);
-    const double width = std::max(look.line_width * kPixelsPerPoint, batch.thinnest());
-    QColor edge = colour(look.edge_color, color);
-    QColor face = colour(look.face_color, color);
-    if (look.marker == Marker::Point) face = edge;
-    if (edge.alpha() == 0 && face.alpha() == 0) return false;
-    batch.style(look.marker, look.marker_size * kPixelsPerPoint, width, edge, face);
-    return true;
-  };
-  const ObjectStore& store = graphics.store();
-  const PointRows& rows = a.points;
-  std::uint32_t row_look = PointRows::kDeadRow;  // the look the batch is set up for
-  bool row_draws = false;
-  QPolygonF run;
-  std::vector<QRectF> labels;  // the texts painted so far
-  // Images lie beneath everything else their axes show; only children that
-  // are not point rows can be one.
-  if (a.children.size() > rows.live) {
-    for (ObjectId id : a.children) {
-      if (store.point(id)) continue;
-      const Object& o = *store.object(id);
-      if (o.type == ObjectType::Image && o.visible) {
-        paint_image(painter, static_cast<const Image&>(o), map, raster);
-      }
-    }
-  }
-  for (ObjectId id : a.children) {
-    if (auto ref = store.point(id)) {
-      std::uint32_t look = rows.look[ref->row];
-      if (look != row_look) {
-        row_look = look;
-        row_draws = graphics.looks()[look].visible && marker_style(graphics.looks()[look]);
-      }
-      if (row_draws) batch.add_data(rows.x[ref->row], rows.y[ref->row]);
-      continue;
-    }
-    row_look = PointRows::kDeadRow;
-    const Object& o = *store.object(id);
-    if (!o.visible) continue;
-    if (o.type == ObjectType::Line) {
-      const auto& line = static_cast<const Line&>(o);
-      const LineLook& look = line.look;
-      const Points& pts = line.points;
-      if (look.style != LineStyle::None && pts.size() >= 2) {
-        batch.flush();
-        const double width = std::max(look.line_width * kPixelsPerPoint, batch.thinnest());
-        painter.setPen(line_pen(colour(look.color, Qt::black), width, look.style));
-        painter.setBrush(Qt::NoBrush);
-        run.clear();
-        for (std::size_t i = 0; i <= pts.size(); ++i) {
-          bool ok = i < pts.size() && std::isfinite(pts.x(i)) && std::isfinite(pts.y(i));
-          if (ok) run << map(pts.x(i), pts.y(i));
-          if (!ok && !run.isEmpty()) {
-            if (run.size() > 1) painter.drawPolyline(run);
-            run.clear();
-          }
-        }
-      }
-      if (marker_style(look)) {
-        for (std::size_t i = 0; i < pts.size(); ++i) batch.add_data(pts.x(i), pts.y(i));
-      }
-    } else if (o.type == ObjectType::Text) {
-      batch.flush();
-      const auto& text = static_cast<const Text&>(o);
-      // A text whose place the view does not show is left out (also when not finite).
-      if (!(text.x >= lim[0] && text.x <= lim[1] && text.y >= lim[2] && text.y <= lim[3])) {
-        continue;
-      }
-      const QPointF at = map(text.x, text.y);
-      QFont font = font_of_points(text.font_size);
-      QFontMetricsF metrics(font, painter.device());
-      const QString string = QString::fromStdString(text.string);
-      QPointF baseline = at + QPointF(0, (metrics.ascent() - metrics.descent()) / 2);
-      // A text whose place is shown is moved in from an edge it would cross,
-      // where the box has room for it, so a number is never cut to fewer digits.
-      const QRectF extent = metrics.boundingRect(string).translated(baseline);
-      if (extent.right() > box.right()) {
-        baseline.rx() -= std::min(extent.right() - box.right(), extent.left() - box.left());
-      }
-      if (extent.top() < box.top()) {
-        baseline.ry() += std::min(box.top() - extent.top(), box.bottom() - extent.bottom());
-      } else if (extent.bottom() > box.bottom()) {
-        baseline.ry() -= std::min(extent.bottom() - box.bottom(), extent.top() - box.top());
-      }
-      const double shift = label_shift(labels, metrics, string, baseline, box);
-      baseline.ry() += shift;
-      const QColor color = resolved_color(graphics.palette().color(text.color), Qt::black);
-      if (shift != 0) {
-        // The leader runs from the text's place to the near edge of the moved
-        // text; both lie in the box, since texts are moved only within it.
-        const double top = baseline.y() - metrics.ascent();
-        QPen pen(color, std::max(kLeaderWidth, batch.thinnest()));
-        pen.setCapStyle(Qt::FlatCap);
-        painter.setPen(pen);
-        painter.drawLine(at, QPointF(at.x(), shift > 0 ? top : top + metrics.height()));
-      }
-      painter.setFont(font);
-      painter.setPen(color);
-      if (raster || box.contains(metrics.boundingRect(string).translated(baseline))) {
-        painter.drawText(baseline, string);
-      } else {
-        // Vector devices need not honour the clip (SVG drops it), so a text
-        // crossing the box's edge is painted as its outline cut at the edge.
-        painter.fillPath(text_outline(font, painter.device()->logicalDpiY(), baseline, string)
-                             .intersected(box_path),
-                         color);
-      }
-    }
-  }
-  batch.flush();
+  draw.draw(shown.plot);
   painter.setClipping(false);
-
-  if (a.visible) {
-    QPen pen(kAxisColor, 1);
-    pen.setCapStyle(Qt::FlatCap);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    if (a.box) {
-      painter.drawRect(box);
-    } else {
-      painter.drawLine(box.bottomLeft(), box.bottomRight());
-      painter.drawLine(box.bottomLeft(), box.topLeft());
-    }
-    QFont font = font_of_points(kTickFontPoints);
-    painter.setFont(font);
-    QFontMetricsF metrics(font, painter.device());
-    const double label_height = metrics.height();
-    double step = 1;
-    for (double t : nice_ticks(lim[0], lim[1], box.width() / 90, &step)) {
-      double x = std::floor(map(t, 0).x()) + 0.5;
-      painter.drawLine(QPointF(x, box.bottom()), QPointF(x, box.bottom() - kTickLength));
-      if (a.box) painter.drawLine(QPointF(x, box.top()), QPointF(x, box.top() + kTickLength));
-      painter.drawText(QRectF(x - 60, box.bottom() + 3, 120, label_height),
-                       Qt::AlignHCenter | Qt::AlignTop, tick_label(t, step));
-    }
-    for (double t : nice_ticks(lim[2], lim[3], box.height() / 70, &step)) {
-      double y = std::floor(map(0, t).y()) + 0.5;
-      painter.drawLine(QPointF(box.left(), y), QPointF(box.left() + kTickLength, y));
-      if (a.box) painter.drawLine(QPointF(box.right(), y), QPointF(box.right() - kTickLength, y));
-      painter.drawText(QRectF(box.left() - 124, y - label_height / 2, 120, label_height),
-                       Qt::AlignRight | Qt::AlignVCenter, tick_label(t, step));
-    }
-  }
+  draw.draw(shown.frame);
+  if (!shown.frame.empty()) draw.font(kTickFontPoints);
+  draw.draw(shown.ticks);
   painter.restore();
 }
 

@@ -1,18 +1,19 @@
 // Paints axes of the graphics tree with a QPainter: the one painter behind the
-// window, PNG, SVG and PDF output and the clipboard picture. Coordinates are
-// logical pixels (1/96 inch); sizes given in points (marker sizes, widths,
-// font sizes) are converted at 96/72 pixels per point. Raster devices get
-// markers stamped from cached images in device pixels, which keeps them crisp
-// at any device pixel ratio; vector devices get one path per marker.
+// window, PNG, SVG and PDF output and the clipboard picture. It draws the
+// axes' primitives (runtime/graphics/primitives.hpp), measuring texts in the
+// application's font on the painter's device. Coordinates are logical pixels
+// (1/96 inch). Raster devices get markers stamped from cached images in
+// device pixels, which keeps them crisp at any device pixel ratio; vector
+// devices get one path per batch of markers.
 //
 // Painting reads the tree and never changes it; it raises nothing for valid
 // handles (an invalid handle raises the tree's RuntimeError).
 #pragma once
 
 #include <QColor>
-#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRectF>
 #include <QString>
 #include <array>
@@ -21,10 +22,9 @@
 #include <vector>
 
 #include "runtime/graphics/graphics.hpp"
+#include "runtime/graphics/primitives.hpp"
 
 namespace dg {
-
-inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
 
 // Marker images reused between paints, one per marker shape, size, colours,
 // edge width and device pixel ratio. Keep one per window.
@@ -57,24 +57,6 @@ QPainterPath marker_path(Marker marker, double size, bool* filled = nullptr);
 // (fitted when automatic) and, under "equal", one range widened about its
 // centre so that a data unit is as long in x as in y. [xmin, xmax, ymin, ymax].
 std::array<double, 4> shown_limits(const Graphics& graphics, Handle axes, QSizeF box);
-
-// Tick positions at a step of 1, 2 or 5 times a power of ten, about
-// `target` ticks over [lo, hi]; the step is returned through `step`.
-std::vector<double> nice_ticks(double lo, double hi, double target, double* step);
-// A tick label: at most the decimals the step needs, no trailing zeros, never "-0".
-QString tick_label(double value, double step);
-
-// How far down (negative: up) a text whose baseline starts at `baseline` is
-// moved so that it overlaps none of `labels`, the texts painted before it:
-// the nearest free place one text height at a time, down before up, at most
-// kNudgeSteps each way, else none. A moved text lies between the top and
-// bottom of `room` (unless `room` is empty). The text's place is added to
-// `labels`. Beyond kNudgedLabels texts an axes' texts are painted where they
-// stand.
-inline constexpr int kNudgeSteps = 6;
-inline constexpr std::size_t kNudgedLabels = 500;
-double label_shift(std::vector<QRectF>& labels, const QFontMetricsF& metrics, const QString& text,
-                   QPointF baseline, const QRectF& room = QRectF());
 
 // Paints one axes (background, its images, its other children in creation
 // order, box, ticks and tick labels) with its plot box at `box`; an image is
