@@ -106,6 +106,21 @@ const CLI::Validator kFileName(
     [](std::string& path) { return path.empty() ? std::string("an empty file name") : ""; },
     "FILE");
 
+// A check of --plot's file name: the reason `check` raises, if it raises.
+template <typename Check>
+CLI::Validator plot_path_check(Check check, const char* description) {
+  return CLI::Validator(
+      [check](std::string& path) {
+        try {
+          check(path);
+          return std::string();
+        } catch (const dg::RuntimeError& error) {
+          return std::string(error.what());
+        }
+      },
+      description);
+}
+
 #if DISTANGLER_PLOT
 const CLI::Validator kFolderName(
     [](std::string& path) { return path.empty() ? std::string("an empty folder name") : ""; },
@@ -375,30 +390,13 @@ static int run(int argc, char** argv) {
   app.add_option("--plot", o.plot,
                  "Paint the plot the window would show after the actions into this file: "
                  "SVG, PNG or PDF by its extension (.svg, .png, .pdf)")
-      ->check(CLI::Validator(
-          [](std::string& path) {
-            try {
-              dg::plot_format(path);
-              return std::string();
-            } catch (const dg::RuntimeError& error) {
-              return std::string(error.what());
-            }
-          },
-          "FILE.svg|.png|.pdf"));
+      ->check(plot_path_check([](const std::string& path) { dg::plot_format(path); },
+                              "FILE.svg|.png|.pdf"));
 #else
   app.add_option("--plot", o.plot,
                  "Draw the plot the window would show after the actions into this SVG file "
                  "(.svg; this build has no Qt for PNG or PDF)")
-      ->check(CLI::Validator(
-          [](std::string& path) {
-            try {
-              dg::check_svg_plot_path(path);
-              return std::string();
-            } catch (const dg::RuntimeError& error) {
-              return std::string(error.what());
-            }
-          },
-          "FILE.svg"));
+      ->check(plot_path_check(dg::check_svg_plot_path, "FILE.svg"));
 #endif
 #if DISTANGLER_PLOT
   app.add_option("--specimen-plots", o.specimen_plots,

@@ -1,6 +1,7 @@
 #include "runtime/array/file_io.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -195,6 +196,15 @@ std::size_t last_separator(std::string_view path) {
 #else
   return path.find_last_of('/');
 #endif
+}
+
+std::string lower_extension(const std::string& path) {
+  auto dot = path.find_last_of('.');
+  auto slash = last_separator(path);
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string ext = path.substr(dot);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
 }
 
 bool same_file(const std::string& a, const std::string& b) {

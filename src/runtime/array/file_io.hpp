@@ -39,6 +39,10 @@ std::string path_text(const std::filesystem::path& path);
 // also "\\"), or npos.
 std::size_t last_separator(std::string_view path);
 
+// A file name's extension from its last dot, in lower case (".svg"), or ""
+// when the name has none.
+std::string lower_extension(const std::string& path);
+
 // Whether two paths name the same existing file, by its identity (device and
 // inode, or volume and file index on Windows), whatever the spelling of the
 // paths, the symbolic links or hard links between them. False when either

@@ -204,15 +204,6 @@ class SvgWriter {
   int shapes_ = 0;
 };
 
-std::string lower_extension(const std::string& path) {
-  auto dot = path.find_last_of('.');
-  auto slash = last_separator(path);
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string ext = path.substr(dot);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
-
 }  // namespace
 
 std::string svg_plot(const Graphics& graphics, Handle figure) {

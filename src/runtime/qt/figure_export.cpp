@@ -23,15 +23,6 @@ namespace {
 constexpr int kDotsPerMeter96 = 3780;  // 96 dots per inch: one point is 4/3 pixel
 constexpr double kPictureScale = 2;    // bitmaps at twice the figure's pixels
 
-std::string lower_extension(const std::string& path) {
-  auto dot = path.find_last_of('.');
-  auto slash = last_separator(path);
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string ext = path.substr(dot);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
-
 QSizeF figure_size(const Graphics& graphics, Handle figure) {
   auto f = graphics.pixel_position(figure);
   return {std::max(1.0, f[2]), std::max(1.0, f[3])};
