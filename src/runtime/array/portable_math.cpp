@@ -1,6 +1,8 @@
 #include "runtime/array/portable_math.hpp"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 // The quadruple precision functions of GCC's libquadmath, declared here since
@@ -115,20 +117,23 @@ const AtanTable& atan_table() {
 
 // log x for a positive normal x, to about 2^-66 of its size.
 Pair log_pair(double x) {
-  int e = 0;
-  double m = 2 * std::frexp(x, &e);  // x = m 2^(e-1), m in [1, 2)
-  e -= 1;
+  // x = m 2^e with m in [1, 2), read off the bits of the normal number x.
+  const auto bits = std::bit_cast<std::uint64_t>(x);
+  int e = static_cast<int>(bits >> 52) - 1023;
+  double m = std::bit_cast<double>((bits & 0xfffffffffffffULL) | 0x3ff0000000000000ULL);
   if (m > 1.4142135623730951) {
     m /= 2;
     e += 1;
   }
   // m = c (1 + r) with c the nearest 128th: m - c is exact, |r| < 2^-7.
-  const int i = static_cast<int>(std::nearbyint(m * 128));
+  const int i = static_cast<int>(m * 128 + 0.5);
   const double c = i / 128.0;
   const Pair r = divide({m - c, 0}, {c, 0});
   // log(1 + r) = r - r^2/2 + r^3/3 - ..., the cube and beyond in doubles.
+  static constexpr double kLogTerms[] = {1.0 / 3,  -1.0 / 4, 1.0 / 5,   -1.0 / 6, 1.0 / 7,
+                                         -1.0 / 8, 1.0 / 9,  -1.0 / 10, 1.0 / 11, -1.0 / 12};
   double tail = 0;
-  for (int n = 12; n >= 3; --n) tail = (n % 2 ? 1.0 : -1.0) / n + r.hi * tail;
+  for (int n = 9; n >= 0; --n) tail = kLogTerms[n] + r.hi * tail;
   tail *= r.hi * r.hi * r.hi;
   const Pair square = two_prod(r.hi, r.hi);
   Pair series = two_sum(r.hi, -square.hi / 2);
@@ -143,7 +148,7 @@ Pair log_pair(double x) {
 Pair atan_pair(double s, double l) {
   const Pair t = divide({s, 0}, {l, 0});
   // atan t = atan c + atan d with c the nearest 64th and d = (t - c) / (1 + t c).
-  const int j = static_cast<int>(std::nearbyint(t.hi * 64));
+  const int j = static_cast<int>(t.hi * 64 + 0.5);
   const double c = j / 64.0;
   const Pair num = two_sum(t.hi - c, t.lo);
   const Pair tc = two_prod(t.hi, c);
@@ -151,8 +156,10 @@ Pair atan_pair(double s, double l) {
   const Pair d = divide(num, den);
   // atan d = d - d^3/3 + d^5/5 - ..., the cube and beyond in doubles.
   const double d2 = d.hi * d.hi;
+  static constexpr double kAtanTerms[] = {-1.0 / 3, 1.0 / 5,   -1.0 / 7,
+                                          1.0 / 9,  -1.0 / 11, 1.0 / 13};
   double tail = 0;
-  for (int n = 13; n >= 3; n -= 2) tail = ((n / 2) % 2 ? -1.0 : 1.0) / n + d2 * tail;
+  for (int n = 5; n >= 0; --n) tail = kAtanTerms[n] + d2 * tail;
   tail *= d2 * d.hi;
   const Pair series = quick_two_sum(d.hi, d.lo + tail);
   return add(atan_table().entries[j], series);
