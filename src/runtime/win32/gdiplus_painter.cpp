@@ -158,9 +158,9 @@ ImageFiles& image_files() {
 
 class PrimitivePainter {
  public:
-  PrimitivePainter(Gdiplus::Graphics& g, MarkerStamps& stamps, const PixelRect& box, double scale,
-                   bool vector)
-      : g_(g), stamps_(stamps), box_(box), scale_(scale), vector_(vector) {}
+  PrimitivePainter(Gdiplus::Graphics& g, MarkerStamps& stamps, const TextMetrics& metrics,
+                   const PixelRect& box, double scale, bool vector)
+      : g_(g), stamps_(stamps), metrics_(metrics), box_(box), scale_(scale), vector_(vector) {}
 
   void draw(const std::vector<Primitive>& list) {
     for (const Primitive& primitive : list) {
@@ -224,11 +224,17 @@ class PrimitivePainter {
                     PointF(real(text.at.x), real(text.at.y - ascent)), &format, &brush);
       return;
     }
+    // A text placed in a frame is drawn from a point worked out here, as
+    // metafile players differ in how they lay out a text in a rectangle.
+    const TextFormat format(Gdiplus::StringAlignmentNear, Gdiplus::StringAlignmentNear);
+    const double width = metrics_.advance(text.text, text.points);
+    const PixelRect& frame = text.frame;
     const bool top = text.align == TextPrimitive::Align::TopCentre;
-    const TextFormat format(top ? Gdiplus::StringAlignmentCenter : Gdiplus::StringAlignmentFar,
-                            top ? Gdiplus::StringAlignmentNear : Gdiplus::StringAlignmentCenter);
-    g_.DrawString(string.c_str(), static_cast<INT>(string.size()), font.get(), to_rect(text.frame),
-                  &format, &brush);
+    const double x = top ? frame.left + (frame.width - width) / 2 : frame.right() - width;
+    const double y =
+        top ? frame.top : frame.top + (frame.height - metrics_.height(text.points)) / 2;
+    g_.DrawString(string.c_str(), static_cast<INT>(string.size()), font.get(),
+                  PointF(real(x), real(y)), &format, &brush);
   }
 
   void draw_one(const MarkerPrimitive& markers) {
@@ -292,6 +298,7 @@ class PrimitivePainter {
 
   Gdiplus::Graphics& g_;
   MarkerStamps& stamps_;
+  const TextMetrics& metrics_;
   PixelRect box_;
   double scale_;
   bool vector_;
@@ -441,14 +448,16 @@ void paint_figure(Gdiplus::Graphics& g, const Graphics& graphics, Handle figure,
     const PixelRect box = axes_pixel_box(graphics, figure, child);
     const AxesPrimitives shown = axes_primitives(graphics, child, box, metrics,
                                                  PrimitiveOptions{vector ? 0.0 : 1.0 / scale});
-    PrimitivePainter painter(g, stamps, box, scale, vector);
+    PrimitivePainter painter(g, stamps, metrics, box, scale, vector);
     if (shown.background) {
       Gdiplus::SolidBrush brush(gdiplus_color(*shown.background));
       g.FillRectangle(&brush, to_rect(box));
     }
     g.SetClip(to_rect(box));
     painter.draw(shown.plot);
-    g.ResetClip();
+    // The clip set to the whole figure rather than reset: a metafile then
+    // holds it as a rectangle, which every player honours.
+    g.SetClip(RectF(0, 0, real(f[2]), real(f[3])));
     painter.draw(shown.frame);
     painter.draw(shown.ticks);
   }
