@@ -111,6 +111,32 @@ LRESULT CALLBACK edit_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UI
   return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 
+int text_width(HDC dc, const std::wstring& text) {
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  return size.cx;
+}
+
+// A line too long for `width` loses its middle to an ellipsis, where names
+// of files and samples differ least from their neighbours.
+std::wstring elided_in_middle(HDC dc, const std::wstring& line, int width) {
+  if (text_width(dc, line) <= width) return line;
+  std::size_t lo = 0, hi = line.size();
+  std::wstring best = L"\u2026";
+  while (lo < hi) {
+    const std::size_t keep = (lo + hi + 1) / 2;
+    const std::wstring shown =
+        line.substr(0, keep / 2) + L"\u2026" + line.substr(line.size() - (keep - keep / 2));
+    if (text_width(dc, shown) <= width) {
+      best = shown;
+      lo = keep;
+    } else {
+      hi = keep - 1;
+    }
+  }
+  return best;
+}
+
 void register_classes() {
   static bool done = false;
   if (done) return;
@@ -750,10 +776,11 @@ void FigureFrame::draw_text_control(const DRAWITEMSTRUCT& item) {
     while (start <= control.text.size()) {
       std::size_t end = control.text.find(L'\n', start);
       if (end == std::wstring::npos) end = control.text.size();
-      std::wstring text = control.text.substr(start, end - start);
+      const std::wstring text =
+          elided_in_middle(dc, control.text.substr(start, end - start), r.right - r.left);
       line.bottom = line.top + metrics.tmHeight;
       DrawTextW(dc, text.data(), static_cast<int>(text.size()), &line,
-                control.align | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS | DT_TOP);
+                control.align | DT_SINGLELINE | DT_NOPREFIX | DT_TOP);
       line.top = line.bottom;
       start = end + 1;
     }
