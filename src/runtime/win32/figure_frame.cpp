@@ -452,7 +452,7 @@ void FigureFrame::undock() {
 
 // ---- menus ----
 
-void FigureFrame::sync_menus() {
+std::string FigureFrame::menu_signature() const {
   std::string signature;
   std::function<void(Handle)> describe = [&](Handle parent) {
     for (Handle h : graphics_->children(parent)) {
@@ -467,6 +467,17 @@ void FigureFrame::sync_menus() {
     }
   };
   describe(figure_);
+  return signature;
+}
+
+void FigureFrame::sync_menus() {
+  // Menus are rebuilt only when something a menu shows has changed, and
+  // never while one is open (it is rebuilt when it closes).
+  if (in_menu_) {
+    menus_pending_ = true;
+    return;
+  }
+  const std::string signature = menu_signature();
   if (signature == menu_signature_) return;
   menu_signature_ = signature;
   HMENU old = menu_;
@@ -1246,11 +1257,32 @@ LRESULT FigureFrame::frame_message(UINT msg, WPARAM wparam, LPARAM lparam) {
       command(wparam, lparam);
       return 0;
     case WM_ENTERMENULOOP:
+      in_menu_ = true;
+      return 0;
+    case WM_EXITMENULOOP:
+      in_menu_ = false;
+      if (std::exchange(menus_pending_, false) && graphics_) {
+        platform_.guarded([&] { sync_menus(); });
+      }
       return 0;
     case WM_INITMENUPOPUP: {
-      // A menu's own callback runs when it opens, before its items show.
-      auto it = popups_.find(reinterpret_cast<HMENU>(wparam));
-      if (it != popups_.end() && !busy()) invoke(it->second);
+      // A menu's own callback runs when it opens, before its items show;
+      // the items it changed are shown at once, in the open menu.
+      const HMENU popup = reinterpret_cast<HMENU>(wparam);
+      auto it = popups_.find(popup);
+      if (it == popups_.end() || busy()) return 0;
+      const Handle menu = it->second;
+      invoke(menu);
+      if (!graphics_) return 0;
+      platform_.guarded([&] {
+        if (!graphics_->is_handle(menu) || menu_signature() == menu_signature_) return;
+        while (GetMenuItemCount(popup) > 0) DeleteMenu(popup, 0, MF_BYPOSITION);
+        std::vector<ACCEL> accels;  // those of the bar stay as they are until it closes
+        for (Handle item : graphics_->children(menu)) {
+          if (graphics_->type(item) == ObjectType::UIMenu) add_menu_item(popup, item, accels);
+        }
+        menus_pending_ = true;  // the whole bar follows when the menu closes
+      });
       return 0;
     }
     case WM_CTLCOLORSTATIC: {

@@ -87,6 +87,7 @@ class FigureFrame {
   void canvas_resized();
   void moved();
   void sync_menus();
+  std::string menu_signature() const;
   void add_menu_item(HMENU parent, Handle menu, std::vector<ACCEL>& accels);
   void sync_controls();
   void update_control(Control& control, Handle handle);
@@ -137,6 +138,8 @@ class FigureFrame {
   HMENU menu_ = nullptr;
   HACCEL accelerators_ = nullptr;
   std::string menu_signature_;
+  bool in_menu_ = false;        // a menu of the window is open
+  bool menus_pending_ = false;  // and the tree's menus changed meanwhile
   bool applying_ = false;
   FigureFrame* host_ = nullptr;
   std::vector<FigureFrame*> docks_;  // panels docked into this window
