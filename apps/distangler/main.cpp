@@ -17,59 +17,14 @@
 
 #include "actions/dahand.hpp"
 #include "actions/distangler.hpp"
-#include "actions/function_table.hpp"
 #include "actions/run_callback.hpp"
 #include "actions/session.hpp"
+#include "program_text.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/graphics/headless_platform.hpp"
 #include "runtime/qt/qt_platform.hpp"
 
-#ifndef DISTANGLER_VERSION
-#error "DISTANGLER_VERSION is set by CMake from the project's version"
-#endif
-
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: distangler\n"
-    "   or: distangler NAME [ARGUMENT...]\n"
-    "   or: distangler --open [FILE...]\n"
-    "\n"
-    "Distangler turns 2-D and 3-D landmark data (TPS files, TPS files with a\n"
-    "scale factor per specimen, plain numeric matrices) into datasets of distances\n"
-    "and angles, one line per specimen, for statistics programs.\n"
-    "\n"
-    "Without arguments, distangler opens its window.\n"
-    "\n"
-    "With arguments, the first names a function and the others are passed to it as\n"
-    "texts, as the window's controls call it; for example \"distangler dahand Clear\".\n"
-    "Errors are printed on a line of their own. When the call opens a window, the\n"
-    "program runs until it is closed; without a display the call runs without one.\n"
-    "\n"
-    "To run the actions without a window, use distangler-batch (see its --help).\n";
-
-constexpr const char* kOptions =
-    "Options:\n"
-    "  --open [FILE...]  open the window and load each file as if dropped on it\n"
-    "  --help            print this help and exit\n"
-    "  --version         print the version and exit\n";
-
-// The help: the usage, the names of the functions callable by name, as the
-// program registers them, wrapped to 80 columns, then the options.
-std::string help_text() {
-  std::string text = kUsage;
-  text += "\nFunctions that can be called by name:\n";
-  const dg::FunctionTable table = dg::make_function_table();
-  std::string line = " ";
-  for (const dg::FunctionEntry& entry : table.entries()) {
-    if (line.size() + 1 + entry.name.size() > 80) {
-      text += line + "\n";
-      line = " ";
-    }
-    line += " " + entry.name;
-  }
-  return text + line + "\n\n" + kOptions;
-}
 
 constexpr const char* kNoDisplay =
     "distangler: no display is available, so the window cannot open; run the actions without a "
@@ -102,11 +57,11 @@ int call_headless(int argc, char** argv) {
 static int run(int argc, char** argv) {
   const std::string_view first = argc > 1 ? argv[1] : "";
   if (first == "--help") {
-    std::cout << help_text();
+    std::cout << dg::program_help();
     return 0;
   }
   if (first == "--version") {
-    std::cout << "distangler " DISTANGLER_VERSION "\n";
+    std::cout << dg::program_version();
     return 0;
   }
   // The files to open, absolute, as the recent files keep them.
@@ -156,15 +111,7 @@ static int run(int argc, char** argv) {
     std::cerr << error.what() << "\n";
     return 1;
   }
-  for (const std::string& file : open) {
-    // As a file dropped on the window: run_callback prints a failed load.
-    const dg::Handle window = opened.at(0).scalar();
-    if (!session.graphics.is_handle(window)) break;
-    session.graphics.set(window, "DroppedFile", dg::Value(file));
-    dg::run_callback(session, window, session.graphics.get(window, "FileDropFcn").text());
-    if (session.graphics.is_handle(window))
-      session.graphics.set(window, "DroppedFile", dg::Value(""));
-  }
+  if (!opened.empty()) dg::open_as_dropped(session, opened.at(0).scalar(), open);
   return platform.exec();
 }
 

@@ -176,14 +176,20 @@ void open_recent(Session& session) {
 void save_plot(Session& session) {
   if (no_sample(session)) return;
   Graphics& g = session.graphics;
-  auto choice =
-      ask_save(session, "*.png;*.svg;*.pdf", "Save the plot as",
-               sample_name(session.handler) + "-plot.png", sample_folder(session.handler));
+  const std::vector<std::string> formats = session.platform.plot_formats();
+  std::string filter, listed;
+  for (std::size_t i = 0; i < formats.size(); ++i) {
+    filter += (i ? ";*" : "*") + formats[i];
+    listed += (i == 0 ? "" : i + 1 == formats.size() ? " or " : ", ") + formats[i];
+  }
+  auto choice = ask_save(session, filter, "Save the plot as",
+                         sample_name(session.handler) + "-plot" + formats.front(),
+                         sample_folder(session.handler));
   if (!choice) return;
   const std::string ext = extension(choice->name);
-  if (ext != ".png" && ext != ".svg" && ext != ".pdf") {
-    raise("\"" + choice->name + "\" does not end in .png, .svg or .pdf, so the plot has no " +
-          "format to be saved in.");
+  if (std::find(formats.begin(), formats.end(), ext) == formats.end()) {
+    raise("\"" + choice->name + "\" does not end in " + listed +
+          ", so the plot has no format to be saved in.");
   }
   // The current figure's plot, framed as the plot copy is: the axes with
   // their tick labels, not the room of the window's controls.

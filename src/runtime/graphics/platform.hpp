@@ -118,9 +118,13 @@ class Platform {
   virtual std::string setting(std::string_view key) const = 0;
   virtual void store_setting(std::string_view key, std::string_view value) = 0;
 
-  // Paints a figure without its controls into a PNG, SVG or PDF file, chosen
-  // by the path's extension, as the batch tool's --plot does.
+  // Paints a figure without its controls into a plot file of the format the
+  // path's extension names (PNG, SVG or PDF on Linux), as the batch tool's
+  // --plot does.
   virtual void save_plot(Graphics& graphics, Handle figure, const std::string& path) = 0;
+  // The extensions save_plot writes, lower case with their dot, the one a
+  // save dialog suggests first.
+  virtual std::vector<std::string> plot_formats() const { return {".png", ".svg", ".pdf"}; }
 
   // Writes text to the console exactly as given (no line end added).
   virtual void console(std::string_view text) = 0;
