@@ -8,7 +8,8 @@
 ; (with /NOCD) in the staging folder's parent with
 ;   VERSION  the project's version (0.2.0)
 ;   OUTFILE  the installer to write, relative to the current folder
-; and writes install-files.nsh and uninstall-files.nsh there: the File lines
+; and puts there the icon (distangler.ico, from this folder) and
+; install-files.nsh and uninstall-files.nsh: the File lines
 ; of every staged file, and their Delete and RMDir lines, so the uninstaller
 ; removes exactly what the installer put down.
 
@@ -53,6 +54,8 @@ VIAddVersionKey "FileDescription" "${NAME} ${VERSION} setup"
 VIAddVersionKey "CompanyName" "${NAME}"
 VIAddVersionKey "LegalCopyright" "The Distangler authors, MIT licence"
 
+!define MUI_ICON "distangler.ico"
+!define MUI_UNICON "distangler.ico"
 !define MUI_ABORTWARNING
 !define MUI_WELCOMEPAGE_TEXT "This installs ${NAME} ${VERSION} for you alone: it needs no administrator rights.$\r$\n$\r$\n${NAME} turns landmark data (TPS files) into datasets of distances and angles. The setup adds it to the Start menu and opens .tps files in it.$\r$\n$\r$\n$_CLICK"
 !insertmacro MUI_PAGE_WELCOME
@@ -119,6 +122,7 @@ Section "Uninstall"
   DeleteRegKey HKCU "${CLASSES}\${PROGID}"
   ${NOTIFY_ASSOCIATIONS}
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  DeleteRegKey HKCU "Software\Distangler"  ; the window's settings (recent files)
 
   ; Only the files the installer wrote: anything else the user keeps in the
   ; folder stays, and so does the folder then. The shared places above it
