@@ -23,6 +23,7 @@
 #include <cmath>
 #include <functional>
 
+#include "runtime/graphics/window_rules.hpp"
 #include "runtime/qt/control_widgets.hpp"
 #include "runtime/qt/qt_platform.hpp"
 
@@ -429,16 +430,7 @@ void FigureWindow::canvas_resized(QSize size) {
       return;
     }
     // The user resized the window: the figure's children scale with it.
-    const double sx = size.width() / px[2], sy = size.height() / px[3];
-    for (Handle child : graphics_->children(figure_)) {
-      ObjectType type = graphics_->type(child);
-      if (type != ObjectType::Axes && type != ObjectType::UIControl) continue;
-      auto r = graphics_->pixel_position(child);
-      graphics_->set_pixel_position(child, {r[0] * sx, r[1] * sy, r[2] * sx, r[3] * sy});
-    }
-    const double top = px[1] + px[3];  // the top edge stays where it is
-    graphics_->set_pixel_position(
-        figure_, {px[0], top - size.height(), double(size.width()), double(size.height())});
+    follow_inner_size(*graphics_, figure_, size.width(), size.height());
   });
 }
 
@@ -780,20 +772,7 @@ void FigureWindow::arrange_controls() {
 void FigureWindow::sync_menus() {
   // Menus are rebuilt only when something a menu shows has changed, so an
   // open menu is not pulled away by an unrelated change.
-  std::string signature;
-  std::function<void(Handle)> describe = [&](Handle parent) {
-    for (Handle h : graphics_->children(parent)) {
-      if (graphics_->type(h) != ObjectType::UIMenu) continue;
-      signature += std::to_string(h) + "\x1f" + std::to_string(parent);
-      for (const char* property :
-           {"Label", "Enable", "Visible", "Separator", "Checked", "Accelerator"}) {
-        signature += "\x1f" + graphics_->get(h, property).text();
-      }
-      signature += "\x1e";
-      describe(h);
-    }
-  };
-  describe(figure_);
+  const std::string signature = menu_signature(*graphics_, figure_);
   if (signature == menu_signature_) return;
   menu_signature_ = signature;
   for (auto& object : menu_objects_) {

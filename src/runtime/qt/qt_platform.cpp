@@ -1,5 +1,7 @@
 #include "runtime/qt/qt_platform.hpp"
 
+#include "runtime/graphics/window_rules.hpp"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
@@ -149,20 +151,12 @@ void QtPlatform::flush() {
 }
 
 bool QtPlatform::only_docked_left() const {
-  for (Handle figure : graphics_->figures()) {
-    if (!graphics_->figure(figure).docked) return false;
-  }
-  return true;
+  return dg::only_docked_left(*graphics_);
 }
 
 FigureWindow* QtPlatform::dock_host(Handle docked) const {
   if (!graphics_) return nullptr;
-  std::optional<Handle> first;
-  for (Handle figure : graphics_->figures()) {
-    if (figure != docked && !graphics_->figure(figure).docked && (!first || figure < *first)) {
-      first = figure;
-    }
-  }
+  const std::optional<Handle> first = dock_host_figure(*graphics_, docked);
   return first ? find(*first) : nullptr;
 }
 
@@ -251,14 +245,6 @@ QAction* QtPlatform::action_of(Handle menu) {
   return window ? window->action_of(menu) : nullptr;
 }
 
-void QtPlatform::answer(const std::string& path) {
-  answers_.emplace_back(path);
-}
-
-void QtPlatform::answer_cancel() {
-  answers_.emplace_back(std::nullopt);
-}
-
 QWidget* QtPlatform::dialog_parent() const {
   if (!graphics_) return nullptr;
   auto current = graphics_->current_figure();
@@ -269,12 +255,7 @@ QWidget* QtPlatform::dialog_parent() const {
 std::optional<FileChoice> QtPlatform::dialog(bool save, std::string_view filter,
                                              std::string_view title, std::string_view suggested,
                                              std::string_view folder) {
-  if (!answers_.empty()) {
-    auto answer = std::move(answers_.front());
-    answers_.pop_front();
-    if (!answer) return std::nullopt;
-    return split_path(*answer);
-  }
+  if (auto answer = scripted_.file()) return *answer;
   flush();
   const QString caption = QString::fromUtf8(title.data(), static_cast<int>(title.size()));
   QString start = start_folder();
@@ -310,7 +291,7 @@ std::optional<FileChoice> QtPlatform::put_file(std::string_view filter, std::str
 
 std::vector<FileChoice> QtPlatform::get_files(std::string_view filter, std::string_view title) {
   std::vector<FileChoice> choices;
-  if (!answers_.empty()) {
+  if (scripted_.has_file()) {
     if (auto one = dialog(false, filter, title)) choices.push_back(std::move(*one));
     return choices;
   }
@@ -324,12 +305,7 @@ std::vector<FileChoice> QtPlatform::get_files(std::string_view filter, std::stri
 }
 
 std::optional<std::string> QtPlatform::get_folder(std::string_view title) {
-  if (!answers_.empty()) {
-    auto answer = std::move(answers_.front());
-    answers_.pop_front();
-    if (!answer) return std::nullopt;
-    return *answer + (answer->empty() || answer->back() == '/' ? "" : "/");
-  }
+  if (auto answer = scripted_.folder('/')) return *answer;
   flush();
   const QString folder = QFileDialog::getExistingDirectory(
       dialog_parent(), QString::fromUtf8(title.data(), static_cast<int>(title.size())),
@@ -338,17 +314,9 @@ std::optional<std::string> QtPlatform::get_folder(std::string_view title) {
   return folder.toStdString() + "/";
 }
 
-void QtPlatform::answer_text(std::optional<std::string> text) {
-  text_answers_.push_back(std::move(text));
-}
-
 std::optional<std::string> QtPlatform::ask_text(std::string_view title, std::string_view prompt,
                                                 std::string_view initial) {
-  if (!text_answers_.empty()) {
-    auto answer = std::move(text_answers_.front());
-    text_answers_.pop_front();
-    return answer;
-  }
+  if (auto answer = scripted_.text()) return *answer;
   flush();
   bool ok = false;
   const QString text = QInputDialog::getText(
@@ -385,11 +353,7 @@ void QtPlatform::show_report(std::string_view title, std::string_view text, Text
 }
 
 Platform::Unsaved QtPlatform::ask_unsaved(std::string_view title, std::string_view question) {
-  if (!unsaved_answers_.empty()) {
-    const Unsaved answer = unsaved_answers_.front();
-    unsaved_answers_.pop_front();
-    return answer;
-  }
+  if (auto answer = scripted_.unsaved()) return *answer;
   flush();
   switch (QMessageBox::question(
       dialog_parent(), QString::fromUtf8(title.data(), static_cast<int>(title.size())),
@@ -408,17 +372,9 @@ void QtPlatform::message(MessageKind kind, std::string_view text) {
   const QString line = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
   messages_.push_back({QDateTime::currentDateTime(), kind, line});
   if (messages_window_) messages_view_->appendPlainText(message_line(messages_.back()));
-  status_ = line;
-  status_kind_ = kind;
-  if (kind == MessageKind::Warning && working_ > 0) ++callback_warnings_;
-  if (kind == MessageKind::Info && callback_warnings_ > 0) {
-    // The result of an action that warned would hide its warnings: it shows
-    // as a warning itself, with their number.
-    status_kind_ = MessageKind::Warning;
-    status_ += callback_warnings_ == 1
-                   ? QStringLiteral(" (1 warning: see Messages)")
-                   : QStringLiteral(" (%1 warnings: see Messages)").arg(callback_warnings_);
-  }
+  const StatusLine status = dg::status_line(kind, text, working_ > 0, callback_warnings_);
+  status_ = QString::fromUtf8(status.text.data(), static_cast<qsizetype>(status.text.size()));
+  status_kind_ = status.kind;
   for (auto& [figure, window] : windows_) window->show_status(status_, status_kind_);
 }
 
@@ -492,15 +448,7 @@ void QtPlatform::save_plot(Graphics& graphics, Handle figure, const std::string&
 
 void QtPlatform::print_figure(Graphics& graphics, Handle figure,
                               const std::vector<std::string>& options) {
-  bool noui = false;
-  for (const std::string& option : options) {
-    if (option == "-noui") {
-      noui = true;
-    } else if (option != "-dmeta" && option != "-dbitmap") {
-      raise("Printing takes the options -noui, -dmeta and -dbitmap, not \"" + option + "\".");
-    }
-  }
-  if (!noui) raise("Only a figure without its controls (-noui) can be printed to the clipboard.");
+  check_print_options(options);
   copy_figure(graphics, figure);
 }
 

@@ -26,6 +26,7 @@
 
 #include "runtime/graphics/graphics.hpp"
 #include "runtime/graphics/platform.hpp"
+#include "runtime/graphics/window_rules.hpp"
 
 class QAction;
 class QEventLoop;
@@ -67,9 +68,9 @@ class QtPlatform : public Platform, public TreeObserver {
   FigureWindow* dock_host(Handle docked) const;
 
   // Scripted dialog answers, used in order instead of showing a dialog.
-  void answer(const std::string& path);
-  void answer_cancel();
-  void answer_text(std::optional<std::string> text);
+  void answer(const std::string& path) { scripted_.answer(path); }
+  void answer_cancel() { scripted_.answer_cancel(); }
+  void answer_text(std::optional<std::string> text) { scripted_.answer_text(std::move(text)); }
 
   // Windows and widgets, for tests and screenshots; pending syncs run first.
   // A docked figure's window is the widget of a QDockWidget in its host.
@@ -94,7 +95,7 @@ class QtPlatform : public Platform, public TreeObserver {
   void show_messages();
   QWidget* messages_window() const { return messages_window_; }
   // Scripted answers for yes-or-no questions, used in order.
-  void answer_unsaved(Unsaved answer) { unsaved_answers_.push_back(answer); }
+  void answer_unsaved(Unsaved answer) { scripted_.answer_unsaved(answer); }
 
   std::optional<std::string> get_folder(std::string_view title) override;
   std::optional<std::string> ask_text(std::string_view title, std::string_view prompt,
@@ -150,8 +151,7 @@ class QtPlatform : public Platform, public TreeObserver {
   std::set<Handle> pending_;
   std::map<Handle, FigureWindow*> windows_;
   std::deque<QPointer<FigureWindow>> closing_;
-  std::deque<std::optional<std::string>> answers_;
-  std::deque<std::optional<std::string>> text_answers_;
+  ScriptedAnswers scripted_;
   QEventLoop* loop_ = nullptr;
   std::string console_;
   QString status_;
@@ -164,7 +164,6 @@ class QtPlatform : public Platform, public TreeObserver {
   // without a folder of its own starts (the current folder before any).
   QString last_folder_;
   QString start_folder() const;
-  std::deque<Unsaved> unsaved_answers_;
   int working_ = 0;  // callbacks running
   QElapsedTimer work_clock_;
   qint64 last_events_ = 0;

@@ -11,6 +11,7 @@
 
 #include "runtime/array/error.hpp"
 #include "runtime/graphics/property_table.hpp"
+#include "runtime/graphics/window_rules.hpp"
 #include "runtime/win32/native_text.hpp"
 #include "runtime/win32/wide_text.hpp"
 #include "runtime/win32/win32_platform.hpp"
@@ -311,20 +312,8 @@ void FigureFrame::canvas_resized() {
   RECT client;
   GetClientRect(canvas_, &client);
   const double w = client.right / scale_, h = client.bottom / scale_;
-  platform_.guarded([&] {
-    auto px = graphics_->pixel_position(figure_);
-    if (close_to(w, px[2]) && close_to(h, px[3])) return;
-    // The user resized the window: the figure's children scale with it.
-    const double sx = w / px[2], sy = h / px[3];
-    for (Handle child : graphics_->children(figure_)) {
-      const ObjectType type = graphics_->type(child);
-      if (type != ObjectType::Axes && type != ObjectType::UIControl) continue;
-      const auto r = graphics_->pixel_position(child);
-      graphics_->set_pixel_position(child, {r[0] * sx, r[1] * sy, r[2] * sx, r[3] * sy});
-    }
-    const double top = px[1] + px[3];  // the top edge stays where it is
-    graphics_->set_pixel_position(figure_, {px[0], top - h, w, h});
-  });
+  // The user resized the window: the figure's children scale with it.
+  platform_.guarded([&] { follow_inner_size(*graphics_, figure_, w, h); });
 }
 
 void FigureFrame::moved() {
@@ -452,24 +441,6 @@ void FigureFrame::undock() {
 
 // ---- menus ----
 
-std::string FigureFrame::menu_signature() const {
-  std::string signature;
-  std::function<void(Handle)> describe = [&](Handle parent) {
-    for (Handle h : graphics_->children(parent)) {
-      if (graphics_->type(h) != ObjectType::UIMenu) continue;
-      signature += std::to_string(h) + "\x1f" + std::to_string(parent);
-      for (const char* property :
-           {"Label", "Enable", "Visible", "Separator", "Checked", "Accelerator"}) {
-        signature += "\x1f" + graphics_->get(h, property).text();
-      }
-      signature += "\x1e";
-      describe(h);
-    }
-  };
-  describe(figure_);
-  return signature;
-}
-
 void FigureFrame::sync_menus() {
   // Menus are rebuilt only when something a menu shows has changed, and
   // never while one is open (it is rebuilt when it closes).
@@ -477,7 +448,7 @@ void FigureFrame::sync_menus() {
     menus_pending_ = true;
     return;
   }
-  const std::string signature = menu_signature();
+  const std::string signature = menu_signature(*graphics_, figure_);
   if (signature == menu_signature_) return;
   menu_signature_ = signature;
   HMENU old = menu_;
@@ -1275,7 +1246,8 @@ LRESULT FigureFrame::frame_message(UINT msg, WPARAM wparam, LPARAM lparam) {
       invoke(menu);
       if (!graphics_) return 0;
       platform_.guarded([&] {
-        if (!graphics_->is_handle(menu) || menu_signature() == menu_signature_) return;
+        if (!graphics_->is_handle(menu) || menu_signature(*graphics_, figure_) == menu_signature_)
+          return;
         while (GetMenuItemCount(popup) > 0) DeleteMenu(popup, 0, MF_BYPOSITION);
         std::vector<ACCEL> accels;  // those of the bar stay as they are until it closes
         for (Handle item : graphics_->children(menu)) {

@@ -87,7 +87,6 @@ class FigureFrame {
   void canvas_resized();
   void moved();
   void sync_menus();
-  std::string menu_signature() const;
   void add_menu_item(HMENU parent, Handle menu, std::vector<ACCEL>& accels);
   void sync_controls();
   void update_control(Control& control, Handle handle);

@@ -10,6 +10,7 @@
 
 #include "runtime/array/error.hpp"
 #include "runtime/array/progress.hpp"
+#include "runtime/graphics/window_rules.hpp"
 #include "runtime/win32/figure_frame.hpp"
 #include "runtime/win32/figure_pictures.hpp"
 #include "runtime/win32/native_text.hpp"
@@ -266,20 +267,12 @@ void Win32Platform::sync_now(Handle figure) {
 }
 
 bool Win32Platform::only_docked_left() const {
-  for (Handle figure : graphics_->figures()) {
-    if (!graphics_->figure(figure).docked) return false;
-  }
-  return true;
+  return dg::only_docked_left(*graphics_);
 }
 
 FigureFrame* Win32Platform::dock_host(Handle docked) const {
   if (!graphics_) return nullptr;
-  std::optional<Handle> first;
-  for (Handle figure : graphics_->figures()) {
-    if (figure != docked && !graphics_->figure(figure).docked && (!first || figure < *first)) {
-      first = figure;
-    }
-  }
+  const std::optional<Handle> first = dock_host_figure(*graphics_, docked);
   return first ? find(*first) : nullptr;
 }
 
@@ -356,27 +349,10 @@ HWND Win32Platform::dialog_owner() const {
   return window && window->visible() ? window->hwnd() : nullptr;
 }
 
-void Win32Platform::answer(const std::string& path) {
-  answers_.emplace_back(path);
-}
-
-void Win32Platform::answer_cancel() {
-  answers_.emplace_back(std::nullopt);
-}
-
-void Win32Platform::answer_text(std::optional<std::string> text) {
-  text_answers_.push_back(std::move(text));
-}
-
 std::optional<FileChoice> Win32Platform::dialog(bool save, std::string_view filter,
                                                 std::string_view title, std::string_view suggested,
                                                 std::string_view folder) {
-  if (!answers_.empty()) {
-    auto answer = std::move(answers_.front());
-    answers_.pop_front();
-    if (!answer) return std::nullopt;
-    return split_path(*answer);
-  }
+  if (auto answer = scripted_.file()) return *answer;
   flush();
   const std::wstring filters = dialog_filter(filter), caption = widen(title);
   std::wstring start = start_folder();
@@ -429,7 +405,7 @@ std::optional<FileChoice> Win32Platform::put_file(std::string_view filter, std::
 
 std::vector<FileChoice> Win32Platform::get_files(std::string_view filter, std::string_view title) {
   std::vector<FileChoice> choices;
-  if (!answers_.empty()) {
+  if (scripted_.has_file()) {
     if (auto one = dialog(false, filter, title)) choices.push_back(std::move(*one));
     return choices;
   }
@@ -453,13 +429,7 @@ std::vector<FileChoice> Win32Platform::get_files(std::string_view filter, std::s
 }
 
 std::optional<std::string> Win32Platform::get_folder(std::string_view title) {
-  if (!answers_.empty()) {
-    auto answer = std::move(answers_.front());
-    answers_.pop_front();
-    if (!answer) return std::nullopt;
-    const bool ends = !answer->empty() && (answer->back() == '/' || answer->back() == '\\');
-    return *answer + (answer->empty() || ends ? "" : "\\");
-  }
+  if (auto answer = scripted_.folder('\\')) return *answer;
   flush();
   const std::wstring caption = widen(title);
   BROWSEINFOW info{};
@@ -484,11 +454,7 @@ std::optional<std::string> Win32Platform::get_folder(std::string_view title) {
 
 std::optional<std::string> Win32Platform::ask_text(std::string_view title, std::string_view prompt,
                                                    std::string_view initial) {
-  if (!text_answers_.empty()) {
-    auto answer = std::move(text_answers_.front());
-    text_answers_.pop_front();
-    return answer;
-  }
+  if (auto answer = scripted_.text()) return *answer;
   flush();
   HWND owner = dialog_owner();
   return ask_line(owner, title, prompt, initial,
@@ -504,11 +470,7 @@ void Win32Platform::show_report(std::string_view title, std::string_view text, T
 }
 
 Platform::Unsaved Win32Platform::ask_unsaved(std::string_view title, std::string_view question) {
-  if (!unsaved_answers_.empty()) {
-    const Unsaved answer = unsaved_answers_.front();
-    unsaved_answers_.pop_front();
-    return answer;
-  }
+  if (auto answer = scripted_.unsaved()) return *answer;
   flush();
   // The buttons say what they do where the system has task dialogs.
   using TaskDialogIndirectFn = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
@@ -550,17 +512,9 @@ void Win32Platform::message(MessageKind kind, std::string_view text) {
   LoggedMessage logged{{}, kind, std::string(text)};
   GetLocalTime(&logged.time);
   messages_.push_back(logged);
-  status_ = std::string(text);
-  status_kind_ = kind;
-  if (kind == MessageKind::Warning && working_ > 0) ++callback_warnings_;
-  if (kind == MessageKind::Info && callback_warnings_ > 0) {
-    // The result of an action that warned would hide its warnings: it shows
-    // as a warning itself, with their number.
-    status_kind_ = MessageKind::Warning;
-    status_ += callback_warnings_ == 1
-                   ? " (1 warning: see Messages)"
-                   : " (" + std::to_string(callback_warnings_) + " warnings: see Messages)";
-  }
+  const StatusLine status = dg::status_line(kind, text, working_ > 0, callback_warnings_);
+  status_ = status.text;
+  status_kind_ = status.kind;
   if (messages_window_) {
     char stamp[16];
     std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d", logged.time.wHour, logged.time.wMinute,
@@ -636,15 +590,7 @@ std::vector<std::string> Win32Platform::plot_formats() const {
 
 void Win32Platform::print_figure(Graphics& graphics, Handle figure,
                                  const std::vector<std::string>& options) {
-  bool noui = false;
-  for (const std::string& option : options) {
-    if (option == "-noui") {
-      noui = true;
-    } else if (option != "-dmeta" && option != "-dbitmap") {
-      raise("Printing takes the options -noui, -dmeta and -dbitmap, not \"" + option + "\".");
-    }
-  }
-  if (!noui) raise("Only a figure without its controls (-noui) can be printed to the clipboard.");
+  check_print_options(options);
   copy_figure_to_clipboard(graphics, figure, dialog_owner());
 }
 

@@ -28,6 +28,7 @@
 
 #include "runtime/graphics/graphics.hpp"
 #include "runtime/graphics/platform.hpp"
+#include "runtime/graphics/window_rules.hpp"
 #include "runtime/win32/gdiplus_painter.hpp"
 
 namespace dg {
@@ -62,10 +63,10 @@ class Win32Platform : public Platform, public TreeObserver {
   HWND window_of(Handle figure);
 
   // Scripted dialog answers, used in order instead of showing a dialog.
-  void answer(const std::string& path);
-  void answer_cancel();
-  void answer_text(std::optional<std::string> text);
-  void answer_unsaved(Unsaved answer) { unsaved_answers_.push_back(answer); }
+  void answer(const std::string& path) { scripted_.answer(path); }
+  void answer_cancel() { scripted_.answer_cancel(); }
+  void answer_text(std::optional<std::string> text) { scripted_.answer_text(std::move(text)); }
+  void answer_unsaved(Unsaved answer) { scripted_.answer_unsaved(answer); }
 
   const std::string& console_text() const override { return console_; }
   const std::string& status_line() const { return status_; }
@@ -133,8 +134,7 @@ class Win32Platform : public Platform, public TreeObserver {
   std::set<Handle> pending_;
   std::map<Handle, std::unique_ptr<FigureFrame>> windows_;
   std::vector<std::unique_ptr<FigureFrame>> closing_;
-  std::deque<std::optional<std::string>> answers_, text_answers_;
-  std::deque<Unsaved> unsaved_answers_;
+  ScriptedAnswers scripted_;
   bool looping_ = false;
   std::string console_;
   std::string status_;
