@@ -516,7 +516,7 @@ UINT FigureFrame::menu_id(Handle menu) const {
 
 // ---- controls ----
 
-HWND FigureFrame::make_control(const std::string& kind, Handle handle) {
+HWND FigureFrame::make_control(const std::string& kind) {
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
   DWORD ex = 0;
   const wchar_t* cls = L"STATIC";
@@ -563,7 +563,6 @@ HWND FigureFrame::make_control(const std::string& kind, Handle handle) {
                               GetModuleHandleW(nullptr), nullptr);
   if (kind == "edit") SetWindowSubclass(hwnd, edit_proc, 1, 0);
   if (kind == "slider") SendMessageW(hwnd, TBM_SETRANGE, FALSE, MAKELPARAM(0, kSliderSteps));
-  (void)handle;
   return hwnd;
 }
 
@@ -584,7 +583,7 @@ void FigureFrame::sync_controls() {
     }
     if (!control.hwnd || control.kind != style) {
       if (control.hwnd) DestroyWindow(control.hwnd);
-      control.hwnd = make_control(style, child);
+      control.hwnd = make_control(style);
       control.kind = style;
     }
     update_control(control, child);

@@ -90,7 +90,7 @@ class FigureFrame {
   void add_menu_item(HMENU parent, Handle menu, std::vector<ACCEL>& accels);
   void sync_controls();
   void update_control(Control& control, Handle handle);
-  HWND make_control(const std::string& kind, Handle handle);
+  HWND make_control(const std::string& kind);
   void command(WPARAM wparam, LPARAM lparam);
   void control_event(Handle handle, Control& control, UINT code);
   void store(Handle handle, const char* property, const Value& value);
