@@ -98,21 +98,7 @@ static int run(int argc, char** argv) {
   }
 
   dg::QtPlatform platform;
-  dg::Session session(platform);
-  platform.attach(session.graphics);
-  platform.set_callback_runner([&session](dg::Handle object, const std::string& text) {
-    dg::run_callback(session, object, text);
-  });
-  dg::Values opened;
-  try {
-    opened = dg::distangler(session, dg::text_arguments(opening ? 0 : argc - 1, argv + 1),
-                            opening ? 1 : 0);
-  } catch (const dg::RuntimeError& error) {
-    std::cerr << error.what() << "\n";
-    return 1;
-  }
-  if (!opened.empty()) dg::open_as_dropped(session, opened.at(0).scalar(), open);
-  return platform.exec();
+  return dg::run_window(platform, opening ? 0 : argc - 1, argv + 1, opening, open);
 }
 
 int main(int argc, char** argv) {

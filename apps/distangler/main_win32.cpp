@@ -15,10 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "actions/distangler.hpp"
-#include "actions/function_table.hpp"
-#include "actions/run_callback.hpp"
-#include "actions/session.hpp"
 #include "program_text.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/file_io.hpp"
@@ -72,20 +68,7 @@ int run(const std::vector<std::string>& args) {
   const int count = opening ? 0 : static_cast<int>(argv.size()) - 1;
 
   dg::Win32Platform platform;
-  dg::Session session(platform);
-  platform.attach(session.graphics);
-  platform.set_callback_runner([&session](dg::Handle object, const std::string& text) {
-    dg::run_callback(session, object, text);
-  });
-  dg::Values opened;
-  try {
-    opened = dg::distangler(session, dg::text_arguments(count, argv.data() + 1), opening ? 1 : 0);
-  } catch (const dg::RuntimeError& error) {
-    std::cerr << error.what() << "\n";
-    return 1;
-  }
-  if (!opened.empty()) dg::open_as_dropped(session, opened.at(0).scalar(), open);
-  return platform.exec();
+  return dg::run_window(platform, count, argv.data() + 1, opening, open);
 }
 
 }  // namespace

@@ -39,6 +39,18 @@ std::optional<Platform::Unsaved> ScriptedAnswers::unsaved() {
   return answer;
 }
 
+void run_guarded(Platform& platform, const std::function<void()>& body) noexcept {
+  try {
+    body();
+  } catch (const std::exception& error) {
+    platform.console(std::string(error.what()) + "\n");
+    platform.message(MessageKind::Error, error.what());
+  } catch (...) {
+    platform.console("An unknown error ended the callback.\n");
+    platform.message(MessageKind::Error, "An unknown error ended the callback.");
+  }
+}
+
 void check_print_options(const std::vector<std::string>& options) {
   bool noui = false;
   for (const std::string& option : options) {

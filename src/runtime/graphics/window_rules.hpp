@@ -7,6 +7,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,11 @@ class ScriptedAnswers {
   std::deque<std::optional<std::string>> paths_, texts_;
   std::deque<Platform::Unsaved> unsaved_;
 };
+
+// Runs `body`; an exception's message goes to the platform's console (one
+// line) and its messages as an error, and no further: what a window runs
+// for the user never ends the program.
+void run_guarded(Platform& platform, const std::function<void()>& body) noexcept;
 
 // Raises unless the options are "-noui" with "-dmeta" or "-dbitmap" at most:
 // only a figure without its controls is copied to the clipboard.

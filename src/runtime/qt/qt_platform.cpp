@@ -72,15 +72,7 @@ void QtPlatform::attach(Graphics& graphics) {
 }
 
 void QtPlatform::guarded(const std::function<void()>& body) noexcept {
-  try {
-    body();
-  } catch (const std::exception& error) {
-    console(std::string(error.what()) + "\n");
-    message(MessageKind::Error, error.what());
-  } catch (...) {
-    console("An unknown error ended the callback.\n");
-    message(MessageKind::Error, "An unknown error ended the callback.");
-  }
+  run_guarded(*this, body);
 }
 
 void QtPlatform::run_callback(Handle object, const std::string& callback) {

@@ -117,15 +117,7 @@ HFONT Win32Platform::ui_font(UINT dpi) {
 }
 
 void Win32Platform::guarded(const std::function<void()>& body) noexcept {
-  try {
-    body();
-  } catch (const std::exception& error) {
-    console(std::string(error.what()) + "\n");
-    message(MessageKind::Error, error.what());
-  } catch (...) {
-    console("An unknown error ended the callback.\n");
-    message(MessageKind::Error, "An unknown error ended the callback.");
-  }
+  run_guarded(*this, body);
 }
 
 void Win32Platform::run_callback(Handle object, const std::string& callback) {
