@@ -341,19 +341,14 @@ HWND Win32Platform::dialog_owner() const {
   return window && window->visible() ? window->hwnd() : nullptr;
 }
 
-std::optional<FileChoice> Win32Platform::dialog(bool save, std::string_view filter,
-                                                std::string_view title, std::string_view suggested,
-                                                std::string_view folder) {
-  if (auto answer = scripted_.file()) return *answer;
-  flush();
+// Shows the system's open or save dialog; the names it gave (empty when
+// cancelled), as its buffer holds them.
+std::vector<wchar_t> Win32Platform::common_dialog(Pick pick, std::string_view filter,
+                                                  std::string_view title, const std::wstring& start,
+                                                  const std::wstring& suggested) {
   const std::wstring filters = dialog_filter(filter), caption = widen(title);
-  std::wstring start = start_folder();
-  if (!folder.empty() && GetFileAttributesW(widen(folder).c_str()) != INVALID_FILE_ATTRIBUTES) {
-    start = widen(folder);
-  }
-  std::vector<wchar_t> buffer(32768, L'\0');
-  const std::wstring name = widen(suggested);
-  std::copy_n(name.begin(), std::min(name.size(), buffer.size() - 1), buffer.begin());
+  std::vector<wchar_t> buffer(pick == Pick::several ? 1 << 20 : 32768, L'\0');
+  std::copy_n(suggested.begin(), std::min(suggested.size(), buffer.size() - 1), buffer.begin());
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = dialog_owner();
@@ -362,15 +357,32 @@ std::optional<FileChoice> Win32Platform::dialog(bool save, std::string_view filt
   ofn.nMaxFile = static_cast<DWORD>(buffer.size());
   ofn.lpstrTitle = caption.c_str();
   ofn.lpstrInitialDir = start.c_str();
-  ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR |
-              (save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST : OFN_FILEMUSTEXIST);
-  const BOOL picked = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
+  if (pick == Pick::save) ofn.Flags |= OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+  if (pick != Pick::save) ofn.Flags |= OFN_FILEMUSTEXIST;
+  if (pick == Pick::several) ofn.Flags |= OFN_ALLOWMULTISELECT;
+  const BOOL picked = pick == Pick::save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   if (!picked) {
     if (const DWORD error = CommDlgExtendedError()) {
       raise("The file dialog could not open (error " + std::to_string(error) + ").");
     }
-    return std::nullopt;
+    return {};
   }
+  return buffer;
+}
+
+std::optional<FileChoice> Win32Platform::dialog(bool save, std::string_view filter,
+                                                std::string_view title, std::string_view suggested,
+                                                std::string_view folder) {
+  if (auto answer = scripted_.file()) return *answer;
+  flush();
+  std::wstring start = start_folder();
+  if (!folder.empty() && GetFileAttributesW(widen(folder).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    start = widen(folder);
+  }
+  const std::vector<wchar_t> buffer =
+      common_dialog(save ? Pick::save : Pick::one, filter, title, start, widen(suggested));
+  if (buffer.empty()) return std::nullopt;
   FileChoice choice = split_path(narrow(buffer.data()));
   if (!save) last_folder_ = widen(choice.folder);
   return choice;
@@ -402,19 +414,8 @@ std::vector<FileChoice> Win32Platform::get_files(std::string_view filter, std::s
     return choices;
   }
   flush();
-  const std::wstring filters = dialog_filter(filter), caption = widen(title);
-  std::vector<wchar_t> buffer(1 << 20, L'\0');
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = dialog_owner();
-  ofn.lpstrFilter = filters.c_str();
-  ofn.lpstrFile = buffer.data();
-  ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-  ofn.lpstrTitle = caption.c_str();
-  const std::wstring start = start_folder();
-  ofn.lpstrInitialDir = start.c_str();
-  ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT;
-  if (!GetOpenFileNameW(&ofn)) return choices;
+  const std::vector<wchar_t> buffer = common_dialog(Pick::several, filter, title, start_folder());
+  if (buffer.empty()) return choices;
   for (const std::string& path : picked_files(buffer.data())) choices.push_back(split_path(path));
   if (!choices.empty()) last_folder_ = widen(choices.front().folder);
   return choices;

@@ -121,6 +121,9 @@ class Win32Platform : public Platform, public TreeObserver {
   bool only_docked_left() const;
   std::optional<FileChoice> dialog(bool save, std::string_view filter, std::string_view title,
                                    std::string_view suggested = {}, std::string_view folder = {});
+  enum class Pick { one, several, save };
+  std::vector<wchar_t> common_dialog(Pick pick, std::string_view filter, std::string_view title,
+                                     const std::wstring& start, const std::wstring& suggested = {});
   bool translate(MSG& msg);
   std::wstring start_folder() const;
   static void progress_step(void* platform);
