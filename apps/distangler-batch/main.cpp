@@ -9,6 +9,7 @@
 #include <cctype>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -30,6 +31,7 @@
 #include "pipeline/measurements.hpp"
 #include "pipeline/outliers.hpp"
 #include "pipeline/replicates.hpp"
+#include "pipeline/size_variables.hpp"
 #include "pipeline/write_outputs.hpp"
 #include "protocol/all_pairs.hpp"
 #include "protocol/landmark_list.hpp"
@@ -68,6 +70,10 @@ struct Options {
   std::string specimen_plots, images;  // folders
   std::string replicates, repeatability, replicate_distances;
   std::string missing_code;
+  std::string groups, summary;
+  std::string allometric, allometric_size, allometric_x0, allometric_slopes;
+  std::string log_shape_ratios, burnaby, burnaby_vector;
+  std::string pca, pca_matrix, pca_scores, pca_loadings, pca_variance;
   std::size_t dimensions = 2;  // of the landmarks of a TPS or matrix sample
   std::string write_pairs;
   bool all_pairs = false;
@@ -226,6 +232,14 @@ dg::RunManifest describe_run(const Options& o, std::vector<std::string> command_
   if (!o.outliers.empty()) run.options["outliers"] = "on the converged superimposition";
   if (!o.replicates.empty()) run.options["replicates"] = o.replicates;
   if (!o.images.empty()) run.options["images"] = o.images;
+  if (!o.groups.empty()) run.options["groups"] = o.groups;
+  if (!o.allometric_size.empty()) run.options["allometric_size"] = o.allometric_size;
+  if (!o.allometric_x0.empty()) run.options["allometric_x0"] = o.allometric_x0;
+  if (!o.burnaby_vector.empty()) run.options["burnaby_vector"] = o.burnaby_vector;
+  if (!o.pca.empty()) {
+    run.options["pca"] = o.pca;
+    run.options["pca_matrix"] = o.pca_matrix.empty() ? "covariance" : o.pca_matrix;
+  }
   const dg::Sample& s = done.sample;
   run.specimens = s.specimens();
   run.landmarks = s.landmarks();
@@ -386,6 +400,65 @@ static int run(int argc, char** argv) {
                  "Procrustes distance between two of its replicates (converged "
                  "superimposition), which two, its rank and whether it is above Q3 + 1.5 IQR")
       ->check(kFileName);
+  app.add_option("--groups", o.groups,
+                 "A group for each specimen, which every table writes in a group column and "
+                 "--summary and the allometric slopes go by: \"file\" (the file it was read "
+                 "from), \"id:PATTERN\" / \"image:PATTERN\" (the first group of the regular "
+                 "expression names the group, as in 'id:^([A-Z]+)-'), or a CSV file of "
+                 "specimen ID and group, one specimen a line");
+  app.add_option("--summary", o.summary,
+                 "Write for each distance, log distance, constrained distance, angle (in "
+                 "degrees) and the centroid size, per group and for all specimens together: "
+                 "n, mean, sd, cv_percent (100 sd / mean), min, max and the missing count")
+      ->check(kFileName);
+  app.add_option("--allometric", o.allometric,
+                 "Write the distances normalised for size (Lleonart, Rubio & Salat 2000): "
+                 "Y (X0 / X)^b, b the least-squares slope of ln Y on ln X (pooled within "
+                 "--groups), X the centroid size or --allometric-size, X0 the mean of X or "
+                 "--allometric-x0; then the size column (needs --pairs)")
+      ->check(kFileName);
+  app.add_option("--allometric-size", o.allometric_size,
+                 "The size variable X of the allometric normalisation: centroid_size (the "
+                 "default) or a distance's column, as d3_7");
+  app.add_option("--allometric-x0", o.allometric_x0,
+                 "The reference size X0 of the allometric normalisation (default: the mean of X)");
+  app.add_option("--allometric-slopes", o.allometric_slopes,
+                 "Write each distance's allometric slope b with its standard error, r squared "
+                 "(within groups), n, residual degrees of freedom and X0 (needs --pairs)")
+      ->check(kFileName);
+  app.add_option("--log-shape-ratios", o.log_shape_ratios,
+                 "Write Mosimann's log-shape ratios (1970): each log distance minus the mean of "
+                 "the specimen's log distances; then the size column (needs --pairs)")
+      ->check(kFileName);
+  app.add_option("--burnaby", o.burnaby,
+                 "Write the log distances with size removed by Burnaby's back-projection "
+                 "(1966), Z (I - V (V'V)^-1 V'), V by --burnaby-vector; then the size column "
+                 "(needs --pairs). Prints by how many dimensions the corrected covariance matrix "
+                 "is singular")
+      ->check(kFileName);
+  app.add_option("--burnaby-vector", o.burnaby_vector,
+                 "The size vector V of Burnaby's correction: isometric (the default) or pc1, "
+                 "the first principal component of the log distances")
+      ->check(CLI::IsMember({"isometric", "pc1"}));
+  app.add_option("--pca", o.pca,
+                 "A principal component analysis of a dataset: lengths, log-lengths, "
+                 "constrained, angles, degrees, allometric, log-shape-ratios or burnaby (its "
+                 "variables, without the size column), written by --pca-scores, --pca-loadings "
+                 "and --pca-variance")
+      ->check(CLI::IsMember(dg::dataset_names()));
+  app.add_option("--pca-matrix", o.pca_matrix,
+                 "The matrix of --pca: covariance (the default) or correlation")
+      ->check(CLI::IsMember({"covariance", "correlation"}));
+  app.add_option("--pca-scores", o.pca_scores,
+                 "Write each specimen's scores on the components of --pca")
+      ->check(kFileName);
+  app.add_option("--pca-loadings", o.pca_loadings,
+                 "Write each variable's loadings (eigenvector elements) on the components")
+      ->check(kFileName);
+  app.add_option("--pca-variance", o.pca_variance,
+                 "Write each component's standard deviation, variance, proportion and "
+                 "cumulative proportion of the total variance")
+      ->check(kFileName);
 #if DISTANGLER_PLOT
   app.add_option("--plot", o.plot,
                  "Paint the plot the window would show after the actions into this file: "
@@ -468,6 +541,48 @@ static int run(int argc, char** argv) {
     std::cerr << "distangler-batch: --lengths, --log-lengths and --constrained need --pairs.\n";
     return 2;
   }
+  const bool corrections = !o.allometric.empty() || !o.allometric_slopes.empty() ||
+                           !o.log_shape_ratios.empty() || !o.burnaby.empty();
+  if (corrections && !pairs) {
+    std::cerr << "distangler-batch: --allometric, --allometric-slopes, --log-shape-ratios and "
+                 "--burnaby need --pairs.\n";
+    return 2;
+  }
+  const bool allometric =
+      !o.allometric.empty() || !o.allometric_slopes.empty() || o.pca == "allometric";
+  if ((!o.allometric_size.empty() || !o.allometric_x0.empty()) && !allometric) {
+    std::cerr << "distangler-batch: --allometric-size and --allometric-x0 set the allometric "
+                 "normalisation; they are of use only with --allometric, --allometric-slopes or "
+                 "--pca allometric.\n";
+    return 2;
+  }
+  if (!o.burnaby_vector.empty() && o.burnaby.empty() && o.pca != "burnaby") {
+    std::cerr << "distangler-batch: --burnaby-vector sets Burnaby's correction; it is of use "
+                 "only with --burnaby or --pca burnaby.\n";
+    return 2;
+  }
+  const bool pca_outputs =
+      !o.pca_scores.empty() || !o.pca_loadings.empty() || !o.pca_variance.empty();
+  if (pca_outputs != !o.pca.empty() || (!o.pca_matrix.empty() && o.pca.empty())) {
+    std::cerr << "distangler-batch: --pca-scores, --pca-loadings and --pca-variance need --pca "
+                 "(the dataset to analyse), which, like --pca-matrix, is of use only with one of "
+                 "them.\n";
+    return 2;
+  }
+  dg::SizeOptions size_options;
+  if (!o.allometric_size.empty()) size_options.allometric_size = o.allometric_size;
+  if (!o.allometric_x0.empty()) {
+    double x0 = 0;
+    const char* end = o.allometric_x0.data() + o.allometric_x0.size();
+    const auto [stop, error] = std::from_chars(o.allometric_x0.data(), end, x0);
+    if (error != std::errc() || stop != end || !(x0 > 0) || !std::isfinite(x0)) {
+      std::cerr << "distangler-batch: --allometric-x0 must be a positive number, not \""
+                << o.allometric_x0 << "\".\n";
+      return 2;
+    }
+    size_options.x0 = x0;
+  }
+  if (o.burnaby_vector == "pc1") size_options.burnaby = dg::BurnabyVector::first_component;
   if ((!o.angles.empty() || !o.degrees.empty()) && o.triples.empty()) {
     std::cerr << "distangler-batch: --angles and --degrees need --triples.\n";
     return 2;
@@ -506,8 +621,10 @@ static int run(int argc, char** argv) {
     if (!path->empty()) *path = absolute_path(*path);
   }
   if (!o.write_pairs.empty()) o.write_pairs = absolute_path(o.write_pairs);
-  for (std::string* path : {&o.superimposed_tps, &o.consensus, &o.outliers, &o.repeatability,
-                            &o.replicate_distances, &o.specimen_plots, &o.images}) {
+  for (std::string* path :
+       {&o.superimposed_tps, &o.consensus, &o.outliers, &o.repeatability, &o.replicate_distances,
+        &o.specimen_plots, &o.images, &o.summary, &o.allometric, &o.allometric_slopes,
+        &o.log_shape_ratios, &o.burnaby, &o.pca_scores, &o.pca_loadings, &o.pca_variance}) {
     if (!path->empty()) *path = absolute_path(*path);
   }
   if (!o.manifest.empty()) o.manifest = absolute_path(o.manifest);
@@ -523,6 +640,13 @@ static int run(int argc, char** argv) {
   if (!o.matrix.empty()) inputs.push_back({"the --matrix file", o.matrix});
   if (!o.pairs.empty()) inputs.push_back({"the --pairs file", o.pairs});
   if (!o.triples.empty()) inputs.push_back({"the --triples file", o.triples});
+  // A groups rule that is neither "file" nor a pattern names a CSV file.
+  const bool groups_file = !o.groups.empty() && o.groups != "file" &&
+                           o.groups.rfind("id:", 0) != 0 && o.groups.rfind("image:", 0) != 0;
+  if (groups_file) {
+    o.groups = absolute_path(o.groups);
+    inputs.push_back({"the --groups file", o.groups});
+  }
   const std::pair<const char*, const std::string*> outputs[] = {
       {"--write-pairs", &o.write_pairs},
       {"--lengths", &o.lengths},
@@ -536,6 +660,14 @@ static int run(int argc, char** argv) {
       {"--outliers", &o.outliers},
       {"--repeatability", &o.repeatability},
       {"--replicate-distances", &o.replicate_distances},
+      {"--summary", &o.summary},
+      {"--allometric", &o.allometric},
+      {"--allometric-slopes", &o.allometric_slopes},
+      {"--log-shape-ratios", &o.log_shape_ratios},
+      {"--burnaby", &o.burnaby},
+      {"--pca-scores", &o.pca_scores},
+      {"--pca-loadings", &o.pca_loadings},
+      {"--pca-variance", &o.pca_variance},
       {"--plot", &o.plot},
       {"--manifest", &o.manifest}};
   try {
@@ -603,13 +735,22 @@ static int run(int argc, char** argv) {
     }
     // The distances are computed block by block as each dataset is written.
     dg::CheckedList pairs{done.pairs, 2, {}};
-    if (distances || !o.replicates.empty()) {
+    if (distances || corrections || !o.replicates.empty() || !o.summary.empty() || !o.pca.empty()) {
       steps.step(named(Action::CalcLengths),
                  [&] { pairs = dg::checked_list(done.pairs, 2, sample.landmarks()); });
     }
     const dg::RowSource rows = dg::distance_rows(sample, pairs.landmarks);
+    std::optional<dg::SpecimenGroups> groups;
+    if (!o.groups.empty()) {
+      steps.step("groups", [&] { groups = dg::sample_groups(sample, o.groups); });
+    }
     const dg::Study study{sample, std::move(pairs),
-                          dg::checked_list(done.triples, 3, sample.landmarks()), rows};
+                          dg::checked_list(done.triples, 3, sample.landmarks()), rows,
+                          groups ? &*groups : nullptr};
+    const dg::Digest digest = o.manifest.empty() ? dg::Digest::none : dg::Digest::sha256;
+    const auto wrote = [&](const dg::Written& written) {
+      done.outputs.push_back({written.path, written.rows, written.sha256});
+    };
     if (!o.write_pairs.empty()) done.outputs.push_back({o.write_pairs, done.pairs.rows()});
     const std::tuple<std::string, dg::Output, const std::string*> saves[] = {
         {named(Action::SaveLengths), dg::Output::lengths, &o.lengths},
@@ -624,9 +765,7 @@ static int run(int argc, char** argv) {
       if (path->empty()) continue;
       steps.step(name, [&, what = what, path = path] {
         std::vector<std::string> warnings;
-        const dg::Written written =
-            dg::write_output(study, what, *path, format, warnings,
-                             o.manifest.empty() ? dg::Digest::none : dg::Digest::sha256);
+        const dg::Written written = dg::write_output(study, what, *path, format, warnings, digest);
         warn(std::move(warnings));
         done.outputs.push_back({written.path, written.rows, written.sha256});
       });
@@ -647,10 +786,8 @@ static int run(int argc, char** argv) {
         for (const std::string& line : dg::outlier_report(sample, screen)) {
           std::cout << line << "\n";
         }
-        const dg::Written written =
-            dg::write_outliers(sample, screen, o.outliers, format,
-                               o.manifest.empty() ? dg::Digest::none : dg::Digest::sha256);
-        done.outputs.push_back({written.path, written.rows, written.sha256});
+        wrote(dg::write_outliers(sample, screen, o.outliers, format, digest,
+                                 dg::group_column(study.groups)));
       });
     }
     if (!o.replicates.empty()) {
@@ -662,13 +799,61 @@ static int run(int argc, char** argv) {
         for (const std::string& line : dg::measurement_error_report(sample, error)) {
           std::cout << line << "\n";
         }
-        const dg::Digest digest = o.manifest.empty() ? dg::Digest::none : dg::Digest::sha256;
         for (const auto& [path, write] :
              {std::pair{&o.repeatability, &dg::write_repeatability},
               std::pair{&o.replicate_distances, &dg::write_replicate_distances}}) {
           if (path->empty()) continue;
-          const dg::Written written = write(error, *path, format, digest);
-          done.outputs.push_back({written.path, written.rows, written.sha256});
+          wrote(write(error, *path, format, digest));
+        }
+      });
+    }
+    if (!o.summary.empty()) {
+      steps.step("summary", [&] { wrote(dg::write_summary(study, o.summary, format, digest)); });
+    }
+    // Each correction is computed once, for its dataset, its table and the PCA.
+    std::vector<std::pair<std::string, dg::Variables>> computed;
+    const auto variables = [&](const std::string& name) -> const dg::Variables& {
+      for (const auto& [dataset, v] : computed) {
+        if (dataset == name) return v;
+      }
+      computed.emplace_back(name, dg::study_variables(study, name, size_options));
+      const dg::Variables& v = computed.back().second;
+      if (!v.note.empty()) std::cout << v.note << "\n";
+      return v;
+    };
+    const std::pair<const char*, const std::string*> corrected[] = {
+        {"allometric", &o.allometric},
+        {"log-shape-ratios", &o.log_shape_ratios},
+        {"burnaby", &o.burnaby}};
+    for (const auto& [name, path] : corrected) {
+      if (path->empty()) continue;
+      steps.step(name, [&, name = name, path = path] {
+        std::vector<std::string> warnings;
+        const dg::Written written =
+            dg::write_variables(study, variables(name), *path, format, warnings, digest);
+        warn(std::move(warnings));
+        wrote(written);
+      });
+    }
+    if (!o.allometric_slopes.empty()) {
+      steps.step("allometric slopes", [&] {
+        wrote(dg::write_slopes(variables("allometric"), o.allometric_slopes, format, digest));
+      });
+    }
+    if (!o.pca.empty()) {
+      steps.step("pca", [&] {
+        const dg::Variables& v = variables(o.pca);
+        const dg::Pca pca = dg::study_pca(v, o.pca_matrix == "correlation");
+        std::vector<std::string> warnings;
+        if (!o.pca_scores.empty()) {
+          wrote(dg::write_pca_scores(study, pca, o.pca_scores, format, warnings, digest));
+        }
+        warn(std::move(warnings));
+        if (!o.pca_loadings.empty()) {
+          wrote(dg::write_pca_loadings(v, pca, o.pca_loadings, format, digest));
+        }
+        if (!o.pca_variance.empty()) {
+          wrote(dg::write_pca_variance(pca, o.pca_variance, format, digest));
         }
       });
     }

@@ -66,13 +66,14 @@ struct NotFinite {
 // Formats rows; used from several threads at once, it changes nothing shared.
 struct RowWriter {
   RowWriter(TableFormat f, const RowSource& m, std::span<const SpecimenRecord> r,
-            const RowTransform& t, const FieldText& x)
+            const RowTransform& t, const FieldText& x, const GroupColumn& g)
       : format(f),
         sep(f == TableFormat::Csv ? ',' : '\t'),
         rows(m),
         records(r),
         transform(t),
-        text(x) {
+        text(x),
+        groups(g) {
     for (const SpecimenRecord& record : records) {
       if (record.file() != records.front().file()) {
         several_files = true;
@@ -92,6 +93,7 @@ struct RowWriter {
   std::span<const SpecimenRecord> records;
   const RowTransform& transform;
   const FieldText& text;
+  const GroupColumn& groups;
   bool several_files = false;
 };
 
@@ -144,6 +146,10 @@ void RowWriter::format_rows(std::size_t begin, std::size_t end, std::string& out
     } else {
       out += sep;
       if (several_files) out += sep;
+    }
+    if (!groups.empty()) {
+      out += sep;
+      if (i < groups.of.size()) append_field(out, format, groups.names[groups.of[i]]);
     }
 
     rows.row(i, row);
@@ -295,13 +301,13 @@ std::string write_table(const std::string& path, TableFormat format, const Matri
 std::string write_table(const std::string& path, TableFormat format, const RowSource& rows,
                         const std::vector<std::string>& columns,
                         std::span<const SpecimenRecord> records, const RowTransform& transform,
-                        const FieldText& text) {
+                        const FieldText& text, const GroupColumn& groups) {
   if (format == TableFormat::Plain) raise("A plain dataset has no table to write.");
   if (columns.size() != rows.cols) {
     raise("Cannot write \"" + path + "\": " + std::to_string(rows.cols) +
           " columns of values but " + std::to_string(columns.size()) + " column names.");
   }
-  const RowWriter writer(format, rows, records, transform, text);
+  const RowWriter writer(format, rows, records, transform, text, groups);
 
   AtomicFile file(path);
   std::string header = "specimen";
@@ -312,6 +318,10 @@ std::string write_table(const std::string& path, TableFormat format, const RowSo
   if (writer.several_files) {
     header += writer.sep;
     header += "file";
+  }
+  if (!groups.empty()) {
+    header += writer.sep;
+    header += "group";
   }
   for (const std::string& name : columns) {
     header += writer.sep;

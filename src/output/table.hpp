@@ -8,6 +8,7 @@
 //   image     its IMAGE=
 //   file      the file it was read from; only when the records name more
 //             than one file
+//   group     its group; only when the caller gives groups
 // followed by one column per matrix column, named by the caller (see
 // pair_columns, triple_columns and coordinate_columns). Rows beyond the
 // records get empty text.
@@ -41,6 +42,14 @@
 namespace dg {
 
 enum class TableFormat { Plain, Csv, Tsv };
+
+// Each row's group for a table's group column, names[of[row]]; a table
+// without groups has none.
+struct GroupColumn {
+  std::span<const std::size_t> of;
+  std::span<const std::string> names;
+  bool empty() const { return of.empty(); }
+};
 
 // "plain", "csv" or "tsv"; raises for anything else.
 TableFormat table_format(std::string_view name);
@@ -78,7 +87,7 @@ using FieldText =
 std::string write_table(const std::string& path, TableFormat format, const RowSource& rows,
                         const std::vector<std::string>& columns,
                         std::span<const SpecimenRecord> records, const RowTransform& transform = {},
-                        const FieldText& text = {});
+                        const FieldText& text = {}, const GroupColumn& groups = {});
 // A small table of named rows without the specimen columns (a row per
 // variable of a study, say): a header of `columns`, the first naming the
 // column of `names`, then each row's name and values, as text where `text`

@@ -86,7 +86,7 @@ std::vector<std::string> outlier_columns() {
 }
 
 Written write_outliers(const Sample& sample, const OutlierScreen& screen, const std::string& path,
-                       TableFormat format, Digest digest) {
+                       TableFormat format, Digest digest, const GroupColumn& groups) {
   const auto& rows = screen.specimens;
   const RowSource source{rows.size(), kValues, [&](std::size_t i, std::span<double> out) {
                            const auto values = values_of(rows[i]);
@@ -107,11 +107,9 @@ Written write_outliers(const Sample& sample, const OutlierScreen& screen, const 
       }
       return true;
     };
-    write_table(path, format, source, outlier_columns(), sample.records, {}, text);
+    write_table(path, format, source, outlier_columns(), sample.records, {}, text, groups);
   }
-  Written written{path, rows.size()};
-  if (digest == Digest::sha256) written.sha256 = sha256_file(path).sha256;
-  return written;
+  return written_file(path, rows.size(), digest);
 }
 
 }  // namespace dg

@@ -51,6 +51,7 @@ std::vector<std::string> outlier_report(const Sample& sample, const OutlierScree
 std::vector<std::string> outlier_columns();
 
 Written write_outliers(const Sample& sample, const OutlierScreen& screen, const std::string& path,
-                       TableFormat format, Digest digest = Digest::none);
+                       TableFormat format, Digest digest = Digest::none,
+                       const GroupColumn& groups = {});
 
 }  // namespace dg

@@ -10,9 +10,9 @@
 #include "morpho/procrustes_outliers.hpp"
 #include "output/dataset_file.hpp"
 #include "output/sha256.hpp"
+#include "pipeline/groups.hpp"
 #include "pipeline/load_sample.hpp"
 #include "pipeline/measurements.hpp"
-#include "pipeline/pattern_names.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/format.hpp"
 
@@ -20,18 +20,6 @@ namespace dg {
 namespace {
 
 constexpr double kNaN = OneWayAnova::kNone;
-
-// "specimen 3 (ID=a), specimen 7 and 2 more": at most five rows named.
-std::string some_rows(const std::vector<std::size_t>& rows, const Sample& sample) {
-  std::string text;
-  const std::size_t shown = std::min<std::size_t>(rows.size(), 5);
-  for (std::size_t i = 0; i < shown; ++i) {
-    if (i != 0) text += i + 1 == shown && shown == rows.size() ? " and " : ", ";
-    text += specimen_label(rows[i], sample.records);
-  }
-  if (rows.size() > shown) text += " and " + std::to_string(rows.size() - shown) + " more";
-  return text;
-}
 
 // Each row's name under the rule, or none.
 std::vector<std::optional<std::string>> row_names(const Sample& sample, const std::string& rule,
@@ -49,21 +37,9 @@ std::vector<std::optional<std::string>> row_names(const Sample& sample, const st
     }
     return names;
   }
-  const std::size_t colon = rule.find(':');
-  const std::string field = rule.substr(0, colon);
-  if (colon == std::string::npos || (field != "id" && field != "image")) {
-    raise("Replicates are matched by \"files\", \"id:PATTERN\" or \"image:PATTERN\"; \"" + rule +
-          "\" is none of them.");
-  }
-  const std::string pattern = rule.substr(colon + 1);
-  what = "the pattern \"" + pattern + "\" in " + (field == "id" ? "ID=" : "IMAGE=");
-  std::vector<std::string> texts;
-  for (const SpecimenRecord& r : sample.records) {
-    texts.emplace_back(field == "id" ? r.id() : r.image());
-  }
-  texts.resize(names.size());
-  names = pattern_names(pattern, texts);
-  return names;
+  if (auto by_pattern = field_pattern_names(sample, rule, what)) return std::move(*by_pattern);
+  raise("Replicates are matched by \"files\", \"id:PATTERN\" or \"image:PATTERN\"; \"" + rule +
+        "\" is none of them.");
 }
 
 // The largest Procrustes distance between two rows of one specimen, over
@@ -98,47 +74,15 @@ std::string short_number(double v) {
   return sprintf("%.3g", v);
 }
 
-// A table of one row per entry, plain or named.
-Written write_rows(const std::string& path, TableFormat format,
-                   const std::vector<std::string>& columns, const std::vector<std::string>& names,
-                   const RowSource& rows, const FieldText& text, Digest digest) {
-  if (format == TableFormat::Plain) {
-    write_exact(path, rows);
-  } else {
-    write_named_rows(path, format, columns, names, rows, text);
-  }
-  Written written{path, rows.rows};
-  if (digest == Digest::sha256) written.sha256 = sha256_file(path).sha256;
-  return written;
-}
-
 }  // namespace
 
 ReplicateGroups replicate_groups(const Sample& sample, const std::string& rule) {
   std::string what;
   const std::vector<std::optional<std::string>> names = row_names(sample, rule, what);
-  ReplicateGroups groups;
-  groups.rule = rule;
-  std::vector<std::size_t> unnamed;
-  std::unordered_map<std::string, std::size_t> index;
-  std::vector<std::size_t> sizes;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (!names[i] || names[i]->empty()) {
-      unnamed.push_back(i);
-      continue;
-    }
-    const auto [at, added] = index.emplace(*names[i], groups.names.size());
-    if (added) {
-      groups.names.push_back(*names[i]);
-      sizes.push_back(0);
-    }
-    groups.of.push_back(at->second);
-    ++sizes[at->second];
-  }
-  if (!unnamed.empty()) {
-    raise("Replicates are matched by " + what + ", which names no specimen for " +
-          some_rows(unnamed, sample) + ".");
-  }
+  ReplicateGroups groups = named_groups(
+      sample, rule, names, "Replicates are matched by " + what + ", which names no specimen for ");
+  std::vector<std::size_t> sizes(groups.names.size());
+  for (std::size_t g : groups.of) ++sizes[g];
   if (std::none_of(sizes.begin(), sizes.end(), [](std::size_t n) { return n > 1; })) {
     raise("No specimen has two replicates when they are matched by " + what + ": the " +
           std::to_string(names.size()) + " rows have " + std::to_string(groups.names.size()) +
@@ -293,7 +237,7 @@ Written write_repeatability(const MeasurementError& e, const std::string& path, 
                                                   a.percent_me};
                          std::copy(std::begin(values), std::end(values), out.begin());
                        }};
-  return write_rows(path, format, repeatability_columns(), names, rows, {}, digest);
+  return write_named_table(path, format, repeatability_columns(), names, rows, {}, digest);
 }
 
 Written write_replicate_distances(const MeasurementError& e, const std::string& path,
@@ -316,9 +260,9 @@ Written write_replicate_distances(const MeasurementError& e, const std::string& 
     text = v != 0.0 ? "TRUE" : "FALSE";
     return true;
   };
-  return write_rows(path, format,
-                    {"specimen", "replicates", "distance", "first", "second", "rank", "flagged"},
-                    e.groups.names, rows, flags, digest);
+  return write_named_table(
+      path, format, {"specimen", "replicates", "distance", "first", "second", "rank", "flagged"},
+      e.groups.names, rows, flags, digest);
 }
 
 }  // namespace dg

@@ -35,16 +35,14 @@
 
 #include "morpho/measurement_error.hpp"
 #include "output/table.hpp"
+#include "pipeline/groups.hpp"
 #include "pipeline/sample.hpp"
 #include "pipeline/write_outputs.hpp"
 
 namespace dg {
 
-struct ReplicateGroups {
-  std::string rule;                // as given
-  std::vector<std::size_t> of;     // each row's specimen, row for row
-  std::vector<std::string> names;  // each specimen's name, in the order first met
-};
+// Each row's specimen, and each specimen's name in the order first met.
+using ReplicateGroups = SpecimenGroups;
 
 // `rule` is "files" (the files are sessions that digitise the same
 // specimens: rows are matched by their ID=, else by their IMAGE=), or

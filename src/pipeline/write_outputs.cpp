@@ -30,11 +30,13 @@ std::vector<std::string> coordinate_names(const Sample& sample) {
 std::size_t write_rows(const std::string& path, TableFormat format, const RowSource& rows,
                        const std::vector<std::string>& columns,
                        std::span<const SpecimenRecord> records, const RowTransform& transform,
-                       bool exact, std::vector<std::string>& warnings) {
+                       bool exact, std::vector<std::string>& warnings,
+                       const GroupColumn& groups = {}) {
   if (format == TableFormat::Plain) {
     exact ? write_exact(path, rows) : write_dataset(path, rows, transform);
   } else {
-    const std::string warning = write_table(path, format, rows, columns, records, transform);
+    const std::string warning =
+        write_table(path, format, rows, columns, records, transform, {}, groups);
     if (!warning.empty()) warnings.push_back(warning);
   }
   return rows.rows;
@@ -108,16 +110,17 @@ Written write_one(const Study& study, Output what, const std::string& path, Tabl
     case Output::constrained:
       return {path, write_rows(path, format, study.distances,
                                output_columns(study, what, study.distances.cols), records,
-                               transform_of(what), false, warnings)};
+                               transform_of(what), false, warnings, group_column(study.groups))};
     case Output::angles:
     case Output::degrees: {
       const RowSource angles = angle_rows(s, study.triples.landmarks);
-      return {path, write_rows(path, format, angles, output_columns(study, what, angles.cols),
-                               records, transform_of(what), false, warnings)};
+      return {path,
+              write_rows(path, format, angles, output_columns(study, what, angles.cols), records,
+                         transform_of(what), false, warnings, group_column(study.groups))};
     }
     case Output::superimposed:
       return {path, write_rows(path, format, coordinate_rows(s), coordinate_names(s), records, {},
-                               true, warnings)};
+                               true, warnings, group_column(study.groups))};
     case Output::superimposed_tps:
       write_tps(path, s.coordinates, s.dimensions, records);
       return {path, s.specimens()};
@@ -129,11 +132,28 @@ Written write_one(const Study& study, Output what, const std::string& path, Tabl
 
 }  // namespace
 
-Written write_output(const Study& study, Output what, const std::string& path, TableFormat format,
-                     std::vector<std::string>& warnings, Digest digest) {
-  Written written = write_one(study, what, path, format, warnings);
+Written written_file(const std::string& path, std::size_t rows, Digest digest) {
+  Written written{path, rows};
   if (digest == Digest::sha256) written.sha256 = sha256_file(path).sha256;
   return written;
+}
+
+Written write_named_table(const std::string& path, TableFormat format,
+                          const std::vector<std::string>& columns,
+                          const std::vector<std::string>& names, const RowSource& rows,
+                          const FieldText& text, Digest digest) {
+  if (format == TableFormat::Plain) {
+    write_exact(path, rows);
+  } else {
+    write_named_rows(path, format, columns, names, rows, text);
+  }
+  return written_file(path, rows.rows, digest);
+}
+
+Written write_output(const Study& study, Output what, const std::string& path, TableFormat format,
+                     std::vector<std::string>& warnings, Digest digest) {
+  const Written written = write_one(study, what, path, format, warnings);
+  return written_file(path, written.rows, digest);
 }
 
 std::vector<Written> write_outputs(const Study& study,

@@ -20,6 +20,7 @@
 
 #include "output/dataset_file.hpp"
 #include "output/table.hpp"
+#include "pipeline/groups.hpp"
 #include "pipeline/sample.hpp"
 #include "protocol/landmark_list.hpp"
 
@@ -30,6 +31,8 @@ struct Study {
   CheckedList pairs;
   CheckedList triples;
   RowSource distances;
+  // The groups of the specimens, which the tables write in a group column.
+  const SpecimenGroups* groups = nullptr;
 };
 
 enum class Output {
@@ -61,6 +64,16 @@ std::vector<Written> write_outputs(const Study& study,
                                    const std::vector<std::pair<Output, std::string>>& outputs,
                                    TableFormat format, std::vector<std::string>& warnings,
                                    Digest digest = Digest::none);
+
+// What was written at `path`, with its SHA-256 for Digest::sha256.
+Written written_file(const std::string& path, std::size_t rows, Digest digest);
+
+// A table of one row per entry: plain (each value exactly, without the
+// names) or named (write_named_rows).
+Written write_named_table(const std::string& path, TableFormat format,
+                          const std::vector<std::string>& columns,
+                          const std::vector<std::string>& names, const RowSource& rows,
+                          const FieldText& text = {}, Digest digest = Digest::none);
 
 // The table columns of a dataset: one per pair or triple, then the size
 // column of a distance dataset.

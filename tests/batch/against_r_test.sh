@@ -73,6 +73,72 @@ R
 check "the report names the least repeatable variable and the shape's F" test "$(grep -c \
   -e "^Least repeatable: angle" -e "^Shape (Procrustes analysis .*): F = " "$work/out")" -eq 2
 
+# Groups, the summary, the three size corrections and the PCA of the third
+# session (one landmark missing) against R's mean, sd, lm() and prcomp().
+awk '/^ID=/ { sub(/^ID=/, ""); print $0 "," ($0 % 2 ? "odd" : "even") }' \
+  "$work/session3.tps" >"$work/groups.csv"
+size=(--tps "$work/session3.tps" --missing --pairs "$examples/pairs.txt" --triples
+  "$examples/triples.txt" --groups "$work/groups.csv" --format csv)
+"$tool" "${size[@]}" --lengths "$work/l.csv" --degrees "$work/g.csv" --summary "$work/sum.csv" \
+  --allometric "$work/a.csv" --allometric-slopes "$work/b.csv" --log-shape-ratios "$work/lsr.csv" \
+  --burnaby "$work/bur.csv" --pca log-lengths --pca-matrix correlation \
+  --pca-scores "$work/ps.csv" --pca-loadings "$work/pl.csv" --pca-variance "$work/pv.csv" \
+  >"$work/out" 2>&1 &&
+  "$tool" "${size[@]}" --burnaby "$work/bur1.csv" --burnaby-vector pc1 --allometric-size d1_2 \
+    --allometric-x0 2.5 --allometric "$work/a2.csv" --pca degrees --pca-scores "$work/ps2.csv" \
+    --pca-variance "$work/pv2.csv" >>"$work/out" 2>&1
+check "the size study runs" test $? -eq 0
+check "Burnaby's report says the matrix lost one dimension" grep -q "of rank 7 for 8 variables (1 dimension lost)" "$work/out"
+check "summaries, slopes, corrections and components agree with R" Rscript - "$work" <<'R'
+w <- commandArgs(TRUE)[1]
+rd <- function(f) read.csv(file.path(w, f))
+close <- function(a, b, tol = 1e-10) {
+  a <- as.matrix(a); b <- as.matrix(b)
+  isTRUE(all(dim(a) == dim(b)) && all(is.na(a) == is.na(b)) &&
+    all(abs(a - b) <= tol * pmax(abs(b), 1e-300), na.rm = TRUE))
+}
+l <- rd("l.csv"); g <- rd("g.csv"); s <- rd("sum.csv")
+y <- as.matrix(l[, grepl("^d", names(l))]); cs <- l$centroid_size; grp <- factor(l$group)
+ok <- identical(levels(factor(s$group)), c("all", "even", "odd"))
+values <- cbind(y, log(y), y / sqrt(rowSums(y^2)), as.matrix(g[, grepl("^angle", names(g))]), cs)
+for (j in seq_len(ncol(values))) for (level in c("odd", "even", "all")) {
+  v <- values[if (level == "all") TRUE else l$group == level, j]
+  row <- s[seq_len(nrow(s)) == (j - 1) * 3 + match(level, c(unique(l$group), "all")), ]
+  k <- v[!is.na(v)]
+  ok <- ok && row$n == length(k) && row$missing == sum(is.na(v)) && close(row$mean, mean(k)) &&
+    close(row$sd, sd(k)) && close(row$cv_percent, 100 * sd(k) / mean(k)) &&
+    close(row$min, min(k)) && close(row$max, max(k))
+}
+b <- rd("b.csv"); a <- rd("a.csv"); x0 <- mean(cs, na.rm = TRUE)
+for (j in seq_len(ncol(y))) {
+  f <- summary(lm(log(y[, j]) ~ grp + log(cs)))
+  k <- !is.na(y[, j]) & !is.na(cs)
+  within <- summary(lm(resid(lm(log(y[k, j]) ~ grp[k])) ~ resid(lm(log(cs[k]) ~ grp[k]))))
+  ok <- ok && close(b$slope[j], coef(f)["log(cs)", 1]) && close(b$se[j], coef(f)["log(cs)", 2]) &&
+    close(b$r_squared[j], within$r.squared) && b$df[j] == f$df[2] && close(b$x0[j], x0) &&
+    close(a[, j + 4], y[, j] * (x0 / cs)^b$slope[j])
+}
+a2 <- rd("a2.csv"); x <- y[, "d1_2"]
+b2 <- sapply(1:8, function(j) coef(lm(log(y[, j]) ~ grp + log(x)))[3])
+ok <- ok && close(a2[, 5:12], y * (2.5 / x)^rep(b2, each = nrow(y)))
+ok <- ok && close(rd("lsr.csv")[, 5:12], log(y) - rowMeans(log(y)))
+z <- log(y); bur <- as.matrix(rd("bur.csv")[, 5:12]); v <- rep(1, 8) / sqrt(8)
+ok <- ok && close(bur, z - (z %*% v) %*% t(v))
+p1 <- prcomp(na.omit(z))$rotation[, 1]; bur1 <- as.matrix(rd("bur1.csv")[, 5:12])
+ok <- ok && close(bur1, z - (z %*% p1) %*% t(p1), 1e-9)
+compare <- function(scores, variance, data, scale) {
+  p <- prcomp(na.omit(data), scale. = scale); sc <- as.matrix(scores[, grepl("^PC", names(scores))])
+  signs <- sign(colSums(sc[complete.cases(sc), ] * p$x))
+  close(variance$sd, p$sdev, 1e-9) && close(variance$proportion, p$sdev^2 / sum(p$sdev^2), 1e-9) &&
+    close(sweep(sc[complete.cases(sc), ], 2, signs, `*`), p$x, 1e-8)
+}
+pl <- rd("pl.csv"); p <- prcomp(na.omit(z), scale. = TRUE)
+ok <- ok && compare(rd("ps.csv"), rd("pv.csv"), z, TRUE) &&
+  close(abs(as.matrix(pl[, -1])), abs(p$rotation), 1e-8) &&
+  compare(rd("ps2.csv"), rd("pv2.csv"), as.matrix(g[, grepl("^angle", names(g))]), FALSE)
+quit(status = !ok)
+R
+
 if [ ! -d "$real" ]; then
   echo "SKIP: the converged superimposition of the published files ($real is absent)"
   exit $((failures > 0))

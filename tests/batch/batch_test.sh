@@ -427,6 +427,26 @@ if ! "$tool" --help | grep -q -- --specimen-plots; then
   check "the refusal names the extensions" grep -q 'needs the extension .svg: this build writes no .png or .pdf plots' "$work/err"
 fi
 
+# Groups: a column of the tables (never of a plain dataset), and clear refusals.
+cp "$road/small.tps" "$work/a.tps" && cp "$road/small.tps" "$work/b.tps"
+"$tool" --tps "$work/a.tps" "$work/b.tps" --pairs "$road/pairs.txt" --groups file --format csv \
+  --lengths "$work/g.csv" &&
+  "$tool" --tps "$road/small.tps" --pairs "$road/pairs.txt" --groups 'id:^(.)' \
+    --lengths "$work/g.txt" --summary "$work/gs.txt"
+check "grouped runs succeed" test $? -eq 0
+check "the table's group column names each file" test "$(cut -d, -f5 "$work/g.csv" | uniq | tr '\n' ' ')" = "group a.tps b.tps "
+check "a plain dataset is the same with groups" cmp -s "$work/g.txt" "$road/expected-lengths.txt"
+printf 'id,group\n1,x\nzz,y\n9,q\n' >"$work/groups.csv"
+"$tool" --tps "$road/small.tps" --pairs "$road/pairs.txt" --groups "$work/groups.csv" \
+  --lengths "$work/g2.csv" 2>"$work/err"
+check "a groups file with unknown IDs fails and writes nothing" test $? -eq 1 -a ! -e "$work/g2.csv"
+check "the message names each unknown ID and its line" grep -qF 'names IDs that match no specimen of the sample: "zz" (line 3), "9" (line 4).' "$work/err"
+"$tool" --tps "$road/small.tps" --pca-scores "$work/p.csv" 2>"$work/err"
+check "--pca-scores without --pca is refused with status 2" test $? -eq 2 -a ! -e "$work/p.csv"
+"$tool" --tps "$road/small.tps" --pairs "$road/pairs.txt" --pca lengths --pca-matrix correlation \
+  --pca-variance "$work/p.csv" --allometric-size d9_9 --allometric "$work/al.csv" 2>"$work/err"
+check "an unknown allometric size variable fails, naming it" grep -q 'size variable "d9_9"' "$work/err"
+
 # Exactly one input.
 "$tool" --pairs "$road/pairs.txt" 2>/dev/null
 check "an input is required" test $? -ne 0
