@@ -22,6 +22,7 @@
 #include "morpho/tradangle.hpp"
 #include "output/corrected_tps.hpp"
 #include "pipeline/digitising.hpp"
+#include "pipeline/groups.hpp"
 #include "pipeline/load_sample.hpp"
 #include "protocol/landmark_list.hpp"
 #include "runtime/array/error.hpp"
@@ -588,6 +589,33 @@ void check_digitising(const std::uint8_t* data, std::size_t size) {
   require(digitising_text(back) == written);
 }
 
+void check_groups(const std::uint8_t* data, std::size_t size) {
+  // Four specimens: IDs a, b and a again, and one known by its image alone.
+  static const Sample four = [] {
+    Sample s;
+    s.coordinates = Matrix(4, 2);
+    s.sizes.assign(4, 1.0);
+    auto text = std::make_shared<RecordText>();
+    s.records.resize(4);
+    const char* ids[] = {"a", "b", "a", ""};
+    for (std::size_t i = 0; i < 4; ++i) {
+      if (*ids[i] != 0) s.records[i].set(SpecimenRecord::Id, text->values, ids[i]);
+    }
+    s.records[3].set(SpecimenRecord::Image, text->values, "c.jpg");
+    for (SpecimenRecord& record : s.records) record.attach(text);
+    return s;
+  }();
+  SpecimenGroups groups;
+  try {
+    groups = csv_groups(four, text_of(data, size), "groups.csv");
+  } catch (const RuntimeError&) {
+    return;
+  }
+  // Every specimen has a group, the two rows of ID a the same one.
+  require(groups.of.size() == 4 && groups.of[0] == groups.of[2]);
+  for (std::size_t g : groups.of) require(g < groups.names.size() && !groups.names[g].empty());
+}
+
 std::span<const Check> checks() {
   static constexpr Check list[] = {
       {"tps", check_tps},
@@ -601,6 +629,7 @@ std::span<const Check> checks() {
       {"check_load", check_check_load},
       {"corrected", check_corrected},
       {"digitising", check_digitising},
+      {"groups", check_groups},
   };
   return list;
 }

@@ -28,6 +28,7 @@ void check_matrix(const std::uint8_t* data, std::size_t size);
 // judges a kept list and as formtrad2 measures it; all must agree on whether
 // the list is usable.
 void check_pairs(const std::uint8_t* data, std::size_t size);
+void check_groups(const std::uint8_t* data, std::size_t size);
 // A triple list loaded as a matrix and measured by tradangle on the same sample:
 // one angle per specimen and triple, from 0 to pi (or NaN).
 void check_triples(const std::uint8_t* data, std::size_t size);

@@ -51,16 +51,10 @@ std::string in_quotes(const std::string& text) {
   return "\"" + text + "\"";
 }
 
-// Each row's group from a CSV file of ID and group.
-std::vector<std::optional<std::string>> groups_from_file(const Sample& sample,
-                                                         const std::string& path,
-                                                         std::string& what) {
-  FileText text;
-  std::string reason;
-  if (!read_whole_file(path, text, reason)) {
-    raise("Cannot read the groups file " + in_quotes(path) + ": " + reason + ".");
-  }
-  std::string_view rest = text.view();
+// Each row's group from the text of a CSV file of ID and group.
+std::vector<std::optional<std::string>> groups_from_csv(const Sample& sample, std::string_view rest,
+                                                        const std::string& path,
+                                                        std::string& what) {
   if (rest.substr(0, 3) == "\xEF\xBB\xBF") rest.remove_prefix(3);
   std::unordered_map<std::string, std::vector<std::size_t>> rows_of;
   for (std::size_t i = 0; i < sample.specimens() && i < sample.records.size(); ++i) {
@@ -170,7 +164,12 @@ SpecimenGroups sample_groups(const Sample& sample, const std::string& rule) {
   } else if (auto by_pattern = field_pattern_names(sample, rule, what)) {
     names = std::move(*by_pattern);
   } else {
-    names = groups_from_file(sample, rule, what);
+    FileText text;
+    std::string reason;
+    if (!read_whole_file(rule, text, reason)) {
+      raise("Cannot read the groups file " + in_quotes(rule) + ": " + reason + ".");
+    }
+    return csv_groups(sample, text.view(), rule);
   }
   return named_groups(sample, rule, names,
                       "Groups are given by " + what + ", which gives no group to ");
@@ -194,6 +193,13 @@ SpecimenGroups named_groups(const Sample& sample, const std::string& rule,
   }
   if (!unnamed.empty()) raise(unnamed_lead + some_specimens(unnamed, sample) + ".");
   return groups;
+}
+
+SpecimenGroups csv_groups(const Sample& sample, std::string_view text, const std::string& path) {
+  std::string what;
+  const std::vector<std::optional<std::string>> names = groups_from_csv(sample, text, path, what);
+  return named_groups(sample, path, names,
+                      "Groups are given by " + what + ", which gives no group to ");
 }
 
 GroupColumn group_column(const SpecimenGroups* groups) {

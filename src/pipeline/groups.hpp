@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "output/table.hpp"
@@ -33,6 +34,9 @@ struct SpecimenGroups {
 };
 
 SpecimenGroups sample_groups(const Sample& sample, const std::string& rule);
+// The groups of the text of a CSV file of ID and group, which `path` names
+// in errors.
+SpecimenGroups csv_groups(const Sample& sample, std::string_view text, const std::string& path);
 
 // The groups of rows named `names` (in the order first met); raises
 // `unnamed_lead` followed by the rows that have no name.
