@@ -42,6 +42,17 @@ std::vector<ColumnSummary> summarise_columns(const Matrix& values,
   const std::size_t p = values.cols(), all = groups;
   std::vector<ColumnSummary> out((groups + 1) * p);
   std::vector<double> sum(out.size(), 0.0);
+  // Calls f(at, value) for every value, in its group's summary and in all's.
+  const auto each_value = [&](const auto& f) {
+    for (std::size_t i = 0; i < values.rows(); ++i) {
+      const std::size_t g = group_of(group, i);
+      const std::span<const double> row = values.row(i);
+      for (std::size_t j = 0; j < p; ++j) {
+        f(g * p + j, row[j]);
+        f(all * p + j, row[j]);
+      }
+    }
+  };
   for (ColumnSummary& s : out) {
     s.min = std::numeric_limits<double>::infinity();
     s.max = -std::numeric_limits<double>::infinity();
@@ -57,14 +68,7 @@ std::vector<ColumnSummary> summarise_columns(const Matrix& values,
     s.min = std::min(s.min, v);
     s.max = std::max(s.max, v);
   };
-  for (std::size_t i = 0; i < values.rows(); ++i) {
-    const std::size_t g = group_of(group, i);
-    const std::span<const double> row = values.row(i);
-    for (std::size_t j = 0; j < p; ++j) {
-      add(g * p + j, row[j]);
-      add(all * p + j, row[j]);
-    }
-  }
+  each_value(add);
   for (std::size_t at = 0; at < out.size(); ++at) {
     out[at].mean = out[at].n == 0 ? kNaN : sum[at] / static_cast<double>(out[at].n);
   }
@@ -77,14 +81,7 @@ std::vector<ColumnSummary> summarise_columns(const Matrix& values,
     deviations[at] += d;
     squares[at] += d * d;
   };
-  for (std::size_t i = 0; i < values.rows(); ++i) {
-    const std::size_t g = group_of(group, i);
-    const std::span<const double> row = values.row(i);
-    for (std::size_t j = 0; j < p; ++j) {
-      deviate(g * p + j, row[j]);
-      deviate(all * p + j, row[j]);
-    }
-  }
+  each_value(deviate);
   for (std::size_t at = 0; at < out.size(); ++at) {
     ColumnSummary& s = out[at];
     const double n = static_cast<double>(s.n);
