@@ -203,7 +203,9 @@ int main(int argc, char** argv) {
                             "DesignRedo",       "DesignCancel",     "Exit",
                             "OutlierPanel",     "MeasurementError", "SaveMeasurementError",
                             "ShowReplicates",   "SpecimenBrowser",  "NewTPSFromImages",
-                            "NewTPSFromFolder", "ResumeDigitising"};
+                            "NewTPSFromFolder", "ResumeDigitising", "Groups",
+                            "Summary",          "SaveAllometric",   "SaveLogShapeRatios",
+                            "SaveBurnaby",      "PcaPanel"};
     std::size_t items = 0;
     for (dg::Handle h : g.findall(figure)) {
       // Items of the recent-files menu are remade as files are opened.
