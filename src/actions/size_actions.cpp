@@ -179,7 +179,13 @@ void draw_scatter(Session& session) {
       g.set(ring, "LineWidth", Value(2.0));
       g.set(ring, "Tag", Value("PcaSelection"));
     }
+    // A margin, so no point sits on the frame.
     g.axis_auto();
+    auto lim = g.axis_limits();
+    const double dx = 0.05 * (lim[1] - lim[0]), dy = 0.05 * (lim[3] - lim[2]);
+    if (std::isfinite(dx) && std::isfinite(dy) && dx > 0 && dy > 0) {
+      g.axis_limits({lim[0] - dx, lim[1] + dx, lim[2] - dy, lim[3] + dy});
+    }
   });
 }
 
@@ -191,17 +197,25 @@ void fill_legend(Session& session) {
                                       " matrix: " + count_of(p.pca.used, "specimen") + " of " +
                                       std::to_string(p.pca.scores.rows())
                                 : std::string();
-  std::string legend;
+  // The groups' looks, in lines short enough for the panel.
+  constexpr std::size_t kLine = 60;
+  std::vector<std::string> lines{fit, ""};
   if (const auto& groups = session.analyses.groups) {
     const std::vector<std::size_t> sizes = group_sizes(*groups);
     for (std::size_t g = 0; g < groups->names.size(); ++g) {
-      legend += (g ? ", " : "") + look_of(g) + ": " + groups->names[g] + " (" +
-                std::to_string(sizes[g]) + ")";
+      const std::string entry =
+          look_of(g) + ": " + groups->names[g] + " (" + std::to_string(sizes[g]) + ")";
+      if (!lines.back().empty() && lines.back().size() + entry.size() + 2 > kLine) {
+        lines.back() += ",";
+        lines.emplace_back();
+      }
+      lines.back() += (lines.back().empty() ? "" : ", ") + entry;
     }
   } else if (p.variables) {
-    legend = "No groups (Analyses > Groups... colours them)";
+    lines.back() = "No groups (Analyses > Groups... colours them)";
   }
-  set_tagged(session, "PcaLegend", "String", Value::text_cell({fit, legend}));
+  std::vector<Value> cells(lines.begin(), lines.end());
+  set_tagged(session, "PcaLegend", "String", Value::cell_row(std::move(cells)));
 }
 
 std::string selected_text(const Session& session) {
