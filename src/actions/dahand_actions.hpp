@@ -198,8 +198,10 @@ void toggle_pca_panel(Session& session);  // "PcaPanel"
 void pca_update(Session& session);        // "PcaUpdate": a popup of the panel changed
 void pca_click(Session& session);         // "PcaClick": selects the nearest specimen
 void pca_hover(Session& session);         // "PcaHover": names the specimen under the pointer
-// The sample changed (loaded, cleared, a specimen left out): its groups are
-// dropped, an open panel fits the new one (closed without a sample).
+// The sample changed (loaded, cleared, a specimen left out): groups still
+// kept (a leave-out keeps them) are made again by their rule, or dropped
+// with a warning when it no longer fits; an open panel fits the new sample
+// (closed without one).
 void size_sample_changed(Session& session);
 // A list changed: an open panel fits its dataset again.
 void size_lists_changed(Session& session);

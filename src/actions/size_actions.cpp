@@ -517,7 +517,20 @@ void pca_hover(Session& session) {
 }
 
 void size_sample_changed(Session& session) {
-  session.analyses.groups.reset();
+  // Groups kept across a change that keeps the sample (a specimen left out
+  // or brought back) follow their rule on it, when the rule still fits.
+  auto& groups = session.analyses.groups;
+  if (groups && !session.handler.sample.empty()) {
+    const std::string rule = groups->rule;
+    try {
+      groups = sample_groups(session.handler.sample, rule);
+    } catch (const RuntimeError& error) {
+      groups.reset();
+      session.warn(error.what() + std::string(" The groups are not set."));
+    }
+  } else {
+    groups.reset();
+  }
   session.pca.sample_changed();
   const auto open = tagged_figure(session, kPcaTag);
   if (!open) return;

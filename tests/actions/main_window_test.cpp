@@ -948,7 +948,18 @@ TEST_F(MainWindowTest, TheAnalysesMenuGroupsSummarisesCorrectsAndShowsComponents
   EXPECT_EQ(session.pca.dataset, "burnaby");
   EXPECT_TRUE(session.pca.correlation);
 
-  // A new sample drops the groups; the panel shows the new sample.
+  // A specimen left out keeps groups whose rule still fits; a load drops them.
+  platform.answer_text("image:^lepomis_0*([0-9])");
+  click("Groups");
+  click("OutlierPanel");
+  collect(g.find_by_tag("OutlierPanel").at(0));
+  const Handle outliers = g.find_by_tag("OutlierList").at(0);
+  g.set(outliers, "Value", Value(1.0));
+  run_callback(session, outliers);
+  click("OutlierLeaveOut");
+  ASSERT_TRUE(session.analyses.groups);
+  EXPECT_EQ(session.analyses.groups->of.size(), 17u);
+  EXPECT_EQ(session.pca.pca.scores.rows(), 17u);
   click("Clear");
   EXPECT_TRUE(g.find_by_tag("PcaPanel").empty());
   click("GetTPSData", examples + "sample.tps");
