@@ -282,6 +282,11 @@ void browser_sample_changed(Session& session) {
   fill_browser(session);
 }
 
+void browser_show(Session& session, std::size_t row) {
+  if (!browser_open(session) || row >= session.browser.specimens.images.size()) return;
+  show_row(session, row);
+}
+
 bool keeps_unsaved_corrections(Session& session, std::string_view title, std::string_view before) {
   if (!session.browser.unsaved()) return false;
   switch (session.platform.ask_unsaved(

@@ -128,6 +128,15 @@ constexpr std::array<ActionEntry, kActionCount> kTable{{
     {Action::DigitiseRuler, "DigitiseRuler", actions::digitise_ruler},
     {Action::DigitiseCarry, "DigitiseCarry", actions::digitise_carry},
     {Action::DigitiseClose, "DigitiseClose", actions::digitise_close},
+    {Action::Groups, "Groups", actions::ask_groups},
+    {Action::Summary, "Summary", actions::show_summary},
+    {Action::SaveAllometric, "SaveAllometric", actions::save_allometric},
+    {Action::SaveLogShapeRatios, "SaveLogShapeRatios", actions::save_log_shape_ratios},
+    {Action::SaveBurnaby, "SaveBurnaby", actions::save_burnaby},
+    {Action::PcaPanel, "PcaPanel", actions::toggle_pca_panel},
+    {Action::PcaUpdate, "PcaUpdate", actions::pca_update},
+    {Action::PcaClick, "PcaClick", actions::pca_click},
+    {Action::PcaHover, "PcaHover", actions::pca_hover, false},
     {Action::TurnView, "TurnView", actions::turn_view},
 }};
 

@@ -103,6 +103,15 @@ enum class Action : std::uint8_t {
   DigitiseRuler,
   DigitiseCarry,
   DigitiseClose,
+  Groups,
+  Summary,
+  SaveAllometric,
+  SaveLogShapeRatios,
+  SaveBurnaby,
+  PcaPanel,
+  PcaUpdate,
+  PcaClick,
+  PcaHover,
   TurnView,
 };
 // TurnView is the last action.

@@ -57,8 +57,10 @@ void refresh_window(Session& session) {
       {"SampleAnalyses", sample},
       {"OutlierMenu", sample},
       {"PhotoMenu", sample},
+      {"PcaMenu", sample},
       {"OutlierUndo", !session.analyses.before.empty()},
       {"MeasurementSaves", session.analyses.error.has_value()},
+      {"SizeCorrections", pairs},
   };
   for (const auto& [tag, on] : rules) enable(session, tag, on);
   // A setting, always on; its check mark follows the session, also in a window opened anew.
@@ -67,6 +69,7 @@ void refresh_window(Session& session) {
   refresh_designer(session);
   set_tagged(session, "OutlierMenu", "Checked", Value(outlier_panel_open(session) ? "on" : "off"));
   set_tagged(session, "PhotoMenu", "Checked", Value(browser_open(session) ? "on" : "off"));
+  set_tagged(session, "PcaMenu", "Checked", Value(pca_panel_open(session) ? "on" : "off"));
   const std::string& name = h.sample.name;
   const Value title(name.empty() ? std::string("Distangler") : "Distangler - " + name);
   for (Handle box : session.graphics.find_by_tag("DataBox")) {
@@ -238,6 +241,7 @@ void clear(Session& session) {
   session.designer.sample_changed();
   session.analyses.sample_changed();
   browser_sample_changed(session);
+  size_sample_changed(session);
   set_tagged(session, "DataBox", "String", Value::text_cell({"No sample loaded", "", ""}));
   std::vector<std::string> kept;
   if (!h.tlengths.empty()) {
@@ -263,7 +267,8 @@ void exit(Session& session) {
     return;
   }
   // The panels and the photos go with the main window.
-  for (const char* tag : {"ProtocolDesigner", "OutlierPanel", "SpecimenBrowser", "Digitiser"}) {
+  for (const char* tag :
+       {"ProtocolDesigner", "OutlierPanel", "PcaPanel", "SpecimenBrowser", "Digitiser"}) {
     for (Handle panel : session.graphics.find_by_tag(tag)) session.graphics.close(panel);
   }
   session.graphics.close(*figure);

@@ -182,6 +182,29 @@ void show_replicates(Session& session);            // "ShowReplicates": those fu
 void draw_specimens_again(Session& session);
 // The outlier screen of the sample as it is now, kept in session.analyses.
 void screen_sample(Session& session);
+// A specimen (a sample row) drawn red over the consensus, or over the
+// sample of a matrix, as the outlier panel draws its selection.
+void draw_selected_specimen(Session& session, std::size_t row);
+
+// The variables of the Analyses menu (size_actions.cpp): the groups, the
+// summary, the size corrections and the principal components' panel.
+void ask_groups(Session& session);             // "Groups": asks the rule, keeps the groups
+void show_summary(Session& session);           // "Summary": a report, then offers to save it
+void save_allometric(Session& session);        // "SaveAllometric": the dataset and its slopes
+void save_log_shape_ratios(Session& session);  // "SaveLogShapeRatios"
+void save_burnaby(Session& session);           // "SaveBurnaby": the dataset, and its note shown
+bool pca_panel_open(const Session& session);
+void toggle_pca_panel(Session& session);  // "PcaPanel"
+void pca_update(Session& session);        // "PcaUpdate": a popup of the panel changed
+void pca_click(Session& session);         // "PcaClick": selects the nearest specimen
+void pca_hover(Session& session);         // "PcaHover": names the specimen under the pointer
+// The sample changed (loaded, cleared, a specimen left out): groups still
+// kept (a leave-out keeps them) are made again by their rule, or dropped
+// with a warning when it no longer fits; an open panel fits the new sample
+// (closed without one).
+void size_sample_changed(Session& session);
+// A list changed: an open panel fits its dataset again.
+void size_lists_changed(Session& session);
 
 // The specimen photos (browser_actions.cpp): a window listing the specimens
 // beside the photo of the one selected with its landmarks as the file holds
@@ -201,6 +224,8 @@ void browser_save(Session& session);      // "BrowserSave": "Save corrected TPS.
 // The sample changed (loaded, cleared, a specimen left out): an open
 // browser shows the new one, its corrections dropped.
 void browser_sample_changed(Session& session);
+// An open browser shows the sample row selected elsewhere.
+void browser_show(Session& session, std::size_t row);
 // The digitiser (digitise_actions.cpp): a TPS file made from photos by
 // clicking their landmarks, saved after every landmark.
 bool digitiser_open(const Session& session);

@@ -31,12 +31,15 @@ SaveKind save_kind(Export what) {
 }
 
 // The lists the outputs use are checked against the sample here, each error
-// naming the row and the landmark; a list not used is not checked.
-Study study_of(const HandlerState& h, bool distances, bool angles) {
+// naming the row and the landmark; a list not used is not checked. The
+// tables carry the groups set in the Analyses menu.
+Study study_of(const Session& session, bool distances, bool angles) {
+  const HandlerState& h = session.handler;
   const std::size_t k = h.sample.landmarks();
+  const auto& groups = session.analyses.groups;
   return {h.sample, distances ? checked_list(h.tlengths, 2, k) : CheckedList{h.tlengths, 2, {}},
           angles ? checked_list(h.tangles, 3, k) : CheckedList{h.tangles, 3, {}},
-          matrix_rows(h.traddata)};
+          matrix_rows(h.traddata), groups ? &*groups : nullptr};
 }
 
 void warn_all(Session& session, const std::vector<std::string>& warnings) {
@@ -55,7 +58,7 @@ void save(Session& session, Export what) {
     return;
   }
   // The list is checked before the dialog.
-  const Study study = study_of(h, !angular, angular);
+  const Study study = study_of(session, !angular, angular);
   const SaveKind kind = save_kind(what);
   auto choice =
       ask_save(session, "*.txt", kind.title, sample_name(h) + kind.suffix, sample_folder(h));
@@ -75,7 +78,7 @@ void export_tables(Session& session) {
   if (!folder) return;
   const std::string sample = sample_name(h);
   const bool distances = !h.traddata.empty();
-  const Study study = study_of(h, distances, !h.tangles.empty());
+  const Study study = study_of(session, distances, !h.tangles.empty());
   std::vector<std::pair<Output, std::string>> tables;
   const auto add = [&](Output what, const char* suffix) {
     tables.emplace_back(what, *folder + sample + suffix + ".csv");

@@ -76,6 +76,7 @@ void load_files(Session& session, Source source, const std::vector<std::string>&
   session.designer.sample_changed();
   session.analyses.sample_changed();
   browser_sample_changed(session);
+  size_sample_changed(session);
   show_sample_box(session);
   set_up_view(session);
   if (session.draws) draw_sample(session);

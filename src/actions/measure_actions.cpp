@@ -66,6 +66,7 @@ void store_list(Session& session, ProtocolDesign::List list, Matrix value,
     set_list(session, h.tangles, std::move(value), name, kTriples.line);
     h.triples_name = name;
   }
+  size_lists_changed(session);
 }
 
 void get_lengths(Session& session) {

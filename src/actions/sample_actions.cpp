@@ -196,6 +196,7 @@ void replace_sample(Session& session, Sample next) {
   session.designer.sample_changed();
   show_sample_box(session);
   browser_sample_changed(session);
+  size_sample_changed(session);
   set_up_view(session);
   if (session.draws) {
     cla(session.graphics);
@@ -287,7 +288,9 @@ void outlier_export(Session& session) {
   auto choice = ask_save(session, "*.csv", "Save the outlier table",
                          sample_name(h) + "-outliers.csv", sample_folder(h));
   if (!choice) return;
-  const Written written = write_outliers(a.converged, a.screen, choice->path(), TableFormat::Csv);
+  const auto* groups = a.groups ? &*a.groups : nullptr;
+  const Written written = write_outliers(a.converged, a.screen, choice->path(), TableFormat::Csv,
+                                         Digest::none, group_column(groups));
   session.report("Saved " + count_of(written.rows, "row") + " to " + choice->name);
 }
 
@@ -380,6 +383,24 @@ void show_replicates(Session& session) {
                           " lie furthest apart: Procrustes distance " +
                           short_number(e.distances[g].distance));
   }
+}
+
+void draw_selected_specimen(Session& session, std::size_t row) {
+  if (!session.draws || row >= session.handler.sample.specimens()) return;
+  if (!session.handler.sample.consensus.empty()) {
+    return draw_over_consensus(session, converged(session), {row});
+  }
+  // A matrix has no consensus: the specimen is drawn over the sample.
+  const Sample& s = session.handler.sample;
+  Graphics& g = session.graphics;
+  cla(g);
+  draw_sample(session);
+  Matrix one(1, s.coordinates.cols());
+  const auto from = s.coordinates.row(row);
+  std::copy(from.begin(), from.end(), one.row(0).begin());
+  const Matrix shown = shown_sample(session, one);
+  g.hold(true);
+  showshape(g, shown, shown.cols() / 2, "rx");
 }
 
 void draw_specimens_again(Session& session) {

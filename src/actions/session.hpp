@@ -17,8 +17,10 @@
 #include "output/corrected_tps.hpp"
 #include "output/table.hpp"
 #include "pipeline/digitising.hpp"
+#include "pipeline/groups.hpp"
 #include "pipeline/replicates.hpp"
 #include "pipeline/sample.hpp"
+#include "pipeline/size_variables.hpp"
 #include "pipeline/specimen_photos.hpp"
 #include "protocol/protocol_design.hpp"
 #include "runtime/array/matrix.hpp"
@@ -92,7 +94,29 @@ struct SampleAnalyses {
   std::vector<Sample> before;
   // The last measurement error, which its saves write and its drawing shows.
   std::optional<MeasurementError> error;
+  // The groups of the specimens (the Analyses menu's Groups...), which the
+  // summary, the allometric slopes, the PCA's colours and the CSV tables use.
+  std::optional<SpecimenGroups> groups;
   void sample_changed() { *this = SampleAnalyses(); }
+};
+
+// The principal components panel: what it shows (kept while the sample
+// changes, so the panel shows the new one alike) and the fit it draws.
+struct PcaState {
+  std::string dataset = "lengths";
+  bool correlation = false;
+  std::size_t x = 0, y = 1;  // the components on the axes, 0-based
+  // The fit of the sample as it is now; none after a sample change until
+  // the panel fits it again.
+  std::optional<Variables> variables;
+  Pca pca;
+  std::optional<std::size_t> selected;  // the sample row selected
+  std::optional<std::size_t> pointed;   // the row named under the pointer
+  void sample_changed() {
+    variables.reset();
+    selected.reset();
+    pointed.reset();
+  }
 };
 
 // One correction made in the specimen browser: the sample row it was made
@@ -199,6 +223,7 @@ class Session {
   // The rows drawn over the consensus by the Sample menu's analyses.
   std::vector<std::size_t> drawn_rows;
   SampleAnalyses analyses;
+  PcaState pca;
   BrowserState browser;
   DigitiserState digitiser;
   // The styling commands called since the plot was last cleared, in order:

@@ -173,31 +173,22 @@ Written write_variables(const Study& study, const Variables& v, const std::strin
   return write_specimen_rows(study, rows, columns, path, format, warnings, digest);
 }
 
-Written write_summary(const Study& study, const std::string& path, TableFormat format,
-                      Digest digest) {
+std::vector<SummaryRow> study_summary(const Study& study) {
   const std::size_t groups = group_count(study);
   std::vector<std::string> group_names =
       study.groups ? study.groups->names : std::vector<std::string>();
   const bool taken = std::find(group_names.begin(), group_names.end(), "all") != group_names.end();
   const std::string all = taken ? "all groups" : "all";
 
-  // Rows: each variable's groups (when there are groups), then all together.
-  struct Row {
-    std::size_t group;  // 1-based; 0 for all
-    ColumnSummary s;
-  };
-  std::vector<std::string> names;
-  std::vector<Row> rows;
+  std::vector<SummaryRow> rows;
   const auto add = [&](const std::vector<std::string>& columns, const Matrix& values) {
     const std::vector<ColumnSummary> s = summarise_columns(values, group_rows(study), groups);
     const std::size_t p = values.cols();
     for (std::size_t j = 0; j < p; ++j) {
       for (std::size_t g = 0; study.groups && g < groups; ++g) {
-        names.push_back(columns[j]);
-        rows.push_back({g + 1, s[g * p + j]});
+        rows.push_back({columns[j], g + 1, group_names[g], s[g * p + j]});
       }
-      names.push_back(columns[j]);
-      rows.push_back({0, s[groups * p + j]});
+      rows.push_back({columns[j], 0, all, s[groups * p + j]});
     }
   };
   if (!study.pairs.landmarks.empty()) {
@@ -213,9 +204,16 @@ Written write_summary(const Study& study, const std::string& path, TableFormat f
   Matrix sizes(study.sample.specimens(), 1);
   for (std::size_t i = 0; i < sizes.rows(); ++i) sizes(i, 0) = study.sample.sizes[i];
   add({"centroid_size"}, sizes);
+  return rows;
+}
 
+Written write_summary(const Study& study, const std::string& path, TableFormat format,
+                      Digest digest) {
+  const std::vector<SummaryRow> rows = study_summary(study);
+  std::vector<std::string> names;
+  for (const SummaryRow& row : rows) names.push_back(row.variable);
   const RowSource source{rows.size(), 8, [&](std::size_t i, std::span<double> out) {
-                           const ColumnSummary& s = rows[i].s;
+                           const ColumnSummary& s = rows[i].summary;
                            const double values[] = {static_cast<double>(rows[i].group),
                                                     static_cast<double>(s.n),
                                                     s.mean,
@@ -228,7 +226,7 @@ Written write_summary(const Study& study, const std::string& path, TableFormat f
                          }};
   const FieldText text = [&](std::size_t i, std::size_t column, double, std::string& field) {
     if (column != 0) return false;
-    field = rows[i].group == 0 ? all : group_names[rows[i].group - 1];
+    field = rows[i].group_name;
     return true;
   };
   return write_named_table(

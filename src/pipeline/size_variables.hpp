@@ -61,6 +61,19 @@ Variables study_variables(const Study& study, const std::string& dataset,
 
 Pca study_pca(const Variables& variables, bool correlation);
 
+// One row of the summary table: a variable of one group, or of all
+// specimens together (group 0, named as the table names it).
+struct SummaryRow {
+  std::string variable;
+  std::size_t group = 0;  // 1-based; 0 for all
+  std::string group_name;
+  ColumnSummary summary;
+};
+
+// The rows of the summary table, in its order: each variable's groups (when
+// there are groups), then all together.
+std::vector<SummaryRow> study_summary(const Study& study);
+
 // One line: how many dimensions the corrected covariance matrix lost.
 std::string burnaby_report(const Burnaby& burnaby, std::size_t variables);
 

@@ -13,6 +13,10 @@
 #include "actions/distangler.hpp"
 #include "actions/run_callback.hpp"
 #include "guisupport/guidata.hpp"
+#include "input/dload.hpp"
+#include "pipeline/load_sample.hpp"
+#include "pipeline/measurements.hpp"
+#include "pipeline/size_variables.hpp"
 #include "runtime/graphics/callback_text.hpp"
 #include "runtime/graphics/figure_files.hpp"
 #include "runtime/graphics/headless_platform.hpp"
@@ -162,7 +166,8 @@ TEST_F(MainWindowTest, EveryCallbackGoesThroughTheDispatcherToAKnownFunction) {
   actions.insert("TurnView");  // a 3-D sample's plot turns with a drag
   // The outlier screen's panel, the specimen photos and the digitiser, as
   // their layout files make them.
-  for (const char* layout : {"OutlierPanel.fig", "SpecimenBrowser.fig", "Digitiser.fig"}) {
+  for (const char* layout :
+       {"OutlierPanel.fig", "PcaPanel.fig", "SpecimenBrowser.fig", "Digitiser.fig"}) {
     for (Handle h : g.findall(load_figure(g, layout))) {
       const ObjectType t = g.type(h);
       const auto names =
@@ -194,11 +199,13 @@ TEST_F(MainWindowTest, TheMenuItemsRunWithoutAnError) {
   platform.answer_text(std::nullopt);                // the replicates' rule: cancelled
   fs::create_directories(out / "tables");
   std::size_t menus = 0;
-  const std::set<std::string> skipped{"GetTPSData", "GetTPSScale", "GetData", "GetTPS3D",
-                                      "GetLengths", "GetAngles", "RecentFiles", "SaveLengths",
-                                      "SavePlot", "Exit",
-                                      // the digitiser's entries ask their own questions
-                                      "NewTPSFromImages", "NewTPSFromFolder", "ResumeDigitising"};
+  const std::set<std::string> skipped{
+      "GetTPSData", "GetTPSScale", "GetData", "GetTPS3D", "GetLengths", "GetAngles", "RecentFiles",
+      "SaveLengths", "SavePlot", "Exit",
+      // the digitiser's entries ask their own questions
+      "NewTPSFromImages", "NewTPSFromFolder", "ResumeDigitising",
+      // as do the variables', driven below
+      "Groups", "Summary", "SaveAllometric", "SaveLogShapeRatios", "SaveBurnaby", "PcaPanel"};
   for (const auto& [h, call] : callbacks) {
     if (g.type(h) != ObjectType::UIMenu || call.args.empty()) continue;
     const auto* word = call.args.size() == 2 ? std::get_if<std::string>(&call.args[1]) : nullptr;
@@ -814,6 +821,150 @@ TEST_F(MainWindowTest, TheAnalysesMenuScreensLeavesOutAndMeasuresReplicates) {
   click("SaveMeasurementError");
   EXPECT_EQ(slurp(out / "me.csv").substr(0, 28), "variable,specimens,measureme");
   EXPECT_EQ(slurp(out / "r-replicate-distances.csv").substr(0, 18), "specimen,replicate");
+}
+
+// The Analyses menu's variables on the example: groups from a CSV file (a
+// bad rule changes nothing, a load drops them), the summary by group, the
+// size corrections as the batch tool writes them, and the principal
+// components' panel, where a click selects a specimen everywhere.
+TEST_F(MainWindowTest, TheAnalysesMenuGroupsSummarisesCorrectsAndShowsComponents) {
+  const std::string examples = DISTANGLER_SOURCE_DIR "/examples/";
+  click("GetTPSData", examples + "sample.tps");
+  press("SaveLogShapeRatios");
+  EXPECT_EQ(last_message(), "The size corrections are of the distances: load a pair list first.");
+  EXPECT_EQ(enabled("SaveBurnaby"), "off");
+  click("GetLengths", examples + "pairs.txt");
+  std::string csv = "id,group\n";
+  for (int i = 1; i <= 18; ++i) csv += std::to_string(i) + (i <= 10 ? ",A\n" : ",B\n");
+  const std::string groups_file = (out / "groups.csv").string();
+  std::ofstream(groups_file) << csv;
+  platform.answer_text("id:^(x)");
+  click("Groups");
+  EXPECT_FALSE(session.analyses.groups);
+  EXPECT_EQ(platform.messages().back().kind, MessageKind::Error);
+  platform.answer_text(groups_file);
+  click("Groups");
+  EXPECT_EQ(last_message(), "2 groups: A (10), B (8)");
+  platform.answer_text("id:^(");
+  click("Groups");
+  ASSERT_TRUE(session.analyses.groups);
+  EXPECT_EQ(session.analyses.groups->rule, groups_file);
+
+  // The summary: a report whose figures are the sample's, then its table.
+  platform.answer((out / "summary.csv").string());
+  click("Summary");
+  const std::string report = platform.reports().back().second;
+  double mean_size = 0;
+  for (const double size : session.handler.sample.sizes) mean_size += size / 18;
+  const std::size_t size_row = report.find("\ncentroid_size  all  ");
+  ASSERT_NE(size_row, std::string::npos) << report;
+  std::istringstream fields(report.substr(size_row + 22));
+  double n = 0, mean = 0;
+  fields >> n >> mean;
+  EXPECT_EQ(n, 18);
+  EXPECT_NEAR(mean, mean_size, 1e-3 * mean_size);
+  // Each of 8 distances, log distances and constrained ones and the size, by
+  // group and all together; the title, the groups and the header.
+  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 3 + (3 * 8 + 1) * 3);
+  EXPECT_EQ(slurp(out / "summary.csv").substr(0, 62),
+            "variable,group,n,mean,sd,cv_percent,min,max,missing\nd1_5,A,10,");
+
+  // The corrections are the batch tool's files, its groups pooled.
+  std::vector<std::string> warnings;
+  const Sample sample = load_sample({examples + "sample.tps"}, {}, warnings);
+  const SpecimenGroups groups = sample_groups(sample, groups_file);
+  const CheckedList pairs = checked_list(dload(examples + "pairs.txt"), 2, sample.landmarks());
+  const Study batch{sample, pairs, CheckedList{Matrix(), 3, {}},
+                    distance_rows(sample, pairs.landmarks), &groups};
+  const Variables allometric = study_variables(batch, "allometric");
+  write_variables(batch, allometric, (out / "batch-allometric.csv").string(), TableFormat::Csv,
+                  warnings);
+  write_slopes(allometric, (out / "batch-slopes.csv").string(), TableFormat::Csv);
+  write_variables(batch, study_variables(batch, "burnaby"), (out / "batch-burnaby.csv").string(),
+                  TableFormat::Csv, warnings);
+  click("SaveAllometric", (out / "allometric.csv").string());
+  EXPECT_EQ(last_message(),
+            "Saved 18 rows to allometric.csv and the slopes to sample-allometric-slopes.csv");
+  EXPECT_EQ(slurp(out / "allometric.csv"), slurp(out / "batch-allometric.csv"));
+  EXPECT_NE(slurp(out / "allometric.csv").find(",group,"), std::string::npos);
+  EXPECT_EQ(slurp(out / "sample-allometric-slopes.csv"), slurp(out / "batch-slopes.csv"));
+  click("SaveBurnaby", (out / "burnaby.csv").string());
+  EXPECT_EQ(slurp(out / "burnaby.csv"), slurp(out / "batch-burnaby.csv"));
+  EXPECT_EQ(platform.reports().back().first, "Burnaby's correction");
+  EXPECT_NE(platform.reports().back().second.find("rank 7 for 8 variables"), std::string::npos);
+
+  // The principal components: a point per specimen at its scores, coloured
+  // by group.
+  click("SpecimenBrowser");
+  click("PcaPanel");
+  const Handle panel = g.find_by_tag("PcaPanel").at(0);
+  collect(panel);
+  const Pca pca = study_pca(study_variables(batch, "lengths"), false);
+  const auto points = [&](std::size_t component) {
+    std::vector<double> values;
+    for (Handle line : g.find_by_tag("PcaPoints")) {
+      const Matrix m = g.get(line, component == 0 ? "XData" : "YData").matrix();
+      values.insert(values.end(), m.data(), m.data() + m.size());
+    }
+    std::sort(values.begin(), values.end());
+    return values;
+  };
+  EXPECT_EQ(g.find_by_tag("PcaPoints").size(), 2u);
+  for (std::size_t c = 0; c < 2; ++c) {
+    std::vector<double> expected;
+    for (std::size_t i = 0; i < 18; ++i) expected.push_back(pca.scores(i, c));
+    std::sort(expected.begin(), expected.end());
+    const std::vector<double> drawn = points(c);
+    ASSERT_EQ(drawn.size(), 18u);
+    for (std::size_t i = 0; i < 18; ++i) EXPECT_NEAR(drawn[i], expected[i], 1e-12);
+  }
+  EXPECT_EQ(box("PcaLegend").at(1), "blue: A (10), orange: B (8)");
+  // The pointer over a specimen names it; a click selects it here, in the
+  // sample plot and in the specimen photos.
+  const Handle plot = g.find_by_tag("PcaPlot").at(0);
+  g.set(plot, "CurrentPoint", Value(Matrix{{pca.scores(4, 0), pca.scores(4, 1)}}));
+  run_callback(session, panel, g.get(panel, "WindowButtonMotionFcn").text());
+  ASSERT_EQ(g.find_by_tag("PcaPointer").size(), 1u);
+  EXPECT_EQ(g.get(g.find_by_tag("PcaPointer").at(0), "String").text(), "  5");
+  run_callback(session, plot, g.get(plot, "ButtonDownFcn").text());
+  EXPECT_EQ(session.pca.selected, std::optional<std::size_t>(4));
+  EXPECT_EQ(g.find_by_tag("PcaSelection").size(), 1u);
+  EXPECT_EQ(box("PcaSelected").at(0).substr(0, 18), "specimen 5 (ID=5):");
+  EXPECT_EQ(session.picture, Picture::specimens);
+  EXPECT_EQ(session.drawn_rows, std::vector<std::size_t>{4});
+  EXPECT_EQ(g.get(g.find_by_tag("BrowserList").at(0), "Value").scalar(), 5);
+  // The correlation of the angles, which there are none of, is refused and
+  // the panel keeps what it showed.
+  const Handle dataset = g.find_by_tag("PcaDataset").at(0);
+  g.set(dataset, "Value", Value(4.0));
+  run_callback(session, dataset);
+  EXPECT_EQ(platform.messages().back().kind, MessageKind::Error);
+  EXPECT_EQ(g.get(dataset, "Value").scalar(), 1);
+  EXPECT_EQ(points(0).size(), 18u);
+  g.set(dataset, "Value", Value(8.0));  // Burnaby's, on the correlation matrix
+  const Handle matrix = g.find_by_tag("PcaMatrix").at(0);
+  g.set(matrix, "Value", Value(2.0));
+  run_callback(session, matrix);
+  EXPECT_EQ(session.pca.dataset, "burnaby");
+  EXPECT_TRUE(session.pca.correlation);
+
+  // A specimen left out keeps groups whose rule still fits; a load drops them.
+  platform.answer_text("image:^lepomis_0*([0-9])");
+  click("Groups");
+  click("OutlierPanel");
+  collect(g.find_by_tag("OutlierPanel").at(0));
+  const Handle outliers = g.find_by_tag("OutlierList").at(0);
+  g.set(outliers, "Value", Value(1.0));
+  run_callback(session, outliers);
+  click("OutlierLeaveOut");
+  ASSERT_TRUE(session.analyses.groups);
+  EXPECT_EQ(session.analyses.groups->of.size(), 17u);
+  EXPECT_EQ(session.pca.pca.scores.rows(), 17u);
+  click("Clear");
+  EXPECT_TRUE(g.find_by_tag("PcaPanel").empty());
+  click("GetTPSData", examples + "sample.tps");
+  EXPECT_FALSE(session.analyses.groups);
+  EXPECT_EQ(platform.pending_answers(), 0u);
 }
 
 }  // namespace

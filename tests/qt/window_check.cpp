@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -203,7 +204,9 @@ int main(int argc, char** argv) {
                             "DesignRedo",       "DesignCancel",     "Exit",
                             "OutlierPanel",     "MeasurementError", "SaveMeasurementError",
                             "ShowReplicates",   "SpecimenBrowser",  "NewTPSFromImages",
-                            "NewTPSFromFolder", "ResumeDigitising"};
+                            "NewTPSFromFolder", "ResumeDigitising", "Groups",
+                            "Summary",          "SaveAllometric",   "SaveLogShapeRatios",
+                            "SaveBurnaby",      "PcaPanel"};
     std::size_t items = 0;
     for (dg::Handle h : g.findall(figure)) {
       // Items of the recent-files menu are remade as files are opened.
@@ -378,6 +381,35 @@ int main(int argc, char** argv) {
     menu_item("ShowReplicates");
     check(session.picture == dg::Picture::specimens && session.drawn_rows.size() > 1,
           "the replicates furthest apart are drawn over the consensus");
+    // Two groups by the images' first digit, and the principal components'
+    // panel: its popups list the datasets and components, the scatter is
+    // coloured by group, a component chosen is plotted.
+    platform.answer_text("image:^lepomis_0*([0-9])");
+    menu_item("Groups");
+    menu_item("PcaPanel");
+    const auto pca_panels = g.find_by_tag("PcaPanel");
+    QWidget* pca_panel = pca_panels.empty() ? nullptr : platform.window_of(pca_panels.front());
+    check(pca_panel && pca_panel->isVisible() && pca_panel->window() == window,
+          "Principal components opens its panel in the main window");
+    auto* datasets =
+        qobject_cast<QComboBox*>(platform.widget_of(g.find_by_tag("PcaDataset").at(0)));
+    check(datasets && datasets->count() == 8, "the panel offers the eight datasets");
+    auto* y_axis = qobject_cast<QComboBox*>(platform.widget_of(g.find_by_tag("PcaY").at(0)));
+    if (y_axis && y_axis->count() > 2) {
+      y_axis->setCurrentIndex(2);
+      emit y_axis->activated(2);
+    }
+    platform.drawnow(g);
+    check(session.pca.y == 2 && g.find_by_tag("PcaPoints").size() == 9,
+          "a component chosen is plotted, a line of points per group");
+    if (!out_dir.empty()) {
+      QTest::qWait(300);
+      const QRect frame = window->frameGeometry();
+      window->screen()
+          ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+          .save(QString::fromStdString((out / "pca.png").string()));
+    }
+    menu_item("PcaPanel");
     click("CalcLengths");  // distances unsaved again, for Quit to ask about
     check(platform.console_text().rfind("Wrote 6 tables and their manifest to ", 0) == 0 &&
               platform.console_text().find("rror") == std::string::npos,

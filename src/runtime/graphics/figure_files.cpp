@@ -13,6 +13,7 @@ namespace dg {
 extern const std::string_view kBuiltInDistanglerFig;
 extern const std::string_view kBuiltInProtocolDesignerFig;
 extern const std::string_view kBuiltInOutlierPanelFig;
+extern const std::string_view kBuiltInPcaPanelFig;
 extern const std::string_view kBuiltInSpecimenBrowserFig;
 extern const std::string_view kBuiltInDigitiserFig;
 
@@ -69,6 +70,7 @@ std::optional<std::string_view> built_in_figure(std::string_view name) {
   if (name == "Distangler.fig") return kBuiltInDistanglerFig;
   if (name == "ProtocolDesigner.fig") return kBuiltInProtocolDesignerFig;
   if (name == "OutlierPanel.fig") return kBuiltInOutlierPanelFig;
+  if (name == "PcaPanel.fig") return kBuiltInPcaPanelFig;
   if (name == "SpecimenBrowser.fig") return kBuiltInSpecimenBrowserFig;
   if (name == "Digitiser.fig") return kBuiltInDigitiserFig;
   return std::nullopt;
