@@ -383,6 +383,11 @@ void FigureWindow::dock_into(FigureWindow& host) {
   // besides, and the host window grows to make room; the labels' least
   // widths (arrange_controls) keep the controls from being squashed.
   host.resizeDocks({dock}, {round_int(px[2]) + dock->width() - width()}, Qt::Horizontal);
+  // A panel without buttons has no least width of its own, and the host's
+  // layout would squeeze the new dock before the host grows: the canvas
+  // keeps the figure's width until it first has it.
+  dock_hold_width_ = round_int(px[2]);
+  canvas_->setMinimumWidth(std::max(canvas_->minimumWidth(), dock_hold_width_));
   host.retries_ = 1;  // one more placement, to make room for the dock
 }
 
@@ -414,6 +419,10 @@ void FigureWindow::place() {
 
 void FigureWindow::canvas_resized(QSize size) {
   if (!graphics_ || applying_ || !isVisible()) return;
+  if (dock_hold_width_ > 0 && size.width() >= dock_hold_width_) {
+    dock_hold_width_ = 0;
+    arrange_controls();
+  }
   platform_.guarded([&] {
     auto px = graphics_->pixel_position(figure_);
     if (near(size.width(), px[2]) && near(size.height(), px[3])) return;
@@ -755,7 +764,7 @@ void FigureWindow::arrange_controls() {
     min_width = std::max(min_width, static_cast<int>(std::ceil(width * figure[2] / r[2])));
     min_height = std::max(min_height, static_cast<int>(std::ceil(height * figure[3] / r[3])));
   }
-  canvas_->setMinimumSize(min_width, min_height);
+  canvas_->setMinimumSize(dock_ ? std::max(min_width, dock_hold_width_) : min_width, min_height);
   // Tab moves down the column of controls, then to the right, then to the plot.
   std::stable_sort(order.begin(), order.end(), [](const Place& a, const Place& b) {
     return a.top != b.top ? a.top < b.top : a.left < b.left;

@@ -200,6 +200,7 @@ class FigureWindow : public QMainWindow {
   QSize placed_bars_;  // the room around the canvas the last placement allowed for
   int retries_ = 0;
   QPointer<QDockWidget> dock_;
+  int dock_hold_width_ = 0;  // the least width of a new dock's canvas until it has it
   QPointer<FigureWindow> host_;
   Handle motion_axes_ = -1;  // the axes of the last motion callback
   std::vector<QPointer<QObject>> key_shortcuts_;
