@@ -34,6 +34,9 @@
     }                                                                                       \
   } while (false)
 
+// The folder of the road files among the test data.
+inline const std::string kRoad = DISTANGLER_TEST_DATA_DIR "/road/";
+
 // The folder of published TPS files beside the project (CI has it; a user's
 // clone may not). A test that reads them starts with SKIP_WITHOUT_REAL_DATA().
 inline std::string real_data(const std::string& name) {

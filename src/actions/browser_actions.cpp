@@ -43,7 +43,7 @@ std::size_t missing_count(const BrowserState& b, std::size_t row) {
 }
 
 // "12. M-12156   photo   0.0412 flagged   2 missing"
-std::string list_row(const Session& session, std::size_t row) {
+std::string browser_row(const Session& session, std::size_t row) {
   const BrowserState& b = session.browser;
   const SpecimenRecord& record = session.handler.sample.records[row];
   // The ID, else the photo's file name without its folders, else the number.
@@ -75,7 +75,7 @@ void fill_list(Session& session) {
   std::iota(b.order.begin(), b.order.end(), 0);
   if (b.sorted && session.analyses.order.size() == n) b.order = session.analyses.order;
   std::vector<Value> rows;
-  for (const std::size_t row : b.order) rows.emplace_back(list_row(session, row));
+  for (const std::size_t row : b.order) rows.emplace_back(browser_row(session, row));
   set_tagged(session, "BrowserList", "String", Value::cell_row(std::move(rows)));
   const auto at = list_place(b, b.shown);
   set_tagged(session, "BrowserList", "Value", Value(at ? static_cast<double>(*at + 1) : 0.0));

@@ -15,7 +15,7 @@ namespace {
 
 using List = ProtocolDesign::List;
 
-constexpr const char* kPanelTag = "ProtocolDesigner";
+constexpr const char* kDesignerPanelTag = "ProtocolDesigner";
 constexpr const char* kHoverTag = "PickHover";
 constexpr const char* kDesignedName = "the protocol designer";
 // How near the pointer must come to a landmark, in pixels, to pick it.
@@ -26,7 +26,7 @@ const char* list_tag(List list) {
 }
 
 std::optional<Handle> panel(const Session& session) {
-  return tagged_figure(session, kPanelTag);
+  return tagged_figure(session, kDesignerPanelTag);
 }
 
 // The axes the sample is drawn in: the main figure's current axes.

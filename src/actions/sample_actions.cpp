@@ -20,11 +20,7 @@
 namespace dg::actions {
 namespace {
 
-constexpr const char* kPanelTag = "OutlierPanel";
-
-std::string short_number(double v) {
-  return sprintf("%.3g", v);
-}
+constexpr const char* kOutlierPanelTag = "OutlierPanel";
 
 // The sample as it is now on its converged superimposition, made once for
 // the screen and the drawings.
@@ -59,7 +55,7 @@ void screen_sample(Session& session) {
 namespace {
 
 // "3. specimen 12 (ID=x)   0.213  flagged: landmarks 4 and 5 swapped? (0.04)"
-std::string list_row(const Session& session, std::size_t row) {
+std::string outlier_row(const Session& session, std::size_t row) {
   const SpecimenDistance& d = session.analyses.screen.specimens[row];
   std::string text = (d.rank ? std::to_string(d.rank) + ". " : "") +
                      specimen_label(row, session.handler.sample.records) + "   " +
@@ -147,7 +143,7 @@ void fill_panel(Session& session) {
                   a.left_out.empty() ? std::string()
                                      : count_of(a.left_out.size(), "specimen") + " left out"}));
   std::vector<Value> rows;
-  for (const std::size_t row : a.order) rows.emplace_back(list_row(session, row));
+  for (const std::size_t row : a.order) rows.emplace_back(outlier_row(session, row));
   set_tagged(session, "OutlierList", "String", Value::cell_row(std::move(rows)));
   set_tagged(session, "OutlierList", "Value", Value(0.0));
   set_tagged(session, "OutlierSelected", "String", Value(""));
@@ -203,17 +199,17 @@ void replace_sample(Session& session, Sample next) {
     draw_sample(session);
   }
   screen_sample(session);
-  if (tagged_figure(session, kPanelTag)) fill_panel(session);
+  if (tagged_figure(session, kOutlierPanelTag)) fill_panel(session);
 }
 
 }  // namespace
 
 bool outlier_panel_open(const Session& session) {
-  return tagged_figure(session, kPanelTag).has_value();
+  return tagged_figure(session, kOutlierPanelTag).has_value();
 }
 
 void toggle_outlier_panel(Session& session) {
-  if (auto open = tagged_figure(session, kPanelTag)) {
+  if (auto open = tagged_figure(session, kOutlierPanelTag)) {
     session.graphics.close(*open);
     return session.report("Outlier screen closed");
   }
@@ -233,8 +229,9 @@ void toggle_outlier_panel(Session& session) {
 void outlier_select(Session& session) {
   const auto row = selected_row(session);
   if (!row) return;
-  set_tagged(session, "OutlierSelected", "String",
-             Value::text_cell({list_row(session, *row), "drawn (red) over the consensus (black)"}));
+  set_tagged(
+      session, "OutlierSelected", "String",
+      Value::text_cell({outlier_row(session, *row), "drawn (red) over the consensus (black)"}));
   plot_distances(session, row);
   if (session.draws) draw_over_consensus(session, converged(session), {*row});
 }

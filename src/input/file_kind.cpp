@@ -15,7 +15,7 @@ namespace {
 // The head of a file is enough to tell its kind.
 constexpr std::size_t kLookAt = std::size_t{1} << 20;
 
-bool same_letters(std::string_view text, std::string_view lower_word) {
+bool starts_with_letters(std::string_view text, std::string_view lower_word) {
   if (text.size() < lower_word.size()) return false;
   for (std::size_t i = 0; i < lower_word.size(); ++i) {
     if (std::tolower(static_cast<unsigned char>(text[i])) != lower_word[i]) return false;
@@ -50,7 +50,7 @@ std::size_t number_columns(std::string_view line) {
 FileKind file_kind(std::string_view name, std::string_view head) {
   const std::size_t dot = name.rfind('.');
   if (dot != std::string_view::npos && name.size() - dot == 4 &&
-      same_letters(name.substr(dot), ".tps")) {
+      starts_with_letters(name.substr(dot), ".tps")) {
     return FileKind::Tps;
   }
   const std::string quoted = "\"" + std::string(name) + "\"";
@@ -61,7 +61,7 @@ FileKind file_kind(std::string_view name, std::string_view head) {
     const std::size_t start = line.find_first_not_of(" \t");
     if (start == std::string_view::npos) continue;
     line.remove_prefix(start);
-    if (same_letters(line, "lm=")) return FileKind::Tps;
+    if (starts_with_letters(line, "lm=")) return FileKind::Tps;
     switch (const std::size_t columns = number_columns(line)) {
       case 0:
         continue;

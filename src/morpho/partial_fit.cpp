@@ -22,15 +22,6 @@ bool has_missing_coordinate(std::span<const double> row, std::size_t coords) {
   return false;
 }
 
-// A landmark counts as present only when all its coordinates are; a lone
-// coordinate cannot be carried through a rotation.
-bool present(std::span<const double> row, std::size_t j, std::size_t dims) {
-  for (std::size_t c = 0; c < dims; ++c) {
-    if (std::isnan(row[dims * j + c])) return false;
-  }
-  return true;
-}
-
 // Fits one row onto the consensus by its present landmarks (translation,
 // scale, proper rotation) and returns the fit's scale, or NaN when the row
 // cannot be fitted, in which case all its coordinates become NaN.
@@ -39,7 +30,7 @@ double fit_present_landmarks(std::span<double> row, std::span<const double> cons
   std::size_t m = 0;
   double sx = 0.0, sy = 0.0, cx = 0.0, cy = 0.0;
   for (std::size_t j = 0; j < k; ++j) {
-    if (!present(row, j, 2)) continue;
+    if (!landmark_present(row, j, 2)) continue;
     ++m;
     sx += row[2 * j];
     sy += row[2 * j + 1];
@@ -54,7 +45,7 @@ double fit_present_landmarks(std::span<double> row, std::span<const double> cons
     cy /= count;
     double ct = 0.0, st = 0.0, squares = 0.0;
     for (std::size_t j = 0; j < k; ++j) {
-      if (!present(row, j, 2)) continue;
+      if (!landmark_present(row, j, 2)) continue;
       const double u = row[2 * j] - sx;
       const double v = row[2 * j + 1] - sy;
       const double a = consensus[2 * j] - cx;
@@ -73,7 +64,7 @@ double fit_present_landmarks(std::span<double> row, std::span<const double> cons
       const double c = ct / r;
       const double sn = st / r;
       for (std::size_t j = 0; j < k; ++j) {
-        if (!present(row, j, 2)) {
+        if (!landmark_present(row, j, 2)) {
           row[2 * j] = kNaN;
           row[2 * j + 1] = kNaN;
           continue;
@@ -101,7 +92,7 @@ double fit_present_landmarks_3d(std::span<double> row, std::span<const double> c
     return Eigen::Vector3d(v[3 * j], v[3 * j + 1], v[3 * j + 2]);
   };
   for (std::size_t j = 0; j < k; ++j) {
-    if (!present(row, j, 3)) continue;
+    if (!landmark_present(row, j, 3)) continue;
     ++m;
     s += at(row, j);
     c += at(consensus, j);
@@ -112,7 +103,7 @@ double fit_present_landmarks_3d(std::span<double> row, std::span<const double> c
     Eigen::Matrix3d cross = Eigen::Matrix3d::Zero();
     double squares = 0.0;
     for (std::size_t j = 0; j < k; ++j) {
-      if (!present(row, j, 3)) continue;
+      if (!landmark_present(row, j, 3)) continue;
       const Eigen::Vector3d u = at(row, j) - s;
       cross += u * (at(consensus, j) - c).transpose();
       squares += u.squaredNorm();
@@ -129,7 +120,7 @@ double fit_present_landmarks_3d(std::span<double> row, std::span<const double> c
       const double scale = (rotation.transpose() * cross).trace() / squares;
       if (scale > 0.0 && std::isfinite(scale)) {
         for (std::size_t j = 0; j < k; ++j) {
-          const bool here = present(row, j, 3);
+          const bool here = landmark_present(row, j, 3);
           const Eigen::RowVector3d q =
               scale * (at(row, j) - s).transpose() * rotation + c.transpose();
           for (int a = 0; a < 3; ++a) row[3 * j + a] = here ? q(a) : kNaN;

@@ -13,12 +13,23 @@
 // getconsensus's errors for a matrix without rows or of the wrong width.
 #pragma once
 
+#include <cmath>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "morpho/getconsensus.hpp"
 
 namespace dg {
+
+// A landmark counts as present only when all its coordinates are; a lone
+// coordinate cannot be carried through a rotation.
+inline bool landmark_present(std::span<const double> row, std::size_t j, std::size_t dims) {
+  for (std::size_t c = 0; c < dims; ++c) {
+    if (std::isnan(row[dims * j + c])) return false;
+  }
+  return true;
+}
 
 struct PartialFitResult {
   ConsensusResult fit;  // consensus and superimposed matrix

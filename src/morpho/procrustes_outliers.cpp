@@ -7,23 +7,17 @@
 #include <numeric>
 #include <string>
 
+#include "morpho/partial_fit.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/parallel.hpp"
 
 namespace dg {
 namespace {
 
-constexpr double kNaN = SpecimenDistance::kNone;
+constexpr double kNoDistance = SpecimenDistance::kNone;
 // Rows measured per thread at least; the swap search is split by specimen.
-constexpr std::size_t kMinBlock = 2048;
+constexpr std::size_t kMinScreenBlock = 2048;
 constexpr std::size_t kMinSearchBlock = 4;
-
-bool present(std::span<const double> row, std::size_t j, std::size_t dims) {
-  for (std::size_t d = 0; d < dims; ++d) {
-    if (std::isnan(row[dims * j + d])) return false;
-  }
-  return true;
-}
 
 // The distance of one row to the consensus over its present landmarks, and
 // the landmark that adds most to its square.
@@ -33,7 +27,7 @@ void measure(std::span<const double> row, std::span<const double> consensus, std
   double total = 0.0, worst = -1.0;
   std::size_t worst_j = 0, count = 0;
   for (std::size_t j = 0; j < k; ++j) {
-    if (!present(row, j, dims)) {
+    if (!landmark_present(row, j, dims)) {
       out.incomplete = true;
       continue;
     }
@@ -72,7 +66,7 @@ double best_rotation_trace(const Cross& m, std::size_t dims) {
   }
   const Eigen::Matrix3d cross =
       Eigen::Map<const Eigen::Matrix<double, 3, 3, Eigen::RowMajor>>(m.data());
-  if (!cross.allFinite()) return kNaN;
+  if (!cross.allFinite()) return kNoDistance;
   const Eigen::Vector3d s = Eigen::JacobiSVD<Eigen::Matrix3d>(cross).singularValues();
   return s(0) + s(1) + (cross.determinant() < 0 ? -s(2) : s(2));
 }
@@ -105,7 +99,7 @@ Centred centre(std::span<const double> row, std::span<const double> consensus, s
   const std::size_t k = row.size() / dims;
   double xm[3] = {0.0, 0.0, 0.0}, cm[3] = {0.0, 0.0, 0.0};
   for (std::size_t j = 0; j < k; ++j) {
-    if (!present(row, j, dims)) continue;
+    if (!landmark_present(row, j, dims)) continue;
     f.landmarks.push_back(j);
     for (std::size_t d = 0; d < dims; ++d) {
       f.x.push_back(row[dims * j + d]);
@@ -186,7 +180,7 @@ void search(std::span<const double> row, std::span<const double> consensus, std:
 }  // namespace
 
 double quantile_type7(std::span<const double> sorted, double p) {
-  if (sorted.empty()) return kNaN;
+  if (sorted.empty()) return kNoDistance;
   const double h = static_cast<double>(sorted.size() - 1) * p;
   const auto lo = static_cast<std::size_t>(std::floor(h));
   const std::size_t hi = std::min(lo + 1, sorted.size() - 1);
@@ -206,7 +200,7 @@ OutlierScreen procrustes_outliers(const Matrix& superimposed, const Matrix& cons
   OutlierScreen screen;
   screen.specimens.resize(r);
   const auto c = consensus.row(0);
-  parallel_blocks(r, kMinBlock, [&](std::size_t begin, std::size_t end) {
+  parallel_blocks(r, kMinScreenBlock, [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i)
       measure(superimposed.row(i), c, dims, screen.specimens[i]);
   });

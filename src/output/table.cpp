@@ -18,7 +18,7 @@ namespace dg {
 namespace {
 
 // Rows are formatted in blocks of about this many bytes, one block per thread at a time.
-constexpr std::size_t kBlockBytes = 1 << 20;
+constexpr std::size_t kTableBlockBytes = 1 << 20;
 // The longest shortest-form double ("-2.2250738585072014e-308") and a separator.
 constexpr std::size_t kMaxNumber = 26;
 
@@ -332,7 +332,7 @@ std::string write_table(const std::string& path, TableFormat format, const RowSo
 
   // Blocks of rows are formatted on the threads and written in row order; each
   // block keeps what it met that was not finite, and the first is reported.
-  const std::size_t block_rows = std::max<std::size_t>(1, kBlockBytes / (rows.cols * 20 + 64));
+  const std::size_t block_rows = std::max<std::size_t>(1, kTableBlockBytes / (rows.cols * 20 + 64));
   std::vector<NotFinite> seen((rows.rows + block_rows - 1) / block_rows);
   write_ordered_blocks(file, rows.rows, block_rows,
                        [&](std::size_t begin, std::size_t end, std::string& out) {

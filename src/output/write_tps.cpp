@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::size_t kFlushBytes = 1 << 22;
 // The longest shortest-form double ("-2.2250738585072014e-308").
-constexpr std::size_t kMaxNumber = 25;
+constexpr std::size_t kMaxCoordinate = 25;
 
 void append_count(std::string& out, std::size_t k, std::size_t dims) {
   char text[24];
@@ -22,7 +22,7 @@ void append_count(std::string& out, std::size_t k, std::size_t dims) {
 }
 
 void append_landmarks_3d(std::string& out, std::span<const double> row, std::size_t k) {
-  append_written(out, k * (3 * kMaxNumber + 3), [&](char* p) {
+  append_written(out, k * (3 * kMaxCoordinate + 3), [&](char* p) {
     for (std::size_t i = 0; i < k; ++i) {
       const double* v = &row[3 * i];
       if (std::isnan(v[0]) || std::isnan(v[1]) || std::isnan(v[2])) {
@@ -30,7 +30,7 @@ void append_landmarks_3d(std::string& out, std::span<const double> row, std::siz
         continue;
       }
       for (std::size_t d = 0; d < 3; ++d) {
-        p = std::to_chars(p, p + kMaxNumber, v[d]).ptr;
+        p = std::to_chars(p, p + kMaxCoordinate, v[d]).ptr;
         *p++ = d == 2 ? '\n' : ' ';
       }
     }
@@ -39,16 +39,16 @@ void append_landmarks_3d(std::string& out, std::span<const double> row, std::siz
 }
 
 void append_landmarks(std::string& out, std::span<const double> row, std::size_t k) {
-  append_written(out, k * (2 * kMaxNumber + 2), [&](char* p) {
+  append_written(out, k * (2 * kMaxCoordinate + 2), [&](char* p) {
     for (std::size_t i = 0; i < k; ++i) {
       const double x = row[2 * i], y = row[2 * i + 1];
       if (std::isnan(x) || std::isnan(y)) {
         for (char c : std::string_view("NA NA\n")) *p++ = c;
         continue;
       }
-      p = std::to_chars(p, p + kMaxNumber, x).ptr;
+      p = std::to_chars(p, p + kMaxCoordinate, x).ptr;
       *p++ = ' ';
-      p = std::to_chars(p, p + kMaxNumber, y).ptr;
+      p = std::to_chars(p, p + kMaxCoordinate, y).ptr;
       *p++ = '\n';
     }
     return p;
@@ -69,7 +69,7 @@ void write_specimens(const std::string& path, const Matrix& rows, std::size_t di
   const std::size_t k = rows.cols() / dims;
   AtomicFile file(path);
   std::string out;
-  out.reserve(kFlushBytes + k * (3 * kMaxNumber + 3) + 4096);
+  out.reserve(kFlushBytes + k * (3 * kMaxCoordinate + 3) + 4096);
   for (std::size_t i = 0; i < rows.rows(); ++i) {
     append_count(out, k, dims);
     if (dims == 3) {

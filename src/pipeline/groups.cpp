@@ -104,11 +104,6 @@ std::vector<std::optional<std::string>> groups_from_csv(const Sample& sample, st
   return names;
 }
 
-std::string file_name(const std::string& path) {
-  const std::size_t at = last_separator(path);
-  return at == std::string::npos ? path : path.substr(at + 1);
-}
-
 // Each row's file, by its name, or its path where two files share a name.
 std::vector<std::optional<std::string>> groups_by_file(const Sample& sample, std::string& what) {
   what = "their files";

@@ -15,11 +15,6 @@
 namespace dg {
 namespace {
 
-std::string file_name(const std::string& path) {
-  const std::size_t slash = last_separator(path);
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A plain matrix, one specimen a line: the coordinates of its k landmarks,
 // then its size in the last column; a column between them is not used.
 Sample read_matrix(const std::string& path, std::size_t dims, std::vector<std::string>& warnings) {

@@ -35,10 +35,6 @@ std::array<double, kValues> values_of(const SpecimenDistance& s) {
           std::isnan(s.mirror_distance) ? kNaN : flag(s.mirrored)};
 }
 
-std::string short_number(double v) {
-  return sprintf("%.3g", v);
-}
-
 }  // namespace
 
 OutlierScreen screen_outliers(const Sample& sample, std::vector<std::string>& warnings) {

@@ -19,7 +19,7 @@
 namespace dg {
 namespace {
 
-constexpr double kNaN = OneWayAnova::kNone;
+constexpr double kNoValue = OneWayAnova::kNone;
 
 // Each row's name under the rule, or none.
 std::vector<std::optional<std::string>> row_names(const Sample& sample, const std::string& rule,
@@ -68,10 +68,6 @@ void furthest_pair(const Sample& s, const std::vector<std::size_t>& rows, Replic
       }
     }
   }
-}
-
-std::string short_number(double v) {
-  return sprintf("%.3g", v);
 }
 
 }  // namespace
@@ -246,14 +242,14 @@ Written write_replicate_distances(const MeasurementError& e, const std::string& 
   const RowSource rows{e.distances.size(), 6, [&](std::size_t i, std::span<double> out) {
                          const ReplicateDistance& d = e.distances[i];
                          const auto number = [](std::size_t v) {
-                           return v == 0 ? kNaN : static_cast<double>(v);
+                           return v == 0 ? kNoValue : static_cast<double>(v);
                          };
                          out[0] = static_cast<double>(d.replicates);
                          out[1] = d.distance;
                          out[2] = number(d.first);
                          out[3] = number(d.second);
                          out[4] = number(d.rank);
-                         out[kFlagged] = std::isnan(d.distance) ? kNaN : d.flagged ? 1.0 : 0.0;
+                         out[kFlagged] = std::isnan(d.distance) ? kNoValue : d.flagged ? 1.0 : 0.0;
                        }};
   const FieldText flags = [](std::size_t, std::size_t column, double v, std::string& text) {
     if (column != kFlagged || std::isnan(v)) return false;

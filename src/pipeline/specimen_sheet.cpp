@@ -20,10 +20,6 @@ bool plain_byte(char c) {
          c == '_' || c == '-';
 }
 
-std::string short_number(double v) {
-  return sprintf("%.3g", v);
-}
-
 // The page's look: a grid of cards as wide as the window allows.
 constexpr std::string_view kStyle =
     R"(body { font-family: sans-serif; margin: 1.5em; color: #222; background: #f6f6f6; }

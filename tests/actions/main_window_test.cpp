@@ -29,8 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kRoad = DISTANGLER_TEST_DATA_DIR "/road/";
-
 // Keeps the questions about unsaved work, word for word.
 class AskingPlatform : public HeadlessPlatform {
  public:

@@ -10,8 +10,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kRoad = DISTANGLER_TEST_DATA_DIR "/road/";
-
 class RoadTest : public FilesFixture {
  protected:
   void load_tps(const std::string& path) {

@@ -14,7 +14,7 @@
 namespace dg {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
 
 // A spread sample of n specimens of k landmarks: a base shape, turned,
 // scaled, moved and bent differently for each, so that the standard rule
@@ -93,7 +93,7 @@ TEST(ConvergeTest, IncompleteSpecimensAreFittedAgainAndKeepTheirSizeAsRead) {
     Matrix x = spread_sample(12, 6, dims);
     // Specimens 3 and 8 miss landmarks 2 and 5.
     for (const std::size_t i : {3u, 8u}) {
-      for (std::size_t a = 0; a < dims; ++a) x(i, dims * (i == 3 ? 2 : 5) + a) = kNaN;
+      for (std::size_t a = 0; a < dims; ++a) x(i, dims * (i == 3 ? 2 : 5) + a) = kGap;
     }
     // The centroid size of each incomplete specimen's present landmarks as read.
     const auto present_size = [&](std::span<const double> row) {

@@ -16,7 +16,7 @@
 namespace dg {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
 
 // A unit square about the origin: corners (+-a, +-a) with 4 * 2a^2 = 1.
 const double a = 1.0 / std::sqrt(8.0);
@@ -35,7 +35,7 @@ TEST(ProcrustesOutliersTest, DistancesSharesAndRanksOfASampleWorkedOutByHand) {
   moved[0] += 0.1;  // landmark 1 by 0.1: distance 0.1, all of it landmark 1's
   two[2] += 0.03;   // landmark 2 by 0.03 and landmark 3 by 0.04: distance 0.05,
   two[5] -= 0.04;   // 0.0016 of 0.0025 from landmark 3
-  gap[6] = gap[7] = kNaN;
+  gap[6] = gap[7] = kMissing;
   gap[1] += 0.02;  // landmark 4 missing: 0.02 over the other three
   const OutlierScreen screen =
       procrustes_outliers(rows_of({kSquare, moved, two, gap}), rows_of({kSquare}), 2);
@@ -75,7 +75,7 @@ TEST(ProcrustesOutliersTest, QuartilesAndTheThresholdAreRsType7) {
                                  0.061, 0.035, 0.04,  0.058, 0.033};
   std::vector<std::vector<double>> rows;
   for (double v : d) rows.push_back({v, 0, 1, 0, 0, 1});
-  rows.push_back({kNaN, kNaN, kNaN, kNaN, kNaN, kNaN});
+  rows.push_back({kMissing, kMissing, kMissing, kMissing, kMissing, kMissing});
   const OutlierScreen screen = procrustes_outliers(rows_of(rows), rows_of({{0, 0, 1, 0, 0, 1}}), 2);
   EXPECT_DOUBLE_EQ(screen.q1, 0.036500000000000005);
   EXPECT_DOUBLE_EQ(screen.q3, 0.055);
@@ -137,7 +137,7 @@ TEST(ProcrustesOutliersTest, SwappedLandmarksAndAMirroredPhotoAreFoundIn2D) {
   // Specimen 30 misses landmark 8 and has landmarks 1 and 2 swapped: it is
   // fitted by its present landmarks and searched the same way.
   swap_landmarks(x, 29, 1, 2, 2);
-  x(29, 14) = x(29, 15) = kNaN;
+  x(29, 14) = x(29, 15) = kMissing;
   const PartialFitResult fit = superimpose_with_missing(x, 2);
   const OutlierScreen screen = procrustes_outliers(fit.fit.superimposed, fit.fit.consensus, 2);
   const SpecimenDistance& swapped = screen.specimens[6];

@@ -14,8 +14,6 @@
 namespace dg {
 namespace {
 
-const std::string kRoad = DISTANGLER_TEST_DATA_DIR "/road/";
-
 using OutliersTest = ScratchTest;
 
 TEST_F(OutliersTest, DistancesAreThoseOfEachSpecimenFittedAnewOntoTheConsensus) {

@@ -13,8 +13,6 @@
 namespace dg {
 namespace {
 
-const std::string kRoad = DISTANGLER_TEST_DATA_DIR "/road/";
-
 using PipelineTest = ScratchTest;
 
 TEST_F(PipelineTest, TheSmallStudyIsSuperimposedAndWrittenAsTheIndependentlyComputedDatasets) {

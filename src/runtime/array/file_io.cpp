@@ -198,6 +198,11 @@ std::size_t last_separator(std::string_view path) {
 #endif
 }
 
+std::string file_name(std::string_view path) {
+  const std::size_t at = last_separator(path);
+  return std::string(at == std::string_view::npos ? path : path.substr(at + 1));
+}
+
 std::string lower_extension(const std::string& path) {
   auto dot = path.find_last_of('.');
   auto slash = last_separator(path);

@@ -38,6 +38,8 @@ std::string path_text(const std::filesystem::path& path);
 // The position of the last folder separator in a path ("/", and on Windows
 // also "\\"), or npos.
 std::size_t last_separator(std::string_view path);
+// The part of a path after its last folder separator: the file's name.
+std::string file_name(std::string_view path);
 
 // A file name's extension from its last dot, in lower case (".svg"), or ""
 // when the name has none.

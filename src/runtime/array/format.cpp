@@ -268,6 +268,10 @@ bool six_digits(double magnitude, int& exponent, std::uint32_t& digits) {
 
 }  // namespace
 
+std::string short_number(double value) {
+  return sprintf("%.3g", value);
+}
+
 const char* non_finite_text(double value) {
   return std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
 }

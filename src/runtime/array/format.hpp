@@ -39,6 +39,9 @@ void append_written(std::string& out, std::size_t most, Fill&& fill) {
   out.append(scratch.data(), static_cast<std::size_t>(end - scratch.data()));
 }
 
+// A statistic as a message quotes it: three significant digits ("%.3g").
+std::string short_number(double value);
+
 // "NaN", "Inf" or "-Inf" for a non-finite value.
 const char* non_finite_text(double value);
 
