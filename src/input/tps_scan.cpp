@@ -43,8 +43,8 @@ TpsData read_tps_windowed(const TpsSource& source, const std::string& file,
       source.read(0, head, 3) == 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
   // Shares of the specimens go to threads of their own; record values are
   // kept at 32-bit offsets, which a file below 4 GiB cannot exceed when they
-  // are joined.
-  const bool shared = thread_count() > 1 && stop <= UINT32_MAX;
+  // are joined. A file that fits one window is read here, without a thread.
+  const bool shared = thread_count() > 1 && stop <= UINT32_MAX && stop - start > window;
   Survey found;
   if (shared) {
     found = survey_on_threads(source, start, stop, window, window);

@@ -20,17 +20,20 @@ namespace dg::tps {
 // A piece of a text held in memory: all of a text in memory, or a window of
 // a source's bytes that moves on through it. A window always starts at a line
 // start, so that keywords in it are told from other words without looking
-// back; it grows when it has to keep more than half of what it holds.
+// back; it grows when it has to keep more than half of what it holds. A
+// window over a source never holds more than the bytes left to read (and one
+// more, so that reading them all leaves room), so a small file costs a
+// buffer of its size, not one of the full capacity.
 class Window {
  public:
   explicit Window(std::string_view text)
       : begin_(text.data()), end_(text.data() + text.size()), at_end_(true) {}
   Window(const TpsSource& source, std::uint64_t offset, std::uint64_t stop, std::size_t capacity)
       : source_(&source),
-        buffer_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(capacity, 2))),
-        capacity_(std::max<std::size_t>(capacity, 2)),
+        capacity_(fitted_capacity(capacity, offset, stop)),
         start_(offset),
         stop_(stop) {
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
     begin_ = end_ = buffer_.get();
     fill(0);
   }
@@ -59,6 +62,13 @@ class Window {
   }
 
  private:
+  static std::size_t fitted_capacity(std::size_t capacity, std::uint64_t offset,
+                                     std::uint64_t stop) {
+    const std::uint64_t left = stop > offset ? stop - offset : 0;
+    return static_cast<std::size_t>(
+        std::max<std::uint64_t>(std::min<std::uint64_t>(capacity, left + 1), 2));
+  }
+
   void fill(std::size_t kept) {
     const std::uint64_t from = start_ + kept;
     const std::size_t wanted =
@@ -71,8 +81,8 @@ class Window {
   }
 
   const TpsSource* source_ = nullptr;
-  std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
+  std::unique_ptr<char[]> buffer_;
   std::uint64_t start_ = 0;  // the source offset of begin_
   std::uint64_t stop_ = 0;   // the end of the text in the source
   const char* begin_ = nullptr;

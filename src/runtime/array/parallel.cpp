@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -20,10 +21,11 @@ std::size_t machine_threads() {
   return cores;
 }
 
-// Runs jobs 1..count-1 on threads of their own and job 0 here; rethrows the
-// first failure in job order.
-void run_jobs(std::size_t count, const std::function<void(std::size_t job)>& job) {
-  std::vector<std::exception_ptr> errors(count);
+// Runs job(j) for every j in [1, count) on a thread of its own, adding to
+// `errors` what each one threw.
+void run_on_new_threads(std::size_t count, const std::function<void(std::size_t job)>& job,
+                        std::vector<std::exception_ptr>& errors,
+                        const std::function<void()>& meanwhile) {
   std::vector<std::thread> threads;
   threads.reserve(count - 1);
   for (std::size_t j = 1; j < count; ++j) {
@@ -35,12 +37,95 @@ void run_jobs(std::size_t count, const std::function<void(std::size_t job)>& job
       }
     });
   }
-  try {
-    job(0);
-  } catch (...) {
-    errors[0] = std::current_exception();
-  }
+  meanwhile();
   for (auto& t : threads) t.join();
+}
+
+// Threads kept for the jobs of every call after the first, so that work
+// split over the threads starts none: the workers wait for a call's jobs,
+// worker i running job i + 1, and the pool grows when a call has more jobs
+// than it has workers. One call uses it at a time; a call that finds it in
+// use (from one of its own jobs, or from another thread) starts threads of
+// its own. It is never destroyed: its workers wait until the process ends.
+class Pool {
+ public:
+  // Runs jobs 1..count-1 on the workers and `meanwhile` here; false (and
+  // nothing run) when the pool is in use.
+  bool run(std::size_t count, const std::function<void(std::size_t job)>& job,
+           std::vector<std::exception_ptr>& errors, const std::function<void()>& meanwhile) {
+    if (busy_.exchange(true)) return false;
+    {
+      std::lock_guard lock(mutex_);
+      while (workers_ + 1 < count) {
+        std::thread(&Pool::work, this, workers_++, generation_).detach();
+      }
+      job_ = &job;
+      errors_ = &errors;
+      count_ = count;
+      pending_ = count - 1;
+      ++generation_;
+    }
+    wake_.notify_all();
+    meanwhile();
+    {
+      std::unique_lock lock(mutex_);
+      done_.wait(lock, [&] { return pending_ == 0; });
+      job_ = nullptr;
+      errors_ = nullptr;
+    }
+    busy_.store(false);
+    return true;
+  }
+
+ private:
+  void work(std::size_t index, std::uint64_t seen) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return generation_ != seen; });
+      seen = generation_;
+      if (index + 1 >= count_) continue;
+      const auto* job = job_;
+      auto* errors = errors_;
+      lock.unlock();
+      try {
+        (*job)(index + 1);
+      } catch (...) {
+        (*errors)[index + 1] = std::current_exception();
+      }
+      lock.lock();
+      if (--pending_ == 0) done_.notify_one();
+    }
+  }
+
+  std::atomic<bool> busy_{false};
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  std::size_t workers_ = 0;
+  std::uint64_t generation_ = 0;
+  const std::function<void(std::size_t)>* job_ = nullptr;
+  std::vector<std::exception_ptr>* errors_ = nullptr;
+  std::size_t count_ = 0;
+  std::size_t pending_ = 0;
+};
+
+Pool& pool() {
+  static Pool* const kept = new Pool;  // never freed: see Pool
+  return *kept;
+}
+
+// Runs jobs 1..count-1 on other threads and job 0 here; rethrows the first
+// failure in job order once all have ended.
+void run_jobs(std::size_t count, const std::function<void(std::size_t job)>& job) {
+  std::vector<std::exception_ptr> errors(count);
+  const std::function<void()> first = [&] {
+    try {
+      job(0);
+    } catch (...) {
+      errors[0] = std::current_exception();
+    }
+  };
+  if (!pool().run(count, job, errors, first)) run_on_new_threads(count, job, errors, first);
   for (auto& e : errors) {
     if (e) std::rethrow_exception(e);
   }
@@ -123,34 +208,40 @@ void ordered_blocks(std::size_t n, std::size_t block,
       changed.notify_all();
     }
   };
-  std::vector<std::thread> workers;
-  workers.reserve(threads);
-  for (std::size_t t = 0; t < threads; ++t) workers.emplace_back(work);
   std::exception_ptr failure;
-  try {
-    for (std::size_t b = 0; b < blocks; ++b) {
-      Slot& slot = slots[b % window];
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return slot.ready; });
+  const auto hand_on = [&] {
+    try {
+      for (std::size_t b = 0; b < blocks; ++b) {
+        Slot& slot = slots[b % window];
+        {
+          std::unique_lock lock(mutex);
+          changed.wait(lock, [&] { return slot.ready; });
+        }
+        if (slot.error) std::rethrow_exception(slot.error);
+        write(slot.text);
+        progress();
+        std::lock_guard lock(mutex);
+        slot.ready = false;
+        ++written;
+        changed.notify_all();
       }
-      if (slot.error) std::rethrow_exception(slot.error);
-      write(slot.text);
-      progress();
-      std::lock_guard lock(mutex);
-      slot.ready = false;
-      ++written;
-      changed.notify_all();
+    } catch (...) {
+      failure = std::current_exception();
     }
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  {
-    std::lock_guard lock(mutex);
-    stop = true;
-  }
-  changed.notify_all();
-  for (auto& worker : workers) worker.join();
+    {
+      std::lock_guard lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+  };
+  // Job 0, here, hands the blocks on; the others format them.
+  run_jobs(threads + 1, [&](std::size_t job) {
+    if (job == 0) {
+      hand_on();
+    } else {
+      work();
+    }
+  });
   if (failure) std::rethrow_exception(failure);
 }
 

@@ -2,7 +2,8 @@
 // number of rows and the thread count, never on timing, so a result is the
 // same on every run; with one thread the work runs in today's order on the
 // calling thread. The thread count follows the machine's cores unless set
-// (the batch tool's --threads N).
+// (the batch tool's --threads N). The threads are started when work first
+// needs them and kept for the work after, so a split costs no thread start.
 #pragma once
 
 #include <cstddef>
