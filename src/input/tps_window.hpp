@@ -81,8 +81,8 @@ class Window {
   }
 
   const TpsSource* source_ = nullptr;
-  std::size_t capacity_ = 0;
   std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
   std::uint64_t start_ = 0;  // the source offset of begin_
   std::uint64_t stop_ = 0;   // the end of the text in the source
   const char* begin_ = nullptr;

@@ -56,8 +56,14 @@ class Pool {
     if (busy_.exchange(true)) return false;
     {
       std::lock_guard lock(mutex_);
-      while (workers_ + 1 < count) {
-        std::thread(&Pool::work, this, workers_++, generation_).detach();
+      try {
+        while (workers_ + 1 < count) {
+          std::thread(&Pool::work, this, workers_, generation_).detach();
+          ++workers_;
+        }
+      } catch (...) {  // no thread to be had: the pool stays as it was
+        busy_.store(false);
+        throw;
       }
       job_ = &job;
       errors_ = &errors;
