@@ -115,7 +115,7 @@ class Pool {
   std::size_t pending_ = 0;
 };
 
-Pool& pool() {
+[[maybe_unused]] Pool& pool() {
   static Pool* const kept = new Pool;  // never freed: see Pool
   return *kept;
 }
@@ -131,7 +131,13 @@ void run_jobs(std::size_t count, const std::function<void(std::size_t job)>& job
       errors[0] = std::current_exception();
     }
   };
+#if defined(_WIN32)
+  // Threads left waiting when the process ends are not safe with the
+  // Windows runtime's threads: there every call starts its own.
+  run_on_new_threads(count, job, errors, first);
+#else
   if (!pool().run(count, job, errors, first)) run_on_new_threads(count, job, errors, first);
+#endif
   for (auto& e : errors) {
     if (e) std::rethrow_exception(e);
   }
