@@ -41,6 +41,7 @@ void run_on_new_threads(std::size_t count, const std::function<void(std::size_t 
   for (auto& t : threads) t.join();
 }
 
+#if !defined(_WIN32)
 // Threads kept for the jobs of every call after the first, so that work
 // split over the threads starts none: the workers wait for a call's jobs,
 // worker i running job i + 1, and the pool grows when a call has more jobs
@@ -115,10 +116,11 @@ class Pool {
   std::size_t pending_ = 0;
 };
 
-[[maybe_unused]] Pool& pool() {
+Pool& pool() {
   static Pool* const kept = new Pool;  // never freed: see Pool
   return *kept;
 }
+#endif
 
 // Runs jobs 1..count-1 on other threads and job 0 here; rethrows the first
 // failure in job order once all have ended.
