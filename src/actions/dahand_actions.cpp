@@ -234,6 +234,7 @@ void clear(Session& session) {
       keeps_unsaved_corrections(session, "Clear the sample", "clearing the sample")) {
     return;
   }
+  cancel_load(session);
   HandlerState& h = session.handler;
   h.sample = Sample();
   // The distances belong to the sample; the lists are kept for the next one.
@@ -266,6 +267,7 @@ void exit(Session& session) {
       keeps_unsaved_corrections(session, "Quit Distangler", "quitting")) {
     return;
   }
+  cancel_load(session);
   // The panels and the photos go with the main window.
   for (const char* tag :
        {"ProtocolDesigner", "OutlierPanel", "PcaPanel", "SpecimenBrowser", "Digitiser"}) {

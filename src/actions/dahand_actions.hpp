@@ -82,8 +82,14 @@ inline void load(Session& session, Source source) {
   load(session, source, session.tps_options);
 }
 // Loads files as one sample, as if they had been picked in the load's dialog.
+// The files are read and superimposed off the event loop (Platform::
+// wait_live): the window stays live meanwhile, and a load cancelled by Esc,
+// a second load, Clear or Exit changes nothing.
 void load_files(Session& session, Source source, const std::vector<std::string>& paths,
                 const TpsOptions& options);
+// Cancels the load that runs off the event loop, if one does; it then ends
+// without a word.
+void cancel_load(Session& session);
 // The data box's lines for the sample, and the length box's for lists kept
 // from an earlier one (whether each fits this sample).
 void show_sample_box(Session& session);

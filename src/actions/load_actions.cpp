@@ -4,6 +4,8 @@
 #include "morpho/partial_fit.hpp"
 #include "pipeline/load_sample.hpp"
 #include "protocol/landmark_list.hpp"
+#include "runtime/array/background.hpp"
+#include "runtime/array/file_io.hpp"
 #include "runtime/array/format.hpp"
 
 namespace dg::actions {
@@ -53,15 +55,43 @@ void load(Session& session, Source source, const TpsOptions& options) {
   if (!paths.empty()) load_files(session, source, paths, options);
 }
 
+void cancel_load(Session& session) {
+  if (session.loading) session.loading->cancel(BackgroundWork::Reason::superseded);
+}
+
 void load_files(Session& session, Source source, const std::vector<std::string>& paths,
                 const TpsOptions& options) {
+  cancel_load(session);
+  // What the worker reads, copied: callbacks that run while it works may
+  // change the session's options.
+  const std::vector<std::string> files = paths;
+  const LoadOptions load{format_of(source), options, session.converge};
+  const std::string what =
+      files.size() == 1 ? file_name(files.front()) : count_of(files.size(), "file");
   std::vector<std::string> warnings;
   Sample sample;
+  BackgroundWork work([&] { sample = load_sample(files, load, warnings); });
+  BackgroundWork* const outer = session.loading;
+  session.loading = &work;
+  std::exception_ptr failure;
   try {
-    sample = load_sample(paths, {format_of(source), options, session.converge}, warnings);
+    session.platform.wait_live(work, "Loading " + what);
+    work.wait();
   } catch (...) {
+    failure = std::current_exception();
+  }
+  session.loading = outer;
+  // A load cancelled, even one that had just ended, changes nothing: a later
+  // action has taken over, or the user pressed Esc.
+  if (work.cancelled()) {
+    if (work.reason() == BackgroundWork::Reason::user) {
+      session.report("Loading " + what + " cancelled: the sample is as it was.");
+    }
+    return;
+  }
+  if (failure) {
     for (const std::string& warning : warnings) session.warn(warning);
-    throw;
+    std::rethrow_exception(failure);
   }
   for (const std::string& warning : warnings) session.warn(warning);
   if (keeps_unsaved_distances(session, "Open another sample", "opening another sample") ||
@@ -70,7 +100,7 @@ void load_files(Session& session, Source source, const std::vector<std::string>&
   }
   HandlerState& h = session.handler;
   h.sample = std::move(sample);
-  h.reading = options;
+  h.reading = load.reading;
   // Distances of an earlier sample are not this one's.
   drop_distances(h);
   session.designer.sample_changed();
@@ -80,12 +110,12 @@ void load_files(Session& session, Source source, const std::vector<std::string>&
   show_sample_box(session);
   set_up_view(session);
   if (session.draws) draw_sample(session);
-  if (paths.size() == 1) {
+  if (files.size() == 1) {
     static constexpr Action kLoads[] = {Action::GetData, Action::GetTPSData, Action::GetTPSScale};
-    remember_file(
-        session,
-        recent_word(word_of(kLoads[static_cast<int>(source)]), options, source != Source::Matrix),
-        paths.front());
+    remember_file(session,
+                  recent_word(word_of(kLoads[static_cast<int>(source)]), load.reading,
+                              source != Source::Matrix),
+                  files.front());
   }
   const Sample& s = h.sample;
   session.report("Loaded " + count_of(s.specimens(), "specimen") + " of " +

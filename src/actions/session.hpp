@@ -31,6 +31,8 @@
 
 namespace dg {
 
+class BackgroundWork;
+
 // What the action handler keeps between actions; all empty at start.
 struct HandlerState {
   // The loaded sample (none while it is empty): coordinates, dimension,
@@ -236,6 +238,9 @@ class Session {
   // The callback texts met so far, each parsed and resolved once (those of a
   // window's layout when it opens): a click does not read its text again.
   std::unordered_map<std::string, ResolvedCallback> callbacks;
+  // The load running off the event loop, if any (load_files): a second load,
+  // Clear and Exit cancel it, and it then changes nothing.
+  BackgroundWork* loading = nullptr;
 
   // Writes text to the console as given.
   void print(std::string_view text) { platform.console(text); }

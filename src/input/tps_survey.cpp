@@ -4,6 +4,7 @@
 
 #include "input/tps_lexer.hpp"
 #include "runtime/array/parallel.hpp"
+#include "runtime/array/progress.hpp"
 
 namespace dg::tps {
 
@@ -39,6 +40,7 @@ Survey survey(Window& window, std::uint64_t to, std::uint64_t cut_every, bool fi
     }
   };
   for (;;) {
+    progress();  // once a window: a load off the event loop can stop here
     const char* b = window.begin();
     const char* e = window.end();
     const char* limit = window.at_end() ? e : last_line_start(b, e);

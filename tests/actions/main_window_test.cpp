@@ -5,8 +5,10 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "actions/dahand.hpp"
 #include "actions/dahand_actions.hpp"
@@ -17,6 +19,7 @@
 #include "pipeline/load_sample.hpp"
 #include "pipeline/measurements.hpp"
 #include "pipeline/size_variables.hpp"
+#include "runtime/array/background.hpp"
 #include "runtime/graphics/callback_text.hpp"
 #include "runtime/graphics/figure_files.hpp"
 #include "runtime/graphics/headless_platform.hpp"
@@ -38,6 +41,11 @@ class AskingPlatform : public HeadlessPlatform {
     return HeadlessPlatform::ask_unsaved(title, question);
   }
   std::vector<std::string> questions;
+  // Run once while the next load's work runs, as a user's click would.
+  std::function<void(BackgroundWork&)> while_loading;
+  void wait_live(BackgroundWork& work, std::string_view) override {
+    if (auto act = std::exchange(while_loading, nullptr)) act(work);
+  }
 };
 using Unsaved = Platform::Unsaved;
 
@@ -521,6 +529,37 @@ TEST_F(MainWindowTest, ADroppedFileLoadsAsWhatItHolds) {
             "\"words.txt\" has no LM= line and no line of numbers: it is neither a TPS file, a "
             "list nor a landmark matrix.\n");
   EXPECT_EQ(box("DataBox").at(0), "x.TPS");
+}
+
+// A load cancelled while its work runs, by Esc, a second load or Clear,
+// changes nothing; the later action has the last word.
+TEST_F(MainWindowTest, ALoadCancelledWhileItRunsChangesNothing) {
+  const auto drop = [&](const std::string& name) {
+    std::ofstream(out / name) << "LM=3\n0 0\n1 0\n0 1\nLM=3\n0 0\n2 0\n0 1\n";
+    g.set(fig, "DroppedFile", Value((out / name).string()));
+    run_callback(session, fig, g.get(fig, "FileDropFcn").text());
+  };
+  drop("a.tps");
+  ASSERT_EQ(box("DataBox").at(0), "a.tps");
+  const Sample before = session.handler.sample;
+
+  platform.while_loading = [](BackgroundWork& work) { work.cancel(BackgroundWork::Reason::user); };
+  drop("b.tps");
+  EXPECT_EQ(box("DataBox").at(0), "a.tps");
+  EXPECT_EQ(session.handler.sample.coordinates, before.coordinates);
+  EXPECT_EQ(last_message(), "Loading b.tps cancelled: the sample is as it was.");
+  EXPECT_EQ(session.loading, nullptr);
+
+  platform.while_loading = [&](BackgroundWork&) { drop("c.tps"); };
+  drop("b.tps");
+  EXPECT_EQ(box("DataBox").at(0), "c.tps");
+  EXPECT_EQ(last_message(), "Loaded 2 specimens of 3 landmarks from c.tps");
+
+  platform.while_loading = [&](BackgroundWork&) { press("Clear"); };
+  drop("b.tps");
+  EXPECT_EQ(box("DataBox").at(0), "No sample loaded");
+  EXPECT_EQ(last_message(), "Cleared the sample.");
+  EXPECT_EQ(session.loading, nullptr);
 }
 
 // Clear, a drop, a recent file and a new pair list would each drop

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
@@ -24,6 +25,7 @@
 
 #include "display/CopyBigImage.hpp"
 #include "qt_test_support.hpp"
+#include "runtime/array/background.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/progress.hpp"
 #include "runtime/qt/axes_painter.hpp"
@@ -219,6 +221,49 @@ TEST_F(PlatformTest, ALongCallbackLetsTheWindowRepaintAndShowsABusyCursorUntilIt
   EXPECT_FALSE(cursor_before) << "no busy cursor for the first 0.3 s";
   EXPECT_TRUE(cursor_during);
   EXPECT_TRUE(close_refused);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_FALSE(platform.working());
+}
+
+// Work off the event loop: the window takes clicks (their callbacks run and
+// may close it) and shows the time taken, and Esc cancels the work.
+TEST_F(PlatformTest, WhileWorkRunsOffTheLoopTheWindowAnswersAndEscCancelsIt) {
+  Handle load = control("pushbutton", {10, 10, 80, 24});
+  Handle other = control("pushbutton", {10, 40, 80, 24});
+  g.set(load, "Callback", Value("load"));
+  g.set(other, "Callback", Value("other"));
+  QString status_during;
+  bool working_during = true, cancelled = false;
+  failure = [&] {
+    if (calls.back().second == "other") {
+      QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+      QCoreApplication::sendEvent(canvas(), &esc);
+      return;
+    }
+    BackgroundWork work([] {
+      for (;;) {
+        progress();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+    QTimer::singleShot(10, [&] {
+      working_during = platform.working();
+      status_during = status()->text();
+    });
+    QTimer::singleShot(20, [&] { widget<QPushButton>(other)->click(); });
+    platform.wait_live(work, "Loading big.tps");
+    try {
+      work.wait();
+    } catch (const WorkCancelled&) {
+      cancelled = work.reason() == BackgroundWork::Reason::user;
+    }
+  };
+  widget<QPushButton>(load)->click();
+  EXPECT_TRUE(cancelled);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_FALSE(working_during) << "the tree is not being changed while the work runs";
+  EXPECT_TRUE(status_during.startsWith("Loading big.tps: 0.")) << status_during.toStdString();
+  EXPECT_TRUE(status_during.endsWith(" s (Esc cancels)")) << status_during.toStdString();
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_FALSE(platform.working());
 }

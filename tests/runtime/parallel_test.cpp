@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "runtime/array/background.hpp"
 
 namespace dg {
 namespace {
@@ -93,6 +96,31 @@ TEST_F(ParallelTest, OrderedBlocksWriteInRowOrderAndStopAtAFailure) {
                std::runtime_error);
   EXPECT_LE(written.size(), expected.find("700,"));
   EXPECT_EQ(written, expected.substr(0, written.size()));
+}
+
+// Background work cancelled while every thread of its parallel blocks spins
+// on progress steps: each block stops at its next step, and the work ends
+// with WorkCancelled rather than running out its time.
+TEST_F(ParallelTest, CancelledBackgroundWorkStopsOnEveryThreadOfItsBlocks) {
+  set_thread_count(4);
+  std::atomic<int> started{0};
+  std::atomic<bool> ran_out{false};
+  BackgroundWork work([&] {
+    parallel_blocks(4, 1, [&](std::size_t, std::size_t) {
+      ++started;
+      const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (std::chrono::steady_clock::now() < until) progress();
+      ran_out = true;
+    });
+  });
+  while (started.load() < 4) std::this_thread::yield();
+  EXPECT_FALSE(work.finished());
+  work.cancel(BackgroundWork::Reason::user);
+  EXPECT_THROW(work.wait(), WorkCancelled);
+  EXPECT_FALSE(ran_out);
+  EXPECT_EQ(work.reason(), BackgroundWork::Reason::user);
+  work.cancel(BackgroundWork::Reason::superseded);  // the first reason stays
+  EXPECT_EQ(work.reason(), BackgroundWork::Reason::user);
 }
 
 }  // namespace

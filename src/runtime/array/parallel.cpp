@@ -126,6 +126,12 @@ Pool& pool() {
 // failure in job order once all have ended.
 void run_jobs(std::size_t count, const std::function<void(std::size_t job)>& job) {
   std::vector<std::exception_ptr> errors(count);
+  // The jobs on other threads can be cancelled as this one can.
+  const std::atomic<bool>* const cancel = detail::cancel_flag;
+  const std::function<void(std::size_t)> other = [&](std::size_t j) {
+    CancelScope scope(cancel);
+    job(j);
+  };
   const std::function<void()> first = [&] {
     try {
       job(0);
@@ -136,9 +142,9 @@ void run_jobs(std::size_t count, const std::function<void(std::size_t job)>& job
 #if defined(_WIN32)
   // Threads left waiting when the process ends are not safe with the
   // Windows runtime's threads: there every call starts its own.
-  run_on_new_threads(count, job, errors, first);
+  run_on_new_threads(count, other, errors, first);
 #else
-  if (!pool().run(count, job, errors, first)) run_on_new_threads(count, job, errors, first);
+  if (!pool().run(count, other, errors, first)) run_on_new_threads(count, other, errors, first);
 #endif
   for (auto& e : errors) {
     if (e) std::rethrow_exception(e);

@@ -13,6 +13,7 @@
 
 namespace dg {
 
+class BackgroundWork;
 class Graphics;
 using Handle = double;
 
@@ -125,6 +126,14 @@ class Platform {
   // The extensions save_plot writes, lower case with their dot, the one a
   // save dialog suggests first.
   virtual std::vector<std::string> plot_formats() const { return {".png", ".svg", ".pdf"}; }
+
+  // Keeps the windows live while `work` runs on its thread: they repaint,
+  // resize and answer menus and controls (whose callbacks run meanwhile), the
+  // status line shows `status` with the time taken so far, and Esc cancels
+  // the work (BackgroundWork::Reason::user). Returns once the work has
+  // finished; its result is then taken with work.wait(). Without windows
+  // (the default) it returns at once and wait() waits.
+  virtual void wait_live(BackgroundWork& /*work*/, std::string_view /*status*/) {}
 
   // Writes text to the console exactly as given (no line end added).
   virtual void console(std::string_view text) = 0;

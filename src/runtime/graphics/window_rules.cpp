@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "runtime/array/error.hpp"
+#include "runtime/array/format.hpp"
 
 namespace dg {
 
@@ -121,6 +122,11 @@ StatusLine status_line(MessageKind kind, std::string_view text, bool working, in
                                : " (" + std::to_string(warnings) + " warnings: see Messages)";
   }
   return line;
+}
+
+std::string live_status(std::string_view what, double seconds, bool cancelling) {
+  if (cancelling) return std::string(what) + ": cancelling...";
+  return std::string(what) + ": " + sprintf("%.1f", seconds) + " s (Esc cancels)";
 }
 
 }  // namespace dg

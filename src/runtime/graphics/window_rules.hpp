@@ -74,4 +74,9 @@ struct StatusLine {
 };
 StatusLine status_line(MessageKind kind, std::string_view text, bool working, int& warnings);
 
+// The status line of work that runs while the window stays live
+// (Platform::wait_live): "Loading a.tps: 1.4 s (Esc cancels)", or
+// "Loading a.tps: cancelling..." once the user has cancelled it.
+std::string live_status(std::string_view what, double seconds, bool cancelling);
+
 }  // namespace dg

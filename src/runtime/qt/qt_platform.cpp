@@ -13,6 +13,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -24,6 +25,7 @@
 #include <QVBoxLayout>
 #include <iostream>
 
+#include "runtime/array/background.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/progress.hpp"
 #include "runtime/qt/figure_export.hpp"
@@ -51,6 +53,24 @@ QString dialog_filter(std::string_view filter) {
   return patterns.join(' ') + " files (" + patterns.join(' ') + ");;" + all;
 }
 
+// Esc pressed anywhere in the program, taken as the user's cancel of the
+// work a local event loop waits for.
+class CancelKey : public QObject {
+ public:
+  explicit CancelKey(BackgroundWork& work) : work_(work) {}
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress ||
+        static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape) {
+      return false;
+    }
+    work_.cancel(BackgroundWork::Reason::user);
+    return true;
+  }
+
+ private:
+  BackgroundWork& work_;
+};
+
 }  // namespace
 
 QtPlatform::QtPlatform() {
@@ -77,7 +97,7 @@ void QtPlatform::guarded(const std::function<void()>& body) noexcept {
 
 void QtPlatform::run_callback(Handle object, const std::string& callback) {
   if (callback.empty()) return;
-  if (working_++ == 0) {
+  if (working_++ == waiting_) {
     callback_warnings_ = 0;
     work_clock_.start();
     last_events_ = 0;
@@ -89,7 +109,7 @@ void QtPlatform::run_callback(Handle object, const std::string& callback) {
       runner_(object, callback);
     });
   }
-  if (--working_ > 0) return;
+  if (--working_ > waiting_) return;
   if (busy_cursor_) {
     QGuiApplication::restoreOverrideCursor();
     busy_cursor_ = false;
@@ -108,6 +128,43 @@ void QtPlatform::progress_step(void* context) {
     self.busy_cursor_ = true;
   }
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtPlatform::wait_live(BackgroundWork& work, std::string_view status) {
+  if (work.finished()) return;
+  // The wait cursor of the running callback gives way to one that says the
+  // window answers.
+  if (busy_cursor_) {
+    QGuiApplication::restoreOverrideCursor();
+    busy_cursor_ = false;
+  }
+  QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+  CancelKey key(work);
+  QCoreApplication::instance()->installEventFilter(&key);
+  ++waiting_;
+  QEventLoop loop;
+  QTimer poll;
+  QElapsedTimer clock;
+  clock.start();
+  QString shown;
+  const auto look = [&] {
+    if (work.finished()) return loop.quit();
+    const std::string text =
+        live_status(status, static_cast<double>(clock.elapsed()) / 1000, work.cancelled());
+    const QString line = QString::fromStdString(text);
+    if (line == shown) return;
+    shown = line;
+    for (auto& [figure, window] : windows_) window->show_status(line, MessageKind::Info);
+  };
+  QObject::connect(&poll, &QTimer::timeout, &loop, look);
+  poll.start(15);
+  look();
+  loop.exec();
+  --waiting_;
+  QCoreApplication::instance()->removeEventFilter(&key);
+  QGuiApplication::restoreOverrideCursor();
+  // The status line goes back to the last message until the work's own.
+  for (auto& [figure, window] : windows_) window->show_status(status_, status_kind_);
 }
 
 int QtPlatform::exec() {

@@ -55,7 +55,9 @@ class QtPlatform : public Platform, public TreeObserver {
   void run_callback(Handle object, const std::string& callback);
   // True while a callback runs: canvases show their last drawing rather than
   // render a tree that is being changed.
-  bool working() const { return working_ > 0; }
+  // A callback waiting for work off the event loop (wait_live) does not
+  // count: the tree is not being changed meanwhile.
+  bool working() const { return working_ > waiting_; }
   // Runs `body`; an exception's message goes to the console and no further.
   void guarded(const std::function<void()>& body) noexcept;
 
@@ -119,6 +121,9 @@ class QtPlatform : public Platform, public TreeObserver {
   std::array<double, 3> default_control_background() const override;
   std::array<double, 4> frame_margins() const override;
   void drawnow(Graphics& graphics) override;
+  // Runs a local event loop, user input included, until the work has
+  // finished; Esc anywhere in the program cancels it.
+  void wait_live(BackgroundWork& work, std::string_view status) override;
   void console(std::string_view text) override;
   void figure_stale(Handle figure) override;
   void figure_closed(Handle figure) override;
@@ -165,6 +170,7 @@ class QtPlatform : public Platform, public TreeObserver {
   QString last_folder_;
   QString start_folder() const;
   int working_ = 0;  // callbacks running
+  int waiting_ = 0;  // of those, the ones in wait_live
   QElapsedTimer work_clock_;
   qint64 last_events_ = 0;
   bool busy_cursor_ = false;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "runtime/array/background.hpp"
 #include "runtime/array/error.hpp"
 #include "runtime/array/progress.hpp"
 #include "runtime/graphics/window_rules.hpp"
@@ -122,7 +123,7 @@ void Win32Platform::guarded(const std::function<void()>& body) noexcept {
 
 void Win32Platform::run_callback(Handle object, const std::string& callback) {
   if (callback.empty()) return;
-  if (working_++ == 0) {
+  if (working_++ == waiting_) {
     callback_warnings_ = 0;
     work_start_ = last_events_ = std::chrono::steady_clock::now();
   }
@@ -133,7 +134,7 @@ void Win32Platform::run_callback(Handle object, const std::string& callback) {
       runner_(object, callback);
     });
   }
-  if (--working_ > 0) return;
+  if (--working_ > waiting_) return;
   if (busy_cursor_) {
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     busy_cursor_ = false;
@@ -196,6 +197,48 @@ bool Win32Platform::translate(MSG& msg) {
     }
   }
   return top && IsDialogMessageW(top, &msg);
+}
+
+void Win32Platform::wait_live(BackgroundWork& work, std::string_view status) {
+  if (work.finished()) return;
+  if (busy_cursor_) {
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    busy_cursor_ = false;
+  }
+  ++waiting_;
+  const auto start = std::chrono::steady_clock::now();
+  std::string shown;
+  bool quitting = false;
+  while (!work.finished() && !quitting) {
+    const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+    std::string line = live_status(status, taken.count(), work.cancelled());
+    if (line != shown) {
+      shown = std::move(line);
+      for (auto& [figure, window] : windows_) window->show_status(shown, MessageKind::Info);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 15, QS_ALLINPUT);
+    MSG msg;
+    while (!work.finished() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        // The program ends: the work is not wanted, and the quit is left for
+        // the message loop that ends it.
+        work.cancel(BackgroundWork::Reason::superseded);
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        quitting = true;
+        break;
+      }
+      if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+        work.cancel(BackgroundWork::Reason::user);
+        continue;
+      }
+      if (translate(msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  --waiting_;
+  // The status line goes back to the last message until the work's own.
+  for (auto& [figure, window] : windows_) window->show_status(status_, status_kind_);
 }
 
 int Win32Platform::exec() {

@@ -50,7 +50,9 @@ class Win32Platform : public Platform, public TreeObserver {
   // 50 ms of its progress steps (user input waits), and after 0.3 s the
   // cursor shows that the program is busy.
   void run_callback(Handle object, const std::string& callback);
-  bool working() const { return working_ > 0; }
+  // A callback waiting for work off the message loop (wait_live) does not
+  // count: the tree is not being changed meanwhile.
+  bool working() const { return working_ > waiting_; }
   void guarded(const std::function<void()>& body) noexcept;
 
   // Runs the message loop until no figure is open, or only docked ones are.
@@ -106,6 +108,9 @@ class Win32Platform : public Platform, public TreeObserver {
   std::array<double, 3> default_control_background() const override;
   std::array<double, 4> frame_margins() const override;
   void drawnow(Graphics& graphics) override;
+  // Runs a message loop, user input included, until the work has finished;
+  // Esc cancels it.
+  void wait_live(BackgroundWork& work, std::string_view status) override;
   void figure_stale(Handle figure) override;
   void figure_closed(Handle figure) override;
   void figure_raised(Handle figure) override;
@@ -153,6 +158,7 @@ class Win32Platform : public Platform, public TreeObserver {
   std::vector<std::unique_ptr<TextWindow>> reports_;
   std::wstring last_folder_;
   int working_ = 0;
+  int waiting_ = 0;  // of the callbacks running, those in wait_live
   std::chrono::steady_clock::time_point work_start_;
   std::chrono::steady_clock::time_point last_events_;
   bool busy_cursor_ = false;
