@@ -133,6 +133,10 @@ class PlotBuilder {
       }
     }
     MarkerPrimitive batch{look.marker, size, width, edge, face, {}};
+    if (options_.spare_points && !options_.spare_points->empty()) {
+      batch.at = std::move(options_.spare_points->back());
+      options_.spare_points->pop_back();
+    }
     out_.push_back(std::move(batch));
     batch_ = out_.size() - 1;
     reach_ = (size + width) / 2 + std::max(1.0, options_.thinnest);
@@ -473,6 +477,34 @@ PixelRect axes_pixel_box(const Graphics& graphics, Handle figure, Handle axes) {
   double left = std::floor(a[0]) + 0.5;
   double top = std::floor(f[3] - a[1] - a[3]) + 0.5;
   return {left, top, std::max(1.0, std::round(a[2])), std::max(1.0, std::round(a[3]))};
+}
+
+void recycle_points(AxesPrimitives& shown, std::vector<std::vector<PlotPoint>>& spare) {
+  std::size_t used = 0;
+  for (Primitive& primitive : shown.plot) {
+    if (auto* markers = std::get_if<MarkerPrimitive>(&primitive)) used += markers->at.size();
+  }
+  std::vector<std::vector<PlotPoint>> lists;
+  for (Primitive& primitive : shown.plot) {
+    if (auto* markers = std::get_if<MarkerPrimitive>(&primitive)) {
+      lists.push_back(std::move(markers->at));
+    }
+  }
+  for (std::vector<PlotPoint>& kept : spare) lists.push_back(std::move(kept));
+  // The largest first, so that the first batch of the next drawing (as a
+  // rule the sample's markers) takes the largest room.
+  std::sort(lists.begin(), lists.end(),
+            [](const auto& a, const auto& b) { return a.capacity() > b.capacity(); });
+  spare.clear();
+  std::size_t room = 0;
+  for (std::vector<PlotPoint>& list : lists) {
+    if (list.capacity() == 0 || room + list.capacity() > 2 * used + 1024) continue;
+    room += list.capacity();
+    list.clear();
+    spare.push_back(std::move(list));
+  }
+  // Taken from the back: the largest last.
+  std::reverse(spare.begin(), spare.end());
 }
 
 AxesPrimitives axes_primitives(const Graphics& graphics, Handle axes, const PixelRect& box,

@@ -146,7 +146,16 @@ struct AxesPrimitives {
 struct PrimitiveOptions {
   // The thinnest line that covers a whole device pixel (0 on vector devices).
   double thinnest = 0;
+  // Lists of marker positions from an earlier drawing, whose room the new
+  // batches take over before any is allocated (see recycle_points): a
+  // window that repaints millions of markers then touches no fresh memory.
+  std::vector<std::vector<PlotPoint>>* spare_points = nullptr;
 };
+
+// Hands the marker position lists of `shown` to `spare`, emptied, for the
+// next axes_primitives; keeps at most as many bytes as the drawing used, so
+// that a smaller drawing lets the room of a larger one go.
+void recycle_points(AxesPrimitives& shown, std::vector<std::vector<PlotPoint>>& spare);
 
 // The drawing of an axes whose plot box is `box`: its background, its images
 // beneath its other children in creation order, then box, ticks and tick

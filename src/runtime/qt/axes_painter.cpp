@@ -462,9 +462,9 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
   PrimitivePainter draw(painter, sprites, box);
-  const AxesPrimitives shown =
+  AxesPrimitives shown =
       axes_primitives(graphics, axes, {box.left(), box.top(), box.width(), box.height()}, metrics,
-                      PrimitiveOptions{draw.thinnest()});
+                      PrimitiveOptions{draw.thinnest(), &sprites.spare_points});
   if (shown.background) painter.fillRect(box, to_qcolor(*shown.background));
   painter.setClipRect(box);
   draw.draw(shown.plot);
@@ -473,6 +473,7 @@ void paint_axes(QPainter& painter, const Graphics& graphics, Handle axes, const 
   if (!shown.frame.empty()) draw.font(kTickFontPoints);
   draw.draw(shown.ticks);
   painter.restore();
+  recycle_points(shown, sprites.spare_points);
 }
 
 void paint_figure(QPainter& painter, const Graphics& graphics, Handle figure,

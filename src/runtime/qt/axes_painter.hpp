@@ -41,6 +41,8 @@ class MarkerSprites {
   // The marker drawn into a square image with its centre at the image centre.
   const QImage& get(const Key& key);
   std::size_t size() const { return images_.size(); }
+  // The marker position lists of the last drawing, for the next to fill.
+  std::vector<std::vector<PlotPoint>> spare_points;
 
  private:
   struct Hash {

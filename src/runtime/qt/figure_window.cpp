@@ -95,6 +95,10 @@ constexpr int kButtonPaddingY = 4;
 FigureCanvas::FigureCanvas(FigureWindow& window) : QWidget(&window), window_(window) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);  // Home resets the view; Tab reaches the plot last
+  let_points_go_.setSingleShot(true);
+  let_points_go_.setInterval(1000);
+  connect(&let_points_go_, &QTimer::timeout, this,
+          [this] { std::vector<std::vector<PlotPoint>>().swap(sprites_.spare_points); });
 }
 
 void FigureCanvas::invalidate() {
@@ -113,6 +117,7 @@ void FigureCanvas::render_if_needed() {
   cache_.setDotsPerMeterY(3780);
   QPainter painter(&cache_);
   window_.paint_canvas(painter, size(), sprites_);
+  if (!sprites_.spare_points.empty()) let_points_go_.start();
   rendered_changes_ = window_.figure_changes();
   dirty_ = false;
   if (pan_axes_ < 0) pan_offset_ = {};  // the drawing now shows the panned view

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -80,6 +81,10 @@ class FigureCanvas : public QWidget {
   bool dirty_ = true;
   std::uint64_t rendered_changes_ = ~std::uint64_t{0};
   MarkerSprites sprites_;
+  // Lets the marker lists kept for the next drawing go once the canvas has
+  // not been drawn for a while: a resize or a restyle reuses them, an idle
+  // window holds no more than its drawing.
+  QTimer let_points_go_;
   // A pan in progress: its axes, plot box, and where the drag started.
   Handle pan_axes_ = -1;
   QRectF pan_box_;
