@@ -28,17 +28,32 @@ double any_positive(std::mt19937_64& random) {
   }
 }
 
+// A few ulps from a boundary of log's table intervals (steps of 2^44 in the
+// bits of the fraction, from 0.6884765625), at any exponent.
+double near_log_step(std::mt19937_64& random) {
+  const std::uint64_t step = random() % 256 << 44;
+  const std::uint64_t bits = 0x3fe6080000000000ULL + step + random() % 64 - 32;
+  return std::ldexp(std::bit_cast<double>(bits), static_cast<int>(random() % 2044) - 1022);
+}
+
 // Both functions give the double nearest to the quadruple precision value,
 // bit for bit, across every size of argument and where they lose digits
-// most easily: near log's zero at 1 and near the angles' table points.
+// most easily: near log's zero at 1, at the edges of its table intervals and
+// near the angles' table points.
 TEST(PortableMathTest, RoundsLikeQuadruplePrecision) {
   std::mt19937_64 random(20261208);
   std::uniform_real_distribution<double> unit(-1, 1);
   int wrong_log = 0, wrong_angle = 0;
+  for (int e = -1022; e <= 1023; ++e) {
+    const double power = std::ldexp(1.0, e);
+    for (const double x : {power, std::nextafter(power, 0.0), std::nextafter(power, kInf)}) {
+      if (portable_log(x) != static_cast<double>(logq(x))) ++wrong_log;
+    }
+  }
   for (int i = 0; i < 100000; ++i) {
-    const double xs[] = {
-        any_positive(random), 1 + unit(random) * 0x1p-20,
-        std::ldexp(1 + std::abs(unit(random)), static_cast<int>(random() % 8) - 4)};
+    const double xs[] = {any_positive(random), 1 + unit(random) * 0x1p-20,
+                         std::ldexp(1 + std::abs(unit(random)), static_cast<int>(random() % 8) - 4),
+                         near_log_step(random)};
     for (const double x : xs) {
       if (portable_log(x) != static_cast<double>(logq(x))) ++wrong_log;
     }

@@ -1,5 +1,6 @@
 #include "runtime/array/portable_math.hpp"
 
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -83,13 +84,36 @@ bool rounds_to(Pair v, double& out) {
   return true;
 }
 
-// log(i / 128) for i from 90 to 182, and log 2, to twice a double's precision.
+// The reduction of log: a positive normal x is z 2^k with z in [0.688, 1.377),
+// read off the bits of x as the distance of its bits from those of kLogStart.
+// Each of the 256 steps of 2^44 in those bits is one table interval: 2^-9 wide
+// below 1, 2^-8 wide above, and the interval [1 - 2^-10, 1 + 2^-9) around 1.
+constexpr std::uint64_t kLogStart = 0x3fe6080000000000;
+
+// For each interval, a 26-bit approximation of the inverse of its centre
+// (1 exactly for the interval around 1), and -log of that inverse to twice a
+// double's precision; and log 2 as a 42-bit head, so that k times it is exact
+// for any exponent k, plus a tail.
 struct LogTable {
-  Pair ln2;
-  Pair entries[93];
+  struct Entry {
+    double inverse, hi, lo;
+  };
+  double ln2_hi, ln2_lo;
+  Entry entries[256];
   LogTable() {
-    ln2 = to_pair(logq(2));
-    for (int i = 0; i < 93; ++i) entries[i] = to_pair(logq(static_cast<Quad>(i + 90) / 128));
+    const Quad ln2 = logq(2);
+    ln2_hi = std::bit_cast<double>(std::bit_cast<std::uint64_t>(static_cast<double>(ln2)) &
+                                   ~((std::uint64_t{1} << 11) - 1));
+    ln2_lo = static_cast<double>(ln2 - ln2_hi);
+    for (std::uint64_t i = 0; i < 256; ++i) {
+      // The centre's bits are 2^43 past the interval's start; every interval
+      // lies within one binade except the one around 1, whose centre is 1.
+      const double centre = std::bit_cast<double>(kLogStart + (i << 44) + (std::uint64_t{1} << 43));
+      const double inverse = std::bit_cast<double>(std::bit_cast<std::uint64_t>(1 / centre) &
+                                                   ~((std::uint64_t{1} << 27) - 1));
+      const Pair minus_log = to_pair(-logq(inverse));
+      entries[i] = {inverse, minus_log.hi, minus_log.lo};
+    }
   }
 };
 
@@ -105,43 +129,25 @@ struct AtanTable {
   }
 };
 
-const LogTable& log_table() {
+// The log table, built on the first call. The pointer is constant
+// initialised, so it reads null before any dynamic initialisation, and the
+// table's construction stays out of the fast path.
+constinit std::atomic<const LogTable*> built_log_table{nullptr};
+
+[[gnu::noinline, gnu::cold]] const LogTable& build_log_table() {
   static const LogTable table;
+  built_log_table.store(&table, std::memory_order_release);
   return table;
+}
+
+const LogTable& log_table() {
+  const LogTable* table = built_log_table.load(std::memory_order_acquire);
+  return table ? *table : build_log_table();
 }
 
 const AtanTable& atan_table() {
   static const AtanTable table;
   return table;
-}
-
-// log x for a positive normal x, to about 2^-66 of its size.
-Pair log_pair(double x) {
-  // x = m 2^e with m in [1, 2), read off the bits of the normal number x.
-  const auto bits = std::bit_cast<std::uint64_t>(x);
-  int e = static_cast<int>(bits >> 52) - 1023;
-  double m = std::bit_cast<double>((bits & 0xfffffffffffffULL) | 0x3ff0000000000000ULL);
-  if (m > 1.4142135623730951) {
-    m /= 2;
-    e += 1;
-  }
-  // m = c (1 + r) with c the nearest 128th: m - c is exact, |r| < 2^-7.
-  const int i = static_cast<int>(m * 128 + 0.5);
-  const double c = i / 128.0;
-  const Pair r = divide({m - c, 0}, {c, 0});
-  // log(1 + r) = r - r^2/2 + r^3/3 - ..., the cube and beyond in doubles.
-  static constexpr double kLogTerms[] = {1.0 / 3,  -1.0 / 4, 1.0 / 5,   -1.0 / 6, 1.0 / 7,
-                                         -1.0 / 8, 1.0 / 9,  -1.0 / 10, 1.0 / 11, -1.0 / 12};
-  double tail = 0;
-  for (int n = 9; n >= 0; --n) tail = kLogTerms[n] + r.hi * tail;
-  tail *= r.hi * r.hi * r.hi;
-  const Pair square = two_prod(r.hi, r.hi);
-  Pair series = two_sum(r.hi, -square.hi / 2);
-  series.lo += r.lo - square.lo / 2 - r.hi * r.lo + tail;
-  const LogTable& t = log_table();
-  const Pair scaled = two_prod(t.ln2.hi, e);
-  const Pair power = {scaled.hi, scaled.lo + t.ln2.lo * e};
-  return add(add(power, t.entries[i - 90]), series);
 }
 
 // atan(s / l) for 0 <= s <= l, l in [1, 2), to about 2^-66 of its size.
@@ -165,16 +171,68 @@ Pair atan_pair(double s, double l) {
   return add(atan_table().entries[j], series);
 }
 
+// The quadruple precision value rounded to a double, out of line so that the
+// fast path saves no registers for it.
+[[gnu::noinline, gnu::cold]] double quad_log(double x) {
+  return static_cast<double>(logq(x));
+}
+
 }  // namespace
 
 double portable_log(double x) {
-  if (!(x >= 0x1p-1022) || std::isinf(x)) {
+  const auto bits = std::bit_cast<std::uint64_t>(x);
+  if (bits - 0x0010000000000000ULL >= 0x7fe0000000000000ULL) {
     // NaN, negative, zero, subnormal and infinite values.
-    return static_cast<double>(logq(x));
+    return quad_log(x);
   }
-  double out = 0;
-  if (rounds_to(log_pair(x), out)) return out;
-  return static_cast<double>(logq(x));
+  const LogTable& t = log_table();
+  // x = z 2^k, and z = (1 + r) / inverse with |r| < 2^-9.
+  const std::uint64_t offset = bits - kLogStart;
+  const auto k = static_cast<double>(static_cast<std::int64_t>(offset) >> 52);
+  const LogTable::Entry& c = t.entries[(offset >> 44) & 255];
+  const std::uint64_t z_bits = bits - (offset & 0xfff0000000000000ULL);
+  // z = z_hi + z_lo with z_hi 27 bits and z_lo 26 bits long, so that both
+  // products with the 26-bit inverse are exact, and the first is within 2^-8
+  // of 1, so subtracting 1 is exact too: r.hi + r.lo is r exactly.
+  const double z_hi = std::bit_cast<double>(z_bits & ~((std::uint64_t{1} << 26) - 1));
+  const double z_lo = std::bit_cast<double>(z_bits) - z_hi;
+  const Pair r = two_sum(z_hi * c.inverse - 1, z_lo * c.inverse);
+  // log(1 + r) = r - r^2/2 + r^3 p(r) with p(r) = 1/3 - r/4 + ... - r^5/8 (the
+  // next term, r^9/9, is below 2^-75 |r|). Its head r.hi - r.hi^2/2 is exact;
+  // r.lo enters through the derivative 1/(1 + r) = 1 - r + r^2 - ...
+  const Pair square = two_prod(r.hi, r.hi);
+  const Pair head = quick_two_sum(r.hi, -square.hi / 2);
+  const double s = square.hi;
+  const double p =
+      (1.0 / 3 - 0.25 * r.hi) + s * ((0.2 - 1.0 / 6 * r.hi) + s * (1.0 / 7 - 0.125 * r.hi));
+  const double tail = r.hi * s * p;
+  const double series_lo = ((head.lo - square.lo / 2) + r.lo * ((1 - r.hi) + s)) + tail;
+  // Add k log 2 - log inverse: k ln2_hi is exact and larger than the table
+  // value unless k is 0.
+  const Pair power = quick_two_sum(k * t.ln2_hi, c.hi);
+  const Pair sum = two_sum(power.hi, head.hi);
+  const double lo = series_lo + ((sum.lo + power.lo) + (c.lo + k * t.ln2_lo));
+  // The error of sum.hi + lo is below 2^-69.7 |r| + 2^-92 |log x|:
+  // - p's rounding, with that of 1/3, is below 2^-53.5 and p is above 1/3 -
+  //   2^-11; with the two roundings of r.hi^3, tail is within 2^-50.6 of its
+  //   size, which is below 2^-19.5 |r|: 2^-70.2 |r|;
+  // - the two additions that bring tail in, each within 2^-53 of a sum below
+  //   2^-19.5 |r|, and the cut series: 2^-71.6 |r| and 2^-75 |r|;
+  // - everything else is far smaller: r.lo and the heads' tails are 2^-53 of
+  //   their heads; log 2 and the table are good to 2^-94 |k| and 2^-106, with
+  //   |log x| above 0.31 |k| and, off the interval around 1 (whose table value
+  //   is 0), above 2^-10.
+  // The test below widens sum.hi + lo by more than three times that bound (the
+  // roundings of lo +- err give back at most 2^-53 of them, far less). If
+  // both ends of the widened range round to the same double, every number in
+  // it does (rounding is monotone): log x, and the quadruple precision value
+  // within 2^-111 of it, round to that double. The result is the nearest
+  // double to log x and never depends on which way the test goes.
+  const double err = 0x1p-68 * std::abs(r.hi) + 0x1p-90 * std::abs(sum.hi);
+  const double up = sum.hi + (lo + err);
+  const double down = sum.hi + (lo - err);
+  if (up == down) return up;
+  return quad_log(x);
 }
 
 double portable_atan2(double y, double x) {
