@@ -761,8 +761,30 @@ static int run(int argc, char** argv) {
         {"superimposed", dg::Output::superimposed, &o.superimposed},
         {"superimposed TPS", dg::Output::superimposed_tps, &o.superimposed_tps},
         {"consensus", dg::Output::consensus, &o.consensus}};
+    // The distance datasets go together, in one pass over the sample, where
+    // they can.
+    const auto distance = [](dg::Output what) {
+      return what == dg::Output::lengths || what == dg::Output::log_lengths ||
+             what == dg::Output::constrained;
+    };
+    std::vector<std::pair<dg::Output, std::string>> distances;
+    std::string together;
     for (const auto& [name, what, path] : saves) {
-      if (path->empty()) continue;
+      if (path->empty() || !distance(what)) continue;
+      distances.emplace_back(what, *path);
+      together += (together.empty() ? "" : "+") + name;
+    }
+    bool distances_written = false;
+    if (distances.size() >= 2) {
+      steps.step(together, [&] {
+        if (auto written = dg::write_distances_at_once(study, distances, format, digest)) {
+          for (const dg::Written& w : *written) done.outputs.push_back({w.path, w.rows, w.sha256});
+          distances_written = true;
+        }
+      });
+    }
+    for (const auto& [name, what, path] : saves) {
+      if (path->empty() || (distances_written && distance(what))) continue;
       steps.step(name, [&, what = what, path = path] {
         std::vector<std::string> warnings;
         const dg::Written written = dg::write_output(study, what, *path, format, warnings, digest);

@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "output/ordered_writes.hpp"
 #include "runtime/array/file_io.hpp"
 #include "runtime/array/format.hpp"
+#include "runtime/array/parallel.hpp"
 #include "runtime/array/progress.hpp"
 
 namespace dg {
@@ -35,6 +40,19 @@ void write_rows(const std::string& path, const RowSource& rows, WriteRow write_r
   file.commit();
 }
 
+// One dataset line: "%g " for each value, then " \n".
+void append_g_row(std::string& out, std::span<const double> row) {
+  append_written(out, row.size() * (kMaxG + 1) + 2, [&](char* p) {
+    for (double v : row) {
+      p = write_g(p, v);
+      *p++ = ' ';
+    }
+    *p++ = ' ';
+    *p++ = '\n';
+    return p;
+  });
+}
+
 }  // namespace
 
 RowSource matrix_rows(const Matrix& m) {
@@ -55,16 +73,61 @@ void write_exact(const std::string& path, const Matrix& rows) {
 void write_dataset(const std::string& path, const RowSource& rows, const RowTransform& transform) {
   write_rows(path, rows, [&](std::string& out, std::span<double> row) {
     if (transform) transform(row);
-    append_written(out, row.size() * (kMaxG + 1) + 2, [&](char* p) {
-      for (double v : row) {
-        p = write_g(p, v);
-        *p++ = ' ';
-      }
-      *p++ = ' ';
-      *p++ = '\n';
-      return p;
-    });
+    append_g_row(out, row);
   });
+}
+
+void write_datasets(const std::vector<DatasetFile>& files, const RowSource& rows) {
+  const std::size_t n = files.size();
+  std::vector<std::unique_ptr<AtomicFile>> out;
+  for (const DatasetFile& file : files) out.push_back(std::make_unique<AtomicFile>(file.path));
+  const std::size_t cols = rows.cols;
+  const std::size_t block = std::max<std::size_t>(1, kBlockBytes / (n * (cols * 12 + 2)));
+  // A block's text holds each file's lines in turn, then their byte counts.
+  ordered_blocks(
+      rows.rows, block,
+      [&](std::size_t begin, std::size_t end, std::string& text) {
+        std::vector<double> values((end - begin) * cols);
+        for (std::size_t i = begin; i < end; ++i) {
+          rows.row(i, std::span<double>(values).subspan((i - begin) * cols, cols));
+          progress_every(i);
+        }
+        std::vector<double> row(cols);
+        std::vector<std::uint64_t> sizes(n);
+        for (std::size_t k = 0; k < n; ++k) {
+          const std::size_t start = text.size();
+          for (std::size_t r = 0; r < end - begin; ++r) {
+            std::copy_n(values.begin() + static_cast<std::ptrdiff_t>(r * cols), cols, row.begin());
+            if (files[k].transform) files[k].transform(row);
+            append_g_row(text, row);
+          }
+          sizes[k] = text.size() - start;
+        }
+        text.append(reinterpret_cast<const char*>(sizes.data()), n * sizeof(std::uint64_t));
+      },
+      [&](const std::string& text) {
+        const char* counts = text.data() + text.size() - n * sizeof(std::uint64_t);
+        std::size_t at = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+          std::uint64_t size = 0;
+          std::memcpy(&size, counts + k * sizeof size, sizeof size);
+          out[k]->write(std::string_view(text).substr(at, static_cast<std::size_t>(size)));
+          at += static_cast<std::size_t>(size);
+        }
+      });
+  for (auto& file : out) file->commit();
+}
+
+bool plain_targets(const std::vector<std::string>& paths) {
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (paths[i] == paths[j]) return false;
+    }
+    std::error_code error;
+    const auto status = std::filesystem::status(file_path(paths[i]), error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
+  }
+  return true;
 }
 
 void write_exact(const std::string& path, const RowSource& rows) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "runtime/array/matrix.hpp"
 
@@ -35,6 +36,21 @@ RowSource matrix_rows(const Matrix& m);
 void write_dataset(const std::string& path, const RowSource& rows,
                    const RowTransform& transform = {});
 void write_dataset(const std::string& path, const Matrix& rows, const RowTransform& transform = {});
+
+// Several datasets of the same rows, each with its transform, in one pass:
+// each row is computed once and formatted for every file, whose bytes are
+// those write_dataset writes. A failure commits none of them; they are
+// committed in order, so of two with the same path the last stands. The
+// paths must not name a device or a pipe, where the files' blocks would
+// interleave (see plain_targets).
+struct DatasetFile {
+  std::string path;
+  RowTransform transform;
+};
+void write_datasets(const std::vector<DatasetFile>& files, const RowSource& rows);
+// True when every path names a regular file or none yet, and no two are the
+// same text: write_datasets may write them together.
+bool plain_targets(const std::vector<std::string>& paths);
 
 // Writes each value in the shortest text that reads back as the same double,
 // separated by single blanks, one row per line.

@@ -156,10 +156,33 @@ Written write_output(const Study& study, Output what, const std::string& path, T
   return written_file(path, written.rows, digest);
 }
 
+std::optional<std::vector<Written>> write_distances_at_once(
+    const Study& study, const std::vector<std::pair<Output, std::string>>& outputs,
+    TableFormat format, Digest digest) {
+  if (format != TableFormat::Plain || outputs.size() < 2) return std::nullopt;
+  std::vector<DatasetFile> files;
+  std::vector<std::string> paths;
+  for (const auto& [what, path] : outputs) {
+    if (what != Output::lengths && what != Output::log_lengths && what != Output::constrained) {
+      return std::nullopt;
+    }
+    files.push_back({path, transform_of(what)});
+    paths.push_back(path);
+  }
+  if (!plain_targets(paths)) return std::nullopt;
+  write_datasets(files, study.distances);
+  std::vector<Written> written;
+  for (const std::string& path : paths) {
+    written.push_back(written_file(path, study.distances.rows, digest));
+  }
+  return written;
+}
+
 std::vector<Written> write_outputs(const Study& study,
                                    const std::vector<std::pair<Output, std::string>>& outputs,
                                    TableFormat format, std::vector<std::string>& warnings,
                                    Digest digest) {
+  if (auto together = write_distances_at_once(study, outputs, format, digest)) return *together;
   std::vector<Written> written;
   for (const auto& [what, path] : outputs) {
     written.push_back(write_output(study, what, path, format, warnings, digest));

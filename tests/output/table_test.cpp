@@ -143,6 +143,38 @@ TEST_F(TableTest, LargeTablesKeepTheRowOrder) {
   set_thread_count(0);
 }
 
+// Datasets of the same rows written in one pass hold, byte for byte, what
+// each written alone holds, for every thread count; a failing row leaves
+// none of them, and the paths that would interleave are not taken.
+TEST_F(TableTest, DatasetsWrittenTogetherMatchThoseWrittenAlone) {
+  Matrix values(70000, 3);
+  for (std::size_t i = 0; i < values.rows(); ++i) {
+    for (std::size_t j = 0; j < 3; ++j) values(i, j) = 1.0 / static_cast<double>(i + j + 1);
+  }
+  const RowTransform twice = [](std::span<double> row) {
+    for (double& v : row) v *= 2;
+  };
+  write_dataset(at("plain.txt"), values);
+  write_dataset(at("twice.txt"), values, twice);
+  for (std::size_t threads : {1, 3}) {
+    set_thread_count(threads);
+    write_datasets({{at("a.txt"), {}}, {at("b.txt"), twice}}, matrix_rows(values));
+    EXPECT_EQ(contents(at("a.txt")), contents(at("plain.txt")));
+    EXPECT_EQ(contents(at("b.txt")), contents(at("twice.txt")));
+  }
+  const RowSource failing{100000, 2, [](std::size_t row, std::span<double> out) {
+                            if (row == 60000) raise("row 60000 failed");
+                            out[0] = out[1] = 1;
+                          }};
+  EXPECT_THROW_MSG(write_datasets({{at("c.txt"), {}}, {at("d.txt"), twice}}, failing),
+                   "row 60000 failed");
+  EXPECT_FALSE(std::filesystem::exists(at("c.txt")) || std::filesystem::exists(at("d.txt")));
+  set_thread_count(0);
+  EXPECT_TRUE(plain_targets({at("a.txt"), at("new.txt")}));
+  EXPECT_FALSE(plain_targets({at("a.txt"), at("a.txt")}));
+  EXPECT_FALSE(plain_targets({at("a.txt"), path_text(dir)}));  // a folder
+}
+
 #if defined(__linux__)
 // A write that fails while later blocks are still being formatted ends the
 // work with the file's error, on one thread and on several.
