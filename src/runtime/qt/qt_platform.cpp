@@ -53,14 +53,15 @@ QString dialog_filter(std::string_view filter) {
   return patterns.join(' ') + " files (" + patterns.join(' ') + ");;" + all;
 }
 
-// Esc pressed anywhere in the program, taken as the user's cancel of the
-// work a local event loop waits for.
+// Esc pressed in the program's windows, taken as the user's cancel of the
+// work a local event loop waits for; a dialog or an open menu keeps its Esc.
 class CancelKey : public QObject {
  public:
   explicit CancelKey(BackgroundWork& work) : work_(work) {}
   bool eventFilter(QObject* /*watched*/, QEvent* event) override {
     if (event->type() != QEvent::KeyPress ||
-        static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape) {
+        static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape ||
+        QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
       return false;
     }
     work_.cancel(BackgroundWork::Reason::user);
