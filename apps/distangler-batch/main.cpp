@@ -763,14 +763,10 @@ static int run(int argc, char** argv) {
         {"consensus", dg::Output::consensus, &o.consensus}};
     // The distance datasets go together, in one pass over the sample, where
     // they can.
-    const auto distance = [](dg::Output what) {
-      return what == dg::Output::lengths || what == dg::Output::log_lengths ||
-             what == dg::Output::constrained;
-    };
     std::vector<std::pair<dg::Output, std::string>> distances;
     std::string together;
     for (const auto& [name, what, path] : saves) {
-      if (path->empty() || !distance(what)) continue;
+      if (path->empty() || !dg::distance_output(what)) continue;
       distances.emplace_back(what, *path);
       together += (together.empty() ? "" : "+") + name;
     }
@@ -784,7 +780,7 @@ static int run(int argc, char** argv) {
       });
     }
     for (const auto& [name, what, path] : saves) {
-      if (path->empty() || (distances_written && distance(what))) continue;
+      if (path->empty() || (distances_written && dg::distance_output(what))) continue;
       steps.step(name, [&, what = what, path = path] {
         std::vector<std::string> warnings;
         const dg::Written written = dg::write_output(study, what, *path, format, warnings, digest);

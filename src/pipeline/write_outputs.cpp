@@ -156,6 +156,10 @@ Written write_output(const Study& study, Output what, const std::string& path, T
   return written_file(path, written.rows, digest);
 }
 
+bool distance_output(Output what) {
+  return what == Output::lengths || what == Output::log_lengths || what == Output::constrained;
+}
+
 std::optional<std::vector<Written>> write_distances_at_once(
     const Study& study, const std::vector<std::pair<Output, std::string>>& outputs,
     TableFormat format, Digest digest) {
@@ -163,9 +167,7 @@ std::optional<std::vector<Written>> write_distances_at_once(
   std::vector<DatasetFile> files;
   std::vector<std::string> paths;
   for (const auto& [what, path] : outputs) {
-    if (what != Output::lengths && what != Output::log_lengths && what != Output::constrained) {
-      return std::nullopt;
-    }
+    if (!distance_output(what)) return std::nullopt;
     files.push_back({path, transform_of(what)});
     paths.push_back(path);
   }

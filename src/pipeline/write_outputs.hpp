@@ -59,6 +59,10 @@ struct Written {
 Written write_output(const Study& study, Output what, const std::string& path, TableFormat format,
                      std::vector<std::string>& warnings, Digest digest = Digest::none);
 
+// Whether the output is a dataset of the distances: lengths, log lengths or
+// constrained distances.
+bool distance_output(Output what);
+
 // Plain distance datasets (lengths, log lengths, constrained) written in one
 // pass over the sample, each row's distances computed once, the files' bytes
 // those write_output writes; in the order given. Nullopt, and nothing

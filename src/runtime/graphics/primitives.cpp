@@ -481,12 +481,10 @@ PixelRect axes_pixel_box(const Graphics& graphics, Handle figure, Handle axes) {
 
 void recycle_points(AxesPrimitives& shown, std::vector<std::vector<PlotPoint>>& spare) {
   std::size_t used = 0;
-  for (Primitive& primitive : shown.plot) {
-    if (auto* markers = std::get_if<MarkerPrimitive>(&primitive)) used += markers->at.size();
-  }
   std::vector<std::vector<PlotPoint>> lists;
   for (Primitive& primitive : shown.plot) {
     if (auto* markers = std::get_if<MarkerPrimitive>(&primitive)) {
+      used += markers->at.size();
       lists.push_back(std::move(markers->at));
     }
   }
