@@ -214,44 +214,96 @@ constexpr std::array<char, 200> kDigitPairs = [] {
   return pairs;
 }();
 
-// The six significant digits of |value| (finite, not zero), rounded as printf
-// rounds the value's exact decimal expansion, and the decimal exponent of the
-// first. The value is scaled by 10^(5 - e) in 128-bit fixed point; the scaled
-// value is off by less than 2^-38, so only a value within 2^-36 of a rounding
-// tie (an exact tie such as 1234565 among them) is left to the exact path:
-// false then.
-bool six_digits(double magnitude, int& exponent, std::uint32_t& digits) {
-  // magnitude = mantissa * 2^(binary - 63), mantissa's top bit set.
-  std::uint64_t bits = std::bit_cast<std::uint64_t>(magnitude);
-  int biased = static_cast<int>(bits >> 52);
-  std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  std::uint64_t mantissa = 0;
-  int binary = 0;
-  if (biased != 0) {
-    mantissa = (fraction | (std::uint64_t{1} << 52)) << 11;
-    binary = biased - 1023;
-  } else {
-    int shift = std::countl_zero(fraction);
-    mantissa = fraction << shift;
-    binary = -1011 - shift;
+// "000" "001" ... "999" as words, the first character in the lowest byte.
+constexpr std::array<std::uint32_t, 1000> kDigitTriples = [] {
+  std::array<std::uint32_t, 1000> triples{};
+  for (std::uint32_t i = 0; i < 1000; ++i) {
+    triples[i] = ('0' + i / 100) | ('0' + i / 10 % 10) << 8 | ('0' + i % 10) << 16;
   }
+  return triples;
+}();
+
+// The digit words below are stored as they are, first character first.
+static_assert(std::endian::native == std::endian::little);
+
+// six_digits finds the six significant digits of a normal magnitude, rounded
+// as printf rounds the value's exact decimal expansion, and the decimal
+// exponent e of the first, by scaling the value by 10^(5 - e); a value too
+// near a rounding tie (an exact tie such as 1234565 among them) to be decided
+// from the scaled value is left to the exact path: false then.
+
+// 10^-4 to 10^10 as doubles, those from 10^0 on exact, the others the
+// nearest doubles (each above the power).
+constexpr std::array<double, 15> kExactPowers = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3,
+                                                 1e4,  1e5,  1e6,  1e7,  1e8, 1e9, 1e10};
+
+// six_digits for 2^-16 <= magnitude < 2^17, where most values fall: the
+// value times 10^(5 - e) in double precision, the power being exact, which
+// is one rounding off the exact product, under 2^-33 for a product under
+// 10^6. So the nearest integer is the exact product's unless the product
+// is within 2^-30 of a half; those are left to the exact path: false then.
+bool six_digits_common(std::uint64_t magnitude, int binary, int& exponent, std::uint32_t& digits) {
+  double value = std::bit_cast<double>(magnitude);
+  // floor(binary * log10(2)) is the decimal exponent or one less (from -5 to
+  // 4 here); one less when the value reaches the next power of ten. The
+  // doubles 1e-4 to 1e-1 are above the powers they stand for, so the double
+  // comparison is exact. The outcome picks the scale by index rather than by
+  // a branch, as it varies from value to value.
+  int e = (binary * 315653) >> 20;
+  e += value >= kExactPowers[static_cast<std::size_t>(e + 1 + 4)] ? 1 : 0;
+  double scaled = value * kExactPowers[static_cast<std::size_t>(5 - e + 4)];
+  // The nearest integer (ties to even, the ties themselves set apart below):
+  // adding and taking away 2^52 drops the fraction.
+  double nearest = (scaled + 0x1p52) - 0x1p52;
+  if (std::fabs(scaled - nearest) > 0.5 - 0x1p-30) return false;
+  auto whole = static_cast<std::uint32_t>(nearest);
+  if (whole == 1000000) {
+    whole = 100000;
+    ++e;
+  }
+  digits = whole;
+  exponent = e;
+  return true;
+}
+
+// six_digits for any other normal magnitude, = mantissa * 2^(binary - 63),
+// mantissa's top bit set, scaled in 128-bit fixed point: the scaled value is
+// off by less than 2^-37, so only a value within 2^-36 of a tie is left to
+// the exact path. Kept out of line, as the rest of the rare work is, so that
+// the common path needs fewer registers.
+[[gnu::noinline]] bool six_digits_wide(std::uint64_t mantissa, int binary, int& exponent,
+                                       std::uint32_t& digits) {
   // floor(binary * log10(2)), exact over the whole range, is the decimal
   // exponent or one less: one less when the value reaches the next power of
   // ten (whose table mantissa is its leading bits, so a value equal to it
-  // counts too).
+  // counts too). The comparison and both candidate scales are loaded at once
+  // and the scale is then selected without a branch (the outcome varies from
+  // value to value), which keeps one table read off the path to the digits.
   int e = (binary * 315653) >> 20;
   const PowerOfTen& next = kPowersOfTen[static_cast<std::size_t>(e + 1 - kMinScale)];
-  e += binary > next.exponent || (binary == next.exponent && mantissa >= next.mantissa) ? 1 : 0;
-  const PowerOfTen& power = kPowersOfTen[static_cast<std::size_t>(5 - e - kMinScale)];
-  // The scaled value is high * 2^-fraction_bits, and the low half adds less
-  // than one unit of its last bit.
-  Uint128 product = static_cast<Uint128>(mantissa) * power.mantissa;
+  const PowerOfTen& below = kPowersOfTen[static_cast<std::size_t>(5 - e - kMinScale)];
+  const PowerOfTen& above = kPowersOfTen[static_cast<std::size_t>(4 - e - kMinScale)];
+  bool reaches =
+      (binary > next.exponent) | ((binary == next.exponent) & (mantissa >= next.mantissa));
+  e += reaches ? 1 : 0;
+  // (Masks rather than a conditional, which compilers turn into a branch.)
+  std::uint64_t pick = 0 - std::uint64_t{reaches};
+  std::uint64_t power_mantissa = below.mantissa ^ ((below.mantissa ^ above.mantissa) & pick);
+  int power_exponent =
+      below.exponent ^ ((below.exponent ^ above.exponent) & static_cast<int>(pick));
+  // The scaled value is high * 2^-(62 - binary - power_exponent), the low
+  // half adding less than one unit of its last bit; being from 10^5 to 10^6,
+  // that makes 43 to 47 fraction bits. Shifted to 43 of them (dropping bits
+  // under 2^-43) the tests below take constant masks. The result is off by
+  // less than 2^-37.
+  Uint128 product = static_cast<Uint128>(mantissa) * power_mantissa;
   auto high = static_cast<std::uint64_t>(product >> 64);
-  int fraction_bits = 62 - binary - power.exponent;
-  std::uint64_t whole = high >> fraction_bits;
-  std::uint64_t rest = high & ((std::uint64_t{1} << fraction_bits) - 1);
-  std::uint64_t half = std::uint64_t{1} << (fraction_bits - 1);
-  std::uint64_t hair = std::uint64_t{1} << (fraction_bits - 36);
+  std::uint64_t scaled = high >> (19 - binary - power_exponent);
+  constexpr int kFractionBits = 43;
+  std::uint64_t whole = scaled >> kFractionBits;
+  std::uint64_t rest = scaled & ((std::uint64_t{1} << kFractionBits) - 1);
+  constexpr std::uint64_t half = std::uint64_t{1} << (kFractionBits - 1);
+  constexpr std::uint64_t hair = std::uint64_t{1} << (kFractionBits - 36);
   if (rest - half + hair <= 2 * hair) return false;
   whole += rest > half ? 1 : 0;
   // Just under a power of ten the scaled value falls a hair short of 100000;
@@ -266,6 +318,31 @@ bool six_digits(double magnitude, int& exponent, std::uint32_t& digits) {
   return true;
 }
 
+// The six significant digits of a normal magnitude and the decimal exponent
+// of the first; false for the near-ties left to the exact path.
+bool six_digits(std::uint64_t magnitude, int& exponent, std::uint32_t& digits) {
+  int binary = static_cast<int>(magnitude >> 52) - 1023;
+  if (binary >= -16 && binary <= 16) return six_digits_common(magnitude, binary, exponent, digits);
+  return six_digits_wide(magnitude << 11 | std::uint64_t{1} << 63, binary, exponent, digits);
+}
+
+// Zero, infinities, NaN, and through to_chars, which rounds the exact binary
+// value as printf does, subnormals and the near-ties.
+[[gnu::noinline]] char* write_g_rare(char* out, double value) {
+  if (!std::isfinite(value)) {
+    const char* text = non_finite_text(value);
+    std::size_t n = std::strlen(text);
+    std::memcpy(out, text, n);
+    return out + n;
+  }
+  if (value == 0) {
+    if (std::signbit(value)) *out++ = '-';
+    *out = '0';
+    return out + 1;
+  }
+  return std::to_chars(out, out + kMaxG, value, std::chars_format::general, 6).ptr;
+}
+
 }  // namespace
 
 std::string short_number(double value) {
@@ -277,48 +354,58 @@ const char* non_finite_text(double value) {
 }
 
 char* write_g(char* out, double value) {
-  if (!std::isfinite(value)) {
-    const char* text = non_finite_text(value);
-    std::size_t n = std::strlen(text);
-    std::memcpy(out, text, n);
-    return out + n;
-  }
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  std::uint64_t magnitude = bits & ~(std::uint64_t{1} << 63);
+  // Zero, subnormals, infinities and NaN, all rare, are set apart by one test.
+  constexpr std::uint64_t kLeastNormal = std::uint64_t{1} << 52;
+  constexpr std::uint64_t kInfinity = std::uint64_t{0x7ff} << 52;
+  if (magnitude - kLeastNormal >= kInfinity - kLeastNormal) return write_g_rare(out, value);
   int exponent = 0;
   std::uint32_t digits = 0;
-  double magnitude = std::fabs(value);
-  if (magnitude != 0 && !six_digits(magnitude, exponent, digits)) {
-    return std::to_chars(out, out + kMaxG, value, std::chars_format::general, 6).ptr;
+  if (!six_digits(magnitude, exponent, digits)) return write_g_rare(out, value);
+  // The sign is written always and kept only for a negative value.
+  *out = '-';
+  out += bits >> 63;
+  // The six digits as text in one word, the first in its lowest byte (so a
+  // store writes them in order), its top two bytes zero. The two halves come from one
+  // multiplication: digits * 2^32 / 1000 (the rounded-up factor is exact for every six-digit
+  // number) holds the first three digits in its upper half and the rest as a binary fraction, which
+  // times 1000 brings up the last three.
+  std::uint64_t y = std::uint64_t{digits} * 4294968u;
+  std::uint64_t text =
+      kDigitTriples[y >> 32] | std::uint64_t{kDigitTriples[((y & 0xffffffffu) * 1000) >> 32]} << 24;
+  // Less '0' in each of the six bytes, the highest byte not zero is the last
+  // digit kept: trailing zeros are dropped. (__builtin_clzll: the word is
+  // never zero, which std::countl_zero would test for.)
+  auto kept =
+      static_cast<int>(8 - static_cast<unsigned>(__builtin_clzll(text - 0x303030303030u)) / 8);
+  // The stores below write whole words, past the end of the text too, which
+  // the caller's kMaxG room allows.
+  if (exponent >= -4 && exponent < 6) {
+    // Without exponent, in two stores.
+    // From 1 on: the first exponent + 1 digits, the point, the others moved
+    // up one byte; the point is dropped with the digits behind it when all
+    // of those are trailing zeros.
+    int whole = exponent >= 0 ? exponent + 1 : 1;  // digits before the point: 1 to 6
+    auto at = static_cast<unsigned>(8 * whole);
+    std::uint64_t before = text & ((std::uint64_t{1} << at) - 1);
+    std::uint64_t fixed = before | std::uint64_t{'.'} << at | (text ^ before) << 8;
+    // Under 1: "0.000000" and the digits over it, behind the -exponent - 1
+    // leading zeros.
+    std::uint64_t zeros = 0;
+    std::memcpy(&zeros, "0.000000", 8);
+    bool small = exponent < 0;
+    std::uint64_t first = small ? zeros : fixed;
+    std::memcpy(out, &first, 8);
+    std::memcpy(out + (small ? 1 - exponent : 8), &text, 8);
+    return out + (small ? 1 - exponent + kept : (kept > whole ? kept + 1 : whole));
   }
-  if (std::signbit(value)) *out++ = '-';
-  if (magnitude == 0) {
-    *out++ = '0';
-    return out;
-  }
-  // The six digits, then zeros: the fixed-size copies below may read past the
-  // sixth digit and write past the end, which the caller's kMaxG room allows.
-  char d[16] = {};
-  std::uint32_t rest = digits % 10000;
-  std::memcpy(d, &kDigitPairs[2 * (digits / 10000)], 2);
-  std::memcpy(d + 2, &kDigitPairs[2 * (rest / 100)], 2);
-  std::memcpy(d + 4, &kDigitPairs[2 * (rest % 100)], 2);
-  int last = 5;  // trailing zeros are dropped
-  while (d[last] == '0') --last;
-  if (exponent >= 0 && exponent < 6) {
-    std::memcpy(out, d, 8);
-    if (last <= exponent) return out + exponent + 1;
-    out[exponent + 1] = '.';
-    std::memcpy(out + exponent + 2, d + exponent + 1, 8);
-    return out + last + 2;
-  }
-  if (exponent < 0 && exponent >= -4) {
-    std::memcpy(out, "0.000000", 8);
-    std::memcpy(out + 1 - exponent, d, 8);
-    return out + 2 - exponent + last;
-  }
-  out[0] = d[0];
-  out[1] = '.';
-  std::memcpy(out + 2, d + 1, 8);
-  out += last > 0 ? last + 2 : 1;
+  // With exponent: the first digit, the point and the others unless all are
+  // trailing zeros, then e, the sign and two or three digits.
+  std::uint64_t first =
+      (text & 0xffu) | std::uint64_t{'.'} << 8 | (text & ~std::uint64_t{0xff}) << 8;
+  std::memcpy(out, &first, 8);
+  out += kept > 1 ? kept + 1 : 1;
   *out++ = 'e';
   *out++ = exponent < 0 ? '-' : '+';
   int e = exponent < 0 ? -exponent : exponent;
