@@ -14,6 +14,7 @@
 #include "actions/dahand_actions.hpp"
 #include "input/dload.hpp"
 #include "input/file_kind.hpp"
+#include "input/text_input.hpp"
 #include "input/tps_check.hpp"
 #include "input/tps_coordinate_spans.hpp"
 #include "input/tps_scan.hpp"
@@ -207,6 +208,19 @@ void check_tps(const std::uint8_t* data, std::size_t size) {
 }
 
 void check_matrix(const std::uint8_t* data, std::size_t size) {
+  // The readers' quick path for plain decimals reads what the full decimal
+  // reader does, to the bit and to the byte, wherever it takes a number.
+  const char* text = reinterpret_cast<const char*>(data);
+  for (std::size_t at = 0, tried = 0; at < size && tried < 64; ++at) {
+    double quick = 0;
+    const char* end = detail::parse_plain_decimal(text + at, text + size, quick);
+    if (end == nullptr) continue;
+    ++tried;
+    double full = 0;
+    const auto read = fast_float::from_chars(text + at, text + size, full);
+    require(read.ec == std::errc() && read.ptr == end &&
+            std::memcmp(&quick, &full, sizeof quick) == 0);
+  }
   // A dropped file's kind is told from the same bytes, or refused.
   try {
     const FileKind kind = file_kind("dropped.txt", text_of(data, size));

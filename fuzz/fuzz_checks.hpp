@@ -21,7 +21,8 @@ namespace dg::fuzz {
 // specimens, the first ones named holding them.
 void check_tps(const std::uint8_t* data, std::size_t size);
 // parse_matrix: rows times columns numbers, no row or column without the other;
-// and file_kind on the same bytes tells a kind or refuses them.
+// file_kind on the same bytes tells a kind or refuses them; and the quick
+// path for plain decimals agrees with the full decimal reader.
 void check_matrix(const std::uint8_t* data, std::size_t size);
 // A pair list loaded as a matrix and checked against a fixed 4-landmark sample,
 // as the protocol drawing checks it, as the window's quiet check (list_misfit)

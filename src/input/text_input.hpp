@@ -4,7 +4,9 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <system_error>
@@ -19,6 +21,70 @@
 
 namespace dg {
 
+namespace detail {
+
+// The eight-digit words are read with their first byte lowest.
+static_assert(std::endian::native == std::endian::little);
+
+inline bool is_digit(char c) {
+  return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// Adds the digits at p to m, eight at a time while eight are there; returns
+// the end of the digits.
+inline const char* add_digits(const char* p, const char* end, std::uint64_t& m) {
+  while (end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    // A byte is a digit exactly when neither it less '0' nor it plus 0x46
+    // reaches 0x80; the lowest byte that is not sees no carry from below.
+    const std::uint64_t less = word - 0x3030303030303030;
+    if (((less | (word + 0x4646464646464646)) & 0x8080808080808080) != 0) break;
+    // Pairs, then fours, then the eight digits, each step a multiply and a mask.
+    std::uint64_t v = (less * 10 + (less >> 8)) & 0x00FF00FF00FF00FF;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
+    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
+    m = m * 100000000 + v;
+    p += 8;
+  }
+  for (; p != end && is_digit(*p); ++p) m = m * 10 + static_cast<std::uint64_t>(*p - '0');
+  return p;
+}
+
+// The common form of a coordinate, [-]digits[.digits] with no exponent, at
+// most 19 digits, a value below 2^53 and at most 22 digits after the point:
+// then the digits m and 10^k are both doubles exactly, and m / 10^k, one
+// correctly rounded division, is the correctly rounded value of the text,
+// the very double a full decimal reader gives. Returns nullptr for any other
+// text, which the full reader then takes.
+inline const char* parse_plain_decimal(const char* p, const char* end, double& value) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const bool negative = *p == '-';
+  const char* q = p + (negative ? 1 : 0);
+  const char* digits = q;
+  std::uint64_t m = 0;
+  q = add_digits(q, end, m);
+  std::size_t n = static_cast<std::size_t>(q - digits);
+  if (n == 0) return nullptr;
+  std::size_t k = 0;
+  if (q != end && *q == '.') {
+    const char* fraction = ++q;
+    q = add_digits(q, end, m);
+    k = static_cast<std::size_t>(q - fraction);
+    if (k == 0) return nullptr;
+    n += k;
+  }
+  if (n > 19 || k > 22 || m > (std::uint64_t{1} << 53)) return nullptr;
+  if (q != end && (*q == 'e' || *q == 'E')) return nullptr;
+  const double v = static_cast<double>(m) / kPowers[k];
+  value = negative ? -v : v;
+  return q;
+}
+
+}  // namespace detail
+
 // Reads a number at p: an optional sign ("+" included), digits, a decimal point
 // and an exponent, or nan / inf in any letter case. Returns the end of the
 // number, or nullptr when no number starts at p. Overflow gives +-inf.
@@ -28,6 +94,7 @@ inline const char* parse_number(const char* p, const char* end, double& value) {
     if (p == end || *p == '-' || *p == '+') return nullptr;
   }
   if (p == end) return nullptr;
+  if (const char* e = detail::parse_plain_decimal(p, end, value)) return e;
   const auto result = fast_float::from_chars(p, end, value);
   if (result.ec != std::errc() && result.ec != std::errc::result_out_of_range) return nullptr;
   return result.ptr;
