@@ -458,12 +458,8 @@ void TpsScanner::place_row(std::size_t specimen, std::vector<double>& row, TpsDa
   if (size_of_ != nullptr) out.sizes[specimen - 1] = size_of_(std::span<const double>(row), dims_);
 }
 
-void TpsScanner::absorb(TpsScanner& part, TpsData& out, std::size_t first, std::size_t last) {
-  // Files read on several threads are below 4 GiB, and so are the values.
-  const auto shift = static_cast<std::uint32_t>(values_.size());
-  values_ += part.values_;
-  std::string().swap(part.values_);
-  for (std::size_t r = first; r < last; ++r) out.records[r].shift(shift);
+void TpsScanner::absorb(TpsScanner& part, std::size_t first, std::size_t last) {
+  share_values_.push_back({first, last, std::move(part.values_)});
   for (std::size_t i = 0; i < part.listed_.size() && listed_.size() < kListedMismatches; ++i) {
     listed_.push_back(part.listed_[i]);
     listed_places_.push_back(part.listed_places_[i]);
@@ -492,7 +488,13 @@ void TpsScanner::absorb(TpsScanner& part, TpsData& out, std::size_t first, std::
 template <bool Missing>
 void TpsScanner::finish(TpsData& out) {
   const auto text = std::make_shared<const RecordText>(RecordText{file_, std::move(values_)});
-  for (SpecimenRecord& record : out.records) record.attach(text);
+  const std::size_t own = share_values_.empty() ? out.records.size() : share_values_[0].first;
+  for (std::size_t r = 0; r < own; ++r) out.records[r].attach(text);
+  for (ShareValues& share : share_values_) {
+    const auto part =
+        std::make_shared<const RecordText>(RecordText{file_, std::move(share.values)});
+    for (std::size_t r = share.first; r < share.last; ++r) out.records[r].attach(part);
+  }
   out.dimensions = dims_;
   warn_mismatches(out, k_);
   if (options_.curves) {
@@ -521,11 +523,12 @@ TpsData read_surveyed(Window& first, const Survey& found, const TpsSource* sourc
   if (found.specimens == 0) raise("No LM= keyword found in \"" + file + "\".");
   TpsData out;
   TpsScanner scanner(first, 1, file, options, size_of, found.specimens);
-  scanner.reserve_values(found.values);
+  const bool shared = source != nullptr && found.cuts.size() >= 2;
+  scanner.reserve_values(shared ? found.cuts.front().values : found.values);
   const char* eq = scanner.find_lm(scanner.begin());
   eq = scanner.read_specimens<Missing>(eq, 1, 2, out);
   const std::vector<Cut>& cuts = found.cuts;
-  if (source == nullptr || cuts.size() < 2) {
+  if (!shared) {
     if (scanner.read_specimens<Missing>(eq, 2, found.specimens + 1, out) != nullptr) {
       scanner.changed();
     }
@@ -561,7 +564,7 @@ TpsData read_surveyed(Window& first, const Survey& found, const TpsSource* sourc
       std::size_t next = i + 1;
       while (next < cuts.size() && shares[next] == nullptr) ++next;
       const std::size_t last = next < cuts.size() ? cuts[next].specimen : found.specimens;
-      scanner.absorb(*shares[i], out, cuts[i].specimen, last);
+      scanner.absorb(*shares[i], cuts[i].specimen, last);
     }
   }
   scanner.finish<Missing>(out);

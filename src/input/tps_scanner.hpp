@@ -47,7 +47,7 @@ class TpsScanner {
   template <bool Missing>
   const char* read_specimens(const char* eq, std::size_t first, std::size_t last, TpsData& out);
   // Takes in what a share read: its records' values, warnings and counts.
-  void absorb(TpsScanner& part, TpsData& out, std::size_t first, std::size_t last);
+  void absorb(TpsScanner& part, std::size_t first, std::size_t last);
   // The records' shared text and the warnings, once every specimen is read.
   template <bool Missing>
   void finish(TpsData& out);
@@ -97,6 +97,13 @@ class TpsScanner {
   const char* safe_ = nullptr;
   const std::string& file_;
   std::string values_;  // the records' values, shared by them once the file is read
+  // The values of the shares absorbed, each kept as the text of its records
+  // [first, last): joining them would hold every value twice for a while.
+  struct ShareValues {
+    std::size_t first = 0, last = 0;
+    std::string values;
+  };
+  std::vector<ShareValues> share_values_;
   const TpsOptions& options_;
   RowSize size_of_;
   std::size_t rows_;   // specimens in the text

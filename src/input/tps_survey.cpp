@@ -5,6 +5,7 @@
 #include "input/tps_lexer.hpp"
 #include "runtime/array/parallel.hpp"
 #include "runtime/array/progress.hpp"
+#include "runtime/array/specimen_record.hpp"
 
 namespace dg::tps {
 
@@ -22,7 +23,7 @@ Survey survey(Window& window, std::uint64_t to, std::uint64_t cut_every, bool fi
       const Key key = keyword_at(p, b);
       if (key == Key::Id || key == Key::Image || key == Key::Scale || key == Key::Comment ||
           key == Key::Variables) {
-        out.values += value_after(p, e).size();
+        out.values += SpecimenRecord::stored_bytes(value_after(p, e).size());
       }
       if (!starts_specimen(key)) continue;
       if (cut_every != 0 && (out.specimens >= 1 || !first)) {
