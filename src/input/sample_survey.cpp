@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string_view>
+#include <unordered_map>
 
 #include "runtime/array/format.hpp"
 
@@ -52,19 +54,18 @@ SizeSurvey survey_sizes(std::span<const double> sizes) {
   return survey;
 }
 
-std::vector<SharedId> shared_ids(const std::vector<SpecimenRecord>& records) {
-  // Open addressing over the IDs, so that a sample of a million specimens
-  // costs two arrays rather than a node per ID. Each slot holds the row that
-  // used its ID first and, once the ID is seen again, its entry in `shared`.
-  constexpr std::size_t kNone = SIZE_MAX;
-  // Sized by the IDs there are: a sample without IDs allocates nothing.
-  const auto ids = static_cast<std::size_t>(std::count_if(
-      records.begin(), records.end(), [](const SpecimenRecord& r) { return !r.id().empty(); }));
-  if (ids < 2) return {};
-  std::size_t capacity = 16;
-  while (capacity < 2 * ids) capacity *= 2;
-  std::vector<std::size_t> first(capacity, kNone);
-  std::vector<std::size_t> entry(capacity, kNone);
+namespace {
+
+// Open addressing over the IDs, so that a sample of a million specimens costs
+// one array of rows rather than a node per ID: each slot holds the row that
+// used its ID first. The few IDs seen again find their entry in `shared`
+// through a small map of their slots.
+template <class Row>
+std::vector<SharedId> shared_ids_of(const std::vector<SpecimenRecord>& records,
+                                    std::size_t capacity) {
+  constexpr Row kNone = std::numeric_limits<Row>::max();
+  std::vector<Row> first(capacity, kNone);
+  std::unordered_map<std::size_t, std::size_t> entry;
   std::vector<SharedId> shared;
   for (std::size_t row = 0; row < records.size(); ++row) {
     const std::string_view id = records[row].id();
@@ -74,16 +75,28 @@ std::vector<SharedId> shared_ids(const std::vector<SpecimenRecord>& records) {
       slot = (slot + 1) & (capacity - 1);
     }
     if (first[slot] == kNone) {
-      first[slot] = row;
+      first[slot] = static_cast<Row>(row);
       continue;
     }
-    if (entry[slot] == kNone) {
-      entry[slot] = shared.size();
-      shared.push_back({std::string(id), {first[slot]}});
-    }
-    shared[entry[slot]].rows.push_back(row);
+    const auto [at, added] = entry.try_emplace(slot, shared.size());
+    if (added) shared.push_back({std::string(id), {first[slot]}});
+    shared[at->second].rows.push_back(row);
   }
   return shared;
+}
+
+}  // namespace
+
+std::vector<SharedId> shared_ids(const std::vector<SpecimenRecord>& records) {
+  // Sized by the IDs there are: a sample without IDs allocates nothing.
+  const auto ids = static_cast<std::size_t>(std::count_if(
+      records.begin(), records.end(), [](const SpecimenRecord& r) { return !r.id().empty(); }));
+  if (ids < 2) return {};
+  std::size_t capacity = 16;
+  while (capacity < 2 * ids) capacity *= 2;
+  // Rows fit 32 bits but in samples of over four thousand million specimens.
+  if (records.size() < UINT32_MAX) return shared_ids_of<std::uint32_t>(records, capacity);
+  return shared_ids_of<std::size_t>(records, capacity);
 }
 
 std::string specimen_label(std::size_t row, const std::vector<SpecimenRecord>& records) {
