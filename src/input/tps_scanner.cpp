@@ -535,8 +535,9 @@ TpsData read_surveyed(Window& first, const Survey& found, const TpsSource* sourc
   } else {
     // The specimens before the first cut are read here.
     scanner.read_specimens<Missing>(eq, 2, cuts.front().specimen + 1, out);
-    const std::vector<double> zero(out.coordinates.cols());
-    while (out.coordinates.rows() < found.specimens) out.coordinates.append_row(zero);
+    // Each share writes its rows, so their pages are first touched on its
+    // thread.
+    out.coordinates.add_unset_rows(found.specimens - out.coordinates.rows());
     std::vector<std::unique_ptr<TpsScanner>> shares(cuts.size());
     parallel_blocks(cuts.size(), 1, [&](std::size_t begin, std::size_t end) {
       Window text(*source, cuts[begin].offset, stop, window);

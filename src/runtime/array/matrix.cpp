@@ -64,7 +64,7 @@ void Matrix::append_column(std::span<const double> values) {
     raise("A column of " + std::to_string(values.size()) + " values cannot be appended to a " +
           size_text(rows_, cols_) + " matrix.");
   }
-  std::vector<double> grown(rows_ * (cols_ + 1));
+  decltype(values_) grown(rows_ * (cols_ + 1));  // every value is written below
   for (std::size_t r = 0; r < rows_; ++r) {
     std::copy_n(values_.data() + r * cols_, cols_, grown.data() + r * (cols_ + 1));
     grown[r * (cols_ + 1) + cols_] = values[r];

@@ -6,11 +6,35 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dg {
+
+// Allocates as std::allocator does, but leaves an element made without a
+// value unwritten, so a matrix grown for rows that threads then fill is not
+// first zeroed on one thread.
+template <class T>
+struct UnsetAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UnsetAllocator<U>;
+  };
+  UnsetAllocator() noexcept = default;
+  template <class U>
+  UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
 
 class Matrix {
  public:
@@ -42,6 +66,12 @@ class Matrix {
   // another width raises a RuntimeError naming both widths.
   void append_row(std::span<const double> values);
   void reserve_rows(std::size_t rows) { values_.reserve(rows * (cols_ ? cols_ : 1)); }
+  // Grows a matrix of at least one row by `rows` rows whose values are left
+  // unset: the caller writes every one before anything reads them.
+  void add_unset_rows(std::size_t rows) {
+    values_.resize(values_.size() + rows * cols_);
+    rows_ += rows;
+  }
   // Appends a column of rows() values (or makes an n x 1 matrix from empty).
   void append_column(std::span<const double> values);
 
@@ -52,7 +82,7 @@ class Matrix {
 
   std::size_t rows_ = 0;
   std::size_t cols_ = 0;
-  std::vector<double> values_;
+  std::vector<double, UnsetAllocator<double>> values_;
 };
 
 // Converts a 1-based index held in a double into a 0-based position, raising a
