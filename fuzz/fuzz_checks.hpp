@@ -13,6 +13,12 @@
 
 namespace dg::fuzz {
 
+// The checks that read a text in several modes (options, windows, dimensions)
+// read it in one of them per input, chosen by its length, so that each
+// execution stays cheap and mutations reach every mode; the replay of seeds
+// and regression cases asks for every mode.
+void run_every_mode(bool every);
+
 // read_tps with the size column: as loaded, with scale factors, and with
 // curves and missing landmarks. Every specimen gives one row and one record
 // (numbered 1..N in line order), the width is odd, the incomplete specimens

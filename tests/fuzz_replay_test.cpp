@@ -23,6 +23,7 @@ std::vector<std::uint8_t> bytes_of(const fs::path& path) {
 
 TEST(FuzzReplay, EverySeedAndRegressionCasePassesItsCheck) {
   const fs::path root = fs::path(DISTANGLER_SOURCE_DIR) / "fuzz";
+  run_every_mode(true);
   for (const Check& check : checks()) {
     std::size_t seeds = 0;
     for (const char* folder : {"corpus", "regressions"}) {
