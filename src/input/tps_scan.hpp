@@ -114,7 +114,7 @@ class TpsTextSource final : public TpsSource {
 };
 
 // The bytes of a file a reader holds at a time, per thread.
-constexpr std::size_t kTpsWindow = std::size_t{4} << 20;
+constexpr std::size_t kTpsWindow = std::size_t{1} << 20;
 
 // Reads the source as read_tps reads a whole text, with the same rows,
 // records, warnings and errors, holding `window` bytes of it at a time (more
