@@ -773,10 +773,13 @@ static int run(int argc, char** argv) {
     bool distances_written = false;
     if (distances.size() >= 2) {
       steps.step(together, [&] {
-        if (auto written = dg::write_distances_at_once(study, distances, format, digest)) {
+        std::vector<std::string> warnings;
+        if (auto written =
+                dg::write_distances_at_once(study, distances, format, warnings, digest)) {
           for (const dg::Written& w : *written) done.outputs.push_back({w.path, w.rows, w.sha256});
           distances_written = true;
         }
+        warn(std::move(warnings));
       });
     }
     for (const auto& [name, what, path] : saves) {

@@ -55,6 +55,19 @@ void append_g_row(std::string& out, std::span<const double> row) {
 
 }  // namespace
 
+RowSource held_rows(const RowSource& rows, std::size_t begin, std::size_t end) {
+  const std::size_t cols = rows.cols;
+  auto values = std::make_shared<std::vector<double>>((end - begin) * cols);
+  for (std::size_t i = begin; i < end; ++i) {
+    rows.row(i, std::span<double>(*values).subspan((i - begin) * cols, cols));
+    progress_every(i);
+  }
+  return {rows.rows, cols, [values, begin, cols](std::size_t i, std::span<double> out) {
+            std::copy_n(values->begin() + static_cast<std::ptrdiff_t>((i - begin) * cols), cols,
+                        out.begin());
+          }};
+}
+
 RowSource matrix_rows(const Matrix& m) {
   return {m.rows(), m.cols(), [&m](std::size_t i, std::span<double> out) {
             const auto row = m.row(i);
@@ -80,41 +93,26 @@ void write_dataset(const std::string& path, const RowSource& rows, const RowTran
 void write_datasets(const std::vector<DatasetFile>& files, const RowSource& rows) {
   const std::size_t n = files.size();
   std::vector<std::unique_ptr<AtomicFile>> out;
-  for (const DatasetFile& file : files) out.push_back(std::make_unique<AtomicFile>(file.path));
+  std::vector<AtomicFile*> targets;
+  for (const DatasetFile& file : files) {
+    out.push_back(std::make_unique<AtomicFile>(file.path));
+    targets.push_back(out.back().get());
+  }
   const std::size_t cols = rows.cols;
   const std::size_t block = std::max<std::size_t>(1, kBlockBytes / (n * (cols * 12 + 2)));
-  // A block's text holds each file's lines in turn, then their byte counts.
-  ordered_blocks(
-      rows.rows, block,
-      [&](std::size_t begin, std::size_t end, std::string& text) {
-        std::vector<double> values((end - begin) * cols);
-        for (std::size_t i = begin; i < end; ++i) {
-          rows.row(i, std::span<double>(values).subspan((i - begin) * cols, cols));
-          progress_every(i);
-        }
-        std::vector<double> row(cols);
-        std::vector<std::uint64_t> sizes(n);
-        for (std::size_t k = 0; k < n; ++k) {
-          const std::size_t start = text.size();
-          for (std::size_t r = 0; r < end - begin; ++r) {
-            std::copy_n(values.begin() + static_cast<std::ptrdiff_t>(r * cols), cols, row.begin());
-            if (files[k].transform) files[k].transform(row);
-            append_g_row(text, row);
-          }
-          sizes[k] = text.size() - start;
-        }
-        text.append(reinterpret_cast<const char*>(sizes.data()), n * sizeof(std::uint64_t));
-      },
-      [&](const std::string& text) {
-        const char* counts = text.data() + text.size() - n * sizeof(std::uint64_t);
-        std::size_t at = 0;
-        for (std::size_t k = 0; k < n; ++k) {
-          std::uint64_t size = 0;
-          std::memcpy(&size, counts + k * sizeof size, sizeof size);
-          out[k]->write(std::string_view(text).substr(at, static_cast<std::size_t>(size)));
-          at += static_cast<std::size_t>(size);
-        }
-      });
+  write_ordered_blocks(targets, rows.rows, block,
+                       [&](std::size_t begin, std::size_t end, BlockParts& parts) {
+                         const RowSource held = held_rows(rows, begin, end);
+                         for (const DatasetFile& file : files) {
+                           std::vector<double> row(cols);
+                           for (std::size_t i = begin; i < end; ++i) {
+                             held.row(i, row);
+                             if (file.transform) file.transform(row);
+                             append_g_row(parts.text(), row);
+                           }
+                           parts.end_part();
+                         }
+                       });
   for (auto& file : out) file->commit();
 }
 

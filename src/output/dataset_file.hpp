@@ -30,6 +30,9 @@ struct RowSource {
 };
 // The rows of `m`, which must outlive the source.
 RowSource matrix_rows(const Matrix& m);
+// Rows begin .. end - 1 of `rows`, each computed once now and then given as
+// often as asked: several files of one block format them in turn.
+RowSource held_rows(const RowSource& rows, std::size_t begin, std::size_t end);
 
 // Rows are formatted in blocks on the threads (thread_count()) and written in
 // order: the file's bytes are the same for every thread count.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -65,37 +66,28 @@ struct NotFinite {
 
 // Formats rows; used from several threads at once, it changes nothing shared.
 struct RowWriter {
-  RowWriter(TableFormat f, const RowSource& m, std::span<const SpecimenRecord> r,
-            const RowTransform& t, const FieldText& x, const GroupColumn& g)
-      : format(f),
-        sep(f == TableFormat::Csv ? ',' : '\t'),
-        rows(m),
-        records(r),
-        transform(t),
-        text(x),
-        groups(g) {
-    for (const SpecimenRecord& record : records) {
-      if (record.file() != records.front().file()) {
-        several_files = true;
-        break;
-      }
-    }
-  }
-
-  void format_rows(std::size_t begin, std::size_t end, std::string& out, NotFinite& seen) const;
+  void format_rows(const RowSource& rows, std::size_t begin, std::size_t end, std::string& out,
+                   NotFinite& seen) const;
   // The value fields of row i, with the caller's text where it gives one.
   void append_fields(std::size_t i, std::span<const double> row, std::string& out,
                      NotFinite& seen) const;
 
   TableFormat format;
   char sep;
-  const RowSource& rows;
   std::span<const SpecimenRecord> records;
   const RowTransform& transform;
   const FieldText& text;
   const GroupColumn& groups;
-  bool several_files = false;
+  bool several_files;
 };
+
+// Whether the records come from more than one file: the tables then name it.
+bool several_files(std::span<const SpecimenRecord> records) {
+  for (const SpecimenRecord& record : records) {
+    if (record.file() != records.front().file()) return true;
+  }
+  return false;
+}
 
 void RowWriter::append_fields(std::size_t i, std::span<const double> row, std::string& out,
                               NotFinite& seen) const {
@@ -119,8 +111,8 @@ void RowWriter::append_fields(std::size_t i, std::span<const double> row, std::s
   out += '\n';
 }
 
-void RowWriter::format_rows(std::size_t begin, std::size_t end, std::string& out,
-                            NotFinite& seen) const {
+void RowWriter::format_rows(const RowSource& rows, std::size_t begin, std::size_t end,
+                            std::string& out, NotFinite& seen) const {
   std::vector<double> row(rows.cols);
   const std::string* last_file = nullptr;  // records of one file share their name
   std::string file_field;
@@ -292,24 +284,9 @@ void write_named_rows(const std::string& path, TableFormat format,
   file.commit();
 }
 
-std::string write_table(const std::string& path, TableFormat format, const Matrix& rows,
-                        const std::vector<std::string>& columns,
-                        std::span<const SpecimenRecord> records, const RowTransform& transform) {
-  return write_table(path, format, matrix_rows(rows), columns, records, transform);
-}
+namespace {
 
-std::string write_table(const std::string& path, TableFormat format, const RowSource& rows,
-                        const std::vector<std::string>& columns,
-                        std::span<const SpecimenRecord> records, const RowTransform& transform,
-                        const FieldText& text, const GroupColumn& groups) {
-  if (format == TableFormat::Plain) raise("A plain dataset has no table to write.");
-  if (columns.size() != rows.cols) {
-    raise("Cannot write \"" + path + "\": " + std::to_string(rows.cols) +
-          " columns of values but " + std::to_string(columns.size()) + " column names.");
-  }
-  const RowWriter writer(format, rows, records, transform, text, groups);
-
-  AtomicFile file(path);
+std::string header_of(const RowWriter& writer, const std::vector<std::string>& columns) {
   std::string header = "specimen";
   header += writer.sep;
   header += "id";
@@ -319,35 +296,30 @@ std::string write_table(const std::string& path, TableFormat format, const RowSo
     header += writer.sep;
     header += "file";
   }
-  if (!groups.empty()) {
+  if (!writer.groups.empty()) {
     header += writer.sep;
     header += "group";
   }
   for (const std::string& name : columns) {
     header += writer.sep;
-    append_field(header, format, name);
+    append_field(header, writer.format, name);
   }
   header += '\n';
-  file.write(header);
+  return header;
+}
 
-  // Blocks of rows are formatted on the threads and written in row order; each
-  // block keeps what it met that was not finite, and the first is reported.
-  const std::size_t block_rows = std::max<std::size_t>(1, kTableBlockBytes / (rows.cols * 20 + 64));
-  std::vector<NotFinite> seen((rows.rows + block_rows - 1) / block_rows);
-  write_ordered_blocks(file, rows.rows, block_rows,
-                       [&](std::size_t begin, std::size_t end, std::string& out) {
-                         writer.format_rows(begin, end, out, seen[begin / block_rows]);
-                       });
+// The warning about the values a file's blocks met that were not finite, or
+// an empty text.
+std::string not_finite_warning(const std::string& path, const std::vector<std::string>& columns,
+                               std::span<const NotFinite> blocks) {
   NotFinite total;
-  for (const NotFinite& block : seen) {
+  for (const NotFinite& block : blocks) {
     if (block.count != 0 && total.count == 0) {
       total.first_row = block.first_row;
       total.first_column = block.first_column;
     }
     total.count += block.count;
   }
-  file.commit();
-
   if (total.count == 0) return {};
   const std::string where = "specimen " + std::to_string(total.first_row + 1) + ", column " +
                             columns[total.first_column] + ".";
@@ -356,6 +328,83 @@ std::string write_table(const std::string& path, TableFormat format, const RowSo
   }
   return "\"" + path + "\": " + std::to_string(total.count) +
          " values are not finite and are written as NA; the first is " + where;
+}
+
+// Writes the tables of `files` from one pass over the rows (one file: its
+// rows as they come); returns each file's warning.
+std::vector<std::string> write_tables_of(const std::vector<TableFile>& files, TableFormat format,
+                                         const RowSource& rows,
+                                         std::span<const SpecimenRecord> records,
+                                         const FieldText& text, const GroupColumn& groups) {
+  if (format == TableFormat::Plain) raise("A plain dataset has no table to write.");
+  for (const TableFile& file : files) {
+    if (file.columns.size() != rows.cols) {
+      raise("Cannot write \"" + file.path + "\": " + std::to_string(rows.cols) +
+            " columns of values but " + std::to_string(file.columns.size()) + " column names.");
+    }
+  }
+  const char sep = format == TableFormat::Csv ? ',' : '\t';
+  const bool named_files = several_files(records);
+  std::vector<RowWriter> writers;
+  std::vector<std::unique_ptr<AtomicFile>> out;
+  std::vector<AtomicFile*> targets;
+  for (const TableFile& file : files) {
+    writers.push_back({format, sep, records, file.transform, text, groups, named_files});
+    out.push_back(std::make_unique<AtomicFile>(file.path));
+    targets.push_back(out.back().get());
+    out.back()->write(header_of(writers.back(), file.columns));
+  }
+
+  // Blocks of rows are formatted on the threads and written in row order; each
+  // block keeps what it met that was not finite, and the first is reported.
+  const std::size_t block_rows =
+      std::max<std::size_t>(1, kTableBlockBytes / (files.size() * (rows.cols * 20 + 64)));
+  const std::size_t blocks = (rows.rows + block_rows - 1) / block_rows;
+  std::vector<std::vector<NotFinite>> seen(files.size(), std::vector<NotFinite>(blocks));
+  if (files.size() == 1) {
+    write_ordered_blocks(*targets[0], rows.rows, block_rows,
+                         [&](std::size_t begin, std::size_t end, std::string& text) {
+                           writers[0].format_rows(rows, begin, end, text,
+                                                  seen[0][begin / block_rows]);
+                         });
+  } else {
+    write_ordered_blocks(
+        targets, rows.rows, block_rows, [&](std::size_t begin, std::size_t end, BlockParts& parts) {
+          const RowSource held = held_rows(rows, begin, end);
+          for (std::size_t k = 0; k < files.size(); ++k) {
+            writers[k].format_rows(held, begin, end, parts.text(), seen[k][begin / block_rows]);
+            parts.end_part();
+          }
+        });
+  }
+  std::vector<std::string> warnings;
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    out[k]->commit();
+    warnings.push_back(not_finite_warning(files[k].path, files[k].columns, seen[k]));
+  }
+  return warnings;
+}
+
+}  // namespace
+
+std::string write_table(const std::string& path, TableFormat format, const RowSource& rows,
+                        const std::vector<std::string>& columns,
+                        std::span<const SpecimenRecord> records, const RowTransform& transform,
+                        const FieldText& text, const GroupColumn& groups) {
+  return write_tables_of({{path, columns, transform}}, format, rows, records, text, groups).front();
+}
+
+std::vector<std::string> write_tables(const std::vector<TableFile>& files, TableFormat format,
+                                      const RowSource& rows,
+                                      std::span<const SpecimenRecord> records,
+                                      const GroupColumn& groups) {
+  return write_tables_of(files, format, rows, records, {}, groups);
+}
+
+std::string write_table(const std::string& path, TableFormat format, const Matrix& rows,
+                        const std::vector<std::string>& columns,
+                        std::span<const SpecimenRecord> records, const RowTransform& transform) {
+  return write_table(path, format, matrix_rows(rows), columns, records, transform);
 }
 
 }  // namespace dg

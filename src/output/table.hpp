@@ -88,6 +88,21 @@ std::string write_table(const std::string& path, TableFormat format, const RowSo
                         const std::vector<std::string>& columns,
                         std::span<const SpecimenRecord> records, const RowTransform& transform = {},
                         const FieldText& text = {}, const GroupColumn& groups = {});
+// Several tables of the same rows, each with its value columns and its
+// transform, in one pass: each row is computed once and formatted for every
+// file, whose bytes are those write_table writes. Returns each file's
+// warning (or an empty text), in order. A failure commits none of them; the
+// paths must name regular files or none yet, and no two the same (see
+// plain_targets).
+struct TableFile {
+  std::string path;
+  std::vector<std::string> columns;
+  RowTransform transform;
+};
+std::vector<std::string> write_tables(const std::vector<TableFile>& files, TableFormat format,
+                                      const RowSource& rows,
+                                      std::span<const SpecimenRecord> records,
+                                      const GroupColumn& groups = {});
 // A small table of named rows without the specimen columns (a row per
 // variable of a study, say): a header of `columns`, the first naming the
 // column of `names`, then each row's name and values, as text where `text`

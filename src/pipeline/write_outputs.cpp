@@ -162,17 +162,29 @@ bool distance_output(Output what) {
 
 std::optional<std::vector<Written>> write_distances_at_once(
     const Study& study, const std::vector<std::pair<Output, std::string>>& outputs,
-    TableFormat format, Digest digest) {
-  if (format != TableFormat::Plain || outputs.size() < 2) return std::nullopt;
-  std::vector<DatasetFile> files;
+    TableFormat format, std::vector<std::string>& warnings, Digest digest) {
+  if (outputs.size() < 2) return std::nullopt;
   std::vector<std::string> paths;
   for (const auto& [what, path] : outputs) {
     if (!distance_output(what)) return std::nullopt;
-    files.push_back({path, transform_of(what)});
     paths.push_back(path);
   }
   if (!plain_targets(paths)) return std::nullopt;
-  write_datasets(files, study.distances);
+  if (format == TableFormat::Plain) {
+    std::vector<DatasetFile> files;
+    for (const auto& [what, path] : outputs) files.push_back({path, transform_of(what)});
+    write_datasets(files, study.distances);
+  } else {
+    std::vector<TableFile> files;
+    for (const auto& [what, path] : outputs) {
+      files.push_back(
+          {path, output_columns(study, what, study.distances.cols), transform_of(what)});
+    }
+    for (std::string& warning : write_tables(files, format, study.distances, study.sample.records,
+                                             group_column(study.groups))) {
+      if (!warning.empty()) warnings.push_back(std::move(warning));
+    }
+  }
   std::vector<Written> written;
   for (const std::string& path : paths) {
     written.push_back(written_file(path, study.distances.rows, digest));
@@ -184,7 +196,9 @@ std::vector<Written> write_outputs(const Study& study,
                                    const std::vector<std::pair<Output, std::string>>& outputs,
                                    TableFormat format, std::vector<std::string>& warnings,
                                    Digest digest) {
-  if (auto together = write_distances_at_once(study, outputs, format, digest)) return *together;
+  if (auto together = write_distances_at_once(study, outputs, format, warnings, digest)) {
+    return *together;
+  }
   std::vector<Written> written;
   for (const auto& [what, path] : outputs) {
     written.push_back(write_output(study, what, path, format, warnings, digest));

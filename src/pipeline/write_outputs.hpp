@@ -63,14 +63,14 @@ Written write_output(const Study& study, Output what, const std::string& path, T
 // constrained distances.
 bool distance_output(Output what);
 
-// Plain distance datasets (lengths, log lengths, constrained) written in one
-// pass over the sample, each row's distances computed once, the files' bytes
-// those write_output writes; in the order given. Nullopt, and nothing
-// written, unless the format is plain, there are two or more, each is a
-// distance dataset and their paths allow it (plain_targets).
+// Distance datasets or tables (lengths, log lengths, constrained) written in
+// one pass over the sample, each row's distances computed once, the files'
+// bytes and warnings those write_output writes; in the order given. Nullopt,
+// and nothing written, unless there are two or more, each is a distance
+// dataset and their paths allow it (plain_targets).
 std::optional<std::vector<Written>> write_distances_at_once(
     const Study& study, const std::vector<std::pair<Output, std::string>>& outputs,
-    TableFormat format, Digest digest = Digest::none);
+    TableFormat format, std::vector<std::string>& warnings, Digest digest = Digest::none);
 
 // The outputs in the order given.
 std::vector<Written> write_outputs(const Study& study,

@@ -143,10 +143,10 @@ TEST_F(TableTest, LargeTablesKeepTheRowOrder) {
   set_thread_count(0);
 }
 
-// Datasets of the same rows written in one pass hold, byte for byte, what
-// each written alone holds, for every thread count; a failing row leaves
-// none of them, and the paths that would interleave are not taken.
-TEST_F(TableTest, DatasetsWrittenTogetherMatchThoseWrittenAlone) {
+// Datasets and tables of the same rows written in one pass hold, byte for
+// byte, what each written alone holds, for every thread count; a failing row
+// leaves none of them, and the paths that would interleave are not taken.
+TEST_F(TableTest, DatasetsAndTablesWrittenTogetherMatchThoseWrittenAlone) {
   Matrix values(70000, 3);
   for (std::size_t i = 0; i < values.rows(); ++i) {
     for (std::size_t j = 0; j < 3; ++j) values(i, j) = 1.0 / static_cast<double>(i + j + 1);
@@ -154,13 +154,31 @@ TEST_F(TableTest, DatasetsWrittenTogetherMatchThoseWrittenAlone) {
   const RowTransform twice = [](std::span<double> row) {
     for (double& v : row) v *= 2;
   };
+  values(69000, 1) = std::nan("");
   write_dataset(at("plain.txt"), values);
   write_dataset(at("twice.txt"), values, twice);
+  // Tables too, with their warnings; a NaN late in the rows has each
+  // table name it.
+  const std::vector<std::string> names{"a", "b", "c"}, doubled{"a2", "b2", "c2"};
+  const std::vector<SpecimenRecord> records(values.rows());
+  const std::string alone = write_table(at("plain.csv"), TableFormat::Csv, values, names, records);
+  const std::string alone_twice =
+      write_table(at("twice.csv"), TableFormat::Csv, values, doubled, records, twice);
   for (std::size_t threads : {1, 3}) {
     set_thread_count(threads);
     write_datasets({{at("a.txt"), {}}, {at("b.txt"), twice}}, matrix_rows(values));
-    EXPECT_EQ(contents(at("a.txt")), contents(at("plain.txt")));
-    EXPECT_EQ(contents(at("b.txt")), contents(at("twice.txt")));
+    EXPECT_TRUE(contents(at("a.txt")) == contents(at("plain.txt")));
+    EXPECT_TRUE(contents(at("b.txt")) == contents(at("twice.txt")));
+    const std::vector<std::string> warnings =
+        write_tables({{at("a.csv"), names, {}}, {at("b.csv"), doubled, twice}}, TableFormat::Csv,
+                     matrix_rows(values), records);
+    EXPECT_TRUE(contents(at("a.csv")) == contents(at("plain.csv")));
+    EXPECT_TRUE(contents(at("b.csv")) == contents(at("twice.csv")));
+    const std::string at_b = "1 value is not finite and is written as NA: specimen 69001, column b";
+    EXPECT_EQ(warnings, (std::vector<std::string>{"\"" + at("a.csv") + "\": " + at_b + ".",
+                                                  "\"" + at("b.csv") + "\": " + at_b + "2."}));
+    EXPECT_EQ(alone, "\"" + at("plain.csv") + "\": " + at_b + ".");
+    EXPECT_EQ(alone_twice, "\"" + at("twice.csv") + "\": " + at_b + "2.");
   }
   const RowSource failing{100000, 2, [](std::size_t row, std::span<double> out) {
                             if (row == 60000) raise("row 60000 failed");
@@ -169,6 +187,10 @@ TEST_F(TableTest, DatasetsWrittenTogetherMatchThoseWrittenAlone) {
   EXPECT_THROW_MSG(write_datasets({{at("c.txt"), {}}, {at("d.txt"), twice}}, failing),
                    "row 60000 failed");
   EXPECT_FALSE(std::filesystem::exists(at("c.txt")) || std::filesystem::exists(at("d.txt")));
+  EXPECT_THROW_MSG(write_tables({{at("c.csv"), {"x", "y"}, {}}, {at("d.csv"), {"x", "y"}, twice}},
+                                TableFormat::Tsv, failing, {}),
+                   "row 60000 failed");
+  EXPECT_FALSE(std::filesystem::exists(at("c.csv")) || std::filesystem::exists(at("d.csv")));
   set_thread_count(0);
   EXPECT_TRUE(plain_targets({at("a.txt"), at("new.txt")}));
   EXPECT_FALSE(plain_targets({at("a.txt"), at("a.txt")}));
