@@ -30,22 +30,37 @@ inline bool is_digit(char c) {
   return static_cast<unsigned char>(c - '0') < 10;
 }
 
-// Adds the digits at p to m, eight at a time while eight are there; returns
-// the end of the digits.
+// The value of the eight digits of a word, each byte less '0', the first
+// digit lowest: pairs, then fours, then all eight, each step a multiply and
+// a mask.
+inline std::uint64_t eight_digits(std::uint64_t less) {
+  std::uint64_t v = (less * 10 + (less >> 8)) & 0x00FF00FF00FF00FF;
+  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
+  return (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
+}
+
+// Adds the digits at p to m and returns the end of the digits. Where eight
+// bytes are at hand they are read as one word, and a run that ends inside it
+// is taken at once.
 inline const char* add_digits(const char* p, const char* end, std::uint64_t& m) {
+  static constexpr std::uint64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
   while (end - p >= 8) {
     std::uint64_t word;
     std::memcpy(&word, p, 8);
     // A byte is a digit exactly when neither it less '0' nor it plus 0x46
     // reaches 0x80; the lowest byte that is not sees no carry from below.
     const std::uint64_t less = word - 0x3030303030303030;
-    if (((less | (word + 0x4646464646464646)) & 0x8080808080808080) != 0) break;
-    // Pairs, then fours, then the eight digits, each step a multiply and a mask.
-    std::uint64_t v = (less * 10 + (less >> 8)) & 0x00FF00FF00FF00FF;
-    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
-    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
-    m = m * 100000000 + v;
-    p += 8;
+    const std::uint64_t other = (less | (word + 0x4646464646464646)) & 0x8080808080808080;
+    if (other == 0) {
+      m = m * 100000000 + eight_digits(less);
+      p += 8;
+      continue;
+    }
+    // The n digits before the first other byte, moved to the word's top so
+    // that the bytes below them read as leading zeros.
+    const auto n = static_cast<unsigned>(std::countr_zero(other)) / 8;
+    if (n != 0) m = m * kScale[n] + eight_digits(less << (64 - 8 * n));
+    return p + n;
   }
   for (; p != end && is_digit(*p); ++p) m = m * 10 + static_cast<std::uint64_t>(*p - '0');
   return p;
